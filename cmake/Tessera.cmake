@@ -1,0 +1,48 @@
+# Build conventions shared by every folder: warnings, sanitizers, one static
+# library per folder made of all the sources below it.
+
+add_compile_options(-Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+
+if(TESSERA_SANITIZE)
+  string(REPLACE ";" "," _tessera_san "${TESSERA_SANITIZE}")
+  add_compile_options(-fsanitize=${_tessera_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
+  add_link_options(-fsanitize=${_tessera_san})
+endif()
+
+# tessera_library(<name> [DEPENDS <targets...>])
+# Collects every .cpp below the calling folder; headers are included as
+# "<folder>/<file>.h" from the source root.
+function(tessera_library name)
+  cmake_parse_arguments(ARG "" "" "DEPENDS" ${ARGN})
+  file(GLOB_RECURSE _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  list(FILTER _sources EXCLUDE REGEX "/main\\.cpp$")
+  add_library(${name} STATIC ${_sources})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+  target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+endfunction()
+
+# tessera_test(<name> LIBS <targets...> [THREADS])
+# One GoogleTest binary per folder under tests/, each test case run by CTest.
+# THREADS marks a binary that exercises threading code: it is also built and
+# run under ThreadSanitizer (the list goes to tsan-targets.txt).
+function(tessera_test name)
+  cmake_parse_arguments(ARG "THREADS" "" "LIBS" ${ARGN})
+  set(_labels "")
+  if(ARG_THREADS)
+    set(_labels threads)
+    set_property(GLOBAL APPEND PROPERTY TESSERA_TSAN_TARGETS ${name})
+    get_property(_all GLOBAL PROPERTY TESSERA_TSAN_TARGETS)
+    string(REPLACE ";" " " _all "${_all}")
+    file(WRITE ${CMAKE_BINARY_DIR}/tsan-targets.txt "${_all}\n")
+  endif()
+  file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
+  add_executable(${name} ${_sources})
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS} tessera_testsupport GTest::gtest_main)
+  gtest_discover_tests(${name}
+    DISCOVERY_MODE PRE_TEST
+    DISCOVERY_TIMEOUT 60
+    PROPERTIES
+      ENVIRONMENT "TESSERA_TESTDATA=${TESSERA_TESTDATA_DIR}"
+      LABELS "${_labels}"
+      TIMEOUT 300)
+endfunction()

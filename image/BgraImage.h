@@ -1,0 +1,41 @@
+#pragma once
+// CBgraImage: 8 bits per channel in the order B, G, R, A, sRGB-encoded; the
+// display, file and thumbnail image. Alpha 255 is opaque.
+
+#include <cstdint>
+#include <filesystem>
+
+#include "image/PixelRecord.h"
+#include "platform/Rect.h"
+
+struct CBgraImage : PixelRecord<std::uint8_t, 4> {
+  // 1 on success, 0 when memory is exhausted or the size is above the limit
+  // (the record is then empty). A zero side counts as 1. The same size keeps
+  // the block and its contents; new pixels are not initialised.
+  int Create(std::uint32_t newWidth, std::uint32_t newHeight) { return CreateImage(newWidth, newHeight); }
+  // 0 for an empty source (this record untouched). A block of equal byte
+  // size is reused and takes the source's shape.
+  int CopyFrom(const CBgraImage& source) { return CopyImage(source); }
+  // Releases the pixels and zeroes every field; returns 0.
+  int Free() {
+    ZeroFields();
+    return 0;
+  }
+
+  // Colour model (ColorModel.cpp).
+  void AdobeRgbToSrgb();
+  void RgbToYcc();
+  void YccToRgb();
+  void GrayToAlpha();
+
+  // Resampling (Resample.cpp). An empty rectangle stands for the whole image
+  // and is written back.
+  int ResampleTo(CBgraImage& target, std::uint32_t targetWidth, std::uint32_t targetHeight, std::uint32_t samples,
+                 Rect& rectangle) const;
+  // B, G, R, A packed little-endian into a u32 (B in the low byte).
+  std::uint32_t SampleBilinear(double x, double y) const;
+
+  // The raw 24-bit picture file (PackedRecords.cpp).
+  int SaveRawBgr(const std::filesystem::path& path) const;
+  int LoadRawBgr(const std::filesystem::path& path);
+};

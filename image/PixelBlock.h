@@ -1,0 +1,30 @@
+#pragma once
+// The one source of pixel memory. Every container asks for its pixel bytes
+// plus 16 and starts its pixels at the first 16-byte boundary after the
+// block's start. Sizes are computed in 64 bits against one limit, because
+// callers pass sides read from files.
+
+#include <cstdint>
+#include <cstdlib>
+#include <memory>
+
+struct PixelBlockFree {
+  void operator()(std::uint8_t* block) const noexcept { std::free(block); }
+};
+using PixelBlock = std::unique_ptr<std::uint8_t[], PixelBlockFree>;
+
+// The largest image or plane the system makes: 20000 x 20000 pixels. Even a
+// 16-bit image of that size keeps its byte count within the u32 size fields.
+inline constexpr std::uint64_t kMaxImagePixels = 20000ull * 20000ull;
+
+// A new block of size bytes, or null when memory is exhausted. Never throws.
+PixelBlock AllocPixelBlock(std::uint64_t size);
+
+// Width x height x bytesPerPixel, or 0 when the pixel count is above
+// kMaxImagePixels (a zero side also gives 0).
+std::uint64_t PixelByteCount(std::uint64_t width, std::uint64_t height, std::uint32_t bytesPerPixel);
+
+// The first 16-byte boundary after the start of block (1 to 16 bytes in).
+inline std::uint8_t* AlignedPixels(std::uint8_t* block) {
+  return reinterpret_cast<std::uint8_t*>((reinterpret_cast<std::uintptr_t>(block) + 16) & ~std::uintptr_t{15});
+}

@@ -1,0 +1,27 @@
+#pragma once
+// UTF-16 texts: the system keeps every text as UTF-16 and converts to UTF-8
+// only where the operating system is called.
+
+#include <cstddef>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+// Converts UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD.
+std::string ToUtf8(std::u16string_view text);
+
+// Converts UTF-8 to UTF-16; an invalid sequence becomes U+FFFD.
+std::u16string FromUtf8(std::string_view text);
+
+std::filesystem::path PathFromUtf16(std::u16string_view text);
+std::u16string PathToUtf16(const std::filesystem::path& path);
+
+// Length of a terminated text inside a fixed field, never reading past it.
+std::size_t BoundedLength(std::span<const char16_t> field);
+
+// Copies a text into a fixed field of n = destination.size() characters.
+// A text of n - 1 or more characters is cut to n - 3 characters and "..";
+// a null source gives an empty text. The field is always terminated.
+void CopyTextTruncated(std::span<char16_t> destination, const char16_t* source);
+void CopyTextTruncated(std::span<char16_t> destination, std::u16string_view source);

@@ -1,0 +1,13 @@
+# The Debian 12 packages Tessera needs; the one list the run and test
+# commands (and so CI) install from.
+
+# To build and run the program.
+BUILD_PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  zlib1g-dev
+)
+
+# Only to build and run the tests.
+TEST_PACKAGES=(
+  googletest libgtest-dev
+)

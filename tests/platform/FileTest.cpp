@@ -1,0 +1,112 @@
+#include <csignal>
+#include <fstream>
+#include <sys/resource.h>
+
+#include <gtest/gtest.h>
+
+#include "platform/AtomicFile.h"
+#include "platform/File.h"
+#include "platform/LittleEndian.h"
+#include "tests/common/TestData.h"
+
+namespace {
+
+std::string ReadAll(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+// Lowers the file-size limit for the calling process so that writes past it
+// fail, as on a full disk.
+class FileSizeLimit {
+public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    std::signal(SIGXFSZ, SIG_IGN);
+    getrlimit(RLIMIT_FSIZE, &m_saved);
+    rlimit lowered = m_saved;
+    lowered.rlim_cur = bytes;
+    setrlimit(RLIMIT_FSIZE, &lowered);
+  }
+  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
+
+private:
+  rlimit m_saved{};
+};
+
+TEST(AtomicFile, CommitReplacesTheTarget) {
+  const auto target = ScratchDir() / "photo.dat";
+  { std::ofstream(target) << "old"; }
+  CAtomicFile file;
+  ASSERT_TRUE(file.Open(target));
+  ASSERT_TRUE(file.Write("new contents", 12));
+  EXPECT_EQ(ReadAll(target), "old");
+  ASSERT_TRUE(file.Commit());
+  EXPECT_EQ(ReadAll(target), "new contents");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target.parent_path()), {}), 1);
+}
+
+TEST(AtomicFile, FailedWriteOrAbandonLeavesTheOldFile) {
+  const auto target = ScratchDir() / "photo.dat";
+  { std::ofstream(target) << "old"; }
+  {
+    CAtomicFile file;
+    ASSERT_TRUE(file.Open(target));
+    std::vector<char> big(1 << 16, 'x');
+    FileSizeLimit limit(1024);
+    EXPECT_FALSE(file.Write(big.data(), big.size()));
+    EXPECT_FALSE(file.Commit());
+  }
+  {
+    CAtomicFile file;
+    ASSERT_TRUE(file.Open(target));
+    ASSERT_TRUE(file.Write("partial", 7));
+  }  // destroyed without Commit
+  EXPECT_EQ(ReadAll(target), "old");
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target.parent_path()), {}), 1);
+}
+
+TEST(File, ShortReadsAndSeeks) {
+  const auto path = ScratchDir() / "a.bin";
+  CFile file;
+  EXPECT_FALSE(file.Open(path, CFile::OpenMode::Read));
+  ASSERT_TRUE(file.Open(path, CFile::OpenMode::Create));
+  ASSERT_TRUE(file.Write("abcdef", 6));
+  EXPECT_EQ(file.GetLength(), 6);
+  ASSERT_TRUE(file.Seek(4, CFile::SeekOrigin::Begin));
+  char buffer[8] = {};
+  EXPECT_EQ(file.Read(buffer, 8), 2u);
+  EXPECT_EQ(std::string(buffer, 2), "ef");
+  EXPECT_FALSE(file.Open(path.parent_path(), CFile::OpenMode::Read));  // a folder is not a file
+}
+
+TEST(MemFile, GrowsOnWriteAndReadsWhatIsThere) {
+  CMemFile file;
+  ASSERT_TRUE(file.Write("abc", 3));
+  ASSERT_TRUE(file.Seek(5, CFile::SeekOrigin::Begin));
+  ASSERT_TRUE(file.Write("z", 1));
+  EXPECT_EQ(file.GetLength(), 6);
+  ASSERT_TRUE(file.Seek(-3, CFile::SeekOrigin::End));
+  char buffer[4] = {};
+  EXPECT_EQ(file.Read(buffer, 4), 3u);
+  EXPECT_EQ(buffer[2], 'z');
+  EXPECT_FALSE(file.Seek(-1, CFile::SeekOrigin::Begin));
+}
+
+TEST(ByteReader, ReadsFieldsAndFailsPastTheEnd) {
+  ByteWriter w;
+  w.U16(0x1234);
+  w.U32(0xDEADBEEF);
+  w.Text16(u"ab", 3);
+  const auto bytes = w.Take();
+  ASSERT_EQ(bytes.size(), 12u);
+  EXPECT_EQ(bytes[0], 0x34);
+  ByteReader r(bytes);
+  EXPECT_EQ(r.U16(), 0x1234);
+  EXPECT_EQ(r.U32(), 0xDEADBEEFu);
+  EXPECT_EQ(r.Text16(3), u"ab");
+  EXPECT_TRUE(r.ok());
+  EXPECT_EQ(r.U8(), 0);
+  EXPECT_FALSE(r.ok());
+}
+
+}  // namespace

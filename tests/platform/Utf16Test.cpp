@@ -1,0 +1,52 @@
+#include <string>
+
+#include <gtest/gtest.h>
+
+#include "platform/Utf16.h"
+
+namespace {
+
+TEST(CopyTextTruncated, CutsLongTextsWithTwoDots) {
+  struct Case {
+    std::size_t length;
+    std::size_t expected;
+    bool cut;
+  };
+  for (const Case& c : {Case{0, 0, false}, Case{30, 30, false}, Case{31, 29, true}, Case{200, 29, true}}) {
+    std::u16string source(c.length, u'a');
+    char16_t field[32];
+    std::fill(std::begin(field), std::end(field), u'#');
+    CopyTextTruncated(field, source.c_str());
+    const std::u16string result(field);
+    SCOPED_TRACE(c.length);
+    if (c.cut) {
+      EXPECT_EQ(result, std::u16string(c.expected, u'a') + u"..");
+    } else {
+      EXPECT_EQ(result, source);
+    }
+    EXPECT_LE(result.size(), 31u);
+  }
+}
+
+TEST(CopyTextTruncated, NullSourceGivesEmptyText) {
+  char16_t field[32] = {u'x', u'y'};
+  CopyTextTruncated(field, static_cast<const char16_t*>(nullptr));
+  EXPECT_EQ(field[0], u'\0');
+}
+
+TEST(Utf16, RoundTripsAndReplacesInvalidSequences) {
+  const std::u16string text = u"Fiançailles \u00e9t\u00e9 \u5a5a\u793c \U0001F4F7";
+  EXPECT_EQ(FromUtf8(ToUtf8(text)), text);
+  EXPECT_EQ(ToUtf8(u"\xD800x"), "\xEF\xBF\xBDx");
+  EXPECT_EQ(FromUtf8("a\xC3"), u"a\uFFFD");
+  EXPECT_EQ(FromUtf8("\xE0\x80\x80"), u"\uFFFD\uFFFD\uFFFD");  // overlong
+}
+
+TEST(Utf16, BoundedLengthStopsAtTheFieldEnd) {
+  const char16_t full[3] = {u'a', u'b', u'c'};
+  EXPECT_EQ(BoundedLength(full), 3u);
+  const char16_t shortText[3] = {u'a', 0, u'c'};
+  EXPECT_EQ(BoundedLength(shortText), 1u);
+}
+
+}  // namespace
