@@ -3,11 +3,15 @@
 
 # To build and run the program.
 BUILD_PACKAGES=(
-  build-essential cmake ninja-build pkg-config
+  build-essential
+  cmake
+  ninja-build
+  pkg-config
   zlib1g-dev
 )
 
 # Only to build and run the tests.
 TEST_PACKAGES=(
-  googletest libgtest-dev
+  googletest
+  libgtest-dev
 )
