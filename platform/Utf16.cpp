@@ -115,3 +115,12 @@ void CopyTextTruncated(std::span<char16_t> destination, std::u16string_view sour
 void CopyTextTruncated(std::span<char16_t> destination, const char16_t* source) {
   CopyTextTruncated(destination, source ? std::u16string_view(source) : std::u16string_view());
 }
+
+std::u16string TruncatedText(std::u16string_view text, std::size_t n) {
+  text = text.substr(0, text.find(u'\0'));
+  if (n == 0) return {};
+  if (text.size() + 1 < n) return std::u16string(text);
+  std::u16string out(text.substr(0, n >= 3 ? n - 3 : 0));
+  for (int dot = 0; dot < 2 && out.size() + 1 < n; ++dot) out += u'.';
+  return out;
+}

@@ -25,3 +25,8 @@ std::size_t BoundedLength(std::span<const char16_t> field);
 // a null source gives an empty text. The field is always terminated.
 void CopyTextTruncated(std::span<char16_t> destination, const char16_t* source);
 void CopyTextTruncated(std::span<char16_t> destination, std::u16string_view source);
+
+// The same cut rule for a text kept as a string that stands for a field of n
+// characters: the result is at most n - 1 characters and ends at the first
+// NUL of the source.
+std::u16string TruncatedText(std::u16string_view text, std::size_t n);

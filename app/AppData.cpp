@@ -1,0 +1,36 @@
+#include "app/AppData.h"
+
+#include <cerrno>
+#include <sys/stat.h>
+
+#include "app/ConfigFile.h"
+#include "app/Registry.h"
+#include "app/RegistryProfile.h"
+#include "app/TempFiles.h"
+#include "platform/ProgramPath.h"
+#include "platform/UserFolders.h"
+#include "platform/Utf16.h"
+
+bool InitAppData() {
+  const std::filesystem::path roaming = GetConfigHome();
+  if (!CreateFolders(roaming)) return false;
+  const std::filesystem::path data = roaming / "Tessera";
+  // An existing folder is fine; only a path that cannot be reached fails here.
+  // Any other failure shows up when config.dat cannot be written.
+  if (::mkdir(data.c_str(), 0700) != 0 && (errno == ENOENT || errno == ENOTDIR)) return false;
+  g_DataFolder = data;
+  g_ConfigFilePath = data / "config.dat";
+
+  if (!LoadConfigFile()) return false;
+  PurgeOldTempFiles();
+
+  const std::filesystem::path program = GetProgramPath();
+  g_ProgramFolder = program.parent_path();
+  if (!program.empty()) {
+    SetRegString(RegistryProfile::kProgramPath.section, RegistryProfile::kProgramPath.name,
+                 PathToUtf16(program));
+  }
+  g_PublisherEdition = GetRegDword(RegistryProfile::kPublisherEdition, false);
+  GetRegString(RegistryProfile::kSkin, g_SkinName, true);
+  return true;
+}

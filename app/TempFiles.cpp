@@ -1,0 +1,81 @@
+#include "app/TempFiles.h"
+
+#include <cstdint>
+#include <dirent.h>
+#include <fcntl.h>
+#include <string>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "app/AppData.h"
+#include "platform/TempFolder.h"
+#include "platform/Utf16.h"
+
+namespace {
+
+constexpr std::string_view kTempSuffix = ".bftmp";
+
+}  // namespace
+
+std::filesystem::path GetTempFolder() { return GetUserTempFolder(); }
+
+bool MakeTempFileName(std::filesystem::path& path, std::u16string_view prefix) {
+  path.clear();
+  const std::filesystem::path folder = GetUserTempFolder();
+  if (folder.empty()) return false;
+  const std::string stem = ToUtf8(prefix) + std::to_string(static_cast<std::int64_t>(std::time(nullptr)));
+  const std::string name = CreateUniqueFile(folder, stem, kTempSuffix);
+  if (name.empty()) return false;
+  // Names are kept in fields of kTempFileNameLength characters.
+  if (name.size() >= kTempFileNameLength) {
+    ::unlink((folder / name).c_str());
+    return false;
+  }
+  {
+    std::lock_guard<std::mutex> lock(g_TempFileNamesLock);
+    g_TempFileNames.push_back(FromUtf8(name));
+  }
+  path = folder / name;
+  return true;
+}
+
+void DeleteSessionTempFiles() {
+  const std::filesystem::path folder = GetUserTempFolder();
+  std::lock_guard<std::mutex> lock(g_TempFileNamesLock);
+  if (!folder.empty()) {
+    for (const std::u16string& name : g_TempFileNames) ::unlink((folder / ToUtf8(name)).c_str());
+  }
+  g_TempFileNames.clear();
+}
+
+bool IsOldTempFile(std::time_t lastWrite, std::time_t now) {
+  std::tm date{};
+  // A time the calendar cannot place (long before 1900 or far ahead) is
+  // nothing a run of ours wrote: old.
+  if (!::localtime_r(&lastWrite, &date)) return true;
+  date.tm_hour = 0;
+  date.tm_min = 0;
+  date.tm_sec = 0;
+  date.tm_isdst = -1;
+  const std::time_t midnight = std::mktime(&date);
+  if (midnight == static_cast<std::time_t>(-1)) return true;
+  const std::int64_t days = (static_cast<std::int64_t>(now) - static_cast<std::int64_t>(midnight)) / 86400;
+  return days > 1;
+}
+
+void PurgeOldTempFiles() {
+  const std::filesystem::path folder = GetUserTempFolder();
+  if (folder.empty()) return;
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return;
+  const std::time_t now = std::time(nullptr);
+  const int dirFd = ::dirfd(dir);
+  while (const dirent* entry = ::readdir(dir)) {
+    const std::string_view name(entry->d_name);
+    if (!name.ends_with(kTempSuffix)) continue;
+    struct stat info {};
+    if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
+    if (IsOldTempFile(info.st_mtime, now)) ::unlinkat(dirFd, entry->d_name, 0);
+  }
+  ::closedir(dir);
+}

@@ -1,0 +1,27 @@
+#pragma once
+// The user's folders as the XDG base-directory and user-dirs conventions name
+// them. Each is read from the environment at every call, so tests move them
+// with HOME, XDG_CONFIG_HOME and XDG_CONFIG_DIRS.
+
+#include <filesystem>
+#include <vector>
+
+// $HOME, else the home folder of the user's passwd entry; empty when neither.
+std::filesystem::path GetHomeFolder();
+
+// $XDG_CONFIG_HOME when it is an absolute path, else home/.config; empty
+// when there is no home. Stands in for the roaming application-data folder.
+std::filesystem::path GetConfigHome();
+
+// The absolute entries of $XDG_CONFIG_DIRS, else /etc/xdg. Machine-wide
+// configuration, read only.
+std::vector<std::filesystem::path> GetConfigDirs();
+
+// XDG_PICTURES_DIR of config-home/user-dirs.dirs when that names a folder,
+// else home/Pictures when it is a folder, else home itself (as xdg-user-dir
+// does), so the answer is a folder that exists whenever there is a home.
+std::filesystem::path GetPicturesFolder();
+
+// Creates every missing level of folder with mode 0700. True when folder is a
+// folder afterwards.
+bool CreateFolders(const std::filesystem::path& folder);
