@@ -15,3 +15,9 @@ TEST_PACKAGES=(
   googletest
   libgtest-dev
 )
+
+# Only to build the benchmarks (bench/, never built by CI):
+#   scripts/install-deps.sh --bench
+BENCH_PACKAGES=(
+  libbenchmark-dev
+)
