@@ -143,7 +143,8 @@ StripeTask* CAlgorithm::NextStripe(CBgraImage16& sourceStripe, CBgraImage16& res
       const CBgraImage16* prepared = task->sourceStripe ? task->sourceStripe : &sourceStripe;
       if (!prepared->IsEmpty()) return task;
     } else if (m_source && !m_source->IsEmpty() && task->rowTo > task->rowFrom &&
-               sourceStripe.Create(m_source->width, static_cast<std::uint32_t>(task->rowTo - task->rowFrom)) &&
+               sourceStripe.Create(m_source->width,
+                                   static_cast<std::uint32_t>(task->rowTo - task->rowFrom)) &&
                resultStripe.Create(sourceStripe.width, sourceStripe.height)) {
       const std::int64_t h = m_source->height;
       const std::size_t rowBytes = sourceStripe.Stride() * sizeof(std::uint16_t);

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
-#include <mutex>
 #include <exception>
+#include <mutex>
 #include <new>
 #include <system_error>
 #include <vector>
@@ -73,8 +73,9 @@ struct CAlgorithmThread::Engine {
       } catch (const std::exception&) {
         result = 0;  // an algorithm that ran out of memory in a container failed
       }
-      jobListener.Post(static_cast<std::uint64_t>(std::int64_t{jobCommand} + std::int64_t{kAlgorithmCompletionBase}),
-                       static_cast<std::uint64_t>(static_cast<std::int64_t>(result)));
+      jobListener.Post(
+          static_cast<std::uint64_t>(std::int64_t{jobCommand} + std::int64_t{kAlgorithmCompletionBase}),
+          static_cast<std::uint64_t>(static_cast<std::int64_t>(result)));
       {
         // The slot is freed in the same step as busy, so a start waiting for
         // it can neither slip in before the job has ended nor be lost.
@@ -189,7 +190,8 @@ int CAlgorithmThread::Shutdown(std::chrono::milliseconds bound) {
 }
 
 int CAlgorithmThread::StartAlgorithmAsync(CAlgorithm* algorithm, CBgraImage16* source, CBgraImage16* target,
-                                          const void* params, std::int32_t command, AlgorithmListener listener) {
+                                          const void* params, std::int32_t command,
+                                          AlgorithmListener listener) {
   if (!algorithm) return 0;
   Engine& e = *m_engine;
   std::unique_lock lock(e.mutex);

@@ -38,7 +38,8 @@ public:
   // Starts the thread and its helpers; their exit events are registered with
   // registry when one is given. 1 on success (also when already running), 0
   // when the thread cannot be started or the engine was shut down.
-  int Start(unsigned processors = std::thread::hardware_concurrency(), IWorkerExitRegistry* registry = nullptr);
+  int Start(unsigned processors = std::thread::hardware_concurrency(),
+            IWorkerExitRegistry* registry = nullptr);
   // Cancels the running job, drops a queued one, stops every thread and joins
   // them, waiting at most bound in total; a thread still busy after that is
   // detached and keeps the engine's state alive. 1 when every thread joined.
@@ -50,8 +51,8 @@ public:
   // keeps all of them alive until the completion message. 1 when queued; 0
   // for a null algorithm, an engine not running, or a call from the
   // algorithm thread itself (it would wait for its own job).
-  int StartAlgorithmAsync(CAlgorithm* algorithm, CBgraImage16* source, CBgraImage16* target, const void* params,
-                          std::int32_t command, AlgorithmListener listener);
+  int StartAlgorithmAsync(CAlgorithm* algorithm, CBgraImage16* source, CBgraImage16* target,
+                          const void* params, std::int32_t command, AlgorithmListener listener);
 
   // Runs the tasks SplitIntoStripes built and returns the algorithm's
   // m_success. A single task runs on the calling thread; otherwise every

@@ -177,7 +177,8 @@ int DiscFilter(const CPlane8& source, CPlane8& destination, std::int64_t r, Box 
       if (level[d] > tableLevel) {
         for (std::int64_t sy = sy0; sy < sy1; ++sy) {
           std::uint8_t* row = &table[static_cast<std::size_t>((sy - sy0) * cw)];
-          for (int l = tableLevel + 1; l <= level[d]; ++l) RaiseLevel<Op>(row, cw, std::int64_t{1} << (l - 1));
+          for (int l = tableLevel + 1; l <= level[d]; ++l)
+            RaiseLevel<Op>(row, cw, std::int64_t{1} << (l - 1));
         }
         tableLevel = level[d];
       }
@@ -198,7 +199,8 @@ int DiscFilter(const CPlane8& source, CPlane8& destination, std::int64_t r, Box 
           const std::uint8_t* row = &table[at] - cx0;
           const std::uint8_t* pre = &prefix[at] - cx0;
           const std::uint8_t* suf = &suffix[at] - cx0;
-          for (std::int64_t x = out.x0; x < leftEnd; ++x) dst[x] = Op::Apply(dst[x], pre[std::min(x + k, w - 1)]);
+          for (std::int64_t x = out.x0; x < leftEnd; ++x)
+            dst[x] = Op::Apply(dst[x], pre[std::min(x + k, w - 1)]);
           if (midEnd > midStart) {
             CombineSpans<Op>(dst + midStart, row + (midStart - k), row + (midStart + k - span + 1),
                              midEnd - midStart);
@@ -268,7 +270,8 @@ int CChannelOP::DilateMask(const CPlane8& source, CPlane8& destination, std::int
   if (box.IsEmpty()) return 1;
   const std::int64_t r = std::max(radius, 0);
   const Box grown{std::max<std::int64_t>(box.x0 - r, 0), std::max<std::int64_t>(box.y0 - r, 0),
-                  std::min<std::int64_t>(box.x1 + r, source.width), std::min<std::int64_t>(box.y1 + r, source.height)};
+                  std::min<std::int64_t>(box.x1 + r, source.width),
+                  std::min<std::int64_t>(box.y1 + r, source.height)};
   // Outside the grown box nothing non-zero is within reach: it stays 0.
   if (DiscFilter<MaxOp>(source, destination, r, grown, box.y0, box.y1)) return 1;
   destination.Free();
@@ -288,7 +291,8 @@ int CChannelOP::ErodeMask(const CPlane8& source, CPlane8& destination, std::int3
   }
   if (releaseIfEmpty) {
     const auto samples = destination.Samples();
-    if (std::all_of(samples.begin(), samples.end(), [](std::uint8_t v) { return v == 0; })) destination.Free();
+    if (std::all_of(samples.begin(), samples.end(), [](std::uint8_t v) { return v == 0; }))
+      destination.Free();
   }
   return 1;
 }

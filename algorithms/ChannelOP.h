@@ -25,7 +25,8 @@ public:
   // the box of the source's non-zero pixels is narrower or lower than
   // 2 x radius the destination is all zero. When nothing is left and
   // releaseIfEmpty is set, the destination's pixels are released.
-  int ErodeMask(const CPlane8& source, CPlane8& destination, std::int32_t radius, std::int32_t releaseIfEmpty);
+  int ErodeMask(const CPlane8& source, CPlane8& destination, std::int32_t radius,
+                std::int32_t releaseIfEmpty);
   // |grown - shrunk| with a growth of width / 2 and a shrink of the rest
   // (width 5 grows by 2 and shrinks by 3). An empty band releases the
   // destination's pixels.

@@ -23,7 +23,8 @@ std::int64_t Truncate(double v) { return static_cast<std::int64_t>(v); }
 }  // namespace
 
 std::int32_t RasterizePolygon(std::span<const PolygonPoint> points, CPlane8& plane) {
-  if (points.size() < 4 || points.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) ||
+  if (points.size() < 4 ||
+      points.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) ||
       !(points.front() == points.back())) {
     return E_FAIL;
   }

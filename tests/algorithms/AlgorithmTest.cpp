@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <cstddef>
 #include <cstring>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "algorithms/Algorithm.h"
 #include "algorithms/AlgorithmThread.h"
@@ -129,9 +129,11 @@ TEST(NextStripe, FillsRowsOutsideTheImageByEdgeMode) {
     while (StripeTask* task = algorithm.NextStripe(in, out, c.mode)) {
       ASSERT_EQ(task->sourceStripe, &in);
       ASSERT_EQ(in.height, 6u);
-      for (std::uint32_t i = 0; i < in.pixelCount; ++i) EXPECT_EQ(out.pixels[i * 4 + 3], in.pixels[i * 4 + 3]);
+      for (std::uint32_t i = 0; i < in.pixelCount; ++i)
+        EXPECT_EQ(out.pixels[i * 4 + 3], in.pixels[i * 4 + 3]);
       if (task->rowStart == 0) firstRows = {in.At(0, 0)[0], in.At(0, 1)[0], in.At(0, 2)[0]};
-      if (task->rowEnd == static_cast<std::int32_t>(h)) lastRows = {in.At(1, 3)[1], in.At(1, 4)[1], in.At(1, 5)[1]};
+      if (task->rowEnd == static_cast<std::int32_t>(h))
+        lastRows = {in.At(1, 3)[1], in.At(1, 4)[1], in.At(1, 5)[1]};
       algorithm.EndStripe(task, 1);
       algorithm.ReleaseStripe(task);
     }
@@ -213,10 +215,10 @@ TEST(ParameterBlock, CopiesWhatTheCallerSizeSaysUpToItsOwnAndStampsItsSize) {
     std::int32_t level, mode;
     double radius;
   };
-  for (const Case& c : {Case{"shorter block keeps owner defaults", 8, 5, -1, -1.0},
-                        Case{"size 0 copies nothing", 0, -1, -1, -1.0},
-                        Case{"same size copies everything", 24, 5, 6, 2.5},
-                        Case{"longer block is cut", 40, 5, 6, 2.5}}) {
+  for (const Case& c :
+       {Case{"shorter block keeps owner defaults", 8, 5, -1, -1.0},
+        Case{"size 0 copies nothing", 0, -1, -1, -1.0}, Case{"same size copies everything", 24, 5, 6, 2.5},
+        Case{"longer block is cut", 40, 5, 6, 2.5}}) {
     SCOPED_TRACE(c.name);
     std::uint8_t bytes[40] = {};
     const TestBlock caller{c.callerSize, 0, 5, 6, 0, 2.5};

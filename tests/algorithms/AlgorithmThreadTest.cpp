@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <chrono>
 #include <cstring>
@@ -6,8 +8,6 @@
 #include <memory>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "algorithms/AlgorithmHelpThread.h"
 #include "algorithms/AlgorithmThread.h"
@@ -309,7 +309,7 @@ TEST(Shutdown, RegisteredWorkersStopWhenTheOwnerClosesAndLaterStartsFail) {
   CAlgorithmThread engine;
   ASSERT_EQ(engine.Start(2, &registry), 1);
   EXPECT_EQ(engine.Start(2, &registry), 1);  // already running
-  EXPECT_EQ(registry.Count(), 3u);          // two helpers and the thread
+  EXPECT_EQ(registry.Count(), 3u);           // two helpers and the thread
 
   RecordingSink sink;
   CScripted job;

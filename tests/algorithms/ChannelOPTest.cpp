@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "algorithms/ChannelOP.h"
 
@@ -24,8 +24,8 @@ void FillRect(CPlane8& plane, std::uint32_t x0, std::uint32_t y0, std::uint32_t 
 }
 
 int CountNonZero(const CPlane8& plane) {
-  return static_cast<int>(std::count_if(plane.Samples().begin(), plane.Samples().end(),
-                                        [](std::uint8_t v) { return v != 0; }));
+  return static_cast<int>(
+      std::count_if(plane.Samples().begin(), plane.Samples().end(), [](std::uint8_t v) { return v != 0; }));
 }
 
 // The rules as written, testing every disc offset: the reference the fast
@@ -67,9 +67,10 @@ CPlane8 DilateReference(const CPlane8& src, std::int64_t r) {
   CPlane8 dst = Plane(src.width, src.height);
   Box b;
   if (!NonZeroBox(src, b)) return dst;
-  for (std::int64_t y = std::max<std::int64_t>(b.y0 - r, 0); y < std::min<std::int64_t>(b.y1 + r, src.height); ++y) {
-    for (std::int64_t x = std::max<std::int64_t>(b.x0 - r, 0); x < std::min<std::int64_t>(b.x1 + r, src.width);
-         ++x) {
+  for (std::int64_t y = std::max<std::int64_t>(b.y0 - r, 0); y < std::min<std::int64_t>(b.y1 + r, src.height);
+       ++y) {
+    for (std::int64_t x = std::max<std::int64_t>(b.x0 - r, 0);
+         x < std::min<std::int64_t>(b.x1 + r, src.width); ++x) {
       const std::uint8_t s = *src.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
       *dst.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)) =
           s == 255 ? s : DiscReference<true>(src, x, y, r);
@@ -85,7 +86,8 @@ CPlane8 ErodeReference(const CPlane8& src, std::int64_t r) {
   for (std::int64_t y = b.y0; y < b.y1; ++y) {
     for (std::int64_t x = b.x0; x < b.x1; ++x) {
       if (*src.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y))) {
-        *dst.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)) = DiscReference<false>(src, x, y, r);
+        *dst.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)) =
+            DiscReference<false>(src, x, y, r);
       }
     }
   }

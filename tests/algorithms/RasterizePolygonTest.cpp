@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <set>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "algorithms/RasterizePolygon.h"
 

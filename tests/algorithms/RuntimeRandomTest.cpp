@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "algorithms/RuntimeRandom.h"
 
