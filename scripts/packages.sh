@@ -16,8 +16,9 @@ TEST_PACKAGES=(
   libgtest-dev
 )
 
-# Only to build the benchmarks (bench/, never built by CI):
-#   scripts/install-deps.sh --bench
+# Only for the benchmarks and the peers they compare with (bench/, never
+# built by CI): bench/install-peers.sh
 BENCH_PACKAGES=(
   libbenchmark-dev
+  libopencv-dev
 )
