@@ -1,0 +1,255 @@
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <cstring>
+#include <numeric>
+#include <vector>
+
+#include "algorithms/AlgorithmThread.h"
+#include "filters/matting/DoubleLaplacian.h"
+#include "filters/matting/LaplasianMattingOptimize.h"
+#include "tests/filters/MattingScene.h"
+
+namespace {
+
+// Reaches the stencils, which a run releases at its end.
+class StencilProbe : public CLaplasianMattingOptimize {
+public:
+  // The stencil of the one free pixel of fixedMap.
+  std::vector<std::int16_t> Stencil(const CBgraImage16& guide, const CPlane8& fixedMap, bool ownWindow) {
+    if (!AllocateStencils(fixedMap) || !BuildStatistics(guide)) return {};
+    BuildStencils(guide, fixedMap, ownWindow);
+    return {m_stencils.get(), m_stencils.get() + kStencilSize};
+  }
+};
+
+CBgraImage16 Guide(std::uint32_t w, std::uint32_t h, std::uint16_t (*red)(std::uint32_t x, std::uint32_t y)) {
+  CBgraImage16 g;
+  g.Create(w, h);
+  for (std::uint32_t y = 0; y < h; ++y) {
+    for (std::uint32_t x = 0; x < w; ++x) {
+      std::uint16_t* p = g.At(x, y);
+      p[0] = 1000;
+      p[1] = 2000;
+      p[2] = red(x, y);
+      p[3] = 65535;
+    }
+  }
+  return g;
+}
+
+CPlane8 OneFree(std::uint32_t w, std::uint32_t h, std::uint32_t fx, std::uint32_t fy) {
+  CPlane8 fixed;
+  fixed.Create(w, h);
+  std::memset(fixed.pixels, 255, fixed.byteSize);
+  *fixed.At(fx, fy) = 0;
+  return fixed;
+}
+
+TEST(LaplacianStencil, FlatGuideWeighsOffsetsByTheirSharedWindows) {
+  // Every term is -1/9 per 3 x 3 window holding both pixels; (dy, dx) share
+  // (3 - |dx|)(3 - |dy|) of them: trunc(-1000 n / 9 + 0.5).
+  const CBgraImage16 guide = Guide(7, 7, [](std::uint32_t, std::uint32_t) -> std::uint16_t { return 30000; });
+  StencilProbe probe;
+  const std::vector<std::int16_t> s = probe.Stencil(guide, OneFree(7, 7, 3, 3), false);
+  const std::vector<std::int16_t> expected = {-110, -221, -332, -221, -110,  //
+                                              -221, -443, -666, -443, -221,  //
+                                              -332, -666, 7972, -666, -332,  //
+                                              -221, -443, -666, -443, -221,  //
+                                              -110, -221, -332, -221, -110};
+  EXPECT_EQ(s, expected);
+  EXPECT_EQ(std::accumulate(s.begin(), s.end(), 0), 0);
+}
+
+TEST(LaplacianStencil, OwnWindowOnAColumnStep) {
+  // 3 x 3 guide, red 0 0 9000 in every row: red is selected, mean 3000,
+  // sigma sqrt(162e6 / 9) = 4242.6, stored 4242 >> 2 = 1060, so the
+  // denominator is 4240^2 + 1000 = 17978600.
+  //   left  (0): -(1 + 9e6 / 17978600) / 9 = -0.16673 -> trunc(-166.73 + 0.5) = -166
+  //   right (9000): -(1 - 18e6 / 17978600) / 9 = 0.000132 -> 0
+  // The corners are like their row neighbours; distance 2 stays 0; the
+  // centre is minus the five -166s.
+  const CBgraImage16 guide =
+      Guide(3, 3, [](std::uint32_t x, std::uint32_t) -> std::uint16_t { return x == 2 ? 9000 : 0; });
+  StencilProbe probe;
+  const std::vector<std::int16_t> s = probe.Stencil(guide, OneFree(3, 3, 1, 1), true);
+  ASSERT_EQ(s.size(), 25u);
+  const std::vector<std::int16_t> expected = {0, 0,    0,    0, 0,  //
+                                              0, -166, -166, 0, 0,  //
+                                              0, -166, 830,  0, 0,  //
+                                              0, -166, -166, 0, 0,  //
+                                              0, 0,    0,    0, 0};
+  EXPECT_EQ(s, expected);
+}
+
+// A step edge: red 8000 left of column 20, 50000 from it; alpha fixed 0 in
+// the outer left columns and 65535 in the outer right ones, a free band of
+// columns 14..25 starting at 32768.
+struct StepEdge {
+  static constexpr std::uint32_t kW = 40, kH = 24, kEdge = 20;
+  CBgraImage16 guide =
+      Guide(kW, kH, [](std::uint32_t x, std::uint32_t) -> std::uint16_t { return x < kEdge ? 8000 : 50000; });
+  CPlane16 alpha;
+  CPlane8 fixed;
+  StepEdge() {
+    alpha.Create(kW, kH);
+    fixed.Create(kW, kH);
+    for (std::uint32_t y = 0; y < kH; ++y) {
+      for (std::uint32_t x = 0; x < kW; ++x) {
+        const bool free = x >= 14 && x < 26;
+        *fixed.At(x, y) = free ? 0 : 255;
+        *alpha.At(x, y) = free ? 32768 : x < kEdge ? 0 : 65535;
+      }
+    }
+  }
+  LaplacianMattingParams Block(std::int32_t iterations) {
+    LaplacianMattingParams b;
+    b.guide = &guide;
+    b.alpha = &alpha;
+    b.fixedMap = &fixed;
+    b.iterations = iterations;
+    return b;
+  }
+};
+
+template <typename Solver>
+void ExpectConvergesToEachSide() {
+  StepEdge scene;
+  const LaplacianMattingParams block = scene.Block(150);
+  Solver solver;
+  solver.m_params = &block;
+  ASSERT_EQ(solver.Process(), 1);
+  for (std::uint32_t y = 0; y < StepEdge::kH; ++y) {
+    for (std::uint32_t x = 14; x < 26; ++x) {
+      SCOPED_TRACE(testing::Message() << x << "," << y);
+      if (x < StepEdge::kEdge)
+        EXPECT_LT(*scene.alpha.At(x, y), 1500);
+      else
+        EXPECT_GT(*scene.alpha.At(x, y), 64035);
+    }
+  }
+}
+
+TEST(LaplacianRefinement, StepEdgeBandConvergesToEachSide) {
+  ExpectConvergesToEachSide<CDoubleLaplacian>();
+  ExpectConvergesToEachSide<CLaplasianMattingOptimize>();
+}
+
+TEST(LaplacianRefinement, RefineMaskPullsAnEightBitBandApart) {
+  CBgraImage guide;
+  CPlane8 alpha, fixed;
+  guide.Create(40, 24);
+  alpha.Create(40, 24);
+  fixed.Create(40, 24);
+  for (std::uint32_t y = 0; y < 24; ++y) {
+    for (std::uint32_t x = 0; x < 40; ++x) {
+      std::uint8_t* p = guide.At(x, y);
+      p[0] = 30;
+      p[1] = 60;
+      p[2] = x < 20 ? 40 : 200;
+      p[3] = 255;
+      const bool free = x >= 17 && x < 23;
+      *fixed.At(x, y) = free ? 0 : 255;
+      *alpha.At(x, y) = free ? 128 : x < 20 ? 0 : 255;
+    }
+  }
+  CLaplasianMattingOptimize solver;
+  ASSERT_EQ(solver.RefineMask(guide, alpha, fixed), 1);
+  for (std::uint32_t y = 0; y < 24; ++y) {
+    EXPECT_LT(*alpha.At(19, y), 40);
+    EXPECT_GT(*alpha.At(20, y), 215);
+  }
+}
+
+TEST(LaplacianRefinement, FailuresLeaveTheAlphaAlone) {
+  struct Case {
+    const char* name;
+    void (*spoil)(StepEdge&, LaplacianMattingParams&);
+  };
+  const Case cases[] = {
+      {"fixed map all 255",
+       [](StepEdge& s, LaplacianMattingParams&) { std::memset(s.fixed.pixels, 255, s.fixed.byteSize); }},
+      {"no guide", [](StepEdge&, LaplacianMattingParams& b) { b.guide = nullptr; }},
+      {"alpha of another size", [](StepEdge& s, LaplacianMattingParams&) { s.alpha.Create(39, 24); }},
+      {"fixed map of another size", [](StepEdge& s, LaplacianMattingParams&) { s.fixed.Create(40, 25); }},
+      {"unknown window mode", [](StepEdge&, LaplacianMattingParams& b) { b.ownWindowMode = 2; }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    for (int precision = 0; precision < 2; ++precision) {
+      StepEdge scene;
+      LaplacianMattingParams block = scene.Block(5);
+      c.spoil(scene, block);
+      const std::vector<std::uint16_t> before(scene.alpha.Samples().begin(), scene.alpha.Samples().end());
+      CDoubleLaplacian precise;
+      CLaplasianMattingOptimize integer;
+      CLaplasianMattingOptimize& solver = precision ? precise : integer;
+      solver.m_params = &block;
+      EXPECT_EQ(solver.Process(), 0);
+      EXPECT_TRUE(std::equal(before.begin(), before.end(), scene.alpha.Samples().begin(),
+                             scene.alpha.Samples().end()));
+    }
+  }
+  // RefineMask: nothing free.
+  CBgraImage guide;
+  CPlane8 alpha, fixed;
+  guide.Create(8, 8);
+  alpha.Create(8, 8);
+  fixed.Create(8, 8);
+  std::memset(fixed.pixels, 255, fixed.byteSize);
+  CLaplasianMattingOptimize solver;
+  EXPECT_EQ(solver.RefineMask(guide, alpha, fixed), 0);
+}
+
+TEST(LaplacianRefinement, ZeroIterationsSucceedWithoutWork) {
+  StepEdge scene;
+  std::memset(scene.fixed.pixels, 255, scene.fixed.byteSize);  // would fail if any work were done
+  const LaplacianMattingParams block = scene.Block(0);
+  CLaplasianMattingOptimize solver;
+  solver.m_params = &block;
+  EXPECT_EQ(solver.Process(), 1);
+}
+
+// A matting-like plane over the textured scene: the result must not depend
+// on how the rows of a sweep are split among the helpers.
+template <typename Solver>
+std::vector<std::uint16_t> RefineScene(std::int32_t rowsPerStripe) {
+  using namespace matting_scene;
+  const Scene scene = MakeScene(96, Paint(GreenTexture));
+  CBgraImage16 guide;
+  guide.CopyFrom(scene.image);
+  CPlane16 alpha;
+  CPlane8 fixed;
+  alpha.Create(96, 96);
+  fixed.Create(96, 96);
+  for (std::size_t i = 0; i < scene.alpha.size(); ++i) {
+    const bool unknown = scene.region.pixels[i] >= 128 && scene.inside.pixels[i] <= 128;
+    fixed.pixels[i] = unknown ? 0 : 255;
+    alpha.pixels[i] =
+        unknown ? static_cast<std::uint16_t>((matting_scene::Hash(static_cast<std::uint32_t>(i), 5) & 0xFFFF))
+        : scene.inside.pixels[i] > 128 ? 65535
+                                       : 0;
+  }
+  LaplacianMattingParams block;
+  block.guide = &guide;
+  block.alpha = &alpha;
+  block.fixedMap = &fixed;
+  block.iterations = 6;
+  Solver solver;
+  solver.m_rowsPerStripe = rowsPerStripe;
+  solver.m_params = &block;
+  EXPECT_EQ(solver.Process(), 1);
+  return {alpha.Samples().begin(), alpha.Samples().end()};
+}
+
+TEST(LaplacianRefinement, RowParallelSweepsEqualOneThread) {
+  ASSERT_GT(theAlgorithmThread.HelperCount(), 1u);
+  const auto precise = RefineScene<CDoubleLaplacian>(0);
+  EXPECT_EQ(RefineScene<CDoubleLaplacian>(7), precise);
+  EXPECT_EQ(RefineScene<CDoubleLaplacian>(13), precise);
+  const auto integer = RefineScene<CLaplasianMattingOptimize>(0);
+  EXPECT_EQ(RefineScene<CLaplasianMattingOptimize>(7), integer);
+  EXPECT_NE(precise, integer);  // two solvers, not one run twice
+}
+
+}  // namespace
