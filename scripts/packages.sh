@@ -8,10 +8,13 @@ BUILD_PACKAGES=(
   ninja-build
   pkg-config
   zlib1g-dev
+  libpng-dev
+  libtiff-dev
 )
 
 # Only to build and run the tests.
 TEST_PACKAGES=(
   googletest
   libgtest-dev
+  libtiff-tools
 )
