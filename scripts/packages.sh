@@ -8,12 +8,15 @@ BUILD_PACKAGES=(
   ninja-build
   pkg-config
   zlib1g-dev
+  libpng-dev
+  libtiff-dev
 )
 
 # Only to build and run the tests.
 TEST_PACKAGES=(
   googletest
   libgtest-dev
+  libtiff-tools
 )
 
 # Only for the benchmarks and the peers they compare with (bench/, never

@@ -22,6 +22,8 @@
 #include "image/codecs/CodecFileStream.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecImageBMP.h"
+#include "image/codecs/CodecImagePNG.h"
+#include "image/codecs/CodecImageTIF.h"
 #include "image/codecs/CodecMemStream.h"
 #include "platform/AtomicFile.h"
 
@@ -100,6 +102,8 @@ constexpr CodecRow Row(CodecFormat format) {
 // One row per codec class.
 constexpr CodecRow kCodecs[] = {
     Row<CCodecImageBMP>(CodecFormat::Bmp),
+    Row<CCodecImagePNG>(CodecFormat::Png),
+    Row<CCodecImageTIF, Frames::Selectable>(CodecFormat::Tiff),
 };
 
 const CodecRow* FindCodec(CodecFormat format) {
