@@ -8,10 +8,15 @@ BUILD_PACKAGES=(
   ninja-build
   pkg-config
   zlib1g-dev
+  libsdl2-dev
+  libx11-dev
 )
 
 # Only to build and run the tests.
 TEST_PACKAGES=(
   googletest
   libgtest-dev
+  xvfb
+  xauth
+  xdotool
 )
