@@ -17,7 +17,6 @@ int RunPlatform(const std::function<int()>& uiMain) {
   CSdlHost host;
   g_running.store(&host);
   SetWindowHost(&host);
-  UiQueue().Open();
   int result = 0;
   std::thread ui([&] {
     UiQueue().BindToCurrentThread();

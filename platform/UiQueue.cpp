@@ -239,17 +239,12 @@ std::int16_t CUiQueue::GetKeyState(std::uint32_t virtualKey) const {
 }
 
 void CUiQueue::Open() {
-  std::deque<UiMessage> posted, input;
-  {
-    std::lock_guard lock(m_mutex);
-    m_open = true;
-    m_quit = false;
-    m_quitCode = 0;
-    m_keys.fill(0);
-    m_timers.clear();
-    posted.swap(m_posted);
-    input.swap(m_input);
-  }
+  std::lock_guard lock(m_mutex);
+  m_open = true;
+  m_quit = false;
+  m_quitCode = 0;
+  m_keys.fill(0);
+  m_timers.clear();
 }
 
 void CUiQueue::Shutdown() {

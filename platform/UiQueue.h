@@ -86,7 +86,8 @@ public:
   // took last: high bit (negative) when down, bit 0 toggled.
   std::int16_t GetKeyState(std::uint32_t virtualKey) const;
 
-  // Opens the queue again with nothing pending (program start, test set-up).
+  // Opens the queue again after Shutdown (test set-up): no quit request, no
+  // timers, no keys down. Messages already queued stay.
   void Open();
   // Refuses further posts and frees every pending message and timer.
   void Shutdown();
