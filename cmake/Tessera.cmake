@@ -38,11 +38,14 @@ function(tessera_test name)
   file(GLOB _sources CONFIGURE_DEPENDS ${CMAKE_CURRENT_SOURCE_DIR}/*.cpp)
   add_executable(${name} ${_sources})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} tessera_testsupport GTest::gtest_main)
+  # An empty LABELS value would swallow the next property name, so the label
+  # is added only when there is one.
+  set(_properties ENVIRONMENT "TESSERA_TESTDATA=${TESSERA_TESTDATA_DIR}" TIMEOUT 300)
+  if(_labels)
+    list(APPEND _properties LABELS ${_labels})
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_MODE PRE_TEST
     DISCOVERY_TIMEOUT 60
-    PROPERTIES
-      ENVIRONMENT "TESSERA_TESTDATA=${TESSERA_TESTDATA_DIR}"
-      LABELS "${_labels}"
-      TIMEOUT 300)
+    PROPERTIES ${_properties})
 endfunction()

@@ -10,6 +10,8 @@ BUILD_PACKAGES=(
   zlib1g-dev
   libpng-dev
   libtiff-dev
+  libsdl2-dev
+  libx11-dev
 )
 
 # Only to build and run the tests.
@@ -17,6 +19,9 @@ TEST_PACKAGES=(
   googletest
   libgtest-dev
   libtiff-tools
+  xvfb
+  xauth
+  xdotool
 )
 
 # Only for the benchmarks and the peers they compare with (bench/, never
