@@ -8,10 +8,15 @@ BUILD_PACKAGES=(
   ninja-build
   pkg-config
   zlib1g-dev
+  libjpeg62-turbo-dev
+  libturbojpeg0-dev
+  libraw-dev
+  libtiff-dev
 )
 
 # Only to build and run the tests.
 TEST_PACKAGES=(
   googletest
   libgtest-dev
+  libjpeg-turbo-progs
 )

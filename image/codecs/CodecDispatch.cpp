@@ -22,6 +22,7 @@
 #include "image/codecs/CodecFileStream.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecImageBMP.h"
+#include "image/codecs/CodecImageJPG.h"
 #include "image/codecs/CodecMemStream.h"
 #include "platform/AtomicFile.h"
 
@@ -100,6 +101,7 @@ constexpr CodecRow Row(CodecFormat format) {
 // One row per codec class.
 constexpr CodecRow kCodecs[] = {
     Row<CCodecImageBMP>(CodecFormat::Bmp),
+    Row<CCodecImageJPG>(CodecFormat::Jpeg),
 };
 
 const CodecRow* FindCodec(CodecFormat format) {
