@@ -24,17 +24,27 @@ struct CBgraImage : PixelRecord<std::uint8_t, 4> {
     return 0;
   }
 
-  // Colour model (ColorModel.cpp).
+  // Colour model (ColorModel.cpp). AdobeRgbToSrgb re-encodes Adobe RGB
+  // (1998) codes as sRGB in place. RgbToYcc leaves Y in the R slot, Cb in G
+  // and Cr in B (integer, offset 128); YccToRgb inverts it up to rounding.
+  // GrayToAlpha sets A to (6 G + 3 R + B) / 10. Alpha is otherwise untouched;
+  // an empty image is left alone.
   void AdobeRgbToSrgb();
   void RgbToYcc();
   void YccToRgb();
   void GrayToAlpha();
 
-  // Resampling (Resample.cpp). An empty rectangle stands for the whole image
-  // and is written back.
-  int ResampleTo(CBgraImage& target, std::uint32_t targetWidth, std::uint32_t targetHeight, std::uint32_t samples,
-                 Rect& rectangle) const;
-  // B, G, R, A packed little-endian into a u32 (B in the low byte).
+  // Box resampling (Resample.cpp): each target pixel averages samples x
+  // samples source pixels spread evenly over the rectangle (1: point
+  // sampling). A zero side counts as 1. An empty rectangle (right equal to
+  // left) stands for the whole image and is written back; any other must lie
+  // inside the image. The same size as this image copies the whole image. 0
+  // when a table or the target cannot be allocated or the rectangle is bad.
+  int ResampleTo(CBgraImage& target, std::uint32_t targetWidth, std::uint32_t targetHeight,
+                 std::uint32_t samples, Rect& rectangle) const;
+  // B, G, R, A packed little-endian into a u32 (B in the low byte): B, G, R
+  // interpolated with 8-bit fractions, A of the top-left pixel; 0 outside
+  // 0 <= x < width, 0 <= y < height.
   std::uint32_t SampleBilinear(double x, double y) const;
 
   // Image files (ImageCodec.cpp). LoadFile decodes by the codec format of
@@ -52,7 +62,12 @@ struct CBgraImage : PixelRecord<std::uint8_t, 4> {
   int ToCodecImage(CCodecImage& codecImage, bool withAlpha) const;
   int ToCodecImageRgb(CCodecImage& codecImage) const;
 
-  // The raw 24-bit picture file (PackedRecords.cpp).
+  // The raw 24-bit picture file (PackedRecords.cpp): u32 width, u32 height,
+  // then rows of B, G, R. SaveRawBgr replaces the file only when every byte
+  // was written (sides at most 65535). LoadRawBgr returns 0 for a file that
+  // cannot be opened or a header whose sides are not 1..65535 (the image is
+  // then unchanged); a file cut short keeps the whole rows that arrived and
+  // clears the rest, and still returns 1.
   int SaveRawBgr(const std::filesystem::path& path) const;
   int LoadRawBgr(const std::filesystem::path& path);
 };

@@ -4,9 +4,11 @@
 // block's start. Sizes are computed in 64 bits against one limit, because
 // callers pass sides read from files.
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
+#include <new>
 
 struct PixelBlockFree {
   void operator()(std::uint8_t* block) const noexcept { std::free(block); }
@@ -28,5 +30,14 @@ std::uint64_t PixelByteCount(std::uint64_t width, std::uint64_t height, std::uin
 
 // The first 16-byte boundary after the start of block (1 to 16 bytes in).
 inline std::uint8_t* AlignedPixels(std::uint8_t* block) {
-  return reinterpret_cast<std::uint8_t*>((reinterpret_cast<std::uintptr_t>(block) + 16) & ~std::uintptr_t{15});
+  return reinterpret_cast<std::uint8_t*>((reinterpret_cast<std::uintptr_t>(block) + 16) &
+                                         ~std::uintptr_t{15});
+}
+
+// A working array of count elements sized per call (tables, row and column
+// buffers), or null when memory is exhausted. Never throws.
+template <typename T>
+std::unique_ptr<T[]> AllocWorkArray(std::uint64_t count) {
+  if (count == 0 || count > SIZE_MAX / sizeof(T)) return nullptr;
+  return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<std::size_t>(count)]);
 }

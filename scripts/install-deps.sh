@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that are missing. Usage: install-deps.sh [--test]
+# Installs the Debian packages that are missing.
+# Usage: install-deps.sh [--test | --bench]
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/packages.sh"
 
 wanted=("${BUILD_PACKAGES[@]}")
-if [[ "${1:-}" == "--test" ]]; then
-  wanted+=("${TEST_PACKAGES[@]}")
-fi
+case "${1:-}" in
+  --test) wanted+=("${TEST_PACKAGES[@]}") ;;
+  --bench) wanted+=("${BENCH_PACKAGES[@]}") ;;
+esac
 
 missing=()
 for pkg in "${wanted[@]}"; do

@@ -20,3 +20,10 @@ TEST_PACKAGES=(
   libgtest-dev
   libjpeg-turbo-progs
 )
+
+# Only for the benchmarks and the peers they compare with (bench/, never
+# built by CI): bench/install-peers.sh
+BENCH_PACKAGES=(
+  libbenchmark-dev
+  libopencv-dev
+)
