@@ -26,4 +26,5 @@ TEST_PACKAGES=(
 BENCH_PACKAGES=(
   libbenchmark-dev
   libopencv-dev
+  libjpeg-turbo-progs
 )
