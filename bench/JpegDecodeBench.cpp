@@ -142,9 +142,9 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  for (const auto& [peer, ours] : {std::pair{"BM_Djpeg", "BM_DecodeToWorkingImage"},
-                                   std::pair{"BM_Djpeg", "BM_DecodeToBgra"},
-                                   std::pair{"BM_DjpegScale8", "BM_DecodeDcOnly"}}) {
+  for (const auto& [peer, ours] :
+       {std::pair{"BM_Djpeg", "BM_DecodeToWorkingImage"}, std::pair{"BM_Djpeg", "BM_DecodeToBgra"},
+        std::pair{"BM_DjpegScale8", "BM_DecodeDcOnly"}}) {
     const double peerTime = TimeOf(reporter, peer);
     const double ourTime = TimeOf(reporter, ours);
     if (peerTime > 0 && ourTime > 0) std::printf("%s / %s: %.2fx\n", peer, ours, peerTime / ourTime);

@@ -1,11 +1,11 @@
 #include "image/CameraRaw.h"
 
+#include <libraw/libraw.h>
+
 #include <array>
 #include <cstring>
 #include <memory>
 #include <string_view>
-
-#include <libraw/libraw.h>
 
 #include "image/BgraImage16.h"
 #include "platform/LittleEndian.h"
@@ -41,7 +41,8 @@ std::unique_ptr<LibRaw> MakeRawDecoder(const std::filesystem::path& path) {
 PixelBlock BitmapPreview(const libraw_thumbnail_t& thumbnail, std::uint32_t& length) {
   const std::uint64_t pixels = std::uint64_t{thumbnail.twidth} * thumbnail.theight;
   const auto channels = static_cast<std::uint64_t>(thumbnail.tcolors);
-  if (pixels == 0 || (channels != 1 && channels != 3) || thumbnail.tlength != pixels * channels) return nullptr;
+  if (pixels == 0 || (channels != 1 && channels != 3) || thumbnail.tlength != pixels * channels)
+    return nullptr;
   const std::uint64_t size = 4 + 3 * pixels;
   PixelBlock block = AllocPixelBlock(size);
   if (!block) return nullptr;
@@ -91,7 +92,8 @@ int LoadRawImage(const std::filesystem::path& path, CBgraImage16& image) {
     // output size apart from it; such a picture is refused rather than read
     // past its buffer.
     const libraw_image_sizes_t& sizes = raw->imgdata.sizes;
-    if (sizes.iwidth == 0 || sizes.iheight == 0 || sizes.iwidth != sizes.width || sizes.iheight != sizes.height) {
+    if (sizes.iwidth == 0 || sizes.iheight == 0 || sizes.iwidth != sizes.width ||
+        sizes.iheight != sizes.height) {
       return 0;
     }
     CBgraImage16 developed;
@@ -113,11 +115,13 @@ int LoadRawImage(const std::filesystem::path& path, CBgraImage16& image) {
   }
 }
 
-PixelBlock ExtractRawThumbnail(const std::filesystem::path& path, std::uint32_t& length, RawPreviewKind& kind) {
+PixelBlock ExtractRawThumbnail(const std::filesystem::path& path, std::uint32_t& length,
+                               RawPreviewKind& kind) {
   try {
     std::unique_ptr<LibRaw> raw = MakeRawDecoder(path);
     if (!raw) return nullptr;
-    if (raw->open_file(path.c_str(), kRawBufferLimit) != LIBRAW_SUCCESS || raw->unpack_thumb() != LIBRAW_SUCCESS) {
+    if (raw->open_file(path.c_str(), kRawBufferLimit) != LIBRAW_SUCCESS ||
+        raw->unpack_thumb() != LIBRAW_SUCCESS) {
       return nullptr;
     }
     const libraw_thumbnail_t& thumbnail = raw->imgdata.thumbnail;

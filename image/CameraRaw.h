@@ -38,4 +38,5 @@ int LoadRawImage(const std::filesystem::path& path, CBgraImage16& image);
 
 // The embedded preview as a new block of length bytes, or null. A bitmap
 // preview gets the width and height prefix that its users expect.
-PixelBlock ExtractRawThumbnail(const std::filesystem::path& path, std::uint32_t& length, RawPreviewKind& kind);
+PixelBlock ExtractRawThumbnail(const std::filesystem::path& path, std::uint32_t& length,
+                               RawPreviewKind& kind);

@@ -54,9 +54,9 @@ const ExtensionRow* FindExtension(const std::filesystem::path& path) {
   const std::string_view extension = text.substr(dot + 1);
   for (const ExtensionRow& row : kExtensions) {
     if (row.extension.size() != extension.size()) continue;
-    const bool same = std::equal(extension.begin(), extension.end(), row.extension.begin(), [](char a, char b) {
-      return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b;
-    });
+    const bool same = std::equal(
+        extension.begin(), extension.end(), row.extension.begin(),
+        [](char a, char b) { return (a >= 'A' && a <= 'Z' ? static_cast<char>(a - 'A' + 'a') : a) == b; });
     if (same) return &row;
   }
   return nullptr;

@@ -8,13 +8,13 @@
 // other picture is decoded, turned and encoded again; its metadata segments
 // (EXIF, XMP, comments) are carried over from the original file.
 
+#include <turbojpeg.h>
+
 #include <cstdint>
 #include <cstring>
 #include <memory>
 #include <span>
 #include <vector>
-
-#include <turbojpeg.h>
 
 #include "image/ImageCodec.h"
 #include "image/codecs/CodecImageJPG.h"
@@ -81,8 +81,8 @@ bool TransformBlocks(tjhandle handle, const Bytes& original, int turn, Bytes& tu
   transform.options = TJXOPT_PERFECT;
   unsigned char* output = nullptr;
   unsigned long outputSize = 0;
-  const int status = tjTransform(handle, original.data(), original.size(), 1, &output, &outputSize, &transform,
-                                 TJFLAG_LIMITSCANS);
+  const int status = tjTransform(handle, original.data(), original.size(), 1, &output, &outputSize,
+                                 &transform, TJFLAG_LIMITSCANS);
   const std::unique_ptr<unsigned char, TurboJpegFree> owned(output);
   if (status != 0 || !output || outputSize == 0) return false;
   turned.assign(output, output + outputSize);
@@ -110,7 +110,8 @@ bool CollectMetadata(std::span<const std::uint8_t> jpeg, Bytes& segments) {
     const std::size_t length = std::size_t{jpeg[at + 2]} << 8 | jpeg[at + 3];
     if (length < 2 || at + 2 + length > jpeg.size()) return false;
     const auto segment = jpeg.subspan(at, 2 + length);
-    const bool isFrame = marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
+    const bool isFrame =
+        marker >= 0xC0 && marker <= 0xCF && marker != 0xC4 && marker != 0xC8 && marker != 0xCC;
     if (isFrame && length >= 8) components = jpeg[at + 9];
     if (marker == kApp2) {
       icc.insert(icc.end(), segment.begin(), segment.end());
@@ -132,7 +133,9 @@ bool ReencodeTurned(const Bytes& original, int turn, Bytes& turned) {
   CCodecImageJPG image;
   CCodecMemStream input(original);
   if (!image.Decode(input)) return false;
-  const bool ok = turn == 1 ? image.RotateRight() : turn == 3 ? image.RotateLeft() : image.Flip() && image.Mirror();
+  const bool ok = turn == 1   ? image.RotateRight()
+                  : turn == 3 ? image.RotateLeft()
+                              : image.Flip() && image.Mirror();
   if (!ok) return false;
   image.attributes.quality = kReencodeQuality;
   image.attributes.jpegSubsampling = false;

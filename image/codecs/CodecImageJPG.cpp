@@ -9,15 +9,15 @@
 
 #include "image/codecs/CodecImageJPG.h"
 
+#include <jerror.h>
+#include <jpeglib.h>
+
 #include <algorithm>
 #include <csetjmp>
 #include <cstddef>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <cstring>
 #include <limits>
-
-#include <jerror.h>
-#include <jpeglib.h>
 
 #include "image/BgraImage.h"
 #include "image/codecs/CodecStream.h"
@@ -48,7 +48,9 @@ struct JpegStreamAdapter {
 
 JpegErrorManager& ErrorsOf(j_common_ptr cinfo) { return *reinterpret_cast<JpegErrorManager*>(cinfo->err); }
 
-JpegStreamAdapter& AdapterOf(j_common_ptr cinfo) { return *static_cast<JpegStreamAdapter*>(cinfo->client_data); }
+JpegStreamAdapter& AdapterOf(j_common_ptr cinfo) {
+  return *static_cast<JpegStreamAdapter*>(cinfo->client_data);
+}
 
 [[noreturn]] void LeaveWithMessage(j_common_ptr cinfo) {
   char message[JMSG_LENGTH_MAX];
@@ -122,7 +124,9 @@ void TermDestination(j_compress_ptr cinfo) {
   if (!flushed) ERREXIT(cinfo, JERR_FILE_WRITE);
 }
 
-void InitSource(j_decompress_ptr cinfo) { AdapterOf(reinterpret_cast<j_common_ptr>(cinfo)).startOfFile = true; }
+void InitSource(j_decompress_ptr cinfo) {
+  AdapterOf(reinterpret_cast<j_common_ptr>(cinfo)).startOfFile = true;
+}
 
 boolean FillInputBuffer(j_decompress_ptr cinfo) {
   JpegStreamAdapter& adapter = AdapterOf(reinterpret_cast<j_common_ptr>(cinfo));
@@ -371,7 +375,8 @@ bool RunCompress(CCodecImage& image, CCodecStream& stream) {
   const int quality = image.attributes.quality;
   jpeg_set_quality(&cinfo, quality, TRUE);
   if (image.attributes.jpegLumaTable) {
-    jpeg_add_quant_table(&cinfo, 0, image.attributes.jpegLumaTable->data(), jpeg_quality_scaling(quality), TRUE);
+    jpeg_add_quant_table(&cinfo, 0, image.attributes.jpegLumaTable->data(), jpeg_quality_scaling(quality),
+                         TRUE);
   }
   cinfo.write_JFIF_header = TRUE;
   cinfo.density_unit = 1;
@@ -393,15 +398,13 @@ bool RunCompress(CCodecImage& image, CCodecStream& stream) {
 }  // namespace
 
 bool CCodecImageJPG::Decode(CCodecStream& stream) {
-  return RunDecompress(*this, stream, [this](jpeg_decompress_struct& cinfo) {
-    return DecodeCodecBody(cinfo, *this, 1);
-  });
+  return RunDecompress(*this, stream,
+                       [this](jpeg_decompress_struct& cinfo) { return DecodeCodecBody(cinfo, *this, 1); });
 }
 
 bool CCodecImageJPG::DecodeJpegDcOnly(CCodecStream& stream) {
-  return RunDecompress(*this, stream, [this](jpeg_decompress_struct& cinfo) {
-    return DecodeCodecBody(cinfo, *this, 8);
-  });
+  return RunDecompress(*this, stream,
+                       [this](jpeg_decompress_struct& cinfo) { return DecodeCodecBody(cinfo, *this, 8); });
 }
 
 bool CCodecImageJPG::DecodeBgra(CCodecStream& stream, CBgraImage& image) {

@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <tiffio.h>
 
 #include <algorithm>
 #include <cstdint>
@@ -6,8 +7,6 @@
 #include <mutex>
 #include <string>
 #include <vector>
-
-#include <tiffio.h>
 
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"

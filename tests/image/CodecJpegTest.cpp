@@ -1,4 +1,5 @@
 #include <gtest/gtest.h>
+#include <jpeglib.h>
 
 #include <algorithm>
 #include <cmath>
@@ -9,8 +10,7 @@
 #include <string>
 #include <vector>
 
-#include <jpeglib.h>
-
+#include "image/BgraImage.h"
 #include "image/codecs/CodecFileStream.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecImageJPG.h"
@@ -39,7 +39,8 @@ void MakeGrey(CCodecImage& image, int width, int height, int (*level)(int x, int
   ASSERT_NE(image.Create(width, height, 8, CodecFormat::Bmp), nullptr);
   image.SetGrayPalette();
   for (int y = 0; y < height; ++y) {
-    for (int x = 0; x < width; ++x) image.SetPixelIndex(x, height - 1 - y, static_cast<std::uint8_t>(level(x, y)));
+    for (int x = 0; x < width; ++x)
+      image.SetPixelIndex(x, height - 1 - y, static_cast<std::uint8_t>(level(x, y)));
   }
 }
 
@@ -64,7 +65,8 @@ int MaxDifference(const CCodecImage& a, const CCodecImage& b) {
     for (int x = 0; x < static_cast<int>(a.GetWidth()); ++x) {
       const RgbQuad p = a.GetPixelColor(x, y);
       const RgbQuad q = b.GetPixelColor(x, y);
-      worst = std::max({worst, std::abs(p.blue - q.blue), std::abs(p.green - q.green), std::abs(p.red - q.red)});
+      worst =
+          std::max({worst, std::abs(p.blue - q.blue), std::abs(p.green - q.green), std::abs(p.red - q.red)});
     }
   }
   return worst;
@@ -164,9 +166,9 @@ TEST(CodecJpeg, MatchesCjpegWithTheSameSettings) {
     const Bytes ours = EncodeJpeg(image);
 
     const auto out = folder / "cjpeg.jpg";
-    const std::string command = "cjpeg -quality " + std::to_string(c.quality) + " -optimize -dct fast -sample " +
-                                (c.subsampling ? "2x2" : "1x1") + " -outfile " + out.string() + " " +
-                                (folder / "in.ppm").string();
+    const std::string command = "cjpeg -quality " + std::to_string(c.quality) +
+                                " -optimize -dct fast -sample " + (c.subsampling ? "2x2" : "1x1") +
+                                " -outfile " + out.string() + " " + (folder / "in.ppm").string();
     ASSERT_EQ(std::system(command.c_str()), 0) << "cjpeg (libjpeg-turbo-progs) is needed: " << command;
     const Bytes theirs = ReadFileBytes(out);
 
@@ -323,8 +325,8 @@ TEST(CodecJpegDcOnly, SizeIsOneEighthRoundedUp) {
     int width, height;
     std::uint32_t small_w, small_h;
   };
-  for (const Case c : {Case{1, 1, 1, 1}, Case{8, 8, 1, 1}, Case{9, 17, 2, 3}, Case{150, 103, 19, 13},
-                       Case{64, 40, 8, 5}}) {
+  for (const Case c :
+       {Case{1, 1, 1, 1}, Case{8, 8, 1, 1}, Case{9, 17, 2, 3}, Case{150, 103, 19, 13}, Case{64, 40, 8, 5}}) {
     SCOPED_TRACE(c.width);
     CCodecImage image;
     MakeGradient(image, c.width, c.height);
@@ -408,6 +410,14 @@ TEST(CodecJpegFiles, EveryCachedJpegDecodesOrFailsCleanly) {
     CCodecImageJPG small;
     if (!small.DecodeJpegDcOnly(stream)) {
       EXPECT_NE(small.GetLastError()[0], '\0');
+    }
+    std::rewind(file);
+    CCodecImageJPG direct;
+    CBgraImage bgra;
+    if (direct.DecodeBgra(stream, bgra)) {
+      EXPECT_EQ(bgra.width, full.GetWidth());
+    } else {
+      EXPECT_NE(direct.GetLastError()[0], '\0');
     }
     std::fclose(file);
   }

@@ -238,15 +238,15 @@ TEST(ImageCodecFiles, HugeJpegsAreRefusedAndLeaveTheImage) {
   for (const char* name : {"large.jpg", "issue205.jpg"}) {
     SCOPED_TRACE(name);
     const auto path = TestDataPath(std::string("usr/libexec/installed-tests/gdk-pixbuf/") + name);
+    const Bytes bytes = ReadFileBytes(path);
     CBgraImage image;
     MakePicture(image, 4, 4);
     EXPECT_EQ(LoadImageAsBgra(path, image), 0);
-    EXPECT_EQ(DecodeJpegFromMemory(ReadFileBytes(path), image), 0);
+    EXPECT_EQ(DecodeJpegFromMemory(bytes, image), 0);
     EXPECT_EQ(image.width, 4u);
     EXPECT_EQ(image.LoadFile(path), 0);
 
     CCodecImageJPG codec;
-    const Bytes bytes = ReadFileBytes(path);
     CCodecMemStream stream(bytes);
     EXPECT_FALSE(codec.DecodeBgra(stream, image));
     EXPECT_STREQ(codec.GetLastError(), "Image too large");

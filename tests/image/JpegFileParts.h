@@ -14,7 +14,7 @@ namespace jpegparts {
 
 struct Segment {
   std::uint8_t marker = 0;
-  std::size_t offset = 0;  // of the 0xFF
+  std::size_t offset = 0;              // of the 0xFF
   std::span<const std::uint8_t> body;  // after the length field
 };
 
@@ -92,11 +92,12 @@ inline Density JfifDensity(std::span<const std::uint8_t> jpeg) {
 
 // The JPEG standard's example luminance table (natural order) and the
 // library's quality scaling of it, for checking the tables written.
-inline std::array<std::uint16_t, 64> ScaledLumaTable(int quality, const std::array<std::uint32_t, 64>* base = nullptr) {
+inline std::array<std::uint16_t, 64> ScaledLumaTable(int quality,
+                                                     const std::array<std::uint32_t, 64>* base = nullptr) {
   static constexpr std::uint32_t kStandardLuma[64] = {
-      16, 11, 10, 16, 24,  40,  51,  61,  12, 12, 14, 19, 26,  58,  60,  55,  14, 13, 16, 24,  40, 57,
-      69, 56, 14, 17, 22,  29,  51,  87,  80, 62, 18, 22, 37,  56,  68,  109, 103, 77, 24, 35, 55, 64,
-      81, 104, 113, 92, 49, 64, 78, 87,  103, 121, 120, 101, 72, 92, 95, 98, 112, 100, 103, 99};
+      16, 11,  10,  16, 24, 40, 51, 61, 12,  12,  14,  19,  26, 58, 60, 55,  14,  13,  16,  24, 40, 57,
+      69, 56,  14,  17, 22, 29, 51, 87, 80,  62,  18,  22,  37, 56, 68, 109, 103, 77,  24,  35, 55, 64,
+      81, 104, 113, 92, 49, 64, 78, 87, 103, 121, 120, 101, 72, 92, 95, 98,  112, 100, 103, 99};
   const int scale = quality < 50 ? 5000 / quality : 200 - 2 * quality;
   std::array<std::uint16_t, 64> table{};
   for (std::size_t i = 0; i < 64; ++i) {
