@@ -12,6 +12,9 @@ BUILD_PACKAGES=(
   libtiff-dev
   libsdl2-dev
   libx11-dev
+  libjpeg62-turbo-dev
+  libturbojpeg0-dev
+  libraw-dev
 )
 
 # Only to build and run the tests.
@@ -22,6 +25,7 @@ TEST_PACKAGES=(
   xvfb
   xauth
   xdotool
+  libjpeg-turbo-progs
 )
 
 # Only for the benchmarks and the peers they compare with (bench/, never
@@ -29,4 +33,5 @@ TEST_PACKAGES=(
 BENCH_PACKAGES=(
   libbenchmark-dev
   libopencv-dev
+  libjpeg-turbo-progs
 )
