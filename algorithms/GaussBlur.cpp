@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <type_traits>
 #include <utility>
 
 #include "algorithms/AlgorithmThread.h"
@@ -32,49 +33,67 @@ constexpr std::int64_t kMaxFactor = 32768;
 
 using Kernel = CGaussBlur::Kernel;
 
-// floor(n / d) for 0 <= n < 2^31 and 1 <= d < 2^31, by the round-up method:
-// with 2^l >= d and m = ceil(2^(31 + l) / d), floor(n m / 2^(31 + l)) is exact.
-// m is at most 2^32, so n m stays below 2^63.
+// floor(n / d) for 0 <= n < 2^Bits and 1 <= d < 2^31 by a multiply and a
+// shift (the round-up method): with 2^l >= d and m = ceil(2^(Bits + l) / d),
+// floor(n m / 2^(Bits + l)) is exact. m is at most 2^(Bits + 1): up to 30
+// bits it is a 32-bit factor, which lets whole lines divide in vector steps.
+template <int Bits>
 class ExactDivider {
+  static_assert(Bits >= 1 && Bits <= 31);
+  using Multiplier = std::conditional_t<(Bits <= 30), std::uint32_t, std::uint64_t>;
+
 public:
   explicit ExactDivider(std::uint32_t d) {
     int l = 0;
     while ((std::uint64_t{1} << l) < d) ++l;
-    m_shift = 31 + l;
-    m_multiplier = ((std::uint64_t{1} << m_shift) + d - 1) / d;
+    m_shift = Bits + l;
+    m_multiplier = static_cast<Multiplier>(((std::uint64_t{1} << m_shift) + d - 1) / d);
   }
   std::uint32_t operator()(std::uint32_t n) const {
-    return static_cast<std::uint32_t>((n * m_multiplier) >> m_shift);
+    return static_cast<std::uint32_t>((std::uint64_t{n} * m_multiplier) >> m_shift);
   }
 
 private:
-  std::uint64_t m_multiplier = 1;
+  Multiplier m_multiplier = 1;
   int m_shift = 0;
 };
+
+// A blur sum stays below 2048 x 65535 < 2^27: the normalised weights of a
+// kernel add up to at most 2048.
+using SumDivider = ExactDivider<27>;
+// An enlargement step (b - a) x f stays below 65535 x kMaxFactor <= 2^31.
+using StepDivider = ExactDivider<31>;
+
+// Lines are summed in pieces of this many samples, so that the sums of a
+// piece stay in the first-level cache while every tap is added.
+constexpr std::size_t kPiece = 2048;
 
 // One line of count pixels of C channels from in (contiguous) into out. Each
 // output is the weighted sum over the offsets inside the line divided by the
 // sum of those weights; acc holds count x C values.
 template <typename S, int C>
-void FilterLine(const S* in, S* out, std::uint32_t count, const Kernel& kernel, const ExactDivider& byTotal,
-                std::int32_t* acc) {
+void FilterLine(const S* in, S* out, std::uint32_t count, const Kernel& kernel, const SumDivider& byTotal,
+                std::uint32_t* acc) {
   const std::int64_t n = kernel.taps;
   const std::int64_t length = count;
   const std::int64_t first = n - 1;      // first pixel that sees the whole kernel
   const std::int64_t last = length - n;  // last one
   if (first <= last) {
-    const std::size_t begin = static_cast<std::size_t>(first) * C;
-    const std::size_t end = static_cast<std::size_t>(last + 1) * C;
-    const std::int32_t centre = kernel.weight[0];
-    for (std::size_t i = begin; i < end; ++i) acc[i] = centre * in[i];
-    for (std::int64_t t = 1; t < n; ++t) {
-      const std::int32_t w = kernel.weight[static_cast<std::size_t>(t)];
-      if (w == 0) continue;
-      const std::size_t offset = static_cast<std::size_t>(t) * C;
-      for (std::size_t i = begin; i < end; ++i) acc[i] += w * (in[i - offset] + in[i + offset]);
+    const std::size_t interiorEnd = static_cast<std::size_t>(last + 1) * C;
+    const auto centre = static_cast<std::uint16_t>(kernel.weight[0]);
+    for (std::size_t begin = static_cast<std::size_t>(first) * C; begin < interiorEnd; begin += kPiece) {
+      const std::size_t end = std::min(begin + kPiece, interiorEnd);
+      for (std::size_t i = begin; i < end; ++i) acc[i] = centre * std::uint32_t{in[i]};
+      for (std::int64_t t = 1; t < n; ++t) {
+        const auto w = static_cast<std::uint16_t>(kernel.weight[static_cast<std::size_t>(t)]);
+        if (w == 0) continue;
+        const std::size_t offset = static_cast<std::size_t>(t) * C;
+        for (std::size_t i = begin; i < end; ++i) {
+          acc[i] += w * std::uint32_t{in[i - offset]} + w * std::uint32_t{in[i + offset]};
+        }
+      }
+      for (std::size_t i = begin; i < end; ++i) out[i] = static_cast<S>(byTotal(acc[i]));
     }
-    for (std::size_t i = begin; i < end; ++i)
-      out[i] = static_cast<S>(byTotal(static_cast<std::uint32_t>(acc[i])));
   }
   const auto edge = [&](std::int64_t x) {
     const std::int64_t lo = std::max<std::int64_t>(0, x - n + 1);
@@ -105,10 +124,10 @@ int BlurDirectRows(const S* in, std::size_t inStride, S* out, std::size_t outStr
   const std::int64_t ringRows = std::min(2 * n - 1, rows);
   const std::size_t line = std::size_t{width} * C;
   auto ring = AllocWorkArray<S>(static_cast<std::uint64_t>(ringRows) * line);
-  auto acc = AllocWorkArray<std::int32_t>(line);
+  auto acc = AllocWorkArray<std::uint32_t>(line);
   if (!ring || !acc) return 0;
   const std::int32_t total = kernel.Total();
-  const ExactDivider byTotal(static_cast<std::uint32_t>(total));
+  const SumDivider byTotal(static_cast<std::uint32_t>(total));
   const auto filtered = [&](std::int64_t row) {
     return ring.get() + static_cast<std::size_t>(row % ringRows) * line;
   };
@@ -122,29 +141,37 @@ int BlurDirectRows(const S* in, std::size_t inStride, S* out, std::size_t outStr
       FilterLine<S, C>(in + static_cast<std::size_t>(ready) * inStride, filtered(ready), width, kernel,
                        byTotal, acc.get());
     }
-    const S* centre = filtered(y);
+    // The weights of the rows inside the picture, the same for every column.
     std::int32_t used = kernel.weight[0];
-    for (std::size_t i = 0; i < line; ++i) acc[i] = kernel.weight[0] * centre[i];
     for (std::int64_t t = 1; t < n; ++t) {
       const std::int32_t w = kernel.weight[static_cast<std::size_t>(t)];
-      const bool up = y - t >= 0;
-      const bool down = y + t < rows;
-      if (w == 0 || (!up && !down)) continue;
-      if (up && down) {
-        const S* a = filtered(y - t);
-        const S* b = filtered(y + t);
-        for (std::size_t i = 0; i < line; ++i) acc[i] += w * (a[i] + b[i]);
-        used += 2 * w;
-      } else {
-        const S* a = filtered(up ? y - t : y + t);
-        for (std::size_t i = 0; i < line; ++i) acc[i] += w * a[i];
-        used += w;
-      }
+      used += (y - t >= 0 ? w : 0) + (y + t < rows ? w : 0);
     }
-    const ExactDivider byUsed(static_cast<std::uint32_t>(used));
-    const ExactDivider& divide = used == total ? byTotal : byUsed;
+    const SumDivider byUsed(static_cast<std::uint32_t>(used));
+    const SumDivider& divide = used == total ? byTotal : byUsed;
+    const auto centreWeight = static_cast<std::uint16_t>(kernel.weight[0]);
+    const S* centre = filtered(y);
     S* o = out + static_cast<std::size_t>(y) * outStride;
-    for (std::size_t i = 0; i < line; ++i) o[i] = static_cast<S>(divide(static_cast<std::uint32_t>(acc[i])));
+    for (std::size_t begin = 0; begin < line; begin += kPiece) {
+      const std::size_t end = std::min(begin + kPiece, line);
+      for (std::size_t i = begin; i < end; ++i) acc[i] = centreWeight * std::uint32_t{centre[i]};
+      for (std::int64_t t = 1; t < n; ++t) {
+        const auto w = static_cast<std::uint16_t>(kernel.weight[static_cast<std::size_t>(t)]);
+        const bool up = y - t >= 0;
+        const bool down = y + t < rows;
+        if (w == 0 || (!up && !down)) continue;
+        if (up && down) {
+          const S* a = filtered(y - t);
+          const S* b = filtered(y + t);
+          for (std::size_t i = begin; i < end; ++i)
+            acc[i] += w * std::uint32_t{a[i]} + w * std::uint32_t{b[i]};
+        } else {
+          const S* a = filtered(up ? y - t : y + t);
+          for (std::size_t i = begin; i < end; ++i) acc[i] += w * std::uint32_t{a[i]};
+        }
+      }
+      for (std::size_t i = begin; i < end; ++i) o[i] = static_cast<S>(divide(acc[i]));
+    }
   }
   return 1;
 }
@@ -182,7 +209,7 @@ struct AxisCell {
 
 // a + (b - a) x f / k, truncated toward zero.
 template <typename S>
-S Interpolate(S a, S b, std::uint32_t f, const ExactDivider& byK) {
+S Interpolate(S a, S b, std::uint32_t f, const StepDivider& byK) {
   if (b >= a) return static_cast<S>(a + byK((b - a) * f));
   return static_cast<S>(a - byK((a - b) * f));
 }
@@ -205,7 +232,7 @@ int EnlargeRows(const S* small, std::size_t smallStride, std::uint32_t smallWidt
     const std::uint32_t cell = std::min(x / k, smallWidth - 1);
     columns[x] = {cell, std::min(cell + 1, smallWidth - 1), x % k};
   }
-  const ExactDivider byK(k);
+  const StepDivider byK(k);
 
   S* buffers[2] = {rowA.get(), rowB.get()};
   std::int64_t held[2] = {-1, -1};
@@ -360,24 +387,17 @@ int CGaussBlur::Process() {
   std::memcpy(&params, m_params, sizeof params);
   const double radius = params.radius;
   if (std::isnan(radius) || radius == std::numeric_limits<double>::infinity()) return 0;
+  if (radius < 0.1 || m_target == m_source) return BlurImage(*m_source, *m_target, radius);
 
-  const std::int64_t w = m_source->width;
-  const std::int64_t h = m_source->height;
-  if (radius < 0.1 || m_target == m_source || w * h < kStripeMinPixels ||
-      theAlgorithmThread.HelperCount() == 0 || !IsParallelAllowed()) {
-    return BlurImage(*m_source, *m_target, radius);
-  }
-  // Each stripe owns at least twice its overlap, so no more than half of
-  // what it reads is read again by its neighbours.
+  // A stripe reproduces the whole picture's rows when it holds, around its
+  // own, the rows of the blocks its enlargement reads and of the kernel
+  // around those, plus a block to align the shrink to the picture's grid.
   Reduce(radius, m_source->width, m_source->height);
   const std::int64_t overlap = std::int64_t{m_factor} * (MakeKernel(m_radius).taps + 1);
-  const std::int64_t own = std::max<std::int64_t>(kStripeOwnPixels / w, 2 * overlap);
-  const std::int64_t rows = own + 2 * overlap;
-  if (rows >= h) return BlurImage(*m_source, *m_target, radius);
   // Stripes a cancel skips keep what the target held; a target of another
   // size becomes a copy of the source.
   if (m_target->width != m_source->width || m_target->height != m_source->height) m_target->Free();
-  if (SplitIntoStripes(static_cast<std::int32_t>(overlap), static_cast<std::int32_t>(rows)) == 0) return 0;
+  if (SplitIntoStripes(static_cast<std::int32_t>(overlap), 0) == 0) return 0;
   return RunStripes(*this);
 }
 

@@ -58,7 +58,9 @@ public:
 
   // m_source blurred into m_target at the radius of the GaussBlurParams that
   // m_params points to. Large pictures are cut into stripes for the helper
-  // threads (results identical to one pass; progress then counts stripes).
+  // threads when the overlap the reduction needs is small enough (the
+  // engine's automatic rule); the result is that of one pass, and progress
+  // then counts stripes.
   int Process() override;
   // One stripe of Process, at the reduction Process chose: the owned rows of
   // the result stripe become those rows of the whole blurred picture, given

@@ -21,4 +21,6 @@ TEST_PACKAGES=(
 BENCH_PACKAGES=(
   libbenchmark-dev
   libopencv-dev
+  libvips-tools
+  imagemagick
 )

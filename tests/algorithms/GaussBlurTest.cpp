@@ -437,7 +437,7 @@ TEST(GaussBlur, StripedAndSingleTaskResultsAreIdentical) {
     }
   };
   const CBgraImage16 image = NoiseImage(1200, 1000, 77);
-  for (double r : {2.0, 2.6, 7.0, 50.0}) {
+  for (double r : {2.0, 2.6, 7.0, 12.0}) {
     SCOPED_TRACE(r);
     GaussBlurParams params{r};
     CBgraImage16 single, striped;
@@ -447,7 +447,7 @@ TEST(GaussBlur, StripedAndSingleTaskResultsAreIdentical) {
     one.m_target = &single;
     one.m_params = &params;
     ASSERT_EQ(one.Process(), 1);
-    EXPECT_EQ(one.stripes, 0);
+    EXPECT_EQ(one.stripes, 1);  // the whole picture as one task
 
     CCountingBlur many;
     many.m_source = const_cast<CBgraImage16*>(&image);
