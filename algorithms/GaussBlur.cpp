@@ -64,9 +64,9 @@ using SumDivider = ExactDivider<27>;
 // An enlargement step (b - a) x f stays below 65535 x kMaxFactor <= 2^31.
 using StepDivider = ExactDivider<31>;
 
-// Lines are summed in pieces of this many samples, so that the sums of a
-// piece stay in the first-level cache while every tap is added.
-constexpr std::size_t kPiece = 2048;
+// Lines are summed in chunks of this many samples, so that the sums of a
+// chunk stay in the first-level cache while every tap is added.
+constexpr std::size_t kChunk = 2048;
 
 // One line of count pixels of C channels from in (contiguous) into out. Each
 // output is the weighted sum over the offsets inside the line divided by the
@@ -81,8 +81,8 @@ void FilterLine(const S* in, S* out, std::uint32_t count, const Kernel& kernel, 
   if (first <= last) {
     const std::size_t interiorEnd = static_cast<std::size_t>(last + 1) * C;
     const auto centre = static_cast<std::uint16_t>(kernel.weight[0]);
-    for (std::size_t begin = static_cast<std::size_t>(first) * C; begin < interiorEnd; begin += kPiece) {
-      const std::size_t end = std::min(begin + kPiece, interiorEnd);
+    for (std::size_t begin = static_cast<std::size_t>(first) * C; begin < interiorEnd; begin += kChunk) {
+      const std::size_t end = std::min(begin + kChunk, interiorEnd);
       for (std::size_t i = begin; i < end; ++i) acc[i] = centre * std::uint32_t{in[i]};
       for (std::int64_t t = 1; t < n; ++t) {
         const auto w = static_cast<std::uint16_t>(kernel.weight[static_cast<std::size_t>(t)]);
@@ -152,8 +152,8 @@ int BlurDirectRows(const S* in, std::size_t inStride, S* out, std::size_t outStr
     const auto centreWeight = static_cast<std::uint16_t>(kernel.weight[0]);
     const S* centre = filtered(y);
     S* o = out + static_cast<std::size_t>(y) * outStride;
-    for (std::size_t begin = 0; begin < line; begin += kPiece) {
-      const std::size_t end = std::min(begin + kPiece, line);
+    for (std::size_t begin = 0; begin < line; begin += kChunk) {
+      const std::size_t end = std::min(begin + kChunk, line);
       for (std::size_t i = begin; i < end; ++i) acc[i] = centreWeight * std::uint32_t{centre[i]};
       for (std::int64_t t = 1; t < n; ++t) {
         const auto w = static_cast<std::uint16_t>(kernel.weight[static_cast<std::size_t>(t)]);
