@@ -34,4 +34,6 @@ BENCH_PACKAGES=(
   libbenchmark-dev
   libopencv-dev
   libjpeg-turbo-progs
+  libvips-tools
+  imagemagick
 )
