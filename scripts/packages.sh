@@ -12,6 +12,9 @@ BUILD_PACKAGES=(
   libtiff-dev
   libsdl2-dev
   libx11-dev
+  libfreetype-dev
+  libfontconfig-dev
+  fonts-dejavu-core
 )
 
 # Only to build and run the tests.
