@@ -15,6 +15,9 @@ BUILD_PACKAGES=(
   libjpeg62-turbo-dev
   libturbojpeg0-dev
   libraw-dev
+  libfreetype-dev
+  libfontconfig-dev
+  fonts-dejavu-core
 )
 
 # Only to build and run the tests.
