@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-#include "image/PictureFile.h"
 
 namespace {
 
@@ -16,7 +15,7 @@ int CImageArray::LoadStrip(const std::filesystem::path& path, std::int32_t piece
   Clear();
   if (pieceWidth < 1) return 0;
   CBgraImage strip;
-  if (!LoadPictureFile(path, strip)) return 0;
+  if (!strip.LoadFile(path)) return 0;
   const std::uint32_t piece = static_cast<std::uint32_t>(pieceWidth);
   const std::uint32_t count = strip.width / piece;
   for (std::uint32_t j = 0; j < count; ++j) {
@@ -63,7 +62,7 @@ int CImageArray::AppendCopy(const CBgraImage& image) {
 
 int CImageArray::AppendFile(const std::filesystem::path& path) {
   auto image = NewImage();
-  if (!image || !LoadPictureFile(path, *image)) return 0;
+  if (!image || !image->LoadFile(path)) return 0;
   m_images.push_back(std::move(image));
   return 1;
 }

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "image/PictureFile.h"
 #include "platform/Utf16.h"
 #include "ui/UITheme.h"
 
@@ -79,9 +78,9 @@ bool CSkinSet::Load(const CUITheme& theme) {
   std::lock_guard guard(m_lock);
   m_skinFolder = theme.skinFolder;
   const std::filesystem::path& basic = theme.basicFolder;
-  if (!LoadPictureFile(basic / "frame.png", frameImage) || !LoadPictureFile(basic / "btn.png", buttonImage) ||
-      !LoadPictureFile(basic / "roundframe.png", roundFrameImage) ||
-      !LoadPictureFile(basic / "tabtitlebk.png", tabTitleImage)) {
+  if (!frameImage.LoadFile(basic / "frame.png") || !buttonImage.LoadFile(basic / "btn.png") ||
+      !roundFrameImage.LoadFile(basic / "roundframe.png") ||
+      !tabTitleImage.LoadFile(basic / "tabtitlebk.png")) {
     return false;
   }
   const std::uint32_t accent = theme.colors[kThemeAccent];
@@ -92,7 +91,7 @@ bool CSkinSet::Load(const CUITheme& theme) {
     p[2] = static_cast<std::uint8_t>(accent >> 16);
   }
   if (!digits.LoadStrip(basic / "digi.png", 20) || !smallDigits.LoadStrip(basic / "smalldigi.png", 5) ||
-      !LoadPictureFile(basic / "scrollbar.png", scrollbarImage)) {
+      !scrollbarImage.LoadFile(basic / "scrollbar.png")) {
     return false;
   }
   if (!icons.LoadStrip(basic / "checkbox.png", 20) || !icons.AppendStrip(basic / "expand.png", 16) ||

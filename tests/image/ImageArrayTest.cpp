@@ -4,7 +4,6 @@
 #include <filesystem>
 
 #include "image/ImageArray.h"
-#include "image/PictureFile.h"
 #include "image/codecs/CodecImage.h"
 #include "tests/common/TestData.h"
 
@@ -33,12 +32,12 @@ void WriteStrip(const std::filesystem::path& path, std::uint32_t width, std::uin
   ASSERT_TRUE(image.Save(path, CodecFormat::Png));
 }
 
-TEST(PictureFileTest, LoadsTopDownWithAlpha) {
+TEST(BgraImageLoadFile, LoadsTopDownWithAlpha) {
   const auto dir = ScratchDir();
   WriteStrip(dir / "alpha.png", 5, 3, true);
   WriteStrip(dir / "opaque.PNG", 5, 3, false);
   CBgraImage image;
-  ASSERT_TRUE(LoadPictureFile(dir / "alpha.png", image));
+  ASSERT_TRUE(image.LoadFile(dir / "alpha.png"));
   ASSERT_EQ(image.width, 5u);
   ASSERT_EQ(image.height, 3u);
   const std::uint8_t* p = image.At(4, 2);
@@ -46,7 +45,7 @@ TEST(PictureFileTest, LoadsTopDownWithAlpha) {
   EXPECT_EQ(p[1], 2);
   EXPECT_EQ(p[2], 9);
   EXPECT_EQ(p[3], 6);
-  ASSERT_TRUE(LoadPictureFile(dir / "opaque.PNG", image));
+  ASSERT_TRUE(image.LoadFile(dir / "opaque.PNG"));
   EXPECT_EQ(image.At(3, 1)[3], 255);
 
   // A palette picture is transparent exactly at its transparent index.
@@ -59,18 +58,18 @@ TEST(PictureFileTest, LoadsTopDownWithAlpha) {
   palette.SetPixelIndex(2, 0, 0);
   palette.attributes.transparentIndex = 1;
   ASSERT_TRUE(palette.Save(dir / "palette.png", CodecFormat::Png));
-  ASSERT_TRUE(LoadPictureFile(dir / "palette.png", image));
+  ASSERT_TRUE(image.LoadFile(dir / "palette.png"));
   EXPECT_EQ(image.At(0, 0)[3], 255);
   EXPECT_EQ(image.At(1, 0)[3], 0);
   EXPECT_EQ(image.At(2, 0)[2], 10);
 
   // Failures leave the image alone.
   const std::uint32_t before = image.width;
-  EXPECT_FALSE(LoadPictureFile(dir / "missing.png", image));
+  EXPECT_FALSE(image.LoadFile(dir / "missing.png"));
   std::filesystem::copy_file(dir / "alpha.png", dir / "alpha.jpg2");
-  EXPECT_FALSE(LoadPictureFile(dir / "alpha.jpg2", image));
+  EXPECT_FALSE(image.LoadFile(dir / "alpha.jpg2"));
   WriteStrip(dir / "wide.png", 20001, 1, false);
-  EXPECT_FALSE(LoadPictureFile(dir / "wide.png", image));
+  EXPECT_FALSE(image.LoadFile(dir / "wide.png"));
   EXPECT_EQ(image.width, before);
 }
 

@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "image/PictureFile.h"
 #include "platform/ProgramPath.h"
 #include "tests/common/TestData.h"
 #include "ui/SkinSet.h"
@@ -24,8 +23,8 @@ TEST(SkinGeneratorTest, CommittedPicturesMatchTheGenerator) {
   for (const SkinPicture& picture : CSkinSet::kStartupPictures) {
     SCOPED_TRACE(picture.file);
     CBgraImage drawn, committed;
-    ASSERT_TRUE(LoadPictureFile(out / picture.file, drawn));
-    ASSERT_TRUE(LoadPictureFile(GetProgramDataFolder() / "basic" / picture.file, committed));
+    ASSERT_TRUE(drawn.LoadFile(out / picture.file));
+    ASSERT_TRUE(committed.LoadFile(GetProgramDataFolder() / "basic" / picture.file));
     ASSERT_EQ(drawn.width, committed.width);
     ASSERT_EQ(drawn.height, committed.height);
     EXPECT_EQ(std::memcmp(drawn.pixels, committed.pixels, drawn.byteSize), 0);

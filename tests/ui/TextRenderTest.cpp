@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "image/PictureFile.h"
 #include "tests/ui/SkinTestSupport.h"
 #include "ui/SkinSet.h"
 
@@ -186,7 +185,7 @@ TEST_F(TextRenderTest, GoldenTextImage) {
     ASSERT_TRUE(WritePng(golden, image));
   }
   CBgraImage expected;
-  ASSERT_TRUE(LoadPictureFile(golden, expected)) << golden;
+  ASSERT_TRUE(expected.LoadFile(golden)) << golden;
   ASSERT_EQ(image.width, expected.width);
   ASSERT_EQ(image.height, expected.height);
   // Small differences between FreeType builds are allowed; the shapes are not.

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "image/PictureFile.h"
 #include "platform/CursorPicture.h"
 #include "platform/ProgramPath.h"
 #include "platform/SystemMessage.h"
@@ -220,7 +219,7 @@ TEST(DataFolderTest, HoldsEverySkinPictureAndTheBaseTexts) {
   for (const SkinPicture& picture : CSkinSet::kStartupPictures) {
     SCOPED_TRACE(picture.file);
     CBgraImage image;
-    ASSERT_TRUE(LoadPictureFile(data / "basic" / picture.file, image));
+    ASSERT_TRUE(image.LoadFile(data / "basic" / picture.file));
     if (picture.cellWidth > 0) {
       EXPECT_EQ(image.width, std::uint32_t(picture.cellWidth * picture.cells));
     }
