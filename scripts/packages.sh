@@ -25,6 +25,7 @@ TEST_PACKAGES=(
   xvfb
   xauth
   xdotool
+  imagemagick
   libjpeg-turbo-progs
 )
 
