@@ -28,6 +28,7 @@ TEST_PACKAGES=(
   xvfb
   xauth
   xdotool
+  imagemagick
   libjpeg-turbo-progs
 )
 

@@ -9,6 +9,10 @@ public:
   // Called when the window opens the popup: it becomes visible and dirty.
   virtual void ShowPopup();
 
+  // A dialog (kind bit 0x20) that sets it has the window dimmed under it
+  // while it is open.
+  std::int32_t dimBackground = 0;
+
 protected:
   CPopupSprite() = default;
 };

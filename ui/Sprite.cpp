@@ -18,25 +18,41 @@ std::int32_t TileCount(std::int32_t pixels) { return (pixels + kSpriteTileSize -
 // 193 up) as S[w][s ^ d] + D[w][d], so an overlay shows on any background.
 void BlendRow(std::uint8_t* target, const std::uint8_t* source, std::int32_t count, std::int32_t alpha,
               bool xorMode, const BlendTables& t) {
-  for (std::int32_t i = 0; i < count; ++i, target += 4, source += 4) {
-    const std::uint8_t sa = source[3];
-    if (!xorMode) {
-      const std::uint8_t w = t.source[alpha][sa];
-      if (w == 0) continue;
+  if (!xorMode) {
+    const std::uint8_t* weights = t.source[alpha];
+    for (std::int32_t i = 0; i < count;) {
+      const std::uint8_t w = weights[source[4 * i + 3]];
       if (w == 255) {
-        std::memcpy(target, source, 4);
+        // A run of fully weighted pixels is one copy: most of the interface.
+        // At full sprite alpha the weight is the source alpha itself.
+        std::int32_t end = i + 1;
+        if (alpha == 255) {
+          while (end < count && source[4 * end + 3] == 255) ++end;
+        } else {
+          while (end < count && weights[source[4 * end + 3]] == 255) ++end;
+        }
+        std::memcpy(target + 4 * i, source + 4 * i, static_cast<std::size_t>(end - i) * 4);
+        i = end;
         continue;
       }
-      for (int c = 0; c < 3; ++c) target[c] = static_cast<std::uint8_t>(t.source[w][source[c]] + t.destination[w][target[c]]);
-    } else {
-      const std::int32_t p = alpha * sa;
-      if (p <= 255) continue;
-      const std::int32_t w = p / 256;
-      const std::int32_t grey = (6 * source[1] + 3 * source[2] + source[0]) / 10;
-      for (int c = 0; c < 3; ++c) {
-        const std::uint8_t s = grey < 193 ? source[c] : static_cast<std::uint8_t>(source[c] ^ target[c]);
-        target[c] = static_cast<std::uint8_t>(t.source[w][s] + t.destination[w][target[c]]);
+      if (w != 0) {
+        for (int c = 0; c < 3; ++c) {
+          target[4 * i + c] =
+              static_cast<std::uint8_t>(t.source[w][source[4 * i + c]] + t.destination[w][target[4 * i + c]]);
+        }
       }
+      ++i;
+    }
+    return;
+  }
+  for (std::int32_t i = 0; i < count; ++i, target += 4, source += 4) {
+    const std::int32_t p = alpha * source[3];
+    if (p <= 255) continue;
+    const std::int32_t w = p / 256;
+    const std::int32_t grey = (6 * source[1] + 3 * source[2] + source[0]) / 10;
+    for (int c = 0; c < 3; ++c) {
+      const std::uint8_t s = grey < 193 ? source[c] : static_cast<std::uint8_t>(source[c] ^ target[c]);
+      target[c] = static_cast<std::uint8_t>(t.source[w][s] + t.destination[w][target[c]]);
     }
   }
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <memory>
 #include <vector>
 
@@ -88,6 +89,42 @@ TEST_F(SpriteTest, CompositionBlendsWithTheTables) {
   EXPECT_EQ(PixelAt(target, 0, 0), 0xFF010101u);
   EXPECT_EQ(PixelAt(target, 1, 0), 0xFF650101u);  // R = S[254][100] + D[254][255] = 101
   EXPECT_EQ(PixelAt(target, 2, 0), 0xFFFFFFFFu);
+}
+
+// Runs of opaque pixels are copied at once; every pixel must still come out
+// as the per-pixel rule gives it, at full and at partial sprite alpha.
+TEST_F(SpriteTest, RowsOfMixedAlphaBlendPixelByPixel) {
+  const std::uint8_t alphas[] = {255, 255, 255, 128, 0, 255, 1, 254, 255, 255, 0, 0, 77, 255};
+  constexpr std::int32_t n = sizeof alphas;
+  CProbe sprite;
+  ASSERT_TRUE(sprite.Create(nullptr, &window, 1, {0, 0, n, 1}, 0));
+  for (std::uint32_t x = 0; x < n; ++x) {
+    std::uint8_t* p = sprite.surface.At(x, 0);
+    p[0] = static_cast<std::uint8_t>(17 * x);
+    p[1] = static_cast<std::uint8_t>(255 - 9 * x);
+    p[2] = static_cast<std::uint8_t>(40 + x);
+    p[3] = alphas[x];
+  }
+  const BlendTables& t = *GetBlendTables();
+  for (const std::int32_t spriteAlpha : {255, 200, 0}) {
+    SCOPED_TRACE(spriteAlpha);
+    sprite.alpha = spriteAlpha;
+    CBgraImage target;
+    ASSERT_TRUE(target.Create(n, 1));
+    FillImage(target, 0x30507090);
+    sprite.Composite(target, {0, 0, n, 1}, {0, 0, n, 1});
+    for (std::uint32_t x = 0; x < n; ++x) {
+      const std::uint8_t* s = sprite.surface.At(x, 0);
+      const std::uint8_t d[4] = {0x90, 0x70, 0x50, 0x30};
+      const std::uint8_t w = t.source[spriteAlpha][s[3]];
+      std::uint8_t expected[4] = {d[0], d[1], d[2], d[3]};
+      if (w == 255) std::copy(s, s + 4, expected);
+      if (w != 0 && w != 255) {
+        for (int c = 0; c < 3; ++c) expected[c] = static_cast<std::uint8_t>(t.source[w][s[c]] + t.destination[w][d[c]]);
+      }
+      EXPECT_TRUE(std::equal(expected, expected + 4, target.At(x, 0))) << x;
+    }
+  }
 }
 
 TEST_F(SpriteTest, NestedAlphaMultipliesAndChildrenOutsideTheParentAreComposed) {

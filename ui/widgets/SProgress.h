@@ -1,0 +1,24 @@
+#pragma once
+// CSProgress: the busy indicator of the render window (layer 161), shown by
+// CRenderWindow::ShowProgress around long operations of the UI thread. It
+// animates every frame. Until the skin's digit glyphs exist it shows a
+// turning bar in a square and no percentage picture.
+
+#include <cstdint>
+
+#include "image/BgraImage.h"
+#include "ui/DialogControl.h"
+
+class CSProgress : public CDialogControl {
+public:
+  CSProgress() = default;
+
+  bool Draw(std::uint32_t now) override;
+  // Remembers the value while the indicator is shown.
+  void SetPercent(std::int32_t percent);
+  // Frees the percentage picture and forgets the last value (hiding).
+  void ForgetPercent();
+
+  CBgraImage percentImage;  // guarded by lock
+  std::int32_t lastPercent = -1;
+};
