@@ -16,6 +16,7 @@
 #include "ui/TileUpscale.h"
 #include "ui/widgets/ClickWave.h"
 #include "ui/widgets/SFadeEffect.h"
+#include "ui/UIResources.h"
 
 std::atomic<CRenderWindow*> g_RenderWindow{nullptr};
 
@@ -151,6 +152,15 @@ bool CRenderWindow::CreateBuiltInSprite(CSprite& sprite, std::int32_t spriteId, 
   AddTopLevelSprite(&sprite);
   return true;
 }
+
+bool CRenderWindow::InitResources() { return UIResources().Init(variantName); }
+
+std::u16string CRenderWindow::InitErrorText() const {
+  const char16_t* text = UIResources().texts.LookupText(u"errinit");
+  return text ? std::u16string(text) : std::u16string(CUIResources::kErrInitText);
+}
+
+void CRenderWindow::WriteLog(const char* line) { UIResources().WriteLog(line); }
 
 int CRenderWindow::OnCreate() {
   IWindowHost* host = WindowHost();

@@ -236,10 +236,10 @@ public:
 protected:
   // Resources the window needs before its sprites exist (skins, texts);
   // false refuses the window after the "errinit" message.
-  virtual bool InitResources() { return true; }
+  virtual bool InitResources();
   // The text of "errinit" and the debug log lines of the creation.
-  virtual std::u16string InitErrorText() const { return u"errinit"; }
-  virtual void WriteLog(const char* line) { (void)line; }
+  virtual std::u16string InitErrorText() const;
+  virtual void WriteLog(const char* line);
 
 private:
   struct ExitRegistration {
