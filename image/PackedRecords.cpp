@@ -97,17 +97,24 @@ bool ReadFlag(CFile& stream, std::uint8_t& flag) { return stream.Read(&flag, 1) 
 
 // ---- Pixel words of the 16-bit image record -------------------------------
 
+// The writer rounds luminance and both colour differences to the nearest
+// step the word can hold. Truncating them (toward the bucket floor and toward
+// zero) made every decode-encode cycle lose a little more, so a page written
+// out and read back again and again drifted visibly; with rounding, a decoded
+// pixel encodes to the same word. Readers are unaffected: the layout and the
+// decoding stay as they are.
 inline int SignedScale(int difference, int factor) {
-  const int magnitude = (std::abs(difference) * factor) >> 16;
+  const int magnitude = (std::abs(difference) * factor + 32768) >> 16;
   return difference < 0 ? -magnitude : magnitude;
 }
 
 inline std::uint32_t EncodeWord(const std::uint16_t* p) {
   const int b = p[0], g = p[1], r = p[2];
   const int y = (601 * g + 306 * r + 117 * b) >> 10;
+  const int luma = std::min((y + 8) >> 4, 4095);
   const int cb = std::clamp(SignedScale(b - y, 579) + 512, 0, 1023);
   const int cr = std::clamp(SignedScale(r - y, 730) + 512, 0, 1023);
-  return (static_cast<std::uint32_t>(y >> 4) << 20) + (static_cast<std::uint32_t>(cb) << 10) +
+  return (static_cast<std::uint32_t>(luma) << 20) + (static_cast<std::uint32_t>(cb) << 10) +
          static_cast<std::uint32_t>(cr);
 }
 
