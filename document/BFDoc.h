@@ -73,8 +73,17 @@ public:
 
   // Makes the document one base layer from an image file. 2 for a JPEG whose
   // information records no colour space, 1 for any other success, 0 on
-  // failure (the document is then unchanged).
+  // failure (the document is then unchanged). The layer is named after the
+  // file; the path is kept.
   int OpenImageFile(const std::filesystem::path& path);
+
+  // The colour space an image file's information records: 1 sRGB, 2 Adobe
+  // RGB (1998), kColourSpaceNone when it records none. The image-information
+  // reader installs itself here; until one is installed every file counts as
+  // recording none (and is read as sRGB).
+  static constexpr std::uint16_t kColourSpaceNone = 65535;
+  using ColourSpaceReader = std::uint16_t (*)(const std::filesystem::path& path);
+  static void SetColourSpaceReader(ColourSpaceReader reader);
 
   // Replaces this document by a deep copy of source (m_modified cleared).
   // Built aside and swapped in: on failure (memory, an unknown layer kind)

@@ -53,6 +53,12 @@ int CBFDoc::WriteBody(CFile& stream, int full) const {
   for (const auto& layer : m_layers) {
     if (!LayerStorable(*layer)) return 0;
   }
+  if (full) {
+    for (const auto& mask : m_masks) {
+      const CPlane8& plane = mask->plane;
+      if (!plane.IsEmpty() && (plane.width > kMaxStoredSide || plane.height > kMaxStoredSide)) return 0;
+    }
+  }
 
   DocHeader header;
   header.layerCount = static_cast<std::uint8_t>(m_layers.size());

@@ -202,6 +202,7 @@ TEST(DocumentBody, WriterRefusesWhatTheFormatCannotHold) {
       {"a side above 65535", [](CBFDoc& doc) { doc.m_width = 65536; }},
       {"a layer position beyond 16 bits", [](CBFDoc& doc) { doc.m_layers[1]->m_x = 32768; }},
       {"a layer without pixels", [](CBFDoc& doc) { doc.m_layers[0]->m_image.Free(); }},
+      {"a mask wider than 65535", [](CBFDoc& doc) { doc.m_masks[0]->plane.Create(65536, 1); }},
       {"a selection of another size", [](CBFDoc& doc) { doc.m_selection.Create(5, 4); }},
       {"a text kind on a plain layer", [](CBFDoc& doc) { doc.m_layers[0]->m_kind = kLayerText; }},
       {"a plain kind on a text layer", [](CBFDoc& doc) { doc.m_layers[1]->m_kind = kLayerPlain; }},
