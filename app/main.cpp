@@ -1,17 +1,28 @@
-// The program's entry point: runs the application object and ends with its
-// exit status. The start-up hooks (StartupHooks.h) are wired here as the
-// service client, the algorithm engine and the main window join.
+// The program's entry point. The main thread becomes the platform thread; the
+// application runs on the UI thread and ends with its exit status.
 
+#include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
+#include "algorithms/AlgorithmThread.h"
 #include "app/Globals.h"
+#include "platform/Platform.h"
+#include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
 
 int main(int argc, char** argv) {
   std::vector<std::u16string> arguments;
   for (int i = 1; i < argc; ++i) arguments.push_back(FromUtf8(argv[i]));
   theApp.SetCommandLine(std::move(arguments));
-  theApp.InitInstance();
-  return theApp.ExitInstance();
+  theApp.SetStartupHooks({
+      .startAlgorithmEngine = [] { return theAlgorithmThread.Start() == 1; },
+      .stopAlgorithmEngine = [] { theAlgorithmThread.Shutdown(); },
+  });
+  SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
+  return RunPlatform([] {
+    theApp.InitInstance();
+    return theApp.ExitInstance();
+  });
 }

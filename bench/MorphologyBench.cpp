@@ -9,6 +9,7 @@
 #include <string>
 
 #include "algorithms/ChannelOP.h"
+#include "bench/RatioReporter.h"
 
 #if defined(TESSERA_BENCH_OPENCV)
 #include <opencv2/core.hpp>
@@ -91,16 +92,6 @@ bool SameAsOpenCv() {
   return theirs.isContinuous() && std::memcmp(theirs.data, ours.pixels, ours.byteSize) == 0;
 }
 #endif
-
-// Keeps the mean real time of each run to print the ratios at the end.
-class RatioReporter : public benchmark::ConsoleReporter {
-public:
-  std::map<std::string, double> times;
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) times[run.benchmark_name()] = run.GetAdjustedRealTime();
-    ConsoleReporter::ReportRuns(runs);
-  }
-};
 
 }  // namespace
 

@@ -49,3 +49,13 @@ function(tessera_test name)
     DISCOVERY_TIMEOUT 60
     PROPERTIES ${_properties})
 endfunction()
+
+# tessera_link_data(<target>)
+# The program finds its data folder ("data" beside the executable) at run
+# time; the build links the source tree's data folder there, so edits to it
+# need no rebuild.
+function(tessera_link_data target)
+  add_custom_command(TARGET ${target} POST_BUILD
+    COMMAND ${CMAKE_COMMAND} -E create_symlink ${PROJECT_SOURCE_DIR}/data $<TARGET_FILE_DIR:${target}>/data
+    VERBATIM)
+endfunction()

@@ -8,6 +8,8 @@
 #include "image/PixelRecord.h"
 #include "platform/Rect.h"
 
+class CCodecImage;
+
 struct CBgraImage : PixelRecord<std::uint8_t, 4> {
   // 1 on success, 0 when memory is exhausted or the size is above the limit
   // (the record is then empty). A zero side counts as 1. The same size keeps
@@ -44,6 +46,21 @@ struct CBgraImage : PixelRecord<std::uint8_t, 4> {
   // interpolated with 8-bit fractions, A of the top-left pixel; 0 outside
   // 0 <= x < width, 0 <= y < height.
   std::uint32_t SampleBilinear(double x, double y) const;
+
+  // Image files (ImageCodec.cpp). LoadFile decodes by the codec format of
+  // the extension and refuses a picture wider or taller than kMaxImageSide.
+  // SaveFile fails for an image without pixels; the codec of the extension
+  // decides whether the format keeps the alpha. A failed save leaves any old
+  // file as it was.
+  int LoadFile(const std::filesystem::path& path);
+  int SaveFile(const std::filesystem::path& path, bool withAlpha) const;
+  // Top-down copy of a codec image (whose rows run bottom-up). A palette
+  // image takes its colours from the palette and A = 0 exactly at
+  // transparentIndex; a 24-bit image takes A from the alpha plane, or 255.
+  int FromCodecImage(const CCodecImage& codecImage);
+  // Into a new 24-bit codec image at 72 dpi, with the alpha plane when asked.
+  int ToCodecImage(CCodecImage& codecImage, bool withAlpha) const;
+  int ToCodecImageRgb(CCodecImage& codecImage) const;
 
   // The raw 24-bit picture file (PackedRecords.cpp): u32 width, u32 height,
   // then rows of B, G, R. SaveRawBgr replaces the file only when every byte

@@ -17,7 +17,9 @@ using PixelBlock = std::unique_ptr<std::uint8_t[], PixelBlockFree>;
 
 // The largest image or plane the system makes: 20000 x 20000 pixels. Even a
 // 16-bit image of that size keeps its byte count within the u32 size fields.
-inline constexpr std::uint64_t kMaxImagePixels = 20000ull * 20000ull;
+// Pictures loaded from files are also held to kMaxImageSide on each side.
+inline constexpr std::uint32_t kMaxImageSide = 20000;
+inline constexpr std::uint64_t kMaxImagePixels = std::uint64_t{kMaxImageSide} * kMaxImageSide;
 
 // A new block of size bytes, or null when memory is exhausted. Never throws.
 PixelBlock AllocPixelBlock(std::uint64_t size);

@@ -11,6 +11,7 @@ CFile::~CFile() { CFile::Close(); }
 
 bool CFile::Open(const std::filesystem::path& path, OpenMode mode) {
   Close();
+  m_readError = false;
   int flags = O_CLOEXEC;
   switch (mode) {
     case OpenMode::Read: flags |= O_RDONLY; break;
@@ -43,6 +44,7 @@ std::size_t CFile::Read(void* buffer, std::size_t count) {
   while (done < count) {
     const ssize_t n = ::read(m_fd, out + done, count - done);
     if (n < 0 && errno == EINTR) continue;
+    if (n < 0) m_readError = true;
     if (n <= 0) break;
     done += static_cast<std::size_t>(n);
   }

@@ -28,7 +28,10 @@ public:
   virtual void Close();
   virtual bool IsOpen() const { return m_fd >= 0; }
 
+  // A short count is the end of the file or an error; HasReadError tells
+  // them apart (set by a failed read, cleared by Open).
   virtual std::size_t Read(void* buffer, std::size_t count);
+  bool HasReadError() const { return m_readError; }
   virtual bool Write(const void* buffer, std::size_t count);
   virtual bool Seek(std::int64_t offset, SeekOrigin origin);
   virtual std::int64_t GetPosition() const;
@@ -42,6 +45,7 @@ public:
 
 protected:
   int m_fd = -1;
+  bool m_readError = false;
 };
 
 // A growable file in memory.

@@ -16,3 +16,9 @@ std::filesystem::path GetProgramPath() {
     buffer.resize(buffer.size() * 2);
   }
 }
+
+std::filesystem::path GetProgramDataFolder() {
+  const std::filesystem::path program = GetProgramPath();
+  if (program.empty()) return {};
+  return program.parent_path() / "data";
+}

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "platform/CursorPicture.h"
 #include "platform/DisplayDpi.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
@@ -22,9 +23,26 @@ SDL_SystemCursor SystemCursorOf(CursorShape shape) {
     case CursorShape::SizeNWSE: return SDL_SYSTEM_CURSOR_SIZENWSE;
     case CursorShape::SizeNESW: return SDL_SYSTEM_CURSOR_SIZENESW;
     case CursorShape::No: return SDL_SYSTEM_CURSOR_NO;
+    case CursorShape::OpenHand: return SDL_SYSTEM_CURSOR_HAND;
     case CursorShape::Count: break;
   }
   return SDL_SYSTEM_CURSOR_ARROW;
+}
+
+// A cursor from the program's own two-colour picture, or null when the shape
+// has none. SDL's bits: data 1 mask 1 black, data 0 mask 1 white, both 0
+// transparent, data 1 mask 0 inverted.
+SDL_Cursor* CreatePictureCursor(CursorShape shape) {
+  MonochromeCursor picture;
+  if (!GetCursorPicture(shape, picture)) return nullptr;
+  std::array<Uint8, 128> data{};
+  std::array<Uint8, 128> mask{};
+  for (std::size_t i = 0; i < data.size(); ++i) {
+    mask[i] = static_cast<Uint8>(~picture.andMask[i]);
+    data[i] = static_cast<Uint8>(~(picture.andMask[i] ^ picture.xorMask[i]));
+  }
+  return SDL_CreateCursor(data.data(), mask.data(), MonochromeCursor::kSide, MonochromeCursor::kSide,
+                          picture.hotSpot.x, picture.hotSpot.y);
 }
 
 Rect Intersect(const Rect& a, const Rect& b) {
@@ -278,6 +296,7 @@ void CSdlHost::SetCursor(CursorShape shape) {
       [this, index, shape] {
         if (!m_videoReady.load()) return;
         SDL_Cursor*& cursor = m_cursors[static_cast<std::size_t>(index)];
+        if (!cursor) cursor = CreatePictureCursor(shape);
         if (!cursor) cursor = SDL_CreateSystemCursor(SystemCursorOf(shape));
         if (cursor) SDL_SetCursor(cursor);
       },

@@ -22,6 +22,7 @@ enum class CursorShape : std::uint8_t {
   SizeNWSE,
   SizeNESW,
   No,
+  OpenHand,  // the program's own picture (DefineCursorPicture), else the system hand
   Count,
 };
 

@@ -12,6 +12,12 @@ BUILD_PACKAGES=(
   libtiff-dev
   libsdl2-dev
   libx11-dev
+  libjpeg62-turbo-dev
+  libturbojpeg0-dev
+  libraw-dev
+  libfreetype-dev
+  libfontconfig-dev
+  fonts-dejavu-core
 )
 
 # Only to build and run the tests.
@@ -22,6 +28,7 @@ TEST_PACKAGES=(
   xvfb
   xauth
   xdotool
+  libjpeg-turbo-progs
 )
 
 # Only for the benchmarks and the peers they compare with (bench/, never
@@ -29,4 +36,7 @@ TEST_PACKAGES=(
 BENCH_PACKAGES=(
   libbenchmark-dev
   libopencv-dev
+  libjpeg-turbo-progs
+  libvips-tools
+  imagemagick
 )

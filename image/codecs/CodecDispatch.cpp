@@ -22,6 +22,7 @@
 #include "image/codecs/CodecFileStream.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecImageBMP.h"
+#include "image/codecs/CodecImageJPG.h"
 #include "image/codecs/CodecImagePNG.h"
 #include "image/codecs/CodecImageTIF.h"
 #include "image/codecs/CodecMemStream.h"
@@ -102,6 +103,7 @@ constexpr CodecRow Row(CodecFormat format) {
 // One row per codec class.
 constexpr CodecRow kCodecs[] = {
     Row<CCodecImageBMP>(CodecFormat::Bmp),
+    Row<CCodecImageJPG>(CodecFormat::Jpeg),
     Row<CCodecImagePNG>(CodecFormat::Png),
     Row<CCodecImageTIF, Frames::Selectable>(CodecFormat::Tiff),
 };

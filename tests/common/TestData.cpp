@@ -1,6 +1,8 @@
 #include "tests/common/TestData.h"
 
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <system_error>
 #include <unistd.h>
@@ -55,4 +57,15 @@ std::filesystem::path ScratchDir() {
   std::filesystem::path dir = root.path / (name + "-" + std::to_string(counter++));
   std::filesystem::create_directories(dir);
   return dir;
+}
+
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), {}};
+}
+
+void WriteFileBytes(const std::filesystem::path& path, std::span<const std::uint8_t> bytes) {
+  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+  if (!out) ADD_FAILURE() << "Cannot write " << path;
 }

@@ -2,8 +2,11 @@
 // Where tests find the real-world images fetched by scripts/fetch-testdata.sh
 // and a scratch folder of their own.
 
+#include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string_view>
+#include <vector>
 
 // The test-data cache ($TESSERA_TESTDATA). Fails the calling test with a clear
 // message (and returns an empty path) when it is not set or missing.
@@ -14,3 +17,9 @@ std::filesystem::path TestDataPath(std::string_view relative);
 
 // A fresh, empty folder for this test, removed when the process ends.
 std::filesystem::path ScratchDir();
+
+// The whole file (empty when it cannot be read).
+std::vector<std::uint8_t> ReadFileBytes(const std::filesystem::path& path);
+
+// Creates or replaces the file; fails the calling test when it cannot.
+void WriteFileBytes(const std::filesystem::path& path, std::span<const std::uint8_t> bytes);

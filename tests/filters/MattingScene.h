@@ -87,13 +87,12 @@ struct Scene {
   CPlane8 region;
 };
 
-// The true alpha: a disc of radius 0.3 x size with a 12 px soft edge, and
-// three strands (1, 2 and 3 px wide, alpha 0.5, 0.7 and 0.4) reaching out
-// of it.
-inline std::vector<double> TrueAlpha(std::uint32_t w, std::uint32_t h) {
+// The true alpha: a disc of radius 0.3 x size with a soft edge (12 px
+// unless given), and three strands (1, 2 and 3 px wide, alpha 0.5, 0.7 and
+// 0.4) reaching out of it.
+inline std::vector<double> TrueAlpha(std::uint32_t w, std::uint32_t h, double edge = 12) {
   const double cx = w / 2.0, cy = h / 2.0;
   const double radius = 0.3 * std::min(w, h);
-  const double edge = 12;
   struct Strand {
     double angle, halfWidth, alpha;
   };

@@ -13,6 +13,7 @@
 #include "image/codecs/CodecFileStream.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecMemStream.h"
+#include "tests/common/FileSizeLimit.h"
 #include "tests/common/TestData.h"
 
 namespace {
@@ -28,11 +29,6 @@ std::vector<std::uint8_t> Encoded(CCodecImage& image, CodecFormat format) {
   if (!image.Encode(stream, format)) return {};
   const auto bytes = stream.Bytes();
   return {bytes.begin(), bytes.end()};
-}
-
-std::vector<std::uint8_t> ReadFile(const std::filesystem::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void WriteFile(const std::filesystem::path& path, const std::string& text) {
@@ -64,23 +60,6 @@ void MakeRgbImage(CCodecImage& image) {
   image.SetXDPI(300);
   image.SetYDPI(96);
 }
-
-// Lowers the file-size limit of the process so writes past it fail, as on a
-// full disk.
-class FileSizeLimit {
-public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &m_saved);
-    rlimit lowered = m_saved;
-    lowered.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lowered);
-  }
-  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-
-private:
-  rlimit m_saved{};
-};
 
 // ---- BMP encoder ------------------------------------------------------------------
 
@@ -201,7 +180,7 @@ TEST(CodecFiles, SaveWritesTheEncodedBytes) {
   const auto path = ScratchDir() / "nibbles.bmp";
   WriteFile(path, "old contents");
   ASSERT_TRUE(image.Save(path, CodecFormat::Bmp));
-  EXPECT_EQ(ReadFile(path), Encoded(image, CodecFormat::Bmp));
+  EXPECT_EQ(ReadFileBytes(path), Encoded(image, CodecFormat::Bmp));
   EXPECT_EQ(FilesIn(path.parent_path()), 1u);
 
   std::FILE* file = std::tmpfile();
@@ -228,7 +207,7 @@ TEST(CodecFiles, FailedSaveKeepsTheOldFile) {
   CCodecImage empty;
   EXPECT_FALSE(empty.Save(path, CodecFormat::Bmp));
 
-  EXPECT_EQ(ReadFile(path),
+  EXPECT_EQ(ReadFileBytes(path),
             (std::vector<std::uint8_t>{'o', 'l', 'd', ' ', 'c', 'o', 'n', 't', 'e', 'n', 't', 's'}));
   EXPECT_EQ(FilesIn(folder), 1u);  // no temporary file left behind
 

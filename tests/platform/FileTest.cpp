@@ -7,6 +7,7 @@
 #include "platform/AtomicFile.h"
 #include "platform/File.h"
 #include "platform/LittleEndian.h"
+#include "tests/common/FileSizeLimit.h"
 #include "tests/common/TestData.h"
 
 namespace {
@@ -15,23 +16,6 @@ std::string ReadAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), {}};
 }
-
-// Lowers the file-size limit for the calling process so that writes past it
-// fail, as on a full disk.
-class FileSizeLimit {
-public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    std::signal(SIGXFSZ, SIG_IGN);
-    getrlimit(RLIMIT_FSIZE, &m_saved);
-    rlimit lowered = m_saved;
-    lowered.rlim_cur = bytes;
-    setrlimit(RLIMIT_FSIZE, &lowered);
-  }
-  ~FileSizeLimit() { setrlimit(RLIMIT_FSIZE, &m_saved); }
-
-private:
-  rlimit m_saved{};
-};
 
 TEST(AtomicFile, CommitReplacesTheTarget) {
   const auto target = ScratchDir() / "photo.dat";

@@ -1,0 +1,153 @@
+// Decoding a 24-megapixel JPEG: to the 16-bit working image (the document
+// opener's road: LoadImageAsBgra, then FromBgraImage) and at 1/8 scale (the
+// thumbnail road: DecodeJpegDcOnly), against djpeg and djpeg -scale 1/8 on
+// the same file. djpeg's times include starting the process and writing its
+// output to /dev/null.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <utility>
+
+#include "bench/RatioReporter.h"
+#include "image/BgraImage.h"
+#include "image/BgraImage16.h"
+#include "image/ColorTables.h"
+#include "image/ImageCodec.h"
+#include "image/codecs/CodecFileStream.h"
+#include "image/codecs/CodecImageJPG.h"
+
+namespace {
+
+constexpr std::uint32_t kWidth = 6000;
+constexpr std::uint32_t kHeight = 4000;
+constexpr double kMegapixels = kWidth * static_cast<double>(kHeight) / 1e6;
+
+// A photo-like picture (smooth gradients with fine noise) saved at quality
+// 90 with half-resolution chroma, as cameras write.
+struct TestFile {
+  std::filesystem::path path = std::filesystem::temp_directory_path() / "tessera-jpeg-bench.jpg";
+  TestFile() {
+    CBgraImage picture;
+    picture.Create(kWidth, kHeight);
+    std::uint32_t state = 1;
+    for (std::uint32_t y = 0; y < kHeight; ++y) {
+      std::uint8_t* p = picture.Row(y);
+      for (std::uint32_t x = 0; x < kWidth; ++x, p += 4) {
+        state = state * 1664525u + 1013904223u;
+        const std::uint32_t noise = state >> 28;
+        p[0] = static_cast<std::uint8_t>((x / 24 + y / 40 + noise) % 256);
+        p[1] = static_cast<std::uint8_t>((x / 30 + 2 * noise + 60) % 256);
+        p[2] = static_cast<std::uint8_t>((y / 16 + noise + 120) % 256);
+        p[3] = 255;
+      }
+    }
+    if (!SaveJpegFile({}, path, picture, 90)) std::fprintf(stderr, "cannot write %s\n", path.c_str());
+  }
+  ~TestFile() { std::filesystem::remove(path); }
+};
+
+const TestFile& File() {
+  static TestFile file;
+  return file;
+}
+
+void SetRate(benchmark::State& state) {
+  state.counters["MP/s"] = benchmark::Counter(kMegapixels, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_DecodeToWorkingImage(benchmark::State& state) {
+  BuildGammaTables();
+  for (auto _ : state) {
+    CBgraImage image;
+    CBgraImage16 working;
+    if (!LoadImageAsBgra(File().path, image) || !working.FromBgraImage(image, 1)) {
+      state.SkipWithError("decode failed");
+      break;
+    }
+    benchmark::DoNotOptimize(working.pixels);
+  }
+  SetRate(state);
+}
+
+// The decode alone, without the conversion to the working image.
+void BM_DecodeToBgra(benchmark::State& state) {
+  for (auto _ : state) {
+    CBgraImage image;
+    if (!LoadImageAsBgra(File().path, image)) {
+      state.SkipWithError("decode failed");
+      break;
+    }
+    benchmark::DoNotOptimize(image.pixels);
+  }
+  SetRate(state);
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const noexcept { std::fclose(file); }
+};
+
+void BM_DecodeDcOnly(benchmark::State& state) {
+  for (auto _ : state) {
+    const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(File().path.c_str(), "rb"));
+    CCodecFileStream stream(file.get());
+    CCodecImageJPG image;
+    if (!file || !image.DecodeJpegDcOnly(stream)) {
+      state.SkipWithError("decode failed");
+      break;
+    }
+    benchmark::DoNotOptimize(image.GetBits());
+  }
+  SetRate(state);
+}
+
+void RunDjpeg(benchmark::State& state, const std::string& options) {
+  const std::string command = "djpeg " + options + " -outfile /dev/null " + File().path.string();
+  for (auto _ : state) {
+    if (std::system(command.c_str()) != 0) {
+      state.SkipWithError("djpeg failed (bench/install-peers.sh installs libjpeg-turbo-progs)");
+      break;
+    }
+  }
+  SetRate(state);
+}
+
+void BM_Djpeg(benchmark::State& state) { RunDjpeg(state, ""); }
+void BM_DjpegScale8(benchmark::State& state) { RunDjpeg(state, "-scale 1/8"); }
+
+// The time of the run whose name starts with name (the options follow a "/").
+double TimeOf(const RatioReporter& reporter, const std::string& name) {
+  for (const auto& [run, time] : reporter.times) {
+    if (run.rfind(name + "/", 0) == 0) return time;
+  }
+  return 0;
+}
+
+BENCHMARK(BM_DecodeToWorkingImage)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_DecodeToBgra)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_Djpeg)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_DecodeDcOnly)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_DjpegScale8)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  File();
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  for (const auto& [peer, ours] :
+       {std::pair{"BM_Djpeg", "BM_DecodeToWorkingImage"}, std::pair{"BM_Djpeg", "BM_DecodeToBgra"},
+        std::pair{"BM_DjpegScale8", "BM_DecodeDcOnly"}}) {
+    const double peerTime = TimeOf(reporter, peer);
+    const double ourTime = TimeOf(reporter, ours);
+    if (peerTime > 0 && ourTime > 0) std::printf("%s / %s: %.2fx\n", peer, ours, peerTime / ourTime);
+  }
+  return 0;
+}

@@ -1,0 +1,431 @@
+// Draws Tessera's own skin: every picture the interface loads from the data
+// folder's "basic" folder at start-up, written as PNG files into the folder
+// given on the command line. The committed pictures in data/basic come from
+// here: change the drawing, run
+//
+//   build/<config>/tools/skin_generator data/basic
+//
+// and commit the result.
+//
+// The look: a calm dark grey interface with one light-blue accent, rounded
+// corners and thin borders. Shapes are drawn as signed distance fields, so
+// their edges are anti-aliased and the output is the same on every machine.
+// Pictures that hold glyphs (digits, menu marks) are coverage pictures:
+// B = G = R = A = coverage, so that they can be drawn white or in any colour.
+//
+// The sizes follow how the pictures are used: frames are stretched with
+// their borders kept (borders of about a third of the picture), strips are
+// cut into cells of fixed widths, and the cell counts fix the positions the
+// widgets address.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "image/codecs/CodecImage.h"
+
+namespace {
+
+struct Colour {
+  double r, g, b, a = 1.0;
+};
+
+constexpr Colour kWindow{38, 40, 44};
+constexpr Colour kTitleBand{30, 32, 36};
+constexpr Colour kSeparator{46, 49, 54};
+constexpr Colour kFrameBorder{62, 65, 71};
+constexpr Colour kRaised{58, 61, 67};
+constexpr Colour kRaisedBorder{80, 84, 92};
+constexpr Colour kPanel{46, 49, 54};
+constexpr Colour kPanelBorder{64, 68, 75};
+constexpr Colour kCard{52, 55, 60};
+constexpr Colour kCardBorder{70, 74, 81};
+constexpr Colour kWell{34, 36, 40};
+constexpr Colour kControlBorder{150, 155, 162};
+constexpr Colour kDisabledBorder{88, 92, 98};
+constexpr Colour kDisabledFill{92, 97, 104};
+constexpr Colour kGlyph{190, 194, 200};
+constexpr Colour kLight{236, 238, 240};
+constexpr Colour kDark{24, 27, 32};
+constexpr Colour kAccent{120, 200, 250};
+constexpr Colour kWhite{255, 255, 255};
+
+Colour WithAlpha(Colour c, double a) {
+  c.a = a;
+  return c;
+}
+
+struct Vec {
+  double x, y;
+};
+
+using Field = std::function<double(Vec)>;  // signed distance in pixels, negative inside
+
+double Length(double x, double y) { return std::sqrt(x * x + y * y); }
+
+Field RoundRect(double left, double top, double right, double bottom, double radius) {
+  return [=](Vec p) {
+    const double cx = (left + right) / 2, cy = (top + bottom) / 2;
+    const double hx = (right - left) / 2 - radius, hy = (bottom - top) / 2 - radius;
+    const double qx = std::abs(p.x - cx) - hx, qy = std::abs(p.y - cy) - hy;
+    return Length(std::max(qx, 0.0), std::max(qy, 0.0)) + std::min(std::max(qx, qy), 0.0) - radius;
+  };
+}
+
+Field Box(double left, double top, double right, double bottom) {
+  return RoundRect(left, top, right, bottom, 0.0);
+}
+
+Field Circle(double cx, double cy, double radius) {
+  return [=](Vec p) { return Length(p.x - cx, p.y - cy) - radius; };
+}
+
+Field Ring(double cx, double cy, double radius, double width) {
+  return [=](Vec p) { return std::abs(Length(p.x - cx, p.y - cy) - radius) - width / 2; };
+}
+
+double SegmentDistance(Vec p, Vec a, Vec b) {
+  const double dx = b.x - a.x, dy = b.y - a.y;
+  const double lengthSquared = dx * dx + dy * dy;
+  double t = lengthSquared > 0 ? ((p.x - a.x) * dx + (p.y - a.y) * dy) / lengthSquared : 0.0;
+  t = std::clamp(t, 0.0, 1.0);
+  return Length(p.x - (a.x + t * dx), p.y - (a.y + t * dy));
+}
+
+// A stroke with round caps and joins along a polyline.
+Field Stroke(std::vector<Vec> points, double width) {
+  return [points = std::move(points), width](Vec p) {
+    double best = 1e9;
+    for (std::size_t i = 0; i + 1 < points.size(); ++i)
+      best = std::min(best, SegmentDistance(p, points[i], points[i + 1]));
+    if (points.size() == 1) best = Length(p.x - points[0].x, p.y - points[0].y);
+    return best - width / 2;
+  };
+}
+
+// A convex polygon given clockwise (y down); the distance is exact enough
+// for anti-aliasing near the edges.
+Field Polygon(std::vector<Vec> points) {
+  return [points = std::move(points)](Vec p) {
+    double inside = -1e9;
+    for (std::size_t i = 0; i < points.size(); ++i) {
+      const Vec a = points[i], b = points[(i + 1) % points.size()];
+      const double ex = b.x - a.x, ey = b.y - a.y;
+      const double length = Length(ex, ey);
+      inside = std::max(inside, ((p.x - a.x) * ey - (p.y - a.y) * ex) / length);
+    }
+    return inside;
+  };
+}
+
+// Points along an elliptic arc; angles in degrees, 0 pointing right and 90
+// pointing down.
+std::vector<Vec> Arc(double cx, double cy, double rx, double ry, double from, double to, int steps = 24) {
+  std::vector<Vec> points;
+  for (int i = 0; i <= steps; ++i) {
+    const double angle = (from + (to - from) * i / steps) * 3.14159265358979323846 / 180.0;
+    points.push_back({cx + rx * std::cos(angle), cy + ry * std::sin(angle)});
+  }
+  return points;
+}
+
+std::vector<Vec> Join(std::vector<Vec> a, const std::vector<Vec>& b) {
+  a.insert(a.end(), b.begin(), b.end());
+  return a;
+}
+
+// A picture in premultiplied linear-free (plain sRGB) values, composed
+// source-over.
+class Canvas {
+public:
+  Canvas(int width, int height) : m_width(width), m_height(height), m_pixels(std::size_t(width) * height) {}
+
+  int Width() const { return m_width; }
+  int Height() const { return m_height; }
+
+  // Paints colour through the field inside the cell [x0, x0 + w) x [y0, y0 + h),
+  // the field in cell coordinates.
+  void Fill(const Field& field, Colour colour, int x0 = 0, int y0 = 0, int w = -1, int h = -1) {
+    if (w < 0) w = m_width - x0;
+    if (h < 0) h = m_height - y0;
+    for (int y = y0; y < y0 + h; ++y) {
+      for (int x = x0; x < x0 + w; ++x) {
+        const double coverage = std::clamp(0.5 - field({x - x0 + 0.5, y - y0 + 0.5}), 0.0, 1.0);
+        const double a = coverage * colour.a;
+        if (a <= 0) continue;
+        Pixel& p = m_pixels[std::size_t(y) * m_width + x];
+        p.r = colour.r * a + p.r * (1 - a);
+        p.g = colour.g * a + p.g * (1 - a);
+        p.b = colour.b * a + p.b * (1 - a);
+        p.a = a + p.a * (1 - a);
+      }
+    }
+  }
+
+  // Writes the picture as a PNG with alpha; coverage pictures store the
+  // alpha in all four bytes.
+  bool Save(const std::filesystem::path& path, bool coverage) const {
+    CCodecImage image(CodecFormat::Png);
+    if (!image.Create(m_width, m_height, 24, CodecFormat::Png) || !image.AlphaCreate()) return false;
+    std::uint8_t* alpha = image.GetAlphaPlane();
+    for (int y = 0; y < m_height; ++y) {
+      const int codecY = m_height - 1 - y;  // codec rows run bottom-up
+      std::uint8_t* row = image.GetBits() + std::size_t(codecY) * image.GetRowStride();
+      for (int x = 0; x < m_width; ++x) {
+        const Pixel& p = m_pixels[std::size_t(y) * m_width + x];
+        const auto a = static_cast<std::uint8_t>(std::lround(std::clamp(p.a, 0.0, 1.0) * 255));
+        std::uint8_t b = 0, g = 0, r = 0;
+        if (coverage) {
+          b = g = r = a;
+        } else if (p.a > 0) {
+          b = static_cast<std::uint8_t>(std::lround(std::clamp(p.b / p.a, 0.0, 255.0)));
+          g = static_cast<std::uint8_t>(std::lround(std::clamp(p.g / p.a, 0.0, 255.0)));
+          r = static_cast<std::uint8_t>(std::lround(std::clamp(p.r / p.a, 0.0, 255.0)));
+        }
+        row[3 * x] = b;
+        row[3 * x + 1] = g;
+        row[3 * x + 2] = r;
+        alpha[std::size_t(codecY) * m_width + x] = a;
+      }
+    }
+    if (!image.Save(path, CodecFormat::Png)) {
+      std::fprintf(stderr, "skin_generator: cannot write %s\n", path.c_str());
+      return false;
+    }
+    return true;
+  }
+
+private:
+  struct Pixel {
+    double r = 0, g = 0, b = 0, a = 0;
+  };
+  int m_width;
+  int m_height;
+  std::vector<Pixel> m_pixels;
+};
+
+// A filled shape with a 1-pixel border: the border colour through the whole
+// shape, the fill through the shape shrunk by one pixel.
+void Bordered(Canvas& canvas, const Field& shape, Colour fill, Colour border, int x0 = 0, int y0 = 0,
+              int w = -1, int h = -1) {
+  canvas.Fill(shape, border, x0, y0, w, h);
+  canvas.Fill([&](Vec p) { return shape(p) + 1.0; }, fill, x0, y0, w, h);
+}
+
+// The window frame, 100 x 100: stretched with borders of 32 pixels, so the
+// top border is the 32-pixel title band.
+Canvas Frame() {
+  Canvas c(100, 100);
+  c.Fill(Box(0, 0, 100, 100), kWindow);
+  c.Fill(Box(0, 0, 100, 31), kTitleBand);
+  c.Fill(Box(0, 31, 100, 32), kSeparator);
+  c.Fill([](Vec p) { return std::abs(RoundRect(0, 0, 100, 100, 0)(p) + 0.5) - 0.5; }, kFrameBorder);
+  return c;
+}
+
+// Button background, 24 x 24: borders of 7 pixels keep the corners down to
+// buttons of about 14 pixels.
+Canvas Button() {
+  Canvas c(24, 24);
+  Bordered(c, RoundRect(0, 0, 24, 24, 4.5), kRaised, kRaisedBorder);
+  return c;
+}
+
+// Panels, lists, tab frames and edit fields, 30 x 30: borders of 10 pixels.
+Canvas RoundFrame() {
+  Canvas c(30, 30);
+  Bordered(c, RoundRect(0, 0, 30, 30, 6), kPanel, kPanelBorder);
+  return c;
+}
+
+// The highlight under the current tab title, 30 x 24; only its alpha counts
+// (it takes the accent colour): a faint rounded field with a bar beneath.
+Canvas TabTitle() {
+  Canvas c(30, 24);
+  c.Fill(RoundRect(0, 0, 30, 24, 4), WithAlpha(kWhite, 0.18));
+  c.Fill(RoundRect(0, 21, 30, 24, 1.5), kWhite);
+  return c;
+}
+
+// Digits 0 to 9 and "+" as strokes in a unit box, for the 20 x 27 cells.
+std::vector<std::vector<Vec>> DigitStrokes(int digit) {
+  switch (digit) {
+    case 0:
+      return {Arc(0.5, 0.5, 0.5, 0.5, 0, 360, 48)};
+    case 1:
+      return {{{0.22, 0.2}, {0.58, 0.0}, {0.58, 1.0}}};
+    case 2:
+      return {Join(Arc(0.5, 0.27, 0.46, 0.27, 195, 380, 28), {{0.02, 1.0}, {1.0, 1.0}})};
+    case 3:
+      return {Join(Arc(0.5, 0.25, 0.42, 0.25, 205, 450, 32), Arc(0.5, 0.74, 0.48, 0.26, 270, 515, 32))};
+    case 4:
+      return {{{0.72, 1.0}, {0.72, 0.0}, {0.0, 0.7}, {1.0, 0.7}}};
+    case 5:
+      return {Join({{0.92, 0.0}, {0.16, 0.0}, {0.1, 0.46}}, Arc(0.5, 0.68, 0.47, 0.32, 218, 517, 36))};
+    case 6:
+      return {Arc(0.5, 0.68, 0.46, 0.32, 0, 360, 40), {{0.74, 0.0}, {0.1, 0.56}}};
+    case 7:
+      return {{{0.0, 0.0}, {1.0, 0.0}, {0.34, 1.0}}};
+    case 8:
+      return {Arc(0.5, 0.25, 0.4, 0.25, 0, 360, 36), Arc(0.5, 0.73, 0.48, 0.27, 0, 360, 40)};
+    case 9:
+      return {Arc(0.5, 0.32, 0.46, 0.32, 0, 360, 40), {{0.9, 0.44}, {0.26, 1.0}}};
+    default:
+      return {{{0.5, 0.18}, {0.5, 0.82}}, {{0.12, 0.5}, {0.88, 0.5}}};
+  }
+}
+
+Canvas DigitStrip(int cellWidth, int height, double left, double top, double width, double glyphHeight,
+                  double stroke) {
+  Canvas c(cellWidth * 11, height);
+  for (int digit = 0; digit <= 10; ++digit) {
+    for (const auto& unit : DigitStrokes(digit)) {
+      std::vector<Vec> points;
+      for (Vec v : unit) points.push_back({left + v.x * width, top + v.y * glyphHeight});
+      c.Fill(Stroke(points, stroke), kWhite, digit * cellWidth, 0, cellWidth, height);
+    }
+  }
+  return c;
+}
+
+// The small digits as 4 x 7 bitmaps in 5-pixel cells.
+Canvas SmallDigits() {
+  static constexpr std::array<std::array<const char*, 7>, 11> kGlyphs = {{
+      {".##.", "#..#", "#..#", "#..#", "#..#", "#..#", ".##."},
+      {"..#.", ".##.", "..#.", "..#.", "..#.", "..#.", ".###"},
+      {".##.", "#..#", "...#", "..#.", ".#..", "#...", "####"},
+      {"###.", "...#", "...#", ".##.", "...#", "...#", "###."},
+      {"..#.", ".##.", "#.#.", "#.#.", "####", "..#.", "..#."},
+      {"####", "#...", "###.", "...#", "...#", "#..#", ".##."},
+      {".##.", "#...", "#...", "###.", "#..#", "#..#", ".##."},
+      {"####", "...#", "..#.", "..#.", ".#..", ".#..", ".#.."},
+      {".##.", "#..#", "#..#", ".##.", "#..#", "#..#", ".##."},
+      {".##.", "#..#", "#..#", ".###", "...#", "...#", ".##."},
+      {"....", ".#..", ".#..", "###.", ".#..", ".#..", "...."},
+  }};
+  Canvas c(55, 7);
+  for (int digit = 0; digit < 11; ++digit) {
+    for (int y = 0; y < 7; ++y) {
+      for (int x = 0; x < 4; ++x) {
+        if (kGlyphs[digit][y][x] == '#') c.Fill(Box(x, y, x + 1, y + 1), kWhite, digit * 5, 0, 5, 7);
+      }
+    }
+  }
+  return c;
+}
+
+// The vertical scroll bar, 17 x 40: 15-pixel arrow areas at both ends kept
+// by the stretching, the track between them repeated. The thumb is drawn
+// over the track's pixels (2 pixels in from the sides), so the track's shape
+// is the thumb's.
+Canvas ScrollBar() {
+  Canvas c(17, 40);
+  c.Fill(RoundRect(1, 1, 16, 14, 3), WithAlpha(kWhite, 0.06));
+  c.Fill(RoundRect(1, 26, 16, 39, 3), WithAlpha(kWhite, 0.06));
+  c.Fill(Stroke({{5.0, 7.5}, {8.5, 4.0}, {12.0, 7.5}}, 1.5), kGlyph);
+  c.Fill(Stroke({{5.0, 32.5}, {8.5, 36.0}, {12.0, 32.5}}, 1.5), kGlyph);
+  c.Fill(RoundRect(3, 11, 14, 29, 3), WithAlpha(Colour{70, 74, 81}, 0.85));
+  return c;
+}
+
+// Check boxes in four 20-pixel cells: enabled unchecked, enabled checked,
+// disabled unchecked, disabled checked.
+Canvas CheckBoxes() {
+  Canvas c(80, 20);
+  const Field box = RoundRect(3, 3, 17, 17, 3);
+  const Field tick = Stroke({{6.5, 10.3}, {9.0, 12.8}, {13.8, 7.2}}, 2.0);
+  Bordered(c, box, kWell, kControlBorder, 0, 0, 20, 20);
+  c.Fill(box, kAccent, 20, 0, 20, 20);
+  c.Fill(tick, kDark, 20, 0, 20, 20);
+  Bordered(c, box, WithAlpha(kWell, 0.6), kDisabledBorder, 40, 0, 20, 20);
+  c.Fill(box, kDisabledFill, 60, 0, 20, 20);
+  c.Fill(tick, Colour{48, 51, 56}, 60, 0, 20, 20);
+  return c;
+}
+
+// Radio buttons in the same four states.
+Canvas RadioButtons() {
+  Canvas c(80, 20);
+  const Field disc = Circle(10, 10, 7);
+  const Field dot = Circle(10, 10, 3);
+  Bordered(c, disc, kWell, kControlBorder, 0, 0, 20, 20);
+  c.Fill(disc, kAccent, 20, 0, 20, 20);
+  c.Fill(dot, kDark, 20, 0, 20, 20);
+  Bordered(c, disc, WithAlpha(kWell, 0.6), kDisabledBorder, 40, 0, 20, 20);
+  c.Fill(disc, kDisabledFill, 60, 0, 20, 20);
+  c.Fill(dot, Colour{48, 51, 56}, 60, 0, 20, 20);
+  return c;
+}
+
+// Tree expanders in 16-pixel cells: collapsed (pointing right), expanded
+// (pointing down; also the marker of buttons that open a menu).
+Canvas Expanders() {
+  Canvas c(32, 16);
+  c.Fill(Stroke({{6.0, 4.5}, {9.5, 8.0}, {6.0, 11.5}}, 1.6), kGlyph, 0, 0, 16, 16);
+  c.Fill(Stroke({{4.5, 6.0}, {8.0, 9.5}, {11.5, 6.0}}, 1.6), kGlyph, 16, 0, 16, 16);
+  return c;
+}
+
+// Handles and markers in 12-pixel cells. The corner, edge and guide handles
+// are placed with their top-left at the point minus (5, 5); the hue marker
+// with its top-left at (x - 6, y - 1), so its tip points up at x.
+Canvas Indicators() {
+  Canvas c(72, 12);
+  Bordered(c, Box(1, 1, 10, 10), kLight, kDark, 0, 0, 12, 12);
+  Bordered(c, Circle(5.5, 5.5, 4.5), kLight, kDark, 12, 0, 12, 12);
+  Bordered(c, Polygon({{6.0, 0.2}, {11.2, 9.6}, {0.8, 9.6}}), kLight, kDark, 24, 0, 12, 12);
+  Bordered(c, Circle(5.5, 5.5, 4.5), kAccent, kDark, 36, 0, 12, 12);
+  Bordered(c, Circle(5.5, 5.5, 3.5), kLight, kDark, 48, 0, 12, 12);
+  c.Fill(Ring(5.5, 5.5, 4.0, 1.4), kLight, 60, 0, 12, 12);
+  c.Fill(Circle(5.5, 5.5, 2.2), kAccent, 60, 0, 12, 12);
+  return c;
+}
+
+// Menu marks in 16-pixel cells, as coverage: the sub-menu arrow, the check
+// mark and the bullet of a chosen option.
+Canvas MenuMarks() {
+  Canvas c(48, 16);
+  c.Fill(Stroke({{6.0, 4.0}, {10.0, 8.0}, {6.0, 12.0}}, 1.6), kWhite, 0, 0, 16, 16);
+  c.Fill(Stroke({{3.5, 8.5}, {6.5, 11.5}, {12.5, 4.5}}, 1.8), kWhite, 16, 0, 16, 16);
+  c.Fill(Circle(8, 8, 3), kWhite, 32, 0, 16, 16);
+  return c;
+}
+
+// The background of icon-only panel items, 40 x 40, stretched with borders
+// of 15 pixels.
+Canvas PanelCell() {
+  Canvas c(40, 40);
+  Bordered(c, RoundRect(0, 0, 40, 40, 6), kCard, kCardBorder);
+  return c;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: skin_generator <output folder>\n");
+    return 2;
+  }
+  const std::filesystem::path folder = argv[1];
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  const std::vector<std::pair<const char*, std::function<Canvas()>>> pictures = {
+      {"frame.png", Frame},         {"btn.png", Button},          {"roundframe.png", RoundFrame},
+      {"tabtitlebk.png", TabTitle}, {"scrollbar.png", ScrollBar}, {"checkbox.png", CheckBoxes},
+      {"expand.png", Expanders},    {"ratio.png", RadioButtons},  {"indicator.png", Indicators},
+      {"mpanel.png", PanelCell},
+  };
+  bool ok = true;
+  for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;
+  ok = DigitStrip(20, 27, 4.0, 4.0, 12.0, 19.0, 2.6).Save(folder / "digi.png", true) && ok;
+  ok = SmallDigits().Save(folder / "smalldigi.png", true) && ok;
+  ok = MenuMarks().Save(folder / "menuicon.png", true) && ok;
+  return ok ? 0 : 1;
+}

@@ -1,0 +1,41 @@
+#pragma once
+// Fills a text with numbers and texts where it holds printf-style
+// placeholders. Patterns come from the text table, that is from files a user
+// may edit, so the formatter never hands them to printf: it accepts only the
+// placeholders the caller's arguments stand for, in order.
+//
+// A placeholder is '%', optional flags ("-", "0", "+", " ", "#"), an optional
+// width, an optional '.' precision, optional length letters (h, l, ll, z, j,
+// t, I64) and a conversion: d or i (number), u, x or X (number, unsigned
+// forms), c (number as one UTF-16 unit), s or S (text). "%%" gives "%".
+// Width and precision are capped at 256. A placeholder whose argument is
+// missing or of the other kind is copied as it stands (its argument, if any,
+// is still used up), and so is anything else that follows a '%'. Arguments
+// left over are ignored.
+
+#include <cstdint>
+#include <initializer_list>
+#include <string>
+#include <string_view>
+
+class TextArg {
+public:
+  TextArg(std::int64_t value) : m_number(value), m_isText(false) {}  // NOLINT: implicit on purpose
+  TextArg(std::int32_t value) : m_number(value), m_isText(false) {}
+  TextArg(std::uint32_t value) : m_number(value), m_isText(false) {}
+  TextArg(std::u16string_view text) : m_text(text), m_isText(true) {}
+  TextArg(const char16_t* text)
+      : m_text(text ? std::u16string_view(text) : std::u16string_view()), m_isText(true) {}
+  TextArg(const std::u16string& text) : m_text(text), m_isText(true) {}
+
+  bool IsText() const { return m_isText; }
+  std::int64_t Number() const { return m_number; }
+  std::u16string_view Text() const { return m_text; }
+
+private:
+  std::int64_t m_number = 0;
+  std::u16string_view m_text;
+  bool m_isText;
+};
+
+std::u16string FormatText(std::u16string_view pattern, std::initializer_list<TextArg> args);

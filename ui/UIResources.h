@@ -1,0 +1,77 @@
+#pragma once
+// CUIResources: what the whole interface needs before any sprite exists: the
+// data folder, the text table, the theme, the shared skin pictures with the
+// text renderer, the program's hand cursor and the optional debug log.
+// Built empty with the program and filled once by Init when the render
+// window is created; read by every thread afterwards. The text table changes
+// after Init only through the shell on the UI thread (its fixed keys and the
+// language overlay), before the main window shows texts.
+//
+// The data folder plays the part of the program folder: it holds "basic"
+// (the base text table "resource.txt", the shared skin pictures and the
+// language files in "basic/Localize"), "skin", and the folders of skin
+// variants ("basic.V", "skin.V").
+//
+// The log: when the text table has the key "logpath", its value names a log
+// file that every start empties; each line is the tick count in
+// milliseconds as a signed decimal of at least 8 digits, a blank, the
+// message and CR LF. A line is at most 2048 bytes: a longer message is cut.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+#include "platform/WindowHost.h"
+#include "ui/SkinSet.h"
+#include "ui/StringTable.h"
+#include "ui/UITheme.h"
+
+class CUIResources {
+public:
+  // Texts the program carries itself, added after the base file.
+  static constexpr std::u16string_view kErrMemText = u"Not enough memory.";
+  static constexpr std::u16string_view kErrInitText = u"Can not init application.";
+  static constexpr std::size_t kMaxLogLine = 2048;
+  // The base text file is refused above this size.
+  static constexpr std::uint64_t kMaxBaseTextBytes = CStringTable::kMaxFileBytes;
+
+  CUIResources() = default;
+  CUIResources(const CUIResources&) = delete;
+  CUIResources& operator=(const CUIResources&) = delete;
+
+  // Init over the data folder beside the executable.
+  bool Init(std::u16string_view variant);
+  // Theme (with the skin variant, empty for the default), base texts, log,
+  // skin pictures and the hand cursor, in this order. False when the base
+  // text file is missing or bad, a shared skin picture is missing or the
+  // cursor cannot be made; the caller then shows the text of "errinit" and
+  // the program does not start.
+  bool Init(const std::filesystem::path& dataFolder, std::u16string_view variant);
+
+  // Reads basic/resource.txt of the data folder (never of a variant) whole
+  // into baseText.
+  bool LoadResourceText();
+  // Parses baseText into the table, adds "errmem" and "errinit" and sorts;
+  // false when the base text does not parse (the table then still holds the
+  // entries before the bad line and the two built-in texts).
+  bool LoadTexts();
+  // Gives the hand cursor its picture.
+  bool CreateCustomCursor();
+  // Appends one line to the log when logging is on; errors are ignored.
+  void WriteLog(std::string_view message) const;
+
+  std::int32_t logEnabled = 0;
+  std::filesystem::path programFolder;  // the data folder
+  CStringTable texts;
+  CUITheme theme;
+  CSkinSet skins;
+  std::u16string baseText;  // resource.txt, kept until exit
+  CursorShape handCursor = CursorShape::Hand;
+
+private:
+  std::filesystem::path m_logPath;
+};
+
+// The program's one instance, made on first use.
+CUIResources& UIResources();
