@@ -1,0 +1,299 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <memory>
+#include <string>
+
+#include "document/BFDoc.h"
+#include "document/FormatFileTitle.h"
+#include "document/SmoothJpegChroma.h"
+#include "image/BgraImage.h"
+#include "image/BgraImage16.h"
+#include "image/CameraRaw.h"
+#include "image/ImageCodec.h"
+#include "platform/Utf16.h"
+#include "tests/common/TestData.h"
+#include "tests/document/DocumentTestSupport.h"
+#include "tests/image/DngFixture.h"
+
+namespace {
+
+TEST(FormatFileTitle, KeepsTheExtensionAndCutsLongNames) {
+  struct Case {
+    std::string path;
+    std::u16string expected;
+  };
+  const std::u16string name238(238, u'a'), name239(239, u'b');
+  const Case cases[] = {
+      {"/photos/2024/beach.JPG", u"beach.JPG"},
+      {"relative.tar.gz", u"relative.tar.gz"},
+      {"/photos/no-extension", u"no-extension"},
+      {"/photos/.hidden", u".hidden"},
+      {"/photos/name.averyveryverylongextension", u"name.averyveryveryl"},
+      {"/photos/" + std::string(238, 'a') + ".png", name238 + u".png"},
+      {"/photos/" + std::string(239, 'b') + ".png", std::u16string(237, u'b') + u"...png"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(FormatFileTitle(c.path, 256), c.expected) << c.path;
+  EXPECT_EQ(FormatFileTitle("/x/" + std::string(300, 'c') + ".jpg", 256),
+            std::u16string(237, u'c') + u"...jpg");
+}
+
+// An image whose Y, Cb and Cr are given per pixel, converted to RGB.
+CBgraImage FromYcc(std::uint32_t width, std::uint32_t height, int (*cb)(std::uint32_t, std::uint32_t),
+                   int (*cr)(std::uint32_t, std::uint32_t)) {
+  CBgraImage image;
+  EXPECT_TRUE(image.Create(width, height));
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      std::uint8_t* p = image.At(x, y);
+      p[2] = 120;
+      p[1] = static_cast<std::uint8_t>(cb(x, y));
+      p[0] = static_cast<std::uint8_t>(cr(x, y));
+      p[3] = static_cast<std::uint8_t>(x + y);
+    }
+  }
+  image.YccToRgb();
+  return image;
+}
+
+CBgraImage RoundTripOnly(const CBgraImage& image) {
+  CBgraImage copy;
+  EXPECT_TRUE(copy.CopyFrom(image));
+  copy.RgbToYcc();
+  copy.YccToRgb();
+  return copy;
+}
+
+bool SamePixels(const CBgraImage& a, const CBgraImage& b) {
+  return a.byteSize == b.byteSize && std::equal(a.pixels, a.pixels + a.byteSize, b.pixels);
+}
+
+TEST(SmoothJpegChroma, InterpolatesChromaReplicatedInBlocks) {
+  // Chroma constant over 2 x 2 blocks, stepping by 40 from block to block.
+  CBgraImage image = FromYcc(
+      8, 8, [](std::uint32_t x, std::uint32_t) { return 80 + 40 * static_cast<int>(x / 2); },
+      [](std::uint32_t, std::uint32_t y) { return 90 + 30 * static_cast<int>(y / 2); });
+  const CBgraImage plain = RoundTripOnly(image);
+  SmoothJpegChroma(image);
+  EXPECT_FALSE(SamePixels(image, plain));
+  image.RgbToYcc();
+  // Column 1 lies between the blocks at columns 0 and 2; row 3 between the
+  // blocks at rows 2 and 4.
+  EXPECT_NEAR(image.At(1, 0)[1], 100, 3);
+  EXPECT_NEAR(image.At(3, 2)[1], 140, 3);
+  EXPECT_NEAR(image.At(0, 1)[0], 105, 3);
+  EXPECT_NEAR(image.At(1, 1)[1], 100, 3);
+  EXPECT_NEAR(image.At(1, 1)[0], 105, 3);
+  EXPECT_NEAR(image.At(0, 0)[1], 80, 3) << "even positions keep their chroma";
+  EXPECT_EQ(image.At(5, 2)[3], 7) << "alpha untouched";
+}
+
+TEST(SmoothJpegChroma, LeavesFullResolutionChromaToTheRoundTrip) {
+  // Chroma that changes at every pixel: nothing is interpolated.
+  CBgraImage image = FromYcc(
+      9, 7, [](std::uint32_t x, std::uint32_t y) { return 60 + 13 * static_cast<int>((x * 7 + y * 3) % 11); },
+      [](std::uint32_t x, std::uint32_t) { return 100 + 5 * static_cast<int>(x); });
+  const CBgraImage plain = RoundTripOnly(image);
+  SmoothJpegChroma(image);
+  EXPECT_TRUE(SamePixels(image, plain));
+
+  for (std::uint32_t side : {1u, 2u}) {
+    CBgraImage tiny = FromYcc(
+        side, 5, [](std::uint32_t, std::uint32_t) { return 128; },
+        [](std::uint32_t, std::uint32_t) { return 128; });
+    const CBgraImage tinyPlain = RoundTripOnly(tiny);
+    SmoothJpegChroma(tiny);
+    EXPECT_TRUE(SamePixels(tiny, tinyPlain)) << side;
+  }
+  CBgraImage empty;
+  SmoothJpegChroma(empty);
+  EXPECT_TRUE(empty.IsEmpty());
+}
+
+// ---- Opening files ---------------------------------------------------------
+
+// The colour space the tests' information reader reports for every file,
+// and how often it was asked.
+std::uint16_t g_reportedColourSpace = CBFDoc::kColourSpaceNone;
+int g_colourSpaceQuestions = 0;
+std::uint16_t ReportColourSpace(const std::filesystem::path&) {
+  ++g_colourSpaceQuestions;
+  return g_reportedColourSpace;
+}
+
+class OpenImageFile : public testing::Test {
+protected:
+  void SetUp() override {
+    g_reportedColourSpace = CBFDoc::kColourSpaceNone;
+    CBFDoc::SetColourSpaceReader(ReportColourSpace);
+  }
+  void TearDown() override { CBFDoc::SetColourSpaceReader(nullptr); }
+
+  std::filesystem::path Save(const CBgraImage& picture, const std::string& name, bool withAlpha = true) {
+    const std::filesystem::path path = ScratchDir() / name;
+    if (GetImageType(path) == ImageFileType::Jpeg) {
+      EXPECT_TRUE(SaveJpegFile(JpegSaveOptions{}, path, picture, 200));  // 100, full-resolution chroma
+    } else {
+      EXPECT_TRUE(picture.SaveFile(path, withAlpha)) << name;
+    }
+    return path;
+  }
+
+  // The layer image the open road makes from a picture, without smoothing.
+  static CBgraImage16 Converted(const std::filesystem::path& path, int colourSpace, bool opaque) {
+    CBgraImage picture;
+    EXPECT_TRUE(LoadImageAsBgra(path, picture));
+    if (opaque) {
+      for (std::uint32_t i = 0; i < picture.pixelCount; ++i) picture.pixels[4 * i + 3] = 255;
+    }
+    CBgraImage16 image;
+    EXPECT_TRUE(image.FromBgraImage(picture, colourSpace));
+    return image;
+  }
+};
+
+// A picture with half-transparent pixels and smooth colours.
+CBgraImage TranslucentPicture(std::uint32_t width, std::uint32_t height) {
+  CBgraImage picture;
+  EXPECT_TRUE(picture.Create(width, height));
+  for (std::uint32_t y = 0; y < height; ++y) {
+    for (std::uint32_t x = 0; x < width; ++x) {
+      std::uint8_t* p = picture.At(x, y);
+      p[0] = static_cast<std::uint8_t>(20 + 10 * x);
+      p[1] = static_cast<std::uint8_t>(60 + 5 * y);
+      p[2] = 180;
+      p[3] = 100;
+    }
+  }
+  return picture;
+}
+
+bool SameImage(const CBgraImage16& a, const CBgraImage16& b) {
+  return a.width == b.width && a.height == b.height &&
+         std::equal(a.pixels, a.pixels + a.byteSize / 2, b.pixels);
+}
+
+TEST_F(OpenImageFile, MakesOneBaseLayerNamedAfterTheFile) {
+  const std::filesystem::path path = Save(TranslucentPicture(12, 9), "holiday.png");
+  CBFDoc doc;
+  MakeBase(doc, 3, 3);
+  doc.InsertLayer(FilledImage(1, 1, kOpaqueGrey), u"old", -1);
+  doc.m_masks.push_back(std::make_unique<MaskRecord>());
+  EXPECT_EQ(doc.OpenImageFile(path), 1);
+  ASSERT_EQ(doc.LayerCount(), 1);
+  EXPECT_TRUE(doc.m_masks.empty());
+  EXPECT_EQ(doc.m_width, 12u);
+  EXPECT_EQ(doc.m_height, 9u);
+  EXPECT_EQ(doc.m_currentLayer, 0);
+  EXPECT_EQ(doc.Path(), PathToUtf16(path));
+  const CBFLayer& layer = *doc.m_layers[0];
+  EXPECT_EQ(layer.Name(), u"holiday.png");
+  EXPECT_EQ(layer.m_floating, 0u);
+  EXPECT_EQ(layer.m_x, 0);
+}
+
+TEST_F(OpenImageFile, OnlyPngAndGifKeepTheirAlpha) {
+  const CBgraImage picture = TranslucentPicture(8, 6);
+  struct Case {
+    const char* name;
+    bool keepsAlpha;
+  };
+  for (const Case c : {Case{"a.png", true}, Case{"a.tif", false}}) {
+    const std::filesystem::path path = Save(picture, c.name);
+    CBgraImage loaded;
+    ASSERT_TRUE(LoadImageAsBgra(path, loaded)) << c.name;
+    ASSERT_EQ(loaded.At(3, 3)[3], 100) << c.name << ": the file itself must carry the alpha";
+    CBFDoc doc;
+    ASSERT_EQ(doc.OpenImageFile(path), 1) << c.name;
+    EXPECT_EQ(doc.m_layers[0]->m_image.At(3, 3)[3], c.keepsAlpha ? 100 * 256 : 65535) << c.name;
+    EXPECT_TRUE(SameImage(doc.m_layers[0]->m_image, Converted(path, 1, !c.keepsAlpha))) << c.name;
+  }
+}
+
+TEST_F(OpenImageFile, ColourSpaceDecidesConversionAndResult) {
+  const std::filesystem::path jpeg = Save(TranslucentPicture(16, 16), "photo.jpg");
+  const std::filesystem::path png = Save(TranslucentPicture(16, 16), "picture.png");
+  struct Case {
+    std::uint16_t colourSpace;
+    int jpegResult;
+    int convertedAs;
+  };
+  // An unknown value converts as sRGB.
+  for (const Case c : {Case{65535, 2, 1}, Case{1, 1, 1}, Case{2, 1, 2}, Case{3, 1, 1}, Case{0xFFFE, 1, 1}}) {
+    g_reportedColourSpace = c.colourSpace;
+    CBFDoc doc;
+    EXPECT_EQ(doc.OpenImageFile(jpeg), c.jpegResult) << c.colourSpace;
+    CBFDoc pngDoc;
+    EXPECT_EQ(pngDoc.OpenImageFile(png), 1) << c.colourSpace;
+    EXPECT_TRUE(SameImage(pngDoc.m_layers[0]->m_image, Converted(png, c.convertedAs, false)))
+        << c.colourSpace;
+  }
+}
+
+TEST_F(OpenImageFile, SmoothsJpegChromaReplicatedInBlocks) {
+  // Luma ramps; chroma is constant over 2 x 2 blocks, as a decoder that
+  // replicates subsampled chroma leaves it.
+  CBgraImage picture = FromYcc(
+      32, 32,
+      [](std::uint32_t x, std::uint32_t y) { return 70 + 12 * static_cast<int>((x / 2 + y / 2) % 9); },
+      [](std::uint32_t x, std::uint32_t) { return 160 - 9 * static_cast<int>((x / 2) % 7); });
+  for (std::uint32_t i = 0; i < picture.pixelCount; ++i) picture.pixels[4 * i + 3] = 255;
+  const std::filesystem::path path = Save(picture, "blocky.jpg");
+
+  CBFDoc doc;
+  ASSERT_EQ(doc.OpenImageFile(path), 2);
+  const CBgraImage16& opened = doc.m_layers[0]->m_image;
+  EXPECT_FALSE(SameImage(opened, Converted(path, 1, true)));
+  CBgraImage smoothed;
+  ASSERT_TRUE(LoadImageAsBgra(path, smoothed));
+  SmoothJpegChroma(smoothed);
+  CBgraImage16 expected;
+  ASSERT_TRUE(expected.FromBgraImage(smoothed, 1));
+  EXPECT_TRUE(SameImage(opened, expected));
+}
+
+TEST_F(OpenImageFile, TitlesOf31CharactersAreCut) {
+  CBFDoc doc;
+  const std::string thirty = std::string(26, 't') + ".png";
+  ASSERT_TRUE(doc.OpenImageFile(Save(TranslucentPicture(2, 2), thirty)));
+  EXPECT_EQ(doc.m_layers[0]->Name(), FromUtf8(thirty));
+  ASSERT_TRUE(doc.OpenImageFile(Save(TranslucentPicture(2, 2), "u" + thirty)));
+  EXPECT_EQ(doc.m_layers[0]->Name(), u"u" + std::u16string(26, u't') + u".p..");
+}
+
+TEST_F(OpenImageFile, FailureLeavesTheDocument) {
+  CBFDoc doc;
+  MakeBase(doc, 5, 5);
+  doc.SetPath(u"/kept.png");
+  const std::filesystem::path broken = ScratchDir() / "broken.png";
+  std::ofstream(broken) << "not a picture";
+  for (const std::filesystem::path& path :
+       {ScratchDir() / "missing.jpg", broken, ScratchDir() / "missing.nef"}) {
+    EXPECT_EQ(doc.OpenImageFile(path), 0) << path;
+    EXPECT_EQ(doc.LayerCount(), 1);
+    EXPECT_EQ(doc.Path(), u"/kept.png");
+  }
+}
+
+TEST_F(OpenImageFile, DevelopsCameraRawIntoTheLayer) {
+  const std::filesystem::path path = ScratchDir() / "shot.dng";
+  WriteDng(path, PreviewForm::Rgb);
+  g_colourSpaceQuestions = 0;
+  CBFDoc doc;
+  ASSERT_EQ(doc.OpenImageFile(path), 1);
+  EXPECT_EQ(g_colourSpaceQuestions, 0) << "RAW is developed into the working space directly";
+  EXPECT_EQ(doc.m_width, kRawWidth);
+  EXPECT_EQ(doc.m_height, kRawHeight);
+  const CBFLayer& layer = *doc.m_layers[0];
+  EXPECT_EQ(layer.Name(), u"shot.dng");
+  EXPECT_EQ(layer.m_image.At(10, 10)[3], 65535);
+  EXPECT_GT(layer.m_image.At(10, 10)[2], layer.m_image.At(10, 10)[0]) << "red on the left";
+  ASSERT_TRUE(RawDecodeLock.try_lock()) << "the RAW lock is released";
+  RawDecodeLock.unlock();
+}
+
+}  // namespace
