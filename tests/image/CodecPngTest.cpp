@@ -13,11 +13,10 @@
 #include "image/codecs/CodecImagePNG.h"
 #include "image/codecs/CodecMemStream.h"
 #include "tests/common/TestData.h"
+#include "tests/image/CodecTestSupport.h"
 #include "tests/image/LimitedStream.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // ---- Fixtures written and read with libpng ------------------------------------------
 
@@ -140,51 +139,13 @@ StoredPng ReadStored(const Bytes& bytes) {
 
 // ---- Helpers ------------------------------------------------------------------------------
 
-bool Decode(const Bytes& bytes, CCodecImage& image) {
-  CCodecMemStream stream(bytes);
-  return image.Decode(stream, CodecFormat::Png);
-}
-
-Bytes Encode(CCodecImage& image) {
-  CCodecMemStream stream;
-  EXPECT_TRUE(image.Encode(stream, CodecFormat::Png)) << image.GetLastError();
-  const auto bytes = stream.Bytes();
-  return {bytes.begin(), bytes.end()};
-}
-
-// B, G, R and alpha (255 without a plane) of every pixel, top row first.
-using Picture = std::vector<std::array<int, 4>>;
-Picture PictureOf(const CCodecImage& image) {
-  Picture picture;
-  const auto height = static_cast<std::int32_t>(image.GetHeight());
-  for (std::int32_t top = 0; top < height; ++top) {
-    const std::int32_t y = height - 1 - top;
-    for (std::int32_t x = 0; x < static_cast<std::int32_t>(image.GetWidth()); ++x) {
-      const RgbQuad c = image.GetPixelColor(x, y);
-      picture.push_back({c.blue, c.green, c.red, image.GetAlphaPlane() ? image.AlphaGet(x, y) : 255});
-    }
-  }
-  return picture;
-}
-
-Bytes Noise(std::size_t size, std::uint32_t seed) {
-  Bytes bytes(size);
-  for (auto& b : bytes) {
-    seed = seed * 1664525u + 1013904223u;
-    b = static_cast<std::uint8_t>(seed >> 24);
-  }
-  return bytes;
-}
+bool Decode(const Bytes& bytes, CCodecImage& image) { return DecodeAs(bytes, image, CodecFormat::Png); }
 
 std::vector<png_color> NoisePalette(std::size_t count, std::uint32_t seed) {
   const Bytes bytes = Noise(3 * count, seed);
   std::vector<png_color> palette(count);
   for (std::size_t i = 0; i < count; ++i) palette[i] = {bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]};
   return palette;
-}
-
-RgbQuad Bgr(int b, int g, int r) {
-  return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r), 0};
 }
 
 // ---- Decoding -----------------------------------------------------------------------------
@@ -456,7 +417,7 @@ TEST(CodecPngEncode, TransparentIndexMovesToZeroInTheFileOnly) {
   image.attributes.transparentIndex = 5;
   const Picture before = PictureOf(image);
 
-  const StoredPng stored = ReadStored(Encode(image));
+  const StoredPng stored = ReadStored(EncodeAs(image, CodecFormat::Png));
   EXPECT_EQ(stored.colorType, PNG_COLOR_TYPE_PALETTE);
   EXPECT_EQ(stored.bitDepth, 8);
   ASSERT_EQ(stored.palette.size(), 256u);
@@ -473,7 +434,7 @@ TEST(CodecPngEncode, TransparentIndexMovesToZeroInTheFileOnly) {
   EXPECT_EQ(PictureOf(image), before);
 
   CCodecImage decoded;
-  ASSERT_TRUE(Decode(Encode(image), decoded)) << decoded.GetLastError();
+  ASSERT_TRUE(Decode(EncodeAs(image, CodecFormat::Png), decoded)) << decoded.GetLastError();
   EXPECT_EQ(decoded.attributes.transparentIndex, 0);
   EXPECT_EQ(PictureOf(decoded), before);
   EXPECT_EQ(decoded.GetPixelIndex(0, 0), 0);
@@ -488,7 +449,7 @@ TEST(CodecPngEncode, TransparentColourBecomesAlpha) {
   image.attributes.transparentIndex = 0;
   image.attributes.transparentColor = Bgr(4, 5, 6);
 
-  const StoredPng stored = ReadStored(Encode(image));
+  const StoredPng stored = ReadStored(EncodeAs(image, CodecFormat::Png));
   EXPECT_EQ(stored.colorType, PNG_COLOR_TYPE_RGB_ALPHA);
   EXPECT_EQ(stored.rows, (Bytes{3, 2, 1, 255, 6, 5, 4, 0, 3, 2, 1, 255}));
   EXPECT_EQ(image.GetAlphaPlane(), nullptr);
@@ -523,7 +484,7 @@ TEST(CodecPngEncode, RoundTrips) {
     }
 
     CCodecImage decoded;
-    ASSERT_TRUE(Decode(Encode(image), decoded)) << decoded.GetLastError();
+    ASSERT_TRUE(Decode(EncodeAs(image, CodecFormat::Png), decoded)) << decoded.GetLastError();
     EXPECT_EQ(decoded.GetBitCount(), c.alpha ? 24u : image.GetBitCount());
     EXPECT_EQ(PictureOf(decoded), PictureOf(image));
   }

@@ -15,11 +15,10 @@
 #include "image/codecs/CodecMemStream.h"
 #include "image/codecs/TiffStream.h"
 #include "tests/common/TestData.h"
+#include "tests/image/CodecTestSupport.h"
 #include "tests/image/LimitedStream.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // ---- Fixtures written with libtiff ---------------------------------------------------------
 
@@ -89,30 +88,7 @@ Bytes WriteTiff(const std::vector<TiffPage>& pages, const char* mode = "w") {
 
 bool Decode(const Bytes& bytes, CCodecImage& image, std::int32_t page = 0) {
   image.attributes.frameIndex = page;
-  CCodecMemStream stream(bytes);
-  return image.Decode(stream, CodecFormat::Tiff);
-}
-
-Bytes Encode(CCodecImage& image) {
-  CCodecMemStream stream;
-  EXPECT_TRUE(image.Encode(stream, CodecFormat::Tiff)) << image.GetLastError();
-  const auto bytes = stream.Bytes();
-  return {bytes.begin(), bytes.end()};
-}
-
-// B, G, R and alpha (255 without a plane) of every pixel, top row first.
-using Picture = std::vector<std::array<int, 4>>;
-Picture PictureOf(const CCodecImage& image) {
-  Picture picture;
-  const auto height = static_cast<std::int32_t>(image.GetHeight());
-  for (std::int32_t top = 0; top < height; ++top) {
-    const std::int32_t y = height - 1 - top;
-    for (std::int32_t x = 0; x < static_cast<std::int32_t>(image.GetWidth()); ++x) {
-      const RgbQuad c = image.GetPixelColor(x, y);
-      picture.push_back({c.blue, c.green, c.red, image.GetAlphaPlane() ? image.AlphaGet(x, y) : 255});
-    }
-  }
-  return picture;
+  return DecodeAs(bytes, image, CodecFormat::Tiff);
 }
 
 // Palette indexes, top row first.
@@ -125,19 +101,6 @@ std::vector<int> IndexesOf(const CCodecImage& image) {
     }
   }
   return indexes;
-}
-
-Bytes Noise(std::size_t size, std::uint32_t seed) {
-  Bytes bytes(size);
-  for (auto& b : bytes) {
-    seed = seed * 1664525u + 1013904223u;
-    b = static_cast<std::uint8_t>(seed >> 24);
-  }
-  return bytes;
-}
-
-RgbQuad Bgr(int b, int g, int r) {
-  return {static_cast<std::uint8_t>(b), static_cast<std::uint8_t>(g), static_cast<std::uint8_t>(r), 0};
 }
 
 TiffPage GreyPage(std::uint32_t width, std::uint32_t height, Bytes rows) {
@@ -526,7 +489,7 @@ TEST(CodecTiffEncode, WrittenFilesReadBackEqual) {
     CCodecImage image;
     FillImage(image, 9, 19, c.bitCount, c.palette, c.alpha, seed += 3);
     image.SetXDPI(200);
-    const Bytes file = Encode(image);
+    const Bytes file = EncodeAs(image, CodecFormat::Tiff);
     const WrittenTags tags = TagsOf(file);
     EXPECT_TRUE(tags.bigEndian);
     EXPECT_EQ(tags.directories, 1);
@@ -561,7 +524,7 @@ TEST(CodecTiffEncode, OneBitImageWithBlackAtZero) {
   const Picture before = PictureOf(image);
 
   CCodecImage decoded;
-  ASSERT_TRUE(Decode(Encode(image), decoded)) << decoded.GetLastError();
+  ASSERT_TRUE(Decode(EncodeAs(image, CodecFormat::Tiff), decoded)) << decoded.GetLastError();
   EXPECT_EQ(PictureOf(decoded), before);
   EXPECT_EQ(decoded.GetPaletteColor(0u), Bgr(255, 255, 255));
   // The caller's image is as it was.
@@ -591,7 +554,7 @@ TEST(CodecTiffEncode, TiffinfoReadsTheWrittenFile) {
 TEST(CodecTiffEncode, FailedWritesFail) {
   CCodecImage image;
   FillImage(image, 40, 40, 24, PaletteKind::Noise, false, 11);
-  const std::size_t full = Encode(image).size();
+  const std::size_t full = EncodeAs(image, CodecFormat::Tiff).size();
   for (const std::uint64_t limit : {std::uint64_t{0}, std::uint64_t{8}, std::uint64_t{100},
                                     std::uint64_t{full / 2}, std::uint64_t{full - 1}}) {
     SCOPED_TRACE(limit);
