@@ -5,12 +5,12 @@
 // comes first.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 
+#include "bench/PeakMemory.h"
 #include "algorithms/AlgorithmThread.h"
 #include "filters/matting/Chromakey.h"
 #include "image/BgraImage.h"
@@ -73,12 +73,6 @@ std::uint64_t ScreenColour() {
   const std::uint16_t* p = image.pixels;
   return std::uint64_t{p[0]} | std::uint64_t{p[1]} << 16 | std::uint64_t{p[2]} << 32 |
          std::uint64_t{p[3]} << 48;
-}
-
-double PeakResidentMiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
 }
 
 void BM_Chromakey(benchmark::State& state) {

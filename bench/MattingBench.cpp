@@ -6,13 +6,13 @@
 // comes first.
 
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <vector>
 
+#include "bench/PeakMemory.h"
 #include "algorithms/AlgorithmThread.h"
 #include "algorithms/ChannelOP.h"
 #include "filters/matting/InOutMatting.h"
@@ -70,12 +70,6 @@ Scene MakeScene(std::uint32_t w, std::uint32_t h) {
   op.ErodeMask(opaque, s.inside, 6, 0);
   op.DilateMask(covered, s.region, 6);
   return s;
-}
-
-double PeakResidentMiB() {
-  rusage usage{};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // kilobytes on Linux
 }
 
 void BM_InOutMatting(benchmark::State& state) {
