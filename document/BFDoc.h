@@ -31,6 +31,7 @@
 #include <vector>
 
 #include "document/BFLayer.h"
+#include "document/InclusiveRect.h"
 #include "document/MaskRecord.h"
 #include "image/BgraImage16.h"
 #include "image/Plane8.h"
@@ -121,6 +122,34 @@ public:
   // Blends one layer into a document-sized image at the layer's position;
   // pixels outside the target are skipped. The target's alpha stays.
   void BlendLayer(CBgraImage16& target, const CBFLayer& layer) const;
+
+  // Whole-document geometry: layers, selection and saved masks stay in
+  // register. The base layer and the selection turn pixel for pixel; other
+  // layers and the masks turn as images and move to the matching place. No
+  // lock is taken, no history recorded, m_modified untouched unless stated.
+  // 0 when a buffer cannot be allocated; the document may then be partly
+  // transformed (the callers keep a copy to restore).
+  //
+  // Quarter turns swap the document's width and height (RotateFlipDocument.cpp).
+  int RotateRight();
+  int RotateLeft();
+  int FlipHorizontal();
+  int FlipVertical();
+  // Cuts the document to an inclusive rectangle (CropDocument.cpp), which is
+  // first normalised and cut to the document. Layers and masks outside it
+  // are destroyed, a selection left empty is dropped; the current layer
+  // stays on its layer when that survives, else on the one that took its
+  // place. 0 without any change when no layer overlaps the rectangle. A
+  // failed crop never leaves a destroyed layer or mask in the lists.
+  int Crop(const InclusiveRect& rectangle);
+  // A new canvas size with the old canvas at (dx, dy) in it (ResizeCanvas.cpp):
+  // the base layer grows or shrinks, new area filled with fill (u16 B, G, R,
+  // A from the low bits up); the other layers and the masks move by (dx, dy);
+  // the selection gets a zero border. The same size changes nothing. Sets
+  // m_modified. 0, with nothing changed, without layers, for a size below 1,
+  // a position that leaves 32 bits or a failed allocation.
+  int ResizeCanvas(std::int32_t width, std::int32_t height, std::int32_t dx, std::int32_t dy,
+                   std::uint64_t fill);
 
   std::u16string Path() const;
   // Cut as fixed fields are: 1023 characters or more become 1021 and "..".

@@ -1,0 +1,16 @@
+#pragma once
+// Cuts an inclusive rectangle out of one image or plane, in place: the
+// rectangle is normalised, new size (right - left + 1) x (bottom - top + 1),
+// new (x, y) = old (left + x, top + y).
+//
+// A rectangle reaching past the image is cut to it; 0 when nothing of it
+// lies inside, when the image has no pixels or when the new buffer cannot be
+// allocated (the image is then unchanged).
+
+#include "document/InclusiveRect.h"
+
+struct CBgraImage16;
+struct CPlane8;
+
+int CropImage(CBgraImage16& image, const InclusiveRect& rectangle);
+int CropPlane(CPlane8& plane, const InclusiveRect& rectangle);

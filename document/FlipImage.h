@@ -1,0 +1,15 @@
+#pragma once
+// Mirrors of one image or plane, in place (W x H the size):
+//   left-right: new (x, y) = old (W - 1 - x, y)
+//   top-bottom: new (x, y) = old (x, H - 1 - y)
+// Built in a new buffer that then replaces the old one; 0 only when that
+// buffer cannot be allocated (the image is then unchanged). An image without
+// pixels stays as it is.
+
+struct CBgraImage16;
+struct CPlane8;
+
+int FlipImageHorizontal(CBgraImage16& image);
+int FlipImageVertical(CBgraImage16& image);
+int FlipPlaneHorizontal(CPlane8& plane);
+int FlipPlaneVertical(CPlane8& plane);

@@ -1,0 +1,15 @@
+#pragma once
+// Quarter turns of one image or plane, in place. W x H becomes H x W.
+//   clockwise:         new (x, y) = old (y, H - 1 - x)
+//   counter-clockwise: new (x, y) = old (W - 1 - y, x)
+// The result is built in a new buffer that then replaces the old one; 0 only
+// when that buffer cannot be allocated (the image is then unchanged). An
+// image without pixels stays as it is.
+
+struct CBgraImage16;
+struct CPlane8;
+
+int RotateImageRight(CBgraImage16& image);
+int RotateImageLeft(CBgraImage16& image);
+int RotatePlaneRight(CPlane8& plane);
+int RotatePlaneLeft(CPlane8& plane);
