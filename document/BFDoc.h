@@ -30,6 +30,7 @@
 #include <string_view>
 #include <vector>
 
+#include "algorithms/geometry/ResizableDocument.h"
 #include "document/BFLayer.h"
 #include "document/MaskRecord.h"
 #include "image/BgraImage16.h"
@@ -37,7 +38,7 @@
 
 class CFile;
 
-class CBFDoc {
+class CBFDoc : public IResizableDocument {
 public:
   static constexpr std::size_t kPathLength = 1024;
   // The body stores counts in one byte and sides in 16 bits.
@@ -121,6 +122,12 @@ public:
   // Blends one layer into a document-sized image at the layer's position;
   // pixels outside the target are skipped. The target's alpha stays.
   void BlendLayer(CBgraImage16& target, const CBFLayer& layer) const;
+
+  // The whole-document resize of CImageSize (DocumentResize.cpp): the view
+  // is taken under m_lock; the resized parts are exchanged under m_lock and
+  // each layer's lock, so the canvas never sees a layer half swapped.
+  int ViewForResize(ResizableDocumentView& view) const override;
+  int TakeResized(ResizedDocumentParts& parts) override;
 
   std::u16string Path() const;
   // Cut as fixed fields are: 1023 characters or more become 1021 and "..".
