@@ -4,7 +4,13 @@
 add_compile_options(-Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
 
 if(TESSERA_SANITIZE)
-  string(REPLACE ";" "," _tessera_san "${TESSERA_SANITIZE}")
+  set(_tessera_sanitizers ${TESSERA_SANITIZE})
+  # GCC's undefined set leaves out float-to-integer conversions of values out
+  # of range (NaN among them); they are undefined behaviour all the same.
+  if("undefined" IN_LIST _tessera_sanitizers)
+    list(APPEND _tessera_sanitizers float-cast-overflow)
+  endif()
+  string(REPLACE ";" "," _tessera_san "${_tessera_sanitizers}")
   add_compile_options(-fsanitize=${_tessera_san} -fno-omit-frame-pointer -fno-sanitize-recover=all)
   add_link_options(-fsanitize=${_tessera_san})
 endif()

@@ -30,6 +30,7 @@
 #include <string_view>
 #include <vector>
 
+#include "algorithms/geometry/ResizableDocument.h"
 #include "document/BFLayer.h"
 #include "document/InclusiveRect.h"
 #include "document/MaskRecord.h"
@@ -38,7 +39,7 @@
 
 class CFile;
 
-class CBFDoc {
+class CBFDoc : public IResizableDocument {
 public:
   static constexpr std::size_t kPathLength = 1024;
   // The body stores counts in one byte and sides in 16 bits.
@@ -150,6 +151,12 @@ public:
   // a position that leaves 32 bits or a failed allocation.
   int ResizeCanvas(std::int32_t width, std::int32_t height, std::int32_t dx, std::int32_t dy,
                    std::uint64_t fill);
+
+  // The whole-document resize of CImageSize (DocumentResize.cpp): the view
+  // is taken under m_lock; the resized parts are exchanged under m_lock and
+  // each layer's lock, so the canvas never sees a layer half swapped.
+  int ViewForResize(ResizableDocumentView& view) const override;
+  int TakeResized(ResizedDocumentParts& parts) override;
 
   std::u16string Path() const;
   // Cut as fixed fields are: 1023 characters or more become 1021 and "..".

@@ -1,0 +1,241 @@
+// CImageSize on a 6000 x 4000 16-bit picture reduced to 3000 x 2000 and to
+// 1500 x 1000 by each of its methods, against `vips resize` and ImageMagick's
+// `-resize` with the matching kernel, which read the same picture from a
+// 16-bit PPM in /dev/shm (memory) when there is one:
+//
+//   method 1, nearest       vips --kernel nearest   ImageMagick -filter Point
+//   method 2, bilinear      vips --kernel linear    ImageMagick -filter Triangle
+//            (a reduction supersamples: the mean of nine bilinear samples)
+//   method 3, cubic         vips --kernel mitchell  ImageMagick -filter Cubic
+//            B 0.33, C 0.73                          -define filter:b=0.33 -define filter:c=0.73
+//
+// vips has no free B and C; Mitchell (B = C = 1/3) is its nearest cubic.
+// A tool's time is that of its resize command less that of the same command
+// without the resize (load and save, or load only), so what is compared is
+// the resize alone. CImageSize runs on one thread and resamples alpha too; the
+// tools resample R, G and B and use every processor.
+
+#include <benchmark/benchmark.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "algorithms/geometry/ImageSize.h"
+#include "bench/RatioReporter.h"
+
+namespace {
+
+constexpr std::uint32_t kWidth = 6000;
+constexpr std::uint32_t kHeight = 4000;
+
+// Smooth gradients with fine noise, like a photograph's sky and texture.
+const CBgraImage16& Picture() {
+  static CBgraImage16 picture = [] {
+    CBgraImage16 image;
+    image.Create(kWidth, kHeight);
+    std::uint32_t state = 12345;
+    for (std::uint32_t y = 0; y < kHeight; ++y) {
+      std::uint16_t* p = image.Row(y);
+      for (std::uint32_t x = 0; x < kWidth; ++x, p += 4) {
+        state = state * 1664525u + 1013904223u;
+        const std::uint32_t noise = state >> 22;  // 0..1023
+        p[0] = static_cast<std::uint16_t>(x * 10 + noise);
+        p[1] = static_cast<std::uint16_t>(y * 15 + noise);
+        p[2] = static_cast<std::uint16_t>((x + y) * 6 + noise);
+        p[3] = 65535;
+      }
+    }
+    return image;
+  }();
+  return picture;
+}
+
+// The target size of a divisor, as the tools write it; range(0) of a run is
+// the method, range(1) the divisor.
+std::string Reduced(std::int64_t divisor) {
+  return std::to_string(kWidth / divisor) + "x" + std::to_string(kHeight / divisor);
+}
+
+// ---- CImageSize ---------------------------------------------------------------------------------------
+
+void BM_Tessera(benchmark::State& state) {
+  const auto method = static_cast<std::int32_t>(state.range(0));
+  const auto divisor = static_cast<std::int32_t>(state.range(1));
+  CBgraImage16 target;
+  for (auto _ : state) {
+    CImageSize size;
+    size.m_block.method = method;
+    if (!size.ResizeByMethod(Picture(), target, static_cast<std::int32_t>(kWidth) / divisor,
+                             static_cast<std::int32_t>(kHeight) / divisor)) {
+      state.SkipWithError("resize failed");
+    }
+    benchmark::DoNotOptimize(target.pixels);
+  }
+  state.counters["source MP/s"] =
+      benchmark::Counter(double{kWidth} * kHeight / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// ---- The peer tools -------------------------------------------------------------------------------------
+
+std::filesystem::path WorkFolder() {
+  static const std::filesystem::path folder = [] {
+    std::error_code ec;
+    std::filesystem::path base =
+        std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : std::filesystem::temp_directory_path();
+    std::filesystem::path dir = base / ("tessera-imagesize-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir, ec);
+    return dir;
+  }();
+  return folder;
+}
+
+// The picture as a 16-bit binary PPM (R, G, B, big-endian), written once.
+std::string PicturePath() {
+  static const std::string path = [] {
+    const std::filesystem::path file = WorkFolder() / "picture.ppm";
+    std::FILE* f = std::fopen(file.c_str(), "wb");
+    if (!f) return std::string();
+    std::fprintf(f, "P6\n%u %u\n65535\n", kWidth, kHeight);
+    std::vector<std::uint8_t> row(std::size_t{kWidth} * 6);
+    bool ok = true;
+    for (std::uint32_t y = 0; y < kHeight && ok; ++y) {
+      const std::uint16_t* p = Picture().Row(y);
+      for (std::uint32_t x = 0; x < kWidth; ++x, p += 4) {
+        const std::uint16_t rgb[3] = {p[2], p[1], p[0]};
+        for (int c = 0; c < 3; ++c) {
+          row[x * 6 + c * 2] = static_cast<std::uint8_t>(rgb[c] >> 8);
+          row[x * 6 + c * 2 + 1] = static_cast<std::uint8_t>(rgb[c]);
+        }
+      }
+      ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
+    }
+    ok = std::fclose(f) == 0 && ok;
+    return ok ? file.string() : std::string();
+  }();
+  return path;
+}
+
+bool HasTool(const char* name) {
+  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
+}
+
+// Seconds the command took, or a negative value when it failed.
+double Timed(const std::string& command) {
+  const auto start = std::chrono::steady_clock::now();
+  const int status = std::system((command + " >/dev/null 2>&1").c_str());
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  return status == 0 ? took.count() : -1.0;
+}
+
+// The shorter of two runs, against the run noise of a shared machine.
+double Best(const std::string& command) {
+  const double a = Timed(command);
+  const double b = Timed(command);
+  return a < 0 || b < 0 ? -1.0 : std::min(a, b);
+}
+
+void ToolResize(benchmark::State& state, const char* tool, const std::string& resize,
+                const std::string& baseline) {
+  if (!HasTool(tool)) {
+    state.SkipWithError((std::string(tool) + " is not installed (bench/install-peers.sh)").c_str());
+    return;
+  }
+  if (PicturePath().empty()) {
+    state.SkipWithError("cannot write the picture");
+    return;
+  }
+  for (auto _ : state) {
+    const double with = Best(resize);
+    const double without = Best(baseline);
+    if (with < 0 || without < 0) {
+      state.SkipWithError("the tool failed");
+      return;
+    }
+    state.SetIterationTime(std::max(with - without, 0.0));
+  }
+}
+
+// A path in single quotes for the shell.
+std::string Quoted(const std::string& path) {
+  std::string quoted(1, '\'');
+  quoted += path;
+  quoted += '\'';
+  return quoted;
+}
+
+void BM_VipsResize(benchmark::State& state) {
+  static const char* const kKernel[] = {"", "nearest", "linear", "mitchell"};
+  const std::string in = Quoted(PicturePath());
+  const std::string out = Quoted((WorkFolder() / "out.v").string());
+  const std::string scale = std::to_string(1.0 / static_cast<double>(state.range(1)));
+  ToolResize(state, "vips",
+             "vips resize " + in + " " + out + " " + scale + " --kernel " + kKernel[state.range(0)],
+             "vips copy " + in + " " + out);
+}
+
+// Debian's own ImageMagick 6 binary, by its versioned name.
+constexpr const char* kImageMagick = "convert-im6.q16";
+
+void BM_ImageMagickResize(benchmark::State& state) {
+  static const char* const kFilter[] = {"", "-filter Point", "-filter Triangle",
+                                        "-filter Cubic -define filter:b=0.33 -define filter:c=0.73"};
+  const std::string load = std::string(kImageMagick) + " " + Quoted(PicturePath());
+  ToolResize(state, kImageMagick,
+             load + " " + kFilter[state.range(0)] + " -resize " + Reduced(state.range(1)) + "! null:",
+             load + " null:");
+}
+
+void Runs(benchmark::internal::Benchmark* b) {
+  b->ArgNames({"method", "divisor"});
+  for (std::int64_t method : {1, 2, 3}) {
+    for (std::int64_t divisor : {2, 4}) b->Args({method, divisor});
+  }
+  b->Unit(benchmark::kMillisecond)->Iterations(1);
+}
+
+BENCHMARK(BM_Tessera)->Apply(Runs)->UseRealTime();
+BENCHMARK(BM_VipsResize)->Apply(Runs)->UseManualTime();
+BENCHMARK(BM_ImageMagickResize)->Apply(Runs)->UseManualTime();
+
+double Find(const RatioReporter& reporter, const std::string& name, std::int64_t method,
+            std::int64_t divisor) {
+  const std::string prefix =
+      name + "/method:" + std::to_string(method) + "/divisor:" + std::to_string(divisor) + "/";
+  for (const auto& [run, ms] : reporter.times) {
+    if (run.rfind(prefix, 0) == 0) return ms;
+  }
+  return -1.0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  Picture();
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  std::error_code ec;
+  std::filesystem::remove_all(WorkFolder(), ec);
+
+  std::printf("\nTool time / Tessera time (above 1: Tessera is faster)\n");
+  static const char* const kName[] = {"", "nearest ", "bilinear", "cubic   "};
+  for (std::int64_t method : {1, 2, 3}) {
+    for (std::int64_t divisor : {2, 4}) {
+      const double ours = Find(reporter, "BM_Tessera", method, divisor);
+      const double vips = Find(reporter, "BM_VipsResize", method, divisor);
+      const double magick = Find(reporter, "BM_ImageMagickResize", method, divisor);
+      std::printf("%s to %-9s:", kName[method], Reduced(divisor).c_str());
+      if (ours > 0 && vips > 0) std::printf("  vips %.2fx", vips / ours);
+      if (ours > 0 && magick > 0) std::printf("  ImageMagick %.2fx", magick / ours);
+      std::printf("\n");
+    }
+  }
+  return 0;
+}
