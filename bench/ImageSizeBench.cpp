@@ -16,17 +16,15 @@
 // tools resample R, G and B and use every processor.
 
 #include <benchmark/benchmark.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <chrono>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
 
 #include "algorithms/geometry/ImageSize.h"
+#include "bench/PeerTools.h"
 #include "bench/RatioReporter.h"
 
 namespace {
@@ -83,112 +81,32 @@ void BM_Tessera(benchmark::State& state) {
 
 // ---- The peer tools -------------------------------------------------------------------------------------
 
-std::filesystem::path WorkFolder() {
-  static const std::filesystem::path folder = [] {
-    std::error_code ec;
-    std::filesystem::path base =
-        std::filesystem::is_directory("/dev/shm", ec) ? "/dev/shm" : std::filesystem::temp_directory_path();
-    std::filesystem::path dir = base / ("tessera-imagesize-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir, ec);
-    return dir;
-  }();
-  return folder;
-}
-
-// The picture as a 16-bit binary PPM (R, G, B, big-endian), written once.
+// The picture as a PPM, written once.
 std::string PicturePath() {
   static const std::string path = [] {
-    const std::filesystem::path file = WorkFolder() / "picture.ppm";
-    std::FILE* f = std::fopen(file.c_str(), "wb");
-    if (!f) return std::string();
-    std::fprintf(f, "P6\n%u %u\n65535\n", kWidth, kHeight);
-    std::vector<std::uint8_t> row(std::size_t{kWidth} * 6);
-    bool ok = true;
-    for (std::uint32_t y = 0; y < kHeight && ok; ++y) {
-      const std::uint16_t* p = Picture().Row(y);
-      for (std::uint32_t x = 0; x < kWidth; ++x, p += 4) {
-        const std::uint16_t rgb[3] = {p[2], p[1], p[0]};
-        for (int c = 0; c < 3; ++c) {
-          row[x * 6 + c * 2] = static_cast<std::uint8_t>(rgb[c] >> 8);
-          row[x * 6 + c * 2 + 1] = static_cast<std::uint8_t>(rgb[c]);
-        }
-      }
-      ok = std::fwrite(row.data(), 1, row.size(), f) == row.size();
-    }
-    ok = std::fclose(f) == 0 && ok;
-    return ok ? file.string() : std::string();
+    const std::filesystem::path file = PeerWorkFolder() / "picture.ppm";
+    return WritePpm16(Picture(), file) ? file.string() : std::string();
   }();
   return path;
-}
-
-bool HasTool(const char* name) {
-  return std::system((std::string("command -v ") + name + " >/dev/null 2>&1").c_str()) == 0;
-}
-
-// Seconds the command took, or a negative value when it failed.
-double Timed(const std::string& command) {
-  const auto start = std::chrono::steady_clock::now();
-  const int status = std::system((command + " >/dev/null 2>&1").c_str());
-  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  return status == 0 ? took.count() : -1.0;
-}
-
-// The shorter of two runs, against the run noise of a shared machine.
-double Best(const std::string& command) {
-  const double a = Timed(command);
-  const double b = Timed(command);
-  return a < 0 || b < 0 ? -1.0 : std::min(a, b);
-}
-
-void ToolResize(benchmark::State& state, const char* tool, const std::string& resize,
-                const std::string& baseline) {
-  if (!HasTool(tool)) {
-    state.SkipWithError((std::string(tool) + " is not installed (bench/install-peers.sh)").c_str());
-    return;
-  }
-  if (PicturePath().empty()) {
-    state.SkipWithError("cannot write the picture");
-    return;
-  }
-  for (auto _ : state) {
-    const double with = Best(resize);
-    const double without = Best(baseline);
-    if (with < 0 || without < 0) {
-      state.SkipWithError("the tool failed");
-      return;
-    }
-    state.SetIterationTime(std::max(with - without, 0.0));
-  }
-}
-
-// A path in single quotes for the shell.
-std::string Quoted(const std::string& path) {
-  std::string quoted(1, '\'');
-  quoted += path;
-  quoted += '\'';
-  return quoted;
 }
 
 void BM_VipsResize(benchmark::State& state) {
   static const char* const kKernel[] = {"", "nearest", "linear", "mitchell"};
   const std::string in = Quoted(PicturePath());
-  const std::string out = Quoted((WorkFolder() / "out.v").string());
+  const std::string out = Quoted((PeerWorkFolder() / "out.v").string());
   const std::string scale = std::to_string(1.0 / static_cast<double>(state.range(1)));
-  ToolResize(state, "vips",
-             "vips resize " + in + " " + out + " " + scale + " --kernel " + kKernel[state.range(0)],
-             "vips copy " + in + " " + out);
+  TimeToolOperation(state, "vips", !PicturePath().empty(),
+                    "vips resize " + in + " " + out + " " + scale + " --kernel " + kKernel[state.range(0)],
+                    "vips copy " + in + " " + out);
 }
-
-// Debian's own ImageMagick 6 binary, by its versioned name.
-constexpr const char* kImageMagick = "convert-im6.q16";
 
 void BM_ImageMagickResize(benchmark::State& state) {
   static const char* const kFilter[] = {"", "-filter Point", "-filter Triangle",
                                         "-filter Cubic -define filter:b=0.33 -define filter:c=0.73"};
   const std::string load = std::string(kImageMagick) + " " + Quoted(PicturePath());
-  ToolResize(state, kImageMagick,
-             load + " " + kFilter[state.range(0)] + " -resize " + Reduced(state.range(1)) + "! null:",
-             load + " null:");
+  TimeToolOperation(state, kImageMagick, !PicturePath().empty(),
+                    load + " " + kFilter[state.range(0)] + " -resize " + Reduced(state.range(1)) + "! null:",
+                    load + " null:");
 }
 
 void Runs(benchmark::internal::Benchmark* b) {
@@ -205,12 +123,7 @@ BENCHMARK(BM_ImageMagickResize)->Apply(Runs)->UseManualTime();
 
 double Find(const RatioReporter& reporter, const std::string& name, std::int64_t method,
             std::int64_t divisor) {
-  const std::string prefix =
-      name + "/method:" + std::to_string(method) + "/divisor:" + std::to_string(divisor) + "/";
-  for (const auto& [run, ms] : reporter.times) {
-    if (run.rfind(prefix, 0) == 0) return ms;
-  }
-  return -1.0;
+  return reporter.Find(name + "/method:" + std::to_string(method) + "/divisor:" + std::to_string(divisor) + "/");
 }
 
 }  // namespace
@@ -221,8 +134,7 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  std::error_code ec;
-  std::filesystem::remove_all(WorkFolder(), ec);
+  RemovePeerWorkFolder();
 
   std::printf("\nTool time / Tessera time (above 1: Tessera is faster)\n");
   static const char* const kName[] = {"", "nearest ", "bilinear", "cubic   "};
