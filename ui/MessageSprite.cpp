@@ -18,34 +18,32 @@ void CMessageSprite::OnMouseMove(Point point, std::uint32_t flags) {
   if (CMessageSprite* child = ChildAt(point, local)) child->OnMouseMove(local, flags);
 }
 
-void CMessageSprite::OnLButtonDown(Point point, std::uint32_t flags) {
+// A captured button event is meant for this sprite alone; others go on to
+// the child under the point.
+void CMessageSprite::ForwardButton(ButtonHandler handler, Point point, std::uint32_t flags) {
   Point local;
   if (flags & kMouseFlagCaptured) return;
-  if (CMessageSprite* child = ChildAt(point, local)) child->OnLButtonDown(local, flags);
+  if (CMessageSprite* child = ChildAt(point, local)) (child->*handler)(local, flags);
+}
+
+void CMessageSprite::OnLButtonDown(Point point, std::uint32_t flags) {
+  ForwardButton(&CMessageSprite::OnLButtonDown, point, flags);
 }
 
 void CMessageSprite::OnLButtonUp(Point point, std::uint32_t flags) {
-  Point local;
-  if (flags & kMouseFlagCaptured) return;
-  if (CMessageSprite* child = ChildAt(point, local)) child->OnLButtonUp(local, flags);
+  ForwardButton(&CMessageSprite::OnLButtonUp, point, flags);
 }
 
 void CMessageSprite::OnRButtonDown(Point point, std::uint32_t flags) {
-  Point local;
-  if (flags & kMouseFlagCaptured) return;
-  if (CMessageSprite* child = ChildAt(point, local)) child->OnRButtonDown(local, flags);
+  ForwardButton(&CMessageSprite::OnRButtonDown, point, flags);
 }
 
 void CMessageSprite::OnRButtonUp(Point point, std::uint32_t flags) {
-  Point local;
-  if (flags & kMouseFlagCaptured) return;
-  if (CMessageSprite* child = ChildAt(point, local)) child->OnRButtonUp(local, flags);
+  ForwardButton(&CMessageSprite::OnRButtonUp, point, flags);
 }
 
 void CMessageSprite::OnLButtonDblClk(Point point, std::uint32_t flags) {
-  Point local;
-  if (flags & kMouseFlagCaptured) return;
-  if (CMessageSprite* child = ChildAt(point, local)) child->OnLButtonDblClk(local, flags);
+  ForwardButton(&CMessageSprite::OnLButtonDblClk, point, flags);
 }
 
 void CMessageSprite::OnChar(std::uint32_t, std::uint32_t, std::uint32_t) {}

@@ -58,4 +58,6 @@ protected:
 private:
   // The input child under a point and the point in its coordinates.
   CMessageSprite* ChildAt(Point point, Point& local) const;
+  using ButtonHandler = void (CMessageSprite::*)(Point, std::uint32_t);
+  void ForwardButton(ButtonHandler handler, Point point, std::uint32_t flags);
 };
