@@ -204,6 +204,9 @@ public:
   CodecAttributes attributes;
 
 private:
+  // RotateLeft and RotateRight: a quarter turn into a new image.
+  bool TurnQuarter(bool clockwise);
+
   std::uint8_t* Row(std::uint32_t y) { return pixelStart + std::size_t{y} * rowStride; }
   const std::uint8_t* Row(std::uint32_t y) const { return pixelStart + std::size_t{y} * rowStride; }
   // A new image with this image's attributes, bit count, format and palette

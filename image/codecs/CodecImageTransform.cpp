@@ -194,52 +194,33 @@ bool CCodecImage::Mirror() {
   return true;
 }
 
-bool CCodecImage::RotateLeft() {
-  if (!block) return false;
-  const auto width = static_cast<std::int32_t>(GetWidth());
-  const auto height = static_cast<std::int32_t>(GetHeight());
-  CCodecImage result(attributes.format);
-  if (!MakeLayoutTwin(result, height, width)) return false;
-  const bool palette = GetColorCount() != 0;
-  for (std::int32_t y = 0; y < width; ++y) {
-    for (std::int32_t x = 0; x < height; ++x) {
-      if (palette) {
-        result.SetPixelIndex(x, y, GetPixelIndex(y, height - 1 - x));
-      } else {
-        result.SetPixelColor(x, y, GetPixelColor(y, height - 1 - x));
-      }
-    }
-  }
-  if (alphaPlane) {
-    if (!result.AlphaCreate()) return false;
-    for (std::int32_t y = 0; y < width; ++y) {
-      for (std::int32_t x = 0; x < height; ++x) result.AlphaSet(x, y, AlphaGet(y, height - 1 - x));
-    }
-  }
-  TakeFrom(result);
-  return true;
-}
+bool CCodecImage::RotateLeft() { return TurnQuarter(false); }
 
-bool CCodecImage::RotateRight() {
+bool CCodecImage::RotateRight() { return TurnQuarter(true); }
+
+bool CCodecImage::TurnQuarter(bool clockwise) {
   if (!block) return false;
   const auto width = static_cast<std::int32_t>(GetWidth());
   const auto height = static_cast<std::int32_t>(GetHeight());
   CCodecImage result(attributes.format);
   if (!MakeLayoutTwin(result, height, width)) return false;
+  // The source column of result row y and the source row of result column x.
+  auto sourceX = [&](std::int32_t y) { return clockwise ? width - 1 - y : y; };
+  auto sourceY = [&](std::int32_t x) { return clockwise ? x : height - 1 - x; };
   const bool palette = GetColorCount() != 0;
   for (std::int32_t y = 0; y < width; ++y) {
     for (std::int32_t x = 0; x < height; ++x) {
       if (palette) {
-        result.SetPixelIndex(x, y, GetPixelIndex(width - 1 - y, x));
+        result.SetPixelIndex(x, y, GetPixelIndex(sourceX(y), sourceY(x)));
       } else {
-        result.SetPixelColor(x, y, GetPixelColor(width - 1 - y, x));
+        result.SetPixelColor(x, y, GetPixelColor(sourceX(y), sourceY(x)));
       }
     }
   }
   if (alphaPlane) {
     if (!result.AlphaCreate()) return false;
     for (std::int32_t y = 0; y < width; ++y) {
-      for (std::int32_t x = 0; x < height; ++x) result.AlphaSet(x, y, AlphaGet(width - 1 - y, x));
+      for (std::int32_t x = 0; x < height; ++x) result.AlphaSet(x, y, AlphaGet(sourceX(y), sourceY(x)));
     }
   }
   TakeFrom(result);
