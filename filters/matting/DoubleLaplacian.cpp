@@ -61,14 +61,7 @@ int CDoubleLaplacian::Process() {
   CBgraImage16& guide = *m_block.guide;
   CPlane16& alpha = *m_block.alpha;
   const CPlane8& fixedMap = *m_block.fixedMap;
-  if (!AllocateStencils(fixedMap)) return 0;
-  if (!BuildStatistics(guide)) {
-    ReleaseStencils();
-    return 0;
-  }
-  SetProgress(5);
-  BuildStencils(guide, fixedMap, m_block.ownWindowMode == 1);
-  SetProgress(10);
+  if (!PrepareStencils(guide, fixedMap)) return 0;
 
   const std::size_t count = alpha.pixelCount;
   m_buffer = AllocWorkArray<double>(2 * std::uint64_t{count});

@@ -255,13 +255,7 @@ int CLaplasianMattingOptimize::ProcessStripe(StripeTask* task) {
   return 1;
 }
 
-int CLaplasianMattingOptimize::Process() {
-  if (!ReadParamBlock(m_block)) return 0;
-  if (m_block.iterations <= 0) return 1;
-  if (!ReadAndCheckBlock()) return 0;
-  CBgraImage16& guide = *m_block.guide;
-  CPlane16& alpha = *m_block.alpha;
-  const CPlane8& fixedMap = *m_block.fixedMap;
+int CLaplasianMattingOptimize::PrepareStencils(const CBgraImage16& guide, const CPlane8& fixedMap) {
   if (!AllocateStencils(fixedMap)) return 0;
   if (!BuildStatistics(guide)) {
     ReleaseStencils();
@@ -270,6 +264,17 @@ int CLaplasianMattingOptimize::Process() {
   SetProgress(5);
   BuildStencils(guide, fixedMap, m_block.ownWindowMode == 1);
   SetProgress(10);
+  return 1;
+}
+
+int CLaplasianMattingOptimize::Process() {
+  if (!ReadParamBlock(m_block)) return 0;
+  if (m_block.iterations <= 0) return 1;
+  if (!ReadAndCheckBlock()) return 0;
+  CBgraImage16& guide = *m_block.guide;
+  CPlane16& alpha = *m_block.alpha;
+  const CPlane8& fixedMap = *m_block.fixedMap;
+  if (!PrepareStencils(guide, fixedMap)) return 0;
   if (!m_snapshot.Create(alpha.width, alpha.height)) {
     ReleaseStencils();
     return 0;

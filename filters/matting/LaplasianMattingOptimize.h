@@ -70,6 +70,9 @@ protected:
   void BuildStencils(const CBgraImage16& guide, const CPlane8& fixedMap, bool ownWindow);
   void BuildStencils(const CBgraImage& guide, const CPlane8& fixedMap, bool ownWindow);
   void ReleaseStencils();
+  // The stencils of the free pixels from a 16-bit guide, reporting 5 and 10;
+  // 0 (nothing held) when none is free or memory runs out.
+  int PrepareStencils(const CBgraImage16& guide, const CPlane8& fixedMap);
 
   // One integer sweep of rows [y0, y1) from snapshot into alpha.
   template <typename Plane>
