@@ -24,35 +24,11 @@
 #include <vector>
 
 #include "algorithms/geometry/ImageSize.h"
+#include "bench/BenchPicture.h"
 #include "bench/PeerTools.h"
 #include "bench/RatioReporter.h"
 
 namespace {
-
-constexpr std::uint32_t kWidth = 6000;
-constexpr std::uint32_t kHeight = 4000;
-
-// Smooth gradients with fine noise, like a photograph's sky and texture.
-const CBgraImage16& Picture() {
-  static CBgraImage16 picture = [] {
-    CBgraImage16 image;
-    image.Create(kWidth, kHeight);
-    std::uint32_t state = 12345;
-    for (std::uint32_t y = 0; y < kHeight; ++y) {
-      std::uint16_t* p = image.Row(y);
-      for (std::uint32_t x = 0; x < kWidth; ++x, p += 4) {
-        state = state * 1664525u + 1013904223u;
-        const std::uint32_t noise = state >> 22;  // 0..1023
-        p[0] = static_cast<std::uint16_t>(x * 10 + noise);
-        p[1] = static_cast<std::uint16_t>(y * 15 + noise);
-        p[2] = static_cast<std::uint16_t>((x + y) * 6 + noise);
-        p[3] = 65535;
-      }
-    }
-    return image;
-  }();
-  return picture;
-}
 
 // The target size of a divisor, as the tools write it; range(0) of a run is
 // the method, range(1) the divisor.
@@ -80,15 +56,6 @@ void BM_Tessera(benchmark::State& state) {
 }
 
 // ---- The peer tools -------------------------------------------------------------------------------------
-
-// The picture as a PPM, written once.
-std::string PicturePath() {
-  static const std::string path = [] {
-    const std::filesystem::path file = PeerWorkFolder() / "picture.ppm";
-    return WritePpm16(Picture(), file) ? file.string() : std::string();
-  }();
-  return path;
-}
 
 void BM_VipsResize(benchmark::State& state) {
   static const char* const kKernel[] = {"", "nearest", "linear", "mitchell"};
