@@ -9,7 +9,9 @@
 #include "document/SmoothJpegChroma.h"
 
 #include <cstdlib>
+#include <cstdint>
 #include <cstring>
+#include <memory>
 #include <utility>
 
 #include "image/BgraImage.h"
