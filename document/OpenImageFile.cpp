@@ -1,8 +1,9 @@
 // CBFDoc::OpenImageFile: the road of one image file into a new document.
 // Camera RAW develops straight into the 16-bit layer under RawDecodeLock;
-// every other file is decoded to 8 bits, made opaque unless its format
-// carries alpha, smoothed when it is a JPEG, and converted from the colour
-// space its information records. The document is cleared only once the
+// a JPEG is decoded, chroma-smoothed and converted straight into the layer
+// (LoadSmoothedJpeg); every other file is decoded to 8 bits, made opaque
+// unless its format carries alpha, and converted from the colour space its
+// information records. The document is cleared only once the
 // file has been read, so a failed open leaves it as it was.
 
 #include <atomic>
@@ -45,16 +46,20 @@ int CBFDoc::OpenImageFile(const std::filesystem::path& path) {
     if (!LoadRawImage(path, layer->m_image)) return 0;
   } else {
     const std::uint16_t colourSpace = ReadColourSpace(path);
-    CBgraImage picture;
-    if (!LoadImageAsBgra(path, picture)) return 0;
-    if (type != ImageFileType::Gif && type != ImageFileType::Png) {
-      for (std::uint32_t i = 0; i < picture.pixelCount; ++i) picture.pixels[4 * std::size_t{i} + 3] = 255;
-    }
-    if (type == ImageFileType::Jpeg) SmoothJpegChroma(picture);
     // Only Adobe RGB is converted differently; anything else counts as sRGB.
     const int convertFrom = colourSpace == kColourSpaceAdobeRgb ? kColourSpaceAdobeRgb : kColourSpaceSrgb;
-    if (!layer->m_image.FromBgraImage(picture, convertFrom)) return 0;
-    if (type == ImageFileType::Jpeg && colourSpace == kColourSpaceNone) result = 2;
+    if (type == ImageFileType::Jpeg) {
+      // Decoded, smoothed and converted in one pass over the rows.
+      if (!LoadSmoothedJpeg(path, layer->m_image, convertFrom)) return 0;
+      if (colourSpace == kColourSpaceNone) result = 2;
+    } else {
+      CBgraImage picture;
+      if (!LoadImageAsBgra(path, picture)) return 0;
+      if (type != ImageFileType::Gif && type != ImageFileType::Png) {
+        for (std::uint32_t i = 0; i < picture.pixelCount; ++i) picture.pixels[4 * std::size_t{i} + 3] = 255;
+      }
+      if (!layer->m_image.FromBgraImage(picture, convertFrom)) return 0;
+    }
   }
 
   Clear();

@@ -32,6 +32,16 @@ int ConvertImage16To8(const CBgraImage16& source, CBgraImage& target);
 // buffers.
 void ConvertPixels8To16(std::uint16_t* target, const std::uint8_t* source, std::size_t count);
 void ConvertPixels16To8(const std::uint16_t* source, std::uint8_t* target, std::size_t count);
+// The run of CBgraImage16::FromBgraImage for colourSpace: 2 (Adobe RGB) only
+// linearises each channel with SrgbToLinearTable (A as above); every other
+// value is read as sRGB (ConvertPixels8To16).
+void ConvertPixels8To16(std::uint16_t* target, const std::uint8_t* source, std::size_t count,
+                        int colourSpace);
+
+// The YCbCr transforms of CBgraImage::RgbToYcc and YccToRgb on a run of count
+// 8-bit pixels in place; alpha is untouched.
+void RgbToYccPixels8(std::uint8_t* pixels, std::size_t count);
+void YccToRgbPixels8(std::uint8_t* pixels, std::size_t count);
 
 // In place on count 16-bit pixels. After RgbToHsl16 the R slot holds H, the
 // G slot S and the B slot L, each 0..65535; alpha is untouched.

@@ -66,12 +66,20 @@ struct FileCloser {
   void operator()(std::FILE* file) const noexcept { std::fclose(file); }
 };
 
-int LoadJpegFile(const std::filesystem::path& path, CBgraImage& image) {
+// Runs decode(codec, stream) on the opened file; 0 when it cannot be opened.
+template <typename Decode>
+int DecodeJpegFile(const std::filesystem::path& path, Decode&& decode) {
   const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return 0;
   CCodecFileStream stream(file.get());
   CCodecImageJPG codec;
-  return codec.DecodeBgra(stream, image) ? 1 : 0;
+  return decode(codec, stream) ? 1 : 0;
+}
+
+int LoadJpegFile(const std::filesystem::path& path, CBgraImage& image) {
+  return DecodeJpegFile(path, [&image](CCodecImageJPG& codec, CCodecStream& stream) {
+    return codec.DecodeBgra(stream, image);
+  });
 }
 
 // A bitmap preview: u16 width, u16 height, then exactly width x height
@@ -127,6 +135,12 @@ int LoadImageAsBgra(const std::filesystem::path& path, CBgraImage& image) {
     default:
       return image.LoadFile(path);
   }
+}
+
+int LoadJpegRows(const std::filesystem::path& path, CBgraRowSink& sink) {
+  return DecodeJpegFile(path, [&sink](CCodecImageJPG& codec, CCodecStream& stream) {
+    return codec.DecodeBgraRows(stream, sink);
+  });
 }
 
 int SaveJpegFile(const JpegSaveOptions& options, const std::filesystem::path& path, const CBgraImage& image,

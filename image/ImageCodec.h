@@ -18,6 +18,7 @@
 #include <filesystem>
 #include <span>
 
+class CBgraRowSink;
 struct CBgraImage;
 
 // The type of a file by its extension, compared without regard to case.
@@ -44,6 +45,11 @@ std::int32_t GetCodecFormat(const std::filesystem::path& path);
 // camera RAW as its embedded preview, other formats by CBgraImage::LoadFile.
 // A JPEG wider or taller than kMaxImageSide is refused from its header.
 int LoadImageAsBgra(const std::filesystem::path& path, CBgraImage& image);
+
+// Decodes a JPEG file as LoadImageAsBgra does (B, G, R, A with A = 255, the
+// same side limit) into the sink's memory, handing it the rows in batches
+// as they are complete.
+int LoadJpegRows(const std::filesystem::path& path, CBgraRowSink& sink);
 
 // The JPEG options record of the save code: its first word is the save
 // code's own; a luminance table whose first entry is 0 means none.

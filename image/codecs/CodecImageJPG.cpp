@@ -5,7 +5,8 @@
 // may own anything with a destructor: the functions run under the return
 // point (the *Body functions, the stream callbacks) hold only plain locals,
 // and every buffer they use lives in the library's own pools, in the
-// adapter, or in an image that outlives the call.
+// adapter, or in an image or row sink that outlives the call. A row sink's
+// own calls return before the library resumes, so no jump crosses them.
 
 #include "image/codecs/CodecImageJPG.h"
 
@@ -20,6 +21,7 @@
 #include <limits>
 
 #include "image/BgraImage.h"
+#include "image/codecs/BgraRowSink.h"
 #include "image/codecs/CodecStream.h"
 
 namespace {
@@ -303,7 +305,12 @@ bool DecodeCodecBody(jpeg_decompress_struct& cinfo, CCodecImage& image, unsigned
   return true;
 }
 
-bool DecodeBgraBody(jpeg_decompress_struct& cinfo, CCodecImage& errorImage, CBgraImage& image) {
+// Rows asked of the library per call. A call returns at most what is left of
+// one row group (8 to 32 rows), so the sink gets each group whole, while it
+// is still in the cache.
+constexpr std::uint32_t kBatchRows = 32;
+
+bool DecodeBgraBody(jpeg_decompress_struct& cinfo, CCodecImage& errorImage, CBgraRowSink& sink) {
   if (!ReadHeaderWithinLimits(cinfo, errorImage, kMaxImageSide)) return false;
   switch (cinfo.jpeg_color_space) {
     case JCS_GRAYSCALE:
@@ -321,27 +328,47 @@ bool DecodeBgraBody(jpeg_decompress_struct& cinfo, CCodecImage& errorImage, CBgr
       return false;
   }
   jpeg_start_decompress(&cinfo);
-  if (!image.Create(cinfo.output_width, cinfo.output_height)) {
+  std::uint8_t* const top = sink.BeginRows(cinfo.output_width, cinfo.output_height);
+  if (!top) {
     errorImage.SetLastError("Out of memory");
     return false;
   }
+  const std::size_t width = cinfo.output_width;
+  const std::size_t stride = width * 4;
   const bool cmyk = cinfo.out_color_space == JCS_CMYK;
   JSAMPARRAY buffer = nullptr;
   if (cmyk) {
     buffer = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                        cinfo.output_width * 4, 1);
+                                        cinfo.output_width * 4, kBatchRows);
   }
+  JSAMPROW lines[kBatchRows];
   while (cinfo.output_scanline < cinfo.output_height) {
-    auto* row = image.Row(cinfo.output_scanline);
-    JSAMPROW line = cmyk ? buffer[0] : row;
-    jpeg_read_scanlines(&cinfo, &line, 1);
-    if (!cmyk) continue;
-    CmykToBgr(buffer[0], row, cinfo.output_width, 4);
-    for (std::size_t x = 0; x < cinfo.output_width; ++x) row[4 * x + 3] = 255;
+    const std::uint32_t first = cinfo.output_scanline;
+    const std::uint32_t wanted = std::min(kBatchRows, cinfo.output_height - first);
+    for (std::uint32_t i = 0; i < wanted; ++i) lines[i] = cmyk ? buffer[i] : top + (first + i) * stride;
+    const std::uint32_t count = jpeg_read_scanlines(&cinfo, lines, wanted);
+    if (cmyk) {
+      for (std::uint32_t i = 0; i < count; ++i) {
+        std::uint8_t* row = top + (first + i) * stride;
+        CmykToBgr(buffer[i], row, width, 4);
+        for (std::size_t x = 0; x < width; ++x) row[4 * x + 3] = 255;
+      }
+    }
+    if (count > 0) sink.RowsDecoded(first, count);
   }
   jpeg_finish_decompress(&cinfo);
   return true;
 }
+
+// The sink of DecodeBgra: the rows go straight into the image.
+struct ImageRowSink final : CBgraRowSink {
+  CBgraImage& image;
+  explicit ImageRowSink(CBgraImage& target) : image(target) {}
+  std::uint8_t* BeginRows(std::uint32_t width, std::uint32_t height) override {
+    return image.Create(width, height) ? image.pixels : nullptr;
+  }
+  void RowsDecoded(std::uint32_t, std::uint32_t) override {}
+};
 
 // Sets up a compression into stream and writes image; the frame of the
 // return point, as RunDecompress.
@@ -409,11 +436,16 @@ bool CCodecImageJPG::DecodeJpegDcOnly(CCodecStream& stream) {
 
 bool CCodecImageJPG::DecodeBgra(CCodecStream& stream, CBgraImage& image) {
   CBgraImage decoded;
-  const bool ok = RunDecompress(*this, stream, [this, &decoded](jpeg_decompress_struct& cinfo) {
-    return DecodeBgraBody(cinfo, *this, decoded);
+  ImageRowSink sink(decoded);
+  if (!DecodeBgraRows(stream, sink)) return false;
+  image = std::move(decoded);
+  return true;
+}
+
+bool CCodecImageJPG::DecodeBgraRows(CCodecStream& stream, CBgraRowSink& sink) {
+  return RunDecompress(*this, stream, [this, &sink](jpeg_decompress_struct& cinfo) {
+    return DecodeBgraBody(cinfo, *this, sink);
   });
-  if (ok) image = std::move(decoded);
-  return ok;
 }
 
 bool CCodecImageJPG::Encode(CCodecStream& stream) {

@@ -1,8 +1,8 @@
 #pragma once
 // The JPEG codec, over libjpeg (the 6.2 API of libjpeg-turbo) and any codec
 // stream. Besides the ordinary decoder it offers a DC-only decode for fast
-// thumbnails and a decode straight into an 8-bit BGRA image for the
-// image-file layer.
+// thumbnails and a decode straight into an 8-bit BGRA image (or a caller's
+// rows, batch by batch) for the image-file layer.
 //
 // Every operation sets up its own library object, stream adapter and error
 // return point; a library error ends the call with the library's message in
@@ -12,6 +12,7 @@
 
 #include "image/codecs/CodecImage.h"
 
+class CBgraRowSink;
 class CCodecStream;
 struct CBgraImage;
 
@@ -43,4 +44,9 @@ public:
   // wider or taller than kMaxImageSide is refused from its header, before
   // pixel memory is taken. On failure image is left as it was.
   bool DecodeBgra(CCodecStream& stream, CBgraImage& image);
+
+  // The same decode into the memory the sink gives, handing it the rows in
+  // batches as they are complete. On failure the sink's memory may hold a
+  // partial picture.
+  bool DecodeBgraRows(CCodecStream& stream, CBgraRowSink& sink);
 };

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "document/BFDoc.h"
 #include "document/FormatFileTitle.h"
@@ -16,6 +17,7 @@
 #include "image/CameraRaw.h"
 #include "image/ImageCodec.h"
 #include "platform/Utf16.h"
+#include "tests/common/PixelBlockFailure.h"
 #include "tests/common/TestData.h"
 #include "tests/document/DocumentTestSupport.h"
 #include "tests/image/DngFixture.h"
@@ -254,6 +256,131 @@ TEST_F(OpenImageFile, SmoothsJpegChromaReplicatedInBlocks) {
   CBgraImage16 expected;
   ASSERT_TRUE(expected.FromBgraImage(smoothed, 1));
   EXPECT_TRUE(SameImage(opened, expected));
+}
+
+// ---- The JPEG road: one decode, the pixels of the steps ---------------------
+
+// The layer image of the steps the JPEG road stands for: LoadImageAsBgra
+// (opaque already), SmoothJpegChroma, then FromBgraImage.
+CBgraImage16 Stepwise(const std::filesystem::path& path, int colourSpace) {
+  CBgraImage picture;
+  EXPECT_TRUE(LoadImageAsBgra(path, picture)) << path;
+  SmoothJpegChroma(picture);
+  CBgraImage16 image;
+  EXPECT_TRUE(image.FromBgraImage(picture, colourSpace));
+  return image;
+}
+
+TEST_F(OpenImageFile, RealJpegsOpenAsTheStepsMakeThem) {
+  const char* const files[] = {
+      "usr/share/go-1.19/src/image/testdata/video-001.jpeg",                      // 4:2:0
+      "usr/share/go-1.19/src/image/testdata/video-001.q50.444.jpeg",              // full chroma
+      "usr/share/go-1.19/src/image/testdata/video-001.q50.410.progressive.jpeg",  // 4:1:0, progressive
+      "usr/share/go-1.19/src/image/testdata/video-001.cmyk.jpeg",
+      "usr/share/go-1.19/src/image/testdata/video-005.gray.jpeg",
+      "usr/share/gocode/src/github.com/rwcarlsen/goexif/exif/sample1.jpg",  // chroma not replicated
+      "usr/lib/python3/dist-packages/skimage/data/rocket.jpg",              // Adobe RGB, odd height
+  };
+  for (const char* file : files) {
+    const std::filesystem::path path = TestDataPath(file);
+    for (const std::uint16_t colourSpace : {std::uint16_t{1}, std::uint16_t{2}, CBFDoc::kColourSpaceNone}) {
+      SCOPED_TRACE(std::string(file) + ", colour space " + std::to_string(colourSpace));
+      g_reportedColourSpace = colourSpace;
+      CBFDoc doc;
+      ASSERT_EQ(doc.OpenImageFile(path), colourSpace == CBFDoc::kColourSpaceNone ? 2 : 1);
+      EXPECT_TRUE(SameImage(doc.m_layers[0]->m_image, Stepwise(path, colourSpace == 2 ? 2 : 1)));
+    }
+  }
+}
+
+// Small sides meet the last rows and columns that the smoothing leaves and
+// the rows the one-pass conversion reads last.
+TEST_F(OpenImageFile, SmallJpegsOpenAsTheStepsMakeThem) {
+  const std::pair<std::uint32_t, std::uint32_t> sides[] = {{1, 1}, {1, 6},  {2, 2},   {3, 3},  {4, 7},
+                                                           {7, 4}, {9, 10}, {33, 17}, {18, 35}};
+  int smoothed = 0, leftAlone = 0;
+  for (const auto& [width, height] : sides) {
+    // Chroma in 2 x 2 blocks (smoothed) and chroma that changes at every pixel (not).
+    const CBgraImage pictures[] = {
+        FromYcc(
+            width, height,
+            [](std::uint32_t x, std::uint32_t y) { return 60 + 40 * static_cast<int>((x / 2 + y / 2) % 4); },
+            [](std::uint32_t x, std::uint32_t) { return 150 - 30 * static_cast<int>((x / 2) % 3); }),
+        FromYcc(
+            width, height,
+            [](std::uint32_t x, std::uint32_t y) { return 50 + 37 * static_cast<int>((x * 5 + y * 3) % 5); },
+            [](std::uint32_t x, std::uint32_t y) { return 90 + 29 * static_cast<int>((x + 2 * y) % 4); }),
+    };
+    for (const CBgraImage& picture : pictures) {
+      SCOPED_TRACE(std::to_string(width) + " x " + std::to_string(height));
+      const std::filesystem::path path = Save(picture, "small.jpg");
+      CBFDoc doc;
+      ASSERT_EQ(doc.OpenImageFile(path), 2);
+      EXPECT_TRUE(SameImage(doc.m_layers[0]->m_image, Stepwise(path, 1)));
+      CBgraImage loaded;
+      ASSERT_TRUE(LoadImageAsBgra(path, loaded));
+      const CBgraImage plain = RoundTripOnly(loaded);
+      SmoothJpegChroma(loaded);
+      ++(SamePixels(loaded, plain) ? leftAlone : smoothed);
+    }
+  }
+  EXPECT_GT(smoothed, 0);
+  EXPECT_GT(leftAlone, 0);
+}
+
+TEST_F(OpenImageFile, DamagedJpegsFailCleanlyOrOpenAsTheStepsMakeThem) {
+  const char* const files[] = {
+      "usr/lib/python3/dist-packages/skimage/data/truncated.jpg",
+      "usr/libexec/installed-tests/gdk-pixbuf/bug775218.jpg",
+      "usr/libexec/installed-tests/gdk-pixbuf/test-images/fail/CVE-2017-2862.jpg",
+      "usr/libexec/installed-tests/gdk-pixbuf/test-images/randomly-modified/bug775697.jpg",
+      "usr/libexec/installed-tests/gdk-pixbuf/test-images/randomly-modified/valid.1.jpeg",
+      "usr/libexec/installed-tests/gdk-pixbuf/premature-end.jpg",  // CMYK, cut short
+      "usr/share/go-1.19/src/image/testdata/video-001.progressive.truncated.jpeg",
+      "usr/share/gocode/src/github.com/rwcarlsen/goexif/exif/corrupt/huge_tag_exif.jpg",
+      "usr/share/gocode/src/github.com/rwcarlsen/goexif/exif/corrupt/infinite_loop_exif.jpg",
+  };
+  int failures = 0;
+  for (const char* file : files) {
+    SCOPED_TRACE(file);
+    const std::filesystem::path path = TestDataPath(file);
+    CBgraImage picture;
+    const bool loads = LoadImageAsBgra(path, picture) != 0;
+    CBFDoc doc;
+    MakeBase(doc, 5, 5);
+    doc.SetPath(u"/kept.png");
+    const int result = doc.OpenImageFile(path);
+    ASSERT_EQ(result != 0, loads);
+    if (loads) {
+      EXPECT_TRUE(SameImage(doc.m_layers[0]->m_image, Stepwise(path, 1)));
+    } else {
+      ++failures;
+      EXPECT_EQ(doc.LayerCount(), 1);
+      EXPECT_EQ(doc.m_width, 5u);
+      EXPECT_EQ(doc.Path(), u"/kept.png");
+    }
+  }
+  EXPECT_GE(failures, 4);
+}
+
+TEST_F(OpenImageFile, JpegTooLargeOrOutOfMemoryLeavesTheDocument) {
+  const std::filesystem::path path = Save(TranslucentPicture(16, 16), "photo.jpg");
+  CBFDoc doc;
+  MakeBase(doc, 5, 5);
+  doc.SetPath(u"/kept.png");
+  {
+    const PixelBlockFailure failure(0);
+    EXPECT_EQ(doc.OpenImageFile(path), 0);
+  }
+  {
+    // Refused from the header: no pixel memory is asked for.
+    const PixelBlockFailure counter(-1);
+    EXPECT_EQ(doc.OpenImageFile(TestDataPath("usr/libexec/installed-tests/gdk-pixbuf/large.jpg")), 0);
+    EXPECT_EQ(counter.Requested(), 0);
+  }
+  EXPECT_EQ(doc.LayerCount(), 1);
+  EXPECT_EQ(doc.m_width, 5u);
+  EXPECT_EQ(doc.Path(), u"/kept.png");
 }
 
 TEST_F(OpenImageFile, TitlesOf31CharactersAreCut) {

@@ -8,9 +8,11 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "image/BgraImage.h"
+#include "image/codecs/BgraRowSink.h"
 #include "image/codecs/CodecFileStream.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecImageJPG.h"
@@ -316,6 +318,99 @@ TEST(CodecJpeg, GreyAndCmykFilesDecode) {
   EXPECT_NEAR(b.red, 60, 1);
   EXPECT_NEAR(b.green, 255, 1);
   EXPECT_NEAR(b.blue, 255, 1);
+}
+
+// ---- Decoding in row batches ---------------------------------------------------------------
+
+// Keeps the picture in a vector and notes every call.
+struct RecordingSink final : CBgraRowSink {
+  bool refuse = false;
+  int begins = 0;
+  std::uint32_t width = 0, height = 0;
+  std::vector<std::uint8_t> pixels;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> batches;  // first row, count
+
+  std::uint8_t* BeginRows(std::uint32_t w, std::uint32_t h) override {
+    ++begins;
+    width = w;
+    height = h;
+    if (refuse) return nullptr;
+    pixels.assign(std::size_t{w} * h * 4, 0);
+    return pixels.data();
+  }
+  void RowsDecoded(std::uint32_t first, std::uint32_t count) override { batches.emplace_back(first, count); }
+};
+
+// The batches cover the picture once, top-down, and the pixels are those of
+// the codec's own row-by-row decode (B, G, R bottom-up, grey as palette
+// indexes, CMYK through the same K weighting), with A = 255.
+TEST(CodecJpeg, RowBatchesCoverThePictureAsTheCodecDecodes) {
+  CCodecImage colour;
+  MakeGradient(colour, 37, 45);  // odd sides, chroma at half resolution
+  CCodecImage grey;
+  MakeGrey(grey, 19, 70, [](int x, int y) { return (x * 13 + y * 3) % 256; });
+  const auto folder = TestDataPath("usr/share/go-1.19/src/image/testdata");
+  const std::uint8_t left[4] = {255, 128, 0, 200};
+  const std::uint8_t right[4] = {60, 255, 255, 255};
+  const std::pair<const char*, Bytes> cases[] = {
+      {"colour", EncodeJpeg(colour)},
+      {"grey", EncodeJpeg(grey)},
+      {"cmyk", MakeCmykJpeg(left, right)},
+      {"cmyk file", ReadFileBytes(folder / "video-001.cmyk.jpeg")},
+      {"progressive 4:1:0", ReadFileBytes(folder / "video-001.q50.410.progressive.jpeg")},
+  };
+  for (const auto& [name, jpeg] : cases) {
+    SCOPED_TRACE(name);
+    CCodecImage expected;
+    ASSERT_TRUE(DecodeJpeg(jpeg, expected)) << expected.GetLastError();
+    CCodecMemStream stream(jpeg);
+    CCodecImageJPG codec;
+    RecordingSink sink;
+    ASSERT_TRUE(codec.DecodeBgraRows(stream, sink)) << codec.GetLastError();
+    EXPECT_EQ(sink.begins, 1);
+    ASSERT_EQ(sink.width, expected.GetWidth());
+    ASSERT_EQ(sink.height, expected.GetHeight());
+    std::uint32_t next = 0;
+    for (const auto& [first, count] : sink.batches) {
+      EXPECT_EQ(first, next);
+      EXPECT_GT(count, 0u);
+      next = first + count;
+    }
+    EXPECT_EQ(next, sink.height);
+    EXPECT_GT(sink.batches.size(), 1u) << "more than one batch for these heights";
+    const bool palette = expected.GetColorCount() != 0;
+    for (std::uint32_t y = 0; y < sink.height; ++y) {
+      for (std::uint32_t x = 0; x < sink.width; ++x) {
+        const std::uint8_t* p = &sink.pixels[(std::size_t{y} * sink.width + x) * 4];
+        const auto ex = static_cast<std::int32_t>(x), ey = static_cast<std::int32_t>(sink.height - 1 - y);
+        RgbQuad c = expected.GetPixelColor(ex, ey);
+        if (palette) c.blue = c.green = c.red = expected.GetPixelIndex(ex, ey);
+        ASSERT_EQ((std::vector<int>{p[0], p[1], p[2], p[3]}), (std::vector<int>{c.blue, c.green, c.red, 255}))
+            << x << ", " << y;
+      }
+    }
+  }
+}
+
+TEST(CodecJpeg, RefusedOrTooLargePicturesGetNoRows) {
+  CCodecImage colour;
+  MakeGradient(colour, 16, 16);
+  const Bytes jpeg = EncodeJpeg(colour);
+  CCodecMemStream stream(jpeg);
+  CCodecImageJPG codec;
+  RecordingSink refusing;
+  refusing.refuse = true;
+  EXPECT_FALSE(codec.DecodeBgraRows(stream, refusing));
+  EXPECT_STREQ(codec.GetLastError(), "Out of memory");
+  EXPECT_TRUE(refusing.batches.empty());
+
+  // The side limit is met from the header, before the sink is asked.
+  const Bytes large = ReadFileBytes(TestDataPath("usr/libexec/installed-tests/gdk-pixbuf/large.jpg"));
+  CCodecMemStream huge(large);
+  RecordingSink sink;
+  EXPECT_FALSE(codec.DecodeBgraRows(huge, sink));
+  EXPECT_STREQ(codec.GetLastError(), "Image too large");
+  EXPECT_EQ(sink.begins, 0);
 }
 
 // ---- DC-only decoding -----------------------------------------------------------------------

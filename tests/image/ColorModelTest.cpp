@@ -292,6 +292,50 @@ TEST(Ycc, GreyIsExactAndRoundTripsStayClose) {
   EXPECT_EQ(grey.pixels[0], 128);  // Cr
 }
 
+// The 8-bit YCbCr formulas written out plainly, against the four-pixel runs.
+void ReferenceRgbToYcc(const std::uint8_t* in, std::uint8_t* out) {
+  const int b = in[0], g = in[1], r = in[2];
+  const int y = (601 * g + 306 * r + 117 * b) >> 10;
+  out[0] = static_cast<std::uint8_t>(std::clamp(((r - y) * 730 >> 10) + 128, 0, 255));
+  out[1] = static_cast<std::uint8_t>(std::clamp(((b - y) * 579 >> 10) + 128, 0, 255));
+  out[2] = static_cast<std::uint8_t>(y);
+  out[3] = in[3];
+}
+
+void ReferenceYccToRgb(const std::uint8_t* in, std::uint8_t* out) {
+  const int cr = in[0], cb = in[1], y = in[2];
+  out[0] = static_cast<std::uint8_t>(std::clamp(y + ((1812 * cb - 231936) >> 10), 0, 255));
+  out[1] = static_cast<std::uint8_t>(std::clamp(y - ((731 * cr + 352 * cb - 138624) >> 10), 0, 255));
+  out[2] = static_cast<std::uint8_t>(std::clamp(y + ((1437 * cr - 183936) >> 10), 0, 255));
+  out[3] = in[3];
+}
+
+// Every one of the 2^24 byte triplets, each way, in runs of uneven length so
+// that the tails of the four-pixel loops are met too.
+TEST(Ycc, EightBitRunsMatchTheFormulasForEveryTriplet) {
+  constexpr std::size_t kRun = 65536;
+  std::vector<std::uint8_t> source(4 * kRun), pixels, expected(4 * kRun);
+  for (int first = 0; first < 256; ++first) {
+    for (std::size_t i = 0; i < kRun; ++i) {
+      source[4 * i] = static_cast<std::uint8_t>(i);
+      source[4 * i + 1] = static_cast<std::uint8_t>(i >> 8);
+      source[4 * i + 2] = static_cast<std::uint8_t>(first);
+      source[4 * i + 3] = static_cast<std::uint8_t>(i * 7 + first);
+    }
+    const std::size_t split = 4 * static_cast<std::size_t>(first % 8) + 1;
+    for (const bool forward : {true, false}) {
+      pixels = source;
+      auto run = forward ? RgbToYccPixels8 : YccToRgbPixels8;
+      run(pixels.data(), split);
+      run(pixels.data() + 4 * split, kRun - split);
+      for (std::size_t i = 0; i < kRun; ++i) {
+        (forward ? ReferenceRgbToYcc : ReferenceYccToRgb)(&source[4 * i], &expected[4 * i]);
+      }
+      ASSERT_EQ(pixels, expected) << (forward ? "RgbToYcc" : "YccToRgb") << ", third byte " << first;
+    }
+  }
+}
+
 TEST(Ycc, SixteenBitRoundTripStaysClose) {
   CBgraImage16 image, original;
   ASSERT_EQ(image.Create(64, 64), 1);
