@@ -95,8 +95,10 @@ constexpr std::int32_t kUnrolledTaps = 10;
 constexpr std::size_t kStep = 32;
 
 // On x86-64 the line functions are also built for AVX2, and the loader picks
-// the build the processor can run; the arithmetic is the same in both.
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
+// the build the processor can run; the arithmetic is the same in both. Not
+// under ThreadSanitizer: the picking function runs before it has started and
+// would crash in its instrumentation.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
 #define GAUSS_BLUR_VECTOR_BUILDS __attribute__((target_clones("avx2", "default")))
 #else
 #define GAUSS_BLUR_VECTOR_BUILDS
@@ -620,22 +622,42 @@ int CGaussBlur::Process() {
   Reduce(radius, m_source->width, m_source->height);
   const std::int64_t overlap = std::int64_t{m_factor} * (MakeKernel(m_radius).taps + 1);
   // Stripes a cancel skips keep what the target held; a target of another
-  // size becomes a copy of the source.
+  // size becomes a copy of the source. A new target is not filled with the
+  // source beforehand: stripes write every row of it, and the rows a cancel
+  // or a failure leaves unwritten get the source's afterwards.
+  const std::int64_t height = m_source->height;
   if (m_target->width != m_source->width || m_target->height != m_source->height) m_target->Free();
+  if (m_target->IsEmpty() && m_target->Create(m_source->width, m_source->height)) {
+    m_rowsWritten = AllocWorkArray<std::uint8_t>(static_cast<std::uint64_t>(height));
+    if (m_rowsWritten) {
+      std::fill_n(m_rowsWritten.get(), height, std::uint8_t{0});
+    } else {
+      m_target->Free();
+    }
+  }
   // Stripes read the source in place (PrepareStripe), so a wide overlap costs
   // only its recomputation, not copies: every picture large enough for
   // stripes is cut into kStripesPerHelper stripes per helper, each owning at
   // least twice the overlap.
   std::int32_t rowsPerStripe = 0;
-  const std::int64_t height = m_source->height;
   const auto helpers = static_cast<std::int64_t>(theAlgorithmThread.HelperCount());
   if (std::int64_t{m_source->width} * height >= kStripeMinPixels && helpers > 0 && IsParallelAllowed()) {
     const std::int64_t stripes = kStripesPerHelper * helpers;
     const std::int64_t own = std::max((height + stripes - 1) / stripes, 2 * overlap);
     rowsPerStripe = static_cast<std::int32_t>(std::min(own + 2 * overlap, height));
   }
-  if (SplitIntoStripes(static_cast<std::int32_t>(overlap), rowsPerStripe) == 0) return 0;
-  return RunStripes(*this);
+  const int done =
+      SplitIntoStripes(static_cast<std::int32_t>(overlap), rowsPerStripe) != 0 ? RunStripes(*this) : 0;
+  if (m_rowsWritten) {
+    for (std::int64_t y = 0; y < height; ++y) {
+      if (!m_rowsWritten[static_cast<std::size_t>(y)]) {
+        std::memcpy(m_target->Row(static_cast<std::uint32_t>(y)),
+                    m_source->Row(static_cast<std::uint32_t>(y)), m_source->Stride() * sizeof(std::uint16_t));
+      }
+    }
+    m_rowsWritten.reset();
+  }
+  return done;
 }
 
 int CGaussBlur::ProcessStripe(StripeTask* task) {
@@ -662,9 +684,18 @@ int CGaussBlur::ProcessStripe(StripeTask* task) {
   const std::size_t skip = &in == m_source ? static_cast<std::size_t>(first) * in.Stride() : 0;
   const Kernel kernel = MakeKernel(m_radius);
   CAlgorithm* progress = TaskCount() <= 1 ? this : nullptr;
-  return BlurRange<std::uint16_t, 4>(in.pixels + skip, in.Stride(), out.pixels + skip, out.Stride(), in.width,
-                                     first, rows, m_source->height, task->rowStart, task->rowEnd, m_factor,
-                                     kernel, progress);
+  if (!BlurRange<std::uint16_t, 4>(in.pixels + skip, in.Stride(), out.pixels + skip, out.Stride(), in.width,
+                                   first, rows, m_source->height, task->rowStart, task->rowEnd, m_factor,
+                                   kernel, progress)) {
+    return 0;
+  }
+  if (m_rowsWritten && &out == m_target) {
+    // Stripes own disjoint rows, so no two helpers write the same byte.
+    const std::int64_t from = std::max(task->rowStart, 0);
+    const std::int64_t to = std::min<std::int64_t>(task->rowEnd, m_target->height);
+    if (from < to) std::fill(m_rowsWritten.get() + from, m_rowsWritten.get() + to, std::uint8_t{1});
+  }
+  return 1;
 }
 
 int CGaussBlur::PrepareStripe(StripeTask* task, CBgraImage16&, CBgraImage16&) {

@@ -24,6 +24,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "algorithms/Algorithm.h"
 #include "image/BgraImage16.h"
@@ -102,4 +103,7 @@ private:
   void Reduce(double radius, std::uint32_t width, std::uint32_t height);
 
   const double m_limit;
+  // During a Process into a target made for it: a nonzero byte for each
+  // target row a stripe has written.
+  std::unique_ptr<std::uint8_t[]> m_rowsWritten;
 };

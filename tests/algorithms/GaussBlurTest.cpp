@@ -513,4 +513,41 @@ TEST(GaussBlur, StripedAndSingleTaskResultsAreIdentical) {
   }
 }
 
+// Process makes a new target without copying the source into it first: rows
+// a stripe leaves unwritten (here a failing one) must still hold the source,
+// as they did when the target began as a copy.
+TEST(GaussBlur, RowsOfAFailedStripeHoldTheSource) {
+  ASSERT_GT(theAlgorithmThread.HelperCount(), 0u);
+  class CFailingBlur : public CGaussBlur {
+  public:
+    std::atomic<std::int32_t> failedEnd{-1};
+    int ProcessStripe(StripeTask* task) override {
+      if (task->rowStart != 0) return CGaussBlur::ProcessStripe(task);
+      failedEnd = task->rowEnd;
+      return 0;
+    }
+  };
+  const CBgraImage16 image = NoiseImage(1000, 900, 41);
+  GaussBlurParams params{2.0};
+  CGaussBlur whole;
+  CBgraImage16 expected;
+  ASSERT_EQ(whole.BlurImage(image, expected, params.radius), 1);
+
+  CFailingBlur blur;
+  CBgraImage16 target;
+  blur.m_source = const_cast<CBgraImage16*>(&image);
+  blur.m_target = &target;
+  blur.m_params = &params;
+  EXPECT_EQ(blur.Process(), 0);
+  const std::int32_t end = blur.failedEnd;
+  ASSERT_GT(end, 0);
+  ASSERT_LT(end, 900);
+  ASSERT_EQ(target.byteSize, image.byteSize);
+  const std::size_t split = static_cast<std::size_t>(end) * image.Stride();
+  EXPECT_EQ(std::memcmp(target.pixels, image.pixels, split * sizeof(std::uint16_t)), 0);
+  EXPECT_EQ(std::memcmp(target.pixels + split, expected.pixels + split,
+                        image.byteSize - split * sizeof(std::uint16_t)),
+            0);
+}
+
 }  // namespace
