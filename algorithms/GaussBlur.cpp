@@ -9,6 +9,11 @@
 // Divisions by the kernel's total and by the reduction factor, which every
 // pixel needs, are multiplications by a reciprocal that is exact for the
 // ranges met here; the rest is plain integer arithmetic.
+//
+// The per-sample work sits in small inline functions, unrolled over the
+// kernel's taps, that loops over whole lines call, so the compiler turns
+// each line into vector steps; kernels too wide for that are summed tap by
+// tap. The tests hold every path to a step-by-step reference.
 
 #include "algorithms/GaussBlur.h"
 

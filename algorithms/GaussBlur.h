@@ -65,7 +65,9 @@ public:
   int Process() override;
   // One stripe of Process, at the reduction Process chose: the owned rows of
   // the result stripe become those rows of the whole blurred picture, given
-  // the overlap Process asks for. Rows the stripe holds from outside the
+  // the overlap Process asks for. A stripe is a copy whose row 0 is picture
+  // row rowFrom, or the source and target themselves, of which only rows
+  // rowFrom to rowTo are read. Rows the stripe holds from outside the
   // picture are not used. Reports progress only in a single-task pass.
   int ProcessStripe(StripeTask* task) override;
   // Hands every stripe the source and target themselves: ProcessStripe reads
