@@ -9,14 +9,20 @@
 // Divisions by the kernel's total and by the reduction factor, which every
 // pixel needs, are multiplications by a reciprocal that is exact for the
 // ranges met here; the rest is plain integer arithmetic.
+//
+// The per-sample work sits in small inline functions, unrolled over the
+// kernel's taps, that loops over whole lines call, so the compiler turns
+// each line into vector steps; kernels too wide for that are summed tap by
+// tap. The tests hold every path to a step-by-step reference.
 
 #include "algorithms/GaussBlur.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
+#include <cstddef>
 #include <cstring>
 #include <limits>
-#include <type_traits>
 #include <utility>
 
 #include "algorithms/AlgorithmThread.h"
@@ -34,74 +40,218 @@ constexpr std::int64_t kMaxFactor = 32768;
 using Kernel = CGaussBlur::Kernel;
 
 // floor(n / d) for 0 <= n < 2^Bits and 1 <= d < 2^31 by a multiply and a
-// shift (the round-up method): with 2^l >= d and m = ceil(2^(Bits + l) / d),
-// floor(n m / 2^(Bits + l)) is exact. m is at most 2^(Bits + 1): up to 30
-// bits it is a 32-bit factor, which lets whole lines divide in vector steps.
+// shift (the round-up method): with 2^l >= d > 2^(l - 1) and
+// m = ceil(2^(Bits + l) / d), floor(n m / 2^(Bits + l)) is exact. m stays
+// below 2^32 (below 2^(Bits + 1), or 2^Bits for d = 1), so n m fits 64 bits
+// and whole lines divide in vector steps.
 template <int Bits>
 class ExactDivider {
   static_assert(Bits >= 1 && Bits <= 31);
-  using Multiplier = std::conditional_t<(Bits <= 30), std::uint32_t, std::uint64_t>;
 
 public:
   explicit ExactDivider(std::uint32_t d) {
     int l = 0;
     while ((std::uint64_t{1} << l) < d) ++l;
     m_shift = Bits + l;
-    m_multiplier = static_cast<Multiplier>(((std::uint64_t{1} << m_shift) + d - 1) / d);
+    m_multiplier = static_cast<std::uint32_t>(((std::uint64_t{1} << m_shift) + d - 1) / d);
   }
   std::uint32_t operator()(std::uint32_t n) const {
     return static_cast<std::uint32_t>((std::uint64_t{n} * m_multiplier) >> m_shift);
   }
 
 private:
-  Multiplier m_multiplier = 1;
+  std::uint32_t m_multiplier = 1;
   int m_shift = 0;
 };
 
 // A blur sum stays below 2048 x 65535 < 2^27: the normalised weights of a
 // kernel add up to at most 2048.
 using SumDivider = ExactDivider<27>;
-// An enlargement step (b - a) x f stays below 65535 x kMaxFactor <= 2^31.
+// An enlargement step (b - a) x f stays below 65535 x kMaxFactor <= 2^31,
+// and so does the sum of a k x k block whose means are taken exactly.
 using StepDivider = ExactDivider<31>;
 
-// Lines are summed in chunks of this many samples, so that the sums of a
-// chunk stay in the first-level cache while every tap is added.
+// ---- The separable blur ---------------------------------------------------------
+
+// The kernel as the line functions use it: trailing zero weights, which add
+// nothing to a sum nor to the weights that divide it, are dropped.
+struct LineKernel {
+  explicit LineKernel(const Kernel& kernel) : total(static_cast<std::uint32_t>(kernel.Total())) {
+    taps = kernel.taps;
+    while (taps > 1 && kernel.weight[static_cast<std::size_t>(taps - 1)] == 0) --taps;
+    for (std::int32_t t = 0; t < taps; ++t) {
+      weight[static_cast<std::size_t>(t)] =
+          static_cast<std::uint32_t>(kernel.weight[static_cast<std::size_t>(t)]);
+    }
+  }
+  std::int32_t taps = 1;
+  std::array<std::uint32_t, CGaussBlur::kMaxKernelTaps> weight{};
+  std::uint32_t total = 0;
+};
+
+// Kernels of up to this many taps, which every reduced blur has, get line
+// functions unrolled over their taps; wider ones are summed tap by tap.
+constexpr std::int32_t kUnrolledTaps = 10;
+
+// The unrolled line functions make this many samples per step: whole vectors
+// for every build below, so the compiler vectorises a step with no remainder
+// even where it vectorises only such loops (-O2). A step's sums go through a
+// local block: neither loop then needs overlap checks between input and output.
+constexpr std::size_t kStep = 32;
+
+// On x86-64 the line functions are also built for AVX2, and the loader picks
+// the build the processor can run; the arithmetic is the same in both. Not
+// under ThreadSanitizer: the picking function runs before it has started and
+// would crash in its instrumentation.
+#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__) && !defined(__SANITIZE_THREAD__)
+#define GAUSS_BLUR_VECTOR_BUILDS __attribute__((target_clones("avx2", "default")))
+#else
+#define GAUSS_BLUR_VECTOR_BUILDS
+#endif
+
+// The weighted sum at sample p of an interleaved row: the centre and, for
+// each further tap, the samples that many pixels to either side. Unrolled
+// over the taps, so the loop over samples that calls it vectorises.
+template <int C, typename S, std::size_t... T>
+[[gnu::always_inline]] inline std::uint32_t RowTapSum(const S* p, const std::uint32_t* w,
+                                                      std::index_sequence<T...>) {
+  std::uint32_t sum = w[0] * std::uint32_t{p[0]};
+  ((sum += w[T + 1] * (std::uint32_t{p[-static_cast<std::ptrdiff_t>((T + 1) * C)]} +
+                       std::uint32_t{p[static_cast<std::ptrdiff_t>((T + 1) * C)]})),
+   ...);
+  return sum;
+}
+
+// The same down a column at sample i: up[t] and down[t] are the rows t above
+// and below (up[0] the centre).
+template <typename S, std::size_t... T>
+[[gnu::always_inline]] inline std::uint32_t ColumnTapSum(const S* const* up,
+                                                         [[maybe_unused]] const S* const* down, std::size_t i,
+                                                         const std::uint32_t* w, std::index_sequence<T...>) {
+  std::uint32_t sum = w[0] * std::uint32_t{up[0][i]};
+  ((sum += w[T + 1] * (std::uint32_t{up[T + 1][i]} + std::uint32_t{down[T + 1][i]})), ...);
+  return sum;
+}
+
+// Samples [begin, end) of a row whose kernel of N taps lies wholly inside it.
+template <int N, int C, typename S>
+GAUSS_BLUR_VECTOR_BUILDS void RowInterior(const S* in, S* out, std::size_t begin, std::size_t end,
+                                          const std::uint32_t* weights, SumDivider divide) {
+  std::uint32_t w[N];
+  std::copy_n(weights, N, w);
+  constexpr auto taps = std::make_index_sequence<N - 1>{};
+  std::size_t i = begin;
+  for (; i + kStep <= end; i += kStep) {
+    std::uint32_t sums[kStep];
+    for (std::size_t j = 0; j < kStep; ++j) sums[j] = RowTapSum<C>(in + i + j, w, taps);
+    for (std::size_t j = 0; j < kStep; ++j) out[i + j] = static_cast<S>(divide(sums[j]));
+  }
+  for (; i < end; ++i) out[i] = static_cast<S>(divide(RowTapSum<C>(in + i, w, taps)));
+}
+
+// count samples of an output row from the rows of a column kernel of N taps.
+template <int N, typename S>
+GAUSS_BLUR_VECTOR_BUILDS void ColumnLine(const S* const* upRows, const S* const* downRows, S* out,
+                                         std::size_t count, const std::uint32_t* weights, SumDivider divide) {
+  const S* up[N];
+  const S* down[N];
+  std::uint32_t w[N];
+  std::copy_n(upRows, N, up);
+  std::copy_n(downRows, N, down);
+  std::copy_n(weights, N, w);
+  constexpr auto taps = std::make_index_sequence<N - 1>{};
+  std::size_t i = 0;
+  for (; i + kStep <= count; i += kStep) {
+    std::uint32_t sums[kStep];
+    for (std::size_t j = 0; j < kStep; ++j) sums[j] = ColumnTapSum(up, down, i + j, w, taps);
+    for (std::size_t j = 0; j < kStep; ++j) out[i + j] = static_cast<S>(divide(sums[j]));
+  }
+  for (; i < count; ++i) out[i] = static_cast<S>(divide(ColumnTapSum(up, down, i, w, taps)));
+}
+
+// Wider kernels are summed in chunks of this many samples, so that the sums
+// of a chunk stay in the first-level cache while every tap is added.
 constexpr std::size_t kChunk = 2048;
 
-// One line of count pixels of C channels from in (contiguous) into out. Each
-// output is the weighted sum over the offsets inside the line divided by the
-// sum of those weights; acc holds count x C values.
+template <int C, typename S>
+void RowInteriorAnyTaps(const S* in, S* out, std::size_t begin, std::size_t end, const LineKernel& kernel,
+                        SumDivider divide, std::uint32_t* acc) {
+  for (std::size_t from = begin; from < end; from += kChunk) {
+    const std::size_t count = std::min(kChunk, end - from);
+    const S* p = in + from;
+    for (std::size_t i = 0; i < count; ++i) acc[i] = kernel.weight[0] * std::uint32_t{p[i]};
+    for (std::int32_t t = 1; t < kernel.taps; ++t) {
+      const std::uint32_t w = kernel.weight[static_cast<std::size_t>(t)];
+      const std::ptrdiff_t offset = static_cast<std::ptrdiff_t>(t) * C;
+      for (std::size_t i = 0; i < count; ++i)
+        acc[i] += w * (std::uint32_t{p[i - offset]} + std::uint32_t{p[i + offset]});
+    }
+    for (std::size_t i = 0; i < count; ++i) out[from + i] = static_cast<S>(divide(acc[i]));
+  }
+}
+
+template <typename S>
+void ColumnLineAnyTaps(const S* const* up, const S* const* down, S* out, std::size_t count,
+                       const LineKernel& kernel, SumDivider divide, std::uint32_t* acc) {
+  for (std::size_t from = 0; from < count; from += kChunk) {
+    const std::size_t n = std::min(kChunk, count - from);
+    for (std::size_t i = 0; i < n; ++i) acc[i] = kernel.weight[0] * std::uint32_t{up[0][from + i]};
+    for (std::int32_t t = 1; t < kernel.taps; ++t) {
+      const std::uint32_t w = kernel.weight[static_cast<std::size_t>(t)];
+      const S* a = up[t] + from;
+      const S* b = down[t] + from;
+      for (std::size_t i = 0; i < n; ++i) acc[i] += w * (std::uint32_t{a[i]} + std::uint32_t{b[i]});
+    }
+    for (std::size_t i = 0; i < n; ++i) out[from + i] = static_cast<S>(divide(acc[i]));
+  }
+}
+
 template <typename S, int C>
-void FilterLine(const S* in, S* out, std::uint32_t count, const Kernel& kernel, const SumDivider& byTotal,
-                std::uint32_t* acc) {
+struct LineFunctions {
+  void (*row)(const S*, S*, std::size_t, std::size_t, const std::uint32_t*, SumDivider) = nullptr;
+  void (*column)(const S* const*, const S* const*, S*, std::size_t, const std::uint32_t*,
+                 SumDivider) = nullptr;
+};
+
+template <typename S, int C, std::size_t... I>
+std::array<LineFunctions<S, C>, sizeof...(I)> MakeLineFunctions(std::index_sequence<I...>) {
+  return {LineFunctions<S, C>{&RowInterior<I + 1, C, S>, &ColumnLine<I + 1, S>}...};
+}
+
+// The unrolled functions for a kernel of taps taps; null ones above kUnrolledTaps.
+template <typename S, int C>
+LineFunctions<S, C> PickLineFunctions(std::int32_t taps) {
+  static const auto table = MakeLineFunctions<S, C>(std::make_index_sequence<kUnrolledTaps>{});
+  if (taps < 1 || taps > kUnrolledTaps) return {};
+  return table[static_cast<std::size_t>(taps - 1)];
+}
+
+// One row of count pixels of C channels from in into out. Each output is the
+// weighted sum over the offsets inside the row divided by the sum of those
+// weights; acc holds kChunk values for the wide kernels.
+template <typename S, int C>
+void FilterRow(const S* in, S* out, std::uint32_t count, const LineKernel& kernel,
+               LineFunctions<S, C> unrolled, SumDivider byTotal, std::uint32_t* acc) {
   const std::int64_t n = kernel.taps;
   const std::int64_t length = count;
   const std::int64_t first = n - 1;      // first pixel that sees the whole kernel
   const std::int64_t last = length - n;  // last one
   if (first <= last) {
-    const std::size_t interiorEnd = static_cast<std::size_t>(last + 1) * C;
-    const auto centre = static_cast<std::uint16_t>(kernel.weight[0]);
-    for (std::size_t begin = static_cast<std::size_t>(first) * C; begin < interiorEnd; begin += kChunk) {
-      const std::size_t end = std::min(begin + kChunk, interiorEnd);
-      for (std::size_t i = begin; i < end; ++i) acc[i] = centre * std::uint32_t{in[i]};
-      for (std::int64_t t = 1; t < n; ++t) {
-        const auto w = static_cast<std::uint16_t>(kernel.weight[static_cast<std::size_t>(t)]);
-        if (w == 0) continue;
-        const std::size_t offset = static_cast<std::size_t>(t) * C;
-        for (std::size_t i = begin; i < end; ++i) {
-          acc[i] += w * std::uint32_t{in[i - offset]} + w * std::uint32_t{in[i + offset]};
-        }
-      }
-      for (std::size_t i = begin; i < end; ++i) out[i] = static_cast<S>(byTotal(acc[i]));
+    const auto begin = static_cast<std::size_t>(first) * C;
+    const auto end = static_cast<std::size_t>(last + 1) * C;
+    if (unrolled.row) {
+      unrolled.row(in, out, begin, end, kernel.weight.data(), byTotal);
+    } else {
+      RowInteriorAnyTaps<C>(in, out, begin, end, kernel, byTotal, acc);
     }
   }
   const auto edge = [&](std::int64_t x) {
     const std::int64_t lo = std::max<std::int64_t>(0, x - n + 1);
     const std::int64_t hi = std::min(length - 1, x + n - 1);
-    std::int32_t used = 0;
-    std::int32_t sum[C] = {};
+    std::uint32_t used = 0;
+    std::uint32_t sum[C] = {};
     for (std::int64_t p = lo; p <= hi; ++p) {
-      const std::int32_t w = kernel.weight[static_cast<std::size_t>(p < x ? x - p : p - x)];
+      const std::uint32_t w = kernel.weight[static_cast<std::size_t>(p < x ? x - p : p - x)];
       used += w;
       for (int c = 0; c < C; ++c) sum[c] += w * in[p * C + c];
     }
@@ -117,80 +267,132 @@ void FilterLine(const S* in, S* out, std::uint32_t count, const Kernel& kernel, 
 // the same rows. Reports 50 to progress halfway.
 template <typename S, int C>
 int BlurDirectRows(const S* in, std::size_t inStride, S* out, std::size_t outStride, std::uint32_t width,
-                   std::int64_t rows, std::int64_t outFrom, std::int64_t outTo, const Kernel& kernel,
+                   std::int64_t rows, std::int64_t outFrom, std::int64_t outTo, const Kernel& fullKernel,
                    CAlgorithm* progress) {
   if (outFrom >= outTo) return 1;
+  const LineKernel kernel(fullKernel);
   const std::int64_t n = kernel.taps;
+  const LineFunctions<S, C> unrolled = PickLineFunctions<S, C>(kernel.taps);
   const std::int64_t ringRows = std::min(2 * n - 1, rows);
   const std::size_t line = std::size_t{width} * C;
   auto ring = AllocWorkArray<S>(static_cast<std::uint64_t>(ringRows) * line);
-  auto acc = AllocWorkArray<std::uint32_t>(line);
-  if (!ring || !acc) return 0;
-  const std::int32_t total = kernel.Total();
-  const SumDivider byTotal(static_cast<std::uint32_t>(total));
-  const auto filtered = [&](std::int64_t row) {
+  // Rows outside the picture read as zeros, which add nothing to a sum.
+  auto zeros = AllocWorkArray<S>(line);
+  auto acc = AllocWorkArray<std::uint32_t>(kChunk);
+  if (!ring || !zeros || !acc) return 0;
+  std::fill_n(zeros.get(), line, S{0});
+  const SumDivider byTotal(kernel.total);
+  const auto filtered = [&](std::int64_t row) -> const S* {
+    if (row < 0 || row >= rows) return zeros.get();
     return ring.get() + static_cast<std::size_t>(row % ringRows) * line;
   };
 
+  std::array<const S*, CGaussBlur::kMaxKernelTaps> up{};
+  std::array<const S*, CGaussBlur::kMaxKernelTaps> down{};
   std::int64_t ready = std::max<std::int64_t>(0, outFrom - n + 1);  // next row to filter horizontally
   const std::int64_t half = outFrom + (outTo - outFrom) / 2;
   for (std::int64_t y = outFrom; y < outTo; ++y) {
     if (progress && y == half) progress->SetProgress(50);
     const std::int64_t hi = std::min(rows - 1, y + n - 1);
     for (; ready <= hi; ++ready) {
-      FilterLine<S, C>(in + static_cast<std::size_t>(ready) * inStride, filtered(ready), width, kernel,
-                       byTotal, acc.get());
+      FilterRow<S, C>(in + static_cast<std::size_t>(ready) * inStride,
+                      ring.get() + static_cast<std::size_t>(ready % ringRows) * line, width, kernel, unrolled,
+                      byTotal, acc.get());
     }
     // The weights of the rows inside the picture, the same for every column.
-    std::int32_t used = kernel.weight[0];
-    for (std::int64_t t = 1; t < n; ++t) {
-      const std::int32_t w = kernel.weight[static_cast<std::size_t>(t)];
-      used += (y - t >= 0 ? w : 0) + (y + t < rows ? w : 0);
-    }
-    const SumDivider byUsed(static_cast<std::uint32_t>(used));
-    const SumDivider& divide = used == total ? byTotal : byUsed;
-    const auto centreWeight = static_cast<std::uint16_t>(kernel.weight[0]);
-    const S* centre = filtered(y);
-    S* o = out + static_cast<std::size_t>(y) * outStride;
-    for (std::size_t begin = 0; begin < line; begin += kChunk) {
-      const std::size_t end = std::min(begin + kChunk, line);
-      for (std::size_t i = begin; i < end; ++i) acc[i] = centreWeight * std::uint32_t{centre[i]};
-      for (std::int64_t t = 1; t < n; ++t) {
-        const auto w = static_cast<std::uint16_t>(kernel.weight[static_cast<std::size_t>(t)]);
-        const bool up = y - t >= 0;
-        const bool down = y + t < rows;
-        if (w == 0 || (!up && !down)) continue;
-        if (up && down) {
-          const S* a = filtered(y - t);
-          const S* b = filtered(y + t);
-          for (std::size_t i = begin; i < end; ++i)
-            acc[i] += w * std::uint32_t{a[i]} + w * std::uint32_t{b[i]};
-        } else {
-          const S* a = filtered(up ? y - t : y + t);
-          for (std::size_t i = begin; i < end; ++i) acc[i] += w * std::uint32_t{a[i]};
-        }
+    std::uint32_t used = kernel.weight[0];
+    for (std::int64_t t = 0; t < n; ++t) {
+      up[static_cast<std::size_t>(t)] = filtered(y - t);
+      down[static_cast<std::size_t>(t)] = filtered(y + t);
+      if (t > 0) {
+        const std::uint32_t w = kernel.weight[static_cast<std::size_t>(t)];
+        used += (y - t >= 0 ? w : 0) + (y + t < rows ? w : 0);
       }
-      for (std::size_t i = begin; i < end; ++i) o[i] = static_cast<S>(divide(acc[i]));
+    }
+    const SumDivider divide = used == kernel.total ? byTotal : SumDivider(used);
+    S* o = out + static_cast<std::size_t>(y) * outStride;
+    if (unrolled.column) {
+      unrolled.column(up.data(), down.data(), o, line, kernel.weight.data(), divide);
+    } else {
+      ColumnLineAnyTaps<S>(up.data(), down.data(), o, line, kernel, divide, acc.get());
     }
   }
   return 1;
 }
 
+// ---- Reduction and enlargement ------------------------------------------------------
+
+// out[i] = the sum of the k samples k x C apart from i, for count samples
+// of C channels (the row sums of k x k blocks, from their column sums).
+template <int C>
+void SumAcross(const std::uint32_t* in, std::uint32_t* out, std::size_t count, std::uint32_t k) {
+  for (std::size_t x = 0; x < count; x += C) {
+    const std::uint32_t* p = in + x * k;
+    std::uint32_t sum[C] = {};
+    for (std::uint32_t dx = 0; dx < k; ++dx, p += C) {
+      for (int c = 0; c < C; ++c) sum[c] += p[c];
+    }
+    for (int c = 0; c < C; ++c) out[x + c] = sum[c];
+  }
+}
+
+// sums[i] += row[i] for count samples, in steps as RowInterior's.
+template <typename S>
+GAUSS_BLUR_VECTOR_BUILDS void AddRow(std::uint32_t* sums, const S* row, std::size_t count) {
+  std::size_t i = 0;
+  for (; i + kStep <= count; i += kStep) {
+    std::uint32_t values[kStep];
+    for (std::size_t j = 0; j < kStep; ++j) values[j] = sums[i + j] + row[i + j];
+    std::memcpy(sums + i, values, sizeof values);
+  }
+  for (; i < count; ++i) sums[i] += row[i];
+}
+
+template <typename S>
+GAUSS_BLUR_VECTOR_BUILDS void DivideLine(const std::uint32_t* sums, S* out, std::size_t count,
+                                         StepDivider divide) {
+  std::size_t i = 0;
+  for (; i + kStep <= count; i += kStep) {
+    std::uint32_t values[kStep];
+    for (std::size_t j = 0; j < kStep; ++j) values[j] = divide(sums[i + j]);
+    for (std::size_t j = 0; j < kStep; ++j) out[i + j] = static_cast<S>(values[j]);
+  }
+  for (; i < count; ++i) out[i] = static_cast<S>(divide(sums[i]));
+}
+
 // smallRows rows of floor(width / k) block means from the k x k blocks whose
-// first row is in; sums holds smallWidth x C values. Sums are 64-bit: a block
-// of k x k 16-bit values passes 32 bits from k = 182.
+// first row is in. A block's k rows are added column by column, then across.
+// Sums are 32-bit while a block of the largest samples stays below 2^31
+// (k <= 181 for 16-bit samples) and 64-bit beyond. 0 when memory runs out.
 template <typename S, int C>
-void ShrinkRows(const S* in, std::size_t inStride, std::uint32_t k, std::uint32_t smallWidth,
-                std::int64_t smallRows, S* out, std::size_t outStride, std::uint64_t* sums) {
+int ShrinkRows(const S* in, std::size_t inStride, std::uint32_t k, std::uint32_t smallWidth,
+               std::int64_t smallRows, S* out, std::size_t outStride) {
   const std::uint64_t area = std::uint64_t{k} * k;
   const std::size_t line = std::size_t{smallWidth} * C;
+  if (area * std::numeric_limits<S>::max() < (std::uint64_t{1} << 31)) {
+    const std::size_t covered = line * k;  // the samples of a row that whole blocks cover
+    auto columns = AllocWorkArray<std::uint32_t>(covered);
+    auto sums = AllocWorkArray<std::uint32_t>(line);
+    if (!columns || !sums) return 0;
+    const StepDivider byArea(static_cast<std::uint32_t>(area));
+    for (std::int64_t j = 0; j < smallRows; ++j) {
+      const S* row = in + static_cast<std::size_t>(j) * k * inStride;
+      std::copy_n(row, covered, columns.get());
+      for (std::uint32_t dy = 1; dy < k; ++dy) AddRow(columns.get(), row + dy * inStride, covered);
+      SumAcross<C>(columns.get(), sums.get(), line, k);
+      DivideLine(sums.get(), out + static_cast<std::size_t>(j) * outStride, line, byArea);
+    }
+    return 1;
+  }
+  auto sums = AllocWorkArray<std::uint64_t>(line);
+  if (!sums) return 0;
   for (std::int64_t j = 0; j < smallRows; ++j) {
-    std::fill(sums, sums + line, std::uint64_t{0});
+    std::fill_n(sums.get(), line, std::uint64_t{0});
     for (std::uint32_t dy = 0; dy < k; ++dy) {
       const S* row = in + (static_cast<std::size_t>(j) * k + dy) * inStride;
       for (std::uint32_t x = 0; x < smallWidth; ++x) {
         const S* p = row + std::size_t{x} * k * C;
-        std::uint64_t* s = sums + std::size_t{x} * C;
+        std::uint64_t* s = sums.get() + std::size_t{x} * C;
         for (std::uint32_t dx = 0; dx < k; ++dx, p += C) {
           for (int c = 0; c < C; ++c) s[c] += p[c];
         }
@@ -199,19 +401,59 @@ void ShrinkRows(const S* in, std::size_t inStride, std::uint32_t k, std::uint32_
     S* o = out + static_cast<std::size_t>(j) * outStride;
     for (std::size_t i = 0; i < line; ++i) o[i] = static_cast<S>(sums[i] / area);
   }
+  return 1;
 }
 
-struct AxisCell {
-  std::uint32_t cell;
-  std::uint32_t next;  // the right neighbour, the cell itself at the last column
-  std::uint32_t fraction;
-};
-
-// a + (b - a) x f / k, truncated toward zero.
+// a + (b - a) x f / k, truncated toward zero: the step is taken on |b - a|
+// and given its sign afterwards, with selects in place of a branch.
 template <typename S>
-S Interpolate(S a, S b, std::uint32_t f, const StepDivider& byK) {
-  if (b >= a) return static_cast<S>(a + byK((b - a) * f));
-  return static_cast<S>(a - byK((a - b) * f));
+[[gnu::always_inline]] inline std::uint32_t Interpolate(S a, S b, std::uint32_t f, StepDivider byK) {
+  const bool rising = b >= a;
+  const std::uint32_t span = rising ? std::uint32_t{b} - a : std::uint32_t{a} - b;
+  const std::uint32_t step = byK(span * f);
+  return rising ? a + step : a - step;
+}
+
+// out[i] = Interpolate(a[i], b[i], f) for count samples, in steps of kStep
+// through a local block (see RowInterior).
+template <typename S>
+GAUSS_BLUR_VECTOR_BUILDS void InterpolateLine(const S* a, const S* b, S* out, std::size_t count,
+                                              std::uint32_t f, StepDivider byK) {
+  std::size_t i = 0;
+  for (; i + kStep <= count; i += kStep) {
+    std::uint32_t values[kStep];
+    for (std::size_t j = 0; j < kStep; ++j) values[j] = Interpolate(a[i + j], b[i + j], f, byK);
+    for (std::size_t j = 0; j < kStep; ++j) out[i + j] = static_cast<S>(values[j]);
+  }
+  for (; i < count; ++i) out[i] = static_cast<S>(Interpolate(a[i], b[i], f, byK));
+}
+
+// A reduced row of cells pixels enlarged across to width pixels: pixel
+// x = cell k + f lies f / k of the way to the next cell; from the last cell
+// on, pixels repeat it. All pixels of one f come from one pass over the row;
+// scratch holds a row of cells pixels.
+template <typename S, int C>
+void InterpolateAcross(const S* row, std::uint32_t cells, std::uint32_t k, S* out, std::uint32_t width,
+                       StepDivider byK, S* scratch) {
+  const std::int64_t lastX = std::int64_t{cells - 1} * k;  // first pixel of the last cell
+  for (std::uint32_t f = 0; f < k && f < width; ++f) {
+    // Cells with a right neighbour whose pixel f lies inside the row.
+    const std::int64_t count = std::min<std::int64_t>(cells - 1, (std::int64_t{width} - f + k - 1) / k);
+    if (count <= 0) break;
+    const S* values = row;
+    if (f > 0) {
+      InterpolateLine(row, row + C, scratch, static_cast<std::size_t>(count) * C, f, byK);
+      values = scratch;
+    }
+    S* o = out + std::size_t{f} * C;
+    for (std::int64_t cell = 0; cell < count; ++cell) {
+      std::memcpy(o + static_cast<std::size_t>(cell) * k * C, values + static_cast<std::size_t>(cell) * C,
+                  C * sizeof(S));
+    }
+  }
+  const S* last = row + std::size_t{cells - 1} * C;
+  for (std::int64_t x = lastX; x < width; ++x)
+    std::memcpy(out + static_cast<std::size_t>(x) * C, last, C * sizeof(S));
 }
 
 // Rows [yFrom, yTo) of the enlargement by k, written to out (whose row 0 is
@@ -224,14 +466,10 @@ int EnlargeRows(const S* small, std::size_t smallStride, std::uint32_t smallWidt
                 std::int64_t yTo) {
   if (yFrom >= yTo) return 1;
   const std::size_t line = std::size_t{width} * C;
-  auto columns = AllocWorkArray<AxisCell>(width);
   auto rowA = AllocWorkArray<S>(line);
   auto rowB = AllocWorkArray<S>(line);
-  if (!columns || !rowA || !rowB) return 0;
-  for (std::uint32_t x = 0; x < width; ++x) {
-    const std::uint32_t cell = std::min(x / k, smallWidth - 1);
-    columns[x] = {cell, std::min(cell + 1, smallWidth - 1), x % k};
-  }
+  auto scratch = AllocWorkArray<S>(smallStride);
+  if (!rowA || !rowB || !scratch) return 0;
   const StepDivider byK(k);
 
   S* buffers[2] = {rowA.get(), rowB.get()};
@@ -243,17 +481,10 @@ int EnlargeRows(const S* small, std::size_t smallStride, std::uint32_t smallWidt
       if (held[b] == cell) return buffers[b];
     }
     const int b = held[0] == keep ? 1 : 0;
-    const S* row = small + static_cast<std::size_t>(cell - smallFirst) * smallStride;
-    S* dst = buffers[b];
-    for (std::uint32_t x = 0; x < width; ++x) {
-      const AxisCell& a = columns[x];
-      const S* left = row + std::size_t{a.cell} * C;
-      const S* right = row + std::size_t{a.next} * C;
-      for (int c = 0; c < C; ++c)
-        dst[std::size_t{x} * C + c] = Interpolate(left[c], right[c], a.fraction, byK);
-    }
+    InterpolateAcross<S, C>(small + static_cast<std::size_t>(cell - smallFirst) * smallStride, smallWidth, k,
+                            buffers[b], width, byK, scratch.get());
     held[b] = cell;
-    return dst;
+    return buffers[b];
   };
 
   const std::int64_t lastHeld = smallFirst + smallRows - 1;
@@ -271,7 +502,7 @@ int EnlargeRows(const S* small, std::size_t smallStride, std::uint32_t smallWidt
       continue;
     }
     const S* lower = interpolated(bottom, top);
-    for (std::size_t i = 0; i < line; ++i) o[i] = Interpolate(upper[i], lower[i], fy, byK);
+    InterpolateLine(upper, lower, o, line, fy, byK);
   }
   return 1;
 }
@@ -305,13 +536,11 @@ int BlurRange(const S* in, std::size_t inStride, S* out, std::size_t outStride, 
   const std::int64_t smallRows = j1 - j0;
   const std::size_t smallStride = std::size_t{smallWidth} * C;
   auto small = AllocWorkArray<S>(static_cast<std::uint64_t>(smallRows) * smallStride);
-  auto sums = AllocWorkArray<std::uint64_t>(smallStride);
-  if (!small || !sums) return 0;
-
-  ShrinkRows<S, C>(in + static_cast<std::size_t>(j0 * k - stripeFirst) * inStride, inStride,
-                   static_cast<std::uint32_t>(k), smallWidth, smallRows, small.get(), smallStride,
-                   sums.get());
-  sums.reset();
+  if (!small ||
+      !ShrinkRows<S, C>(in + static_cast<std::size_t>(j0 * k - stripeFirst) * inStride, inStride,
+                        static_cast<std::uint32_t>(k), smallWidth, smallRows, small.get(), smallStride)) {
+    return 0;
+  }
   if (progress) progress->SetProgress(30);
   if (!BlurDirectRows<S, C>(small.get(), smallStride, small.get(), smallStride, smallWidth, smallRows, 0,
                             smallRows, kernel, progress)) {
@@ -327,6 +556,9 @@ int BlurRange(const S* in, std::size_t inStride, S* out, std::size_t outStride, 
 }
 
 bool UsableRadius(double radius) { return radius > 0 && std::isfinite(radius); }
+
+// Enough stripes that helpers slowed by other work leave no long tail.
+constexpr std::int64_t kStripesPerHelper = 4;
 
 }  // namespace
 
@@ -395,10 +627,42 @@ int CGaussBlur::Process() {
   Reduce(radius, m_source->width, m_source->height);
   const std::int64_t overlap = std::int64_t{m_factor} * (MakeKernel(m_radius).taps + 1);
   // Stripes a cancel skips keep what the target held; a target of another
-  // size becomes a copy of the source.
+  // size becomes a copy of the source. A new target is not filled with the
+  // source beforehand: stripes write every row of it, and the rows a cancel
+  // or a failure leaves unwritten get the source's afterwards.
+  const std::int64_t height = m_source->height;
   if (m_target->width != m_source->width || m_target->height != m_source->height) m_target->Free();
-  if (SplitIntoStripes(static_cast<std::int32_t>(overlap), 0) == 0) return 0;
-  return RunStripes(*this);
+  if (m_target->IsEmpty() && m_target->Create(m_source->width, m_source->height)) {
+    m_rowsWritten = AllocWorkArray<std::uint8_t>(static_cast<std::uint64_t>(height));
+    if (m_rowsWritten) {
+      std::fill_n(m_rowsWritten.get(), height, std::uint8_t{0});
+    } else {
+      m_target->Free();
+    }
+  }
+  // Stripes read the source in place (PrepareStripe), so a wide overlap costs
+  // only its recomputation, not copies: every picture large enough for
+  // stripes is cut into kStripesPerHelper stripes per helper, each owning at
+  // least twice the overlap.
+  std::int32_t rowsPerStripe = 0;
+  const auto helpers = static_cast<std::int64_t>(theAlgorithmThread.HelperCount());
+  if (std::int64_t{m_source->width} * height >= kStripeMinPixels && helpers > 0 && IsParallelAllowed()) {
+    const std::int64_t stripes = kStripesPerHelper * helpers;
+    const std::int64_t own = std::max((height + stripes - 1) / stripes, 2 * overlap);
+    rowsPerStripe = static_cast<std::int32_t>(std::min(own + 2 * overlap, height));
+  }
+  const int done =
+      SplitIntoStripes(static_cast<std::int32_t>(overlap), rowsPerStripe) != 0 ? RunStripes(*this) : 0;
+  if (m_rowsWritten) {
+    for (std::int64_t y = 0; y < height; ++y) {
+      if (!m_rowsWritten[static_cast<std::size_t>(y)]) {
+        std::memcpy(m_target->Row(static_cast<std::uint32_t>(y)),
+                    m_source->Row(static_cast<std::uint32_t>(y)), m_source->Stride() * sizeof(std::uint16_t));
+      }
+    }
+    m_rowsWritten.reset();
+  }
+  return done;
 }
 
 int CGaussBlur::ProcessStripe(StripeTask* task) {
@@ -413,11 +677,42 @@ int CGaussBlur::ProcessStripe(StripeTask* task) {
       std::isnan(m_radius)) {
     return 0;
   }
+  // Row 0 of a copied stripe is picture row rowFrom. The source itself (from
+  // PrepareStripe, or a single-task pass) is read in rows [rowFrom, rowTo).
+  std::int64_t first = task->rowFrom;
+  std::int64_t rows = in.height;
+  if (&in == m_source) {
+    first = std::max(task->rowFrom, 0);
+    rows = std::min<std::int64_t>(task->rowTo, in.height) - first;
+    if (rows <= 0) return 0;
+  }
+  const std::size_t skip = &in == m_source ? static_cast<std::size_t>(first) * in.Stride() : 0;
   const Kernel kernel = MakeKernel(m_radius);
   CAlgorithm* progress = TaskCount() <= 1 ? this : nullptr;
-  return BlurRange<std::uint16_t, 4>(in.pixels, in.Stride(), out.pixels, out.Stride(), in.width,
-                                     task->rowFrom, in.height, m_source->height, task->rowStart, task->rowEnd,
-                                     m_factor, kernel, progress);
+  if (!BlurRange<std::uint16_t, 4>(in.pixels + skip, in.Stride(), out.pixels + skip, out.Stride(), in.width,
+                                   first, rows, m_source->height, task->rowStart, task->rowEnd, m_factor,
+                                   kernel, progress)) {
+    return 0;
+  }
+  if (m_rowsWritten && &out == m_target) {
+    // Stripes own disjoint rows, so no two helpers write the same byte.
+    const std::int64_t from = std::max(task->rowStart, 0);
+    const std::int64_t to = std::min<std::int64_t>(task->rowEnd, m_target->height);
+    if (from < to) std::fill(m_rowsWritten.get() + from, m_rowsWritten.get() + to, std::uint8_t{1});
+  }
+  return 1;
+}
+
+int CGaussBlur::PrepareStripe(StripeTask* task, CBgraImage16&, CBgraImage16&) {
+  // A stripe reads the source and writes its own rows of the target in place
+  // (stripes own disjoint rows): nothing is copied in or merged back.
+  if (!task || !m_source || m_source->IsEmpty() || !m_target || m_target == m_source ||
+      m_target->width != m_source->width || m_target->height != m_source->height) {
+    return 0;
+  }
+  task->sourceStripe = m_source;
+  task->resultStripe = m_target;
+  return 1;
 }
 
 int CGaussBlur::BlurImage(const CBgraImage16& source, CBgraImage16& destination, double radius) {
@@ -468,11 +763,8 @@ int ShrinkRecord(std::int32_t factor, const Record& source, Record& destination)
   }
   const auto k = static_cast<std::uint32_t>(factor);
   if (!destination.Create(source.width / k, source.height / k)) return 0;
-  auto sums = AllocWorkArray<std::uint64_t>(destination.Stride());
-  if (!sums) return 0;
-  ShrinkRows<S, C>(source.pixels, source.Stride(), k, destination.width, destination.height,
-                   destination.pixels, destination.Stride(), sums.get());
-  return 1;
+  return ShrinkRows<S, C>(source.pixels, source.Stride(), k, destination.width, destination.height,
+                          destination.pixels, destination.Stride());
 }
 
 template <typename Record>

@@ -24,6 +24,7 @@
 
 #include <array>
 #include <cstdint>
+#include <memory>
 
 #include "algorithms/Algorithm.h"
 #include "image/BgraImage16.h"
@@ -57,16 +58,21 @@ public:
   CGaussBlur() : CGaussBlur(kReductionLimit) {}
 
   // m_source blurred into m_target at the radius of the GaussBlurParams that
-  // m_params points to. Large pictures are cut into stripes for the helper
-  // threads when the overlap the reduction needs is small enough (the
-  // engine's automatic rule); the result is that of one pass, and progress
-  // then counts stripes.
+  // m_params points to. Pictures large enough for the engine's stripes are
+  // cut into several stripes per helper thread, whatever the overlap the
+  // reduction needs; the result is that of one pass, and progress then
+  // counts stripes.
   int Process() override;
   // One stripe of Process, at the reduction Process chose: the owned rows of
   // the result stripe become those rows of the whole blurred picture, given
-  // the overlap Process asks for. Rows the stripe holds from outside the
+  // the overlap Process asks for. A stripe is a copy whose row 0 is picture
+  // row rowFrom, or the source and target themselves, of which only rows
+  // rowFrom to rowTo are read. Rows the stripe holds from outside the
   // picture are not used. Reports progress only in a single-task pass.
   int ProcessStripe(StripeTask* task) override;
+  // Hands every stripe the source and target themselves: ProcessStripe reads
+  // the source rows it needs and writes its own rows of the target.
+  int PrepareStripe(StripeTask* task, CBgraImage16& sourceStripe, CBgraImage16& resultStripe) override;
 
   // Below radius 0.1 (NaN excepted) the destination becomes a copy.
   int BlurImage(const CBgraImage16& source, CBgraImage16& destination, double radius);
@@ -99,4 +105,7 @@ private:
   void Reduce(double radius, std::uint32_t width, std::uint32_t height);
 
   const double m_limit;
+  // During a Process into a target made for it: a nonzero byte for each
+  // target row a stripe has written.
+  std::unique_ptr<std::uint8_t[]> m_rowsWritten;
 };

@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdint>
@@ -204,6 +205,58 @@ TEST(GaussBlur, MatchesTheReferenceForImagesAndPlanes) {
         EXPECT_EQ(Values(planeOut), RefBlur(ToRef(plane), r, limit).v);
       }
     }
+  }
+}
+
+// The direct blurs against the reference for kernels of every width the
+// unrolled line functions take (1 to 10 taps) and two wider ones, on sides
+// that end in part of a vector step.
+TEST(GaussBlur, DirectBlursMatchTheReferenceForEveryKernelWidth) {
+  struct Case {
+    double radius;
+    std::int32_t taps;  // up to the last weight that is not 0
+  };
+  const CBgraImage16 image = NoiseImage(83, 45, 21);
+  const CPlane8 plane = NoisePlane(83, 45, 22);
+  for (const Case& c :
+       {Case{0.2, 1}, Case{0.4, 2}, Case{0.7, 3}, Case{1.0, 4}, Case{1.3, 5}, Case{1.6, 6}, Case{2.0, 7},
+        Case{2.3, 8}, Case{2.5, 9}, Case{2.8, 10}, Case{3.5, 12}, Case{6.0, 19}}) {
+    SCOPED_TRACE(c.radius);
+    const std::vector<std::int64_t> weights = RefKernel(c.radius);
+    const auto lastNonZero =
+        std::find_if(weights.rbegin(), weights.rend(), [](std::int64_t w) { return w != 0; });
+    EXPECT_EQ(weights.rend() - lastNonZero, c.taps);
+    CGaussBlur blur;
+    CBgraImage16 out;
+    ASSERT_EQ(blur.BlurImageDirect(image, out, c.radius), 1);
+    EXPECT_EQ(Values(out), RefDirect(ToRef(image), c.radius).v);
+    CPlane8 planeOut;
+    ASSERT_EQ(blur.BlurPlaneDirect(plane, planeOut, c.radius), 1);
+    EXPECT_EQ(Values(planeOut), RefDirect(ToRef(plane), c.radius).v);
+  }
+}
+
+// Enlargement to sizes past, at and short of the small picture's cells.
+TEST(GaussBlur, EnlargeMatchesTheReferenceAtAnySize) {
+  const CBgraImage16 small = NoiseImage(7, 5, 31);
+  const CPlane8 smallPlane = NoisePlane(7, 5, 32);
+  struct Case {
+    std::int32_t factor;
+    std::uint32_t w, h;
+  };
+  for (const Case& c :
+       {Case{2, 15, 11}, Case{3, 21, 15}, Case{3, 23, 17}, Case{4, 17, 9}, Case{5, 6, 4}, Case{1, 7, 5}}) {
+    SCOPED_TRACE(testing::Message() << "k=" << c.factor << " " << c.w << "x" << c.h);
+    CGaussBlur blur;
+    blur.m_factor = c.factor;
+    CBgraImage16 out;
+    ASSERT_EQ(blur.EnlargeBilinear(small, out, c.w, c.h), 1);
+    RefImage ref = ToRef(small);
+    EXPECT_EQ(Values(out), RefEnlarge(ref, c.factor, c.w, c.h).v);
+    CPlane8 planeOut;
+    ASSERT_EQ(blur.EnlargeBilinear(smallPlane, planeOut, c.w, c.h), 1);
+    RefImage planeRef = ToRef(smallPlane);
+    EXPECT_EQ(Values(planeOut), RefEnlarge(planeRef, c.factor, c.w, c.h).v);
   }
 }
 
@@ -458,6 +511,43 @@ TEST(GaussBlur, StripedAndSingleTaskResultsAreIdentical) {
     ASSERT_EQ(striped.byteSize, single.byteSize);
     EXPECT_EQ(std::memcmp(striped.pixels, single.pixels, single.byteSize), 0);
   }
+}
+
+// Process makes a new target without copying the source into it first: rows
+// a stripe leaves unwritten (here a failing one) must still hold the source,
+// as they did when the target began as a copy.
+TEST(GaussBlur, RowsOfAFailedStripeHoldTheSource) {
+  ASSERT_GT(theAlgorithmThread.HelperCount(), 0u);
+  class CFailingBlur : public CGaussBlur {
+  public:
+    std::atomic<std::int32_t> failedEnd{-1};
+    int ProcessStripe(StripeTask* task) override {
+      if (task->rowStart != 0) return CGaussBlur::ProcessStripe(task);
+      failedEnd = task->rowEnd;
+      return 0;
+    }
+  };
+  const CBgraImage16 image = NoiseImage(1000, 900, 41);
+  GaussBlurParams params{2.0};
+  CGaussBlur whole;
+  CBgraImage16 expected;
+  ASSERT_EQ(whole.BlurImage(image, expected, params.radius), 1);
+
+  CFailingBlur blur;
+  CBgraImage16 target;
+  blur.m_source = const_cast<CBgraImage16*>(&image);
+  blur.m_target = &target;
+  blur.m_params = &params;
+  EXPECT_EQ(blur.Process(), 0);
+  const std::int32_t end = blur.failedEnd;
+  ASSERT_GT(end, 0);
+  ASSERT_LT(end, 900);
+  ASSERT_EQ(target.byteSize, image.byteSize);
+  const std::size_t split = static_cast<std::size_t>(end) * image.Stride();
+  EXPECT_EQ(std::memcmp(target.pixels, image.pixels, split * sizeof(std::uint16_t)), 0);
+  EXPECT_EQ(std::memcmp(target.pixels + split, expected.pixels + split,
+                        image.byteSize - split * sizeof(std::uint16_t)),
+            0);
 }
 
 }  // namespace
