@@ -16,7 +16,9 @@ bool CAtomicFile::Open(const std::filesystem::path& target) {
   std::string pattern = target.string() + ".XXXXXX";
   m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (m_fd < 0) return false;
-  ::fchmod(m_fd, 0644);
+  // A replaced file keeps its permissions; a new one gets the usual 0644.
+  struct stat existing {};
+  ::fchmod(m_fd, ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
   m_temp = pattern;
   return true;
 }

@@ -29,6 +29,18 @@ TEST(AtomicFile, CommitReplacesTheTarget) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target.parent_path()), {}), 1);
 }
 
+TEST(AtomicFile, AReplacedFileKeepsItsPermissions) {
+  const auto target = ScratchDir() / "private.dat";
+  { std::ofstream(target) << "old"; }
+  std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  CAtomicFile file;
+  ASSERT_TRUE(file.Open(target));
+  ASSERT_TRUE(file.Write("new", 3));
+  ASSERT_TRUE(file.Commit());
+  EXPECT_EQ(std::filesystem::status(target).permissions(),
+            std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+}
+
 TEST(AtomicFile, FailedWriteOrAbandonLeavesTheOldFile) {
   const auto target = ScratchDir() / "photo.dat";
   { std::ofstream(target) << "old"; }
