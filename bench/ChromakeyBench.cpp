@@ -11,6 +11,7 @@
 #include <cstdint>
 
 #include "bench/PeakMemory.h"
+#include "bench/SubjectAlpha.h"
 #include "algorithms/AlgorithmThread.h"
 #include "filters/matting/Chromakey.h"
 #include "image/BgraImage.h"
@@ -22,17 +23,6 @@ std::uint8_t Byte(double v) { return static_cast<std::uint8_t>(std::clamp(v, 0.0
 
 constexpr double kScreen[3] = {60, 170, 50};  // B, G, R
 
-double TrueAlpha(double x, double y, std::uint32_t w, std::uint32_t h, double edge) {
-  const double cx = w / 2.0, cy = h / 2.0, radius = 0.3 * std::min(w, h);
-  const double d = std::hypot(x - cx, y - cy);
-  double a = std::clamp((radius + edge / 2 - d) / edge, 0.0, 1.0);
-  // Strands: thin radial lines of partial alpha every 0.4 radians.
-  const double angle = std::atan2(y - cy, x - cx) + M_PI;
-  const double off = std::fmod(angle, 0.4) - 0.2;
-  if (d > radius - 2 && d < radius * 1.5 && std::fabs(off * d) < 1.2) a = std::max(a, 0.5);
-  return a;
-}
-
 CBgraImage16 MakeScene(std::uint32_t w, std::uint32_t h) {
   CBgraImage image8;
   image8.Create(w, h);
@@ -40,7 +30,7 @@ CBgraImage16 MakeScene(std::uint32_t w, std::uint32_t h) {
   const double radius = 0.3 * std::min(w, h);
   for (std::uint32_t y = 0; y < h; ++y) {
     for (std::uint32_t x = 0; x < w; ++x) {
-      const double a = TrueAlpha(x + 0.5, y + 0.5, w, h, edge);
+      const double a = SubjectAlpha(x + 0.5, y + 0.5, w, h, edge);
       const double t = 22 * std::sin(x / 3.0) * std::cos(y / 5.0);
       const double subject[3] = {70 + 0.5 * t, 115 + t, 205 + 0.6 * t};
       const double depth = radius - edge / 2 - std::hypot(x + 0.5 - w / 2.0, y + 0.5 - h / 2.0);

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "bench/PeakMemory.h"
+#include "bench/SubjectAlpha.h"
 #include "algorithms/AlgorithmThread.h"
 #include "algorithms/ChannelOP.h"
 #include "filters/matting/InOutMatting.h"
@@ -29,17 +30,6 @@ struct Scene {
 
 std::uint8_t Byte(double v) { return static_cast<std::uint8_t>(std::clamp(v, 0.0, 255.0)); }
 
-double TrueAlpha(double x, double y, std::uint32_t w, std::uint32_t h) {
-  const double cx = w / 2.0, cy = h / 2.0, radius = 0.3 * std::min(w, h), edge = 12;
-  const double d = std::hypot(x - cx, y - cy);
-  double a = std::clamp((radius + edge / 2 - d) / edge, 0.0, 1.0);
-  // Strands: thin radial lines of partial alpha every 0.4 radians.
-  const double angle = std::atan2(y - cy, x - cx) + M_PI;
-  const double off = std::fmod(angle, 0.4) - 0.2;
-  if (d > radius - 2 && d < radius * 1.5 && std::fabs(off * d) < 1.2) a = std::max(a, 0.5);
-  return a;
-}
-
 Scene MakeScene(std::uint32_t w, std::uint32_t h) {
   Scene s;
   CBgraImage image8;
@@ -51,7 +41,7 @@ Scene MakeScene(std::uint32_t w, std::uint32_t h) {
   covered.Create(w, h);
   for (std::uint32_t y = 0; y < h; ++y) {
     for (std::uint32_t x = 0; x < w; ++x) {
-      const double a = TrueAlpha(x + 0.5, y + 0.5, w, h);
+      const double a = SubjectAlpha(x + 0.5, y + 0.5, w, h, 12);
       const double t = 22 * std::sin(x / 3.0) * std::cos(y / 5.0);
       const double g = 35 * std::sin(x / 4.0) * std::sin(y / 6.0);
       std::uint8_t* p = image8.At(x, y);
