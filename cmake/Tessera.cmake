@@ -2,6 +2,9 @@
 # library per folder made of all the sources below it.
 
 add_compile_options(-Wall -Wextra -Wpedantic -Wno-missing-field-initializers)
+if(TESSERA_WERROR)
+  add_compile_options(-Werror)
+endif()
 
 if(TESSERA_SANITIZE)
   set(_tessera_sanitizers ${TESSERA_SANITIZE})

@@ -12,13 +12,13 @@ jobs=$(nproc)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
 
-cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S "$root" -B "$root/build/asan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_WERROR=ON \
   "-DTESSERA_SANITIZE=address;undefined" "-DTESSERA_TESTDATA_DIR=$TESSERA_TESTDATA"
 cmake --build "$root/build/asan" -j "$jobs"
 ctest --test-dir "$root/build/asan" -j "$jobs" --output-on-failure
 
 # The test binaries marked THREADS are built and run a second time under TSan.
-cmake -S "$root" -B "$root/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+cmake -S "$root" -B "$root/build/tsan" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DTESSERA_WERROR=ON \
   -DTESSERA_SANITIZE=thread "-DTESSERA_TESTDATA_DIR=$TESSERA_TESTDATA"
 if [[ -s "$root/build/tsan/tsan-targets.txt" ]]; then
   read -r -a tsan_targets < "$root/build/tsan/tsan-targets.txt"
