@@ -1,12 +1,10 @@
 #include "app/AppData.h"
 
-#include <cerrno>
-#include <sys/stat.h>
-
 #include "app/ConfigFile.h"
 #include "app/Registry.h"
 #include "app/RegistryProfile.h"
 #include "app/TempFiles.h"
+#include "platform/Folder.h"
 #include "platform/ProgramPath.h"
 #include "platform/UserFolders.h"
 #include "platform/Utf16.h"
@@ -17,7 +15,7 @@ bool InitAppData() {
   const std::filesystem::path data = roaming / "Tessera";
   // An existing folder is fine; only a path that cannot be reached fails here.
   // Any other failure shows up when config.dat cannot be written.
-  if (::mkdir(data.c_str(), 0700) != 0 && (errno == ENOENT || errno == ENOTDIR)) return false;
+  if (MakeFolder(data) == MakeFolderResult::NoParent) return false;
   g_DataFolder = data;
   g_ConfigFilePath = data / "config.dat";
 

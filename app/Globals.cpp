@@ -1,10 +1,8 @@
 #include "app/Globals.h"
 
-// 1
 CBrightforgeApp theApp;
 
-// 2: the lists start empty, nothing else is set.
-std::mutex g_TempFileNamesLock;
+// The application data: the lists start empty, nothing else is set.
 std::vector<std::u16string> g_TempFileNames;
 std::vector<FavouriteFolder> g_FavouriteFolders;
 std::u16string g_AlbumRootFolder;
@@ -15,7 +13,8 @@ std::filesystem::path g_ProgramFolder;
 std::u16string g_SkinName;
 std::atomic<std::uint32_t> g_PublisherEdition{0};
 
-// 3 to 13 are defined here, in the order of Globals.h, as their parts join.
-
-// 14
 CMergeJobQueue g_MergeJobQueue;
+
+// Constant-initialised and with nothing to tear down, so its place here does
+// not matter to its users.
+std::mutex g_TempFileNamesLock;

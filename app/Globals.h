@@ -1,22 +1,34 @@
 #pragma once
-// The global objects of the program. They are defined together in
-// Globals.cpp, because their order of construction matters and is only
-// certain within one source file: constructed in this order before main,
-// destroyed in the reverse order after it.
+// The program's global objects. Those defined in Globals.cpp are constructed
+// before main in this order (an order is certain only within one source
+// file) and destroyed in the reverse order after it:
 //
-//  1  theApp, the application object
-//  2  the application data (AppData.h)
-//  3  the photo-info cache lock           (joins with the album)
-//  4  the photo-scan thread object        (joins with the album)
-//  5  g_MenuIcons                         (joins with the menu catalogue)
-//  6  the service-client thread object    (joins with the service client)
-//  7  the tool set                        (joins with the editor tools)
-//  8  RawDecodeLock                       (joins with the camera-RAW decoder)
-//  9  the UI resources                    (joins with the sprite toolkit)
-// 10  the live-object registry            (joins with the sprite toolkit)
-// 11, 12  the two thumbnail loader threads (join with the album)
-// 13  the algorithm thread and its listener (join with the algorithm engine)
-// 14  g_MergeJobQueue, the merge worker pool
+//   theApp               the application object
+//   the application data (AppData.h): lists empty, nothing else set
+//   g_MergeJobQueue      the group-photo merge worker pool, no workers
+//   g_TempFileNamesLock  the lock of the temporary-file list (AppData.h)
+//
+// The other process-wide objects are defined beside the code that uses them,
+// because their libraries and tests run without the application:
+//
+//   theAlgorithmThread   algorithms/AlgorithmThread.cpp; built not started,
+//                        before or after the objects above (unspecified).
+//                        None of them uses it: main's start-up hooks start
+//                        it and shut it down, so its destructor finds it
+//                        stopped.
+//   RawDecodeLock        image/CameraRaw.cpp; a std::mutex, ready before any
+//                        code runs (constant initialisation), nothing to
+//                        tear down.
+//   UIResources()        ui/UIResources.cpp; built at its first call.
+//   HelpLoaderThread(i)  ui/HelpLoaderThread.cpp; both thumbnail loaders
+//                        built at the first call, not started.
+//   ObjectRegistry()     ui/LiveObjectRegistry.cpp; built at its first call,
+//                        never destroyed.
+//   g_RenderWindow       ui/RenderWindow.cpp; a null atomic pointer until the
+//                        window exists.
+//
+// An object built at its first call is built after main has begun, so it is
+// destroyed before the objects of Globals.cpp.
 
 #include "app/AppData.h"
 #include "app/BrightforgeApp.h"

@@ -1,13 +1,13 @@
 #include "app/TempFiles.h"
 
 #include <cstdint>
-#include <dirent.h>
-#include <fcntl.h>
 #include <string>
-#include <sys/stat.h>
-#include <unistd.h>
+#include <system_error>
+#include <vector>
 
 #include "app/AppData.h"
+#include "platform/Folder.h"
+#include "platform/LocalTime.h"
 #include "platform/TempFolder.h"
 #include "platform/Utf16.h"
 
@@ -28,7 +28,8 @@ bool MakeTempFileName(std::filesystem::path& path, std::u16string_view prefix) {
   if (name.empty()) return false;
   // Names are kept in fields of kTempFileNameLength characters.
   if (name.size() >= kTempFileNameLength) {
-    ::unlink((folder / name).c_str());
+    std::error_code ignored;
+    std::filesystem::remove(folder / name, ignored);
     return false;
   }
   {
@@ -43,7 +44,10 @@ void DeleteSessionTempFiles() {
   const std::filesystem::path folder = GetUserTempFolder();
   std::lock_guard<std::mutex> lock(g_TempFileNamesLock);
   if (!folder.empty()) {
-    for (const std::u16string& name : g_TempFileNames) ::unlink((folder / ToUtf8(name)).c_str());
+    std::error_code ignored;
+    for (const std::u16string& name : g_TempFileNames) {
+      std::filesystem::remove(folder / ToUtf8(name), ignored);
+    }
   }
   g_TempFileNames.clear();
 }
@@ -52,7 +56,7 @@ bool IsOldTempFile(std::time_t lastWrite, std::time_t now) {
   std::tm date{};
   // A time the calendar cannot place (long before 1900 or far ahead) is
   // nothing a run of ours wrote: old.
-  if (!::localtime_r(&lastWrite, &date)) return true;
+  if (!ToLocalTime(lastWrite, date)) return true;
   date.tm_hour = 0;
   date.tm_min = 0;
   date.tm_sec = 0;
@@ -66,16 +70,12 @@ bool IsOldTempFile(std::time_t lastWrite, std::time_t now) {
 void PurgeOldTempFiles() {
   const std::filesystem::path folder = GetUserTempFolder();
   if (folder.empty()) return;
-  DIR* dir = ::opendir(folder.c_str());
-  if (!dir) return;
+  std::vector<FolderEntry> entries;
+  ListFolder(folder, entries);
   const std::time_t now = std::time(nullptr);
-  const int dirFd = ::dirfd(dir);
-  while (const dirent* entry = ::readdir(dir)) {
-    const std::string_view name(entry->d_name);
-    if (!name.ends_with(kTempSuffix)) continue;
-    struct stat info {};
-    if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(info.st_mode)) continue;
-    if (IsOldTempFile(info.st_mtime, now)) ::unlinkat(dirFd, entry->d_name, 0);
+  std::error_code ignored;
+  for (const FolderEntry& entry : entries) {
+    if (!entry.isFile || !std::string_view(entry.name).ends_with(kTempSuffix)) continue;
+    if (IsOldTempFile(entry.lastWrite, now)) std::filesystem::remove(folder / entry.name, ignored);
   }
-  ::closedir(dir);
 }

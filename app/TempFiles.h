@@ -3,12 +3,7 @@
 // named prefix + seconds since 1970 + "_" + process id + "_" + counter +
 // ".bftmp". Those made in a run are deleted when the run ends; those left by
 // a run that did not end are deleted at a later start once two days have
-// begun since they were last written.
-//
-// Prefixes in use: "his" document history, "pagemem" paged-out edit pages,
-// "test" free-space probe, "filter" layer before a filter, "mhis" mask
-// history, "gdhis" and "gdtemp" group-photo merge, "prt" + three digits
-// printed pages.
+// begun since they were last written. The prefix names the kind of file.
 
 #include <ctime>
 #include <filesystem>

@@ -2,23 +2,49 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <cstdlib>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <string>
+#include <sys/stat.h>
+#include <system_error>
 #include <unistd.h>
+
+namespace {
+
+// The kernel's own limit on links followed in one path.
+constexpr int kMaxLinkHops = 40;
+
+// path with its chain of links followed to the first name that is not a
+// link (it may not exist); empty when the links loop or cannot be read.
+std::filesystem::path FinalTarget(std::filesystem::path path) {
+  for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+    std::error_code error;
+    if (!std::filesystem::is_symlink(std::filesystem::symlink_status(path, error))) return path;
+    const std::filesystem::path link = std::filesystem::read_symlink(path, error);
+    if (error || link.empty()) return {};
+    // A relative link counts from the folder that holds it.
+    path = link.is_absolute() ? link : path.parent_path() / link;
+  }
+  return {};
+}
+
+}  // namespace
 
 CAtomicFile::~CAtomicFile() { Abandon(); }
 
 bool CAtomicFile::Open(const std::filesystem::path& target) {
   Abandon();
-  m_target = target;
   m_failed = false;
-  std::string pattern = target.string() + ".XXXXXX";
+  m_target = FinalTarget(target);
+  if (m_target.empty() || !m_target.has_filename()) return false;
+  const std::filesystem::path folder = m_target.has_parent_path() ? m_target.parent_path() : ".";
+  // mkostemp creates with O_EXCL and mode 0600.
+  std::string pattern = (folder / ".tessera-XXXXXX").string();
   m_fd = ::mkostemp(pattern.data(), O_CLOEXEC);
   if (m_fd < 0) return false;
   // A replaced file keeps its permissions; a new one gets the usual 0644.
   struct stat existing {};
-  ::fchmod(m_fd, ::stat(target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
+  ::fchmod(m_fd, ::stat(m_target.c_str(), &existing) == 0 ? (existing.st_mode & 07777) : 0644);
   m_temp = pattern;
   return true;
 }
@@ -36,6 +62,14 @@ bool CAtomicFile::Commit() {
   m_fd = -1;
   if (ok) ok = ::rename(m_temp.c_str(), m_target.c_str()) == 0;
   if (!ok) ::unlink(m_temp.c_str());
+  if (ok) {
+    const std::filesystem::path folder = m_temp.parent_path();
+    const int folderFd = ::open(folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (folderFd >= 0) {
+      ::fsync(folderFd);
+      ::close(folderFd);
+    }
+  }
   m_temp.clear();
   return ok;
 }

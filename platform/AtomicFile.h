@@ -3,6 +3,12 @@
 // one: the bytes go to a temporary file in the target's folder, and Commit
 // flushes it and renames it over the target. Without a successful Commit the
 // temporary file is removed and the old target stays as it was.
+//
+// A target that is a symbolic link (a settings file kept in a dotfiles
+// folder) is followed to the end of its chain of links; that final file is
+// replaced and the links stay. A link whose final target is missing gets that
+// target created. The temporary file has a short name of its own, so a target
+// whose name is close to the file-name limit can still be replaced.
 
 #include <filesystem>
 
@@ -13,18 +19,21 @@ public:
   CAtomicFile() = default;
   ~CAtomicFile() override;
 
-  // Creates the temporary file beside target; false when that fails.
+  // Creates the temporary file beside the final target; false when that
+  // fails or the links loop.
   bool Open(const std::filesystem::path& target);
   bool Write(const void* buffer, std::size_t count) override;
   using CFile::Write;
-  // Flushes, closes and renames. False when any earlier write failed or the
-  // flush, close or rename fails; the target is then untouched.
+  // Flushes, closes, renames and flushes the folder so the new name outlives
+  // a crash. False when any earlier write failed or the flush, close or
+  // rename fails; the target is then untouched. A folder that cannot be
+  // flushed does not undo a rename that is done: still true.
   bool Commit();
   // Drops the temporary file; the target is untouched.
   void Abandon();
 
 private:
-  std::filesystem::path m_target;
+  std::filesystem::path m_target;  // the final target, links followed
   std::filesystem::path m_temp;
   bool m_failed = false;
 };

@@ -1,14 +1,14 @@
 #include "platform/UserFolders.h"
 
-#include <cerrno>
 #include <cstdlib>
 #include <fstream>
 #include <pwd.h>
 #include <string>
 #include <string_view>
-#include <sys/stat.h>
 #include <system_error>
 #include <unistd.h>
+
+#include "platform/Folder.h"
 
 namespace {
 
@@ -119,7 +119,8 @@ bool CreateFolders(const std::filesystem::path& folder) {
   for (const auto& part : folder.lexically_normal()) {
     partial /= part;
     if (part == partial.root_path() || part.empty()) continue;
-    if (::mkdir(partial.c_str(), 0700) != 0 && errno != EEXIST) return false;
+    const MakeFolderResult made = MakeFolder(partial);
+    if (made != MakeFolderResult::Made && made != MakeFolderResult::Exists) return false;
   }
   return IsFolder(folder);
 }

@@ -61,6 +61,83 @@ TEST(AtomicFile, FailedWriteOrAbandonLeavesTheOldFile) {
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(target.parent_path()), {}), 1);
 }
 
+TEST(AtomicFile, ReplacesATargetWhoseNameIsAtTheLengthLimit) {
+  for (const std::size_t length : {250u, 255u}) {
+    const auto folder = ScratchDir();
+    const auto target = folder / std::string(length, 'n');
+    { std::ofstream(target) << "old"; }
+    ASSERT_TRUE(std::filesystem::exists(target)) << length;
+    CAtomicFile file;
+    ASSERT_TRUE(file.Open(target)) << length;
+    ASSERT_TRUE(file.Write("new", 3));
+    ASSERT_TRUE(file.Commit()) << length;
+    EXPECT_EQ(ReadAll(target), "new");
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 1);
+  }
+}
+
+// A settings file kept in a dotfiles folder: the link stays a link and the
+// file at the end of its chain gets the new bytes.
+TEST(AtomicFile, WritesThroughLinksAndKeepsThem) {
+  const struct {
+    const char* what;
+    const char* finalName;  // inside dotfiles
+    bool finalExists;
+    bool chain;  // home/settings.ini -> home/hop -> dotfiles, else straight to dotfiles
+  } cases[] = {
+      {"relative link to another folder", "settings.ini", true, false},
+      {"chain of two links, the last absolute", "settings.ini", true, true},
+      {"dangling link: its target is created", "missing.ini", false, false},
+  };
+  for (const auto& c : cases) {
+    const auto root = ScratchDir();
+    const auto home = root / "home";
+    const auto dotfiles = root / "dotfiles";
+    std::filesystem::create_directories(home);
+    std::filesystem::create_directories(dotfiles);
+    const auto finalFile = dotfiles / c.finalName;
+    if (c.finalExists) {
+      { std::ofstream(finalFile) << "old"; }
+      std::filesystem::permissions(finalFile,
+                                   std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    }
+    const auto link = home / "settings.ini";
+    if (c.chain) {
+      std::filesystem::create_symlink("hop", link);
+      std::filesystem::create_symlink(finalFile, home / "hop");
+    } else {
+      std::filesystem::create_symlink(std::filesystem::path("../dotfiles") / c.finalName, link);
+    }
+
+    CAtomicFile file;
+    ASSERT_TRUE(file.Open(link)) << c.what;
+    ASSERT_TRUE(file.Write("new", 3));
+    ASSERT_TRUE(file.Commit()) << c.what;
+    EXPECT_TRUE(std::filesystem::is_symlink(link)) << c.what;
+    EXPECT_TRUE(std::filesystem::is_regular_file(std::filesystem::symlink_status(finalFile))) << c.what;
+    EXPECT_EQ(ReadAll(link), "new") << c.what;
+    EXPECT_EQ(std::filesystem::status(finalFile).permissions(),
+              c.finalExists ? std::filesystem::perms::owner_read | std::filesystem::perms::owner_write
+                            : static_cast<std::filesystem::perms>(0644))
+        << c.what;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dotfiles), {}), 1) << c.what;
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(home), {}), c.chain ? 2 : 1) << c.what;
+  }
+}
+
+TEST(AtomicFile, LinksThatLoopOrLeadNowhereAreRefused) {
+  const auto folder = ScratchDir();
+  std::filesystem::create_symlink("b", folder / "a");
+  std::filesystem::create_symlink("a", folder / "b");
+  std::filesystem::create_symlink("no-such-folder/file", folder / "nowhere");
+  for (const char* name : {"a", "nowhere"}) {
+    CAtomicFile file;
+    EXPECT_FALSE(file.Open(folder / name)) << name;
+  }
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(folder), {}), 3);
+  EXPECT_TRUE(std::filesystem::is_symlink(folder / "a"));
+}
+
 TEST(File, ShortReadsAndSeeks) {
   const auto path = ScratchDir() / "a.bin";
   CFile file;

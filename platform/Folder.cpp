@@ -1,0 +1,46 @@
+#include "platform/Folder.h"
+
+#include <cerrno>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+MakeFolderResult MakeFolder(const std::filesystem::path& folder) {
+  if (::mkdir(folder.c_str(), 0700) == 0) return MakeFolderResult::Made;
+  switch (errno) {
+    case EEXIST:
+      return MakeFolderResult::Exists;
+    case ENOENT:
+    case ENOTDIR:
+      return MakeFolderResult::NoParent;
+    default:
+      return MakeFolderResult::Failed;
+  }
+}
+
+bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries) {
+  entries.clear();
+  DIR* dir = ::opendir(folder.c_str());
+  if (!dir) return false;
+  const int dirFd = ::dirfd(dir);
+  bool ok = true;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(dir);
+    if (!entry) {
+      ok = errno == 0;
+      break;
+    }
+    const std::string_view name(entry->d_name);
+    if (name == "." || name == "..") continue;
+    struct stat info {};
+    if (::fstatat(dirFd, entry->d_name, &info, AT_SYMLINK_NOFOLLOW) != 0) {
+      if (errno == ENOENT) continue;
+      entries.push_back({std::string(name), false, 0});
+      continue;
+    }
+    entries.push_back({std::string(name), S_ISREG(info.st_mode), info.st_mtime});
+  }
+  ::closedir(dir);
+  return ok;
+}

@@ -1,0 +1,29 @@
+#pragma once
+// Making a folder and listing what one holds.
+
+#include <ctime>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+enum class MakeFolderResult {
+  Made,      // created now
+  Exists,    // the name is taken already (by a folder or by anything else)
+  NoParent,  // a level above it is missing or is not a folder
+  Failed,    // refused otherwise (permissions, read-only or full disk)
+};
+
+// Creates one level, folder itself, with mode 0700.
+MakeFolderResult MakeFolder(const std::filesystem::path& folder);
+
+struct FolderEntry {
+  std::string name;           // bare name, bytes as stored
+  bool isFile = false;        // a regular file itself; a link is not followed
+  std::time_t lastWrite = 0;  // of the entry itself; 0 when it could not be asked
+};
+
+// The entries of folder except "." and "..", in no particular order; an
+// entry that vanishes while it is listed is left out. False when the folder
+// cannot be opened (entries empty) or a read of it fails (entries holds what
+// was read before).
+bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries);
