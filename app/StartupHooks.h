@@ -1,6 +1,6 @@
 #pragma once
-// What other parts of the program plug into start-up and shutdown. Each hook
-// may stay empty until its part exists; an empty hook is skipped.
+// What other parts of the program plug into start-up and shutdown. An empty
+// hook is skipped.
 
 #include <functional>
 
@@ -9,9 +9,8 @@ struct StartupHooks {
   // a message.
   std::function<bool()> startServiceClient;
 
-  // Starts the global algorithm thread with its helper threads. It belongs to
-  // the main window's start-up stages; until those exist it runs just before
-  // the main window would. False ends the start.
+  // Starts the global algorithm thread with its helper threads. It runs just
+  // before the main window is constructed. False ends the start.
   std::function<bool()> startAlgorithmEngine;
   // Stops the algorithm engine once the main window is gone.
   std::function<void()> stopAlgorithmEngine;

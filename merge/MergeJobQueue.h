@@ -1,6 +1,6 @@
 #pragma once
-// The group-photo merge worker pool. Only what start-up and page closing rely
-// on exists so far: the pool starts empty and reports how many workers run.
+// The group-photo merge worker pool, as start-up and page closing see it: it
+// starts empty and reports how many workers run.
 
 #include <atomic>
 #include <cstdint>
