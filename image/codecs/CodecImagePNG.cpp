@@ -79,11 +79,12 @@ bool ReadPng(PngSession& s, CCodecImagePNG& image) {
   const int colorType = png_get_color_type(s.png, s.info);
   const int pixelDepth = bitDepth * png_get_channels(s.png, s.info);
 
-  // Only 8-bit RGBA and 16-bit grey with alpha (32 bits per pixel) keep
-  // their alpha; everything else is composited here.
+  // Files with an alpha channel keep it; the others (a tRNS colour) are
+  // composited here.
+  const bool withAlpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0;
   png_color_16p fileBackground = nullptr;
   const bool hasBackground = png_get_bKGD(s.png, s.info, &fileBackground) != 0 && fileBackground;
-  if (pixelDepth != 32) {
+  if (!withAlpha) {
     if (hasBackground) {
       png_set_background(s.png, fileBackground, PNG_BACKGROUND_GAMMA_FILE, 1, 1.0);
     } else {
@@ -99,7 +100,7 @@ bool ReadPng(PngSession& s, CCodecImagePNG& image) {
   }
   if (bitDepth == 16) png_set_strip_16(s.png);
 
-  const int bitCount = pixelDepth > 16 ? 24 : pixelDepth == 16 ? 8 : pixelDepth;
+  const int bitCount = withAlpha || pixelDepth > 16 ? 24 : pixelDepth == 16 ? 8 : pixelDepth;
   if (!image.Create(width, height, bitCount, CodecFormat::Png))
     png_error(s.png, "Image too large or out of memory");
   const std::uint32_t colors = image.GetColorCount();
@@ -148,8 +149,6 @@ bool ReadPng(PngSession& s, CCodecImagePNG& image) {
     }
   }
 
-  const bool withAlpha =
-      colorType == PNG_COLOR_TYPE_RGB_ALPHA || (colorType == PNG_COLOR_TYPE_GRAY_ALPHA && pixelDepth == 32);
   if (withAlpha) {
     if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) {
       png_set_gray_to_rgb(s.png);
