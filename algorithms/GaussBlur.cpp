@@ -287,7 +287,7 @@ int BlurDirectRows(const S* in, std::size_t inStride, S* out, std::size_t outStr
   const LineFunctions<S, C, R> unrolled = PickLineFunctions<S, C, R>(kernel.taps);
   const std::int64_t ringRows = std::min(2 * n - 1, rows);
   const std::size_t line = std::size_t{width} * C;
-  auto ring = AllocWorkArray<S>(static_cast<std::uint64_t>(ringRows) * line);
+  auto ring = AllocLargeArray<S>(static_cast<std::uint64_t>(ringRows) * line);
   // Rows outside the picture read as zeros, which add nothing to a sum.
   auto zeros = AllocWorkArray<S>(line);
   auto acc = AllocWorkArray<std::uint32_t>(kChunk);
@@ -576,7 +576,7 @@ int BlurRange(const S* in, std::size_t inStride, S* out, std::size_t outStride, 
   if (j1 <= j0 || smallWidth == 0) return 0;
   const std::int64_t smallRows = j1 - j0;
   const std::size_t smallStride = std::size_t{smallWidth} * C;
-  auto small = AllocWorkArray<S>(static_cast<std::uint64_t>(smallRows) * smallStride);
+  auto small = AllocLargeArray<S>(static_cast<std::uint64_t>(smallRows) * smallStride);
   if (!small ||
       !ShrinkRows<S, C>(in + static_cast<std::size_t>(j0 * k - stripeFirst) * inStride, inStride,
                         static_cast<std::uint32_t>(k), smallWidth, smallRows, small.get(), smallStride)) {
