@@ -119,9 +119,9 @@ int main(int argc, char** argv) {
     arg += std::to_string(radius);
     const std::string ours = "BM_TesseraGaussBlur" + arg;
     std::printf("radius %d:\n", radius);
-    for (const auto& [peer, label] : {std::pair{"BM_VipsGaussblur", "vips"},
-                                      std::pair{"BM_ImageMagickGaussianBlur", "ImageMagick"},
-                                      std::pair{"BM_TesseraGaussBlurOneThread", "Tessera on one thread"}}) {
+    for (const auto& [peer, label] :
+         {std::pair{"BM_VipsGaussblur", "vips"}, std::pair{"BM_ImageMagickGaussianBlur", "ImageMagick"},
+          std::pair{"BM_TesseraGaussBlurOneThread", "Tessera on one thread"}}) {
       std::printf("  %s\n", reporter.table.Compare(ours, peer + arg, label).c_str());
     }
   }

@@ -182,8 +182,8 @@ void PrintComparison(const RatioTable& table) {
     for (std::int64_t method : kMethods) {
       const std::string args = MethodArgs(method, divisor);
       const std::string ours = "BM_Tessera" + args;
-      std::printf("\n%s to %s, Tessera on %s threads:\n", kName[method], Reduced(divisor).c_str(),
-                  threads.c_str());
+      std::printf("\n%s to %s%s:\n", kName[method], Reduced(divisor).c_str(),
+                  method == kSizeBicubic ? (", Tessera on " + threads + " helper threads").c_str() : "");
       std::printf("  %s\n", table.Compare(ours, "BM_VipsResize" + args, "vips").c_str());
       std::printf("  %s\n", table.Compare(ours, "BM_ImageMagickResize" + args, "ImageMagick").c_str());
       if (method != kSizeBicubic) continue;
@@ -194,7 +194,8 @@ void PrintComparison(const RatioTable& table) {
                                "/divisor:" + std::to_string(divisor) + "/threads:";
         std::printf(
             "  %s\n",
-            table.Compare(ours, cv + threads, std::string("OpenCV ") + name + " on " + threads).c_str());
+            table.Compare(ours, cv + threads, std::string("OpenCV ") + name + " on " + threads + " threads")
+                .c_str());
         std::printf(
             "  on one thread: %s\n",
             table.Compare("BM_TesseraOneThread" + args, cv + "1", std::string("OpenCV ") + name).c_str());

@@ -104,8 +104,9 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
 #if defined(TESSERA_BENCH_OPENCV)
   std::printf("Same plane as cv::dilate: %s\n", SameAsOpenCv() ? "yes" : "NO");
-  for (const auto& [peer, label] : {std::pair{"BM_OpenCvDilateOneThread", "OpenCV on one thread"},
-                                    std::pair{"BM_OpenCvDilateDefaultThreads", "OpenCV on its default threads"}}) {
+  for (const auto& [peer, label] :
+       {std::pair{"BM_OpenCvDilateOneThread", "OpenCV on one thread"},
+        std::pair{"BM_OpenCvDilateDefaultThreads", "OpenCV on its default threads"}}) {
     std::printf("%s\n", reporter.table.Compare("BM_TesseraDilate", peer, label).c_str());
   }
 #else

@@ -30,6 +30,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <new>
 #include <vector>
 
@@ -580,12 +581,23 @@ int TransposeImage16(std::span<std::uint16_t> dst, std::size_t dstStride, std::s
 
 // ---- CSeparableResize ----------------------------------------------------------------------------------
 
+// The buffers a thread makes bands in.
+struct BandBuffers {
+  std::unique_ptr<std::uint16_t[]> units;  // the source columns' units, then the row pass's slots
+  std::unique_ptr<std::uint16_t[]> slots;  // the column pass's slots, kChunk values each
+  std::unique_ptr<std::uint16_t[]> out;    // kChunk values
+};
+
 struct CSeparableResize::Plans {
   Pass rows;     // source rows to output rows
   Pass columns;  // source columns to output columns; slots follow the columns
   std::uint32_t stripeRows = 0;
   // A nonzero byte for each stripe made (each written by one thread).
   std::unique_ptr<std::uint8_t[]> stripeDone;
+  // Band buffers no stripe is using: a stripe takes one or makes one, and
+  // gives it back, so a resize makes about one per thread.
+  std::mutex lock;
+  std::vector<std::unique_ptr<BandBuffers>> spare;
 };
 
 CSeparableResize::CSeparableResize() = default;
@@ -667,16 +679,31 @@ int CSeparableResize::PrepareStripe(StripeTask* task, CBgraImage16&, CBgraImage1
 }
 
 int CSeparableResize::ResizeRows(std::uint32_t from, std::uint32_t to, bool reportRows) {
-  const Plans& plans = *m_plans;
+  Plans& plans = *m_plans;
   const CBgraImage16& src = *m_source;
   const std::uint64_t unitCount = std::uint64_t{src.width} + static_cast<std::uint64_t>(plans.columns.slots);
-  auto units = AllocWorkArray<std::uint16_t>(unitCount * kUnit);
-  auto slots = AllocWorkArray<std::uint16_t>(static_cast<std::uint64_t>(plans.rows.slots) * kChunk);
-  auto out = AllocWorkArray<std::uint16_t>(kChunk);
-  if (!units || !slots || !out) return 0;
+  std::unique_ptr<BandBuffers> buffers;
+  {
+    std::lock_guard lock(plans.lock);
+    if (!plans.spare.empty()) {
+      buffers = std::move(plans.spare.back());
+      plans.spare.pop_back();
+    }
+  }
+  if (!buffers) {
+    buffers.reset(new (std::nothrow) BandBuffers);
+    if (!buffers) return 0;
+    buffers->units = AllocWorkArray<std::uint16_t>(unitCount * kUnit);
+    buffers->slots = AllocWorkArray<std::uint16_t>(static_cast<std::uint64_t>(plans.rows.slots) * kChunk);
+    buffers->out = AllocWorkArray<std::uint16_t>(kChunk);
+    if (!buffers->units || !buffers->slots || !buffers->out) return 0;
+  }
+  std::uint16_t* units = buffers->units.get();
+  std::uint16_t* slots = buffers->slots.get();
+  std::uint16_t* out = buffers->out.get();
   // The rows a short last band lacks are blended but never written out;
   // they start as zeros rather than as whatever the memory held.
-  if ((to - from) % kBandRows != 0) std::fill_n(units.get(), unitCount * kUnit, std::uint16_t{0});
+  if ((to - from) % kBandRows != 0) std::fill_n(units, unitCount * kUnit, std::uint16_t{0});
   const Kernels& kernels = PickKernels();
   const std::size_t rowValues = src.Stride();
   const std::size_t width = plans.columns.lines.size();
@@ -688,16 +715,22 @@ int CSeparableResize::ResizeRows(std::uint32_t from, std::uint32_t to, bool repo
     for (std::size_t v = 0; v < rowValues; v += kChunk) {
       const std::size_t at = rowValues < kChunk ? 0 : std::min(v, rowValues - kChunk);
       const std::size_t count = std::min(kChunk, rowValues);
-      MakeBandChunk(kernels, plans.rows, src, r, rows, at, count, slots.get(), out.get(), units.get());
+      MakeBandChunk(kernels, plans.rows, src, r, rows, at, count, slots, out, units);
       const auto ready = static_cast<std::int64_t>((at + count) / 4);
       std::size_t end = x;
       while (end < width && plans.columns.lines[end].lastSource < ready) ++end;
-      MakeBandPixels(kernels, plans.columns, units.get(), *m_target, r, rows, x, end);
+      MakeBandPixels(kernels, plans.columns, units, *m_target, r, rows, x, end);
       x = end;
     }
     if (reportRows && (r - from) % 64 == 0) {
       SetProgress(static_cast<std::int32_t>(std::uint64_t{r - from} * 100 / (to - from)));
     }
+  }
+  try {
+    std::lock_guard lock(plans.lock);
+    plans.spare.push_back(std::move(buffers));
+  } catch (const std::bad_alloc&) {
+    // Not kept for the next stripe; freed here.
   }
   return 1;
 }
