@@ -184,14 +184,6 @@ void RunDjpeg(benchmark::State& state, const std::string& options) {
 void BM_Djpeg(benchmark::State& state) { RunDjpeg(state, ""); }
 void BM_DjpegScale8(benchmark::State& state) { RunDjpeg(state, "-scale 1/8"); }
 
-// The time of the run whose name starts with name (the options follow a "/").
-double TimeOf(const RatioReporter& reporter, const std::string& name) {
-  for (const auto& [run, time] : reporter.times) {
-    if (run.rfind(name + "/", 0) == 0) return time;
-  }
-  return 0;
-}
-
 BENCHMARK(BM_OpenInOnePass)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_OpenInSteps)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_FreshLayerFirstTouch)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
@@ -213,9 +205,7 @@ int main(int argc, char** argv) {
        {std::pair{"BM_OpenInSteps", "BM_OpenInOnePass"}, std::pair{"BM_Djpeg", "BM_OpenInOnePass"},
         std::pair{"BM_Djpeg", "BM_DecodeToWorkingImage"}, std::pair{"BM_Djpeg", "BM_DecodeToBgra"},
         std::pair{"BM_DjpegScale8", "BM_DecodeDcOnly"}}) {
-    const double peerTime = TimeOf(reporter, peer);
-    const double ourTime = TimeOf(reporter, ours);
-    if (peerTime > 0 && ourTime > 0) std::printf("%s / %s: %.2fx\n", peer, ours, peerTime / ourTime);
+    std::printf("%s: %s\n", ours, reporter.table.Compare(ours, peer, peer).c_str());
   }
   const double touch = TimeOf(reporter, "BM_FreshLayerFirstTouch");
   const double open = TimeOf(reporter, "BM_OpenInOnePass");
