@@ -348,4 +348,20 @@ TEST(CodecIcoEncode, LimitsAndFailedWrites) {
   EXPECT_STREQ(image.GetLastError(), "Error writing icon");
 }
 
+// ---- Metafiles ------------------------------------------------------------------------------
+
+TEST(CodecWmf, MetafilesAreNotSupported) {
+  // A placeable metafile header: playing one needs the Windows graphics
+  // interface.
+  const Bytes placeable = {0xD7, 0xCD, 0xC6, 0x9A, 0, 0, 0, 0, 0, 0, 100, 0, 100, 0, 96, 0, 0, 0, 0, 0, 0, 0};
+  CCodecImage image(2, 2);
+  EXPECT_FALSE(DecodeAs(placeable, image, CodecFormat::Wmf));
+  EXPECT_STREQ(image.GetLastError(), "Load WMF not supported");
+  EXPECT_EQ(image.GetWidth(), 2u);
+  CCodecMemStream stream;
+  EXPECT_FALSE(image.Encode(stream, CodecFormat::Wmf));
+  EXPECT_STREQ(image.GetLastError(), "Save WMF not supported");
+  EXPECT_EQ(stream.Size(), 0);
+}
+
 }  // namespace
