@@ -8,6 +8,7 @@
 #include <limits>
 #include <vector>
 
+#include "image/ImageLoadError.h"
 #include "image/PixelBlock.h"
 #include "image/codecs/CodecStream.h"
 #include "platform/LittleEndian.h"
@@ -203,9 +204,10 @@ const char* DecodeBmp(CCodecStream& stream, CCodecImage& image) {
   std::int64_t height = info.biHeight;
   const bool topDown = height < 0;
   if (topDown) height = -height;  // 64 bits: -INT32_MIN fits
-  if (width <= 0 || height <= 0 ||
-      PixelByteCount(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), 1) == 0) {
-    return kBadSize;
+  if (width <= 0 || height <= 0) return kBadSize;
+  if (!FitsImageLimits(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                       image.attributes.maxSide)) {
+    return kImageTooLarge;
   }
   const std::uint32_t bitCount = info.biBitCount;
   if (bitCount != 1 && bitCount != 4 && bitCount != 8 && bitCount != 16 && bitCount != 24 && bitCount != 32) {

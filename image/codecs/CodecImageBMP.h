@@ -11,7 +11,8 @@
 // with bit-field compression use their red, green and blue masks; without it
 // 16 bits are 5-5-5 and 32 bits are B, G, R and an ignored byte. Top-down
 // files (negative height) are turned bottom-up. Other bit counts and
-// compressions, sides of 0 or less or above kMaxImagePixels, uncompressed
+// compressions, sides of 0 or less, pictures above the size limits
+// (attributes.maxSide and kMaxImagePixels; "Image too large"), uncompressed
 // rows that the data does not hold in full (checked before pixel memory is
 // taken) and RLE data that runs past its row or the picture are refused; RLE
 // data that ends early keeps what was decoded.

@@ -7,6 +7,7 @@
 #include <span>
 #include <vector>
 
+#include "image/ImageLoadError.h"
 #include "image/PixelBlock.h"
 #include "image/codecs/CodecStream.h"
 #include "image/codecs/GifLzwDecoder.h"
@@ -18,7 +19,8 @@ namespace {
 
 constexpr char kNotGif[] = "Not a GIF";
 constexpr char kNoFrame[] = "GIF frame not present";
-constexpr char kBadFrame[] = "Bad GIF frame size";
+constexpr char kEmpty[] = "GIF frames are empty";
+constexpr char kNotEnoughData[] = "Not enough image data";
 constexpr char kNoMemory[] = "Can't allocate memory";
 constexpr char kTooLarge[] = "Image too large for GIF";
 constexpr char kWriteFailed[] = "Error writing GIF";
@@ -182,10 +184,22 @@ void DecodeRows(CGifLzwDecoder& lzw, CGifSubBlockReader& reader, CCodecImage& fr
   }
 }
 
-// Decodes one frame of a non-zero size (the stream is at its code size byte).
+// Whether the stream, from its position on, can hold the LZW data of that
+// many pixels (unknown sizes pass).
+bool StreamCanHold(CCodecStream& stream, std::uint64_t pixels) {
+  const std::int64_t size = stream.Size();
+  const std::int64_t at = stream.Tell();
+  if (size < 0 || at < 0 || at > size) return true;
+  return pixels <= static_cast<std::uint64_t>(size - at) * CGifLzwDecoder::kMaxPixelsPerByte;
+}
+
+// Decodes one frame of a non-zero size (the stream is at its code size
+// byte). Frames above the size limits, or larger than the rest of the
+// stream could code, are refused before pixel memory is taken.
 const char* DecodeFrame(CCodecStream& stream, const ImageDescriptor& descriptor, const ColourTable& table,
-                        const GraphicControl& control, CCodecImage& frame) {
-  if (PixelByteCount(descriptor.width, descriptor.height, 1) == 0) return kBadFrame;
+                        const GraphicControl& control, std::uint32_t maxSide, CCodecImage& frame) {
+  if (!FitsImageLimits(descriptor.width, descriptor.height, maxSide)) return kImageTooLarge;
+  if (!StreamCanHold(stream, std::uint64_t{descriptor.width} * descriptor.height)) return kNotEnoughData;
   const std::int32_t bits = table.size <= 2 ? 1 : table.size <= 16 ? 4 : 8;
   if (!frame.Create(descriptor.width, descriptor.height, bits, CodecFormat::Gif)) return kNoMemory;
   const std::uint32_t capacity = frame.GetColorCount();
@@ -313,12 +327,13 @@ const char* DecodeGif(CCodecStream& stream, CCodecImageGIF& codec, CCodecImage& 
 
   // The encoder's tiles: no global table and a first frame that is not the
   // whole screen.
-  const bool trueColour =
-      global.size == 0 && (survey.firstWidth != screenWidth || survey.firstHeight != screenHeight);
+  const bool trueColour = global.size == 0 && screenWidth > 0 && screenHeight > 0 &&
+                          (survey.firstWidth != screenWidth || survey.firstHeight != screenHeight);
   CCodecImage canvas(CodecFormat::Gif);
   if (trueColour) {
     target = survey.count - 1;
-    if (PixelByteCount(screenWidth, screenHeight, 1) == 0) return kBadFrame;
+    if (!FitsImageLimits(screenWidth, screenHeight, codec.attributes.maxSide)) return kImageTooLarge;
+    if (!StreamCanHold(stream, std::uint64_t{screenWidth} * screenHeight)) return kNotEnoughData;
     if (!canvas.Create(screenWidth, screenHeight, 24, CodecFormat::Gif)) return kNoMemory;
   }
 
@@ -339,7 +354,10 @@ const char* DecodeGif(CCodecStream& stream, CCodecImageGIF& codec, CCodecImage& 
       SkipSubBlocks(stream);
     } else {
       CCodecImage frame(CodecFormat::Gif);
-      if (const char* error = DecodeFrame(stream, descriptor, *table, control, frame)) return error;
+      if (const char* error =
+              DecodeFrame(stream, descriptor, *table, control, codec.attributes.maxSide, frame)) {
+        return error;
+      }
       if (control.transparentIndex >= 0) {
         lastTransparentColour = frame.GetPaletteColor(static_cast<std::uint32_t>(control.transparentIndex));
       }
@@ -363,7 +381,7 @@ const char* DecodeGif(CCodecStream& stream, CCodecImageGIF& codec, CCodecImage& 
     }
     picture.TakeFrom(canvas);
   }
-  if (picture.IsEmpty()) return kBadFrame;
+  if (picture.IsEmpty()) return kEmpty;
   picture.attributes.frameDelay = lastControl.delay;
   picture.attributes.frameCount = survey.count;
   picture.attributes.frameIndex = target;

@@ -25,7 +25,11 @@
 // table, losslessly. The image data codes runs (GifRunEncoder.h).
 //
 // Faulty image data keeps what was decoded; extensions are skipped by their
-// sub-blocks, and bytes between blocks are passed over.
+// sub-blocks, and bytes between blocks are passed over. Frames (and the
+// true-colour screen) above the size limits (attributes.maxSide and
+// kMaxImagePixels) fail with "Image too large", and ones larger than the
+// rest of the file could code with "Not enough image data", before pixel
+// memory is taken.
 
 #include <cstdint>
 

@@ -6,6 +6,7 @@
 #include <limits>
 #include <vector>
 
+#include "image/ImageLoadError.h"
 #include "image/PixelBlock.h"
 #include "image/codecs/BitmapInfoHeader.h"
 #include "image/codecs/CodecStream.h"
@@ -91,9 +92,10 @@ const char* DecodeIcon(CCodecStream& stream, CCodecImage& image) {
   // The header's height counts the pixel rows and the mask rows.
   const std::int64_t width = info.biWidth;
   const std::int64_t height = info.biHeight / 2;
-  if (width <= 0 || height <= 0 ||
-      PixelByteCount(static_cast<std::uint64_t>(width), static_cast<std::uint64_t>(height), 1) == 0) {
-    return kBadSize;
+  if (width <= 0 || height <= 0) return kBadSize;
+  if (!FitsImageLimits(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                       image.attributes.maxSide)) {
+    return kImageTooLarge;
   }
   // The palette: the header's colour count when it is below the full 2, 16
   // or 256 entries, else all of them. The pixel rows must all be there
@@ -111,7 +113,8 @@ const char* DecodeIcon(CCodecStream& stream, CCodecImage& image) {
 
   if (!SeekTo(stream, imageStart + info.biSize)) return kBadIcon;
   const std::size_t paletteBytes = std::size_t{colors} * 4;
-  if (paletteBytes > 0 && stream.Read(image.GetPalette().data(), 1, paletteBytes) != paletteBytes) return kBadIcon;
+  if (paletteBytes > 0 && stream.Read(image.GetPalette().data(), 1, paletteBytes) != paletteBytes)
+    return kBadIcon;
   for (std::uint32_t i = 0; i < colors; ++i) image.GetPalette()[4 * i + 3] = 0;
 
   if (bitCount == 32) {

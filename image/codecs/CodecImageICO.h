@@ -9,7 +9,8 @@
 // bits make their pixels transparent. An image without its own alpha whose
 // mask has no set bit gets no alpha plane. Pixel rows that the file does not
 // hold in full and images stored as PNG are refused; a short mask is
-// applied as far as it goes.
+// applied as far as it goes. Images above the size limits (attributes.maxSide
+// and kMaxImagePixels) fail with "Image too large".
 //
 // Encoding writes a one-image icon: the image's own bit count, or 32 bits
 // for a 24-bit image with an alpha plane, and an AND mask marking the pixels

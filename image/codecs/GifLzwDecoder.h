@@ -28,6 +28,10 @@ public:
   // asked only once the data has ended (0 for an invalid decoder).
   std::size_t Read(CGifSubBlockReader& source, std::span<std::uint8_t> pixels);
 
+  // No string is longer than the 4096 table entries and no code shorter
+  // than 3 bits, so one byte of data gives at most this many pixels.
+  static constexpr std::uint64_t kMaxPixelsPerByte = 4096 * 8 / 3;
+
 private:
   static constexpr int kMinCodeSize = 2;
   static constexpr int kMaxCodeWidth = 12;

@@ -8,9 +8,12 @@
 #include <string>
 #include <vector>
 
+#include "image/BgraImage.h"
+#include "image/ImageLoadError.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecMemStream.h"
 #include "platform/LittleEndian.h"
+#include "tests/common/PixelBlockFailure.h"
 #include "tests/common/TestData.h"
 #include "tests/image/CodecTestSupport.h"
 
@@ -334,17 +337,17 @@ TEST(CodecBmpDecode, RefusedFiles) {
       {"0 bits", withFile([](BmpFile& f) { f.bitCount = 0; }), "BMP bit count not supported"},
       {"negative width", withFile([](BmpFile& f) { f.width = -5; }), "Bad BMP image size"},
       {"zero height", withFile([](BmpFile& f) { f.height = 0; }), "Bad BMP image size"},
-      {"height -2^31", withFile([](BmpFile& f) { f.height = INT32_MIN; }), "Bad BMP image size"},
+      {"height -2^31", withFile([](BmpFile& f) { f.height = INT32_MIN; }), "Image too large"},
       {"1 x 1509949441", withFile([](BmpFile& f) {
          f.width = 1;
          f.height = 1509949441;
        }),
-       "Bad BMP image size"},
+       "Image too large"},
       {"20001 x 20000", withFile([](BmpFile& f) {
          f.width = 20001;
          f.height = 20000;
        }),
-       "Bad BMP image size"},
+       "Image too large"},
       {"RLE4 in 8 bits", withFile([](BmpFile& f) { f.compression = 2; }), "compression type not supported"},
       {"JPEG in 8 bits", withFile([](BmpFile& f) { f.compression = 4; }), "compression type not supported"},
       {"RLE8 in 24 bits", Build([] {
@@ -398,6 +401,23 @@ TEST(CodecBmpDecode, UncompressedRowsMustAllBeThere) {
   tall.height = -16777213;
   EXPECT_FALSE(DecodeAs(Build(tall), image, CodecFormat::Bmp));
   EXPECT_STREQ(image.GetLastError(), "BMP data truncated");
+}
+
+TEST(CodecBmpDecode, HeadersAboveTheLimitsTakeNoPixelMemory) {
+  const auto path = ScratchDir() / "wide.bmp";
+  // Within the pixel limit; only the side is too large for a loaded picture.
+  BmpFile wide = DirectFile(24, Bytes(64));
+  wide.width = 30000;
+  wide.height = 13000;
+  WriteFileBytes(path, Build(wide));
+  const PixelBlockFailure watch(-1);
+  CBgraImage image;
+  EXPECT_EQ(image.LoadFile(path), 0);
+  EXPECT_EQ(ImageLoadError(), kImageTooLarge);
+  CCodecImage codec;
+  EXPECT_FALSE(codec.Load(path, CodecFormat::Bmp));
+  EXPECT_STREQ(codec.GetLastError(), "BMP data truncated");
+  EXPECT_EQ(watch.Requested(), 0) << "largest block asked for: " << watch.Largest();
 }
 
 TEST(CodecBmpDecode, EncoderOutputReadsBack) {

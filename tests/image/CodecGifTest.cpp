@@ -13,10 +13,12 @@
 
 #include "image/BgraImage.h"
 #include "image/ImageCodec.h"
+#include "image/ImageLoadError.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecImageGIF.h"
 #include "image/codecs/CodecMemStream.h"
 #include "platform/LittleEndian.h"
+#include "tests/common/PixelBlockFailure.h"
 #include "tests/common/TestData.h"
 #include "tests/image/CodecTestSupport.h"
 #include "tests/image/LimitedStream.h"
@@ -352,8 +354,45 @@ TEST(CodecGifDecode, CountFramesWalksWithoutDecoding) {
   EXPECT_TRUE(DecodeAs(file, image, CodecFormat::Gif));  // frame 0
   image.attributes.frameIndex = 2;
   EXPECT_FALSE(DecodeAs(file, image, CodecFormat::Gif));
-  EXPECT_STREQ(image.GetLastError(), "Bad GIF frame size");
+  EXPECT_STREQ(image.GetLastError(), "Image too large");
   EXPECT_EQ(image.attributes.frameCount, 3);
+}
+
+TEST(CodecGifDecode, FramesAboveTheLimitsTakeNoPixelMemory) {
+  const auto path = ScratchDir() / "claim.gif";
+  struct Case {
+    std::uint16_t width, height;
+    bool withGlobalTable;
+    const char* loadError;   // through the image-file layer
+    const char* codecError;  // the codec layer alone
+  };
+  for (const Case& c : {Case{30000, 13000, true, kImageTooLarge, "Not enough image data"},
+                        Case{16000, 16000, true, "Not enough image data", "Not enough image data"},
+                        Case{65535, 65535, true, kImageTooLarge, kImageTooLarge},
+                        // True-colour mode: the screen is the picture.
+                        Case{30000, 13000, false, kImageTooLarge, "Not enough image data"}}) {
+    SCOPED_TRACE(std::to_string(c.width) + " x " + std::to_string(c.height));
+    GifFile f;
+    f.width = c.width;
+    f.height = c.height;
+    GifFrame frame{0, 0, c.width, c.height, std::vector<std::uint8_t>(300, 1)};
+    if (c.withGlobalTable) {
+      f.globalTable = kFourColours;
+    } else {
+      frame.width = 1;
+      frame.localTable = kFourColours;
+    }
+    f.frames = {frame};
+    WriteFileBytes(path, BuildGif(f));
+    const PixelBlockFailure watch(-1);
+    CBgraImage image;
+    EXPECT_EQ(image.LoadFile(path), 0);
+    EXPECT_EQ(ImageLoadError(), c.loadError);
+    CCodecImage codec;
+    EXPECT_FALSE(codec.Load(path, CodecFormat::Gif));
+    EXPECT_STREQ(codec.GetLastError(), c.codecError);
+    EXPECT_EQ(watch.Requested(), 0) << "largest block asked for: " << watch.Largest();
+  }
 }
 
 TEST(CodecGifDecode, RefusedAndOddFiles) {

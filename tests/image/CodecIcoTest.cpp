@@ -5,9 +5,11 @@
 #include <string>
 #include <vector>
 
+#include "image/ImageLoadError.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecMemStream.h"
 #include "platform/LittleEndian.h"
+#include "tests/common/PixelBlockFailure.h"
 #include "tests/common/TestData.h"
 #include "tests/image/CodecTestSupport.h"
 #include "tests/image/LimitedStream.h"
@@ -214,6 +216,22 @@ TEST(CodecIcoDecode, RefusedFiles) {
       DecodeAs(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(at)), image, CodecFormat::Ico);
     }
   }
+}
+
+TEST(CodecIcoDecode, ImagesAboveTheLimitsTakeNoPixelMemory) {
+  IconImage wide = AlphaImage();
+  wide.width = 30000;
+  wide.height = 13000;
+  const Bytes icon = BuildIcon({wide});
+  const PixelBlockFailure watch(-1);
+  CCodecImage image;
+  image.attributes.maxSide = kMaxImageSide;
+  EXPECT_FALSE(DecodeAs(icon, image, CodecFormat::Ico));
+  EXPECT_STREQ(image.GetLastError(), kImageTooLarge);
+  image.attributes.maxSide = UINT32_MAX;
+  EXPECT_FALSE(DecodeAs(icon, image, CodecFormat::Ico));
+  EXPECT_STREQ(image.GetLastError(), "Error reading icon");
+  EXPECT_EQ(watch.Requested(), 0) << "largest block asked for: " << watch.Largest();
 }
 
 TEST(CodecIcoDecode, RealIcons) {
