@@ -561,6 +561,7 @@ bool CCodecImageGIF::Decode(CCodecStream& stream) {
     SetLastError(error);
     return false;
   }
+  picture.attributes.maxSide = attributes.maxSide;
   TakeFrom(picture);
   return true;
 }

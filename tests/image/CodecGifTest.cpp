@@ -192,7 +192,9 @@ TEST(CodecGifDecode, AnimationFramesOverDisposal1) {
     SCOPED_TRACE(i);
     CCodecImage image;
     image.attributes.frameIndex = i;
+    image.attributes.maxSide = 100;
     ASSERT_TRUE(DecodeAs(file, image, CodecFormat::Gif)) << image.GetLastError();
+    EXPECT_EQ(image.attributes.maxSide, 100u);
     EXPECT_EQ(image.attributes.frameCount, 3);
     EXPECT_EQ(image.attributes.frameIndex, i);
     EXPECT_EQ(image.GetBitCount(), 4u);
