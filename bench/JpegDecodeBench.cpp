@@ -207,8 +207,8 @@ int main(int argc, char** argv) {
         std::pair{"BM_DjpegScale8", "BM_DecodeDcOnly"}}) {
     std::printf("%s: %s\n", ours, reporter.table.Compare(ours, peer, peer).c_str());
   }
-  const double touch = TimeOf(reporter, "BM_FreshLayerFirstTouch");
-  const double open = TimeOf(reporter, "BM_OpenInOnePass");
+  const double touch = reporter.table.Seconds("BM_FreshLayerFirstTouch");
+  const double open = reporter.table.Seconds("BM_OpenInOnePass");
   if (touch > 0 && open > 0) std::printf("BM_FreshLayerFirstTouch / BM_OpenInOnePass: %.2f\n", touch / open);
   return 0;
 }
