@@ -30,6 +30,9 @@ TEST_PACKAGES=(
   xdotool
   imagemagick
   libjpeg-turbo-progs
+  # The fuzz targets (scripts/fuzz.sh): clang 14 and its libFuzzer runtime.
+  clang
+  libclang-rt-14-dev
 )
 
 # Only for the benchmarks and the peers they compare with (bench/, never
