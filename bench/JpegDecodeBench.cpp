@@ -3,7 +3,9 @@
 // one pass over the rows) and as the same steps one after the other; to the
 // working image without the smoothing (LoadImageAsBgra, then FromBgraImage);
 // to 8-bit BGRA alone; and at 1/8 scale (the thumbnail road:
-// DecodeJpegDcOnly), against djpeg and djpeg -scale 1/8 on the same file.
+// DecodeJpegDcOnly), against djpeg and djpeg -scale 1/8 on the same file;
+// and the decode to BGRA of a real 20-megapixel camera photo against djpeg,
+// when scripts/fetch-testdata.sh --bench has fetched it.
 // djpeg's times include starting the process and writing its output to
 // /dev/null. The opener's runs come first and report the process's peak
 // memory, which only grows: writing the test file peaks lower.
@@ -65,8 +67,27 @@ const TestFile& File() {
   return file;
 }
 
-void SetRate(benchmark::State& state) {
-  state.counters["MP/s"] = benchmark::Counter(kMegapixels, benchmark::Counter::kIsIterationInvariantRate);
+void SetRate(benchmark::State& state, double megapixels = kMegapixels) {
+  state.counters["MP/s"] = benchmark::Counter(megapixels, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The camera photo of Debian's lomiri-wallpapers-20.04 (6028 x 3391, 4:2:2)
+// in the test-data cache; its runs are skipped when it has not been fetched.
+constexpr double kPhotoMegapixels = 6028 * 3391 / 1e6;
+
+std::filesystem::path CameraPhoto() {
+  const char* cache = std::getenv("TESSERA_TESTDATA");
+  const char* home = std::getenv("HOME");
+  const std::filesystem::path root =
+      cache && *cache ? std::filesystem::path(cache)
+                      : std::filesystem::path(home ? home : "") / ".cache/tessera-testdata";
+  return root / "usr/share/backgrounds/Kleiber_by_Lukas_Baubkus.jpg";
+}
+
+bool HaveCameraPhoto(benchmark::State& state) {
+  if (std::filesystem::exists(CameraPhoto())) return true;
+  state.SkipWithError("no camera photo: run scripts/fetch-testdata.sh --bench");
+  return false;
 }
 
 void BM_OpenInOnePass(benchmark::State& state) {
@@ -149,19 +170,37 @@ void BM_DecodeDcOnly(benchmark::State& state) {
   SetRate(state);
 }
 
-void RunDjpeg(benchmark::State& state, const std::string& options) {
-  const std::string command = "djpeg " + options + " -outfile /dev/null " + File().path.string();
+void RunDjpeg(benchmark::State& state, const std::string& options, const std::filesystem::path& path,
+              double megapixels) {
+  const std::string command = "djpeg " + options + " -outfile /dev/null '" + path.string() + "'";
   for (auto _ : state) {
     if (std::system(command.c_str()) != 0) {
       state.SkipWithError("djpeg failed (bench/install-peers.sh installs libjpeg-turbo-progs)");
       break;
     }
   }
-  SetRate(state);
+  SetRate(state, megapixels);
 }
 
-void BM_Djpeg(benchmark::State& state) { RunDjpeg(state, ""); }
-void BM_DjpegScale8(benchmark::State& state) { RunDjpeg(state, "-scale 1/8"); }
+void BM_Djpeg(benchmark::State& state) { RunDjpeg(state, "", File().path, kMegapixels); }
+void BM_DjpegScale8(benchmark::State& state) { RunDjpeg(state, "-scale 1/8", File().path, kMegapixels); }
+
+void BM_DecodeCameraPhoto(benchmark::State& state) {
+  if (!HaveCameraPhoto(state)) return;
+  for (auto _ : state) {
+    CBgraImage image;
+    if (!LoadImageAsBgra(CameraPhoto(), image)) {
+      state.SkipWithError("decode failed");
+      break;
+    }
+    benchmark::DoNotOptimize(image.pixels);
+  }
+  SetRate(state, kPhotoMegapixels);
+}
+
+void BM_DjpegCameraPhoto(benchmark::State& state) {
+  if (HaveCameraPhoto(state)) RunDjpeg(state, "", CameraPhoto(), kPhotoMegapixels);
+}
 
 // The time of the run whose name starts with name (the options follow a "/").
 double TimeOf(const RatioReporter& reporter, const std::string& name) {
@@ -178,6 +217,8 @@ BENCHMARK(BM_DecodeToBgra)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRea
 BENCHMARK(BM_Djpeg)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_DecodeDcOnly)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 BENCHMARK(BM_DjpegScale8)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_DecodeCameraPhoto)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_DjpegCameraPhoto)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace
 
@@ -190,7 +231,8 @@ int main(int argc, char** argv) {
   for (const auto& [peer, ours] :
        {std::pair{"BM_OpenInSteps", "BM_OpenInOnePass"}, std::pair{"BM_Djpeg", "BM_OpenInOnePass"},
         std::pair{"BM_Djpeg", "BM_DecodeToWorkingImage"}, std::pair{"BM_Djpeg", "BM_DecodeToBgra"},
-        std::pair{"BM_DjpegScale8", "BM_DecodeDcOnly"}}) {
+        std::pair{"BM_DjpegScale8", "BM_DecodeDcOnly"},
+        std::pair{"BM_DjpegCameraPhoto", "BM_DecodeCameraPhoto"}}) {
     const double peerTime = TimeOf(reporter, peer);
     const double ourTime = TimeOf(reporter, ours);
     if (peerTime > 0 && ourTime > 0) std::printf("%s / %s: %.2fx\n", peer, ours, peerTime / ourTime);
