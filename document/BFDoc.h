@@ -127,9 +127,10 @@ public:
   // Whole-document geometry: layers, selection and saved masks stay in
   // register. The base layer and the selection turn pixel for pixel; other
   // layers and the masks turn as images and move to the matching place. No
-  // lock is taken, no history recorded, m_modified untouched unless stated.
-  // 0 when a buffer cannot be allocated; the document may then be partly
-  // transformed (the callers keep a copy to restore).
+  // history recorded, m_modified untouched unless stated. Every new image
+  // and plane is built aside and the document changes only once all exist,
+  // under m_lock and each layer's lock; 0, with the document as it was, when
+  // a buffer cannot be allocated.
   //
   // Quarter turns swap the document's width and height (RotateFlipDocument.cpp).
   int RotateRight();
@@ -140,8 +141,7 @@ public:
   // first normalised and cut to the document. Layers and masks outside it
   // are destroyed, a selection left empty is dropped; the current layer
   // stays on its layer when that survives, else on the one that took its
-  // place. 0 without any change when no layer overlaps the rectangle. A
-  // failed crop never leaves a destroyed layer or mask in the lists.
+  // place. 0 without any change when no layer overlaps the rectangle.
   int Crop(const InclusiveRect& rectangle);
   // A new canvas size with the old canvas at (dx, dy) in it (ResizeCanvas.cpp):
   // the base layer grows or shrinks, new area filled with fill (u16 B, G, R,
@@ -173,6 +173,8 @@ public:
   mutable std::recursive_mutex m_lock;
 
 private:
+  // TakeResized without marking the document modified.
+  int ExchangeParts(ResizedDocumentParts& parts);
   int WriteBody(CFile& stream, int full) const;
   int ReadBody(CFile& stream, int full);
   // Exchanges everything but the lock and the modified flag.

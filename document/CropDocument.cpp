@@ -1,9 +1,11 @@
 // CBFDoc::Crop: every layer and saved mask keeps its overlap with the
 // rectangle, placed relative to the rectangle's corner; the rest of the
-// document goes. Images are cut first and the lists change last, so a crop
-// that fails half-way has destroyed nothing.
+// document goes. Every cut image and plane and the new lists are built aside
+// and exchanged with the document's only when all of them exist, so a crop
+// that fails half-way leaves the document as it was.
 
 #include <algorithm>
+#include <new>
 
 #include "document/BFDoc.h"
 #include "document/CropImage.h"
@@ -52,65 +54,79 @@ int CBFDoc::Crop(const InclusiveRect& rectangle) {
   r.bottom = static_cast<std::int32_t>(std::min<std::int64_t>(r.bottom, lastY));
   if (r.right < r.left || r.bottom < r.top) return 0;
 
-  std::vector<bool> keepLayer(m_layers.size());
-  std::vector<InclusiveRect> layerCut(m_layers.size());
+  // The parts aside: an image for each kept layer and a plane for each kept
+  // mask (empty for the others), the selection and room for the new lists.
+  std::vector<bool> keepLayer, keepMask;
+  std::vector<CBgraImage16> layerImages;
+  std::vector<CPlane8> maskPlanes;
+  std::vector<std::unique_ptr<CBFLayer>> keptLayers;
+  std::vector<std::unique_ptr<MaskRecord>> keptMasks;
+  try {
+    keepLayer.resize(m_layers.size());
+    layerImages.resize(m_layers.size());
+    keptLayers.reserve(m_layers.size());
+    keepMask.resize(m_masks.size());
+    maskPlanes.resize(m_masks.size());
+    keptMasks.reserve(m_masks.size());
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+
   for (std::size_t i = 0; i < m_layers.size(); ++i) {
     const CBFLayer& layer = *m_layers[i];
-    std::lock_guard guard(layer.m_lock);
-    keepLayer[i] = Overlap(r, layer.m_x, layer.m_y, layer.m_image, layerCut[i]);
+    InclusiveRect cut;
+    keepLayer[i] = Overlap(r, layer.m_x, layer.m_y, layer.m_image, cut);
+    if (keepLayer[i] && !CropImage(layer.m_image, cut, layerImages[i])) return 0;
   }
   if (std::find(keepLayer.begin(), keepLayer.end(), true) == keepLayer.end()) return 0;
 
-  for (std::size_t i = 0; i < m_layers.size(); ++i) {
-    if (!keepLayer[i]) continue;
-    CBFLayer& layer = *m_layers[i];
-    std::lock_guard guard(layer.m_lock);
-    if (!CropImage(layer.m_image, layerCut[i])) return 0;
-    layer.m_x = Shifted(layer.m_x, r.left);
-    layer.m_y = Shifted(layer.m_y, r.top);
+  CPlane8 selection;
+  InclusiveRect selectionCut;
+  if (Overlap(r, 0, 0, m_selection, selectionCut)) {
+    if (!CropPlane(m_selection, selectionCut, selection)) return 0;
+    if (AllZero(selection)) selection = CPlane8{};
   }
 
-  if (!m_selection.IsEmpty()) {
-    InclusiveRect cut;
-    if (!Overlap(r, 0, 0, m_selection, cut)) {
-      m_selection.Free();
-    } else {
-      if (!CropPlane(m_selection, cut)) return 0;
-      if (AllZero(m_selection)) m_selection.Free();
-    }
-  }
-
-  std::vector<bool> keepMask(m_masks.size());
   for (std::size_t i = 0; i < m_masks.size(); ++i) {
-    MaskRecord& mask = *m_masks[i];
+    const MaskRecord& mask = *m_masks[i];
     InclusiveRect cut;
     keepMask[i] = Overlap(r, mask.x, mask.y, mask.plane, cut);
-    if (!keepMask[i]) continue;
-    if (!CropPlane(mask.plane, cut)) return 0;
-    mask.x = Shifted(mask.x, r.left);
-    mask.y = Shifted(mask.y, r.top);
+    if (keepMask[i] && !CropPlane(mask.plane, cut, maskPlanes[i])) return 0;
   }
 
+  // The exchange: nothing below allocates or fails.
   std::lock_guard guard(m_lock);
-  std::vector<std::unique_ptr<CBFLayer>> kept;
   int current = 0;
   for (std::size_t i = 0; i < m_layers.size(); ++i) {
+    CBFLayer& layer = *m_layers[i];
     if (keepLayer[i]) {
-      kept.push_back(std::move(m_layers[i]));
+      {
+        std::lock_guard layerGuard(layer.m_lock);
+        layer.m_image.Swap(layerImages[i]);
+        layer.m_x = Shifted(layer.m_x, r.left);
+        layer.m_y = Shifted(layer.m_y, r.top);
+      }
+      keptLayers.push_back(std::move(m_layers[i]));
     } else {
-      m_layers[i]->FreeBuffers();
+      layer.FreeBuffers();
     }
     // The current layer, or the one that takes its place when it goes.
     if (static_cast<std::int64_t>(i) < m_currentLayer && keepLayer[i]) ++current;
   }
-  m_layers = std::move(kept);
+  m_layers.swap(keptLayers);
   m_currentLayer = std::min(current, LayerCount() - 1);
 
-  std::vector<std::unique_ptr<MaskRecord>> keptMasks;
+  m_selection.Swap(selection);
+
   for (std::size_t i = 0; i < m_masks.size(); ++i) {
-    if (keepMask[i]) keptMasks.push_back(std::move(m_masks[i]));
+    if (!keepMask[i]) continue;
+    MaskRecord& mask = *m_masks[i];
+    mask.plane.Swap(maskPlanes[i]);
+    mask.x = Shifted(mask.x, r.left);
+    mask.y = Shifted(mask.y, r.top);
+    keptMasks.push_back(std::move(m_masks[i]));
   }
-  m_masks = std::move(keptMasks);
+  m_masks.swap(keptMasks);
 
   m_width = static_cast<std::uint32_t>(r.Width());
   m_height = static_cast<std::uint32_t>(r.Height());

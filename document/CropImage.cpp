@@ -10,7 +10,7 @@
 namespace {
 
 template <typename Image>
-int Crop(Image& image, const InclusiveRect& rectangle) {
+int Crop(const Image& image, const InclusiveRect& rectangle, Image& result) {
   if (image.IsEmpty()) return 0;
   const InclusiveRect r = rectangle.Normalised();
   const std::int64_t left = std::max<std::int64_t>(r.left, 0);
@@ -19,12 +19,20 @@ int Crop(Image& image, const InclusiveRect& rectangle) {
   const std::int64_t bottom = std::min<std::int64_t>(r.bottom, std::int64_t{image.height} - 1);
   if (right < left || bottom < top) return 0;
   const auto x0 = static_cast<std::uint32_t>(left), y0 = static_cast<std::uint32_t>(top);
-  return TransformPixels(image, static_cast<std::uint32_t>(right - left + 1),
+  return TransformPixels(image, result, static_cast<std::uint32_t>(right - left + 1),
                          static_cast<std::uint32_t>(bottom - top + 1),
-                         [x0, y0](std::uint32_t x, std::uint32_t y) { return std::pair{x0 + x, y0 + y}; });
+                         [x0, y0](std::uint32_t x, std::uint32_t y) {
+                           return std::pair{x0 + x, y0 + y};
+                         });
 }
 
 }  // namespace
 
-int CropImage(CBgraImage16& image, const InclusiveRect& rectangle) { return Crop(image, rectangle); }
-int CropPlane(CPlane8& plane, const InclusiveRect& rectangle) { return Crop(plane, rectangle); }
+int CropImage(CBgraImage16& image, const InclusiveRect& rectangle) { return Crop(image, rectangle, image); }
+int CropPlane(CPlane8& plane, const InclusiveRect& rectangle) { return Crop(plane, rectangle, plane); }
+int CropImage(const CBgraImage16& source, const InclusiveRect& rectangle, CBgraImage16& result) {
+  return Crop(source, rectangle, result);
+}
+int CropPlane(const CPlane8& source, const InclusiveRect& rectangle, CPlane8& result) {
+  return Crop(source, rectangle, result);
+}

@@ -5,7 +5,8 @@
 //
 // A rectangle reaching past the image is cut to it; 0 when nothing of it
 // lies inside, when the image has no pixels or when the new buffer cannot be
-// allocated (the image is then unchanged).
+// allocated (the image is then unchanged). The three-argument forms leave
+// the source as it is and put the cut in result (unchanged on failure).
 
 #include "document/InclusiveRect.h"
 
@@ -14,3 +15,5 @@ struct CPlane8;
 
 int CropImage(CBgraImage16& image, const InclusiveRect& rectangle);
 int CropPlane(CPlane8& plane, const InclusiveRect& rectangle);
+int CropImage(const CBgraImage16& source, const InclusiveRect& rectangle, CBgraImage16& result);
+int CropPlane(const CPlane8& source, const InclusiveRect& rectangle, CPlane8& result);

@@ -92,10 +92,11 @@ double CDocHistory::DocumentArea() const {
   return m_document ? static_cast<double>(m_document->m_width) * m_document->m_height : 0;
 }
 
-bool CDocHistory::AddStep(HistoryStepType type, int layerIndex, std::u16string_view name, std::uint8_t replayable,
+bool CDocHistory::AddStep(HistoryStepType type, int layerIndex, std::u16string_view name, StepBlock block,
                           std::uint16_t stepType, std::span<const std::uint8_t> params) {
   if (!m_document || m_filePath.empty() || !KnownType(type)) return false;
   if (type == kStepRegion && params.size() < HistoryStep::kRectangleBytes) return false;
+  const bool replayable = block == StepBlock::Replayable;
   if (replayable && params.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
 
   const bool snapshot = m_steps.empty() ||
@@ -106,7 +107,7 @@ bool CDocHistory::AddStep(HistoryStepType type, int layerIndex, std::u16string_v
   HistoryStep step;
   step.type = snapshot ? kStepDocument : type;
   if (replayable) {
-    step.replayable = replayable;
+    step.replayable = 1;
     step.stepType = stepType;
     step.paramSize = static_cast<std::int32_t>(params.size());
     if (params.size() <= HistoryStep::kInlineParams) {

@@ -37,6 +37,17 @@ class CFile;
 class IHistoryListener;
 class IHistoryWindow;
 
+// What AddStep's parameter block is to an automation scheme, stated by the
+// caller. Only a block in its stored byte form, which refers to nothing
+// outside itself, can be replayed from a scheme; a block holding addresses
+// (a table, a plane, an image) would mean nothing once stored, so its step is
+// never replayable and none of its bytes are kept.
+enum class StepBlock : std::uint8_t {
+  None,           // no block for a scheme (a type-13 step still passes its rectangle)
+  Replayable,     // a self-contained block in its stored byte form
+  HoldsPointers,  // a block with addresses in it: never replayable, never kept
+};
+
 // Makes a new, empty temporary file with a name unique to this run and
 // process, remembered for deletion when the run ends (MakeTempFileName of the
 // application). False when none can be made.
@@ -64,10 +75,9 @@ public:
   //   type        a HistoryStepType (promoted to a snapshot by the rule above)
   //   layerIndex  the layer of a type 12 or 13 step; -1 the current layer
   //   name        display name (31 characters or more become 29 and "..")
-  //   replayable  non-zero: params is a parameter block an automation scheme
-  //               can replay, stored with stepType; otherwise neither is kept.
-  //               A block that refers to memory outside itself is never
-  //               replayable: its stored bytes would mean nothing.
+  //   block       StepBlock::Replayable: params is kept with stepType and
+  //               the step is replayable (HistoryStep::replayable 1); else
+  //               neither is kept and replayable is 0
   //   stepType    the scheme step type, or for type 13 the tool's id
   //   params      the block in its stored byte form; for type 13 at least
   //               the 16 rectangle bytes (HistoryStep::EncodeRectangle): the
@@ -75,7 +85,7 @@ public:
   // False, with the step list unchanged but for dropped redo steps, when the
   // file cannot be written, the layer does not exist, the rectangle has no
   // pixels in the layer or the document cannot be stored.
-  bool AddStep(HistoryStepType type, int layerIndex, std::u16string_view name, std::uint8_t replayable,
+  bool AddStep(HistoryStepType type, int layerIndex, std::u16string_view name, StepBlock block,
                std::uint16_t stepType, std::span<const std::uint8_t> params);
 
   // Undo (index currentStep - 1), redo (currentStep + 1) or a jump. Going to

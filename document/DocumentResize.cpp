@@ -1,6 +1,7 @@
 // CBFDoc's side of the whole-document resize (CImageSize in
 // algorithms/geometry): a view of the parts it scales and the exchange that
-// puts the scaled parts in place.
+// puts the scaled parts in place. The quarter turns and flips hand their
+// parts to the same exchange.
 
 #include <new>
 
@@ -25,6 +26,12 @@ int CBFDoc::ViewForResize(ResizableDocumentView& view) const {
 }
 
 int CBFDoc::TakeResized(ResizedDocumentParts& parts) {
+  if (!ExchangeParts(parts)) return 0;
+  m_modified = 1;
+  return 1;
+}
+
+int CBFDoc::ExchangeParts(ResizedDocumentParts& parts) {
   std::lock_guard guard(m_lock);
   if (parts.layers.size() != m_layers.size() || parts.masks.size() != m_masks.size()) return 0;
   for (std::size_t i = 0; i < m_layers.size(); ++i) {
@@ -45,6 +52,5 @@ int CBFDoc::TakeResized(ResizedDocumentParts& parts) {
   }
   std::swap(m_width, parts.width);
   std::swap(m_height, parts.height);
-  m_modified = 1;
   return 1;
 }

@@ -4,7 +4,8 @@
 //   top-bottom: new (x, y) = old (x, H - 1 - y)
 // Built in a new buffer that then replaces the old one; 0 only when that
 // buffer cannot be allocated (the image is then unchanged). An image without
-// pixels stays as it is.
+// pixels stays as it is. The two-argument forms leave the source as it is and
+// put the result in result (unchanged on failure).
 
 struct CBgraImage16;
 struct CPlane8;
@@ -13,3 +14,7 @@ int FlipImageHorizontal(CBgraImage16& image);
 int FlipImageVertical(CBgraImage16& image);
 int FlipPlaneHorizontal(CPlane8& plane);
 int FlipPlaneVertical(CPlane8& plane);
+int FlipImageHorizontal(const CBgraImage16& source, CBgraImage16& result);
+int FlipImageVertical(const CBgraImage16& source, CBgraImage16& result);
+int FlipPlaneHorizontal(const CPlane8& source, CPlane8& result);
+int FlipPlaneVertical(const CPlane8& source, CPlane8& result);

@@ -8,7 +8,7 @@
 std::u16string HistoryStep::Name() const { return std::u16string(name.data(), BoundedLength(name)); }
 
 std::span<const std::uint8_t> HistoryStep::Params() const {
-  if (paramSize <= 0) return {};
+  if (!replayable || paramSize <= 0) return {};
   const auto count = static_cast<std::size_t>(paramSize);
   if (heapParams) return std::span<const std::uint8_t>(*heapParams).first(std::min(count, heapParams->size()));
   return std::span<const std::uint8_t>(params).first(std::min(count, params.size()));

@@ -12,7 +12,9 @@
 //   73   1   layer index at recording time
 //   74   2   u16 payload offset, bits 32..47 (0 below 4 GiB)
 //   76   4   i32 layer id (types 12 and 13), else -1
-//   80   1   replayable
+//   80   1   replayable: 1 only for a step recorded with a self-contained
+//            block (StepBlock::Replayable); a block holding addresses is
+//            never kept, so its step stores 0 here and no block
 //   81   1   payload size, bits 32..39 (0 below 4 GiB)
 //   82   2   u16 scheme step type, or a type-13 step's tool id
 //   84   1024 parameter block when it fits, zero-filled after it; a type-13
@@ -21,8 +23,9 @@
 //   1108 4   i32 parameter block size (replayable steps), else 0
 //   1112 8   zero: the place of the heap block's address, which never leaves
 //            the process
-// Parameter blocks arrive already in their stored byte form, so no address
-// ever reaches the history or the index.
+// Only blocks the recorder declares self-contained, in their stored byte form,
+// are kept (StepBlock in DocHistory.h), so no address ever reaches the
+// history or the index.
 
 #include <array>
 #include <cstddef>
@@ -66,7 +69,7 @@ struct HistoryStep {
 
   std::u16string Name() const;
   // The parameter block of a replayable step: paramSize bytes, inline or on
-  // the heap; empty otherwise.
+  // the heap; empty for a step that is not replayable, whatever it holds.
   std::span<const std::uint8_t> Params() const;
   // A type-13 step's rectangle, as its recorder passed it.
   Rect Rectangle() const;

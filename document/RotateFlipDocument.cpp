@@ -5,10 +5,13 @@
 // after the transform and W x H the document before it, (x, y) goes to
 //   rotate right (H - y - w, x)      rotate left (y, W - x - h)
 //   flip left-right (W - x - w, y)   flip top-bottom (x, H - y - h)
-// Positions are checked before anything changes, so a turn never stores a
-// position that has left 32 bits.
+// Every turned part is built aside and exchanged with the document's only
+// when all of them exist, so a failure leaves the document as it was.
+// Positions are checked first, so a turn never stores a position that has
+// left 32 bits.
 
 #include <limits>
+#include <new>
 
 #include "document/BFDoc.h"
 #include "document/FlipImage.h"
@@ -49,62 +52,95 @@ bool FitsInt32(const Position& p) {
   return p.x >= lo && p.x <= hi && p.y >= lo && p.y <= hi;
 }
 
-int TransformImage(Turn turn, CBgraImage16& image) {
+int TransformImage(Turn turn, const CBgraImage16& image, CBgraImage16& result) {
   switch (turn) {
-    case Turn::Right: return RotateImageRight(image);
-    case Turn::Left: return RotateImageLeft(image);
-    case Turn::Horizontal: return FlipImageHorizontal(image);
-    case Turn::Vertical: return FlipImageVertical(image);
+    case Turn::Right:
+      return RotateImageRight(image, result);
+    case Turn::Left:
+      return RotateImageLeft(image, result);
+    case Turn::Horizontal:
+      return FlipImageHorizontal(image, result);
+    case Turn::Vertical:
+      return FlipImageVertical(image, result);
   }
   return 0;
 }
 
-int TransformPlane(Turn turn, CPlane8& plane) {
+int TransformPlane(Turn turn, const CPlane8& plane, CPlane8& result) {
   switch (turn) {
-    case Turn::Right: return RotatePlaneRight(plane);
-    case Turn::Left: return RotatePlaneLeft(plane);
-    case Turn::Horizontal: return FlipPlaneHorizontal(plane);
-    case Turn::Vertical: return FlipPlaneVertical(plane);
+    case Turn::Right:
+      return RotatePlaneRight(plane, result);
+    case Turn::Left:
+      return RotatePlaneLeft(plane, result);
+    case Turn::Horizontal:
+      return FlipPlaneHorizontal(plane, result);
+    case Turn::Vertical:
+      return FlipPlaneVertical(plane, result);
   }
   return 0;
 }
 
-int TransformDocument(CBFDoc& doc, Turn turn) {
+// Fills parts with the turned document; the document is only read.
+int BuildTurned(const CBFDoc& doc, Turn turn, ResizedDocumentParts& parts) {
   const std::int64_t docWidth = doc.m_width, docHeight = doc.m_height;
   auto placeOf = [&](std::int64_t x, std::int64_t y, const Position& size) {
     return NewPosition(turn, x, y, size.x, size.y, docWidth, docHeight);
   };
-  for (std::size_t i = 1; i < doc.m_layers.size(); ++i) {
-    const CBFLayer& layer = *doc.m_layers[i];
-    if (!FitsInt32(placeOf(layer.m_x, layer.m_y, SizeAfter(turn, layer.m_image)))) return 0;
+  try {
+    parts.layers.resize(doc.m_layers.size());
+    parts.masks.resize(doc.m_masks.size());
+  } catch (const std::bad_alloc&) {
+    return 0;
   }
-  for (const auto& mask : doc.m_masks) {
-    if (!FitsInt32(placeOf(mask->x, mask->y, SizeAfter(turn, mask->plane)))) return 0;
+  for (std::size_t i = 0; i < doc.m_layers.size(); ++i) {
+    const CBFLayer& layer = *doc.m_layers[i];
+    ResizedLayer& turned = parts.layers[i];
+    turned.x = layer.m_x;
+    turned.y = layer.m_y;
+    if (i == 0) continue;  // the base layer keeps its place
+    const Position p = placeOf(layer.m_x, layer.m_y, SizeAfter(turn, layer.m_image));
+    if (!FitsInt32(p)) return 0;
+    turned.x = static_cast<std::int32_t>(p.x);
+    turned.y = static_cast<std::int32_t>(p.y);
+  }
+  for (std::size_t k = 0; k < doc.m_masks.size(); ++k) {
+    const MaskRecord& mask = *doc.m_masks[k];
+    const Position p = placeOf(mask.x, mask.y, SizeAfter(turn, mask.plane));
+    if (!FitsInt32(p)) return 0;
+    parts.masks[k].x = static_cast<std::int32_t>(p.x);
+    parts.masks[k].y = static_cast<std::int32_t>(p.y);
   }
 
   for (std::size_t i = 0; i < doc.m_layers.size(); ++i) {
-    CBFLayer& layer = *doc.m_layers[i];
-    std::lock_guard guard(layer.m_lock);
-    if (!TransformImage(turn, layer.m_image)) return 0;
-    if (i == 0) continue;  // the base layer keeps its place
-    const Position p = placeOf(layer.m_x, layer.m_y, SizeAfter(Turn::Horizontal, layer.m_image));
-    layer.m_x = static_cast<std::int32_t>(p.x);
-    layer.m_y = static_cast<std::int32_t>(p.y);
+    if (!TransformImage(turn, doc.m_layers[i]->m_image, parts.layers[i].image)) return 0;
   }
-  if (!TransformPlane(turn, doc.m_selection)) return 0;
-  for (auto& mask : doc.m_masks) {
-    if (!TransformPlane(turn, mask->plane)) return 0;
-    const Position p = placeOf(mask->x, mask->y, SizeAfter(Turn::Horizontal, mask->plane));
-    mask->x = static_cast<std::int32_t>(p.x);
-    mask->y = static_cast<std::int32_t>(p.y);
+  if (!TransformPlane(turn, doc.m_selection, parts.selection)) return 0;
+  for (std::size_t k = 0; k < doc.m_masks.size(); ++k) {
+    if (!TransformPlane(turn, doc.m_masks[k]->plane, parts.masks[k].plane)) return 0;
   }
-  if (Turns(turn)) std::swap(doc.m_width, doc.m_height);
+  parts.width = Turns(turn) ? doc.m_height : doc.m_width;
+  parts.height = Turns(turn) ? doc.m_width : doc.m_height;
   return 1;
 }
 
 }  // namespace
 
-int CBFDoc::RotateRight() { return TransformDocument(*this, Turn::Right); }
-int CBFDoc::RotateLeft() { return TransformDocument(*this, Turn::Left); }
-int CBFDoc::FlipHorizontal() { return TransformDocument(*this, Turn::Horizontal); }
-int CBFDoc::FlipVertical() { return TransformDocument(*this, Turn::Vertical); }
+int CBFDoc::RotateRight() {
+  ResizedDocumentParts parts;
+  return BuildTurned(*this, Turn::Right, parts) && ExchangeParts(parts);
+}
+
+int CBFDoc::RotateLeft() {
+  ResizedDocumentParts parts;
+  return BuildTurned(*this, Turn::Left, parts) && ExchangeParts(parts);
+}
+
+int CBFDoc::FlipHorizontal() {
+  ResizedDocumentParts parts;
+  return BuildTurned(*this, Turn::Horizontal, parts) && ExchangeParts(parts);
+}
+
+int CBFDoc::FlipVertical() {
+  ResizedDocumentParts parts;
+  return BuildTurned(*this, Turn::Vertical, parts) && ExchangeParts(parts);
+}

@@ -4,7 +4,8 @@
 //   counter-clockwise: new (x, y) = old (W - 1 - y, x)
 // The result is built in a new buffer that then replaces the old one; 0 only
 // when that buffer cannot be allocated (the image is then unchanged). An
-// image without pixels stays as it is.
+// image without pixels stays as it is. The two-argument forms leave the
+// source as it is and put the result in result (unchanged on failure).
 
 struct CBgraImage16;
 struct CPlane8;
@@ -13,3 +14,7 @@ int RotateImageRight(CBgraImage16& image);
 int RotateImageLeft(CBgraImage16& image);
 int RotatePlaneRight(CPlane8& plane);
 int RotatePlaneLeft(CPlane8& plane);
+int RotateImageRight(const CBgraImage16& source, CBgraImage16& result);
+int RotateImageLeft(const CBgraImage16& source, CBgraImage16& result);
+int RotatePlaneRight(const CPlane8& source, CPlane8& result);
+int RotatePlaneLeft(const CPlane8& source, CPlane8& result);

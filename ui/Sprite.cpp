@@ -69,8 +69,10 @@ CSprite::~CSprite() {
   if (renderWindow && renderWindow == LiveSpriteWindow()) renderWindow->RemoveKeyShortcuts(this);
   // Unregistered first: from here on no queued message reaches the sprite.
   if (key) UnregisterObject(key);
-  // A child that is a member of its parent dies before the parent's list is
-  // walked; it leaves the list itself.
+  // A member child dies with its container, after the container's own
+  // destructor: it leaves the container's list here. That is safe only
+  // because the container is out of the tree by then; any other child is
+  // taken out first by its parent's DestroyChild.
   if (parent) parent->RemoveChild(this);
   CSprite::Destroy(1);
 }
@@ -119,13 +121,15 @@ void CSprite::Destroy(int final) {
   tileRows = 0;
   std::vector<CSprite*> list;
   list.swap(children);
-  for (CSprite* child : list) {
-    child->Destroy(final);
-    if (child->owned) {
-      delete child;
-    } else {
-      child->parent = nullptr;  // a child that outlives its parent must not point at it
-    }
+  for (CSprite* child : list) DestroyDetachedChild(child, final);
+}
+
+void CSprite::DestroyDetachedChild(CSprite* child, int final) {
+  child->Destroy(final);
+  if (child->owned) {
+    delete child;
+  } else {
+    child->parent = nullptr;  // a child that outlives its parent must not point at it
   }
 }
 
@@ -370,5 +374,18 @@ bool CSprite::RemoveChild(CSprite* child) {
   if (it == children.end()) return false;
   children.erase(it);
   if (child->parent == this) child->parent = nullptr;
+  return true;
+}
+
+bool CSprite::DestroyChild(CSprite* child) {
+  {
+    std::lock_guard guard(lock);
+    const auto it = std::find(children.begin(), children.end(), child);
+    if (it == children.end()) return false;
+    children.erase(it);
+  }
+  // Out of the list: the render thread, which finds children only there,
+  // no longer reaches it.
+  DestroyDetachedChild(child, 1);
   return true;
 }

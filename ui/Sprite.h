@@ -9,8 +9,9 @@
 // the render thread updates and composes them, holding each sprite's lock
 // while it does (a parent's lock before its children's). The UI thread takes
 // a sprite's lock when it changes in more than one step what Draw reads; the
-// rectangle and the child list change only under it. Single flags are
-// atomics, so a stale read costs at most one frame. The rectangle is written
+// rectangle and the child list change only under it, and a child is
+// destroyed through its parent's DestroyChild. Single flags are atomics, so
+// a stale read costs at most one frame. The rectangle is written
 // by the UI thread only, under the lock; the render thread reads it while it
 // holds the locks of the sprite and its ancestors.
 
@@ -97,9 +98,17 @@ public:
   void CollectFocusable(std::vector<CMessageSprite*>& list) const;
 
   // The child list changes only here, under this sprite's lock. A removed
-  // child forgets its parent; a destroyed child removes itself.
+  // child forgets its parent.
   void AppendChild(CSprite* child);
   bool RemoveChild(CSprite* child);
+  // The way to destroy a child while the render thread may be composing this
+  // sprite: the child leaves the list under this sprite's lock, which the
+  // render thread holds while it updates or composes the children, before
+  // any part of it is destroyed (its virtual operations may be running until
+  // then); then Destroy(1), and an owned child is deleted. An unowned child
+  // is left for its owner to free. False, and nothing done, when it is not a
+  // child of this sprite.
+  bool DestroyChild(CSprite* child);
 
   bool IsInputSprite() const { return (kind & kSpriteKindInput) != 0; }
 
@@ -129,6 +138,9 @@ public:
   std::atomic<std::int32_t> closing{0};
 
 private:
+  // A child already out of the list: Destroy(final), then deleted when owned,
+  // else it forgets its parent.
+  static void DestroyDetachedChild(CSprite* child, int final);
   void CompositeWindow(CBgraImage& backBuffer, const Rect& windowRect, Point parentOrigin, std::int32_t parentAlpha);
   void BlendInto(CBgraImage& target, Point destination, const Rect& local, std::int32_t effectiveAlpha) const;
 };

@@ -12,6 +12,15 @@ constexpr std::size_t kMaxField = 4;
 
 bool IsBlank(char16_t c) { return c == u' ' || (c >= u'\t' && c <= u'\r'); }
 
+// The length of the leading decimal integer of a text: blanks, a sign, digits.
+std::size_t NumberLength(std::u16string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && IsBlank(text[i])) ++i;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) ++i;
+  while (i < text.size() && text[i] >= u'0' && text[i] <= u'9') ++i;
+  return i;
+}
+
 // The leading decimal integer of a field, as the C runtime reads it.
 int FieldValue(std::u16string_view field) {
   std::size_t i = 0;
@@ -47,6 +56,8 @@ bool CUITheme::ParseColorValues(std::u16string_view text, std::array<std::uint8_
     if (pos >= text.size()) return false;
     std::size_t end = text.find(u',', pos);
     if (end == std::u16string_view::npos) end = text.size();
+    // The ninth field ends with its number: the text after it is ignored.
+    if (count + 1 == values.size()) end = pos + NumberLength(text.substr(pos, end - pos));
     const std::u16string_view field = text.substr(pos, end - pos);
     if (field.size() > kMaxField) return false;
     values[count++] = static_cast<std::uint8_t>(FieldValue(field) & 0xFF);

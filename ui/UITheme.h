@@ -12,7 +12,7 @@
 // other characters end it, no digits give 0) taken modulo 256. Values 1 to 5
 // are the greys of colours 0 to 4, value 6 the grey of colour 5; when value
 // 6 is not 0, values 7, 8, 9 are the R, G, B of the accent colour 6. Text
-// after the ninth value is ignored.
+// after the ninth value is ignored: the ninth field ends with its number.
 
 #include <array>
 #include <cstdint>

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/ImageLoadError.h"
 #include "image/codecs/CodecStream.h"
 
 namespace {
@@ -71,6 +72,9 @@ bool ReadPng(PngSession& s, CCodecImagePNG& image) {
   if (setjmp(png_jmpbuf(s.png))) return false;
 
   png_set_read_fn(s.png, s.stream, PngReadCallback);
+  // Wider or taller than libpng's own limit is left to the size check below,
+  // which names the reason.
+  png_set_user_limits(s.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   png_read_info(s.png, s.info);
 
   const png_uint_32 width = png_get_image_width(s.png, s.info);
@@ -78,12 +82,25 @@ bool ReadPng(PngSession& s, CCodecImagePNG& image) {
   const int bitDepth = png_get_bit_depth(s.png, s.info);
   const int colorType = png_get_color_type(s.png, s.info);
   const int pixelDepth = bitDepth * png_get_channels(s.png, s.info);
+  // Refused from the header, before anything is allocated for the picture.
+  // Deflate makes at most 1032 bytes of one compressed byte (a 258-byte match
+  // in two 1-bit codes), so a stream too short for the rows cannot be a
+  // whole file; libpng would fail it once the data ran out.
+  if (!FitsImageLimits(width, height, image.attributes.maxSide)) png_error(s.png, kImageTooLarge);
+  const std::int32_t size = s.stream->Size();
+  const std::int32_t at = s.stream->Tell();
+  if (size >= 0 && at >= 0 && at <= size &&
+      std::uint64_t{width} * height * static_cast<std::uint32_t>(pixelDepth) / 8 / 1032 >
+          static_cast<std::uint64_t>(size - at)) {
+    png_error(s.png, "Not enough image data");
+  }
 
-  // Only 8-bit RGBA and 16-bit grey with alpha (32 bits per pixel) keep
-  // their alpha; everything else is composited here.
+  // Files with an alpha channel keep it; the others (a tRNS colour) are
+  // composited here.
+  const bool withAlpha = (colorType & PNG_COLOR_MASK_ALPHA) != 0;
   png_color_16p fileBackground = nullptr;
   const bool hasBackground = png_get_bKGD(s.png, s.info, &fileBackground) != 0 && fileBackground;
-  if (pixelDepth != 32) {
+  if (!withAlpha) {
     if (hasBackground) {
       png_set_background(s.png, fileBackground, PNG_BACKGROUND_GAMMA_FILE, 1, 1.0);
     } else {
@@ -99,7 +116,7 @@ bool ReadPng(PngSession& s, CCodecImagePNG& image) {
   }
   if (bitDepth == 16) png_set_strip_16(s.png);
 
-  const int bitCount = pixelDepth > 16 ? 24 : pixelDepth == 16 ? 8 : pixelDepth;
+  const int bitCount = withAlpha || pixelDepth > 16 ? 24 : pixelDepth == 16 ? 8 : pixelDepth;
   if (!image.Create(width, height, bitCount, CodecFormat::Png))
     png_error(s.png, "Image too large or out of memory");
   const std::uint32_t colors = image.GetColorCount();
@@ -148,8 +165,6 @@ bool ReadPng(PngSession& s, CCodecImagePNG& image) {
     }
   }
 
-  const bool withAlpha =
-      colorType == PNG_COLOR_TYPE_RGB_ALPHA || (colorType == PNG_COLOR_TYPE_GRAY_ALPHA && pixelDepth == 32);
   if (withAlpha) {
     if (colorType == PNG_COLOR_TYPE_GRAY_ALPHA) {
       png_set_gray_to_rgb(s.png);

@@ -3,10 +3,11 @@
 //
 // Decoding maps every PNG layout onto the codec image: palette and grey files
 // of up to 8 bits per sample stay palette images (2-bit samples widened to 4
-// bits), everything else becomes 24-bit B, G, R. Only 8-bit RGBA and 16-bit
-// grey with alpha keep their alpha (in the alpha plane); other files are
-// composited over their bKGD colour, or over grey 192 (black for grey files).
-// A palette's tRNS entries go to the palette's fourth bytes.
+// bits), everything else becomes 24-bit B, G, R. Files with an alpha channel
+// (grey or RGB, 8 or 16 bits) become 24-bit with their alpha in the alpha
+// plane; a tRNS colour of other grey and RGB files is composited over their
+// bKGD colour, or over grey 192 (black for grey files). A palette's tRNS
+// entries go to the palette's fourth bytes.
 //
 // Encoding writes palette images as palette files (the transparent index
 // moved to 0 in the file, one tRNS entry), images with an alpha plane or a

@@ -5,8 +5,11 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <span>
 
+#include "image/ImageLoadError.h"
 #include "image/PixelBlock.h"
+#include "image/codecs/CodecStream.h"
 #include "image/codecs/TiffStream.h"
 
 namespace {
@@ -81,6 +84,17 @@ bool IsGrey(std::uint16_t photometric) {
   return photometric == PHOTOMETRIC_MINISWHITE || photometric == PHOTOMETRIC_MINISBLACK;
 }
 
+// ReadIndexed takes pixels that hold their samples together, of 1 to 8 bits
+// per sample or 16 for grey, in strips or in tiles that start on a byte.
+bool IndexedReaderTakes(TIFF* tif, const TiffTags& tags) {
+  if (tags.planarConfig == PLANARCONFIG_SEPARATE && tags.samplesPerPixel > 1) return false;
+  const std::uint32_t bits = tags.bitsPerSample;
+  if (bits == 0 || (bits > 8 && (bits != 16 || tags.photometric == PHOTOMETRIC_PALETTE))) return false;
+  std::uint32_t tileWidth = 0;
+  return !TIFFIsTiled(tif) || (TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth) &&
+                               std::uint64_t{tileWidth} * tags.samplesPerPixel * bits % 8 == 0);
+}
+
 std::uint8_t Unpremultiply(std::uint32_t value, std::uint32_t alpha) {
   if (alpha == 0 || alpha == 255) return static_cast<std::uint8_t>(value);
   return static_cast<std::uint8_t>(std::min<std::uint32_t>(255, (value * 255 + alpha / 2) / alpha));
@@ -88,6 +102,8 @@ std::uint8_t Unpremultiply(std::uint32_t value, std::uint32_t alpha) {
 
 // libtiff's RGBA reader: its raster is bottom-up like the bitmap.
 const char* ReadFullColour(TIFF* tif, const TiffTags& tags, CCodecImage& image) {
+  std::array<char, 1024> reason{};  // the size libtiff asks for
+  if (!TIFFRGBAImageOK(tif, reason.data())) return kUnsupported;
   const std::uint64_t bytes = PixelByteCount(tags.width, tags.height, 4);
   PixelBlock raster = AllocPixelBlock(bytes);
   if (!raster) return kNoSpace;
@@ -95,6 +111,8 @@ const char* ReadFullColour(TIFF* tif, const TiffTags& tags, CCodecImage& image) 
   if (!TIFFReadRGBAImage(tif, tags.width, tags.height, pixels, 1)) return kCorrupted;
 
   std::uint8_t* const alpha = image.GetAlphaPlane();
+  const bool unpremultiply = tags.unassociatedAlpha && (tags.photometric == PHOTOMETRIC_RGB ||
+                                                        tags.planarConfig == PLANARCONFIG_SEPARATE);
   for (std::uint32_t y = 0; y < tags.height; ++y) {
     std::uint8_t* const row = image.GetBits() + std::size_t{y} * image.GetRowStride();
     const std::uint32_t* const source = pixels + std::size_t{y} * tags.width;
@@ -104,8 +122,10 @@ const char* ReadFullColour(TIFF* tif, const TiffTags& tags, CCodecImage& image) 
       std::uint32_t g = TIFFGetG(p);
       std::uint32_t r = TIFFGetR(p);
       const std::uint32_t a = TIFFGetA(p);
-      // The reader premultiplies unassociated alpha; the alpha plane is not.
-      if (tags.unassociatedAlpha) {
+      // The reader premultiplies unassociated alpha for RGB files and for
+      // separate planes (grey ones too); the alpha plane is not
+      // premultiplied.
+      if (unpremultiply) {
         b = Unpremultiply(b, a);
         g = Unpremultiply(g, a);
         r = Unpremultiply(r, a);
@@ -169,14 +189,31 @@ void UnpackSamples(const std::uint8_t* packed, std::uint64_t count, std::uint32_
   }
 }
 
-// Grey and palette files, strip by strip from the top of the picture.
+// Rows first .. first + rows - 1 of a tiled picture, gathered from the tiles
+// of that band into whole rows of rowBytes. The tiles start on a byte
+// (IndexedReaderTakes) and tile holds one.
+bool ReadTileBand(TIFF* tif, const TiffTags& tags, std::uint32_t tileWidth, std::span<std::uint8_t> tile,
+                  std::uint32_t first, std::uint32_t rows, std::uint64_t rowBytes, std::uint8_t* band) {
+  const std::uint64_t tileRowBytes = TIFFTileRowSize64(tif);
+  const std::uint64_t bitsPerPixel = std::uint64_t{tags.samplesPerPixel} * tags.bitsPerSample;
+  for (std::uint32_t x = 0; x < tags.width; x += tileWidth) {
+    if (TIFFReadEncodedTile(tif, TIFFComputeTile(tif, x, first, 0, 0), tile.data(),
+                            static_cast<tmsize_t>(tile.size())) < 0) {
+      return false;
+    }
+    const std::uint64_t offset = x * bitsPerPixel / 8;
+    const std::uint64_t count = std::min(tileRowBytes, rowBytes - offset);
+    for (std::uint32_t r = 0; r < rows; ++r)
+      std::memcpy(band + r * rowBytes + offset, tile.data() + r * tileRowBytes, count);
+  }
+  return true;
+}
+
+// Grey and palette files, band by band from the top of the picture: one
+// strip, or one row of tiles.
 const char* ReadIndexed(TIFF* tif, const TiffTags& tags, CCodecImage& image) {
   const std::uint32_t bits = tags.bitsPerSample;
   const std::uint32_t samples = tags.samplesPerPixel;
-  if (TIFFIsTiled(tif) || (tags.planarConfig == PLANARCONFIG_SEPARATE && samples > 1)) return kUnsupported;
-  if (bits == 0 || (bits > 8 && bits != 16) || (bits > 8 && tags.photometric == PHOTOMETRIC_PALETTE)) {
-    return kUnsupported;
-  }
   SetIndexedPalette(tif, tags, image);
 
   const std::uint32_t width = tags.width;
@@ -184,8 +221,25 @@ const char* ReadIndexed(TIFF* tif, const TiffTags& tags, CCodecImage& image) {
   const std::uint32_t depth = image.GetBitCount();
   const std::uint64_t samplesPerRow = std::uint64_t{width} * samples;
   const std::uint64_t rowBytes = (samplesPerRow * bits + 7) / 8;
-  const std::uint32_t rowsPerStrip = tags.rowsPerStrip == 0 ? height : std::min(tags.rowsPerStrip, height);
-  const std::uint64_t stripBytes = rowBytes * rowsPerStrip;
+  const bool tiled = TIFFIsTiled(tif);
+  std::uint32_t bandRows = tags.rowsPerStrip;
+  std::uint32_t tileWidth = 0;
+  std::uint64_t tileBytes = 0;
+  PixelBlock tile;
+  if (tiled) {
+    bandRows = 0;
+    if (!TIFFGetField(tif, TIFFTAG_TILEWIDTH, &tileWidth) ||
+        !TIFFGetField(tif, TIFFTAG_TILELENGTH, &bandRows) || tileWidth == 0 || bandRows == 0) {
+      return kCorrupted;
+    }
+    tileBytes = TIFFTileSize64(tif);
+    if (tileBytes == 0 || tileBytes > kMaxStripBytes) return kNoSpace;
+    if (TIFFTileRowSize64(tif) * bandRows > tileBytes) return kCorrupted;
+    tile = AllocPixelBlock(tileBytes);
+    if (!tile) return kNoSpace;
+  }
+  bandRows = bandRows == 0 ? height : std::min(bandRows, height);
+  const std::uint64_t stripBytes = rowBytes * bandRows;
   if (stripBytes > kMaxStripBytes) return kNoSpace;
   PixelBlock strip = AllocPixelBlock(stripBytes);
   if (!strip) return kNoSpace;
@@ -202,12 +256,18 @@ const char* ReadIndexed(TIFF* tif, const TiffTags& tags, CCodecImage& image) {
   const bool scaleToByte = depth == 8 && bits < 8 && IsGrey(tags.photometric);
   std::uint8_t* const alpha = image.GetAlphaPlane();
 
-  for (std::uint32_t first = 0; first < height; first += rowsPerStrip) {
-    const std::uint32_t rows = std::min(rowsPerStrip, height - first);
+  for (std::uint32_t first = 0; first < height; first += bandRows) {
+    const std::uint32_t rows = std::min(bandRows, height - first);
     std::memset(strip.get(), 0, stripBytes);
-    const tstrip_t index = TIFFComputeStrip(tif, first, 0);
-    if (TIFFReadEncodedStrip(tif, index, strip.get(), static_cast<tmsize_t>(rowBytes * rows)) < 0)
+    if (tiled) {
+      if (!ReadTileBand(tif, tags, tileWidth, {tile.get(), static_cast<std::size_t>(tileBytes)}, first, rows,
+                        rowBytes, strip.get())) {
+        return kCorrupted;
+      }
+    } else if (TIFFReadEncodedStrip(tif, TIFFComputeStrip(tif, first, 0), strip.get(),
+                                    static_cast<tmsize_t>(rowBytes * rows)) < 0) {
       return kCorrupted;
+    }
     for (std::uint32_t r = 0; r < rows; ++r) {
       std::uint8_t* const source = strip.get() + rowBytes * r;
       const std::uint32_t y = height - 1 - (first + r);
@@ -265,7 +325,9 @@ bool ApplyOrientation(CCodecImage& image, std::uint16_t orientation) {
 }
 
 const char* DecodePage(CCodecStream& stream, CCodecImageTIF& image) {
-  const TiffHandle tif = TiffStreamOpen(stream, "rb");
+  // Unmapped ("m"): the whole stream is mapped only for the pages below
+  // that need it.
+  TiffHandle tif = TiffStreamOpen(stream, "rbm");
   if (!tif) return kOpenFailed;
 
   // Counting by reading on from the first directory keeps a long chain of
@@ -287,15 +349,29 @@ const char* DecodePage(CCodecStream& stream, CCodecImageTIF& image) {
   if (ReadWholeNumber(tif.get(), TIFFTAG_YPOSITION, value)) image.attributes.offsetY = value;
   image.attributes.transparentIndex = -1;
 
-  const bool fullColour = IsFullColour(tags);
+  // Grey and palette layouts the indexed reader does not take go through the
+  // RGBA reader too.
+  const bool fullColour = IsFullColour(tags) || !IndexedReaderTakes(tif.get(), tags);
   std::int32_t depth = 24;
   if (!fullColour)
     depth = IsGrey(tags.photometric) && tags.bitsPerSample == 1 ? 1 : tags.bitsPerSample == 4 ? 4 : 8;
   if (tags.width == 0 || tags.height == 0) return kCorrupted;
+  if (!FitsImageLimits(tags.width, tags.height, image.attributes.maxSide)) return kImageTooLarge;
   if (!image.Create(tags.width, tags.height, depth, CodecFormat::Tiff)) return kNoSpace;
   const bool withAlpha = tags.samplesPerPixel == 4 || (tags.samplesPerPixel == 2 && tags.bitsPerSample == 8);
   if (withAlpha && !image.AlphaCreate()) return kNoSpace;
 
+  std::uint16_t compression = COMPRESSION_NONE;
+  TIFFGetFieldDefaulted(tif.get(), TIFFTAG_COMPRESSION, &compression);
+  if (fullColour && TIFFIsTiled(tif.get()) && compression == COMPRESSION_NONE) {
+    // libtiff 4.5's RGBA reader checks an uncompressed tile against the size
+    // of its read buffer, which it rounds up to whole kilobytes when the
+    // tile comes through the stream; read from a map, the two agree.
+    tif.reset();
+    if (!stream.Seek(0, CCodecStream::kFromStart)) return kOpenFailed;
+    tif = TiffStreamOpen(stream, "rb");
+    if (!tif || !TIFFSetDirectory(tif.get(), static_cast<tdir_t>(page))) return kOpenFailed;
+  }
   if (fullColour) return ReadFullColour(tif.get(), tags, image);  // the RGBA reader applies Orientation
   if (const char* failure = ReadIndexed(tif.get(), tags, image)) return failure;
   return ApplyOrientation(image, tags.orientation) ? nullptr : kNoSpace;

@@ -2,7 +2,10 @@
 
 #include <cstdint>
 #include <limits>
+#include <span>
 
+#include "image/PixelBlock.h"
+#include "image/codecs/CodecMemStream.h"
 #include "image/codecs/CodecStream.h"
 
 namespace {
@@ -51,9 +54,35 @@ toff_t TiffStreamSize(thandle_t handle) {
   return size < 0 ? 0 : static_cast<toff_t>(size);
 }
 
-int TiffStreamMap(thandle_t, void**, toff_t*) { return 0; }
+// A memory stream is mapped in place, any other stream through a copy of its
+// bytes that the unmap frees. libtiff maps only handles opened to read and
+// never writes into the map.
+int TiffStreamMap(thandle_t handle, void** base, toff_t* size) {
+  CCodecStream& stream = StreamOf(handle);
+  if (const auto* memory = dynamic_cast<const CCodecMemStream*>(&stream)) {
+    const std::span<const std::uint8_t> bytes = memory->Bytes();
+    if (bytes.empty()) return 0;
+    *base = const_cast<std::uint8_t*>(bytes.data());
+    *size = bytes.size();
+    return 1;
+  }
+  const std::int32_t length = stream.Size();
+  const std::int32_t position = stream.Tell();
+  if (length <= 0 || position < 0) return 0;
+  PixelBlock copy = AllocPixelBlock(static_cast<std::uint64_t>(length));
+  if (!copy) return 0;
+  const auto count = static_cast<std::size_t>(length);
+  const bool read = stream.Seek(0, CCodecStream::kFromStart) && stream.Read(copy.get(), 1, count) == count;
+  if (!stream.Seek(position, CCodecStream::kFromStart) || !read) return 0;
+  *base = copy.release();
+  *size = count;
+  return 1;
+}
 
-void TiffStreamUnmap(thandle_t, void*, toff_t) {}
+void TiffStreamUnmap(thandle_t handle, void* base, toff_t) {
+  if (dynamic_cast<const CCodecMemStream*>(&StreamOf(handle))) return;
+  const PixelBlock copy(static_cast<std::uint8_t*>(base));  // freed here
+}
 
 int TiffDropMessage(TIFF*, void*, const char*, const char*, va_list) {
   return 1;  // handled: the process-wide handlers are not called

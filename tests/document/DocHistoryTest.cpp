@@ -3,9 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <cstring>
 #include <filesystem>
 #include <numeric>
+#include <span>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "document/BFDoc.h"
@@ -38,10 +41,10 @@ protected:
   bool Paint(int layer, const Rect& r, Pixel16 pixel, std::u16string_view name = u"hisBrush") {
     FillRect(doc.m_layers[std::size_t(layer)]->m_image, r, pixel);
     const auto bytes = HistoryStep::EncodeRectangle(r);
-    return history.AddStep(kStepRegion, layer, name, 0, 7, bytes);
+    return history.AddStep(kStepRegion, layer, name, StepBlock::None, 7, bytes);
   }
   bool Record(HistoryStepType type, std::u16string_view name = u"step") {
-    return history.AddStep(type, -1, name, 0, 0, {});
+    return history.AddStep(type, -1, name, StepBlock::None, 0, {});
   }
   std::vector<int> Types() const {
     std::vector<int> types;
@@ -63,7 +66,7 @@ TEST_F(DocHistoryTest, TheFirstStepIsASnapshotAtOffsetZero) {
     MakeBase(d, 8, 8);
     ASSERT_TRUE(d.InsertLayer(FilledImage(4, 4, kDark), u"top", -1));
     const auto rect = HistoryStep::EncodeRectangle({0, 0, 2, 2});
-    ASSERT_TRUE(h.AddStep(type, 1, u"hisopen", 0, 5, rect)) << int(type);
+    ASSERT_TRUE(h.AddStep(type, 1, u"hisopen", StepBlock::None, 5, rect)) << int(type);
     ASSERT_EQ(h.StepCount(), 1);
     const HistoryStep& step = h.Steps()[0];
     EXPECT_EQ(step.type, kStepDocument) << int(type);
@@ -163,7 +166,7 @@ TEST_F(DocHistoryTest, ParameterBlocksAreKeptInlineUpTo1024Bytes) {
   for (std::size_t size : {std::size_t{1024}, std::size_t{1025}}) {
     std::vector<std::uint8_t> block(size);
     std::iota(block.begin(), block.end(), std::uint8_t{1});
-    ASSERT_TRUE(history.AddStep(kStepLayer, 0, u"hisSharpen", 1, 42, block)) << size;
+    ASSERT_TRUE(history.AddStep(kStepLayer, 0, u"hisSharpen", StepBlock::Replayable, 42, block)) << size;
     const HistoryStep& step = history.Steps().back();
     EXPECT_EQ(step.replayable, 1);
     EXPECT_EQ(step.stepType, 42);
@@ -187,12 +190,52 @@ TEST_F(DocHistoryTest, ParameterBlocksAreKeptInlineUpTo1024Bytes) {
 TEST_F(DocHistoryTest, StepsWithoutReplayKeepNoBlock) {
   MakeBase(doc, 4, 4);
   const std::array<std::uint8_t, 3> block{9, 9, 9};
-  ASSERT_TRUE(history.AddStep(kStepDocument, -1, u"x", 0, 42, block));
+  ASSERT_TRUE(history.AddStep(kStepDocument, -1, u"x", StepBlock::None, 42, block));
   const HistoryStep& step = history.Steps()[0];
   EXPECT_EQ(step.stepType, 0);
   EXPECT_EQ(step.paramSize, 0);
   EXPECT_EQ(step.params[0], 0);
   EXPECT_TRUE(step.Params().empty());
+}
+
+// A block holding an address (here a table's) is never replayable: none of
+// its bytes are kept, inline or on the heap, so no address reaches the step
+// or its stored record and no reader is offered a block. Undo of the step
+// works as for any other.
+TEST_F(DocHistoryTest, ABlockHoldingPointersIsNeverReplayable) {
+  static_assert(!std::is_invocable_v<decltype(&CDocHistory::AddStep), CDocHistory&, HistoryStepType, int,
+                                     std::u16string_view, int, std::uint16_t, std::span<const std::uint8_t>>,
+                "the block's kind is stated with StepBlock, not a number");
+  MakeBase(doc, 4, 4);
+  ASSERT_TRUE(doc.InsertLayer(FilledImage(2, 2, kDark), u"top", -1));  // two layers: type 12 stays 12
+  ASSERT_TRUE(Record(kStepDocument));
+  const std::vector<std::uint16_t> table(256, 7);
+  const std::uint16_t* address = table.data();
+  for (std::size_t size : {std::size_t{16}, std::size_t{2000}}) {
+    SCOPED_TRACE(size);
+    std::vector<std::uint8_t> block(size, 0x5A);
+    std::memcpy(block.data() + 8, &address, sizeof address);
+    SetPixel(doc.m_layers[1]->m_image, 0, 0, size == 16 ? kLight : kDark);
+    ASSERT_TRUE(history.AddStep(kStepLayer, 1, u"hisCurve", StepBlock::HoldsPointers, 23, block));
+    const HistoryStep& step = history.Steps().back();
+    EXPECT_EQ(step.type, kStepLayer);
+    EXPECT_EQ(step.replayable, 0);
+    EXPECT_EQ(step.stepType, 0);
+    EXPECT_EQ(step.paramSize, 0);
+    EXPECT_EQ(step.heapParams, nullptr);
+    EXPECT_TRUE(step.Params().empty());
+    std::array<std::uint8_t, HistoryStep::kRecordSize> bytes;
+    step.Encode(bytes);
+    EXPECT_TRUE(std::all_of(bytes.begin() + 80, bytes.end(), [](std::uint8_t b) { return b == 0; }))
+        << "from the replayable byte on, the record is empty";
+  }
+  ASSERT_TRUE(history.GoToStep(1));
+  EXPECT_EQ(PixelOf(doc.m_layers[1]->m_image, 0, 0), kLight);
+
+  HistoryStep handMade;
+  handMade.paramSize = 4;
+  handMade.params[0] = 1;
+  EXPECT_TRUE(handMade.Params().empty()) << "only a replayable step offers its block";
 }
 
 TEST_F(DocHistoryTest, NamesAreCutAsFixedFieldsAre) {
@@ -302,11 +345,12 @@ TEST_F(DocHistoryTest, RectanglesAreCutToTheLayer) {
   ASSERT_TRUE(Paint(0, {5, 6, 8, 8}, kLight));
   const auto past = HistoryStep::EncodeRectangle({-4, -4, 3, 2});
   FillRect(doc.m_layers[0]->m_image, {0, 0, 3, 2}, kLight);
-  ASSERT_TRUE(history.AddStep(kStepRegion, 0, u"past the corner", 0, 7, past));
+  ASSERT_TRUE(history.AddStep(kStepRegion, 0, u"past the corner", StepBlock::None, 7, past));
   const auto outside = HistoryStep::EncodeRectangle({20, 20, 30, 30});
-  EXPECT_FALSE(history.AddStep(kStepRegion, 0, u"outside", 0, 7, outside)) << "no pixel to store";
-  EXPECT_FALSE(history.AddStep(kStepRegion, 0, u"short", 0, 7, std::span(past).first(15)));
-  EXPECT_FALSE(history.AddStep(kStepRegion, 4, u"no layer", 0, 7, past));
+  EXPECT_FALSE(history.AddStep(kStepRegion, 0, u"outside", StepBlock::None, 7, outside))
+      << "no pixel to store";
+  EXPECT_FALSE(history.AddStep(kStepRegion, 0, u"short", StepBlock::None, 7, std::span(past).first(15)));
+  EXPECT_FALSE(history.AddStep(kStepRegion, 4, u"no layer", StepBlock::None, 7, past));
   EXPECT_EQ(history.StepCount(), 3);
 
   ASSERT_TRUE(history.GoToStep(0));
@@ -373,7 +417,7 @@ TEST(DocHistoryOpen, FailuresAreReported) {
   CBFDoc doc;
   MakeBase(doc, 4, 4);
   CDocHistory history;
-  EXPECT_FALSE(history.AddStep(kStepDocument, -1, u"x", 0, 0, {})) << "not opened";
+  EXPECT_FALSE(history.AddStep(kStepDocument, -1, u"x", StepBlock::None, 0, {})) << "not opened";
   EXPECT_FALSE(history.Open(doc, [](std::filesystem::path&, std::u16string_view) { return false; }));
   std::u16string prefix;
   ASSERT_TRUE(history.Open(doc, [&](std::filesystem::path& path, std::u16string_view p) {
@@ -384,7 +428,7 @@ TEST(DocHistoryOpen, FailuresAreReported) {
   EXPECT_EQ(prefix, u"his");
   EXPECT_TRUE(std::filesystem::exists(history.FilePath()));
   std::filesystem::remove(history.FilePath());
-  EXPECT_FALSE(history.AddStep(kStepDocument, -1, u"x", 0, 0, {})) << "the file went away";
+  EXPECT_FALSE(history.AddStep(kStepDocument, -1, u"x", StepBlock::None, 0, {})) << "the file went away";
   EXPECT_EQ(history.StepCount(), 0);
 }
 

@@ -33,8 +33,10 @@ CPlane8 CoordinatePlane(std::uint32_t width, std::uint32_t height) {
 
 struct Mapping {
   const char* name;
-  std::function<int(CBgraImage16&)> image;
-  std::function<int(CPlane8&)> plane;
+  int (*image)(CBgraImage16&);
+  int (*plane)(CPlane8&);
+  int (*imageInto)(const CBgraImage16&, CBgraImage16&);
+  int (*planeInto)(const CPlane8&, CPlane8&);
   bool swapsSides;
   // The old (x, y) of new pixel (x, y), old size W x H.
   std::function<std::pair<std::uint32_t, std::uint32_t>(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t)>
@@ -42,14 +44,23 @@ struct Mapping {
 };
 
 const Mapping kMappings[] = {
-    {"rotate right", RotateImageRight, RotatePlaneRight, true,
-     [](std::uint32_t x, std::uint32_t y, std::uint32_t, std::uint32_t h) { return std::pair{y, h - 1 - x}; }},
-    {"rotate left", RotateImageLeft, RotatePlaneLeft, true,
-     [](std::uint32_t x, std::uint32_t y, std::uint32_t w, std::uint32_t) { return std::pair{w - 1 - y, x}; }},
-    {"flip horizontal", FlipImageHorizontal, FlipPlaneHorizontal, false,
-     [](std::uint32_t x, std::uint32_t y, std::uint32_t w, std::uint32_t) { return std::pair{w - 1 - x, y}; }},
-    {"flip vertical", FlipImageVertical, FlipPlaneVertical, false,
-     [](std::uint32_t x, std::uint32_t y, std::uint32_t, std::uint32_t h) { return std::pair{x, h - 1 - y}; }},
+    {"rotate right", RotateImageRight, RotatePlaneRight, RotateImageRight, RotatePlaneRight, true,
+     [](std::uint32_t x, std::uint32_t y, std::uint32_t, std::uint32_t h) {
+       return std::pair{y, h - 1 - x};
+     }},
+    {"rotate left", RotateImageLeft, RotatePlaneLeft, RotateImageLeft, RotatePlaneLeft, true,
+     [](std::uint32_t x, std::uint32_t y, std::uint32_t w, std::uint32_t) {
+       return std::pair{w - 1 - y, x};
+     }},
+    {"flip horizontal", FlipImageHorizontal, FlipPlaneHorizontal, FlipImageHorizontal, FlipPlaneHorizontal,
+     false,
+     [](std::uint32_t x, std::uint32_t y, std::uint32_t w, std::uint32_t) {
+       return std::pair{w - 1 - x, y};
+     }},
+    {"flip vertical", FlipImageVertical, FlipPlaneVertical, FlipImageVertical, FlipPlaneVertical, false,
+     [](std::uint32_t x, std::uint32_t y, std::uint32_t, std::uint32_t h) {
+       return std::pair{x, h - 1 - y};
+     }},
 };
 
 TEST(ImageTransforms, MapEveryPixelOfImagesAndPlanes) {
@@ -72,6 +83,17 @@ TEST(ImageTransforms, MapEveryPixelOfImagesAndPlanes) {
         EXPECT_EQ(*plane.At(x, y), 16 * oy + ox) << m.name << " at " << x << "," << y;
       }
     }
+    // The forms with a result give the same pixels and leave the source.
+    const CBgraImage16 source = CoordinateImage(w, h);
+    const CPlane8 sourcePlane = CoordinatePlane(w, h);
+    CBgraImage16 result;
+    CPlane8 resultPlane;
+    ASSERT_TRUE(m.imageInto(source, result)) << m.name;
+    ASSERT_TRUE(m.planeInto(sourcePlane, resultPlane)) << m.name;
+    EXPECT_TRUE(std::ranges::equal(result.Samples(), image.Samples())) << m.name;
+    EXPECT_TRUE(std::ranges::equal(resultPlane.Samples(), plane.Samples())) << m.name;
+    EXPECT_TRUE(std::ranges::equal(source.Samples(), CoordinateImage(w, h).Samples())) << m.name;
+    EXPECT_TRUE(std::ranges::equal(sourcePlane.Samples(), CoordinatePlane(w, h).Samples())) << m.name;
   }
   CBgraImage16 empty;
   EXPECT_TRUE(RotateImageRight(empty));

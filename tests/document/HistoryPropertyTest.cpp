@@ -93,7 +93,8 @@ protected:
   }
 
   void Record(HistoryStepType type, int layer, std::span<const std::uint8_t> params = {}) {
-    ASSERT_TRUE(history.AddStep(type, layer, u"edit", 0, 0, params)) << "step " << history.StepCount();
+    ASSERT_TRUE(history.AddStep(type, layer, u"edit", StepBlock::None, 0, params))
+        << "step " << history.StepCount();
     // Recording after an undo dropped the redo steps.
     recorded.resize(std::min(recorded.size(), static_cast<std::size_t>(history.CurrentStep())));
     RecordedState state{std::make_unique<CBFDoc>(), {}};

@@ -173,15 +173,15 @@ TEST(CodecPngDecode, RgbaKeepsItsAlphaAndBackground) {
   EXPECT_EQ(image.attributes.dpiX, 72);
 }
 
-TEST(CodecPngDecode, SixteenBitRgbaIsCompositedOverTheBackground) {
+TEST(CodecPngDecode, SixteenBitRgbaKeepsItsAlpha) {
   struct Case {
     const char* name;
     std::optional<png_color_16> background;
-    std::array<int, 4> transparentPixel;
+    RgbQuad transparentColor;
   };
   const Case cases[] = {
-      {"no bKGD: grey 192", std::nullopt, {192, 192, 192, 255}},
-      {"bKGD", png_color_16{0, 0x4000, 0x8000, 0xC000, 0}, {0xC0, 0x80, 0x40, 255}},
+      {"no bKGD", std::nullopt, Bgr(0, 0, 0)},
+      {"bKGD: its low bytes", png_color_16{0, 0x4001, 0x8002, 0xC003, 0}, Bgr(3, 2, 1)},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -189,31 +189,29 @@ TEST(CodecPngDecode, SixteenBitRgbaIsCompositedOverTheBackground) {
     f.width = 2;
     f.bitDepth = 16;
     f.colorType = PNG_COLOR_TYPE_RGB_ALPHA;
-    f.rows = {0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0, 0, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0xFF, 0xFF};
+    f.rows = {0xFF, 0xFF, 0xEE, 0xFF, 0xDD, 0xFF, 0, 0, 0x12, 0x34, 0x56, 0x78, 0x9A, 0xBC, 0x80, 0xFF};
     f.background = c.background;
     CCodecImage image;
     ASSERT_TRUE(Decode(WriteFixture(f), image)) << image.GetLastError();
     EXPECT_EQ(image.GetBitCount(), 24u);
     ASSERT_NE(image.GetAlphaPlane(), nullptr);
-    EXPECT_EQ(PictureOf(image), (Picture{c.transparentPixel, {0x9A, 0x56, 0x12, 255}}));
+    EXPECT_EQ(PictureOf(image), (Picture{{0xDD, 0xEE, 0xFF, 0}, {0x9A, 0x56, 0x12, 0x80}}));
+    EXPECT_EQ(image.attributes.transparentColor, c.transparentColor);
   }
 }
 
 TEST(CodecPngDecode, GreyWithAlpha) {
-  // 8 bits per sample: composited over black into an 8-bit grey image.
+  // 8 bits per sample: colour with its alpha, not composited.
   PngFixture grey8;
   grey8.width = 2;
   grey8.colorType = PNG_COLOR_TYPE_GRAY_ALPHA;
   grey8.rows = {200, 0, 100, 255};
   CCodecImage image;
   ASSERT_TRUE(Decode(WriteFixture(grey8), image)) << image.GetLastError();
-  EXPECT_EQ(image.GetBitCount(), 8u);
-  EXPECT_TRUE(image.IsGrayScale());
-  EXPECT_EQ(image.GetAlphaPlane(), nullptr);
-  EXPECT_EQ(image.GetPixelIndex(0, 0), 0);
-  EXPECT_EQ(image.GetPixelIndex(1, 0), 100);
+  EXPECT_EQ(image.GetBitCount(), 24u);
+  EXPECT_EQ(PictureOf(image), (Picture{{200, 200, 200, 0}, {100, 100, 100, 255}}));
 
-  // 16 bits per sample: colour with its alpha; bKGD gives the low bytes.
+  // 16 bits per sample: the same; bKGD gives the low bytes.
   PngFixture grey16 = grey8;
   grey16.bitDepth = 16;
   grey16.rows = {0x80, 0x00, 0x40, 0x00, 0xFF, 0x00, 0xFF, 0xFF};
@@ -253,7 +251,9 @@ TEST(CodecPngDecode, InterlacedEqualsNonInterlaced) {
       {"RGB", PNG_COLOR_TYPE_RGB, 8, 0},
       {"RGBA", PNG_COLOR_TYPE_RGB_ALPHA, 8, 0},
       {"grey 2-bit", PNG_COLOR_TYPE_GRAY, 2, 0},
+      {"grey+alpha 8-bit", PNG_COLOR_TYPE_GRAY_ALPHA, 8, 0},
       {"grey+alpha 16-bit", PNG_COLOR_TYPE_GRAY_ALPHA, 16, 0},
+      {"RGBA 16-bit", PNG_COLOR_TYPE_RGB_ALPHA, 16, 0},
       {"palette 8-bit", PNG_COLOR_TYPE_PALETTE, 8, 256},
       {"palette 1-bit", PNG_COLOR_TYPE_PALETTE, 1, 2},
   };

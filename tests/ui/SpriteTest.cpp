@@ -1,5 +1,10 @@
 #include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstring>
 #include <memory>
+#include <mutex>
+#include <thread>
 #include <vector>
 
 #include <gtest/gtest.h>
@@ -246,6 +251,67 @@ TEST_F(SpriteTest, DestroyIsIdempotentAndOwnsOnlyOwnedChildren) {
   ASSERT_TRUE(second.Create(nullptr, &window, 5, {0, 0, 10, 10}, 0));
   ASSERT_TRUE(second.member.Create(&second, nullptr, 6, {0, 0, 5, 5}, 0));
   second.AppendChild(&second.member);
+}
+
+// A widget-like child: a virtual Draw that reads a member of the derived
+// part and asks to be drawn every frame.
+class CShadedChild final : public CSprite {
+public:
+  bool Draw(std::uint32_t) override {
+    ++draws;
+    redrawAgain = 1;
+    for (std::uint32_t i = 0; i < surface.pixelCount; ++i)
+      std::memcpy(surface.pixels + 4 * i, &shade[i % shade.size()], 4);
+    InvalidateArea({}, 1);
+    return true;
+  }
+  std::vector<std::uint32_t> shade = std::vector<std::uint32_t>(16, 0xFF336699u);
+  std::atomic<int> draws{0};
+};
+
+// The render thread updates and composes a parent, as a frame does, while the
+// UI thread destroys its children, owned and unowned. Under ThreadSanitizer
+// this is clean only when a child leaves the list before any part of it is
+// destroyed.
+TEST_F(SpriteTest, ChildrenAreDestroyedWhileTheRenderThreadComposesTheirParent) {
+  CProbe parent(0xFF000000);
+  // No window: the recording window is not made for two threads.
+  ASSERT_TRUE(parent.Create(nullptr, nullptr, 1, {0, 0, 64, 64}, 0));
+  // Joined however the test ends.
+  std::jthread render([&](std::stop_token stop) {
+    CBgraImage back;
+    if (!back.Create(64, 64)) return;
+    for (std::uint32_t now = 1; !stop.stop_requested(); ++now) {
+      parent.UpdateSurface(now);
+      std::lock_guard guard(parent.lock);  // as the window's tile composition holds it
+      parent.Composite(back, Rect{0, 0, 64, 64});
+    }
+  });
+  const auto drawnTwice = [](const CShadedChild& child) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    while (child.draws < 2 && std::chrono::steady_clock::now() < deadline) std::this_thread::yield();
+    return child.draws >= 2;
+  };
+  for (std::int32_t round = 0; round < 30; ++round) {
+    SCOPED_TRACE(round);
+    auto* owned = new CShadedChild;
+    ASSERT_TRUE(owned->Create(&parent, nullptr, 2, {4, 4, 36, 36}, 0));
+    owned->owned = 1;
+    parent.AppendChild(owned);
+    CShadedChild unowned;
+    ASSERT_TRUE(unowned.Create(&parent, nullptr, 3, {20, 20, 60, 60}, 0));
+    parent.AppendChild(&unowned);
+    EXPECT_TRUE(drawnTwice(*owned));
+    EXPECT_TRUE(drawnTwice(unowned));
+    EXPECT_TRUE(parent.DestroyChild(owned));
+    EXPECT_TRUE(parent.DestroyChild(&unowned));
+    EXPECT_EQ(unowned.parent, nullptr);
+    EXPECT_TRUE(unowned.surface.IsEmpty());
+    EXPECT_FALSE(parent.DestroyChild(&unowned));  // no longer a child: nothing happens
+  }
+  render.request_stop();
+  render.join();
+  EXPECT_TRUE(parent.children.empty());
 }
 
 TEST_F(SpriteTest, CreatingAgainEndsTheEarlierRegistration) {

@@ -62,7 +62,14 @@ TEST(ThemeTest, ConfigTxtValues) {
       {"blanks, signs, empty fields", u" 1,+2,,3,-1,5,,,6,7,8,9", true, {1, 2, 3, 255, 5, 6, 7, 8, 9}},
       {"modulo 256 and stray letters", u"300,12x,x,4,5,6,7,8,9", true, {44, 12, 0, 4, 5, 6, 7, 8, 9}},
       {"text after the ninth value", u"1,2,3,4,5,6,7,8,9,this is ignored", true, {1, 2, 3, 4, 5, 6, 7, 8, 9}},
+      {"a line break after the ninth value", u"1,2,3,4,5,6,7,8,255\r\n", true, {1, 2, 3, 4, 5, 6, 7, 8, 255}},
+      {"text straight after the ninth value",
+       u"1,2,3,4,5,6,7,8, -9 and more, 10",
+       true,
+       {1, 2, 3, 4, 5, 6, 7, 8, 247}},
+      {"a ninth field without digits", u"1,2,3,4,5,6,7,8,x9", true, {1, 2, 3, 4, 5, 6, 7, 8, 0}},
       {"a field of five characters", u"1,2,3,4,12345,6,7,8,9", false, {}},
+      {"a ninth number of five characters", u"1,2,3,4,5,6,7,8,12345", false, {}},
       {"values on separate lines", u"200,\r\n200,\r\n200,\r\n200,\r\n200,\r\n0,\r\n0,\r\n0,\r\n0", false, {}},
       {"ends before the ninth", u"1,2,3,4,5,6,7,8", false, {}},
       {"ends before the ninth after commas", u"1,2,3,4,5,6,7,8,,,", false, {}},
@@ -86,9 +93,11 @@ TEST(ThemeTest, VariantsTakeTheirFoldersOnlyWithGoodColours) {
   std::filesystem::create_directories(root / "basic.grey");
   std::filesystem::create_directories(root / "basic.blue");
   std::filesystem::create_directories(root / "basic.lines");
+  std::filesystem::create_directories(root / "basic.noted");
   WriteUtf16File(root / "basic.grey" / "config.txt", u"200,200,200,200,200,0,0,0,0");
   WriteUtf16File(root / "basic.blue" / "config.txt", u"1,2,3,4,5,6,7,8,9\r\n");
   WriteUtf16File(root / "basic.lines" / "config.txt", u"200,\r\n200,\r\n200,\r\n200,\r\n200,\r\n0,0,0,0");
+  WriteUtf16File(root / "basic.noted" / "config.txt", u"1,2,3,4,5,6,7,8,200\r\nnight theme\r\n");
 
   CUITheme theme;
   theme.Init(root, u"");
@@ -107,6 +116,11 @@ TEST(ThemeTest, VariantsTakeTheirFoldersOnlyWithGoodColours) {
   EXPECT_EQ(theme.colors[kThemeAccent], OpaqueColor(7, 8, 9));
   EXPECT_EQ(theme.colors[0], OpaqueColor(1, 1, 1));
   EXPECT_EQ(theme.colors[5], OpaqueColor(6, 6, 6));
+
+  // Notes after the values do not spoil the file.
+  theme.Init(root, u"noted");
+  EXPECT_EQ(theme.basicFolder, root / "basic.noted");
+  EXPECT_EQ(theme.colors[kThemeAccent], OpaqueColor(7, 8, 200));
 
   for (const char16_t* bad : {u"lines", u"missing"}) {
     theme.Init(root, bad);
