@@ -6,8 +6,8 @@
 #   fuzz.sh <target> <seconds> [libFuzzer options...]
 #                                    fuzz one target, e.g. `fuzz.sh jpeg 7200 -fork=4`
 #   fuzz.sh --all <seconds> [libFuzzer options...]
-#                                    every target in turn for that long (CI:
-#                                    `--all 5 -runs=50000`)
+#                                    every target for that long, one per
+#                                    processor at a time (CI: `--all 5 -runs=50000`)
 #   fuzz.sh --list                   the target names
 #
 # Each run starts from the committed seeds (tests/fuzz/corpus/<target>, never
@@ -59,8 +59,22 @@ case "${1:-}" in
   --all)
     seconds=${2:?usage: fuzz.sh --all <seconds> [libFuzzer options...]}
     shift 2
+    # As many targets at once as there are processors: each runs on one.
+    parallel=$(nproc)
     failed=0
-    for target in "${targets[@]}"; do run_target "$target" "$seconds" "$@" || failed=$((failed + 1)); done
+    running=0
+    for target in "${targets[@]}"; do
+      if [[ $running -ge $parallel ]]; then
+        wait -n || failed=$((failed + 1))
+        running=$((running - 1))
+      fi
+      run_target "$target" "$seconds" "$@" &
+      running=$((running + 1))
+    done
+    while [[ $running -gt 0 ]]; do
+      wait -n || failed=$((failed + 1))
+      running=$((running - 1))
+    done
     echo "fuzz: $((${#targets[@]} - failed)) passed, $failed failed"
     [[ $failed -eq 0 ]]
     ;;
