@@ -3,7 +3,9 @@
 // one pass over the rows) and as the same steps one after the other; to the
 // working image without the smoothing (LoadImageAsBgra, then FromBgraImage);
 // to 8-bit BGRA alone; and at 1/8 scale (the thumbnail road:
-// DecodeJpegDcOnly), against djpeg and djpeg -scale 1/8 on the same file.
+// DecodeJpegDcOnly), against djpeg and djpeg -scale 1/8 on the same file;
+// and the decode to BGRA of a real 20-megapixel camera photo against djpeg,
+// when scripts/fetch-testdata.sh --bench has fetched it.
 // djpeg's times include starting the process and writing its output to
 // /dev/null. Every run makes its images anew, so it pays the first write to
 // new memory; BM_FreshLayerFirstTouch measures that alone for the layer. The
@@ -68,8 +70,27 @@ const TestFile& File() {
   return file;
 }
 
-void SetRate(benchmark::State& state) {
-  state.counters["MP/s"] = benchmark::Counter(kMegapixels, benchmark::Counter::kIsIterationInvariantRate);
+void SetRate(benchmark::State& state, double megapixels = kMegapixels) {
+  state.counters["MP/s"] = benchmark::Counter(megapixels, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+// The camera photo of Debian's lomiri-wallpapers-20.04 (6028 x 3391, 4:2:2)
+// in the test-data cache; its runs are skipped when it has not been fetched.
+constexpr double kPhotoMegapixels = 6028 * 3391 / 1e6;
+
+std::filesystem::path CameraPhoto() {
+  const char* cache = std::getenv("TESSERA_TESTDATA");
+  const char* home = std::getenv("HOME");
+  const std::filesystem::path root =
+      cache && *cache ? std::filesystem::path(cache)
+                      : std::filesystem::path(home ? home : "") / ".cache/tessera-testdata";
+  return root / "usr/share/backgrounds/Kleiber_by_Lukas_Baubkus.jpg";
+}
+
+bool HaveCameraPhoto(benchmark::State& state) {
+  if (std::filesystem::exists(CameraPhoto())) return true;
+  state.SkipWithError("no camera photo: run scripts/fetch-testdata.sh --bench");
+  return false;
 }
 
 void BM_OpenInOnePass(benchmark::State& state) {
@@ -170,19 +191,37 @@ void BM_DecodeDcOnly(benchmark::State& state) {
   SetRate(state);
 }
 
-void RunDjpeg(benchmark::State& state, const std::string& options) {
-  const std::string command = "djpeg " + options + " -outfile /dev/null " + File().path.string();
+void RunDjpeg(benchmark::State& state, const std::string& options, const std::filesystem::path& path,
+              double megapixels) {
+  const std::string command = "djpeg " + options + " -outfile /dev/null '" + path.string() + "'";
   for (auto _ : state) {
     if (std::system(command.c_str()) != 0) {
       state.SkipWithError("djpeg failed (bench/install-peers.sh installs libjpeg-turbo-progs)");
       break;
     }
   }
-  SetRate(state);
+  SetRate(state, megapixels);
 }
 
-void BM_Djpeg(benchmark::State& state) { RunDjpeg(state, ""); }
-void BM_DjpegScale8(benchmark::State& state) { RunDjpeg(state, "-scale 1/8"); }
+void BM_Djpeg(benchmark::State& state) { RunDjpeg(state, "", File().path, kMegapixels); }
+void BM_DjpegScale8(benchmark::State& state) { RunDjpeg(state, "-scale 1/8", File().path, kMegapixels); }
+
+void BM_DecodeCameraPhoto(benchmark::State& state) {
+  if (!HaveCameraPhoto(state)) return;
+  for (auto _ : state) {
+    CBgraImage image;
+    if (!LoadImageAsBgra(CameraPhoto(), image)) {
+      state.SkipWithError("decode failed");
+      break;
+    }
+    benchmark::DoNotOptimize(image.pixels);
+  }
+  SetRate(state, kPhotoMegapixels);
+}
+
+void BM_DjpegCameraPhoto(benchmark::State& state) {
+  if (HaveCameraPhoto(state)) RunDjpeg(state, "", CameraPhoto(), kPhotoMegapixels);
+}
 
 BENCHMARK(BM_OpenInOnePass)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_OpenInSteps)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
@@ -192,6 +231,8 @@ BENCHMARK(BM_DecodeToBgra)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRea
 BENCHMARK(BM_Djpeg)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 BENCHMARK(BM_DecodeDcOnly)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 BENCHMARK(BM_DjpegScale8)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
+BENCHMARK(BM_DecodeCameraPhoto)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
+BENCHMARK(BM_DjpegCameraPhoto)->Unit(benchmark::kMillisecond)->Iterations(3)->UseRealTime();
 
 }  // namespace
 
@@ -204,7 +245,8 @@ int main(int argc, char** argv) {
   for (const auto& [peer, ours] :
        {std::pair{"BM_OpenInSteps", "BM_OpenInOnePass"}, std::pair{"BM_Djpeg", "BM_OpenInOnePass"},
         std::pair{"BM_Djpeg", "BM_DecodeToWorkingImage"}, std::pair{"BM_Djpeg", "BM_DecodeToBgra"},
-        std::pair{"BM_DjpegScale8", "BM_DecodeDcOnly"}}) {
+        std::pair{"BM_DjpegScale8", "BM_DecodeDcOnly"},
+        std::pair{"BM_DjpegCameraPhoto", "BM_DecodeCameraPhoto"}}) {
     std::printf("%s: %s\n", ours, reporter.table.Compare(ours, peer, peer).c_str());
   }
   const double touch = reporter.table.Seconds("BM_FreshLayerFirstTouch");

@@ -18,6 +18,21 @@ if(TESSERA_SANITIZE)
   add_link_options(-fsanitize=${_tessera_san})
 endif()
 
+# A fuzz build instruments every library for libFuzzer's coverage feedback
+# and checks it with ASan and UBSan; only the fuzz targets link libFuzzer
+# itself (tests/fuzz/CMakeLists.txt).
+if(TESSERA_FUZZ)
+  if(NOT CMAKE_CXX_COMPILER_ID STREQUAL "Clang")
+    message(FATAL_ERROR "TESSERA_FUZZ needs clang (CC=clang CXX=clang++)")
+  endif()
+  if(TESSERA_SANITIZE)
+    message(FATAL_ERROR "TESSERA_FUZZ brings its own sanitizers; leave TESSERA_SANITIZE empty")
+  endif()
+  add_compile_options(-fsanitize=fuzzer-no-link,address,undefined -fno-sanitize-recover=all
+                      -fno-omit-frame-pointer)
+  add_link_options(-fsanitize=address,undefined)
+endif()
+
 # tessera_library(<name> [DEPENDS <targets...>])
 # Collects every .cpp below the calling folder; headers are included as
 # "<folder>/<file>.h" from the source root.
@@ -28,6 +43,19 @@ function(tessera_library name)
   add_library(${name} STATIC ${_sources})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
   target_link_libraries(${name} PUBLIC ${ARG_DEPENDS})
+  tessera_fuzz_precompile(${name})
+endfunction()
+
+# In a fuzz build most of the compile time goes to parsing the standard
+# headers; a precompiled set of them per library saves much of it (CI builds
+# the fuzz targets on two cores). Other builds keep every file compiling on
+# its own includes.
+function(tessera_fuzz_precompile target)
+  if(TESSERA_FUZZ)
+    target_precompile_headers(${target} PRIVATE <algorithm> <array> <atomic> <cmath> <cstdint> <cstring>
+                              <filesystem> <functional> <limits> <memory> <mutex> <span> <string>
+                              <string_view> <vector>)
+  endif()
 endfunction()
 
 # tessera_test(<name> LIBS <targets...> [THREADS])
@@ -67,4 +95,12 @@ function(tessera_link_data target)
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${CMAKE_COMMAND} -E create_symlink ${PROJECT_SOURCE_DIR}/data $<TARGET_FILE_DIR:${target}>/data
     VERBATIM)
+endfunction()
+
+# tessera_wrap_pixel_blocks(<target>)
+# Routes the libraries' AllocPixelBlock calls through __wrap_ of the mangled
+# name, which the target defines (tests/common/PixelBlockFailure, the fuzz
+# targets' pixel limit).
+function(tessera_wrap_pixel_blocks target)
+  target_link_options(${target} PRIVATE "LINKER:--wrap=_Z15AllocPixelBlockm")
 endfunction()

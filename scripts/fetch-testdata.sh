@@ -1,14 +1,20 @@
 #!/usr/bin/env bash
 # Fetches the real-world test images that Debian packages ship into a cache
 # outside the repository. Idempotent: a package already unpacked is skipped.
-# Usage: fetch-testdata.sh [cache-dir]   (default: $TESSERA_TESTDATA or
-# ~/.cache/tessera-testdata)
+# Usage: fetch-testdata.sh [--bench] [cache-dir]   (default: $TESSERA_TESTDATA
+# or ~/.cache/tessera-testdata)
+# --bench fetches the benchmarks' inputs instead of the tests' (never by CI).
 set -euo pipefail
+bench=0
+if [[ "${1:-}" == "--bench" ]]; then
+  bench=1
+  shift
+fi
 cache=${1:-${TESSERA_TESTDATA:-$HOME/.cache/tessera-testdata}}
 mkdir -p "$cache"
 
 # package | path prefix inside the package to keep
-packages=(
+test_packages=(
   "python3-skimage|./usr/lib/python3/dist-packages/skimage/data/"
   "gdk-pixbuf-tests|./usr/libexec/installed-tests/gdk-pixbuf/"
   "golang-1.19-src|./usr/share/go-1.19/src/image/"
@@ -17,6 +23,15 @@ packages=(
   "librust-jpeg-decoder-dev|./usr/share/cargo/registry/jpeg-decoder-0.2.6/benches/"
   "python3-imageio|./usr/lib/python3/dist-packages/imageio/resources/images/newtonscradle.gif"
 )
+# The largest real camera JPEG in Debian: 6028 x 3391 (20 megapixels, 4:2:2).
+bench_packages=(
+  "lomiri-wallpapers-20.04|./usr/share/backgrounds/Kleiber_by_Lukas_Baubkus.jpg"
+)
+if [[ $bench -eq 1 ]]; then
+  packages=("${bench_packages[@]}")
+else
+  packages=("${test_packages[@]}")
+fi
 
 updated=0
 for entry in "${packages[@]}"; do

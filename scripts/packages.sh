@@ -18,6 +18,9 @@ BUILD_PACKAGES=(
   libfreetype-dev
   libfontconfig-dev
   fonts-dejavu-core
+  # CJK fallback for characters DejaVu lacks (names and tags in Chinese,
+  # Japanese, Korean): 1.6 MB, all Hangul syllables, unlike Droid Sans Fallback.
+  fonts-wqy-microhei
 )
 
 # Only to build and run the tests.
@@ -30,6 +33,9 @@ TEST_PACKAGES=(
   xdotool
   imagemagick
   libjpeg-turbo-progs
+  # The fuzz targets (scripts/fuzz.sh): clang 14 and its libFuzzer runtime.
+  clang
+  libclang-rt-14-dev
 )
 
 # Only for the benchmarks and the peers they compare with (bench/, never

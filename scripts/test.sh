@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds with AddressSanitizer and
 # UndefinedBehaviorSanitizer, and runs every test; threading tests also run
-# under ThreadSanitizer.
+# under ThreadSanitizer; the fuzz targets are built with clang and run a few
+# seconds each.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install-deps.sh" --test
@@ -26,3 +27,8 @@ if [[ -s "$root/build/tsan/tsan-targets.txt" ]]; then
   TSAN_OPTIONS=${TSAN_OPTIONS:-halt_on_error=1:second_deadlock_stack=1} \
     ctest --test-dir "$root/build/tsan" -j "$jobs" -L threads --output-on-failure
 fi
+
+# Every fuzz target (tests/fuzz) for 5 s from its seeds; a crash, leak,
+# undefined behaviour or broken check fails the run. scripts/fuzz.sh runs
+# them for hours.
+FUZZ_BUILD_JOBS=$jobs "$root/scripts/fuzz.sh" --all 5 -runs=50000

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
 #include "platform/Font.h"
@@ -80,6 +82,47 @@ TEST(FontTest, CharactersTheFaceLacksStillTakeRoom) {
   EXPECT_GT(font->MeasureText(u"\u6f22\u5b57").width, 0);
   // Control characters take none.
   EXPECT_EQ(font->MeasureText(u"a\tb").width, font->MeasureText(u"ab").width);
+}
+
+// The text drawn at the cell's top-left corner into width x height pixels,
+// as inked (at least half coverage) or not.
+std::vector<bool> Inked(const CFont& font, std::u16string_view text, std::int32_t width,
+                        std::int32_t height) {
+  std::vector<std::uint8_t> coverage(static_cast<std::size_t>(width) * height, 0);
+  font.DrawText(text, coverage, width, height, static_cast<std::size_t>(width));
+  std::vector<bool> inked(coverage.size());
+  std::transform(coverage.begin(), coverage.end(), inked.begin(), [](std::uint8_t c) { return c >= 128; });
+  return inked;
+}
+
+TEST(FontTest, ChineseJapaneseAndKoreanDrawGlyphsNotBoxes) {
+  const FontRequest request{u"DejaVu Sans", 24, 400, false};
+  auto font = CFont::Create(request);
+  // The same face without fallback draws its missing-glyph box for each.
+  auto boxes = CFont::CreateFromFile(kDejaVuSans, request);
+  ASSERT_TRUE(font && boxes);
+  const struct {
+    const char* script;
+    std::u16string_view text;
+  } cases[] = {
+      {"Chinese", u"\u6f22\u5b57\u5199\u771f"},
+      {"hiragana", u"\u3072\u3089\u304c\u306a"},
+      {"katakana", u"\u30ab\u30bf\u30ab\u30ca"},
+      {"Hangul", u"\ud55c\uae00\uc0ac\uc9c4"},
+  };
+  for (const auto& [script, text] : cases) {
+    const std::int32_t width = std::max(font->MeasureText(text).width, boxes->MeasureText(text).width);
+    const std::vector<bool> glyphs = Inked(*font, text, width, 24);
+    const std::vector<bool> box = Inked(*boxes, text, width, 24);
+    const auto boxInk = std::count(box.begin(), box.end(), true);
+    std::ptrdiff_t differing = 0;
+    for (std::size_t i = 0; i < box.size(); ++i) differing += glyphs[i] != box[i];
+    // A box drawn instead differs nowhere; real glyphs share few pixels with
+    // the boxes' outlines.
+    EXPECT_GT(differing, boxInk / 2)
+        << script << " drawn as boxes (" << std::count(glyphs.begin(), glyphs.end(), true) << " inked, boxes "
+        << boxInk << "): is the fallback font fonts-wqy-microhei (scripts/packages.sh) installed?";
+  }
 }
 
 }  // namespace

@@ -1,0 +1,457 @@
+// Writes the seed corpora of the fuzz targets: small valid inputs of every
+// layout the readers handle, made by our own writers where we have one and by
+// libjpeg, libpng and libtiff directly for layouts we never write.
+// Usage: tessera_fuzz_corpus <corpus folder>   (tests/fuzz/corpus)
+
+#include <jpeglib.h>
+#include <png.h>
+#include <tiffio.h>
+
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <initializer_list>
+#include <memory>
+#include <span>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/AppData.h"
+#include "app/ConfigFile.h"
+#include "document/BFDoc.h"
+#include "document/DocHistory.h"
+#include "document/MaskRecord.h"
+#include "document/TextLayer.h"
+#include "image/BgraImage.h"
+#include "image/BgraImage16.h"
+#include "image/PackedRecords.h"
+#include "image/Plane8.h"
+#include "image/codecs/CodecImage.h"
+#include "image/codecs/CodecMemStream.h"
+#include "platform/File.h"
+#include "platform/LittleEndian.h"
+#include "platform/SettingsStore.h"
+#include "tests/fuzz/FuzzDocument.h"
+#include "tests/fuzz/FuzzSupport.h"
+#include "tests/image/DngFixture.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::filesystem::path g_root;
+
+void Put(std::string_view target, std::string_view name, std::span<const std::uint8_t> bytes) {
+  const std::filesystem::path folder = g_root / target;
+  std::filesystem::create_directories(folder);
+  WriteFuzzFile(folder / name, bytes);
+}
+
+Bytes Prefixed(std::initializer_list<std::uint8_t> prefix, std::span<const std::uint8_t> rest) {
+  Bytes bytes(prefix);
+  bytes.insert(bytes.end(), rest.begin(), rest.end());
+  return bytes;
+}
+
+Bytes FileBytes(const std::filesystem::path& path) {
+  Bytes bytes(std::filesystem::file_size(path));
+  std::FILE* file = std::fopen(path.c_str(), "rb");
+  FuzzCheck(file && std::fread(bytes.data(), 1, bytes.size(), file) == bytes.size(), "a file is read");
+  std::fclose(file);
+  return bytes;
+}
+
+// Diagonal ramps, so every block differs; images of 8 bits or fewer get the
+// grey palette.
+void Paint(CCodecImage& image, std::int64_t width, std::int64_t height, std::int32_t bitCount) {
+  FuzzCheck(image.Create(width, height, bitCount, CodecFormat::Bmp) != nullptr, "a picture is made");
+  if (bitCount <= 8) image.SetGrayPalette();
+  for (std::int32_t y = 0; y < height; ++y) {
+    for (std::int32_t x = 0; x < width; ++x) {
+      if (bitCount <= 8) {
+        image.SetPixelIndex(x, y, static_cast<std::uint8_t>((x + y) % (1 << bitCount)));
+      } else {
+        image.SetPixelColor(x, y,
+                            RgbQuad{static_cast<std::uint8_t>(20 * x), static_cast<std::uint8_t>(30 * y),
+                                    static_cast<std::uint8_t>(7 * (x + y)), 0});
+      }
+    }
+  }
+}
+
+Bytes Encoded(CCodecImage& image, CodecFormat format) {
+  CCodecMemStream stream;
+  FuzzCheck(image.Encode(stream, format), "a picture is encoded");
+  return Bytes(stream.Bytes().begin(), stream.Bytes().end());
+}
+
+// ---- JPEG through libjpeg: layouts our encoder never writes -------------------
+
+struct JpegLayout {
+  J_COLOR_SPACE space;
+  int components;
+  bool progressive;
+  unsigned restartRows;
+};
+
+Bytes LibJpeg(const JpegLayout& layout, int width, int height) {
+  jpeg_compress_struct info{};
+  jpeg_error_mgr error{};
+  info.err = jpeg_std_error(&error);
+  jpeg_create_compress(&info);
+  unsigned char* out = nullptr;
+  unsigned long size = 0;
+  jpeg_mem_dest(&info, &out, &size);
+  info.image_width = static_cast<JDIMENSION>(width);
+  info.image_height = static_cast<JDIMENSION>(height);
+  info.input_components = layout.components;
+  info.in_color_space = layout.space;
+  jpeg_set_defaults(&info);
+  jpeg_set_quality(&info, 80, TRUE);
+  if (layout.progressive) jpeg_simple_progression(&info);
+  info.restart_in_rows = static_cast<int>(layout.restartRows);
+  jpeg_start_compress(&info, TRUE);
+  std::vector<JSAMPLE> row(static_cast<std::size_t>(width * layout.components));
+  while (info.next_scanline < info.image_height) {
+    for (std::size_t i = 0; i < row.size(); ++i)
+      row[i] = static_cast<JSAMPLE>((i * 13 + info.next_scanline * 29) & 255);
+    JSAMPROW rows[1] = {row.data()};
+    jpeg_write_scanlines(&info, rows, 1);
+  }
+  jpeg_finish_compress(&info);
+  jpeg_destroy_compress(&info);
+  Bytes bytes(out, out + size);
+  std::free(out);
+  return bytes;
+}
+
+// ---- PNG through libpng -----------------------------------------------------
+
+struct PngLayout {
+  int colourType;
+  int bitDepth;
+  bool interlaced;
+  bool transparency;  // a tRNS chunk
+  bool background;    // a bKGD chunk
+};
+
+Bytes LibPng(const PngLayout& layout, std::uint32_t width, std::uint32_t height) {
+  Bytes bytes;
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
+  png_infop info = png_create_info_struct(png);
+  png_set_write_fn(
+      png, &bytes,
+      [](png_structp p, png_bytep data, png_size_t length) {
+        auto* out = static_cast<Bytes*>(png_get_io_ptr(p));
+        out->insert(out->end(), data, data + length);
+      },
+      nullptr);
+  png_set_IHDR(png, info, width, height, layout.bitDepth, layout.colourType,
+               layout.interlaced ? PNG_INTERLACE_ADAM7 : PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT,
+               PNG_FILTER_TYPE_DEFAULT);
+  int samples = 1;
+  if (layout.colourType == PNG_COLOR_TYPE_PALETTE) {
+    png_color palette[16];
+    for (int i = 0; i < 16; ++i)
+      palette[i] = {static_cast<png_byte>(16 * i), static_cast<png_byte>(255 - 16 * i), 90};
+    png_set_PLTE(png, info, palette, 1 << std::min(layout.bitDepth, 4));
+    if (layout.transparency) {
+      png_byte alpha[2] = {0, 128};
+      png_set_tRNS(png, info, alpha, 2, nullptr);
+    }
+  } else {
+    samples = layout.colourType == PNG_COLOR_TYPE_RGB          ? 3
+              : layout.colourType == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
+              : layout.colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                               : 1;
+    if (layout.transparency) {
+      png_color_16 key{0, 10, 20, 30, 10};
+      png_set_tRNS(png, info, nullptr, 0, &key);
+    }
+  }
+  if (layout.background) {
+    png_color_16 background{1, 200, 100, 50, 120};
+    png_set_bKGD(png, info, &background);
+  }
+  png_write_info(png, info);
+  const std::size_t rowBytes = (std::size_t{width} * samples * layout.bitDepth + 7) / 8;
+  std::vector<png_byte> image(rowBytes * height);
+  for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<png_byte>(i * 37 + 11);
+  std::vector<png_bytep> rows(height);
+  for (std::uint32_t y = 0; y < height; ++y) rows[y] = image.data() + y * rowBytes;
+  png_write_image(png, rows.data());
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return bytes;
+}
+
+// ---- TIFF through libtiff -------------------------------------------------------
+
+struct TiffLayout {
+  std::uint16_t bitsPerSample;
+  std::uint16_t samples;
+  std::uint16_t photometric;
+  std::uint16_t compression;
+  bool tiled;
+  int pages;
+};
+
+Bytes LibTiff(const TiffLayout& layout, std::uint32_t width, std::uint32_t height) {
+  const std::filesystem::path path = FuzzScratchFile("seed.tif");
+  TIFF* tiff = TIFFOpen(path.c_str(), layout.bitsPerSample == 16 ? "wl" : "wb");
+  FuzzCheck(tiff != nullptr, "a TIFF file is made");
+  const std::size_t rowBytes = (std::size_t{width} * layout.samples * layout.bitsPerSample + 7) / 8;
+  for (int page = 0; page < layout.pages; ++page) {
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, width);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, height);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, layout.bitsPerSample);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, layout.samples);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, layout.photometric);
+    TIFFSetField(tiff, TIFFTAG_COMPRESSION, layout.compression);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
+    TIFFSetField(tiff, TIFFTAG_ORIENTATION, page == 0 ? ORIENTATION_TOPLEFT : ORIENTATION_BOTRIGHT);
+    if (layout.pages > 1) TIFFSetField(tiff, TIFFTAG_SUBFILETYPE, FILETYPE_PAGE);
+    if (layout.photometric == PHOTOMETRIC_PALETTE) {
+      std::vector<std::uint16_t> map(std::size_t{1} << layout.bitsPerSample);
+      for (std::size_t i = 0; i < map.size(); ++i) map[i] = static_cast<std::uint16_t>(i * 4099);
+      TIFFSetField(tiff, TIFFTAG_COLORMAP, map.data(), map.data(), map.data());
+    }
+    std::vector<std::uint8_t> image(rowBytes * height);
+    for (std::size_t i = 0; i < image.size(); ++i) image[i] = static_cast<std::uint8_t>(i * 53 + page * 7);
+    if (layout.tiled) {
+      TIFFSetField(tiff, TIFFTAG_TILEWIDTH, 16);
+      TIFFSetField(tiff, TIFFTAG_TILELENGTH, 16);
+      std::vector<std::uint8_t> tile(static_cast<std::size_t>(TIFFTileSize(tiff)), 77);
+      for (std::uint32_t y = 0; y < height; y += 16) {
+        for (std::uint32_t x = 0; x < width; x += 16) TIFFWriteTile(tiff, tile.data(), x, y, 0, 0);
+      }
+    } else {
+      TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 4);
+      for (std::uint32_t y = 0; y < height; ++y) TIFFWriteScanline(tiff, image.data() + y * rowBytes, y, 0);
+    }
+    TIFFWriteDirectory(tiff);
+  }
+  TIFFClose(tiff);
+  return FileBytes(path);
+}
+
+// ---- The targets ------------------------------------------------------------------
+
+void ImageSeeds() {
+  CCodecImage colour, grey, twoTone, sixteen, transparent;
+  Paint(colour, 20, 14, 24);
+  Paint(grey, 9, 7, 8);
+  Paint(twoTone, 17, 5, 1);
+  Paint(sixteen, 10, 6, 4);
+  Paint(transparent, 8, 8, 24);
+  transparent.AlphaCreate();
+  for (std::int32_t i = 0; i < 8; ++i) transparent.AlphaSet(i, i, 255);
+
+  const Bytes jpeg = Encoded(colour, CodecFormat::Jpeg);
+  Put("jpeg", "colour-420.jpg", jpeg);
+  colour.attributes.jpegSubsampling = false;
+  Put("jpeg", "colour-444.jpg", Encoded(colour, CodecFormat::Jpeg));
+  Put("jpeg", "grey.jpg", Encoded(grey, CodecFormat::Jpeg));
+  Put("jpeg", "progressive.jpg", LibJpeg({JCS_RGB, 3, true, 0}, 24, 18));
+  Put("jpeg", "restarts.jpg", LibJpeg({JCS_RGB, 3, false, 1}, 33, 17));
+  Put("jpeg", "cmyk.jpg", LibJpeg({JCS_CMYK, 4, false, 0}, 16, 16));
+  Put("jpeg", "grey-progressive.jpg", LibJpeg({JCS_GRAYSCALE, 1, true, 0}, 9, 30));
+
+  Put("png", "rgb.png", Encoded(colour, CodecFormat::Png));
+  Put("png", "palette-grey.png", Encoded(grey, CodecFormat::Png));
+  Put("png", "one-bit.png", Encoded(twoTone, CodecFormat::Png));
+  Put("png", "rgba.png", Encoded(transparent, CodecFormat::Png));
+  const PngLayout pngLayouts[] = {
+      {PNG_COLOR_TYPE_GRAY, 2, false, false, false},
+      {PNG_COLOR_TYPE_GRAY, 16, true, true, true},
+      {PNG_COLOR_TYPE_GRAY_ALPHA, 16, false, false, false},
+      {PNG_COLOR_TYPE_GRAY_ALPHA, 8, false, false, true},
+      {PNG_COLOR_TYPE_RGB, 16, true, false, true},
+      {PNG_COLOR_TYPE_RGB, 8, false, true, false},
+      {PNG_COLOR_TYPE_RGB_ALPHA, 16, false, false, false},
+      {PNG_COLOR_TYPE_PALETTE, 4, true, true, false},
+  };
+  int index = 0;
+  for (const PngLayout& layout : pngLayouts) {
+    Put("png", "libpng-" + std::to_string(index++) + ".png", LibPng(layout, 11, 9));
+  }
+
+  const Bytes tiff = Encoded(colour, CodecFormat::Tiff);
+  Put("tiff", "rgb-lzw.tif", Prefixed({0}, tiff));
+  Put("tiff", "grey-packbits.tif", Prefixed({0}, Encoded(grey, CodecFormat::Tiff)));
+  Put("tiff", "g4.tif", Prefixed({0}, Encoded(twoTone, CodecFormat::Tiff)));
+  Put("tiff", "four-bit.tif", Prefixed({0}, Encoded(sixteen, CodecFormat::Tiff)));
+  Put("tiff", "rgba.tif", Prefixed({0}, Encoded(transparent, CodecFormat::Tiff)));
+  const TiffLayout tiffLayouts[] = {
+      {16, 1, PHOTOMETRIC_MINISBLACK, COMPRESSION_NONE, false, 1},
+      {8, 3, PHOTOMETRIC_RGB, COMPRESSION_ADOBE_DEFLATE, true, 1},
+      {8, 1, PHOTOMETRIC_PALETTE, COMPRESSION_LZW, false, 2},
+      {8, 4, PHOTOMETRIC_SEPARATED, COMPRESSION_NONE, false, 1},
+      {16, 3, PHOTOMETRIC_RGB, COMPRESSION_PACKBITS, false, 1},
+  };
+  index = 0;
+  for (const TiffLayout& layout : tiffLayouts) {
+    Put("tiff", "libtiff-" + std::to_string(index) + ".tif",
+        Prefixed({static_cast<std::uint8_t>(layout.pages - 1)}, LibTiff(layout, 20, 12)));
+    ++index;
+  }
+
+  const std::filesystem::path dng = FuzzScratchFile("seed.dng");
+  WriteDng(dng, PreviewForm::Jpeg);
+  const Bytes dngJpeg = FileBytes(dng);
+  Put("camera_raw", "jpeg-preview.dng", dngJpeg);
+  WriteDng(dng, PreviewForm::Rgb);
+  const Bytes dngRgb = FileBytes(dng);
+  Put("camera_raw", "rgb-preview.dng", dngRgb);
+
+  const auto named = [](std::string_view name, std::span<const std::uint8_t> content) {
+    Bytes bytes(name.begin(), name.end());
+    bytes.push_back(0);
+    bytes.insert(bytes.end(), content.begin(), content.end());
+    return bytes;
+  };
+  Put("image_type", "jpg", named("/photos/Wedding 2023/IMG_0001.JPG", jpeg));
+  Put("image_type", "png", named("scan.png", Encoded(transparent, CodecFormat::Png)));
+  Put("image_type", "tif", named("page.tiff", tiff));
+  Put("image_type", "dng", named("shot.dng", dngJpeg));
+  Put("image_type", "nef", named("shot.NEF", dngRgb));
+  Put("image_type", "nrw", named("shot.nrw", dngRgb));
+  Put("image_type", "gif", named("anim.gif", Bytes{'G', 'I', 'F', '8', '9', 'a'}));
+  Put("image_type", "names", named("dir.jpg/photo", {}));
+}
+
+void PackedSeeds() {
+  CBgraImage16 image;
+  FuzzCheck(image.Create(5, 4), "an image is made");
+  for (std::uint32_t i = 0; i < 4 * image.pixelCount; ++i)
+    image.pixels[i] = static_cast<std::uint16_t>(i * 2999);
+  CMemFile stored;
+  FuzzCheck(WritePackedImage16(image, stored), "an image record is written");
+  Put("packed_records", "image16-alpha", Prefixed({0}, stored.bytes()));
+
+  CPlane8 plane;
+  FuzzCheck(plane.Create(7, 3), "a plane is made");
+  for (std::uint32_t i = 0; i < plane.byteSize; ++i) plane.pixels[i] = static_cast<std::uint8_t>(i * 11);
+  CMemFile planeRecord;
+  FuzzCheck(WritePackedPlane(plane, planeRecord), "a plane record is written");
+  Put("packed_records", "plane", Prefixed({1}, planeRecord.bytes()));
+
+  CBgraImage picture;
+  FuzzCheck(picture.Create(32, 32), "a picture is made");
+  for (std::uint32_t i = 0; i < picture.byteSize; ++i) picture.pixels[i] = static_cast<std::uint8_t>(i * 7);
+  for (std::uint8_t withAlpha : {0, 1}) {
+    CMemFile region;
+    FuzzCheck(WritePackedRegion(picture, region, Rect{2, 3, 9, 7}, withAlpha), "a region record is written");
+    Put("packed_records", withAlpha ? "region-alpha" : "region", Prefixed({2, 2, 3, 9, 7}, region.bytes()));
+  }
+
+  CBgraImage raw;
+  FuzzCheck(raw.Create(6, 4), "a picture is made");
+  for (std::uint32_t i = 0; i < raw.byteSize; ++i) raw.pixels[i] = static_cast<std::uint8_t>(i * 5);
+  const std::filesystem::path path = FuzzScratchFile("seed.raw");
+  FuzzCheck(raw.SaveRawBgr(path), "a raw picture is saved");
+  Put("raw_bgr", "six-by-four", FileBytes(path));
+}
+
+void DocumentSeeds() {
+  CBFDoc doc;
+  MakeFuzzDocument(doc);
+  doc.m_layers[1]->m_x = -3;
+  doc.m_layers[1]->m_y = 5;
+  doc.m_layers[1]->m_blendMode = 9;
+  doc.m_layers[1]->m_opacity = 99;
+  doc.m_layers[2]->m_x = 4;
+  FuzzCheck(doc.m_selection.Create(12, 8), "a selection is made");
+  for (std::uint32_t i = 0; i < doc.m_selection.byteSize; ++i)
+    doc.m_selection.pixels[i] = static_cast<std::uint8_t>(i);
+  auto mask = std::make_unique<MaskRecord>();
+  FuzzCheck(mask->plane.Create(3, 2) && mask->thumbnail.Create(4, 4), "a mask is made");
+  mask->SetName(u"Lastarea");
+  mask->documentWidth = 12;
+  doc.m_masks.push_back(std::move(mask));
+  doc.SetPath(u"/home/anna/Pictures/\u5a5a\u793c.bfdoc");
+  for (int full : {0, 1}) {
+    CMemFile body;
+    FuzzCheck(doc.Serialize(body, 0, full), "a body is written");
+    Put("document_body", full ? "full" : "layers-only",
+        Prefixed({static_cast<std::uint8_t>(full)}, body.bytes()));
+  }
+
+  // One payload of each step kind, as the history writes it.
+  CDocHistory history;
+  FuzzCheck(history.Open(doc,
+                         [](std::filesystem::path& path, std::u16string_view) {
+                           path = FuzzScratchFile("seed.bftmp");
+                           return true;
+                         }),
+            "a history is opened");
+  const auto step = [&](std::string_view name, std::initializer_list<std::uint8_t> prefix, auto&& write) {
+    CMemFile payload;
+    write(payload);
+    Put("history_step", name, Prefixed(prefix, payload.bytes()));
+  };
+  step("layer", {0, 1, 0, 0, 0, 0}, [&](CFile& f) { history.WritePixels(f, *doc.m_layers[1], Rect{}); });
+  step("text-layer", {0, 2, 0, 0, 0, 0}, [&](CFile& f) { history.WritePixels(f, *doc.m_layers[2], Rect{}); });
+  step("region", {1, 0, 2, 1, 7, 5}, [&](CFile& f) {
+    history.WritePixels(f, *doc.m_layers[0], Rect{2, 1, 7, 5});
+  });
+  step("layer-list", {2, 0, 0, 0, 0, 0}, [&](CFile& f) { history.WriteLayerList(f); });
+  step("snapshot", {3, 0, 0, 0, 0, 0}, [&](CFile& f) { doc.Serialize(f, 0, 0); });
+}
+
+void SettingsSeeds(const std::filesystem::path& sourceRoot) {
+  // config.dat: as the program writes it, with and without favourites.
+  g_ConfigFilePath = FuzzScratchFile("config.dat");
+  g_AlbumRootFolder = u"/";
+  FuzzCheck(SaveConfigFile(), "config.dat is written");
+  Put("config_file", "root-only", FileBytes(g_ConfigFilePath));
+  FavouriteFolder favourite;
+  favourite.SetName(u"\u5a5a\u793c");
+  favourite.SetPath(u"/home/anna/Pictures/Wedding");
+  g_FavouriteFolders = {favourite, favourite};
+  g_SearchScopeFolders = {u"/home/anna/Pictures", u"/tmp"};
+  FuzzCheck(SaveConfigFile(), "config.dat is written");
+  Put("config_file", "favourites-and-scopes", FileBytes(g_ConfigFilePath));
+
+  // settings.ini: the name and text to store, then a file the store wrote.
+  const std::filesystem::path ini = FuzzScratchFile("seed.ini");
+  CSettingsStore store(ini, {});
+  store.SetDword(u"Program", u"Animation", 1);
+  store.SetString(u"Program", u"Skin", u"bright");
+  store.SetString(u"Last Path", u" odd=name\\", u"/home/anna/\u5199\u771f\n[x]");
+  store.SetDword(u"", u"Root", 0xFFFFFFFF);
+  const Bytes file = FileBytes(ini);
+  Put("settings_ini", "store", Prefixed({4, 'S', 'k', 'i', 'n', 4, 'd', 'a', 'r', 'k'}, file));
+  Put("settings_ini", "escapes", Prefixed({3, '[', '=', ']', 2, '\\', 0}, file));
+
+  // Text tables: the base table and a language file with a bad line.
+  Put("string_table", "resource.txt", FileBytes(sourceRoot / "data/basic/resource.txt"));
+  const std::u16string language =
+      u"\uFEFF; Japanese\r\n[StringTab]\r\n\"title\"=\"\u5199\u771f\"\r\n\"quote\"=\"a \"b\" "
+      u"c\"\r\n\"bad\"x\r\n";
+  Bytes utf16;
+  for (char16_t c : language) {
+    utf16.push_back(static_cast<std::uint8_t>(c));
+    utf16.push_back(static_cast<std::uint8_t>(c >> 8));
+  }
+  Put("string_table", "language.txt", utf16);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
+    return 2;
+  }
+  g_root = argv[1];
+  const std::filesystem::path sourceRoot = TESSERA_SOURCE_DIR;
+  ImageSeeds();
+  PackedSeeds();
+  DocumentSeeds();
+  SettingsSeeds(sourceRoot);
+  return 0;
+}
