@@ -23,8 +23,11 @@
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecImageBMP.h"
 #include "image/codecs/CodecImageJPG.h"
+#include "image/codecs/CodecImagePCX.h"
 #include "image/codecs/CodecImagePNG.h"
+#include "image/codecs/CodecImageTGA.h"
 #include "image/codecs/CodecImageTIF.h"
+#include "image/codecs/CodecImageWBMP.h"
 #include "image/codecs/CodecMemStream.h"
 #include "platform/AtomicFile.h"
 
@@ -106,6 +109,9 @@ constexpr CodecRow kCodecs[] = {
     Row<CCodecImageJPG>(CodecFormat::Jpeg),
     Row<CCodecImagePNG>(CodecFormat::Png),
     Row<CCodecImageTIF, Frames::Selectable>(CodecFormat::Tiff),
+    Row<CCodecImageTGA>(CodecFormat::Tga),
+    Row<CCodecImagePCX>(CodecFormat::Pcx),
+    Row<CCodecImageWBMP>(CodecFormat::Wbmp),
 };
 
 const CodecRow* FindCodec(CodecFormat format) {
