@@ -225,6 +225,18 @@ int CreateZeroed(const CPlane8& source, CPlane8& destination) {
   return 1;
 }
 
+// The all-zero result for a source without pixels: at the size the source
+// still records (a released plane keeps it), else at the destination's own
+// size; with no size on either side the destination is left without pixels.
+int ZeroForEmptySource(const CPlane8& source, CPlane8& destination) {
+  const CPlane8& sized = source.width && source.height ? source : destination;
+  if (!sized.width || !sized.height) {
+    destination.Free();
+    return 1;
+  }
+  return CreateZeroed(sized, destination);
+}
+
 // One 3 x 3 pass over the interior of output, reading input.
 template <typename Op>
 void Pass3x3(const CPlane8& input, CPlane8& output) {
@@ -264,7 +276,8 @@ int Passes3x3(const CPlane8& source, CPlane8& destination, std::int32_t passes) 
 }  // namespace
 
 int CChannelOP::DilateMask(const CPlane8& source, CPlane8& destination, std::int32_t radius) {
-  if (&source == &destination || source.IsEmpty()) return 0;
+  if (&source == &destination) return 0;
+  if (source.IsEmpty()) return ZeroForEmptySource(source, destination);
   if (!CreateZeroed(source, destination)) return 0;
   const Box box = NonZeroBox(source);
   if (box.IsEmpty()) return 1;
@@ -280,7 +293,8 @@ int CChannelOP::DilateMask(const CPlane8& source, CPlane8& destination, std::int
 
 int CChannelOP::ErodeMask(const CPlane8& source, CPlane8& destination, std::int32_t radius,
                           std::int32_t releaseIfEmpty) {
-  if (&source == &destination || source.IsEmpty()) return 0;
+  if (&source == &destination) return 0;
+  if (source.IsEmpty()) return ZeroForEmptySource(source, destination);
   if (!CreateZeroed(source, destination)) return 0;
   const Box box = NonZeroBox(source);
   const std::int64_t r = std::max(radius, 0);

@@ -4,8 +4,9 @@
 // 3 x 3 grow and shrink passes. The object carries nothing; callers build one
 // on the stack to call these. Every operation (re)creates its destination at
 // the source's size; source and destination must be different planes. All
-// return 1, or 0 for a source without pixels, the same plane twice, or when
-// memory runs out (the destination may then be left without pixels).
+// return 1, or 0 for the same plane twice, when memory runs out (the
+// destination may then be left without pixels), or for a source without
+// pixels except in DilateMask and ErodeMask, which take it as all zero.
 //
 // The disc of radius r is every offset (dx, dy) with dx^2 + dy^2 <= r^2;
 // offsets outside the plane are ignored, so the plane's border neither grows
@@ -19,11 +20,14 @@
 class CChannelOP : public CAlgorithm {
 public:
   // Grey-level dilation: each pixel becomes the maximum over the disc around
-  // it. An all-zero source gives an all-zero destination.
+  // it. An all-zero source, or one without pixels, gives an all-zero
+  // destination: at the size the source records, else at the destination's
+  // own size; with neither sized the destination is left without pixels.
   int DilateMask(const CPlane8& source, CPlane8& destination, std::int32_t radius);
   // Grey-level erosion: each pixel becomes the minimum over the disc. When
   // the box of the source's non-zero pixels is narrower or lower than
-  // 2 x radius the destination is all zero. When nothing is left and
+  // 2 x radius (a source without pixels included, sized as in DilateMask)
+  // the destination is all zero. When nothing is left of a wider box and
   // releaseIfEmpty is set, the destination's pixels are released.
   int ErodeMask(const CPlane8& source, CPlane8& destination, std::int32_t radius,
                 std::int32_t releaseIfEmpty);

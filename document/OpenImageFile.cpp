@@ -4,7 +4,9 @@
 // (LoadSmoothedJpeg); every other file is decoded to 8 bits, made opaque
 // unless its format carries alpha, and converted from the colour space its
 // information records. The document is cleared only once the
-// file has been read, so a failed open leaves it as it was.
+// file has been read, so a failed open leaves it as it was. The loader's
+// reason for a failure stays in ImageLoadError (image/ImageLoadError.h):
+// "Image too large" for a picture above the size limits.
 
 #include <atomic>
 #include <mutex>

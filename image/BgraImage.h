@@ -48,7 +48,8 @@ struct CBgraImage : PixelRecord<std::uint8_t, 4> {
   std::uint32_t SampleBilinear(double x, double y) const;
 
   // Image files (ImageCodec.cpp). LoadFile decodes by the codec format of
-  // the extension and refuses a picture wider or taller than kMaxImageSide.
+  // the extension and refuses a picture wider or taller than kMaxImageSide
+  // from the file's header; ImageLoadError tells why a load failed.
   // SaveFile fails for an image without pixels; the codec of the extension
   // decides whether the format keeps the alpha. A failed save leaves any old
   // file as it was.
@@ -64,10 +65,10 @@ struct CBgraImage : PixelRecord<std::uint8_t, 4> {
 
   // The raw 24-bit picture file (PackedRecords.cpp): u32 width, u32 height,
   // then rows of B, G, R. SaveRawBgr replaces the file only when every byte
-  // was written (sides at most 65535). LoadRawBgr returns 0 for a file that
-  // cannot be opened or a header whose sides are not 1..65535 (the image is
-  // then unchanged); a file cut short keeps the whole rows that arrived and
-  // clears the rest, and still returns 1.
+  // was written (sides at most 65535). LoadRawBgr returns 0, leaving the
+  // image unchanged, for a file that cannot be opened or read, a header whose
+  // sides are not 1..65535, or a file too short for the picture its header
+  // announces (checked before the picture is made).
   int SaveRawBgr(const std::filesystem::path& path) const;
   int LoadRawBgr(const std::filesystem::path& path);
 };

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "image/BgraImage16.h"
+#include "image/ImageLoadError.h"
 #include "platform/LittleEndian.h"
 
 std::mutex RawDecodeLock;
@@ -34,6 +35,25 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 std::unique_ptr<LibRaw> MakeRawDecoder(const std::filesystem::path& path) {
   if (!IsRawFileName(path)) return nullptr;
   return std::make_unique<LibRaw>(0);
+}
+
+// Records LibRaw's reason for a failed call; its own size refusal reads as
+// every other picture that is too large.
+void SetRawError(int result) {
+  SetImageLoadError(result == LIBRAW_TOO_BIG ? kImageTooLarge : libraw_strerror(result));
+}
+
+// Whether the opened file's picture is within the limits: the sensor data
+// that unpack reads and the developed picture, whose size LibRaw tells from
+// the header (turned for Fuji's diagonal sensors, stretched for non-square
+// pixels).
+bool RawWithinLimits(const LibRaw& raw) {
+  const libraw_image_sizes_t& sizes = raw.imgdata.sizes;
+  int width = 0, height = 0, colors = 0, bps = 0;
+  raw.get_mem_image_format(&width, &height, &colors, &bps);
+  return std::uint64_t{sizes.raw_width} * sizes.raw_height <= kMaxImagePixels && width > 0 && height > 0 &&
+         FitsImageLimits(static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height),
+                         kMaxImageSide);
 }
 
 // Builds the bitmap preview block: the size prefix, then R, G, B triplets.
@@ -74,6 +94,7 @@ int IsRawFileName(const std::filesystem::path& name) {
 }
 
 int LoadRawImage(const std::filesystem::path& path, CBgraImage16& image) {
+  SetImageLoadError({});
   try {
     std::unique_ptr<LibRaw> raw = MakeRawDecoder(path);
     if (!raw) return 0;
@@ -83,22 +104,31 @@ int LoadRawImage(const std::filesystem::path& path, CBgraImage16& image) {
     params.use_camera_wb = 1;
     params.output_color = 2;
     params.user_qual = 3;
-    if (raw->open_file(path.c_str(), kRawBufferLimit) != LIBRAW_SUCCESS || raw->unpack() != LIBRAW_SUCCESS ||
-        raw->dcraw_process() != LIBRAW_SUCCESS || !raw->imgdata.image) {
+    int result = raw->open_file(path.c_str(), kRawBufferLimit);
+    if (result == LIBRAW_SUCCESS && !RawWithinLimits(*raw)) {
+      SetImageLoadError(kImageTooLarge);
       return 0;
     }
-    // The processed buffer holds iwidth x iheight pixels. Rotating and
-    // stretching cameras (Fuji SuperCCD, non-square pixels) may leave the
-    // output size apart from it; such a picture is refused rather than read
-    // past its buffer.
+    if (result == LIBRAW_SUCCESS) result = raw->unpack();
+    if (result == LIBRAW_SUCCESS) result = raw->dcraw_process();
+    if (result != LIBRAW_SUCCESS) {
+      SetRawError(result);
+      return 0;
+    }
+    // Processing turns and stretches the picture in new buffers and leaves
+    // their size in width x height (iwidth x iheight keep the sensor's).
     const libraw_image_sizes_t& sizes = raw->imgdata.sizes;
-    if (sizes.iwidth == 0 || sizes.iheight == 0 || sizes.iwidth != sizes.width ||
-        sizes.iheight != sizes.height) {
+    if (!raw->imgdata.image || sizes.width == 0 || sizes.height == 0) return 0;
+    if (!FitsImageLimits(sizes.width, sizes.height, kMaxImageSide)) {
+      SetImageLoadError(kImageTooLarge);
       return 0;
     }
     CBgraImage16 developed;
-    if (!developed.Create(sizes.iwidth, sizes.iheight)) return 0;
-    const std::size_t count = std::size_t{sizes.iwidth} * sizes.iheight;
+    if (!developed.Create(sizes.width, sizes.height)) {
+      SetImageLoadError("Out of memory");
+      return 0;
+    }
+    const std::size_t count = std::size_t{sizes.width} * sizes.height;
     const auto* from = raw->imgdata.image;
     std::uint16_t* to = developed.pixels;
     for (std::size_t i = 0; i < count; ++i, to += 4) {

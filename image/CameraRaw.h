@@ -33,7 +33,10 @@ int IsRawFileName(const std::filesystem::path& name);
 // Develops the file with the camera's white balance, AHD demosaicing, clipped
 // highlights and Adobe RGB (1998) primaries into image: linear values as
 // LibRaw leaves them (no output gamma, no brightening, not turned by the
-// orientation flag), A = 65535. 1 on success; 0 leaves image as it was.
+// orientation flag), A = 65535, at the size processing leaves (turned for
+// diagonal sensors, stretched for non-square pixels). A picture above the
+// size limits is refused from the header, before LibRaw unpacks it. 1 on
+// success; 0 leaves image as it was, with the reason in ImageLoadError.
 int LoadRawImage(const std::filesystem::path& path, CBgraImage16& image);
 
 // The embedded preview as a new block of length bytes, or null. A bitmap

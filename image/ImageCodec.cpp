@@ -8,6 +8,7 @@
 
 #include "image/BgraImage.h"
 #include "image/CameraRaw.h"
+#include "image/ImageLoadError.h"
 #include "image/codecs/CodecFileStream.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecImageJPG.h"
@@ -67,13 +68,17 @@ struct FileCloser {
 };
 
 // Runs decode(codec, stream) on the opened file; 0 when it cannot be opened.
+// A failure leaves the codec's text as the thread's load error.
 template <typename Decode>
 int DecodeJpegFile(const std::filesystem::path& path, Decode&& decode) {
+  SetImageLoadError({});
   const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return 0;
   CCodecFileStream stream(file.get());
   CCodecImageJPG codec;
-  return decode(codec, stream) ? 1 : 0;
+  if (decode(codec, stream)) return 1;
+  SetImageLoadError(codec.GetLastError());
+  return 0;
 }
 
 int LoadJpegFile(const std::filesystem::path& path, CBgraImage& image) {
@@ -90,6 +95,10 @@ int LoadBitmapPreview(std::span<const std::uint8_t> block, CBgraImage& image) {
   const std::uint32_t height = LoadLE16(block.data() + 2);
   const std::uint64_t pixels = std::uint64_t{width} * height;
   if (pixels == 0 || block.size() != 4 + 3 * pixels) return 0;
+  if (!FitsImageLimits(width, height, kMaxImageSide)) {
+    SetImageLoadError(kImageTooLarge);
+    return 0;
+  }
   CBgraImage preview;
   if (!preview.Create(width, height)) return 0;
   const std::uint8_t* from = block.data() + 4;
@@ -105,6 +114,7 @@ int LoadBitmapPreview(std::span<const std::uint8_t> block, CBgraImage& image) {
 }
 
 int LoadRawPreview(const std::filesystem::path& path, CBgraImage& image) {
+  SetImageLoadError({});
   const std::lock_guard<std::mutex> lock(RawDecodeLock);
   std::uint32_t length = 0;
   RawPreviewKind kind = RawPreviewKind::Other;
@@ -165,9 +175,12 @@ int SaveJpegFile(const JpegSaveOptions& options, const std::filesystem::path& pa
 }
 
 int DecodeJpegFromMemory(std::span<const std::uint8_t> block, CBgraImage& image) {
+  SetImageLoadError({});
   CCodecMemStream stream(block);
   CCodecImageJPG codec;
-  return codec.DecodeBgra(stream, image) ? 1 : 0;
+  if (codec.DecodeBgra(stream, image)) return 1;
+  SetImageLoadError(codec.GetLastError());
+  return 0;
 }
 
 int CopyFileContents(const std::filesystem::path& source, const std::filesystem::path& destination) {
@@ -186,10 +199,21 @@ int CopyFileContents(const std::filesystem::path& source, const std::filesystem:
 // ---- CBgraImage and the codec image ---------------------------------------------------
 
 int CBgraImage::LoadFile(const std::filesystem::path& path) {
+  SetImageLoadError({});
   CCodecImage codec;
-  if (!codec.Load(path, static_cast<CodecFormat>(GetCodecFormat(path)))) return 0;
-  if (codec.GetWidth() > kMaxImageSide || codec.GetHeight() > kMaxImageSide) return 0;
-  return FromCodecImage(codec);
+  // The codec refuses a side above the limit from the file's header.
+  codec.attributes.maxSide = kMaxImageSide;
+  if (!codec.Load(path, static_cast<CodecFormat>(GetCodecFormat(path)))) {
+    SetImageLoadError(codec.GetLastError());
+    return 0;
+  }
+  if (!FitsImageLimits(codec.GetWidth(), codec.GetHeight(), kMaxImageSide)) {
+    SetImageLoadError(kImageTooLarge);
+    return 0;
+  }
+  if (FromCodecImage(codec)) return 1;
+  SetImageLoadError("Out of memory");
+  return 0;
 }
 
 int CBgraImage::SaveFile(const std::filesystem::path& path, bool withAlpha) const {

@@ -10,8 +10,9 @@
 // The CBgraImage members that convert to and from codec images and load and
 // save files are defined here too (ImageCodec.cpp).
 //
-// Nothing here keeps state: every function may run on any thread. Only the
-// RAW route takes RawDecodeLock. Results are 1 on success and 0 on failure.
+// Nothing here keeps state but the thread's load error (ImageLoadError.h),
+// which the loads set: every function may run on any thread. Only the RAW
+// route takes RawDecodeLock. Results are 1 on success and 0 on failure.
 
 #include <array>
 #include <cstdint>
@@ -43,7 +44,7 @@ std::int32_t GetCodecFormat(const std::filesystem::path& path);
 
 // Loads any supported file as a full 8-bit picture: JPEG with alpha 255,
 // camera RAW as its embedded preview, other formats by CBgraImage::LoadFile.
-// A JPEG wider or taller than kMaxImageSide is refused from its header.
+// A picture wider or taller than kMaxImageSide is refused from its header.
 int LoadImageAsBgra(const std::filesystem::path& path, CBgraImage& image);
 
 // Decodes a JPEG file as LoadImageAsBgra does (B, G, R, A with A = 255, the

@@ -338,23 +338,29 @@ int CBgraImage::SaveRawBgr(const std::filesystem::path& path) const {
   return file.Commit() ? 1 : 0;
 }
 
-// A file cut short keeps the rows that arrived whole; the rest of the image
-// is cleared to zero.
+// The picture is made only once the file is known to hold all of it, so a
+// header cannot make us take memory its file does not back. A file cut short
+// (SaveRawBgr never leaves one) is refused, as is a read error on the way;
+// the image is then left as it was.
 int CBgraImage::LoadRawBgr(const std::filesystem::path& path) {
   CFile file;
   std::uint32_t w = 0, h = 0;
   if (!file.Open(path, CFile::OpenMode::Read) || !ReadU32(file, w) || !ReadU32(file, h)) return 0;
   if (w == 0 || h == 0 || w > kMaxSide || h > kMaxSide) return 0;
-  auto row = AllocWorkArray<std::uint8_t>(std::uint64_t{w} * 3);
-  if (!row || !Create(w, h)) return 0;
-  std::uint32_t y = 0;
-  for (; y < h && file.ReadExact(row.get(), std::size_t{w} * 3); ++y) {
-    std::uint8_t* out = Row(y);
+  const std::uint64_t rowBytes = std::uint64_t{w} * 3;
+  const std::int64_t length = file.GetLength();
+  if (length < 0 || static_cast<std::uint64_t>(length) - 8 < rowBytes * h) return 0;
+  auto row = AllocWorkArray<std::uint8_t>(rowBytes);
+  CBgraImage picture;
+  if (!row || !picture.Create(w, h)) return 0;
+  for (std::uint32_t y = 0; y < h; ++y) {
+    if (!file.ReadExact(row.get(), rowBytes)) return 0;
+    std::uint8_t* out = picture.Row(y);
     for (std::uint32_t x = 0; x < w; ++x, out += 4) {
       std::memcpy(out, &row[std::size_t{x} * 3], 3);
       out[3] = 255;
     }
   }
-  if (y < h) std::memset(Row(y), 0, std::size_t{h - y} * w * 4);
+  *this = std::move(picture);
   return 1;
 }

@@ -202,4 +202,10 @@ int CInOutMatting::Refine() {
 
 void CInOutMatting::ReleaseCells() {
   for (ColourCell& cell : m_cells) cell = ColourCell{};
+  m_cellBits.Clear();
+}
+
+std::uint8_t CInOutMatting::CellBits(std::size_t cell, std::uint32_t bin) const {
+  if (cell >= m_cells.size() || !m_cells[cell].exists) return 0;
+  return m_cellBits.Get(static_cast<std::uint32_t>(cell), bin);
 }

@@ -15,9 +15,9 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <memory>
 
 #include "algorithms/Algorithm.h"
+#include "filters/matting/ColourCellBits.h"
 #include "filters/matting/MattingColor.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
@@ -41,14 +41,15 @@ static_assert(offsetof(InOutMattingParams, region) == 16);
 static_assert(offsetof(InOutMattingParams, reserved) == 24);
 static_assert(offsetof(InOutMattingParams, iterations) == 28);
 
-// One square of the colour-cell grid: which 15-bit colour bins occur among
-// its known foreground (bit 0x80) and background (0x40) colours.
+// One square of the colour-cell grid. Which 15-bit colour bins occur among
+// its known foreground (bit 0x80) and background (0x40) colours is kept for
+// all cells together (CInOutMatting::CellBits).
 struct ColourCell {
   std::int32_t x0 = 0;
   std::int32_t y0 = 0;
   std::int32_t x1 = 0;  // exclusive
   std::int32_t y1 = 0;
-  std::unique_ptr<std::uint8_t[]> table;  // 65536 bytes; null: the cell does not exist
+  bool exists = false;  // the grid covers the image with fewer cells than it holds
 };
 
 class CInOutMatting : public CAlgorithm {
@@ -57,6 +58,7 @@ public:
   static constexpr std::uint8_t kBackground = 64;
   static constexpr std::uint8_t kForeground = 128;
   static constexpr int kGridSide = 33;
+  static_assert(kGridSide * kGridSide <= CColourCellBits::kMaxCells);
   static constexpr std::uint8_t kFgBit = 0x80;
   static constexpr std::uint8_t kBgBit = 0x40;
 
@@ -86,8 +88,12 @@ public:
   static int GeodesicColourDistance(const CBgraImage16& image, const CPlane8& trimap, std::uint8_t label,
                                     CPlane16& distance);
   int BuildColourCells();
-  void SampleLocalColours();
+  // 0 when the cells' bits cannot grow.
+  int SampleLocalColours();
   int FillSampleHoles(CBgraImage& samples);
+  // The bits of colour bin (15-bit) in cell (row-major index); 0 for a cell
+  // that does not exist.
+  [[nodiscard]] std::uint8_t CellBits(std::size_t cell, std::uint32_t bin) const;
 
   CPlane8 m_trimap;        // 128 known foreground, 64 known background, 0 unknown
   CPlane8 m_certainty;     // 255: the alpha is fixed for the refinement
@@ -95,6 +101,7 @@ public:
   CBgraImage m_bgSamples;
   CPlane8 m_likelihood;  // foreground likelihood, 0 background .. 255 foreground
   std::array<ColourCell, kGridSide * kGridSide> m_cells;  // row-major
+  CColourCellBits m_cellBits;                             // keyed by row-major cell index
   std::int32_t m_cellSize = 0;
   InOutMattingParams m_block;
 

@@ -19,7 +19,7 @@
 
 namespace {
 
-constexpr std::uint32_t kBins = 32768;
+constexpr std::uint32_t kBins = CColourCellBits::kBins;
 constexpr std::uint16_t kUnreached = 65535;
 constexpr std::int32_t kGrowthRounds = 249;
 
@@ -59,8 +59,7 @@ void PruneHistogram(std::uint32_t* histogram, std::uint64_t threshold) {
 int CInOutMatting::EstimateColours() {
   if (!ComputeForegroundLikelihood(*m_source, m_trimap, m_likelihood)) return 0;
   SetProgress(10);
-  if (!BuildColourCells()) return 0;
-  SampleLocalColours();
+  if (!BuildColourCells() || !SampleLocalColours()) return 0;
   SetProgress(20);
   FillSampleHoles(m_bgSamples);
   FillSampleHoles(m_fgSamples);
@@ -190,26 +189,26 @@ int CInOutMatting::BuildColourCells() {
   for (std::int64_t i = 0; i < rows; ++i) {
     for (std::int64_t j = 0; j < cols; ++j) {
       ColourCell& cell = m_cells[static_cast<std::size_t>(i * kGridSide + j)];
-      cell.table = AllocWorkArray<std::uint8_t>(65536);
-      if (!cell.table) {
-        ReleaseCells();
-        return 0;
-      }
-      std::fill_n(cell.table.get(), 65536, std::uint8_t{0});
       cell.x0 = static_cast<std::int32_t>(j * side);
       cell.y0 = static_cast<std::int32_t>(i * side);
       cell.x1 = static_cast<std::int32_t>(std::min(w, (j + 1) * side));
       cell.y1 = static_cast<std::int32_t>(std::min(h, (i + 1) * side));
-      for (std::int32_t y = cell.y0; y < cell.y1; ++y) {
-        for (std::int32_t x = cell.x0; x < cell.x1; ++x) {
-          const auto ux = static_cast<std::uint32_t>(x);
-          const auto uy = static_cast<std::uint32_t>(y);
-          const std::uint8_t code = *m_trimap.At(ux, uy);
-          if (code == kUnknown) continue;
-          const std::uint32_t bin = ColourBin(ToneOnly8(m_source->At(ux, uy)));
-          if (code == kForeground && fgHistogram[bin]) cell.table[bin] |= kFgBit;
-          if (code == kBackground && bgHistogram[bin]) cell.table[bin] |= kBgBit;
-        }
+      cell.exists = true;
+    }
+  }
+  for (std::int64_t y = 0; y < h; ++y) {
+    const std::int64_t cellRow = y / side * kGridSide;
+    const auto uy = static_cast<std::uint32_t>(y);
+    const std::uint8_t* code = m_trimap.Row(uy);
+    for (std::int64_t x = 0; x < w; ++x) {
+      if (code[x] == kUnknown) continue;
+      const std::uint32_t bin = ColourBin(ToneOnly8(m_source->At(static_cast<std::uint32_t>(x), uy)));
+      const std::uint8_t bit = code[x] == kForeground   ? (fgHistogram[bin] ? kFgBit : 0)
+                               : code[x] == kBackground ? (bgHistogram[bin] ? kBgBit : 0)
+                                                        : 0;
+      if (!m_cellBits.Mark(static_cast<std::uint32_t>(cellRow + x / side), bin, bit)) {
+        ReleaseCells();
+        return 0;
       }
     }
   }
@@ -224,7 +223,7 @@ void CInOutMatting::NeighbourCells(std::int64_t v, std::int64_t cellCount, std::
   second = first + 1 < cellCount ? first + 1 : first;
 }
 
-void CInOutMatting::SampleLocalColours() {
+int CInOutMatting::SampleLocalColours() {
   const std::int64_t w = m_source->width;
   const std::int64_t h = m_source->height;
   const std::int64_t side = m_cellSize;
@@ -246,19 +245,18 @@ void CInOutMatting::SampleLocalColours() {
         if (HasSample(fg) && HasSample(bg)) continue;
         std::int64_t cx0, cx1;
         NeighbourCells(x, cols, cx0, cx1);
-        std::uint8_t* tables[4] = {m_cells[static_cast<std::size_t>(cy0 * kGridSide + cx0)].table.get(),
-                                   m_cells[static_cast<std::size_t>(cy0 * kGridSide + cx1)].table.get(),
-                                   m_cells[static_cast<std::size_t>(cy1 * kGridSide + cx0)].table.get(),
-                                   m_cells[static_cast<std::size_t>(cy1 * kGridSide + cx1)].table.get()};
+        const std::size_t cells[4] = {
+            static_cast<std::size_t>(cy0 * kGridSide + cx0), static_cast<std::size_t>(cy0 * kGridSide + cx1),
+            static_cast<std::size_t>(cy1 * kGridSide + cx0), static_cast<std::size_t>(cy1 * kGridSide + cx1)};
         const std::uint16_t* pixel = m_source->At(ux, uy);
         const std::uint32_t bin = ColourBin(ToneOnly8(pixel));
         std::uint8_t bits = 0;
-        for (const std::uint8_t* t : tables) bits |= t ? t[bin] : 0;
+        for (const std::size_t c : cells) bits |= CellBits(c, bin);
         for (const std::uint8_t bit : {kFgBit, kBgBit}) {
           if (!(bits & bit)) continue;
           SetOwnColour(bit == kFgBit ? fg : bg, pixel);
-          for (std::uint8_t* t : tables) {
-            if (t) t[bin] |= bit;
+          for (const std::size_t c : cells) {
+            if (m_cells[c].exists && !m_cellBits.Mark(static_cast<std::uint32_t>(c), bin, bit)) return 0;
           }
         }
       }
@@ -283,7 +281,7 @@ void CInOutMatting::SampleLocalColours() {
   // A foreground sample within 3 pixels of a background sample in the
   // unknown area is unreliable, and so are those background samples.
   auto marked = AllocWorkArray<std::uint8_t>(m_trimap.pixelCount);
-  if (!marked) return;
+  if (!marked) return 1;
   std::fill_n(marked.get(), m_trimap.pixelCount, std::uint8_t{0});
   for (std::int64_t y = 3; y <= h - 4; ++y) {
     for (std::int64_t x = 3; x <= w - 4; ++x) {
@@ -307,6 +305,7 @@ void CInOutMatting::SampleLocalColours() {
     ClearSample(m_fgSamples.pixels + i * 4);
     ClearSample(m_bgSamples.pixels + i * 4);
   }
+  return 1;
 }
 
 int CInOutMatting::FillSampleHoles(CBgraImage& samples) {

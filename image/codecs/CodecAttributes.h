@@ -25,6 +25,10 @@ struct CodecAttributes {
   std::int32_t frameIndex = 0;
   std::int32_t frameCount = 0;
   std::uint16_t frameDelay = 0;
+  // Decoders refuse, from the file's header and before allocating, a picture
+  // with a side above this (lastError "Image too large"), as they refuse one
+  // of more than kMaxImagePixels pixels.
+  std::uint32_t maxSide = UINT32_MAX;
   // Resolution in dots per inch; set through SetXDPI and SetYDPI, which keep
   // the bitmap header's pixels per metre in step.
   std::int32_t dpiX = 72;

@@ -8,9 +8,10 @@
 // its class (deriving from CCodecImage, adding no fields or virtual
 // operations) in its own file, include its header here and add its row.
 //
-// Decoding runs a codec object of that format on the stack and, on success,
-// this image takes over its result; on failure only lastError (and, for the
-// formats that pick one image of a multi-image file, frameCount) changes.
+// Decoding runs a codec object of that format on the stack, with this image's
+// side limit, and, on success, this image takes over its result; on failure
+// only lastError (and, for the formats that pick one image of a multi-image
+// file, frameCount) changes.
 // Encoding runs a codec object that borrows this image's block.
 
 #include <concepts>
@@ -74,6 +75,7 @@ bool Guarded(CCodecImage& codec, Body&& body) {
 template <typename Codec, Frames kFrames>
 bool DecodeWith(CCodecImage& image, CCodecStream& stream) {
   Codec codec;
+  codec.attributes.maxSide = image.attributes.maxSide;
   if constexpr (kFrames == Frames::Selectable) codec.attributes.frameIndex = image.attributes.frameIndex;
   if (Guarded(codec, [&] { return codec.Decode(stream); })) {
     image.TakeFrom(codec);

@@ -18,9 +18,9 @@
 #include <cstddef>
 #include <cstdio>  // jpeglib.h needs FILE and size_t first
 #include <cstring>
-#include <limits>
 
 #include "image/BgraImage.h"
+#include "image/ImageLoadError.h"
 #include "image/codecs/BgraRowSink.h"
 #include "image/codecs/CodecStream.h"
 
@@ -58,7 +58,9 @@ JpegStreamAdapter& AdapterOf(j_common_ptr cinfo) {
   char message[JMSG_LENGTH_MAX];
   (*cinfo->err->format_message)(cinfo, message);
   JpegErrorManager& errors = ErrorsOf(cinfo);
-  errors.image->SetLastError(message);
+  // A side beyond the library's own maximum is above ours too: it reads the
+  // same as every other picture that is too large.
+  errors.image->SetLastError(cinfo->err->msg_code == JERR_IMAGE_TOO_BIG ? kImageTooLarge : message);
   std::longjmp(errors.returnPoint, 1);
 }
 
@@ -222,9 +224,8 @@ bool RunDecompress(CCodecImage& errorImage, CCodecStream& stream, Body&& body) {
 // coefficient of the picture).
 bool ReadHeaderWithinLimits(jpeg_decompress_struct& cinfo, CCodecImage& errorImage, std::uint32_t maxSide) {
   jpeg_read_header(&cinfo, TRUE);
-  if (PixelByteCount(cinfo.image_width, cinfo.image_height, 1) == 0 || cinfo.image_width > maxSide ||
-      cinfo.image_height > maxSide) {
-    errorImage.SetLastError("Image too large");
+  if (!FitsImageLimits(cinfo.image_width, cinfo.image_height, maxSide)) {
+    errorImage.SetLastError(kImageTooLarge);
     return false;
   }
   cinfo.do_block_smoothing = FALSE;
@@ -247,7 +248,7 @@ std::int32_t DotsPerInch(const jpeg_decompress_struct& cinfo, UINT16 density) {
 }
 
 bool DecodeCodecBody(jpeg_decompress_struct& cinfo, CCodecImage& image, unsigned scaleDenominator) {
-  if (!ReadHeaderWithinLimits(cinfo, image, std::numeric_limits<std::uint32_t>::max())) return false;
+  if (!ReadHeaderWithinLimits(cinfo, image, image.attributes.maxSide)) return false;
   switch (cinfo.jpeg_color_space) {
     case JCS_GRAYSCALE:
       cinfo.out_color_space = JCS_GRAYSCALE;

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "image/ImageLoadError.h"
 #include "image/codecs/CodecStream.h"
 
 namespace {
@@ -71,6 +72,9 @@ bool ReadPng(PngSession& s, CCodecImagePNG& image) {
   if (setjmp(png_jmpbuf(s.png))) return false;
 
   png_set_read_fn(s.png, s.stream, PngReadCallback);
+  // Wider or taller than libpng's own limit is left to the size check below,
+  // which names the reason.
+  png_set_user_limits(s.png, PNG_UINT_31_MAX, PNG_UINT_31_MAX);
   png_read_info(s.png, s.info);
 
   const png_uint_32 width = png_get_image_width(s.png, s.info);
@@ -78,6 +82,18 @@ bool ReadPng(PngSession& s, CCodecImagePNG& image) {
   const int bitDepth = png_get_bit_depth(s.png, s.info);
   const int colorType = png_get_color_type(s.png, s.info);
   const int pixelDepth = bitDepth * png_get_channels(s.png, s.info);
+  // Refused from the header, before anything is allocated for the picture.
+  // Deflate makes at most 1032 bytes of one compressed byte (a 258-byte match
+  // in two 1-bit codes), so a stream too short for the rows cannot be a
+  // whole file; libpng would fail it once the data ran out.
+  if (!FitsImageLimits(width, height, image.attributes.maxSide)) png_error(s.png, kImageTooLarge);
+  const std::int32_t size = s.stream->Size();
+  const std::int32_t at = s.stream->Tell();
+  if (size >= 0 && at >= 0 && at <= size &&
+      std::uint64_t{width} * height * static_cast<std::uint32_t>(pixelDepth) / 8 / 1032 >
+          static_cast<std::uint64_t>(size - at)) {
+    png_error(s.png, "Not enough image data");
+  }
 
   // Files with an alpha channel keep it; the others (a tRNS colour) are
   // composited here.

@@ -7,6 +7,7 @@
 #include <limits>
 #include <span>
 
+#include "image/ImageLoadError.h"
 #include "image/PixelBlock.h"
 #include "image/codecs/CodecStream.h"
 #include "image/codecs/TiffStream.h"
@@ -355,6 +356,7 @@ const char* DecodePage(CCodecStream& stream, CCodecImageTIF& image) {
   if (!fullColour)
     depth = IsGrey(tags.photometric) && tags.bitsPerSample == 1 ? 1 : tags.bitsPerSample == 4 ? 4 : 8;
   if (tags.width == 0 || tags.height == 0) return kCorrupted;
+  if (!FitsImageLimits(tags.width, tags.height, image.attributes.maxSide)) return kImageTooLarge;
   if (!image.Create(tags.width, tags.height, depth, CodecFormat::Tiff)) return kNoSpace;
   const bool withAlpha = tags.samplesPerPixel == 4 || (tags.samplesPerPixel == 2 && tags.bitsPerSample == 8);
   if (withAlpha && !image.AlphaCreate()) return kNoSpace;

@@ -216,18 +216,58 @@ TEST(DiscMorphology, MatchesTheOffsetByOffsetReference) {
   }
 }
 
-TEST(DiscMorphology, RefusesTheSamePlaneTwiceAndASourceWithoutPixels) {
+TEST(DiscMorphology, RefusesTheSamePlaneTwice) {
   CChannelOP op;
   CPlane8 plane = Plane(4, 4, 255);
   EXPECT_EQ(op.DilateMask(plane, plane, 1), 0);
   EXPECT_EQ(op.ErodeMask(plane, plane, 1, 0), 0);
   CPlane8 none;
   CPlane8 out;
-  EXPECT_EQ(op.DilateMask(none, out, 1), 0);
   EXPECT_EQ(op.Erode3x3(none, out, 1), 0);
   // A negative radius leaves the mask as it is.
   ASSERT_EQ(op.DilateMask(plane, out, -3), 1);
   ExpectSamePlane(out, plane);
+}
+
+// A source without pixels counts as all zero: the result is an all-zero
+// plane at the size the source still records, else at the destination's.
+TEST(DiscMorphology, ASourceWithoutPixelsGivesAnAllZeroPlane) {
+  const auto released = [](std::uint32_t w, std::uint32_t h) {
+    CPlane8 p = Plane(w, h, 255);
+    p.Free();
+    return p;
+  };
+  struct Case {
+    const char* name;
+    CPlane8 source, destination;
+    std::uint32_t width, height;  // 0: the destination ends without pixels
+  };
+  Case cases[] = {
+      {"released source keeps its size", released(12, 9), Plane(5, 5, 200), 12, 9},
+      {"unsized source, destination with pixels", CPlane8{}, Plane(7, 6, 255), 7, 6},
+      {"unsized source, released destination", CPlane8{}, released(7, 6), 7, 6},
+      {"nothing sized", CPlane8{}, CPlane8{}, 0, 0},
+  };
+  CChannelOP op;
+  for (Case& c : cases) {
+    for (int operation = 0; operation < 3; ++operation) {
+      SCOPED_TRACE(testing::Message() << c.name << ", operation " << operation);
+      CPlane8 out;
+      ASSERT_EQ(out.CopyFrom(c.destination), 1);
+      const int result = operation == 0   ? op.DilateMask(c.source, out, 3)
+                         : operation == 1 ? op.ErodeMask(c.source, out, 3, 0)
+                                          : op.ErodeMask(c.source, out, 3, 1);
+      EXPECT_EQ(result, 1);
+      if (c.width == 0) {
+        EXPECT_TRUE(out.IsEmpty());
+        continue;
+      }
+      ASSERT_FALSE(out.IsEmpty());
+      EXPECT_EQ(out.width, c.width);
+      EXPECT_EQ(out.height, c.height);
+      EXPECT_EQ(CountNonZero(out), 0);
+    }
+  }
 }
 
 TEST(SmallMorphology, Erode3x3BordersDependOnThePassCount) {

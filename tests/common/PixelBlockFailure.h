@@ -1,6 +1,7 @@
 #pragma once
 // Makes pixel allocations fail on purpose, for tests of what a failure part
-// way through an operation leaves behind. Every pixel block of the libraries
+// way through an operation leaves behind, and watches how many and how large
+// blocks an operation asks for. Every pixel block of the libraries
 // comes from AllocPixelBlock; a test binary that links with
 // tessera_wrap_pixel_blocks (tests/CMakeLists.txt) routes those calls through
 // here first. One at a time per process.
@@ -18,4 +19,6 @@ public:
 
   // Pixel blocks requested since construction, failed ones included.
   std::int64_t Requested() const;
+  // The size of the largest of them in bytes; 0 when none was requested.
+  std::uint64_t Largest() const;
 };
