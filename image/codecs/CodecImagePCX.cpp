@@ -6,7 +6,9 @@
 #include <span>
 #include <vector>
 
+#include "image/ImageLoadError.h"
 #include "image/codecs/CodecStream.h"
+#include "image/codecs/StreamBytesLeft.h"
 #include "platform/LittleEndian.h"
 
 namespace {
@@ -182,6 +184,19 @@ bool CCodecImagePCX::Decode(CCodecStream& stream) {
     SetLastError("Can't handle more than 1 bit per pixel");
     return false;
   }
+  if (!FitsImageLimits(static_cast<std::uint32_t>(h.width), static_cast<std::uint32_t>(h.height),
+                       attributes.maxSide)) {
+    SetLastError(kImageTooLarge);
+    return false;
+  }
+  // Refused before the picture is allocated: two coded bytes give at most
+  // 63 bytes of lines.
+  const std::uint64_t codedBytes =
+      std::uint64_t{h.bytesPerLine} * h.planes * static_cast<std::uint64_t>(h.height);
+  if (!StreamMayHold(stream, codedBytes / kMaxRun * 2)) {
+    SetLastError("Not enough image data");
+    return false;
+  }
   const std::int32_t bitCount = rgb ? 24 : bits == 1 ? h.planes : static_cast<std::int32_t>(bits);
   if (!Create(h.width, h.height, bitCount, CodecFormat::Pcx) || (h.planes == 4 && rgb && !AlphaCreate())) {
     SetLastError("PCX Create failed");
@@ -199,7 +214,7 @@ bool CCodecImagePCX::Decode(CCodecStream& stream) {
   const std::size_t bytesPerLine = h.bytesPerLine;
   std::vector<std::uint8_t> line(bytesPerLine * h.planes);
   std::vector<std::uint8_t> indices(width);
-  PcxRunReader reader(stream, std::uint64_t{line.size()} * static_cast<std::uint64_t>(h.height));
+  PcxRunReader reader(stream, codedBytes);
   const auto height = static_cast<std::uint32_t>(h.height);
   for (std::uint32_t i = 0; i < height; ++i) {
     if (const char* failure = reader.ReadLine(line)) {

@@ -1,10 +1,14 @@
 #include "image/codecs/CodecImageTGA.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <span>
 #include <vector>
 
+#include "image/ImageLoadError.h"
 #include "image/codecs/CodecStream.h"
+#include "image/codecs/StreamBytesLeft.h"
 #include "platform/LittleEndian.h"
 
 namespace {
@@ -88,14 +92,21 @@ void Expand555(std::uint16_t v, std::uint8_t* bgr) {
   bgr[2] = Widen5((v >> 10) & 0x1F);
 }
 
-// Reads the colour map: all of it is consumed, the first 256 entries kept.
-bool ReadColorMap(CCodecStream& stream, const TgaHeader& h, CCodecImage& image) {
-  if (h.mapLength == 0) return true;
-  const std::size_t entryBytes = (std::size_t{h.mapEntrySize} + 7) / 8;
-  if (h.mapEntrySize != 15 && h.mapEntrySize != 16 && h.mapEntrySize != 24 && h.mapEntrySize != 32)
+// The colour map's bytes: all of them are consumed. False when the entry
+// size is unknown or the stream ends.
+bool ReadColorMap(CCodecStream& stream, const TgaHeader& h, std::vector<std::uint8_t>& map) {
+  if (h.colorMapType == 0 || h.mapLength == 0) return true;
+  if (h.mapEntrySize != 15 && h.mapEntrySize != 16 && h.mapEntrySize != 24 && h.mapEntrySize != 32) {
     return false;
-  std::vector<std::uint8_t> map(entryBytes * h.mapLength);
-  if (stream.Read(map.data(), map.size(), 1) != 1) return false;
+  }
+  map.resize((std::size_t{h.mapEntrySize} + 7) / 8 * h.mapLength);
+  return stream.Read(map.data(), map.size(), 1) == 1;
+}
+
+// Sets the palette from the first 256 entries of the colour map.
+void SetColorMap(const TgaHeader& h, std::span<const std::uint8_t> map, CCodecImage& image) {
+  if (map.empty()) return;
+  const std::size_t entryBytes = map.size() / h.mapLength;
   const std::size_t kept = std::min<std::size_t>(h.mapLength, 256);
   for (std::size_t i = 0; i < kept; ++i) {
     const std::uint8_t* e = &map[i * entryBytes];
@@ -107,7 +118,6 @@ bool ReadColorMap(CCodecStream& stream, const TgaHeader& h, CCodecImage& image) 
     }
     image.SetPaletteColor(static_cast<std::uint8_t>(i), bgr[2], bgr[1], bgr[0]);
   }
-  return true;
 }
 
 // Reads file rows of raw or run-length coded pixels. A run-length packet that
@@ -177,6 +187,24 @@ bool CCodecImageTGA::Decode(CCodecStream& stream) {
     SetLastError("Unsupported TGA pixel depth");
     return false;
   }
+  if (!FitsImageLimits(h.width, h.height, attributes.maxSide)) {
+    SetLastError(kImageTooLarge);
+    return false;
+  }
+  std::vector<std::uint8_t> map;
+  if (!ReadColorMap(stream, h, map)) {
+    SetLastError("corrupted TGA");
+    return false;
+  }
+  // Refused before the picture is allocated: a run-length packet of at most
+  // 128 pixels takes at least 1 + pixelBytes bytes.
+  const std::size_t pixelBytes = (std::size_t{h.depth} + 7) / 8;
+  const std::uint64_t pixels = std::uint64_t{h.width} * h.height;
+  const bool runLength = h.imageType >= 9;
+  if (!StreamMayHold(stream, runLength ? pixels / 128 * (1 + pixelBytes) : pixels * pixelBytes)) {
+    SetLastError("Not enough image data");
+    return false;
+  }
   const bool paletted = kind == TgaPixels::Index || kind == TgaPixels::Grey;
   if (!Create(h.width, h.height, paletted ? 8 : 24, CodecFormat::Tga)) {
     SetLastError("TGA Create failed");
@@ -189,16 +217,12 @@ bool CCodecImageTGA::Decode(CCodecStream& stream) {
     SetLastError("TGA Create failed");
     return false;
   }
-  if (h.colorMapType != 0 && !ReadColorMap(stream, h, *this)) {
-    SetLastError("corrupted TGA");
-    return false;
-  }
+  SetColorMap(h, map, *this);
   if (kind == TgaPixels::Grey) SetGrayPalette();
 
   const std::size_t width = h.width;
-  const std::size_t pixelBytes = (std::size_t{h.depth} + 7) / 8;
   std::vector<std::uint8_t> row(width * pixelBytes);
-  TgaRowReader reader(stream, pixelBytes, h.imageType >= 9);
+  TgaRowReader reader(stream, pixelBytes, runLength);
   const bool topDown = (h.descriptor & kTopToBottom) != 0;
   for (std::uint32_t i = 0; i < h.height; ++i) {
     if (!reader.ReadRow(row.data(), width)) {

@@ -3,7 +3,9 @@
 #include <cstring>
 #include <vector>
 
+#include "image/ImageLoadError.h"
 #include "image/codecs/CodecStream.h"
+#include "image/codecs/StreamBytesLeft.h"
 
 namespace {
 
@@ -52,12 +54,20 @@ bool CCodecImageWBMP::Decode(CCodecStream& stream) {
     SetLastError("Corrupted WBMP");
     return false;
   }
+  if (!FitsImageLimits(width, height, attributes.maxSide)) {
+    SetLastError(kImageTooLarge);
+    return false;
+  }
+  const std::size_t rowBytes = (std::size_t{width} + 7) / 8;
+  if (!StreamMayHold(stream, std::uint64_t{rowBytes} * height)) {
+    SetLastError("Corrupted WBMP");
+    return false;
+  }
   if (!Create(width, height, 1, CodecFormat::Wbmp)) {
     SetLastError("WBMP Create failed");
     return false;
   }
   SetGrayPalette();
-  const std::size_t rowBytes = (std::size_t{width} + 7) / 8;
   for (std::uint32_t top = 0; top < height; ++top) {
     std::uint8_t* row = GetBits() + std::size_t{height - 1 - top} * GetRowStride();
     if (stream.Read(row, rowBytes, 1) != 1) {

@@ -129,6 +129,7 @@ TEST(CodecPcx, DamagedFilesFailWithTheirText) {
       {"lines shorter than the width", PcxHeader(17, 2, 1, 1, 2), "Invalid PCX header"},
       {"8-bit lines shorter than the width", PcxHeader(5, 2, 8, 3, 4), "Invalid PCX header"},
       {"two planes of 8 bits", PcxHeader(4, 2, 8, 2, 4), "Can't handle more than 1 bit per pixel"},
+      {"more lines than data", PcxHeader(10000, 10000, 8, 3, 10000), "Not enough image data"},
       // 2 x 2 pixels of one 8-bit plane: 4 bytes, and a run of 5 reaches past them.
       {"run past the end", Joined(PcxHeader(2, 2, 8, 1, 2), {1, 2, 0xC5, 7}),
        "repeat count spans end of image"},

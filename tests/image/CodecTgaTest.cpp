@@ -183,8 +183,10 @@ TEST(CodecTga, DamagedFilesFailWithTheirText) {
       {"unknown type", TgaHeader(0, 4, 0, 0, 2, 2, 24, 0), "Unknown TGA image type"},
       {"odd depth", TgaHeader(0, 2, 0, 0, 2, 2, 12, 0), "Unsupported TGA pixel depth"},
       {"zero width", TgaHeader(0, 2, 0, 0, 0, 2, 24, 0), "TGA Create failed"},
-      {"over the pixel limit", TgaHeader(0, 2, 0, 0, 65535, 65535, 24, 0), "TGA Create failed"},
-      {"rows cut short", truncated, "corrupted TGA"},
+      {"over the pixel limit", TgaHeader(0, 2, 0, 0, 65535, 65535, 24, 0), "Image too large"},
+      {"more pixels than data", TgaHeader(0, 2, 0, 0, 1000, 1000, 24, 0), "Not enough image data"},
+      {"more runs than data", TgaHeader(0, 10, 0, 0, 1000, 1000, 24, 0), "Not enough image data"},
+      {"rows cut short", truncated, "Not enough image data"},
       {"runs cut short", truncatedRuns, "corrupted TGA"},
       {"colour map cut short", shortMap, "corrupted TGA"},
   };
@@ -193,6 +195,18 @@ TEST(CodecTga, DamagedFilesFailWithTheirText) {
     EXPECT_FALSE(DecodeAs(c.file, image, CodecFormat::Tga)) << c.name;
     EXPECT_STREQ(image.GetLastError(), c.error) << c.name;
   }
+}
+
+TEST(CodecTga, SideLimitIsHonouredFromTheHeader) {
+  Bytes file = TgaHeader(0, 2, 0, 0, 3, 2, 32, 8);
+  Append(file, kBottomRow);
+  Append(file, kTopRow);
+  CCodecImage image;
+  image.attributes.maxSide = 2;
+  EXPECT_FALSE(DecodeAs(file, image, CodecFormat::Tga));
+  EXPECT_STREQ(image.GetLastError(), "Image too large");
+  image.attributes.maxSide = 3;
+  EXPECT_TRUE(DecodeAs(file, image, CodecFormat::Tga)) << image.GetLastError();
 }
 
 }  // namespace
