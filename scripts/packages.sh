@@ -30,6 +30,7 @@ TEST_PACKAGES=(
   xdotool
   imagemagick
   libjpeg-turbo-progs
+  libimage-exiftool-perl
 )
 
 # Only for the benchmarks and the peers they compare with (bench/, never
@@ -40,4 +41,6 @@ BENCH_PACKAGES=(
   libjpeg-turbo-progs
   libvips-tools
   imagemagick
+  exiv2
+  libimage-exiftool-perl
 )
