@@ -205,7 +205,7 @@ private:
 
 }  // namespace
 
-bool CExifReader::Read(CExifSource& block, std::vector<ExifItem>& items) {
+bool CExifReader::Read(CExifSource& block, std::vector<ExifItem>& items, Layout layout) {
   std::array<std::uint8_t, kHeaderSize> header{};
   if (block.Size() < kHeaderSize || !block.Read(0, header)) return false;
   bool bigEndian = false;
@@ -220,7 +220,9 @@ bool CExifReader::Read(CExifSource& block, std::vector<ExifItem>& items) {
   const std::uint64_t ifd1 = walker.Walk(walker.U32(&header[4]), Directory::Ifd0);
   walker.Walk(walker.exifOffset, Directory::Exif);
   walker.Walk(walker.gpsOffset, Directory::Gps);
-  walker.Walk(ifd1, Directory::Ifd1);
-  walker.AddThumbnail();
+  if (layout == Layout::Exif) {
+    walker.Walk(ifd1, Directory::Ifd1);
+    walker.AddThumbnail();
+  }
   return true;
 }

@@ -6,10 +6,10 @@
 //
 // - IFD0 and the EXIF IFD (tag 0x8769 in IFD0): each tag as it is;
 // - the GPS IFD (tag 0x8825 in IFD0): the GPS tags 0..31 as they are;
-// - IFD1, the thumbnail's directory: its TIFF tags renumbered into 0x5020 ..
-//   0x503B (0x5023 compression, 0x502D / 0x502E resolution, ...), 513 and
-//   514 as they are, other tags dropped; the thumbnail's bytes (513 / 514)
-//   as item 0x501B of type BYTE;
+// - IFD1, the thumbnail's directory of an EXIF block: its TIFF tags
+//   renumbered into 0x5020 .. 0x503B (0x5023 compression, 0x502D / 0x502E
+//   resolution, ...), 513 and 514 as they are, other tags dropped; the
+//   thumbnail's bytes (513 / 514) as item 0x501B of type BYTE;
 // - the private tag 53089 as it is, from any of them.
 //
 // Items come directory by directory in that order, entries in file order.
@@ -39,7 +39,11 @@ public:
   static constexpr std::size_t kMaxItems = 4096;
   static constexpr std::uint64_t kMaxTotalBytes = 8u << 20;
 
+  // What the block is: an EXIF block, whose IFD1 describes the thumbnail,
+  // or a TIFF file, whose IFD1 is its second page and is not read.
+  enum class Layout { Exif, TiffFile };
+
   // Appends the block's items. False (nothing appended) when the block does
   // not start with a TIFF header ("II*\0" or "MM\0*").
-  static bool Read(CExifSource& block, std::vector<ExifItem>& items);
+  static bool Read(CExifSource& block, std::vector<ExifItem>& items, Layout layout = Layout::Exif);
 };

@@ -75,6 +75,7 @@ void ProbeJpeg(CExifFileSource& file, CImageFileProbe::Result& result) {
       result.width = LoadBE16(&frame[3]);
       sized = true;
     }
+    if (sized && exifRead) return;
     pos += 2 + std::uint64_t{length};
   }
 }
@@ -107,7 +108,7 @@ void ProbePng(CExifFileSource& file, CImageFileProbe::Result& result) {
 }
 
 void ProbeTiff(CExifFileSource& file, CImageFileProbe::Result& result) {
-  CExifReader::Read(file, result.items);
+  CExifReader::Read(file, result.items, CExifReader::Layout::TiffFile);
   bool width = false;
   bool height = false;
   for (const ExifItem& item : result.items) {

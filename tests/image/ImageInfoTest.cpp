@@ -473,6 +473,7 @@ TEST(ImageInfo, OtherContainersAndHeaderProbes) {
                              .Add(D::Ifd0, 256, 4, 1, ExifBlockBuilder::Le32(5000))
                              .Short(D::Ifd0, 257, 40)
                              .Ascii(D::Ifd0, 272, "Scanner")
+                             .Ascii(D::Ifd1, 270, "second page")
                              .Build();
   const auto tiffPath = ScratchDir() / "scan.TIF";
   WriteFileBytes(tiffPath, tiff);
@@ -481,6 +482,9 @@ TEST(ImageInfo, OtherContainersAndHeaderProbes) {
   EXPECT_EQ(tiffInfo.width, 5000);
   EXPECT_EQ(tiffInfo.height, 40);
   EXPECT_EQ(Text(tiffInfo.model), u"Scanner");
+  // A TIFF file's second directory is its second page, not a thumbnail.
+  for (const auto& record : tiffInfo.properties) EXPECT_NE(record->id, 0x5025u);
+  EXPECT_FALSE(tiffInfo.description.has_value());
 
   // Formats without metadata: the size from the header, whatever the name.
   CCodecImage picture;
