@@ -6,9 +6,10 @@
 // full-size buffer is needed. The results are those of a row pass into the
 // destination followed by a column pass through a scratch column.
 //
-// Divisions by the kernel's total and by the reduction factor, which every
-// pixel needs, are multiplications by a reciprocal that is exact for the
-// ranges met here; the rest is plain integer arithmetic.
+// Divisions by the kernel's total and by a block's area, which every pixel
+// needs, are multiplications by a reciprocal that is exact for the ranges met
+// here; the enlargement weighs neighbours by 16-bit fractions. The rest is
+// plain integer arithmetic.
 //
 // The per-sample work sits in small inline functions, unrolled over the
 // kernel's taps, that loops over whole lines call, so the compiler turns
@@ -33,18 +34,22 @@ namespace {
 // The bell curves of the system use this base where e would stand.
 constexpr double kBellBase = 2.7188282;
 
-// The largest reduction factor: 65535 x (k - 1) must stay below 2^31 for the
-// enlargement's divider.
+// The largest reduction factor: the enlargement's fractions f / 2k, f < 2k,
+// must fit 16 bits and f x 2^16 32 bits.
 constexpr std::int64_t kMaxFactor = 32768;
 
 using Kernel = CGaussBlur::Kernel;
 
-// floor(n / d) for 0 <= n < 2^Bits and 1 <= d < 2^31 by a multiply and a
+// How a quotient drops its fraction: kNearest rounds halves up.
+enum class Rounding { kDown, kNearest };
+
+// floor(n / d), or floor((n + floor(d / 2)) / d) when rounding to nearest,
+// for 0 <= n + floor(d / 2) < 2^Bits and 1 <= d < 2^31 by a multiply and a
 // shift (the round-up method): with 2^l >= d > 2^(l - 1) and
 // m = ceil(2^(Bits + l) / d), floor(n m / 2^(Bits + l)) is exact. m stays
 // below 2^32 (below 2^(Bits + 1), or 2^Bits for d = 1), so n m fits 64 bits
 // and whole lines divide in vector steps.
-template <int Bits>
+template <int Bits, Rounding R>
 class ExactDivider {
   static_assert(Bits >= 1 && Bits <= 31);
 
@@ -54,22 +59,27 @@ public:
     while ((std::uint64_t{1} << l) < d) ++l;
     m_shift = Bits + l;
     m_multiplier = static_cast<std::uint32_t>(((std::uint64_t{1} << m_shift) + d - 1) / d);
+    m_half = d / 2;
   }
   std::uint32_t operator()(std::uint32_t n) const {
+    if constexpr (R == Rounding::kNearest) n += m_half;
     return static_cast<std::uint32_t>((std::uint64_t{n} * m_multiplier) >> m_shift);
   }
 
 private:
   std::uint32_t m_multiplier = 1;
+  std::uint32_t m_half = 0;
   int m_shift = 0;
 };
 
-// A blur sum stays below 2048 x 65535 < 2^27: the normalised weights of a
-// kernel add up to at most 2048.
-using SumDivider = ExactDivider<27>;
-// An enlargement step (b - a) x f stays below 65535 x kMaxFactor <= 2^31,
-// and so does the sum of a k x k block whose means are taken exactly.
-using StepDivider = ExactDivider<31>;
+// A blur sum and half its divisor stay below 2048 x 65535 + 1024 < 2^27: the
+// normalised weights of a kernel add up to at most 2048. The rounding is part
+// of the type, so the direct blur's lines pay nothing for it.
+template <Rounding R>
+using SumDivider = ExactDivider<27, R>;
+// The sum of a k x k block, plus half the block, stays below 2^31 where
+// block means are taken this way.
+using AreaDivider = ExactDivider<31, Rounding::kNearest>;
 
 // ---- The separable blur ---------------------------------------------------------
 
@@ -134,9 +144,9 @@ template <typename S, std::size_t... T>
 }
 
 // Samples [begin, end) of a row whose kernel of N taps lies wholly inside it.
-template <int N, int C, typename S>
+template <int N, int C, typename S, typename Divider>
 GAUSS_BLUR_VECTOR_BUILDS void RowInterior(const S* in, S* out, std::size_t begin, std::size_t end,
-                                          const std::uint32_t* weights, SumDivider divide) {
+                                          const std::uint32_t* weights, Divider divide) {
   std::uint32_t w[N];
   std::copy_n(weights, N, w);
   constexpr auto taps = std::make_index_sequence<N - 1>{};
@@ -150,9 +160,9 @@ GAUSS_BLUR_VECTOR_BUILDS void RowInterior(const S* in, S* out, std::size_t begin
 }
 
 // count samples of an output row from the rows of a column kernel of N taps.
-template <int N, typename S>
+template <int N, typename S, typename Divider>
 GAUSS_BLUR_VECTOR_BUILDS void ColumnLine(const S* const* upRows, const S* const* downRows, S* out,
-                                         std::size_t count, const std::uint32_t* weights, SumDivider divide) {
+                                         std::size_t count, const std::uint32_t* weights, Divider divide) {
   const S* up[N];
   const S* down[N];
   std::uint32_t w[N];
@@ -173,9 +183,9 @@ GAUSS_BLUR_VECTOR_BUILDS void ColumnLine(const S* const* upRows, const S* const*
 // of a chunk stay in the first-level cache while every tap is added.
 constexpr std::size_t kChunk = 2048;
 
-template <int C, typename S>
+template <int C, typename S, typename Divider>
 void RowInteriorAnyTaps(const S* in, S* out, std::size_t begin, std::size_t end, const LineKernel& kernel,
-                        SumDivider divide, std::uint32_t* acc) {
+                        Divider divide, std::uint32_t* acc) {
   for (std::size_t from = begin; from < end; from += kChunk) {
     const std::size_t count = std::min(kChunk, end - from);
     const S* p = in + from;
@@ -190,9 +200,9 @@ void RowInteriorAnyTaps(const S* in, S* out, std::size_t begin, std::size_t end,
   }
 }
 
-template <typename S>
+template <typename S, typename Divider>
 void ColumnLineAnyTaps(const S* const* up, const S* const* down, S* out, std::size_t count,
-                       const LineKernel& kernel, SumDivider divide, std::uint32_t* acc) {
+                       const LineKernel& kernel, Divider divide, std::uint32_t* acc) {
   for (std::size_t from = 0; from < count; from += kChunk) {
     const std::size_t n = std::min(kChunk, count - from);
     for (std::size_t i = 0; i < n; ++i) acc[i] = kernel.weight[0] * std::uint32_t{up[0][from + i]};
@@ -206,22 +216,23 @@ void ColumnLineAnyTaps(const S* const* up, const S* const* down, S* out, std::si
   }
 }
 
-template <typename S, int C>
+template <typename S, int C, Rounding R>
 struct LineFunctions {
-  void (*row)(const S*, S*, std::size_t, std::size_t, const std::uint32_t*, SumDivider) = nullptr;
+  void (*row)(const S*, S*, std::size_t, std::size_t, const std::uint32_t*, SumDivider<R>) = nullptr;
   void (*column)(const S* const*, const S* const*, S*, std::size_t, const std::uint32_t*,
-                 SumDivider) = nullptr;
+                 SumDivider<R>) = nullptr;
 };
 
-template <typename S, int C, std::size_t... I>
-std::array<LineFunctions<S, C>, sizeof...(I)> MakeLineFunctions(std::index_sequence<I...>) {
-  return {LineFunctions<S, C>{&RowInterior<I + 1, C, S>, &ColumnLine<I + 1, S>}...};
+template <typename S, int C, Rounding R, std::size_t... I>
+std::array<LineFunctions<S, C, R>, sizeof...(I)> MakeLineFunctions(std::index_sequence<I...>) {
+  return {LineFunctions<S, C, R>{&RowInterior<I + 1, C, S, SumDivider<R>>,
+                                 &ColumnLine<I + 1, S, SumDivider<R>>}...};
 }
 
 // The unrolled functions for a kernel of taps taps; null ones above kUnrolledTaps.
-template <typename S, int C>
-LineFunctions<S, C> PickLineFunctions(std::int32_t taps) {
-  static const auto table = MakeLineFunctions<S, C>(std::make_index_sequence<kUnrolledTaps>{});
+template <typename S, int C, Rounding R>
+LineFunctions<S, C, R> PickLineFunctions(std::int32_t taps) {
+  static const auto table = MakeLineFunctions<S, C, R>(std::make_index_sequence<kUnrolledTaps>{});
   if (taps < 1 || taps > kUnrolledTaps) return {};
   return table[static_cast<std::size_t>(taps - 1)];
 }
@@ -229,9 +240,9 @@ LineFunctions<S, C> PickLineFunctions(std::int32_t taps) {
 // One row of count pixels of C channels from in into out. Each output is the
 // weighted sum over the offsets inside the row divided by the sum of those
 // weights; acc holds kChunk values for the wide kernels.
-template <typename S, int C>
+template <typename S, int C, Rounding R>
 void FilterRow(const S* in, S* out, std::uint32_t count, const LineKernel& kernel,
-               LineFunctions<S, C> unrolled, SumDivider byTotal, std::uint32_t* acc) {
+               LineFunctions<S, C, R> unrolled, SumDivider<R> byTotal, std::uint32_t* acc) {
   const std::int64_t n = kernel.taps;
   const std::int64_t length = count;
   const std::int64_t first = n - 1;      // first pixel that sees the whole kernel
@@ -255,7 +266,8 @@ void FilterRow(const S* in, S* out, std::uint32_t count, const LineKernel& kerne
       used += w;
       for (int c = 0; c < C; ++c) sum[c] += w * in[p * C + c];
     }
-    for (int c = 0; c < C; ++c) out[x * C + c] = static_cast<S>(sum[c] / used);
+    const std::uint32_t half = R == Rounding::kNearest ? used / 2 : 0;
+    for (int c = 0; c < C; ++c) out[x * C + c] = static_cast<S>((sum[c] + half) / used);
   };
   const std::int64_t leftEnd = std::min(first, length);
   for (std::int64_t x = 0; x < leftEnd; ++x) edge(x);
@@ -265,23 +277,23 @@ void FilterRow(const S* in, S* out, std::uint32_t count, const LineKernel& kerne
 // The separable blur of rows [0, rows) of in, written to rows [outFrom,
 // outTo) of out; the first and last rows end the columns. in and out may be
 // the same rows. Reports 50 to progress halfway.
-template <typename S, int C>
+template <typename S, int C, Rounding R>
 int BlurDirectRows(const S* in, std::size_t inStride, S* out, std::size_t outStride, std::uint32_t width,
                    std::int64_t rows, std::int64_t outFrom, std::int64_t outTo, const Kernel& fullKernel,
                    CAlgorithm* progress) {
   if (outFrom >= outTo) return 1;
   const LineKernel kernel(fullKernel);
   const std::int64_t n = kernel.taps;
-  const LineFunctions<S, C> unrolled = PickLineFunctions<S, C>(kernel.taps);
+  const LineFunctions<S, C, R> unrolled = PickLineFunctions<S, C, R>(kernel.taps);
   const std::int64_t ringRows = std::min(2 * n - 1, rows);
   const std::size_t line = std::size_t{width} * C;
-  auto ring = AllocWorkArray<S>(static_cast<std::uint64_t>(ringRows) * line);
+  auto ring = AllocLargeArray<S>(static_cast<std::uint64_t>(ringRows) * line);
   // Rows outside the picture read as zeros, which add nothing to a sum.
   auto zeros = AllocWorkArray<S>(line);
   auto acc = AllocWorkArray<std::uint32_t>(kChunk);
   if (!ring || !zeros || !acc) return 0;
   std::fill_n(zeros.get(), line, S{0});
-  const SumDivider byTotal(kernel.total);
+  const SumDivider<R> byTotal(kernel.total);
   const auto filtered = [&](std::int64_t row) -> const S* {
     if (row < 0 || row >= rows) return zeros.get();
     return ring.get() + static_cast<std::size_t>(row % ringRows) * line;
@@ -295,9 +307,9 @@ int BlurDirectRows(const S* in, std::size_t inStride, S* out, std::size_t outStr
     if (progress && y == half) progress->SetProgress(50);
     const std::int64_t hi = std::min(rows - 1, y + n - 1);
     for (; ready <= hi; ++ready) {
-      FilterRow<S, C>(in + static_cast<std::size_t>(ready) * inStride,
-                      ring.get() + static_cast<std::size_t>(ready % ringRows) * line, width, kernel, unrolled,
-                      byTotal, acc.get());
+      FilterRow<S, C, R>(in + static_cast<std::size_t>(ready) * inStride,
+                         ring.get() + static_cast<std::size_t>(ready % ringRows) * line, width, kernel,
+                         unrolled, byTotal, acc.get());
     }
     // The weights of the rows inside the picture, the same for every column.
     std::uint32_t used = kernel.weight[0];
@@ -309,7 +321,7 @@ int BlurDirectRows(const S* in, std::size_t inStride, S* out, std::size_t outStr
         used += (y - t >= 0 ? w : 0) + (y + t < rows ? w : 0);
       }
     }
-    const SumDivider divide = used == kernel.total ? byTotal : SumDivider(used);
+    const SumDivider<R> divide = used == kernel.total ? byTotal : SumDivider<R>(used);
     S* o = out + static_cast<std::size_t>(y) * outStride;
     if (unrolled.column) {
       unrolled.column(up.data(), down.data(), o, line, kernel.weight.data(), divide);
@@ -350,7 +362,7 @@ GAUSS_BLUR_VECTOR_BUILDS void AddRow(std::uint32_t* sums, const S* row, std::siz
 
 template <typename S>
 GAUSS_BLUR_VECTOR_BUILDS void DivideLine(const std::uint32_t* sums, S* out, std::size_t count,
-                                         StepDivider divide) {
+                                         AreaDivider divide) {
   std::size_t i = 0;
   for (; i + kStep <= count; i += kStep) {
     std::uint32_t values[kStep];
@@ -360,21 +372,22 @@ GAUSS_BLUR_VECTOR_BUILDS void DivideLine(const std::uint32_t* sums, S* out, std:
   for (; i < count; ++i) out[i] = static_cast<S>(divide(sums[i]));
 }
 
-// smallRows rows of floor(width / k) block means from the k x k blocks whose
-// first row is in. A block's k rows are added column by column, then across.
-// Sums are 32-bit while a block of the largest samples stays below 2^31
-// (k <= 181 for 16-bit samples) and 64-bit beyond. 0 when memory runs out.
+// smallRows rows of floor(width / k) block means, rounded to nearest, from
+// the k x k blocks whose first row is in. A block's k rows are added column
+// by column, then across. Sums are 32-bit while a block of the largest
+// samples, plus half the block, stays below 2^31 (k <= 181 for 16-bit
+// samples) and 64-bit beyond. 0 when memory runs out.
 template <typename S, int C>
 int ShrinkRows(const S* in, std::size_t inStride, std::uint32_t k, std::uint32_t smallWidth,
                std::int64_t smallRows, S* out, std::size_t outStride) {
   const std::uint64_t area = std::uint64_t{k} * k;
   const std::size_t line = std::size_t{smallWidth} * C;
-  if (area * std::numeric_limits<S>::max() < (std::uint64_t{1} << 31)) {
+  if (area * std::numeric_limits<S>::max() + area / 2 < (std::uint64_t{1} << 31)) {
     const std::size_t covered = line * k;  // the samples of a row that whole blocks cover
     auto columns = AllocWorkArray<std::uint32_t>(covered);
     auto sums = AllocWorkArray<std::uint32_t>(line);
     if (!columns || !sums) return 0;
-    const StepDivider byArea(static_cast<std::uint32_t>(area));
+    const AreaDivider byArea(static_cast<std::uint32_t>(area));
     for (std::int64_t j = 0; j < smallRows; ++j) {
       const S* row = in + static_cast<std::size_t>(j) * k * inStride;
       std::copy_n(row, covered, columns.get());
@@ -399,60 +412,88 @@ int ShrinkRows(const S* in, std::size_t inStride, std::uint32_t k, std::uint32_t
       }
     }
     S* o = out + static_cast<std::size_t>(j) * outStride;
-    for (std::size_t i = 0; i < line; ++i) o[i] = static_cast<S>(sums[i] / area);
+    for (std::size_t i = 0; i < line; ++i) o[i] = static_cast<S>((sums[i] + area / 2) / area);
   }
   return 1;
 }
 
-// a + (b - a) x f / k, truncated toward zero: the step is taken on |b - a|
-// and given its sign afterwards, with selects in place of a branch.
+// The fraction f / 2k (f < 2k) in 16 bits, rounded: below 2^16, so that
+// |b - a| x weight + 2^15 fits 32 bits.
+inline std::uint32_t FractionWeight(std::uint32_t f, std::uint32_t k) { return (f * 65536u + k) / (2 * k); }
+
+// a + (b - a) x weight / 2^16, rounded to nearest with halves away from a:
+// the step is taken on |b - a| and given its sign afterwards, with selects in
+// place of a branch, so rising and falling lines round alike.
 template <typename S>
-[[gnu::always_inline]] inline std::uint32_t Interpolate(S a, S b, std::uint32_t f, StepDivider byK) {
+[[gnu::always_inline]] inline std::uint32_t Interpolate(S a, S b, std::uint32_t weight) {
   const bool rising = b >= a;
   const std::uint32_t span = rising ? std::uint32_t{b} - a : std::uint32_t{a} - b;
-  const std::uint32_t step = byK(span * f);
+  const std::uint32_t step = (span * weight + 32768u) >> 16;
   return rising ? a + step : a - step;
 }
 
-// out[i] = Interpolate(a[i], b[i], f) for count samples, in steps of kStep
-// through a local block (see RowInterior).
+// out[i] = Interpolate(a[i], b[i], weight) for count samples, in steps of
+// kStep through a local block (see RowInterior).
 template <typename S>
 GAUSS_BLUR_VECTOR_BUILDS void InterpolateLine(const S* a, const S* b, S* out, std::size_t count,
-                                              std::uint32_t f, StepDivider byK) {
+                                              std::uint32_t weight) {
   std::size_t i = 0;
   for (; i + kStep <= count; i += kStep) {
     std::uint32_t values[kStep];
-    for (std::size_t j = 0; j < kStep; ++j) values[j] = Interpolate(a[i + j], b[i + j], f, byK);
+    for (std::size_t j = 0; j < kStep; ++j) values[j] = Interpolate(a[i + j], b[i + j], weight);
     for (std::size_t j = 0; j < kStep; ++j) out[i + j] = static_cast<S>(values[j]);
   }
-  for (; i < count; ++i) out[i] = static_cast<S>(Interpolate(a[i], b[i], f, byK));
+  for (; i < count; ++i) out[i] = static_cast<S>(Interpolate(a[i], b[i], weight));
 }
 
-// A reduced row of cells pixels enlarged across to width pixels: pixel
-// x = cell k + f lies f / k of the way to the next cell; from the last cell
-// on, pixels repeat it. All pixels of one f come from one pass over the row;
-// scratch holds a row of cells pixels.
+// Where the enlargement by k samples pixel x of a line of cells reduced
+// samples: the cell before it and the fraction f / 2k of the way to the next
+// cell. Each cell stands at the centre of the k pixels it was shrunk from,
+// pixel c k + (k - 1) / 2, so pixel x lies (2x - k + 1) / 2k cells into the
+// line; pixels before the first centre and from the last on take that cell.
+struct CellPosition {
+  std::int64_t cell = 0;
+  std::uint32_t f = 0;
+};
+
+inline CellPosition PositionOf(std::int64_t x, std::int64_t k, std::int64_t cells) {
+  const std::int64_t twice = 2 * x - k + 1;
+  if (twice <= 0) return {};
+  const std::int64_t cell = twice / (2 * k);
+  if (cell >= cells - 1) return {cells - 1, 0};
+  return {cell, static_cast<std::uint32_t>(twice % (2 * k))};
+}
+
+// A reduced row of cells pixels enlarged across to width pixels, as
+// PositionOf places them: pixel x = c k + h + j, with h = floor(k / 2) and
+// 0 <= j < k, lies (2 (h + j) - k + 1) / 2k of the way from cell c to c + 1.
+// All pixels of one j come from one pass over the row; scratch holds a row
+// of cells pixels.
 template <typename S, int C>
 void InterpolateAcross(const S* row, std::uint32_t cells, std::uint32_t k, S* out, std::uint32_t width,
-                       StepDivider byK, S* scratch) {
-  const std::int64_t lastX = std::int64_t{cells - 1} * k;  // first pixel of the last cell
-  for (std::uint32_t f = 0; f < k && f < width; ++f) {
-    // Cells with a right neighbour whose pixel f lies inside the row.
-    const std::int64_t count = std::min<std::int64_t>(cells - 1, (std::int64_t{width} - f + k - 1) / k);
+                       S* scratch) {
+  const std::int64_t h = k / 2;
+  for (std::uint32_t j = 0; j < k; ++j) {
+    const std::int64_t first = h + j;  // the pixel of cell 0
+    // Cells with a right neighbour whose pixel lies inside the row.
+    const std::int64_t count = std::min<std::int64_t>(cells - 1, (std::int64_t{width} - first + k - 1) / k);
     if (count <= 0) break;
+    const auto f = static_cast<std::uint32_t>(2 * first - k + 1);
     const S* values = row;
     if (f > 0) {
-      InterpolateLine(row, row + C, scratch, static_cast<std::size_t>(count) * C, f, byK);
+      InterpolateLine(row, row + C, scratch, static_cast<std::size_t>(count) * C, FractionWeight(f, k));
       values = scratch;
     }
-    S* o = out + std::size_t{f} * C;
+    S* o = out + static_cast<std::size_t>(first) * C;
     for (std::int64_t cell = 0; cell < count; ++cell) {
       std::memcpy(o + static_cast<std::size_t>(cell) * k * C, values + static_cast<std::size_t>(cell) * C,
                   C * sizeof(S));
     }
   }
+  for (std::int64_t x = 0; x < std::min<std::int64_t>(h, width); ++x)
+    std::memcpy(out + static_cast<std::size_t>(x) * C, row, C * sizeof(S));
   const S* last = row + std::size_t{cells - 1} * C;
-  for (std::int64_t x = lastX; x < width; ++x)
+  for (std::int64_t x = std::int64_t{cells - 1} * k + h; x < width; ++x)
     std::memcpy(out + static_cast<std::size_t>(x) * C, last, C * sizeof(S));
 }
 
@@ -470,7 +511,6 @@ int EnlargeRows(const S* small, std::size_t smallStride, std::uint32_t smallWidt
   auto rowB = AllocWorkArray<S>(line);
   auto scratch = AllocWorkArray<S>(smallStride);
   if (!rowA || !rowB || !scratch) return 0;
-  const StepDivider byK(k);
 
   S* buffers[2] = {rowA.get(), rowB.get()};
   std::int64_t held[2] = {-1, -1};
@@ -482,19 +522,19 @@ int EnlargeRows(const S* small, std::size_t smallStride, std::uint32_t smallWidt
     }
     const int b = held[0] == keep ? 1 : 0;
     InterpolateAcross<S, C>(small + static_cast<std::size_t>(cell - smallFirst) * smallStride, smallWidth, k,
-                            buffers[b], width, byK, scratch.get());
+                            buffers[b], width, scratch.get());
     held[b] = cell;
     return buffers[b];
   };
 
   const std::int64_t lastHeld = smallFirst + smallRows - 1;
   for (std::int64_t y = yFrom; y < yTo; ++y) {
-    const std::int64_t cell = std::min(y / k, reducedRows - 1);
-    const std::int64_t next = std::min(cell + 1, reducedRows - 1);
+    const CellPosition p = PositionOf(y, k, reducedRows);
+    const std::int64_t next = std::min(p.cell + 1, reducedRows - 1);
     // A stripe always holds both; the clamp only keeps reads inside it.
-    const std::int64_t top = std::clamp(cell, smallFirst, lastHeld);
+    const std::int64_t top = std::clamp(p.cell, smallFirst, lastHeld);
     const std::int64_t bottom = std::clamp(next, smallFirst, lastHeld);
-    const auto fy = static_cast<std::uint32_t>(y % k);
+    const std::uint32_t fy = p.f;
     const S* upper = interpolated(top, bottom);
     S* o = out + static_cast<std::size_t>(y - outFirst) * outStride;
     if (fy == 0 || top == bottom) {
@@ -502,7 +542,7 @@ int EnlargeRows(const S* small, std::size_t smallStride, std::uint32_t smallWidt
       continue;
     }
     const S* lower = interpolated(bottom, top);
-    InterpolateLine(upper, lower, o, line, fy, byK);
+    InterpolateLine(upper, lower, o, line, FractionWeight(fy, k));
   }
   return 1;
 }
@@ -523,9 +563,10 @@ int BlurRange(const S* in, std::size_t inStride, S* out, std::size_t outStride, 
   ownTo = std::min(ownTo, g1);
   if (ownFrom >= ownTo) return 1;
   if (factor <= 1) {
-    return BlurDirectRows<S, C>(in + static_cast<std::size_t>(g0 - stripeFirst) * inStride, inStride,
-                                out + static_cast<std::size_t>(g0 - stripeFirst) * outStride, outStride,
-                                width, g1 - g0, ownFrom - g0, ownTo - g0, kernel, progress);
+    return BlurDirectRows<S, C, Rounding::kDown>(
+        in + static_cast<std::size_t>(g0 - stripeFirst) * inStride, inStride,
+        out + static_cast<std::size_t>(g0 - stripeFirst) * outStride, outStride, width, g1 - g0, ownFrom - g0,
+        ownTo - g0, kernel, progress);
   }
   const std::int64_t k = factor;
   const std::int64_t reducedRows = height / k;
@@ -535,15 +576,15 @@ int BlurRange(const S* in, std::size_t inStride, S* out, std::size_t outStride, 
   if (j1 <= j0 || smallWidth == 0) return 0;
   const std::int64_t smallRows = j1 - j0;
   const std::size_t smallStride = std::size_t{smallWidth} * C;
-  auto small = AllocWorkArray<S>(static_cast<std::uint64_t>(smallRows) * smallStride);
+  auto small = AllocLargeArray<S>(static_cast<std::uint64_t>(smallRows) * smallStride);
   if (!small ||
       !ShrinkRows<S, C>(in + static_cast<std::size_t>(j0 * k - stripeFirst) * inStride, inStride,
                         static_cast<std::uint32_t>(k), smallWidth, smallRows, small.get(), smallStride)) {
     return 0;
   }
   if (progress) progress->SetProgress(30);
-  if (!BlurDirectRows<S, C>(small.get(), smallStride, small.get(), smallStride, smallWidth, smallRows, 0,
-                            smallRows, kernel, progress)) {
+  if (!BlurDirectRows<S, C, Rounding::kNearest>(small.get(), smallStride, small.get(), smallStride,
+                                                smallWidth, smallRows, 0, smallRows, kernel, progress)) {
     return 0;
   }
   if (progress) progress->SetProgress(70);
@@ -738,17 +779,17 @@ int CGaussBlur::BlurPlane(const CPlane8& source, CPlane8& destination, double ra
 int CGaussBlur::BlurImageDirect(const CBgraImage16& source, CBgraImage16& destination, double radius) {
   if (source.IsEmpty() || !UsableRadius(radius)) return 0;
   if (&destination != &source && !destination.Create(source.width, source.height)) return 0;
-  return BlurDirectRows<std::uint16_t, 4>(source.pixels, source.Stride(), destination.pixels,
-                                          destination.Stride(), source.width, source.height, 0, source.height,
-                                          MakeKernel(radius), this);
+  return BlurDirectRows<std::uint16_t, 4, Rounding::kDown>(source.pixels, source.Stride(), destination.pixels,
+                                                           destination.Stride(), source.width, source.height,
+                                                           0, source.height, MakeKernel(radius), this);
 }
 
 int CGaussBlur::BlurPlaneDirect(const CPlane8& source, CPlane8& destination, double radius) {
   if (source.IsEmpty() || !UsableRadius(radius)) return 0;
   if (&destination != &source && !destination.Create(source.width, source.height)) return 0;
-  return BlurDirectRows<std::uint8_t, 1>(source.pixels, source.Stride(), destination.pixels,
-                                         destination.Stride(), source.width, source.height, 0, source.height,
-                                         MakeKernel(radius), nullptr);
+  return BlurDirectRows<std::uint8_t, 1, Rounding::kDown>(source.pixels, source.Stride(), destination.pixels,
+                                                          destination.Stride(), source.width, source.height,
+                                                          0, source.height, MakeKernel(radius), nullptr);
 }
 
 namespace {

@@ -4,11 +4,15 @@
 //
 // The kernel stays small: above the reduction limit (2.5) the picture is box-
 // shrunk by the smallest factor k >= 2 with radius / k <= limit, blurred at
-// radius / k and enlarged back bilinearly. The factor never exceeds the
-// shorter side, so a picture smaller than k shrinks to one pixel across
+// radius / k and enlarged back bilinearly, each reduced pixel standing at the
+// centre of its block, so the blur moves nothing. The factor never exceeds
+// the shorter side, so a picture smaller than k shrinks to one pixel across
 // instead of to nothing. Each line of the separable blur divides by the
 // weights that fall inside the line, so edges are renormalised, never padded,
-// and a flat picture stays flat.
+// and a flat picture stays flat. A direct blur drops the fractions of its
+// quotients; the three stages of a reduced one round them to nearest, since
+// across its wide, shallow slopes a unit lost at each stage would move a
+// feathered edge by pixels.
 //
 // Progress (images only): a direct blur reports 50, a reduced one 30, 50, 70
 // and 100, through SetProgress. A blur built inside another algorithm reports
@@ -83,13 +87,19 @@ public:
   int BlurPlaneDirect(const CPlane8& source, CPlane8& destination, double radius);
 
   // Box reduction by m_factor: floor(w / k) x floor(h / k), each pixel the
-  // integer mean of its k x k block; remainder rows and columns are dropped.
-  // 0 when the factor is below 1 or above either side.
+  // mean of its k x k block rounded to nearest (halves up); remainder rows
+  // and columns are dropped. 0 when the factor is below 1 or above either
+  // side.
   int ShrinkImage(const CBgraImage16& source, CBgraImage16& destination);
   int ShrinkPlane(const CPlane8& source, CPlane8& destination);
-  // Back to width x height: cells of m_factor pixels aligned at their top-left
-  // corners, interpolated toward the right and lower neighbours (the cell
-  // itself at the last column or row). Destination and small must differ.
+  // Back to width x height, bilinearly between cell centres: each cell stands
+  // at the centre of the block it was shrunk from, pixel k c + (k - 1) / 2
+  // for factor k, so shrinking and enlarging move nothing. Pixel x samples
+  // cell (x - (k - 1) / 2) / k, whose fraction f / 2k is taken as the 16-bit
+  // weight w = (f x 2^16 + k) / 2k; a step from a cell toward its neighbour
+  // is |b - a| x w / 2^16, rounded to nearest with halves away from the cell.
+  // Pixels outside the outermost centres take the nearest cell. Destination
+  // and small must differ.
   int EnlargeBilinear(const CBgraImage16& small, CBgraImage16& destination, std::uint32_t width,
                       std::uint32_t height);
   int EnlargeBilinear(const CPlane8& small, CPlane8& destination, std::uint32_t width, std::uint32_t height);

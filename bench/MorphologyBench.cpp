@@ -7,6 +7,7 @@
 #include <cstring>
 #include <map>
 #include <string>
+#include <utility>
 
 #include "algorithms/ChannelOP.h"
 #include "bench/RatioReporter.h"
@@ -103,11 +104,10 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
 #if defined(TESSERA_BENCH_OPENCV)
   std::printf("Same plane as cv::dilate: %s\n", SameAsOpenCv() ? "yes" : "NO");
-  const double ours = reporter.times["BM_TesseraDilate/iterations:3"];
-  for (const char* peer :
-       {"BM_OpenCvDilateOneThread/iterations:1", "BM_OpenCvDilateDefaultThreads/iterations:1"}) {
-    if (ours > 0 && reporter.times.count(peer))
-      std::printf("%s / Tessera: %.1fx\n", peer, reporter.times[peer] / ours);
+  for (const auto& [peer, label] :
+       {std::pair{"BM_OpenCvDilateOneThread", "OpenCV on one thread"},
+        std::pair{"BM_OpenCvDilateDefaultThreads", "OpenCV on its default threads"}}) {
+    std::printf("%s\n", reporter.table.Compare("BM_TesseraDilate", peer, label).c_str());
   }
 #else
   std::printf("OpenCV not found: measured Tessera alone (bench/install-peers.sh installs it)\n");

@@ -177,15 +177,13 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   constexpr double kBudgetMs = 30.0;
-  for (const auto& [name, ms] : reporter.times) {
+  for (const std::string& name : reporter.table.Names()) {
+    const double ms = reporter.table.Seconds(name) * 1e3;
     std::printf("%-18s %7.2f ms = %.2f of the %.0f ms frame budget\n", name.c_str(), ms, ms / kBudgetMs,
                 kBudgetMs);
   }
-  double full = 0, doubled = 0;
-  for (const auto& [name, ms] : reporter.times) {
-    if (name.rfind("BM_Full1080", 0) == 0) full = ms;
-    if (name.rfind("BM_Full2160At2x", 0) == 0) doubled = ms;
-  }
+  const double full = reporter.table.Seconds("BM_Full1080");
+  const double doubled = reporter.table.Seconds("BM_Full2160At2x");
   if (full > 0 && doubled > 0) std::printf("the 2x screen costs %.2f times the 1080p one\n", doubled / full);
   benchmark::Shutdown();
   return 0;

@@ -56,12 +56,12 @@ bool ReadU32(CFile& stream, std::uint32_t& value) {
 
 // zlib data with its byte count, in a buffer of compressBound bytes.
 struct Compressed {
-  std::unique_ptr<std::uint8_t[]> bytes;
+  LargeArray<std::uint8_t> bytes;
   std::uint32_t size = 0;
 
   bool From(const std::uint8_t* data, std::uint64_t count) {
     const uLong bound = compressBound(static_cast<uLong>(count));
-    bytes = AllocWorkArray<std::uint8_t>(bound);
+    bytes = AllocLargeArray<std::uint8_t>(bound);
     if (!bytes) return false;
     uLongf length = bound;
     if (compress(bytes.get(), &length, data, static_cast<uLong>(count)) != Z_OK || length > UINT32_MAX) {
@@ -83,12 +83,12 @@ bool Inflate(const std::uint8_t* data, std::uint32_t size, std::uint8_t* out, st
 
 // Reads a u32 byte count and that many bytes (none for a count of 0). A
 // count the stream cannot hold is refused before anything is allocated.
-bool ReadCompressed(CFile& stream, std::uint32_t& size, std::unique_ptr<std::uint8_t[]>& bytes) {
+bool ReadCompressed(CFile& stream, std::uint32_t& size, LargeArray<std::uint8_t>& bytes) {
   bytes.reset();
   if (!ReadU32(stream, size)) return false;
   if (size == 0) return true;
   if (size > Remaining(stream)) return false;
-  bytes = AllocWorkArray<std::uint8_t>(size);
+  bytes = AllocLargeArray<std::uint8_t>(size);
   return bytes && stream.ReadExact(bytes.get(), size);
 }
 
@@ -191,7 +191,7 @@ int ReadImage16Body(CFile& stream, CBgraImage16& image) {
   // Alpha data that does not inflate leaves A at 65535; a record cut short
   // or a plane that cannot be made fails.
   std::uint32_t size = 0;
-  std::unique_ptr<std::uint8_t[]> packed;
+  LargeArray<std::uint8_t> packed;
   CPlane8 plane;
   if (!ReadCompressed(stream, size, packed) || !plane.Create(w, h)) return 0;
   if (Inflate(packed.get(), size, plane.pixels, plane.byteSize)) {
@@ -211,7 +211,7 @@ int ReadPlaneBody(CFile& stream, CPlane8& plane) {
     return 1;
   }
   std::uint32_t size = 0;
-  std::unique_ptr<std::uint8_t[]> packed;
+  LargeArray<std::uint8_t> packed;
   // Data that cannot inflate to the plane's size is refused before the plane
   // is allocated.
   if (!ReadCompressed(stream, size, packed) || size == 0 || std::uint64_t{w} * h > kMaxInflateRatio * size) {
@@ -261,8 +261,8 @@ int WritePackedRegion(const CBgraImage& image, CFile& stream, const Rect& rectan
   }
   ycc.RgbToYcc();
 
-  auto low = AllocWorkArray<std::uint8_t>(count);
-  auto high = AllocWorkArray<std::uint8_t>(count * 2);
+  auto low = AllocLargeArray<std::uint8_t>(count);
+  auto high = AllocLargeArray<std::uint8_t>(count * 2);
   if (!low || !high) return 0;
   for (std::uint64_t i = 0; i < count; ++i) {
     const int cr = ycc.pixels[4 * i], cb = ycc.pixels[4 * i + 1], lum = ycc.pixels[4 * i + 2];
@@ -287,12 +287,12 @@ int ReadPackedRegion(CFile& stream, CBgraImage& image, const Rect& rectangle) {
   const std::uint64_t count = std::uint64_t{w} * h;
   if (count > Remaining(stream)) return 0;
 
-  auto low = AllocWorkArray<std::uint8_t>(count);
-  auto high = AllocWorkArray<std::uint8_t>(count * 2);
+  auto low = AllocLargeArray<std::uint8_t>(count);
+  auto high = AllocLargeArray<std::uint8_t>(count * 2);
   CBgraImage ycc;
   if (!low || !high || !ycc.Create(w, h) || !stream.ReadExact(low.get(), count)) return 0;
   std::uint32_t size = 0;
-  std::unique_ptr<std::uint8_t[]> packed;
+  LargeArray<std::uint8_t> packed;
   if (!ReadCompressed(stream, size, packed) || !Inflate(packed.get(), size, high.get(), count * 2)) return 0;
 
   for (std::uint64_t i = 0; i < count; ++i) {

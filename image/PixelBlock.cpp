@@ -1,8 +1,9 @@
 #include "image/PixelBlock.h"
 
+#include "platform/LargeAllocation.h"
+
 PixelBlock AllocPixelBlock(std::uint64_t size) {
-  if (size == 0 || size > SIZE_MAX) return nullptr;
-  return PixelBlock(static_cast<std::uint8_t*>(std::malloc(static_cast<std::size_t>(size))));
+  return PixelBlock(static_cast<std::uint8_t*>(AllocLargeBlock(size)));
 }
 
 std::uint64_t PixelByteCount(std::uint64_t width, std::uint64_t height, std::uint32_t bytesPerPixel) {

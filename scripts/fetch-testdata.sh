@@ -15,6 +15,7 @@ packages=(
   "golang-golang-x-image-dev|./usr/share/gocode/src/golang.org/x/image/testdata/"
   "golang-github-rwcarlsen-goexif-dev|./usr/share/gocode/src/github.com/rwcarlsen/goexif/exif/"
   "librust-jpeg-decoder-dev|./usr/share/cargo/registry/jpeg-decoder-0.2.6/benches/"
+  "python3-imageio|./usr/lib/python3/dist-packages/imageio/resources/images/newtonscradle.gif"
 )
 
 updated=0

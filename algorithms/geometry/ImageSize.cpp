@@ -338,30 +338,10 @@ int CImageSize::ResizeSupersample(const CBgraImage16& src, CBgraImage16& dst, st
 int CImageSize::ResizeSeparable(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h,
                                 float b, float c) {
   if (!CanResize(src, dst, w, h)) return 0;
-  const auto W = static_cast<std::uint32_t>(w), H = static_cast<std::uint32_t>(h);
-  const std::uint32_t sw = src.width, sh = src.height;
-
-  // Columns first: sh rows to H, on rows of sw pixels.
-  if (!dst.Create(sw, H) || !ResampleRows16(dst.Samples(), src.Samples(), sw, src.Stride(), sh, H, b, c))
-    return 0;
-  ReportRange(4, 10);
-  CBgraImage16 turned;
-  if (!turned.Create(H, sw) ||
-      !TransposeImage16(turned.Samples(), turned.Stride(), dst.Samples(), sw, H, dst.Stride())) {
-    return 0;
-  }
-  ReportRange(5, 10);
-  // Then rows, as columns of the turned image: sw rows to W.
-  if (!dst.Create(H, W) ||
-      !ResampleRows16(dst.Samples(), turned.Samples(), H, turned.Stride(), sw, W, b, c)) {
-    return 0;
-  }
-  ReportRange(9, 10);
-  if (!turned.Create(W, H) ||
-      !TransposeImage16(turned.Samples(), turned.Stride(), dst.Samples(), H, W, dst.Stride())) {
-    return 0;
-  }
-  dst.Swap(turned);
+  // The resize's progress fills this operation's sub-range.
+  CSeparableResize resize;
+  resize.NestIn(*this, m_rangeLo, m_rangeHi);
+  if (!resize.Resize(src, dst, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), b, c)) return 0;
   ReportRange(10, 10);
   return 1;
 }

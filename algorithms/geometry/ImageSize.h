@@ -136,9 +136,10 @@ public:
   // the rows not computed are left zero and the result is still 1.
   int ResizeSupersample(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
   // Method 3 with b = kCubicB and c = kCubicC: the separable cubic resize
-  // (SeparableResize.h), a vertical pass, a transposition, a second vertical
-  // pass and a transposition back. Progress 4/10, 5/10, 9/10 and 10/10 of
-  // the range; no cancel test.
+  // (CSeparableResize in SeparableResize.h), a pass down the columns and one
+  // along the rows, made band by band on the helper threads. Progress by
+  // finished stripes through the range, then its end; no cancel test (the
+  // result is always whole).
   int ResizeSeparable(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h, float b,
                       float c);
 

@@ -64,7 +64,7 @@ int CDoubleLaplacian::Process() {
   if (!PrepareStencils(guide, fixedMap)) return 0;
 
   const std::size_t count = alpha.pixelCount;
-  m_buffer = AllocWorkArray<double>(2 * std::uint64_t{count});
+  m_buffer = AllocLargeArray<double>(2 * std::uint64_t{count});
   try {
     m_rowSwept.assign(alpha.height, 0);
   } catch (const std::bad_alloc&) {

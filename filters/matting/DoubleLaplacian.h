@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "filters/matting/LaplasianMattingOptimize.h"
+#include "image/PixelBlock.h"
 
 class CDoubleLaplacian : public CLaplasianMattingOptimize {
 public:
@@ -21,7 +22,7 @@ public:
   void OnStripeDone(StripeTask* task) override;
 
   // 2 x width x height values: the two halves the sweeps alternate between.
-  std::unique_ptr<double[]> m_buffer;
+  LargeArray<double> m_buffer;
 
 private:
   void SweepRows(std::int32_t y0, std::int32_t y1);

@@ -92,7 +92,7 @@ int CInOutMatting::GeodesicColourDistance(const CBgraImage16& image, const CPlan
   if (!distance.Create(trimap.width, trimap.height)) return 0;
   BuildGammaTables();
   // Distances compare tone-only colours: convert each pixel once.
-  auto tone = AllocWorkArray<std::uint32_t>(trimap.pixelCount);
+  auto tone = AllocLargeArray<std::uint32_t>(trimap.pixelCount);
   if (!tone) return 0;
   for (std::size_t i = 0; i < trimap.pixelCount; ++i) {
     tone[i] = ToneOnly8(image.pixels + i * 4);
@@ -280,7 +280,7 @@ int CInOutMatting::SampleLocalColours() {
 
   // A foreground sample within 3 pixels of a background sample in the
   // unknown area is unreliable, and so are those background samples.
-  auto marked = AllocWorkArray<std::uint8_t>(m_trimap.pixelCount);
+  auto marked = AllocLargeArray<std::uint8_t>(m_trimap.pixelCount);
   if (!marked) return 1;
   std::fill_n(marked.get(), m_trimap.pixelCount, std::uint8_t{0});
   for (std::int64_t y = 3; y <= h - 4; ++y) {

@@ -79,7 +79,7 @@ int CLaplasianMattingOptimize::AllocateStencils(const CPlane8& fixedMap) {
   std::int64_t free = 0;
   for (std::uint8_t v : fixedMap.Samples()) free += v != 255;
   if (free == 0 || free > INT32_MAX) return 0;
-  m_stencils = AllocWorkArray<std::int16_t>(static_cast<std::uint64_t>(free) * kStencilSize);
+  m_stencils = AllocLargeArray<std::int16_t>(static_cast<std::uint64_t>(free) * kStencilSize);
   if (!m_stencils) return 0;
   try {
     m_rows.assign(fixedMap.height, nullptr);

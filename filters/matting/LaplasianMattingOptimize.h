@@ -19,6 +19,7 @@
 
 #include "algorithms/Algorithm.h"
 #include "filters/matting/LaplacianMattingParams.h"
+#include "image/PixelBlock.h"
 #include "image/BgraImage.h"
 #include "image/Plane16.h"
 #include "image/Plane8.h"
@@ -50,7 +51,7 @@ public:
   // (16-bit guide: standard deviation / 4; 8-bit guide: x 16).
   CPlane16 m_mean;
   CPlane16 m_selector;
-  std::unique_ptr<std::int16_t[]> m_stencils;  // free pixels in row order
+  LargeArray<std::int16_t> m_stencils;  // free pixels in row order
   std::int32_t m_freeCount = 0;
   std::vector<const std::int16_t*> m_rows;  // first stencil of each row, null without free pixels
   CPlane16 m_snapshot;

@@ -23,12 +23,15 @@
 #include "image/codecs/CodecFileStream.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecImageBMP.h"
+#include "image/codecs/CodecImageGIF.h"
+#include "image/codecs/CodecImageICO.h"
 #include "image/codecs/CodecImageJPG.h"
 #include "image/codecs/CodecImagePCX.h"
 #include "image/codecs/CodecImagePNG.h"
 #include "image/codecs/CodecImageTGA.h"
 #include "image/codecs/CodecImageTIF.h"
 #include "image/codecs/CodecImageWBMP.h"
+#include "image/codecs/CodecImageWMF.h"
 #include "image/codecs/CodecMemStream.h"
 #include "platform/AtomicFile.h"
 
@@ -108,12 +111,15 @@ constexpr CodecRow Row(CodecFormat format) {
 // One row per codec class.
 constexpr CodecRow kCodecs[] = {
     Row<CCodecImageBMP>(CodecFormat::Bmp),
+    Row<CCodecImageGIF, Frames::Selectable>(CodecFormat::Gif),
+    Row<CCodecImageICO, Frames::Selectable>(CodecFormat::Ico),
     Row<CCodecImageJPG>(CodecFormat::Jpeg),
     Row<CCodecImagePNG>(CodecFormat::Png),
     Row<CCodecImageTIF, Frames::Selectable>(CodecFormat::Tiff),
     Row<CCodecImageTGA>(CodecFormat::Tga),
     Row<CCodecImagePCX>(CodecFormat::Pcx),
     Row<CCodecImageWBMP>(CodecFormat::Wbmp),
+    Row<CCodecImageWMF>(CodecFormat::Wmf),
 };
 
 const CodecRow* FindCodec(CodecFormat format) {
