@@ -147,11 +147,8 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  const double ours = reporter.Find("BM_ReadInformation");
-  for (const char* peer : {"BM_ExiftoolFast2", "BM_Exiv2PrintTags"}) {
-    const double theirs = reporter.Find(peer);
-    if (ours > 0 && theirs > 0) std::printf("%s / BM_ReadInformation: %.1fx\n", peer, theirs / ours);
-  }
+  std::printf("%s\n", reporter.table.Compare("BM_ReadInformation", "BM_ExiftoolFast2", "exiftool -fast2").c_str());
+  std::printf("%s\n", reporter.table.Compare("BM_ReadInformation", "BM_Exiv2PrintTags", "exiv2 -pt").c_str());
   RemovePeerWorkFolder();
   return 0;
 }
