@@ -8,6 +8,8 @@
 
 #include "algorithms/AlgorithmThread.h"
 #include "app/Globals.h"
+#include "document/BFDoc.h"
+#include "image/ImageInfo.h"
 #include "platform/Platform.h"
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
@@ -20,6 +22,9 @@ int main(int argc, char** argv) {
       .startAlgorithmEngine = [] { return theAlgorithmThread.Start() == 1; },
       .stopAlgorithmEngine = [] { theAlgorithmThread.Shutdown(); },
   });
+  // Documents opened from image files convert from the colour space their
+  // information records.
+  CBFDoc::SetColourSpaceReader(&ReadImageColourSpace);
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
   return RunPlatform([] {
     theApp.InitInstance();

@@ -33,6 +33,7 @@ TEST_PACKAGES=(
   xdotool
   imagemagick
   libjpeg-turbo-progs
+  libimage-exiftool-perl
   # The fuzz targets (scripts/fuzz.sh): clang 14 and its libFuzzer runtime.
   clang
   libclang-rt-14-dev
@@ -46,4 +47,6 @@ BENCH_PACKAGES=(
   libjpeg-turbo-progs
   libvips-tools
   imagemagick
+  exiv2
+  libimage-exiftool-perl
 )

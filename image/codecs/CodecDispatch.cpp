@@ -26,8 +26,11 @@
 #include "image/codecs/CodecImageGIF.h"
 #include "image/codecs/CodecImageICO.h"
 #include "image/codecs/CodecImageJPG.h"
+#include "image/codecs/CodecImagePCX.h"
 #include "image/codecs/CodecImagePNG.h"
+#include "image/codecs/CodecImageTGA.h"
 #include "image/codecs/CodecImageTIF.h"
+#include "image/codecs/CodecImageWBMP.h"
 #include "image/codecs/CodecImageWMF.h"
 #include "image/codecs/CodecMemStream.h"
 #include "platform/AtomicFile.h"
@@ -113,6 +116,9 @@ constexpr CodecRow kCodecs[] = {
     Row<CCodecImageJPG>(CodecFormat::Jpeg),
     Row<CCodecImagePNG>(CodecFormat::Png),
     Row<CCodecImageTIF, Frames::Selectable>(CodecFormat::Tiff),
+    Row<CCodecImageTGA>(CodecFormat::Tga),
+    Row<CCodecImagePCX>(CodecFormat::Pcx),
+    Row<CCodecImageWBMP>(CodecFormat::Wbmp),
     Row<CCodecImageWMF>(CodecFormat::Wmf),
 };
 
