@@ -238,6 +238,62 @@ Bytes LibTiff(const TiffLayout& layout, std::uint32_t width, std::uint32_t heigh
   return FileBytes(path);
 }
 
+// ---- EXIF ---------------------------------------------------------------------------
+
+// A little-endian TIFF-structured block: IFD0 with Make, Orientation 6 and
+// the EXIF and GPS pointers; DateTimeOriginal in the EXIF IFD; a southern
+// latitude in the GPS IFD. It is also a TIFF file header without a picture.
+Bytes ExifBlock() {
+  Bytes b;
+  const auto u16 = [&b](std::uint32_t v) {
+    b.push_back(static_cast<std::uint8_t>(v));
+    b.push_back(static_cast<std::uint8_t>(v >> 8));
+  };
+  const auto u32 = [&](std::uint32_t v) {
+    u16(v & 0xFFFF);
+    u16(v >> 16);
+  };
+  const auto entry = [&](std::uint16_t tag, std::uint16_t type, std::uint32_t count, std::uint32_t value) {
+    u16(tag);
+    u16(type);
+    u32(count);
+    u32(value);
+  };
+  // Offsets: IFD0 at 8 (4 entries: 2 + 48 + 4 = 54 bytes) ends at 62; the
+  // EXIF IFD at 62 (1 entry, 18 bytes) ends at 80 and its date follows at
+  // 80 (20 bytes); the GPS IFD at 100 (2 entries, 30 bytes), its latitude
+  // rationals at 130.
+  b = {'I', 'I', 42, 0};
+  u32(8);
+  u16(4);
+  entry(271, 2, 4, 'C' | 'a' << 8 | 'm' << 16);
+  entry(274, 3, 1, 6);
+  entry(0x8769, 4, 1, 62);
+  entry(0x8825, 4, 1, 100);
+  u32(0);
+  u16(1);
+  entry(36867, 2, 20, 80);
+  u32(0);
+  for (char c : std::string_view("2023:06:17 14:05:09", 20)) b.push_back(static_cast<std::uint8_t>(c));
+  u16(2);
+  entry(1, 2, 2, 'S');
+  entry(2, 5, 3, 130);
+  u32(0);
+  for (std::uint32_t v : {51u, 1u, 30u, 1u, 1234u, 100u}) u32(v);
+  return b;
+}
+
+// The JPEG with an APP1 "Exif" segment holding ExifBlock after its SOI.
+Bytes WithExif(std::span<const std::uint8_t> jpeg) {
+  const Bytes block = ExifBlock();
+  const std::size_t length = 2 + 6 + block.size();
+  Bytes out = {0xFF, 0xD8, 0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length),
+               'E',  'x',  'i',  'f',  0,    0};
+  out.insert(out.end(), block.begin(), block.end());
+  out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
+  return out;
+}
+
 // ---- The targets ------------------------------------------------------------------
 
 void ImageSeeds() {
@@ -278,6 +334,35 @@ void ImageSeeds() {
   for (const PngLayout& layout : pngLayouts) {
     Put("png", "libpng-" + std::to_string(index++) + ".png", LibPng(layout, 11, 9));
   }
+
+  // Formats without a library writer: our own encoders, one file per
+  // layout they write.
+  Put("bmp", "rgb.bmp", Encoded(colour, CodecFormat::Bmp));
+  Put("bmp", "grey.bmp", Encoded(grey, CodecFormat::Bmp));
+  Put("bmp", "four-bit.bmp", Encoded(sixteen, CodecFormat::Bmp));
+  Put("bmp", "one-bit.bmp", Encoded(twoTone, CodecFormat::Bmp));
+  Put("ico", "rgb.ico", Encoded(colour, CodecFormat::Ico));
+  Put("ico", "alpha.ico", Encoded(transparent, CodecFormat::Ico));
+  Put("ico", "grey.ico", Encoded(grey, CodecFormat::Ico));
+  Put("gif", "grey.gif", Encoded(grey, CodecFormat::Gif));
+  Put("gif", "true-colour.gif", Encoded(colour, CodecFormat::Gif));
+  Put("gif", "one-bit.gif", Encoded(twoTone, CodecFormat::Gif));
+  Put("tga", "rgb.tga", Encoded(colour, CodecFormat::Tga));
+  Put("tga", "grey.tga", Encoded(grey, CodecFormat::Tga));
+  Put("tga", "alpha.tga", Encoded(transparent, CodecFormat::Tga));
+  Put("pcx", "rgb.pcx", Encoded(colour, CodecFormat::Pcx));
+  Put("pcx", "four-bit.pcx", Encoded(sixteen, CodecFormat::Pcx));
+  Put("pcx", "one-bit.pcx", Encoded(twoTone, CodecFormat::Pcx));
+  Put("wbmp", "one-bit.wbmp", Encoded(twoTone, CodecFormat::Wbmp));
+
+  // The information record: the first byte picks the name's extension
+  // (0 .jpg, 1 .png, 2 .tif, 5 .tga, 6 .pcx).
+  const Bytes exifJpeg = WithExif(jpeg);
+  Put("image_info", "exif.jpg", Prefixed({0}, exifJpeg));
+  Put("image_info", "plain.png", Prefixed({1}, Encoded(colour, CodecFormat::Png)));
+  Put("image_info", "exif.tif", Prefixed({2}, ExifBlock()));
+  Put("image_info", "plain.tga", Prefixed({5}, Encoded(colour, CodecFormat::Tga)));
+  Put("image_info", "plain.pcx", Prefixed({6}, Encoded(colour, CodecFormat::Pcx)));
 
   const Bytes tiff = Encoded(colour, CodecFormat::Tiff);
   Put("tiff", "rgb-lzw.tif", Prefixed({0}, tiff));
