@@ -288,6 +288,16 @@ Point CSdlHost::GetCursorPos() {
   return point;
 }
 
+Point CSdlHost::GetCursorScreenPos() {
+  Point point;
+  Call(
+      [&] {
+        if (m_videoReady.load()) SDL_GetGlobalMouseState(&point.x, &point.y);
+      },
+      true);
+  return point;
+}
+
 void CSdlHost::SetCursor(CursorShape shape) {
   const int index = static_cast<int>(shape);
   if (index < 0 || index >= static_cast<int>(CursorShape::Count)) return;
@@ -399,6 +409,10 @@ void CSdlHost::HandleEvent(SDL_Event& event) {
     return;
   }
   Point cursor;
+  if (event.type == SDL_WINDOWEVENT && m_window) {
+    const Uint32 flags = SDL_GetWindowFlags(m_window);
+    m_translator.SetWindowState((flags & SDL_WINDOW_MAXIMIZED) != 0, (flags & SDL_WINDOW_MINIMIZED) != 0);
+  }
   if (event.type == SDL_WINDOWEVENT) {
     if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
       OnClientResized({event.window.data1, event.window.data2});
