@@ -116,6 +116,13 @@ std::int32_t CFrame::ZoneAt(Point point) const {
 }
 
 bool CFrame::OnSetCursor(Point point) {
+  if (dragging) {
+    // The cursor question comes with every move, also while the frame holds
+    // the capture: the zone of the press stays for the whole drag.
+    if (zone == kZoneTitle || zone == kZoneInside) return false;
+    SetWindowCursor(SizingCursor(zone));
+    return true;
+  }
   if (HitTestChild(point)) return CMessageSprite::OnSetCursor(point);
   const std::int32_t computed = ZoneAt(point);
   const bool title = computed == kZoneInside && point.y < kTitleHeight;

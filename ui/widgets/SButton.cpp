@@ -168,7 +168,9 @@ bool CSButton::Draw(std::uint32_t) {
   const bool isPressed = pressed != 0;
   const bool isToggled = toggled != 0;
   std::int32_t g = glowLevel;
-  if (isHovered && (isPressed || isToggled)) {
+  if ((isHovered && isPressed) || isToggled) {
+    // A toggled button is lit whatever the pointer did: a quick click, or
+    // an owner setting it, leaves no frame in which it was pressed.
     g = kFullGlow;
   } else if (isHovered) {
     if (g > kHoverGlow) {
@@ -183,7 +185,7 @@ bool CSButton::Draw(std::uint32_t) {
                            [this] { return hovered != 0; });
       }
     }
-  } else if (!isToggled && g > 0) {
+  } else if (g > 0) {
     --g;
   }
   if (!enabled) g = 0;
