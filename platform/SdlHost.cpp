@@ -7,6 +7,7 @@
 #include "platform/DisplayDpi.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
+#include "platform/X11Pointer.h"
 
 namespace {
 
@@ -274,13 +275,7 @@ void CSdlHost::SetWindowRect(const Rect& rect) {
 
 Size CSdlHost::GetClientSize() const { return {m_clientWidth.load(), m_clientHeight.load()}; }
 
-Point CSdlHost::QueryCursor() const {
-  if (!m_window) return {};
-  int x = 0, y = 0, wx = 0, wy = 0;
-  SDL_GetGlobalMouseState(&x, &y);
-  SDL_GetWindowPosition(m_window, &wx, &wy);
-  return {x - wx, y - wy};
-}
+Point CSdlHost::QueryCursor() const { return QueryPointer(m_window).client; }
 
 Point CSdlHost::GetCursorPos() {
   Point point;
@@ -292,7 +287,7 @@ Point CSdlHost::GetCursorScreenPos() {
   Point point;
   Call(
       [&] {
-        if (m_videoReady.load()) SDL_GetGlobalMouseState(&point.x, &point.y);
+        if (m_videoReady.load()) point = QueryPointer(m_window).screen;
       },
       true);
   return point;

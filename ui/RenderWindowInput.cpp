@@ -520,7 +520,10 @@ void CRenderWindow::OnHoverTimer() {
   const Point cursor = LogicalPoint(host->GetCursorPos());
 
   // A capture survives short excursions of the pointer but ends once it is
-  // more than 32 pixels away or the sprite is hidden.
+  // more than 32 pixels away or the sprite is hidden. While the left button
+  // is held the pointer is dragging (an edge of the window, a thumb) and may
+  // run ahead of what it drags: only hiding ends the capture then.
+  const bool dragging = UiQueue().GetKeyState(VK_LBUTTON) < 0;
   const std::vector<SpriteRef<CMessageSprite>> list = captures;
   for (const auto& entry : list) {
     if (!HasCapture(entry.sprite)) continue;
@@ -535,7 +538,8 @@ void CRenderWindow::OnHoverTimer() {
       const Rect area =
           entry.sprite->RectToWindow({0, 0, entry.sprite->rect.Width(), entry.sprite->rect.Height()});
       keep = entry.sprite->visible &&
-             Rect{area.left - 32, area.top - 32, area.right + 32, area.bottom + 32}.Contains(cursor);
+             (dragging ||
+              Rect{area.left - 32, area.top - 32, area.right + 32, area.bottom + 32}.Contains(cursor));
     }
     if (!keep) ReleaseCaptureSprite(entry.sprite);
   }

@@ -429,3 +429,26 @@ TEST_F(InputTest, HoverTimerEndsFarCapturesAndTips) {
 }
 
 }  // namespace
+
+namespace {
+
+// A drag (the left button held) may run far ahead of what it drags, a
+// window edge or a thumb: the hover tick leaves its capture alone.
+TEST_F(InputTest, HoverTimerKeepsTheCaptureOfADrag) {
+  CRecorder* thumb = AddTop("thumb", {100, 100, 140, 140}, 2);
+  Frame();
+  host.MouseMove({120, 120});
+  host.MouseDown(MouseButton::Left, {120, 120});
+  Run();
+  window.SetCaptureSprite(thumb);
+  host.MouseMove({250, 10});  // far away, the button still down
+  host.AdvanceClock(kHoverTimerPeriodMs);
+  Run();
+  EXPECT_TRUE(window.HasCapture(thumb));
+  host.MouseUp(MouseButton::Left, {250, 10});
+  host.AdvanceClock(kHoverTimerPeriodMs);
+  Run();
+  EXPECT_FALSE(window.HasCapture(thumb)) << "released, the distance counts again";
+}
+
+}  // namespace

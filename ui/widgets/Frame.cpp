@@ -193,6 +193,10 @@ void CFrame::OnLButtonUp(Point point, std::uint32_t flags) {
     CMessageSprite::OnLButtonUp(point, flags);
     return;
   }
+  // The last move may never have come: while the window keeps up with the
+  // pointer, the pointer's place in the window does not change, and SDL
+  // drops such moves. The release puts the window where the pointer is.
+  OnMouseMove(point, flags);
   dragging = 0;
   if (CRenderWindow* window = RenderWindowOf(*this)) window->ReleaseCaptureSprite(this);
 }

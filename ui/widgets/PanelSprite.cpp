@@ -27,11 +27,6 @@ bool CPanelSprite::IsItemIndex(std::int32_t index) const {
   return index >= 0 && static_cast<std::size_t>(index) < items.size();
 }
 
-std::size_t CPanelSprite::ItemCount() const {
-  std::lock_guard guard(lock);
-  return items.size();
-}
-
 void CPanelSprite::Notify(std::int32_t code, std::uint64_t wparam, std::uint64_t lparam) {
   if (parent && parent->IsInputSprite()) PostSpriteMessage(parent, code, wparam, lparam, this);
 }

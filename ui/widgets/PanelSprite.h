@@ -77,8 +77,6 @@ public:
   void ShowItem(std::uint32_t itemId, bool shown);
   void UncheckAllItems();
 
-  std::size_t ItemCount() const;
-
   std::vector<std::unique_ptr<PanelItem>> items;  // insertion order; later items win the hit test
   std::atomic<std::int32_t> hoveredItem{-1};      // an index, kOverNoItem or -1 (outside)
   std::atomic<std::int32_t> pressedItem{-1};

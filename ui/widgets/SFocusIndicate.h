@@ -27,7 +27,6 @@ public:
   // The sprite with the keyboard focus (null: none); kept with its registry
   // key, so a destroyed target is never read.
   void SetTarget(const CSprite* sprite);
-  const CSprite* Target() const { return m_target.load(); }
 
   CBgraImage image;  // "kbd.png"
 
