@@ -26,6 +26,13 @@ public:
   std::vector<UiMessage> Translate(const SDL_Event& event, Point cursor = {});
   Size ClientSize() const { return m_size; }
   void SetClientSize(Size size) { m_size = size; }
+  // The window's state as SDL holds it, given before each window event. A
+  // change the program asked for (SDL_MaximizeWindow) brings no maximise or
+  // restore event, only the new size, which must still say which it is.
+  void SetWindowState(bool maximized, bool minimized) {
+    m_maximized = maximized;
+    m_minimized = minimized;
+  }
 
   // Dropped paths are accepted when absolute, not empty and shorter than
   // this; at most kMaxDroppedFiles per drop.

@@ -7,6 +7,7 @@
 #include "platform/DisplayDpi.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
+#include "platform/X11Pointer.h"
 
 namespace {
 
@@ -274,17 +275,21 @@ void CSdlHost::SetWindowRect(const Rect& rect) {
 
 Size CSdlHost::GetClientSize() const { return {m_clientWidth.load(), m_clientHeight.load()}; }
 
-Point CSdlHost::QueryCursor() const {
-  if (!m_window) return {};
-  int x = 0, y = 0, wx = 0, wy = 0;
-  SDL_GetGlobalMouseState(&x, &y);
-  SDL_GetWindowPosition(m_window, &wx, &wy);
-  return {x - wx, y - wy};
-}
+Point CSdlHost::QueryCursor() const { return QueryPointer(m_window).client; }
 
 Point CSdlHost::GetCursorPos() {
   Point point;
   Call([&] { point = QueryCursor(); }, true);
+  return point;
+}
+
+Point CSdlHost::GetCursorScreenPos() {
+  Point point;
+  Call(
+      [&] {
+        if (m_videoReady.load()) point = QueryPointer(m_window).screen;
+      },
+      true);
   return point;
 }
 
@@ -399,6 +404,10 @@ void CSdlHost::HandleEvent(SDL_Event& event) {
     return;
   }
   Point cursor;
+  if (event.type == SDL_WINDOWEVENT && m_window) {
+    const Uint32 flags = SDL_GetWindowFlags(m_window);
+    m_translator.SetWindowState((flags & SDL_WINDOW_MAXIMIZED) != 0, (flags & SDL_WINDOW_MINIMIZED) != 0);
+  }
   if (event.type == SDL_WINDOWEVENT) {
     if (event.window.event == SDL_WINDOWEVENT_SIZE_CHANGED) {
       OnClientResized({event.window.data1, event.window.data2});

@@ -45,6 +45,7 @@ public:
   void SetWindowRect(const Rect& rect) override;
   Size GetClientSize() const override;
   Point GetCursorPos() override;
+  Point GetCursorScreenPos() override;
   void SetCursor(CursorShape shape) override;
   void SetCapture(bool capture) override;
   void SetTextInputRect(const Rect& rect) override;

@@ -56,6 +56,14 @@ public:
   virtual Size GetClientSize() const = 0;
   // The cursor position in physical client pixels (may lie outside).
   virtual Point GetCursorPos() = 0;
+  // The cursor position in physical screen pixels, the coordinates of
+  // GetWindowRect. The default adds the two answers above; a host that can
+  // ask for it at once overrides it.
+  virtual Point GetCursorScreenPos() {
+    const Rect window = GetWindowRect();
+    const Point client = GetCursorPos();
+    return {window.left + client.x, window.top + client.y};
+  }
   virtual void SetCursor(CursorShape shape) = 0;
   // Mouse capture: while on, the window keeps getting mouse events when the
   // pointer leaves it.

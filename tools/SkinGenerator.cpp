@@ -1,5 +1,5 @@
 // Draws Tessera's own skin: every picture the interface loads from the data
-// folder's "basic" folder at start-up, written as PNG files into the folder
+// folder's "basic" folder, written as PNG files into the folder
 // given on the command line. The committed pictures in data/basic come from
 // here: change the drawing, run
 //
@@ -11,7 +11,8 @@
 // corners and thin borders. Shapes are drawn as signed distance fields, so
 // their edges are anti-aliased and the output is the same on every machine.
 // Pictures that hold glyphs (digits, menu marks) are coverage pictures:
-// B = G = R = A = coverage, so that they can be drawn white or in any colour.
+// B = G = R = A = coverage, so that they can be drawn white or in any colour;
+// so is the button background, whose value is the strength of a glow.
 //
 // The sizes follow how the pictures are used: frames are stretched with
 // their borders kept (borders of about a third of the picture), strips are
@@ -41,8 +42,6 @@ constexpr Colour kWindow{38, 40, 44};
 constexpr Colour kTitleBand{30, 32, 36};
 constexpr Colour kSeparator{46, 49, 54};
 constexpr Colour kFrameBorder{62, 65, 71};
-constexpr Colour kRaised{58, 61, 67};
-constexpr Colour kRaisedBorder{80, 84, 92};
 constexpr Colour kPanel{46, 49, 54};
 constexpr Colour kPanelBorder{64, 68, 75};
 constexpr Colour kCard{52, 55, 60};
@@ -230,11 +229,15 @@ Canvas Frame() {
   return c;
 }
 
-// Button background, 24 x 24: borders of 7 pixels keep the corners down to
-// buttons of about 14 pixels.
+// Button background, 24 x 24, a coverage picture: buttons take only its red
+// value, as the strength of their glow (the colour runs from theme grey to
+// the accent). A brighter rim around a softer face; borders of 7 pixels keep
+// the corners down to buttons of about 14 pixels.
 Canvas Button() {
   Canvas c(24, 24);
-  Bordered(c, RoundRect(0, 0, 24, 24, 4.5), kRaised, kRaisedBorder);
+  const Field shape = RoundRect(0, 0, 24, 24, 4.5);
+  c.Fill([&](Vec p) { return shape(p) + 1.0; }, WithAlpha(kWhite, 0.72));
+  c.Fill([&](Vec p) { return std::abs(shape(p) + 0.5) - 0.5; }, kWhite);
   return c;
 }
 
@@ -406,6 +409,82 @@ Canvas PanelCell() {
   return c;
 }
 
+// The emblem blended over the left end of the title band at (-1, -1): four
+// tiles of a mosaic in shades of the accent.
+Canvas Title() {
+  Canvas c(36, 34);
+  const Colour shades[4] = {kAccent, Colour{86, 160, 214}, Colour{168, 222, 252}, Colour{64, 128, 184}};
+  for (int i = 0; i < 4; ++i) {
+    const double x = 10.0 + (i % 2) * 11.0, y = 7.0 + (i / 2) * 11.0;
+    c.Fill(RoundRect(x, y, x + 9.0, y + 9.0, 2.0), shades[i]);
+  }
+  return c;
+}
+
+// The caption buttons' glyphs, 15 x 15, centred on 25-pixel buttons.
+Canvas CaptionGlyph(const std::function<void(Canvas&)>& draw) {
+  Canvas c(15, 15);
+  draw(c);
+  return c;
+}
+
+Canvas CloseGlyph() {
+  return CaptionGlyph([](Canvas& c) {
+    c.Fill(Stroke({{3.5, 3.5}, {11.5, 11.5}}, 1.5), kLight);
+    c.Fill(Stroke({{11.5, 3.5}, {3.5, 11.5}}, 1.5), kLight);
+  });
+}
+
+Canvas MaximizeGlyph() {
+  return CaptionGlyph(
+      [](Canvas& c) { c.Fill([](Vec p) { return std::abs(RoundRect(3, 3, 12, 12, 1)(p)) - 0.7; }, kLight); });
+}
+
+// Two overlapping windows: the back one shows only its top and right sides.
+Canvas RestoreGlyph() {
+  return CaptionGlyph([](Canvas& c) {
+    c.Fill(Stroke({{5.5, 4.0}, {5.5, 2.5}, {12.5, 2.5}, {12.5, 9.5}, {11.0, 9.5}}, 1.3), kLight);
+    c.Fill([](Vec p) { return std::abs(RoundRect(2.5, 5, 10, 12.5, 1)(p)) - 0.65; }, kLight);
+  });
+}
+
+Canvas MinimizeGlyph() {
+  return CaptionGlyph([](Canvas& c) { c.Fill(Stroke({{3.5, 10.5}, {11.5, 10.5}}, 1.5), kLight); });
+}
+
+// The tooltip balloon, 24 x 24, stretched with borders of 7 pixels; a little
+// translucent, except where the tip asks to be opaque.
+Canvas TipBalloon() {
+  Canvas c(24, 24);
+  Bordered(c, RoundRect(0, 0, 24, 24, 5), WithAlpha(kDark, 0.93), Colour{96, 101, 110});
+  return c;
+}
+
+// The balloon with a pointer at its top-left corner, 24 x 32.
+Canvas TipPointerBalloon() {
+  Canvas c(24, 32);
+  const Field balloon = RoundRect(0, 8, 24, 32, 5);
+  const Field pointer = Polygon({{5.0, 12.0}, {7.0, 0.5}, {14.0, 12.0}});
+  const Field shape = [=](Vec p) { return std::min(balloon(p), pointer(p)); };
+  Bordered(c, shape, WithAlpha(kDark, 0.93), Colour{96, 101, 110});
+  return c;
+}
+
+// The keyboard-focus mark drawn at the top-left corner of the focused
+// control, 16 x 12: a small accent key cap with keys.
+Canvas KeyboardMark() {
+  Canvas c(16, 12);
+  c.Fill(RoundRect(0, 0, 16, 12, 2.5), kAccent);
+  for (int row = 0; row < 2; ++row) {
+    for (int key = 0; key < 4; ++key) {
+      const double x = 2.5 + key * 3.0, y = 2.5 + row * 3.0;
+      c.Fill(Box(x, y, x + 2.0, y + 2.0), kDark);
+    }
+  }
+  c.Fill(Box(4.5, 8.5, 11.5, 10.0), kDark);
+  return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -417,13 +496,19 @@ int main(int argc, char** argv) {
   std::error_code error;
   std::filesystem::create_directories(folder, error);
   const std::vector<std::pair<const char*, std::function<Canvas()>>> pictures = {
-      {"frame.png", Frame},         {"btn.png", Button},          {"roundframe.png", RoundFrame},
-      {"tabtitlebk.png", TabTitle}, {"scrollbar.png", ScrollBar}, {"checkbox.png", CheckBoxes},
-      {"expand.png", Expanders},    {"ratio.png", RadioButtons},  {"indicator.png", Indicators},
-      {"mpanel.png", PanelCell},
+      {"frame.png", Frame},          {"roundframe.png", RoundFrame},
+      {"tabtitlebk.png", TabTitle},  {"scrollbar.png", ScrollBar},
+      {"checkbox.png", CheckBoxes},  {"expand.png", Expanders},
+      {"ratio.png", RadioButtons},   {"indicator.png", Indicators},
+      {"mpanel.png", PanelCell},     {"title.png", Title},
+      {"close.png", CloseGlyph},     {"maximal.png", MaximizeGlyph},
+      {"restore.png", RestoreGlyph}, {"minimal.png", MinimizeGlyph},
+      {"tip.png", TipBalloon},       {"tippoint.png", TipPointerBalloon},
+      {"kbd.png", KeyboardMark},
   };
   bool ok = true;
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;
+  ok = Button().Save(folder / "btn.png", true) && ok;
   ok = DigitStrip(20, 27, 4.0, 4.0, 12.0, 19.0, 2.6).Save(folder / "digi.png", true) && ok;
   ok = SmallDigits().Save(folder / "smalldigi.png", true) && ok;
   ok = MenuMarks().Save(folder / "menuicon.png", true) && ok;

@@ -71,6 +71,11 @@ double DisplayFactorForDpi(int dpi) {
 
 CRenderWindow* RenderThreadWindow() { return g_renderThreadWindow.load(); }
 
+CRenderWindow* RenderWindowOf(const CSprite& sprite) {
+  if (!sprite.renderWindow || sprite.renderWindow != LiveSpriteWindow()) return nullptr;
+  return dynamic_cast<CRenderWindow*>(sprite.renderWindow);
+}
+
 std::shared_ptr<CWorkerExitEvent> RegisterWorkerExitEvent(std::function<void()> requestStop) {
   CRenderWindow* window = RenderThreadWindow();
   return window ? window->RegisterWorkerExitEvent(std::move(requestStop)) : nullptr;
@@ -168,6 +173,8 @@ int CRenderWindow::OnCreate() {
   g_renderThreadWindow.store(this);
   SetLiveSpriteWindow(this);
   topLevel.reserve(32);
+  frame.windowOperations = this;
+  frame.maximized = windowOptions.maximized ? 1 : 0;
   bool created = InitResources() && CreateBuiltInSprite(frame, kFrameSpriteId, kFrameLayer, true);
   if (created) WriteLog("Frame Created");
   created = created && CreateBuiltInSprite(progress, kProgressSpriteId, kProgressLayer, false);
@@ -310,6 +317,8 @@ void CRenderWindow::OnUiMessage(UiMessage& m) {
 }
 
 void CRenderWindow::OnSize(std::uint64_t type, std::int32_t cx, std::int32_t cy) {
+  // The window manager may maximise or restore the window by itself.
+  if (type == SIZE_MAXIMIZED || type == SIZE_RESTORED) frame.SetMaximizedState(type == SIZE_MAXIMIZED);
   if (type == SIZE_MINIMIZED || cx <= 0 || cy <= 0 || m_logicalWidth == 0 || m_logicalHeight == 0) return;
   std::lock_guard guard(windowLock);
   // The logical size the next frame will measure for this client size.
@@ -671,6 +680,35 @@ void CRenderWindow::HideProgress() {
   progress.ForgetPercent();
   HideSprite(progress);
   EndWaitCursor();
+}
+
+// The window the frame works on ------------------------------------------------
+
+Rect CRenderWindow::GetWindowRect() {
+  IWindowHost* host = WindowHost();
+  return host ? host->GetWindowRect() : Rect{};
+}
+
+Point CRenderWindow::GetCursorScreenPos() {
+  IWindowHost* host = WindowHost();
+  return host ? host->GetCursorScreenPos() : Point{};
+}
+
+void CRenderWindow::MoveWindow(const Rect& rect) {
+  if (IWindowHost* host = WindowHost()) host->SetWindowRect(rect);
+}
+
+void CRenderWindow::ShowWindowState(WindowShow show) {
+  if (IWindowHost* host = WindowHost()) host->ShowWindow(show);
+}
+
+void CRenderWindow::RequestClose() { UiQueue().Post(WM_CLOSE); }
+
+Point CRenderWindow::PhysicalOffset(Point logical) {
+  const std::int64_t pw = m_physicalWidth, ph = m_physicalHeight;
+  const std::int64_t lw = m_logicalWidth, lh = m_logicalHeight;
+  if (pw <= 0 || ph <= 0 || lw <= 0 || lh <= 0) return logical;
+  return {static_cast<std::int32_t>(logical.x * pw / lw), static_cast<std::int32_t>(logical.y * ph / lh)};
 }
 
 void CRenderWindow::BeginWaitCursor() {

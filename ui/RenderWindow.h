@@ -18,6 +18,11 @@
 // test. Order: windowLock, then a sprite's lock, then sortedLock. Focus,
 // capture and popup lists are the UI thread's alone.
 //
+// The built-in sprites are the frame (which works on the native window
+// through this window's IWindowOperations), the progress indicator, the
+// tooltip, the focus indicator and the dimming layer. Sprites that want a
+// tooltip while they draw ask with RequestTip: the UI thread shows it.
+//
 // Adding a top-level sprite: Create it with no parent and this window, then
 // AddTopLevelSprite (owned ones are deleted once dropped). Remove it with
 // CloseTopLevelSprite; popups open and close with OpenPopup / ClosePopup.
@@ -49,6 +54,7 @@
 #include "ui/widgets/SFocusIndicate.h"
 #include "ui/widgets/SProgress.h"
 #include "ui/widgets/STip.h"
+#include "ui/widgets/WindowOperations.h"
 
 class CSFadeEffect;
 class CSMenu;
@@ -97,7 +103,10 @@ struct SpriteRef {
   bool IsAlive() const { return sprite && key != 0 && IsObjectKeyAlive(key); }
 };
 
-class CRenderWindow : public ISpriteWindow, public IWorkerExitRegistry, public IUiMessageHandler {
+class CRenderWindow : public ISpriteWindow,
+                      public IWorkerExitRegistry,
+                      public IUiMessageHandler,
+                      public IWindowOperations {
 public:
   CRenderWindow();
   virtual ~CRenderWindow();
@@ -199,8 +208,24 @@ public:
   CPopupSprite* TopPopup() const;
   bool IsInsideTopPopup(const CSprite* sprite) const;
   void ShowPopupMenu(CSMenu* menu, Point point, bool downward, bool rightward, CSprite* target);
+  // UI thread.
   void ShowTip(std::int32_t x, std::int32_t y, std::u16string_view text, bool opaque, bool toTheLeft);
   void HideTip();
+  // Any thread (sprites ask from their Draw): ShowTip on the UI thread at a
+  // window point, unless the tip was hidden since the request, the requester
+  // is gone by then, or stillWanted (called there, when given) says no.
+  void RequestTip(const CSprite& requester, Point point, std::u16string text, bool opaque, bool toTheLeft,
+                  std::function<bool()> stillWanted);
+  std::uint32_t TipGeneration() const { return m_tipGeneration.load(); }
+
+  // IWindowOperations, for the frame: the window host's window, in physical
+  // screen pixels; RequestClose posts WM_CLOSE.
+  Rect GetWindowRect() override;
+  Point GetCursorScreenPos() override;
+  void MoveWindow(const Rect& rect) override;
+  void ShowWindowState(WindowShow show) override;
+  void RequestClose() override;
+  Point PhysicalOffset(Point logical) override;
 
   std::uint32_t DragOverAt(Point clientPoint);
   std::int32_t DropFilesAt(Point logical, const CDropFileList& files);
@@ -288,6 +313,8 @@ private:
   std::uint32_t m_lastKeyTime = 0;
   bool m_releasingCapture = false;
   std::int32_t m_waitCursor = 0;
+  // Counts HideTip calls; a tip request made before one is dropped.
+  std::atomic<std::uint32_t> m_tipGeneration{0};
 };
 
 // The one window: set by the constructor, cleared when it is destroyed.
@@ -295,6 +322,9 @@ extern std::atomic<CRenderWindow*> g_RenderWindow;
 // The window the render thread and the workers serve; set when the window is
 // created, cleared when it is destroyed. Worker loops stop once it is null.
 CRenderWindow* RenderThreadWindow();
+// The render window a sprite is composed by, while it is the live window;
+// null for a sprite of another window (tests) or after the window is gone.
+CRenderWindow* RenderWindowOf(const CSprite& sprite);
 // Registers a worker with the window the render thread serves; null when
 // there is none.
 std::shared_ptr<CWorkerExitEvent> RegisterWorkerExitEvent(std::function<void()> requestStop);

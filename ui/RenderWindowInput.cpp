@@ -9,7 +9,10 @@
 // sprite may be destroyed between two events.
 
 #include <algorithm>
+#include <functional>
+#include <memory>
 #include <mutex>
+#include <utility>
 
 #include "platform/Clock.h"
 #include "platform/WindowMessages.h"
@@ -430,10 +433,7 @@ void CRenderWindow::ShowTip(std::int32_t x, std::int32_t y, std::u16string_view 
   const std::int32_t width = textSize.width + 8;
   const std::int32_t height = textSize.height + 8;
   if (toTheLeft) x -= width;
-  {
-    std::lock_guard guard(tip.lock);
-    tip.opaque = opaque ? 1 : 0;
-  }
+  tip.opaque = opaque ? 1 : 0;
   const Size logical = LogicalSize();
   const std::int32_t left = x + width > logical.width ? logical.width - width : x;
   const std::int32_t top = y + height > logical.height ? logical.height - height : y;
@@ -442,7 +442,60 @@ void CRenderWindow::ShowTip(std::int32_t x, std::int32_t y, std::u16string_view 
   tip.dirty = 1;
 }
 
-void CRenderWindow::HideTip() { HideSprite(tip); }
+void CRenderWindow::HideTip() {
+  ++m_tipGeneration;
+  HideSprite(tip);
+}
+
+namespace {
+
+// Posted, never handled by the window: its payload shows a tooltip that a
+// sprite asked for while it drew.
+constexpr std::uint32_t kTipRequestMessage = WM_USER + 259;
+
+class CTipRequest final : public CUiMessageData {
+public:
+  CTipRequest(CRenderWindow* window, std::uint32_t generation, std::int32_t requesterKey, Point point,
+              std::u16string text, bool opaque, bool toTheLeft, std::function<bool()> stillWanted)
+      : m_window(window),
+        m_generation(generation),
+        m_requesterKey(requesterKey),
+        m_point(point),
+        m_text(std::move(text)),
+        m_opaque(opaque),
+        m_toTheLeft(toTheLeft),
+        m_stillWanted(std::move(stillWanted)) {}
+
+  bool Deliver() override {
+    // Nothing of the requester is touched before its key says it lives.
+    if (g_RenderWindow.load() != m_window || !IsObjectKeyAlive(m_requesterKey)) return true;
+    if (m_window->TipGeneration() != m_generation) return true;
+    if (m_stillWanted && !m_stillWanted()) return true;
+    m_window->ShowTip(m_point.x, m_point.y, m_text, m_opaque, m_toTheLeft);
+    return true;
+  }
+
+private:
+  CRenderWindow* m_window;
+  std::uint32_t m_generation;
+  std::int32_t m_requesterKey;
+  Point m_point;
+  std::u16string m_text;
+  bool m_opaque;
+  bool m_toTheLeft;
+  std::function<bool()> m_stillWanted;
+};
+
+}  // namespace
+
+void CRenderWindow::RequestTip(const CSprite& requester, Point point, std::u16string text, bool opaque,
+                               bool toTheLeft, std::function<bool()> stillWanted) {
+  UiMessage message;
+  message.message = kTipRequestMessage;
+  message.data = std::make_unique<CTipRequest>(this, m_tipGeneration.load(), requester.key, point,
+                                               std::move(text), opaque, toTheLeft, std::move(stillWanted));
+  UiQueue().Post(std::move(message));
+}
 
 // Drops and the hover timer --------------------------------------------------
 
@@ -467,7 +520,10 @@ void CRenderWindow::OnHoverTimer() {
   const Point cursor = LogicalPoint(host->GetCursorPos());
 
   // A capture survives short excursions of the pointer but ends once it is
-  // more than 32 pixels away or the sprite is hidden.
+  // more than 32 pixels away or the sprite is hidden. While the left button
+  // is held the pointer is dragging (an edge of the window, a thumb) and may
+  // run ahead of what it drags: only hiding ends the capture then.
+  const bool dragging = UiQueue().GetKeyState(VK_LBUTTON) < 0;
   const std::vector<SpriteRef<CMessageSprite>> list = captures;
   for (const auto& entry : list) {
     if (!HasCapture(entry.sprite)) continue;
@@ -482,7 +538,8 @@ void CRenderWindow::OnHoverTimer() {
       const Rect area =
           entry.sprite->RectToWindow({0, 0, entry.sprite->rect.Width(), entry.sprite->rect.Height()});
       keep = entry.sprite->visible &&
-             Rect{area.left - 32, area.top - 32, area.right + 32, area.bottom + 32}.Contains(cursor);
+             (dragging ||
+              Rect{area.left - 32, area.top - 32, area.right + 32, area.bottom + 32}.Contains(cursor));
     }
     if (!keep) ReleaseCaptureSprite(entry.sprite);
   }

@@ -145,6 +145,18 @@ void BlendColorMask(CBgraImage& target, const CBgraImage& mask, std::int32_t x, 
   }
 }
 
+void FillRect(CBgraImage& target, const Rect& rect, std::uint32_t color) {
+  if (target.IsEmpty()) return;
+  const std::int64_t x0 = std::max<std::int64_t>(rect.left, 0);
+  const std::int64_t y0 = std::max<std::int64_t>(rect.top, 0);
+  const std::int64_t x1 = std::min<std::int64_t>(rect.right, target.width);
+  const std::int64_t y1 = std::min<std::int64_t>(rect.bottom, target.height);
+  for (std::int64_t y = y0; y < y1; ++y) {
+    auto* row = reinterpret_cast<std::uint32_t*>(target.Row(static_cast<std::uint32_t>(y)));
+    for (std::int64_t x = x0; x < x1; ++x) row[x] = color;
+  }
+}
+
 void DrawRectOutline(CBgraImage& target, const Rect& rect, std::uint32_t color, std::uint8_t alpha) {
   if (rect.IsEmpty()) return;
   CBgraImage outline;

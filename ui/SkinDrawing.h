@@ -37,6 +37,10 @@ void BlendImage(CBgraImage& target, const CBgraImage& source, std::int32_t x, st
 void BlendColorMask(CBgraImage& target, const CBgraImage& mask, std::int32_t x, std::int32_t y,
                     std::uint32_t color, const Rect& clip);
 
+// Writes color (alpha included) into every pixel of the rectangle that lies
+// in the target.
+void FillRect(CBgraImage& target, const Rect& rect, std::uint32_t color);
+
 // A 1-pixel outline of the rectangle without its four corner pixels, in
 // color with the alpha byte alpha, blended onto the target.
 void DrawRectOutline(CBgraImage& target, const Rect& rect, std::uint32_t color, std::uint8_t alpha);

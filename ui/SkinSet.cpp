@@ -43,7 +43,11 @@ bool IsBreakCharacter(char16_t c) {
   return c < 33 || (c >= 58 && c <= 64) || (c >= 91 && c <= 96) || (c >= 123 && c <= 126) || c > 512;
 }
 
-std::u16string ResolveEscapes(std::u16string_view text) {
+bool IsLineBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
+
+}  // namespace
+
+std::u16string CSkinSet::ResolveEscapes(std::u16string_view text) {
   std::u16string out;
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
@@ -69,10 +73,6 @@ std::u16string ResolveEscapes(std::u16string_view text) {
   }
   return out;
 }
-
-bool IsLineBreak(char16_t c) { return c == u'\r' || c == u'\n'; }
-
-}  // namespace
 
 bool CSkinSet::Load(const CUITheme& theme) {
   std::lock_guard guard(m_lock);

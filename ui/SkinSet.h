@@ -136,6 +136,10 @@ public:
   // characters are cut to 4095. An empty text gives 1 x 1 transparent.
   bool RenderWrappedText(CBgraImage& image, std::u16string_view text, std::int32_t maxWidth,
                          std::int32_t size);
+  // The escapes of RenderWrappedText resolved: "\n", "\r" and "\\" give a
+  // line feed, a carriage return and a backslash, a backslash before any
+  // other character a blank; a backslash at the very end is dropped.
+  static std::u16string ResolveEscapes(std::u16string_view text);
 
   // An anti-aliased line from penPoint to point, widthTenths / 10 pixels
   // wide, blended with the strength alpha (0..255); dashMode 1 draws every

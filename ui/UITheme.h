@@ -28,6 +28,17 @@ constexpr std::uint32_t OpaqueColor(std::uint8_t red, std::uint8_t green, std::u
   return 0xFF000000u | (std::uint32_t{red} << 16) | (std::uint32_t{green} << 8) | blue;
 }
 
+// The grey of a colour, (6 G + 3 R + B) / 10, and that grey as an opaque
+// colour; widgets draw in the greys of theme colours.
+constexpr std::uint8_t GreyOf(std::uint32_t color) {
+  return static_cast<std::uint8_t>((6 * ((color >> 8) & 0xFF) + 3 * ((color >> 16) & 0xFF) + (color & 0xFF)) /
+                                   10);
+}
+constexpr std::uint32_t GreyColor(std::uint32_t color) {
+  const std::uint8_t grey = GreyOf(color);
+  return OpaqueColor(grey, grey, grey);
+}
+
 class CUITheme {
 public:
   static constexpr std::array<std::uint32_t, kThemeColorCount> kDefaultColors = {

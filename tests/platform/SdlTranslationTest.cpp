@@ -191,6 +191,14 @@ TEST(SdlTranslation, WindowEventsBecomeActivationSizeAndClose) {
   auto restored = translator.Translate(Window(SDL_WINDOWEVENT_RESTORED));
   ASSERT_EQ(restored.size(), 1u);
   EXPECT_EQ(restored[0].point, (Point{800, 600}));
+  // Maximised by the program itself: SDL sends only the new size, and the
+  // state given beforehand says what it is.
+  translator.SetWindowState(true, false);
+  EXPECT_EQ(Summarise(translator.Translate(Window(SDL_WINDOWEVENT_SIZE_CHANGED, 1600, 1200))),
+            (Brief{{WM_SIZE, SIZE_MAXIMIZED}}));
+  translator.SetWindowState(false, false);
+  EXPECT_EQ(Summarise(translator.Translate(Window(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600))),
+            (Brief{{WM_SIZE, SIZE_RESTORED}}));
 }
 
 TEST(DisplayDpi, ReadsXftDpiAndTheOverride) {

@@ -368,7 +368,10 @@ TEST_F(InputTest, MenusOpenWhereTheyFit) {
 }
 
 TEST_F(InputTest, TooltipsStayInsideTheWindow) {
-  // "hello": 35 x 16 text, a 43 x 24 tip.
+  // The tip is its text picture and 4 pixels all round.
+  ASSERT_TRUE(window.tip.SetText(u"hello"));
+  const Size text = window.tip.TextSize();
+  const std::int32_t w = text.width + 8, h = text.height + 8;
   struct Case {
     const char* name;
     Point point;
@@ -376,10 +379,10 @@ TEST_F(InputTest, TooltipsStayInsideTheWindow) {
     Rect expected;
   };
   const Case cases[] = {
-      {"plain", {20, 30}, false, {20, 30, 63, 54}},
-      {"near the right edge ends at the width", {240, 30}, false, {213, 30, 256, 54}},
-      {"near the bottom ends at the height", {20, 180}, false, {20, 168, 63, 192}},
-      {"to the left", {100, 30}, true, {57, 30, 100, 54}},
+      {"plain", {20, 30}, false, {20, 30, 20 + w, 30 + h}},
+      {"near the right edge ends at the width", {240, 30}, false, {256 - w, 30, 256, 30 + h}},
+      {"near the bottom ends at the height", {20, 180}, false, {20, 192 - h, 20 + w, 192}},
+      {"to the left", {100, 30}, true, {100 - w, 30, 100, 30 + h}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -398,7 +401,9 @@ TEST_F(InputTest, HoverTimerEndsFarCapturesAndTips) {
   window.SetCaptureSprite(hover);
   window.SetCaptureSprite(hidden);
   hidden->visible = 0;
-  window.ShowTip(100, 60, u"hello", false, false);  // centre (121, 72)
+  window.ShowTip(100, 60, u"hello", false, false);
+  const Point centre{(window.tip.rect.left + window.tip.rect.right) / 2,
+                     (window.tip.rect.top + window.tip.rect.bottom) / 2};
   host.MouseMove({165, 100});                       // 25 px right of the sprite
   host.AdvanceClock(kHoverTimerPeriodMs);
   Run();
@@ -413,14 +418,37 @@ TEST_F(InputTest, HoverTimerEndsFarCapturesAndTips) {
   EXPECT_FALSE(host.Captured());
   Log got = TakeLog();
   EXPECT_EQ(got.back(), "hover released");
-  host.MouseMove({121, 272});  // the tip's centre 200 above: still near
+  host.MouseMove({centre.x, centre.y + 200});  // the tip's centre 200 above: still near
   host.AdvanceClock(kHoverTimerPeriodMs);
   Run();
   EXPECT_TRUE(window.tip.visible);
-  host.MouseMove({121, 273});
+  host.MouseMove({centre.x, centre.y + 201});
   host.AdvanceClock(kHoverTimerPeriodMs);
   Run();
   EXPECT_FALSE(window.tip.visible);
+}
+
+}  // namespace
+
+namespace {
+
+// A drag (the left button held) may run far ahead of what it drags, a
+// window edge or a thumb: the hover tick leaves its capture alone.
+TEST_F(InputTest, HoverTimerKeepsTheCaptureOfADrag) {
+  CRecorder* thumb = AddTop("thumb", {100, 100, 140, 140}, 2);
+  Frame();
+  host.MouseMove({120, 120});
+  host.MouseDown(MouseButton::Left, {120, 120});
+  Run();
+  window.SetCaptureSprite(thumb);
+  host.MouseMove({250, 10});  // far away, the button still down
+  host.AdvanceClock(kHoverTimerPeriodMs);
+  Run();
+  EXPECT_TRUE(window.HasCapture(thumb));
+  host.MouseUp(MouseButton::Left, {250, 10});
+  host.AdvanceClock(kHoverTimerPeriodMs);
+  Run();
+  EXPECT_FALSE(window.HasCapture(thumb)) << "released, the distance counts again";
 }
 
 }  // namespace

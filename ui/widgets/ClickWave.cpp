@@ -27,7 +27,7 @@ bool CClickWave::UpdateSurface(std::uint32_t now) {
     m = 255 - static_cast<std::int32_t>(std::floor(t * 256));
   } else {
     InvalidateArea({}, 1);
-    if (CRenderWindow* window = g_RenderWindow.load()) window->CloseTopLevelSprite(this);
+    if (CRenderWindow* window = RenderWindowOf(*this)) window->CloseTopLevelSprite(this);
   }
   m = std::clamp(m, 0, 255);
   const double outer = (255 - m) * 90 / 256 + 10;

@@ -4,15 +4,34 @@
 #include <cstring>
 #include <mutex>
 
+#include "image/Resample.h"
 #include "ui/RenderWindow.h"
+
+namespace {
+
+// B, G and R times factor, at most 255; alpha kept.
+void Brighten(CBgraImage& image, std::uint32_t factor) {
+  for (std::uint32_t i = 0; i < image.pixelCount; ++i) {
+    std::uint8_t* p = image.pixels + 4 * std::size_t{i};
+    for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint8_t>(std::min<std::uint32_t>(p[c] * factor, 255));
+  }
+}
+
+void CopyInto(CBgraImage& target, const CBgraImage& source) {
+  const std::uint32_t w = std::min(target.width, source.width);
+  const std::uint32_t h = std::min(target.height, source.height);
+  for (std::uint32_t y = 0; y < h; ++y) std::memcpy(target.Row(y), source.Row(y), std::size_t{w} * 4);
+}
+
+}  // namespace
 
 void CSFadeEffect::SetSnapshot(const CBgraImage& image, bool opaque) {
   std::lock_guard guard(lock);
-  if (image.IsEmpty() || !snapshot.Create(image.width + 20, image.height + 20)) return;
+  if (image.IsEmpty() || !snapshot.Create(image.width + 2 * kMargin, image.height + 2 * kMargin)) return;
   std::memset(snapshot.pixels, 0, snapshot.byteSize);
   for (std::uint32_t y = 0; y < image.height; ++y) {
     const std::uint8_t* source = image.At(0, y);
-    std::uint8_t* target = snapshot.At(10, y + 10);
+    std::uint8_t* target = snapshot.At(kMargin, y + kMargin);
     for (std::uint32_t x = 0; x < image.width; ++x, source += 4, target += 4) {
       for (int c = 0; c < 3; ++c) target[c] = static_cast<std::uint8_t>((3 * source[c] + 255) >> 2);
       target[3] = opaque ? 255 : source[3];
@@ -26,19 +45,34 @@ bool CSFadeEffect::UpdateSurface(std::uint32_t) {
   if (alpha == 255) {
     alpha = 254;
   } else {
-    alpha = alpha - 24;
-    if (alpha < 0 || framesDrawn > 11) {
+    alpha = alpha - kAlphaStep;
+    if (alpha < 0 || framesDrawn > kMaxFrames) {
       alpha = 0;
       InvalidateArea({}, 1);
-      if (CRenderWindow* window = g_RenderWindow.load()) window->CloseTopLevelSprite(this);
+      if (CRenderWindow* window = RenderWindowOf(*this)) window->CloseTopLevelSprite(this);
       return true;
     }
   }
   if (!snapshot.IsEmpty() && !surface.IsEmpty()) {
-    const std::uint32_t w = std::min(surface.width, snapshot.width);
-    const std::uint32_t h = std::min(surface.height, snapshot.height);
-    for (std::uint32_t y = 0; y < h; ++y)
-      std::memcpy(surface.At(0, y), snapshot.At(0, y), std::size_t{w} * 4);
+    if (framesDrawn == 0) {
+      BlurBgraImage(snapshot, snapshot, 1);
+      Brighten(snapshot, 3);
+      CopyInto(surface, snapshot);
+    } else {
+      // Softer and brighter from frame to frame: blurred at half size, then
+      // stretched back over the sprite.
+      CBgraImage half;
+      Rect whole;
+      if (snapshot.ResampleTo(half, std::max(snapshot.width / 2, 1u), std::max(snapshot.height / 2, 1u), 1,
+                              whole) &&
+          BlurBgraImage(half, half, 2)) {
+        Brighten(half, 4);
+        if (ResizeBgraBilinear(half, snapshot, surface.width, surface.height, -1, -1) &&
+            snapshot.width == surface.width && snapshot.height == surface.height) {
+          CopyInto(surface, snapshot);
+        }
+      }
+    }
   }
   ++framesDrawn;
   InvalidateArea({}, 1);

@@ -1,13 +1,15 @@
 #include "ui/widgets/SFocusIndicate.h"
 
 #include <algorithm>
+#include <cstring>
 #include <mutex>
 
 #include "ui/LiveObjectRegistry.h"
-#include "ui/widgets/PlaceholderPaint.h"
+#include "ui/SkinDrawing.h"
+#include "ui/UIResources.h"
 
-namespace {
-constexpr std::uint32_t kAccent = 0xFF3C78D8u;
+bool CSFocusIndicate::OnSpriteCreate() {
+  return image.LoadFile(UIResources().theme.basicFolder / "kbd.png") != 0;
 }
 
 void CSFocusIndicate::SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
@@ -18,7 +20,11 @@ void CSFocusIndicate::SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t
   dirty = 1;
 }
 
-void CSFocusIndicate::SetTarget(const CSprite* sprite) { m_targetKey = sprite ? sprite->key : 0; }
+void CSFocusIndicate::SetTarget(const CSprite* sprite) {
+  m_targetKey = 0;
+  m_target = sprite;
+  m_targetKey = sprite ? sprite->key : 0;
+}
 
 void CSFocusIndicate::Hide() {
   alpha = 0;
@@ -28,19 +34,23 @@ void CSFocusIndicate::Hide() {
 }
 
 bool CSFocusIndicate::Draw(std::uint32_t) {
-  if (alpha > 32) {
-    alpha = std::max(32, alpha - 12);
+  const std::int32_t before = alpha;
+  if (before > kRestingAlpha) {
+    alpha = std::max(kRestingAlpha, before - kFadeStep);
     dirty = 1;
   }
-  const std::int32_t target = m_targetKey;
-  if (target == 0 || !IsObjectKeyAlive(target)) {
+  const std::int32_t key = m_targetKey;
+  const CSprite* target = m_target;
+  const bool gone = !target || key == 0 || !IsObjectKeyAlive(key) || !target->visible ||
+                    (target->parent && IsObjectAlive(target->parent) && !target->parent->IsShown());
+  if (gone) {
     Hide();
     return false;
   }
   if (!dirty || surface.IsEmpty()) return false;
-  const Rect whole{0, 0, static_cast<std::int32_t>(surface.width), static_cast<std::int32_t>(surface.height)};
-  FillSurfaceRect(surface, whole, 0);
-  OutlineSurfaceRect(surface, whole, 2, kAccent);
+  std::memset(surface.pixels, 0, surface.byteSize);
+  if (surface.width > kMinimumSide && surface.height > kMinimumSide)
+    BlendImage(surface, image, 1, 1, true, {}, 256);
   InvalidateArea({}, 1);
   return true;
 }

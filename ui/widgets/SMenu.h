@@ -4,7 +4,8 @@
 // relies on: the measured size, the anchor and direction it sets, and the
 // target of the chosen command. Items, drawing and keyboard handling come
 // with the menu's own work; until then MeasureItems accepts the size set
-// in menuWidth and contentHeight and the menu draws a plain box there.
+// in menuWidth and contentHeight, says "not built" in the debug log (once)
+// and the menu draws a plain box there.
 
 #include <cstdint>
 

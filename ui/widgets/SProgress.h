@@ -1,8 +1,9 @@
 #pragma once
 // CSProgress: the busy indicator of the render window (layer 161), shown by
 // CRenderWindow::ShowProgress around long operations of the UI thread. It
-// animates every frame. Until the skin's digit glyphs exist it shows a
-// turning bar in a square and no percentage picture.
+// animates every frame. It is a placeholder: a turning bar in a square, no
+// percentage picture, and "not built" in the debug log the first time it
+// draws.
 
 #include <cstdint>
 
