@@ -187,20 +187,29 @@ int CAFilmAdjust::ProcessStripe(StripeTask* task) {
 }
 
 int CAFilmAdjust::Sharpen(CBgraImage16& stripe) const {
-  CBgraImage16 copy;
-  if (!copy.CopyFrom(stripe)) return 0;
+  if (stripe.IsEmpty()) return 0;
+  const std::int64_t w = stripe.width, h = stripe.height;
+  const std::size_t rowSamples = stripe.Stride();
+  // Row y is written in place once it is read; the blur of the rows below
+  // still needs it, and the one before, so the last three rows read are
+  // kept as they were.
+  auto kept = AllocWorkArray<std::uint16_t>(3 * rowSamples);
+  if (!kept) return 0;
   const std::int32_t s = m_block.sharpness;
-  const std::int64_t w = copy.width, h = copy.height;
   const auto sharpened = [s](std::int32_t c, std::int32_t sum) {
     const std::int32_t blurred = sum / kBlurDivisor;
     return static_cast<std::uint16_t>(std::clamp(c + s * (c - blurred) / kSharpnessDivisor, 0, 65535));
   };
   for (std::int64_t y = 0; y < h; ++y) {
-    const auto row = [&](std::int64_t dy) {
-      return copy.Row(static_cast<std::uint32_t>(std::clamp<std::int64_t>(y + dy, 0, h - 1)));
+    std::uint16_t* out = stripe.Row(static_cast<std::uint32_t>(y));
+    std::copy_n(out, rowSamples, kept.get() + static_cast<std::size_t>(y % 3) * rowSamples);
+    // Row y + dy as it was before this pass, held to the picture's rows.
+    const auto row = [&](std::int64_t dy) -> const std::uint16_t* {
+      const std::int64_t k = std::clamp<std::int64_t>(y + dy, 0, h - 1);
+      return k <= y ? kept.get() + static_cast<std::size_t>(k % 3) * rowSamples
+                    : stripe.Row(static_cast<std::uint32_t>(k));
     };
     const std::uint16_t *r0 = row(-2), *r1 = row(-1), *r2 = row(0), *r3 = row(1), *r4 = row(2);
-    std::uint16_t* out = stripe.Row(static_cast<std::uint32_t>(y));
     // Pixels 2 .. w - 3 read no column beyond the picture: one run over
     // their samples, alpha included (put back below), which the compiler
     // can vectorise.
@@ -230,15 +239,15 @@ int CAFilmAdjust::Sharpen(CBgraImage16& stripe) const {
 
 int CAFilmAdjust::AddGrain(CBgraImage16& stripe, std::int32_t firstRow) const {
   if (stripe.IsEmpty() || !m_grainSteps) return 0;
-  // The noise of the stripe's pixels and of a one-pixel ring around them.
+  // Noise rows for picture rows y - 1, y and y + 1 of stripe row y, each a
+  // pixel wider than the stripe on both sides, in a ring of three.
   const std::size_t w = std::size_t{stripe.width} + 2;
-  const std::size_t h = std::size_t{stripe.height} + 2;
-  auto noise = AllocWorkArray<std::uint8_t>(std::uint64_t{w} * h);
+  auto noise = AllocWorkArray<std::uint8_t>(3 * w);
   if (!noise) return 0;
-  for (std::size_t j = 0; j < h; ++j) {
-    const auto y = static_cast<std::uint32_t>(firstRow - 1 + static_cast<std::int64_t>(j));
+  const auto fill = [&](std::int64_t stripeRow) {
+    const auto y = static_cast<std::uint32_t>(firstRow + stripeRow);
     const std::uint32_t rowKey = Mix32(m_grainSeed ^ Mix32(y));
-    std::uint8_t* out = noise.get() + j * w;
+    std::uint8_t* out = noise.get() + static_cast<std::size_t>((stripeRow + 3) % 3) * w;
     for (std::size_t i = 0; i < w; ++i) {
       const std::uint32_t x = static_cast<std::uint32_t>(i) - 1;
       const std::uint32_t bits = Mix32(rowKey ^ (x * 0x9E3779B9u));
@@ -246,11 +255,14 @@ int CAFilmAdjust::AddGrain(CBgraImage16& stripe, std::int32_t firstRow) const {
       const std::int32_t v = m_grainSteps[bits & (kDraws - 1)];
       out[i] = static_cast<std::uint8_t>(128 + (((bits >> 15) & 1) != 0 ? -v : v));
     }
-  }
+  };
+  fill(-1);
+  fill(0);
   for (std::uint32_t y = 0; y < stripe.height; ++y) {
-    const std::uint8_t* above = noise.get() + std::size_t{y} * w;
-    const std::uint8_t* at = above + w;
-    const std::uint8_t* below = at + w;
+    fill(std::int64_t{y} + 1);
+    const std::uint8_t* above = noise.get() + static_cast<std::size_t>((y + 2) % 3) * w;
+    const std::uint8_t* at = noise.get() + static_cast<std::size_t>(y % 3) * w;
+    const std::uint8_t* below = noise.get() + static_cast<std::size_t>((y + 1) % 3) * w;
     std::uint16_t* p = stripe.Row(y);
     for (std::size_t x = 0; x < stripe.width; ++x, p += 4) {
       const std::int32_t ring =

@@ -85,7 +85,7 @@ public:
   // cannot be allocated.
   [[nodiscard]] int BuildTables();
   // Grain on every pixel of stripe, whose row 0 is picture row firstRow. 0
-  // outside Process or when the noise plane cannot be allocated.
+  // outside Process or when memory is exhausted.
   [[nodiscard]] int AddGrain(CBgraImage16& stripe, std::int32_t firstRow) const;
   // Every later run draws its grain from this seed instead of the clock.
   void PinGrainSeed(std::uint32_t seed) { m_pinnedSeed = seed; }
@@ -94,8 +94,9 @@ public:
 
 private:
   // c + s (c - blurred) / 30 for B, G and R against the 5 x 5 blur, edges
-  // repeated: ConvolutionKernel::ApplyToImage16 with that kernel gives the
-  // same blur (the tests compare), written out here for speed.
+  // repeated, in place: ConvolutionKernel::ApplyToImage16 with that kernel
+  // gives the same blur (the tests compare), written out here for speed.
+  // 0 when memory is exhausted.
   [[nodiscard]] int Sharpen(CBgraImage16& stripe) const;
 
   std::unique_ptr<ToneTable[]> m_tables;         // during Process

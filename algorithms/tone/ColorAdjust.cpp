@@ -3,6 +3,8 @@
 #include <algorithm>
 
 #include "algorithms/AlgorithmThread.h"
+#include "algorithms/tone/ApplyToneTables.h"
+#include "algorithms/tone/WhiteBalance.h"
 #include "image/ColorModel.h"
 #include "image/PixelBlock.h"
 #include "platform/LittleEndian.h"
@@ -94,14 +96,17 @@ int CColorAdjust::Process() {
   if (!m_target->CopyFrom(*m_source)) return 0;
 
   const ColorAdjustParams& p = m_block;
+  if (p.mode != 0 ? p.redShift == 0 && p.greenShift == 0 && p.blueShift == 0
+                  : p.hue == 0 && p.saturation == 0 && p.lightness == 0) {
+    return 1;
+  }
+  m_tables = AllocWorkArray<ToneTable>(kTableCount);
+  if (!m_tables) return 0;
   if (p.mode != 0) {
-    if (p.redShift == 0 && p.greenShift == 0 && p.blueShift == 0) return 1;
-    m_balance = {ShiftReference(p.blueShift), ShiftReference(p.greenShift), ShiftReference(p.redShift),
-                 WhiteBalanceMode::kGivenColour};
+    const CWhiteBalance::Colour reference{ShiftReference(p.blueShift), ShiftReference(p.greenShift),
+                                          ShiftReference(p.redShift)};
+    CWhiteBalance::BuildCastTables(reference, 1.0, std::span<ToneTable, 3>(m_tables.get(), kTableCount));
   } else {
-    if (p.hue == 0 && p.saturation == 0 && p.lightness == 0) return 1;
-    m_tables = AllocWorkArray<ToneTable>(kTableCount);
-    if (!m_tables) return 0;
     const std::int32_t turn = p.hue * 32768 / 100;
     ToneTable& hue = m_tables[kHueTable];
     for (std::size_t v = 0; v < kToneTableSize; ++v) {
@@ -140,15 +145,11 @@ int CColorAdjust::ProcessStripe(StripeTask* task) {
   if (!task || !task->sourceStripe || !task->resultStripe) return 0;
   CBgraImage16& source = *task->sourceStripe;
   CBgraImage16& result = *task->resultStripe;
+  if (!m_tables) return 0;
   if (m_block.mode != 0) {
-    // Not nested: it reports no progress, and stripes finish in any order.
-    CWhiteBalance balance;
-    balance.m_source = &source;
-    balance.m_target = &result;
-    balance.m_params = &m_balance;
-    if (!balance.Process()) return 0;
+    if (!ApplyToneTables(source, result, m_tables[0], m_tables[1], m_tables[2])) return 0;
   } else {
-    if (!m_tables || !result.CopyFrom(source)) return 0;
+    if (!result.CopyFrom(source)) return 0;
     const std::size_t count = std::size_t{result.width} * result.height;
     RgbToHsl16(result.pixels, count);
     const ToneTable& hue = m_tables[kHueTable];

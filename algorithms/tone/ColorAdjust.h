@@ -1,7 +1,8 @@
 #pragma once
-// CColorAdjust: in colour-shift mode, a white balance (CWhiteBalance) that
-// neutralises the colour 32768 + 256 x shift per channel, so a positive red
-// shift lowers red and raises green and blue; in HSL mode, tone tables on
+// CColorAdjust: in colour-shift mode, the white balance's gain tables
+// (CWhiteBalance::BuildCastTables) that neutralise the colour 32768 + 256 x
+// shift per channel, so a positive red shift lowers red and raises green and
+// blue; in HSL mode, tone tables on
 // hue (a rotation by shift / 100 of half the circle), saturation and
 // lightness. Either may be limited to a range of hues: each pixel then takes
 // the adjustment by the weight of its source hue times its saturation /
@@ -18,7 +19,6 @@
 
 #include "algorithms/Algorithm.h"
 #include "algorithms/ToneTable.h"
-#include "algorithms/tone/WhiteBalance.h"
 #include "image/BgraImage16.h"
 
 // The parameter block: stored in history steps (type 20, "hisAdjColor") and
@@ -85,15 +85,15 @@ public:
   static void BuildHueWeights(const ColorAdjustParams& block, HueWeights weights);
 
   ColorAdjustParams m_block;
-  // The colour-shift mode's white balance, filled by Process.
-  WhiteBalanceParams m_balance;
 
 private:
+  // Hue, saturation and lightness in HSL mode; blue, green and red gains in
+  // colour-shift mode.
   enum TableIndex { kHueTable, kSaturationTable, kLightnessTable, kTableCount };
   // result = (d x result + (255 - d) x source) / 255 per channel, d from the
   // source pixel's hue weight and saturation.
   void BlendByHueRange(const CBgraImage16& source, CBgraImage16& result) const;
 
-  std::unique_ptr<ToneTable[]> m_tables;         // during Process, HSL mode
+  std::unique_ptr<ToneTable[]> m_tables;         // during Process
   std::unique_ptr<std::uint8_t[]> m_hueWeights;  // during Process, hue range on
 };

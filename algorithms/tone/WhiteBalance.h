@@ -16,6 +16,7 @@
 #include <span>
 
 #include "algorithms/Algorithm.h"
+#include "algorithms/ToneTable.h"
 #include "image/BgraImage16.h"
 
 enum class WhiteBalanceMode : std::uint16_t {
@@ -74,10 +75,12 @@ public:
   // included pixels or fewer it is the mean of the whole picture. 0 for an
   // empty picture or exhausted memory.
   [[nodiscard]] int EstimateCast(const CBgraImage16& levelled, Colour& cast) const;
-  // from through the three gain tables into to (made from's size). Channels
-  // of the cast below 4096 are lifted toward 4096 first, and all three are
-  // halved when one exceeds 58000. 0 for an empty picture or exhausted
-  // memory. from and to may be one picture.
+  // The gain tables (blue, green, red) that make cast grey. Channels of the
+  // cast below 4096 are lifted toward 4096 first, and all three are halved
+  // when one exceeds 58000.
+  static void BuildCastTables(Colour cast, double exponent, std::span<ToneTable, 3> tables);
+  // from through the cast's tables into to (made from's size); 0 for an empty
+  // picture or exhausted memory. from and to may be one picture.
   [[nodiscard]] int CorrectCast(const CBgraImage16& from, CBgraImage16& to, Colour cast,
                                 double exponent) const;
 
