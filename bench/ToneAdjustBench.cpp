@@ -1,0 +1,191 @@
+// The tone and colour adjustments on the shared 6000 x 4000 (24-megapixel)
+// 16-bit picture, each run as an algorithm (Process; the striped ones on the
+// helper threads), into a target that earlier iterations already touched.
+// The floor is one memory pass: a memcpy of the picture's bytes into an
+// already-touched buffer of the same size. The program ends with each
+// adjustment's time over the floor's.
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <cstring>
+#include <set>
+#include <string>
+
+#include "algorithms/AlgorithmThread.h"
+#include "algorithms/tone/AFilmAdjust.h"
+#include "algorithms/tone/BrightnessContrast.h"
+#include "algorithms/tone/ColorAdjust.h"
+#include "algorithms/tone/ColorContrast.h"
+#include "algorithms/tone/ColorMixer.h"
+#include "algorithms/tone/SpotMetering.h"
+#include "algorithms/tone/WhiteBalance.h"
+#include "bench/BenchPicture.h"
+#include "bench/RatioReporter.h"
+
+namespace {
+
+void SetRate(benchmark::State& state) {
+  state.counters["MP/s"] =
+      benchmark::Counter(double{kWidth} * kHeight / 1e6, benchmark::Counter::kIsIterationInvariantRate);
+}
+
+void BM_MemoryPass(benchmark::State& state) {
+  CBgraImage16 target;
+  target.CopyFrom(Picture());
+  for (auto _ : state) {
+    std::memcpy(target.pixels, Picture().pixels, target.byteSize);
+    benchmark::DoNotOptimize(target.pixels);
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+BENCHMARK(BM_MemoryPass)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+template <typename Algorithm, typename Block>
+void Adjust(benchmark::State& state, const Block& block) {
+  CBgraImage16 target;
+  target.CopyFrom(Picture());
+  for (auto _ : state) {
+    Algorithm algorithm;
+    algorithm.m_source = const_cast<CBgraImage16*>(&Picture());
+    algorithm.m_target = &target;
+    algorithm.m_params = &block;
+    if (!algorithm.Process()) state.SkipWithError("the adjustment failed");
+    benchmark::DoNotOptimize(target.pixels);
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+
+#define TONE_BENCHMARK(name) BENCHMARK(name)->Unit(benchmark::kMillisecond)->UseRealTime()
+
+void BM_WhiteBalanceAutomatic(benchmark::State& state) { Adjust<CWhiteBalance>(state, WhiteBalanceParams{}); }
+TONE_BENCHMARK(BM_WhiteBalanceAutomatic);
+
+void BM_WhiteBalanceGivenColour(benchmark::State& state) {
+  Adjust<CWhiteBalance>(state, WhiteBalanceParams{20000, 30000, 40000, WhiteBalanceMode::kGivenColour});
+}
+TONE_BENCHMARK(BM_WhiteBalanceGivenColour);
+
+void BM_SpotMetering(benchmark::State& state) {
+  Adjust<CSpotMetering>(state, SpotMeteringParams{12000, 15000, 14000, 65535});
+}
+TONE_BENCHMARK(BM_SpotMetering);
+
+void BM_BrightnessContrast(benchmark::State& state) {
+  BrightnessContrastParams block;
+  block.brightness = 30;
+  block.contrast = 20;
+  Adjust<CBrightnessContrast>(state, block);
+}
+TONE_BENCHMARK(BM_BrightnessContrast);
+
+// Exposure, dynamic range and temperature: the tables alone.
+void BM_FilmTones(benchmark::State& state) {
+  AFilmAdjustParams block;
+  block.exposure = 3;
+  block.dynamicRange = -20;
+  block.temperature = 500;
+  Adjust<CAFilmAdjust>(state, block);
+}
+TONE_BENCHMARK(BM_FilmTones);
+
+void BM_FilmEverything(benchmark::State& state) {
+  AFilmAdjustParams block;
+  block.exposure = 3;
+  block.dynamicRange = -20;
+  block.temperature = 500;
+  block.colourBoost = 20;
+  block.grain = 40;
+  block.sharpness = 25;
+  Adjust<CAFilmAdjust>(state, block);
+}
+TONE_BENCHMARK(BM_FilmEverything);
+
+void BM_ColorMixerChannels(benchmark::State& state) {
+  ColorMixerParams block;
+  block.redOut = {80, 20, 0, 0};
+  block.blueOut = {0, 10, 90, 5};
+  Adjust<CColorMixer>(state, block);
+}
+TONE_BENCHMARK(BM_ColorMixerChannels);
+
+void BM_ColorMixerLuma(benchmark::State& state) {
+  ColorMixerParams block;
+  block.mode = 1;
+  Adjust<CColorMixer>(state, block);
+}
+TONE_BENCHMARK(BM_ColorMixerLuma);
+
+void BM_ColorAdjustShift(benchmark::State& state) {
+  ColorAdjustParams block;
+  block.mode = 1;
+  block.redShift = 20;
+  block.blueShift = -10;
+  Adjust<CColorAdjust>(state, block);
+}
+TONE_BENCHMARK(BM_ColorAdjustShift);
+
+void BM_ColorAdjustHsl(benchmark::State& state) {
+  ColorAdjustParams block;
+  block.hue = 10;
+  block.saturation = 30;
+  block.lightness = -10;
+  Adjust<CColorAdjust>(state, block);
+}
+TONE_BENCHMARK(BM_ColorAdjustHsl);
+
+void BM_ColorAdjustHslInHueRange(benchmark::State& state) {
+  ColorAdjustParams block;
+  block.hue = 10;
+  block.saturation = 30;
+  block.lightness = -10;
+  block.hueRange = 1;
+  block.handles[0] = 7712;
+  block.handles[1] = 15904;
+  block.handles[2] = 24096;
+  block.handles[3] = 32288;
+  Adjust<CColorAdjust>(state, block);
+}
+TONE_BENCHMARK(BM_ColorAdjustHslInHueRange);
+
+void BM_ColorContrast(benchmark::State& state) {
+  ColorContrastParams block;
+  block.amount = 150;  // the colour-enhance dialog's amount
+  Adjust<CColorContrast>(state, block);
+}
+TONE_BENCHMARK(BM_ColorContrast);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  benchmark::Initialize(&argc, argv);
+  theAlgorithmThread.Start();
+  const std::size_t helpers = theAlgorithmThread.HelperCount();
+  Picture();
+  RatioReporter reporter;
+  benchmark::RunSpecifiedBenchmarks(&reporter);
+  benchmark::Shutdown();
+  theAlgorithmThread.Shutdown();
+
+  // With --benchmark_repetitions the medians are compared.
+  const auto timeOf = [&reporter](const std::string& base) {
+    for (const char* suffix : {"/real_time_median", "/real_time"}) {
+      const auto found = reporter.times.find(base + suffix);
+      if (found != reporter.times.end()) return found->second;
+    }
+    return -1.0;
+  };
+  const double floor = timeOf("BM_MemoryPass");
+  if (floor <= 0) return 0;
+  std::printf("\nTime / one memory pass (%.1f ms; %zu helper threads)\n", floor, helpers);
+  std::set<std::string> names;
+  for (const auto& entry : reporter.times) names.insert(entry.first.substr(0, entry.first.find('/')));
+  for (const std::string& name : names) {
+    const double time = timeOf(name);
+    if (name != "BM_MemoryPass" && time > 0)
+      std::printf("  %-30s %7.2fx\n", name.substr(3).c_str(), time / floor);
+  }
+  return 0;
+}
