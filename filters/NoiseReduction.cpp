@@ -154,26 +154,40 @@ int CNoiseReduction::Process() {
   return 1;
 }
 
+std::int32_t CNoiseReduction::RowPassStripeRows(std::int64_t pixelsPerStripe) const {
+  const std::int64_t w = m_source->width, h = m_source->height;
+  if (w * h < kStripeMinPixels) return static_cast<std::int32_t>(h);
+  return static_cast<std::int32_t>(std::max<std::int64_t>(pixelsPerStripe / w, 1));
+}
+
 int CNoiseReduction::SmoothAlongEdges() {
   const std::uint32_t w = m_luminance.width, h = m_luminance.height;
-  if (!m_edges.Create(w, h)) return 0;
+  if (!m_edges.Create(w, h) || !m_unsmoothed.Create(w, h) || !m_codes.Create(w, h)) return 0;
   std::memset(m_edges.pixels, 0, m_edges.byteSize);
-  CPlane16 copy;
-  CPlane8 codes;
-  if (!copy.Create(w, h) || !codes.Create(w, h)) return 0;
-  std::memcpy(copy.pixels, m_luminance.pixels, m_luminance.byteSize);
-  std::memset(codes.pixels, 0, codes.byteSize);
-  if (w < 3 || h < 3) return 1;
+  std::memcpy(m_unsmoothed.pixels, m_luminance.pixels, m_luminance.byteSize);
+  std::memset(m_codes.pixels, 0, m_codes.byteSize);
+  int ok = 1;
+  if (w >= 3 && h >= 3) {
+    const std::int32_t stripeRows = RowPassStripeRows(kStripeOwnPixels);
+    ok = RunPass(Pass::kEdgeCodes, static_cast<std::int32_t>(h), stripeRows, -1, 1, 3) &&
+         RunPass(Pass::kEdgeSmoothing, static_cast<std::int32_t>(h), stripeRows, -1, 3, 5);
+  }
+  m_unsmoothed.Free();
+  m_codes.Free();
+  return ok;
+}
 
-  // Direction codes: 1 horizontal edge, 2 vertical, 3 rising (bottom-left to
-  // top-right), 4 falling; the first largest difference wins.
-  for (std::uint32_t y = 1; y + 1 < h; ++y) {
-    const std::uint16_t* up = copy.Row(y - 1);
-    const std::uint16_t* mid = copy.Row(y);
-    const std::uint16_t* down = copy.Row(y + 1);
+// Direction codes: 1 horizontal edge, 2 vertical, 3 rising (bottom-left to
+// top-right), 4 falling; the first largest difference wins.
+void CNoiseReduction::FindEdges(std::uint32_t rowStart, std::uint32_t rowEnd) {
+  const std::uint32_t w = m_unsmoothed.width, h = m_unsmoothed.height;
+  for (std::uint32_t y = std::max(rowStart, 1u); y < rowEnd && y + 1 < h; ++y) {
+    const std::uint16_t* up = m_unsmoothed.Row(y - 1);
+    const std::uint16_t* mid = m_unsmoothed.Row(y);
+    const std::uint16_t* down = m_unsmoothed.Row(y + 1);
     std::uint16_t* edge = m_edges.Row(y);
     std::uint16_t* work = m_work.Row(y);
-    std::uint8_t* code = codes.Row(y);
+    std::uint8_t* code = m_codes.Row(y);
     for (std::uint32_t x = 1; x + 1 < w; ++x) {
       const std::int32_t tl = up[x - 1], t = up[x], tr = up[x + 1];
       const std::int32_t l = mid[x - 1], r = mid[x + 1];
@@ -190,27 +204,32 @@ int CNoiseReduction::SmoothAlongEdges() {
       code[x] = static_cast<std::uint8_t>(best + 1);
     }
   }
+}
 
-  // Each pixel averaged with its two neighbours along its edge, leaving out a
-  // neighbour that lies on an edge crossing this one.
+// Each pixel averaged with its two neighbours along its edge, leaving out a
+// neighbour that lies on an edge crossing this one.
+void CNoiseReduction::SmoothEdgeRows(std::uint32_t rowStart, std::uint32_t rowEnd) {
   struct Along {
-    std::int32_t dx, dy, crossing;
+    std::int32_t dx, dy;
+    std::uint8_t crossing;
   };
   static constexpr Along kAlong[5] = {{0, 0, 0}, {1, 0, 2}, {0, 1, 1}, {1, -1, 4}, {1, 1, 3}};
-  for (std::uint32_t y = 1; y + 1 < h; ++y) {
+  const std::uint32_t w = m_unsmoothed.width, h = m_unsmoothed.height;
+  for (std::uint32_t y = std::max(rowStart, 1u); y < rowEnd && y + 1 < h; ++y) {
     std::uint16_t* work = m_work.Row(y);
     std::uint16_t* lum = m_luminance.Row(y);
+    const std::uint16_t* own = m_unsmoothed.Row(y);
+    const std::uint8_t* codes = m_codes.Row(y);
     for (std::uint32_t x = 1; x + 1 < w; ++x) {
-      const std::uint8_t c = codes.Row(y)[x];
-      std::uint32_t sum = copy.Row(y)[x];
+      std::uint32_t sum = own[x];
       std::uint32_t count = 1;
-      if (c != 0) {
-        const Along& a = kAlong[c];
+      if (codes[x] != 0) {
+        const Along& a = kAlong[codes[x]];
         for (const std::int32_t side : {1, -1}) {
           const auto nx = static_cast<std::uint32_t>(static_cast<std::int32_t>(x) + side * a.dx);
           const auto ny = static_cast<std::uint32_t>(static_cast<std::int32_t>(y) + side * a.dy);
-          if (codes.Row(ny)[nx] == a.crossing) continue;
-          sum += copy.Row(ny)[nx];
+          if (m_codes.Row(ny)[nx] == a.crossing) continue;
+          sum += m_unsmoothed.Row(ny)[nx];
           ++count;
         }
       }
@@ -219,10 +238,10 @@ int CNoiseReduction::SmoothAlongEdges() {
       work[4 * x + 2] = value;
     }
   }
-  return 1;
 }
 
-int CNoiseReduction::RunRowTasks(std::int32_t rows, std::int32_t stripeRows, std::int32_t parity) {
+int CNoiseReduction::RunPass(Pass pass, std::int32_t rows, std::int32_t stripeRows, std::int32_t parity,
+                             std::int32_t fromPercent, std::int32_t toPercent) {
   const std::int32_t step = std::max(stripeRows, 1);
   std::vector<StripeTask> tasks;
   std::int32_t index = 0;
@@ -233,9 +252,17 @@ int CNoiseReduction::RunRowTasks(std::int32_t rows, std::int32_t stripeRows, std
   }
   if (tasks.empty()) return 1;
 
+  // The pass reports in its own part of the range: stripes finishing count
+  // up to its end, and a single task's rows to its end too.
+  m_savedLo = m_progressLo;
+  m_savedHi = m_progressHi;
+  const std::int64_t span = std::int64_t{m_savedHi} - m_savedLo;
+  m_progressLo = static_cast<std::int32_t>(m_savedLo + span * fromPercent / 100);
+  m_progressHi = static_cast<std::int32_t>(m_savedLo + span * toPercent / 100);
+  m_pass = pass;
+  int ok = 1;
   if (tasks.size() == 1 || !IsParallelAllowed()) {
     // One by one on this thread; RunStripes runs a single task here.
-    int ok = 1;
     for (const StripeTask& task : tasks) {
       if (Cancelled()) break;
       ClearTasks();
@@ -245,43 +272,35 @@ int CNoiseReduction::RunRowTasks(std::int32_t rows, std::int32_t stripeRows, std
       }
       if (!RunStripes(*this)) ok = 0;
     }
-    return ok;
-  }
-  ClearTasks();
-  {
-    std::lock_guard lock(m_lock);
-    m_tasks = std::move(tasks);
-  }
-  return RunStripes(*this);
-}
-
-int CNoiseReduction::RunBlockFilter(std::int32_t endPercent) {
-  m_savedLo = m_progressLo;
-  m_savedHi = m_progressHi;
-  const std::int64_t span = std::int64_t{m_savedHi} - m_savedLo;
-  const auto lo = static_cast<std::int32_t>(m_savedLo + span * 5 / 100);
-  const auto hi = static_cast<std::int32_t>(m_savedLo + span * endPercent / 100);
-
-  // The stripe layout depends on the picture alone: a whole picture is one
-  // task unless it is large, then stripes of about kStripeOwnPixels each,
-  // whether or not helpers run them.
-  const std::int64_t w = m_source->width, h = m_source->height;
-  std::int64_t stripeRows = h;
-  if (w * h >= kStripeMinPixels) {
-    stripeRows = std::max(kStripeOwnPixels / w / 3 * 3, kMinStripeRows);
-  }
-  m_pass = Pass::kBlocks;
-  int ok = 1;
-  // Stripes of one wave lie a stripe apart, so none reads or writes rows
-  // another of its wave touches.
-  for (std::int32_t wave = 0; wave < 2; ++wave) {
-    m_progressLo = static_cast<std::int32_t>(lo + (std::int64_t{hi} - lo) * wave / 2);
-    m_progressHi = static_cast<std::int32_t>(lo + (std::int64_t{hi} - lo) * (wave + 1) / 2);
-    if (!RunRowTasks(static_cast<std::int32_t>(h), static_cast<std::int32_t>(stripeRows), wave)) ok = 0;
+  } else {
+    ClearTasks();
+    {
+      std::lock_guard lock(m_lock);
+      m_tasks = std::move(tasks);
+    }
+    ok = RunStripes(*this);
   }
   m_progressLo = m_savedLo;
   m_progressHi = m_savedHi;
   return ok;
+}
+
+int CNoiseReduction::RunBlockFilter(std::int32_t endPercent) {
+  // The stripe layout depends on the picture alone: a whole picture is one
+  // task unless it is large, then stripes of about kStripeOwnPixels each,
+  // whether or not helpers run them. A multiple of three rows keeps the
+  // normal style's block grid whole across stripes.
+  const std::int64_t w = m_source->width, h = m_source->height;
+  std::int64_t stripeRows = h;
+  if (w * h >= kStripeMinPixels) stripeRows = std::max(kStripeOwnPixels / w / 3 * 3, kMinStripeRows);
+  // Stripes of one wave lie a stripe apart, so none reads or writes rows
+  // another of its wave touches.
+  const std::int32_t middle = (5 + endPercent) / 2;
+  const int even = RunPass(Pass::kBlocks, static_cast<std::int32_t>(h), static_cast<std::int32_t>(stripeRows),
+                           0, 5, middle);
+  const int odd = RunPass(Pass::kBlocks, static_cast<std::int32_t>(h), static_cast<std::int32_t>(stripeRows),
+                          1, middle, endPercent);
+  return even && odd;
 }
 
 int CNoiseReduction::PrepareStripe(StripeTask* task, CBgraImage16&, CBgraImage16&) {
@@ -294,9 +313,20 @@ int CNoiseReduction::PrepareStripe(StripeTask* task, CBgraImage16&, CBgraImage16
 void CNoiseReduction::MergeStripe(const CBgraImage16&, std::int32_t, std::int32_t, std::int32_t) {}
 
 int CNoiseReduction::ProcessStripe(StripeTask* task) {
-  if (m_pass == Pass::kChroma) {
-    FilterChroma(static_cast<std::uint32_t>(task->rowStart), static_cast<std::uint32_t>(task->rowEnd));
-    return 1;
+  const auto rowStart = static_cast<std::uint32_t>(task->rowStart);
+  const auto rowEnd = static_cast<std::uint32_t>(task->rowEnd);
+  switch (m_pass) {
+    case Pass::kEdgeCodes:
+      FindEdges(rowStart, rowEnd);
+      return 1;
+    case Pass::kEdgeSmoothing:
+      SmoothEdgeRows(rowStart, rowEnd);
+      return 1;
+    case Pass::kChroma:
+      FilterChroma(rowStart, rowEnd);
+      return 1;
+    case Pass::kBlocks:
+      break;
   }
   const std::int32_t w = static_cast<std::int32_t>(m_source->width);
   const std::int32_t h = static_cast<std::int32_t>(m_source->height);
@@ -408,18 +438,12 @@ int CNoiseReduction::ReduceChromaNoise() {
     return 0;
   }
 
-  m_savedLo = m_progressLo;
-  m_savedHi = m_progressHi;
-  const std::int64_t span = std::int64_t{m_savedHi} - m_savedLo;
-  m_progressLo = static_cast<std::int32_t>(m_savedLo + span * 70 / 100);
-  m_progressHi = static_cast<std::int32_t>(m_savedLo + span * 90 / 100);
-  m_pass = Pass::kChroma;
-  const std::int64_t stripeRows =
-      std::int64_t{w} * h >= kStripeMinPixels ? std::max<std::int64_t>(kChromaStripePixels / hw, 1) : hh;
-  const int filtered = RunRowTasks(static_cast<std::int32_t>(hh), static_cast<std::int32_t>(stripeRows), -1);
-  m_pass = Pass::kBlocks;
-  m_progressLo = m_savedLo;
-  m_progressHi = m_savedHi;
+  const int filtered =
+      RunPass(Pass::kChroma, static_cast<std::int32_t>(hh),
+              std::int64_t{w} * h >= kStripeMinPixels
+                  ? static_cast<std::int32_t>(std::max<std::int64_t>(kChromaStripePixels / hw, 1))
+                  : static_cast<std::int32_t>(hh),
+              -1, 70, 90);
   if (!filtered) return 0;
 
   SetProgress(90);

@@ -24,6 +24,7 @@
 #include "algorithms/Algorithm.h"
 #include "image/BgraImage16.h"
 #include "image/Plane16.h"
+#include "image/Plane8.h"
 
 // The parameter block, a stored 20-byte record (history steps and
 // automation-scheme steps keep it byte for byte).
@@ -107,19 +108,28 @@ public:
   CBgraImage16 m_work;
 
 private:
-  enum class Pass { kBlocks, kChroma };
+  enum class Pass { kEdgeCodes, kEdgeSmoothing, kBlocks, kChroma };
 
   int SmoothAlongEdges();
+  void FindEdges(std::uint32_t rowStart, std::uint32_t rowEnd);
+  void SmoothEdgeRows(std::uint32_t rowStart, std::uint32_t rowEnd);
   int RunBlockFilter(std::int32_t endPercent);
   void FilterBlock(std::int32_t x, std::int32_t y);
   int ReduceChromaNoise();
   void FilterChroma(std::uint32_t rowStart, std::uint32_t rowEnd);
-  // Runs the tasks of one pass over rows [0, rows) cut into stripes of
-  // stripeRows (a single task when that covers them): every stripe when
-  // parity is -1, else only the even (0) or odd (1) ones, on the helpers
-  // when parallel work is allowed, else one by one on this thread.
-  int RunRowTasks(std::int32_t rows, std::int32_t stripeRows, std::int32_t parity);
+  // Rows of a stripe of a row-by-row pass over the picture: the whole
+  // picture below kStripeMinPixels, else about pixelsPerStripe pixels.
+  std::int32_t RowPassStripeRows(std::int64_t pixelsPerStripe) const;
+  // Runs pass over rows [0, rows) cut into stripes of stripeRows (one task
+  // when that covers them): every stripe when parity is -1, else only the
+  // even (0) or odd (1) ones; on the helpers when parallel work is allowed,
+  // else one by one on this thread. Progress goes from fromPercent to
+  // toPercent of this algorithm's range.
+  int RunPass(Pass pass, std::int32_t rows, std::int32_t stripeRows, std::int32_t parity,
+              std::int32_t fromPercent, std::int32_t toPercent);
 
   Pass m_pass = Pass::kBlocks;
-  CBgraImage16 m_half;  // the chroma pass's half-size working image
+  CBgraImage16 m_half;    // the chroma pass's half-size working image
+  CPlane16 m_unsmoothed;  // the luminance before the edge smoothing, during it
+  CPlane8 m_codes;        // each pixel's edge direction, during the edge smoothing
 };

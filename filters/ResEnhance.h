@@ -4,7 +4,7 @@
 // edge-strength map, and clamped into that local range, so edges get harder
 // without halos. Colour comes back through the YCbCr round trip.
 //
-// Stripes overlap by 16 rows, more than the largest window and the edge
+// Stripes overlap by 4 rows, more than the largest window and the edge
 // map's border need, so each stripe works on its own; stripes end at the picture's top and
 // bottom, so a striped run equals a run as one task.
 
