@@ -71,9 +71,10 @@ public:
   // Needs m_source, m_target and m_params (at most 20 bytes are taken). 1 on
   // success or cancel, 0 when memory runs out or an image is missing.
   int Process() override;
-  // The luminance block filter for the block origins of the task's rows, or
-  // the chroma filter for the task's rows of the half image, by the pass
-  // Process is running.
+  // The pass Process is running, over the task's rows: the edge directions,
+  // the smoothing along them, the block filter (for the block origins in
+  // those rows) or the chroma filter (rows of the half image). The edge and
+  // chroma passes write only their own rows.
   int ProcessStripe(StripeTask* task) override;
   // The stripes work on the whole-image planes: no stripe buffers are made ...
   int PrepareStripe(StripeTask* task, CBgraImage16& sourceStripe, CBgraImage16& resultStripe) override;
