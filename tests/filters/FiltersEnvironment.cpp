@@ -8,7 +8,7 @@ namespace {
 // binary runs with the engine started.
 class EngineEnvironment : public ::testing::Environment {
 public:
-  void SetUp() override { ASSERT_EQ(theAlgorithmThread.Start(4), 1); }
+  void SetUp() override { ASSERT_EQ(theAlgorithmThread.Start(8), 1); }
   void TearDown() override { EXPECT_EQ(theAlgorithmThread.Shutdown(), 1); }
 };
 [[maybe_unused]] ::testing::Environment* const kEngine =
