@@ -64,8 +64,11 @@ public:
 private:
   template <typename F>
   void Grow(std::size_t n, F&& store) {
-    m_bytes.resize(m_bytes.size() + n);
-    store(m_bytes.data() + m_bytes.size() - n);
+    // Stored aside and appended: storing into a freshly resized vector draws
+    // a false -Wstringop-overflow from GCC 12 when the vector starts empty.
+    std::uint8_t field[8];
+    store(field);
+    m_bytes.insert(m_bytes.end(), field, field + n);
   }
   std::vector<std::uint8_t> m_bytes;
 };
