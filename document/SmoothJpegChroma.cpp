@@ -219,10 +219,12 @@ void SmoothedPixels(std::uint8_t* out, const std::uint8_t* row, const std::uint8
 // the last row: the count only grows, by at most one per anchor), the rows
 // held so far are smoothed, turned back and converted into the image's own
 // rows, and from then on each batch is, while it is still in the cache.
-// The conversion goes top-down through short runs of a row in a buffer of
-// its own. Output row y covers the 8-bit rows 2y - height and
+// The conversion goes top-down, smoothed rows through short runs in a
+// buffer of its own. Output row y covers the 8-bit rows 2y - height and
 // 2y - height + 1, never one after y, so every 8-bit pixel is read before
-// it is overwritten: a run reads its own pixels and those to its right.
+// it is overwritten: within a row, a run reads the 8-bit pixels of its own
+// columns and those to their right, which the runs before it have not
+// reached.
 class SmoothingRowSink final : public CBgraRowSink {
 public:
   SmoothingRowSink(CBgraImage16& image, int colourSpace) : m_image(image), m_colourSpace(colourSpace) {}
@@ -238,8 +240,9 @@ public:
   void RowsDecoded(std::uint32_t first, std::uint32_t count) override {
     const std::uint32_t width = m_image.width, height = m_image.height;
     RgbToYccPixels8(YccRow(first), std::size_t{count} * width);
-    // The anchor rows 0, 2, ... up to height - 3, each with the row below it.
-    for (std::uint32_t y = first; y < first + count; ++y) {
+    // The anchor rows 0, 2, ... up to height - 3, each with the row below
+    // it, until the choice is made.
+    for (std::uint32_t y = first; y < first + count && !m_decided; ++y) {
       if (y % 2 == 1 && y + 1 < height) {
         m_differing += CountDifferingChromaInRows(YccRow(y - 1), YccRow(y), width);
         m_uncounted -= m_anchorsPerRow;
