@@ -289,7 +289,8 @@ bool ReferenceSmoothJpegChroma(CBgraImage& image) {
         const int p = ycc.At(x, y)[c], right = ycc.At(x + 2, y)[c], down = ycc.At(x, y + 2)[c];
         image.At(x + 1, y)[c] = static_cast<std::uint8_t>((p + right) >> 1);
         image.At(x, y + 1)[c] = static_cast<std::uint8_t>((p + down) >> 1);
-        image.At(x + 1, y + 1)[c] = static_cast<std::uint8_t>((p + right + down + ycc.At(x + 2, y + 2)[c]) >> 2);
+        image.At(x + 1, y + 1)[c] =
+            static_cast<std::uint8_t>((p + right + down + ycc.At(x + 2, y + 2)[c]) >> 2);
       }
     }
   }
