@@ -18,6 +18,7 @@
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
 #include "image/ColorTables.h"
+#include "image/CpuFeatures.h"
 #include "image/Plane8.h"
 
 namespace {
@@ -219,11 +220,6 @@ std::size_t YccToRgbSse2(std::uint8_t*, std::size_t) { return 0; }
 // time, from the same tables as Pixel8To16.
 #define COLOR_MODEL_AVX2 [[gnu::target("avx2")]]
 
-bool HasAvx2() {
-  static const bool has = __builtin_cpu_supports("avx2");
-  return has;
-}
-
 COLOR_MODEL_AVX2 inline __m256i ClampAndInterleave(__m256i c0, __m256i c1, __m256i c2, __m256i c3) {
   const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(c0, c2), _mm256_packs_epi32(c1, c3));
   const __m256i pairs = _mm256_unpacklo_epi8(bytes, _mm256_srli_si256(bytes, 8));
@@ -344,7 +340,6 @@ COLOR_MODEL_AVX2 std::size_t ConvertYccPixels8To16Avx2(const MixTables& m, std::
   return i;
 }
 #else
-bool HasAvx2() { return false; }
 std::size_t RgbToYccAvx2(std::uint8_t*, std::size_t) { return 0; }
 std::size_t YccToRgbAvx2(std::uint8_t*, std::size_t) { return 0; }
 std::size_t ConvertPixels8To16Avx2(const MixTables&, std::uint16_t*, const std::uint8_t*, std::size_t) {
@@ -374,7 +369,7 @@ double HueComponent(double p, double q, double t) {
 
 void ConvertPixels8To16(std::uint16_t* target, const std::uint8_t* source, std::size_t count) {
   const MixTables& m = Mix();
-  const std::size_t done = HasAvx2() ? ConvertPixels8To16Avx2(m, target, source, count) : 0;
+  const std::size_t done = CpuHasAvx2() ? ConvertPixels8To16Avx2(m, target, source, count) : 0;
   for (std::size_t i = done; i < count; ++i) Pixel8To16(m, target + 4 * i, source + 4 * i);
 }
 
@@ -402,7 +397,8 @@ void ConvertPixels8To16(std::uint16_t* target, const std::uint8_t* source, std::
 
 void ConvertYccPixels8To16(std::uint16_t* target, const std::uint8_t* source, std::size_t count,
                            int colourSpace) {
-  std::size_t i = HasAvx2() && colourSpace != 2 ? ConvertYccPixels8To16Avx2(Mix(), target, source, count) : 0;
+  std::size_t i =
+      CpuHasAvx2() && colourSpace != 2 ? ConvertYccPixels8To16Avx2(Mix(), target, source, count) : 0;
   // The rest through a small buffer, a block at a time.
   std::uint8_t block[4 * 64];
   for (std::size_t n; i < count; i += n) {
@@ -414,13 +410,13 @@ void ConvertYccPixels8To16(std::uint16_t* target, const std::uint8_t* source, st
 }
 
 void RgbToYccPixels8(std::uint8_t* pixels, std::size_t count) {
-  std::size_t done = HasAvx2() ? RgbToYccAvx2(pixels, count) : 0;
+  std::size_t done = CpuHasAvx2() ? RgbToYccAvx2(pixels, count) : 0;
   done += RgbToYccSse2(pixels + 4 * done, count - done);
   RgbToYccRun<std::uint8_t, 128, 255>(pixels + 4 * done, count - done);
 }
 
 void YccToRgbPixels8(std::uint8_t* pixels, std::size_t count) {
-  std::size_t done = HasAvx2() ? YccToRgbAvx2(pixels, count) : 0;
+  std::size_t done = CpuHasAvx2() ? YccToRgbAvx2(pixels, count) : 0;
   done += YccToRgbSse2(pixels + 4 * done, count - done);
   YccToRgbRun<std::uint8_t, 128, 255>(pixels + 4 * done, count - done);
 }
