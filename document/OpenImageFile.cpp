@@ -51,7 +51,7 @@ int CBFDoc::OpenImageFile(const std::filesystem::path& path) {
     // Only Adobe RGB is converted differently; anything else counts as sRGB.
     const int convertFrom = colourSpace == kColourSpaceAdobeRgb ? kColourSpaceAdobeRgb : kColourSpaceSrgb;
     if (type == ImageFileType::Jpeg) {
-      // Decoded, smoothed and converted in one pass over the rows.
+      // Decoded, smoothed and converted batch by batch, with no 8-bit copy.
       if (!LoadSmoothedJpeg(path, layer->m_image, convertFrom)) return 0;
       if (colourSpace == kColourSpaceNone) result = 2;
     } else {

@@ -6,15 +6,19 @@
 #include "image/ColorModel.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 
-#if defined(__SSE2__)
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
 #include "image/ColorTables.h"
+#include "image/CpuFeatures.h"
 #include "image/Plane8.h"
 
 namespace {
@@ -28,32 +32,40 @@ constexpr double kBlueUnmix = 0.0429289;
 
 inline int Clamp16(int v) { return std::clamp(v, 0, 65535); }
 
-// The products of the 8 -> 16 matrix for each 8-bit code. The sums and
-// truncations stay per pixel, so the results are those of the formula.
+// The 8 -> 16 conversion by look-up alone. blueGreen[G << 8 | B] holds B'
+// in its low and G' in its high half, red[R << 8 | G] holds R': the
+// truncated sums of the double products of the matrix, computed exactly as
+// the formula does. The indexes are the two low and the two middle bytes of
+// a B, G, R, A word. 384 KB, built on first use.
 struct MixTables {
-  double blue[256];
-  double blueFromGreen[256];
-  double red[256];
-  double redFromGreen[256];
+  MixTables() {
+    BuildGammaTables();
+    double blueSelf[256], blueFromGreen[256], redSelf[256], redFromGreen[256];
+    for (int i = 0; i < 256; ++i) {
+      const double value = SrgbToLinearTable[i];
+      blueSelf[i] = value * kBlueSelf;
+      blueFromGreen[i] = value * kBlueFromGreen;
+      redSelf[i] = value * kRedSelf;
+      redFromGreen[i] = value * kRedFromGreen;
+      linear[i] = SrgbToLinearTable[i];
+      alpha[i] = static_cast<std::uint16_t>(i == 255 ? 65535 : i * 256);
+    }
+    for (int g = 0; g < 256; ++g) {
+      for (int c = 0; c < 256; ++c) {
+        const auto blue = static_cast<std::uint16_t>(blueSelf[c] + blueFromGreen[g]);
+        blueGreen[g << 8 | c] = blue | std::uint32_t{linear[g]} << 16;
+        red[c << 8 | g] = static_cast<std::uint16_t>(redSelf[c] + redFromGreen[g]);
+      }
+    }
+  }
+  std::uint32_t blueGreen[65536];
+  std::uint16_t red[65536 + 1];  // one more, read by the 4-byte gathers
+  std::uint16_t linear[256];     // also every channel of Adobe RGB codes
   std::uint16_t alpha[256];
 };
 
-MixTables MakeMixTables() {
-  BuildGammaTables();
-  MixTables t{};
-  for (int i = 0; i < 256; ++i) {
-    const double linear = SrgbToLinearTable[i];
-    t.blue[i] = linear * kBlueSelf;
-    t.blueFromGreen[i] = linear * kBlueFromGreen;
-    t.red[i] = linear * kRedSelf;
-    t.redFromGreen[i] = linear * kRedFromGreen;
-    t.alpha[i] = static_cast<std::uint16_t>(i == 255 ? 65535 : i * 256);
-  }
-  return t;
-}
-
 const MixTables& Mix() {
-  static const MixTables tables = MakeMixTables();
+  static const MixTables tables;
   return tables;
 }
 
@@ -62,14 +74,30 @@ inline int Unmix(int channel, int green, double k) {
   return Clamp16(static_cast<int>((channel - green) * k + channel));
 }
 
-// One pixel each way; the run loops below take four per pass.
-inline void Pixel8To16(const MixTables& m, const std::uint16_t* toLinear, std::uint16_t* out,
-                       const std::uint8_t* in) {
-  const std::uint16_t g = toLinear[in[1]];
-  out[0] = static_cast<std::uint16_t>(m.blue[in[0]] + m.blueFromGreen[in[1]]);
-  out[1] = g;
-  out[2] = static_cast<std::uint16_t>(m.red[in[2]] + m.redFromGreen[in[1]]);
-  out[3] = m.alpha[in[3]];
+// One pixel each way. Going up, a pixel's four bytes are read as one
+// little-endian word and the result is written as one.
+static_assert(std::endian::native == std::endian::little);
+
+inline std::uint32_t LoadWord(const std::uint8_t* in) {
+  std::uint32_t word;
+  std::memcpy(&word, in, 4);
+  return word;
+}
+
+inline void Store16(std::uint16_t* out, std::uint64_t low, std::uint64_t r, std::uint64_t a) {
+  const std::uint64_t pixel = low | r << 32 | a << 48;
+  std::memcpy(out, &pixel, 8);
+}
+
+inline void Pixel8To16(const MixTables& m, std::uint16_t* out, const std::uint8_t* in) {
+  const std::uint32_t p = LoadWord(in);
+  Store16(out, m.blueGreen[p & 0xFFFF], m.red[(p >> 8) & 0xFFFF], m.alpha[p >> 24]);
+}
+
+inline void Linearize8To16(const MixTables& m, std::uint16_t* out, const std::uint8_t* in) {
+  const std::uint32_t p = LoadWord(in);
+  Store16(out, m.linear[p & 0xFF] | std::uint32_t{m.linear[(p >> 8) & 0xFF]} << 16,
+          m.linear[(p >> 16) & 0xFF], m.alpha[p >> 24]);
 }
 
 inline void Pixel16To8(const std::uint8_t* toSrgb, std::uint8_t* out, const std::uint16_t* in) {
@@ -184,15 +212,148 @@ std::size_t RgbToYccSse2(std::uint8_t*, std::size_t) { return 0; }
 std::size_t YccToRgbSse2(std::uint8_t*, std::size_t) { return 0; }
 #endif
 
+#if defined(__x86_64__) && defined(__GNUC__)
+// AVX2 builds of the 8-bit YCbCr runs and of the 8 -> 16 conversion, used
+// when the processor has AVX2. The YCbCr ones are the SSE2 code above on
+// both 128-bit halves of a register at once (every AVX2 operation below
+// keeps to its half); the conversion gathers its look-ups, eight pixels at a
+// time, from the same tables as Pixel8To16.
+#define COLOR_MODEL_AVX2 [[gnu::target("avx2")]]
+
+COLOR_MODEL_AVX2 inline __m256i ClampAndInterleave(__m256i c0, __m256i c1, __m256i c2, __m256i c3) {
+  const __m256i bytes = _mm256_packus_epi16(_mm256_packs_epi32(c0, c2), _mm256_packs_epi32(c1, c3));
+  const __m256i pairs = _mm256_unpacklo_epi8(bytes, _mm256_srli_si256(bytes, 8));
+  return _mm256_unpacklo_epi16(pairs, _mm256_srli_si256(pairs, 8));
+}
+
+COLOR_MODEL_AVX2 std::size_t RgbToYccAvx2(std::uint8_t* p, std::size_t count) {
+  const __m256i kY =
+      _mm256_setr_epi16(117, 601, 306, 0, 117, 601, 306, 0, 117, 601, 306, 0, 117, 601, 306, 0);
+  const __m256i kCb = _mm256_set1_epi32(579);
+  const __m256i kCr = _mm256_set1_epi32(730);
+  const __m256i kByte = _mm256_set1_epi32(255);
+  const __m256i kOffset = _mm256_set1_epi32(128);
+  const __m256i zero = _mm256_setzero_si256();
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    auto* at = reinterpret_cast<__m256i*>(p + 4 * i);
+    const __m256i x = _mm256_loadu_si256(at);
+    const __m256 lo = _mm256_castsi256_ps(_mm256_madd_epi16(_mm256_unpacklo_epi8(x, zero), kY));
+    const __m256 hi = _mm256_castsi256_ps(_mm256_madd_epi16(_mm256_unpackhi_epi8(x, zero), kY));
+    const __m256i sum =
+        _mm256_add_epi32(_mm256_castps_si256(_mm256_shuffle_ps(lo, hi, _MM_SHUFFLE(2, 0, 2, 0))),
+                         _mm256_castps_si256(_mm256_shuffle_ps(lo, hi, _MM_SHUFFLE(3, 1, 3, 1))));
+    const __m256i y = _mm256_srai_epi32(sum, 10);
+    const __m256i b = _mm256_and_si256(x, kByte);
+    const __m256i r = _mm256_and_si256(_mm256_srli_epi32(x, 16), kByte);
+    const __m256i cb =
+        _mm256_add_epi32(_mm256_srai_epi32(_mm256_madd_epi16(_mm256_sub_epi32(b, y), kCb), 10), kOffset);
+    const __m256i cr =
+        _mm256_add_epi32(_mm256_srai_epi32(_mm256_madd_epi16(_mm256_sub_epi32(r, y), kCr), 10), kOffset);
+    _mm256_storeu_si256(at, ClampAndInterleave(cr, cb, y, _mm256_srli_epi32(x, 24)));
+  }
+  return i;
+}
+
+// Eight pixels of 8-bit Y, Cb, Cr to R, G, B; alpha is kept.
+COLOR_MODEL_AVX2 inline __m256i YccToRgb8(__m256i x) {
+  const __m256i kR = _mm256_set1_epi32(1437);
+  const __m256i kG = _mm256_set1_epi32(731 | 352 << 16);
+  const __m256i kB = _mm256_set1_epi32(1812 << 16);
+  const __m256i kByte = _mm256_set1_epi32(255);
+  const __m256i kThirdByte = _mm256_set1_epi32(255 << 16);
+  const __m256i kROffset = _mm256_set1_epi32(1437 * 128);
+  const __m256i kGOffset = _mm256_set1_epi32(1083 * 128);
+  const __m256i kBOffset = _mm256_set1_epi32(1812 * 128);
+  const __m256i crcb =
+      _mm256_or_si256(_mm256_and_si256(x, kByte), _mm256_and_si256(_mm256_slli_epi32(x, 8), kThirdByte));
+  const __m256i y = _mm256_and_si256(_mm256_srli_epi32(x, 16), kByte);
+  const __m256i r =
+      _mm256_add_epi32(y, _mm256_srai_epi32(_mm256_sub_epi32(_mm256_madd_epi16(crcb, kR), kROffset), 10));
+  const __m256i g =
+      _mm256_sub_epi32(y, _mm256_srai_epi32(_mm256_sub_epi32(_mm256_madd_epi16(crcb, kG), kGOffset), 10));
+  const __m256i b =
+      _mm256_add_epi32(y, _mm256_srai_epi32(_mm256_sub_epi32(_mm256_madd_epi16(crcb, kB), kBOffset), 10));
+  return ClampAndInterleave(b, g, r, _mm256_srli_epi32(x, 24));
+}
+
+COLOR_MODEL_AVX2 std::size_t YccToRgbAvx2(std::uint8_t* p, std::size_t count) {
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    auto* at = reinterpret_cast<__m256i*>(p + 4 * i);
+    _mm256_storeu_si256(at, YccToRgb8(_mm256_loadu_si256(at)));
+  }
+  return i;
+}
+
+// Eight 8-bit sRGB pixels to the working image at out.
+COLOR_MODEL_AVX2 inline void Store8To16(const MixTables& m, __m256i x, std::uint16_t* out) {
+  const __m256i kLowHalf = _mm256_set1_epi32(0xFFFF);
+  const __m256i kOpaque = _mm256_set1_epi32(255);
+  const __m256i low =
+      _mm256_i32gather_epi32(reinterpret_cast<const int*>(m.blueGreen), _mm256_and_si256(x, kLowHalf), 4);
+  const __m256i r =
+      _mm256_and_si256(_mm256_i32gather_epi32(reinterpret_cast<const int*>(m.red),
+                                              _mm256_and_si256(_mm256_srli_epi32(x, 8), kLowHalf), 2),
+                       kLowHalf);
+  // A x 256, and 65535 for 255.
+  const __m256i a = _mm256_srli_epi32(x, 24);
+  const __m256i a16 =
+      _mm256_or_si256(_mm256_slli_epi32(a, 8), _mm256_and_si256(_mm256_cmpeq_epi32(a, kOpaque), kOpaque));
+  const __m256i high = _mm256_or_si256(r, _mm256_slli_epi32(a16, 16));
+  // Pixels 0, 1, 4, 5 and 2, 3, 6, 7, put in order by the stores.
+  const __m256i first = _mm256_unpacklo_epi32(low, high);
+  const __m256i second = _mm256_unpackhi_epi32(low, high);
+  auto* at = reinterpret_cast<__m256i*>(out);
+  _mm256_storeu_si256(at, _mm256_permute2x128_si256(first, second, 0x20));
+  _mm256_storeu_si256(at + 1, _mm256_permute2x128_si256(first, second, 0x31));
+}
+
+COLOR_MODEL_AVX2 std::size_t ConvertPixels8To16Avx2(const MixTables& m, std::uint16_t* target,
+                                                    const std::uint8_t* source, std::size_t count) {
+  std::size_t i = 0;
+  for (; i + 8 <= count; i += 8) {
+    Store8To16(m, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 4 * i)), target + 4 * i);
+  }
+  return i;
+}
+
+COLOR_MODEL_AVX2 std::size_t ConvertYccPixels8To16Avx2(const MixTables& m, std::uint16_t* target,
+                                                       const std::uint8_t* source, std::size_t count) {
+  // Blocks turned back first, then looked up: the look-ups of a block then
+  // wait on no arithmetic.
+  constexpr std::size_t kBlock = 128;
+  alignas(32) std::uint8_t block[4 * kBlock];
+  std::size_t i = 0;
+  while (i + 8 <= count) {
+    const std::size_t n = std::min(kBlock, (count - i) / 8 * 8);
+    for (std::size_t k = 0; k < n; k += 8) {
+      _mm256_store_si256(
+          reinterpret_cast<__m256i*>(block + 4 * k),
+          YccToRgb8(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(source + 4 * (i + k)))));
+    }
+    for (std::size_t k = 0; k < n; k += 8) {
+      Store8To16(m, _mm256_load_si256(reinterpret_cast<const __m256i*>(block + 4 * k)), target + 4 * (i + k));
+    }
+    i += n;
+  }
+  return i;
+}
+#else
+std::size_t RgbToYccAvx2(std::uint8_t*, std::size_t) { return 0; }
+std::size_t YccToRgbAvx2(std::uint8_t*, std::size_t) { return 0; }
+std::size_t ConvertPixels8To16Avx2(const MixTables&, std::uint16_t*, const std::uint8_t*, std::size_t) {
+  return 0;
+}
+std::size_t ConvertYccPixels8To16Avx2(const MixTables&, std::uint16_t*, const std::uint8_t*, std::size_t) {
+  return 0;
+}
+#endif
+
 // Adobe RGB codes are only linearised: the primaries already match.
 void LinearizePixels8To16(std::uint16_t* target, const std::uint8_t* source, std::size_t count) {
   const MixTables& m = Mix();
-  for (std::size_t i = 0; i < count; ++i, source += 4, target += 4) {
-    target[0] = SrgbToLinearTable[source[0]];
-    target[1] = SrgbToLinearTable[source[1]];
-    target[2] = SrgbToLinearTable[source[2]];
-    target[3] = m.alpha[source[3]];
-  }
+  for (std::size_t i = 0; i < count; ++i) Linearize8To16(m, target + 4 * i, source + 4 * i);
 }
 
 double HueComponent(double p, double q, double t) {
@@ -208,15 +369,8 @@ double HueComponent(double p, double q, double t) {
 
 void ConvertPixels8To16(std::uint16_t* target, const std::uint8_t* source, std::size_t count) {
   const MixTables& m = Mix();
-  const std::uint16_t* toLinear = SrgbToLinearTable.data();
-  std::size_t i = 0;
-  for (; i + 4 <= count; i += 4) {
-    Pixel8To16(m, toLinear, target + 4 * i, source + 4 * i);
-    Pixel8To16(m, toLinear, target + 4 * i + 4, source + 4 * i + 4);
-    Pixel8To16(m, toLinear, target + 4 * i + 8, source + 4 * i + 8);
-    Pixel8To16(m, toLinear, target + 4 * i + 12, source + 4 * i + 12);
-  }
-  for (; i < count; ++i) Pixel8To16(m, toLinear, target + 4 * i, source + 4 * i);
+  const std::size_t done = CpuHasAvx2() ? ConvertPixels8To16Avx2(m, target, source, count) : 0;
+  for (std::size_t i = done; i < count; ++i) Pixel8To16(m, target + 4 * i, source + 4 * i);
 }
 
 void ConvertPixels16To8(const std::uint16_t* source, std::uint8_t* target, std::size_t count) {
@@ -241,13 +395,29 @@ void ConvertPixels8To16(std::uint16_t* target, const std::uint8_t* source, std::
   }
 }
 
+void ConvertYccPixels8To16(std::uint16_t* target, const std::uint8_t* source, std::size_t count,
+                           int colourSpace) {
+  std::size_t i =
+      CpuHasAvx2() && colourSpace != 2 ? ConvertYccPixels8To16Avx2(Mix(), target, source, count) : 0;
+  // The rest through a small buffer, a block at a time.
+  std::uint8_t block[4 * 64];
+  for (std::size_t n; i < count; i += n) {
+    n = std::min<std::size_t>(count - i, 64);
+    std::memcpy(block, source + 4 * i, 4 * n);
+    YccToRgbPixels8(block, n);
+    ConvertPixels8To16(target + 4 * i, block, n, colourSpace);
+  }
+}
+
 void RgbToYccPixels8(std::uint8_t* pixels, std::size_t count) {
-  const std::size_t done = RgbToYccSse2(pixels, count);
+  std::size_t done = CpuHasAvx2() ? RgbToYccAvx2(pixels, count) : 0;
+  done += RgbToYccSse2(pixels + 4 * done, count - done);
   RgbToYccRun<std::uint8_t, 128, 255>(pixels + 4 * done, count - done);
 }
 
 void YccToRgbPixels8(std::uint8_t* pixels, std::size_t count) {
-  const std::size_t done = YccToRgbSse2(pixels, count);
+  std::size_t done = CpuHasAvx2() ? YccToRgbAvx2(pixels, count) : 0;
+  done += YccToRgbSse2(pixels + 4 * done, count - done);
   YccToRgbRun<std::uint8_t, 128, 255>(pixels + 4 * done, count - done);
 }
 

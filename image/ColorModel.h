@@ -43,6 +43,11 @@ void ConvertPixels8To16(std::uint16_t* target, const std::uint8_t* source, std::
 void RgbToYccPixels8(std::uint8_t* pixels, std::size_t count);
 void YccToRgbPixels8(std::uint8_t* pixels, std::size_t count);
 
+// YccToRgbPixels8 then ConvertPixels8To16(colourSpace) in one pass, from a
+// run of YCbCr pixels that is left as it was.
+void ConvertYccPixels8To16(std::uint16_t* target, const std::uint8_t* source, std::size_t count,
+                           int colourSpace);
+
 // In place on count 16-bit pixels. After RgbToHsl16 the R slot holds H, the
 // G slot S and the B slot L, each 0..65535; alpha is untouched.
 void RgbToHsl16(std::uint16_t* pixels, std::size_t count);

@@ -45,8 +45,8 @@ TEST(FormatFileTitle, KeepsTheExtensionAndCutsLongNames) {
 }
 
 // An image whose Y, Cb and Cr are given per pixel, converted to RGB.
-CBgraImage FromYcc(std::uint32_t width, std::uint32_t height, int (*cb)(std::uint32_t, std::uint32_t),
-                   int (*cr)(std::uint32_t, std::uint32_t)) {
+template <typename Cb, typename Cr>
+CBgraImage FromYcc(std::uint32_t width, std::uint32_t height, Cb cb, Cr cr) {
   CBgraImage image;
   EXPECT_TRUE(image.Create(width, height));
   for (std::uint32_t y = 0; y < height; ++y) {
@@ -260,12 +260,54 @@ TEST_F(OpenImageFile, SmoothsJpegChromaReplicatedInBlocks) {
 
 // ---- The JPEG road: one decode, the pixels of the steps ---------------------
 
+// Anchors (even x <= width - 3 of even rows <= height - 3) of a YCbCr
+// picture whose Cb differs by more than 2 from the pixel's to the right or
+// below.
+std::int64_t DifferingAnchors(const CBgraImage& ycc) {
+  std::int64_t differing = 0;
+  for (std::uint32_t y = 0; y + 2 < ycc.height; y += 2) {
+    for (std::uint32_t x = 0; x + 2 < ycc.width; x += 2) {
+      const int cb = ycc.At(x, y)[1];
+      differing += std::abs(cb - ycc.At(x + 1, y)[1]) > 2 || std::abs(cb - ycc.At(x, y + 1)[1]) > 2;
+    }
+  }
+  return differing;
+}
+
+// The chroma smoothing as its formulas read, position by position from an
+// unchanged copy: the reference that both forms of it are held to. Returns
+// whether the chroma was interpolated.
+bool ReferenceSmoothJpegChroma(CBgraImage& image) {
+  if (image.IsEmpty()) return false;
+  image.RgbToYcc();
+  CBgraImage ycc;
+  EXPECT_TRUE(ycc.CopyFrom(image));
+  const bool smooth = DifferingAnchors(ycc) < image.pixelCount / 10;
+  for (std::uint32_t y = 0; smooth && y + 2 < image.height; y += 2) {
+    for (std::uint32_t x = 0; x + 2 < image.width; x += 2) {
+      for (int c : {0, 1}) {
+        const int p = ycc.At(x, y)[c], right = ycc.At(x + 2, y)[c], down = ycc.At(x, y + 2)[c];
+        image.At(x + 1, y)[c] = static_cast<std::uint8_t>((p + right) >> 1);
+        image.At(x, y + 1)[c] = static_cast<std::uint8_t>((p + down) >> 1);
+        image.At(x + 1, y + 1)[c] =
+            static_cast<std::uint8_t>((p + right + down + ycc.At(x + 2, y + 2)[c]) >> 2);
+      }
+    }
+  }
+  image.YccToRgb();
+  return smooth;
+}
+
 // The layer image of the steps the JPEG road stands for: LoadImageAsBgra
-// (opaque already), SmoothJpegChroma, then FromBgraImage.
+// (opaque already), the smoothing, then FromBgraImage. On the way the
+// whole-image SmoothJpegChroma must match the reference.
 CBgraImage16 Stepwise(const std::filesystem::path& path, int colourSpace) {
-  CBgraImage picture;
+  CBgraImage picture, smoothed;
   EXPECT_TRUE(LoadImageAsBgra(path, picture)) << path;
-  SmoothJpegChroma(picture);
+  EXPECT_TRUE(smoothed.CopyFrom(picture));
+  SmoothJpegChroma(smoothed);
+  ReferenceSmoothJpegChroma(picture);
+  EXPECT_TRUE(SamePixels(smoothed, picture)) << path;
   CBgraImage16 image;
   EXPECT_TRUE(image.FromBgraImage(picture, colourSpace));
   return image;
@@ -361,6 +403,69 @@ TEST_F(OpenImageFile, DamagedJpegsFailCleanlyOrOpenAsTheStepsMakeThem) {
     }
   }
   EXPECT_GE(failures, 4);
+}
+
+// Every JPEG of the test-data cache, damaged ones included, opens into the
+// pixels of the steps or fails as LoadImageAsBgra does.
+TEST_F(OpenImageFile, EveryCachedJpegOpensAsTheStepsMakeThem) {
+  int opened = 0, smoothed = 0;
+  for (const auto& entry : std::filesystem::recursive_directory_iterator(TestDataRoot())) {
+    const std::filesystem::path& path = entry.path();
+    if (!entry.is_regular_file() || GetImageType(path) != ImageFileType::Jpeg) continue;
+    SCOPED_TRACE(path.string());
+    CBgraImage picture;
+    const bool loads = LoadImageAsBgra(path, picture) != 0;
+    CBFDoc doc;
+    ASSERT_EQ(doc.OpenImageFile(path), loads ? 2 : 0);
+    if (!loads) continue;
+    ++opened;
+    smoothed += ReferenceSmoothJpegChroma(picture);
+    picture.Free();
+    EXPECT_TRUE(SameImage(doc.m_layers[0]->m_image, Stepwise(path, 1)));
+  }
+  EXPECT_GT(opened, 50);
+  EXPECT_GT(smoothed, 10);
+  EXPECT_LT(smoothed, opened);
+}
+
+// Chroma replicated in 2 x 2 blocks but for a run of noisy blocks at the top
+// or the bottom, whose length sweeps the count of differing anchors across
+// the threshold: the road settles the choice early, late or at the last row,
+// each way, and must still give the pixels of the steps.
+TEST_F(OpenImageFile, JpegsAroundTheSmoothingThresholdOpenAsTheStepsMakeThem) {
+  constexpr std::uint32_t kWidth = 40, kHeight = 36;
+  constexpr std::int64_t kThreshold = kWidth * kHeight / 10;
+  constexpr std::uint32_t kBlocks = (kWidth / 2) * (kHeight / 2);
+  std::int64_t nearestBelow = kThreshold, nearestAbove = kThreshold;
+  for (const bool atTop : {true, false}) {
+    for (std::uint32_t noisy = 88; noisy <= 128; ++noisy) {
+      // Blocks in raster order; the noisy ones are the first or the last.
+      auto isNoisy = [&](std::uint32_t x, std::uint32_t y) {
+        const std::uint32_t block = (y / 2) * (kWidth / 2) + x / 2;
+        return atTop ? block < noisy : block >= kBlocks - noisy;
+      };
+      const CBgraImage picture = FromYcc(
+          kWidth, kHeight,
+          [&](std::uint32_t x, std::uint32_t y) {
+            const int base = 80 + 20 * static_cast<int>((x / 2 + y / 2) % 5);
+            return isNoisy(x, y) ? base + 30 * static_cast<int>((x * 7 + y * 3) % 4) : base;
+          },
+          [](std::uint32_t x, std::uint32_t) { return 150 - 12 * static_cast<int>((x / 2) % 4); });
+      SCOPED_TRACE(std::string(atTop ? "top " : "bottom ") + std::to_string(noisy));
+      const std::filesystem::path path = Save(picture, "threshold.jpg");
+      CBFDoc doc;
+      ASSERT_EQ(doc.OpenImageFile(path), 2);
+      EXPECT_TRUE(SameImage(doc.m_layers[0]->m_image, Stepwise(path, 1)));
+      CBgraImage ycc;
+      ASSERT_TRUE(LoadImageAsBgra(path, ycc));
+      ycc.RgbToYcc();
+      const std::int64_t differing = DifferingAnchors(ycc);
+      if (differing < kThreshold) nearestBelow = std::min(nearestBelow, kThreshold - differing);
+      if (differing >= kThreshold) nearestAbove = std::min(nearestAbove, differing - kThreshold);
+    }
+  }
+  EXPECT_LE(nearestBelow, 3) << "a picture just below the threshold";
+  EXPECT_LE(nearestAbove, 3) << "a picture at or just above it";
 }
 
 TEST_F(OpenImageFile, JpegTooLargeOrOutOfMemoryLeavesTheDocument) {

@@ -124,6 +124,39 @@ TEST(ColorConversion, RunsMatchTheFormulasForAnyCount) {
   }
 }
 
+// Every green code paired with every blue and every red code, and every
+// alpha, in each colour space: in runs of uneven length (the eight-pixel loop
+// and its tail) and pixel by pixel, against the formulas.
+TEST(ColorConversion, EightTo16MatchesTheFormulasForEveryPair) {
+  BuildGammaTables();
+  constexpr std::size_t kPairs = 65536;
+  std::vector<std::uint8_t> source(4 * kPairs);
+  for (std::size_t i = 0; i < kPairs; ++i) {
+    source[4 * i] = static_cast<std::uint8_t>(i);
+    source[4 * i + 1] = static_cast<std::uint8_t>(i >> 8);
+    source[4 * i + 2] = static_cast<std::uint8_t>(255 - i);
+    source[4 * i + 3] = static_cast<std::uint8_t>(i * 7);
+  }
+  for (const int space : {1, 2}) {
+    std::vector<std::uint16_t> expected(4 * kPairs), runs(4 * kPairs), single(4 * kPairs);
+    for (std::size_t i = 0; i < kPairs; ++i) {
+      const std::uint8_t* in = &source[4 * i];
+      std::uint16_t* out = &expected[4 * i];
+      Reference8To16(in, out);
+      if (space == 2) {
+        for (int c = 0; c < 3; ++c) out[c] = SrgbToLinearTable[in[c]];
+      }
+      ConvertPixels8To16(&single[4 * i], in, 1, space);
+    }
+    for (std::size_t first = 0, length = 1; first < kPairs; first += length, length = length % 29 + 3) {
+      const std::size_t count = std::min(length, kPairs - first);
+      ConvertPixels8To16(&runs[4 * first], &source[4 * first], count, space);
+    }
+    EXPECT_EQ(runs, expected) << space;
+    EXPECT_EQ(single, expected) << space;
+  }
+}
+
 TEST(ColorConversion, MatrixStepClampsBeforeTheLookUp) {
   struct Case {
     std::uint16_t b, g, r;
@@ -333,6 +366,35 @@ TEST(Ycc, EightBitRunsMatchTheFormulasForEveryTriplet) {
       }
       ASSERT_EQ(pixels, expected) << (forward ? "RgbToYcc" : "YccToRgb") << ", third byte " << first;
     }
+  }
+}
+
+// The fused conversion from YCbCr to the working image gives what its two
+// steps give, for every Y, Cb, Cr triplet (in uneven runs), in both colour
+// spaces, and leaves its source alone.
+TEST(Ycc, FusedConversionTo16MatchesItsStepsForEveryTriplet) {
+  constexpr std::size_t kRun = 65536;
+  std::vector<std::uint8_t> source(4 * kRun), rgb;
+  std::vector<std::uint16_t> fused(4 * kRun), expected(4 * kRun);
+  for (int first = 0; first < 256; ++first) {
+    for (std::size_t i = 0; i < kRun; ++i) {
+      source[4 * i] = static_cast<std::uint8_t>(i);
+      source[4 * i + 1] = static_cast<std::uint8_t>(i >> 8);
+      source[4 * i + 2] = static_cast<std::uint8_t>(first);
+      source[4 * i + 3] = static_cast<std::uint8_t>(i * 7 + first);
+    }
+    const std::vector<std::uint8_t> kept = source;
+    for (const int space : {1, 2}) {
+      if (space == 2 && first % 17 != 0) continue;
+      rgb = source;
+      YccToRgbPixels8(rgb.data(), kRun);
+      ConvertPixels8To16(expected.data(), rgb.data(), kRun, space);
+      const std::size_t split = 8 * static_cast<std::size_t>(first % 5) + 3;
+      ConvertYccPixels8To16(fused.data(), source.data(), split, space);
+      ConvertYccPixels8To16(fused.data() + 4 * split, source.data() + 4 * split, kRun - split, space);
+      ASSERT_EQ(fused, expected) << "third byte " << first << ", colour space " << space;
+    }
+    ASSERT_EQ(source, kept);
   }
 }
 
