@@ -11,7 +11,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
-#include <set>
 #include <string>
 #include <vector>
 
@@ -295,20 +294,13 @@ int main(int argc, char** argv) {
   theAlgorithmThread.Shutdown();
 
   // With --benchmark_repetitions the medians are compared.
-  const auto timeOf = [&reporter](const std::string& base) {
-    for (const char* suffix : {"/real_time_median", "/real_time"}) {
-      const auto found = reporter.times.find(base + suffix);
-      if (found != reporter.times.end()) return found->second;
-    }
-    return -1.0;
-  };
-  const double floor = timeOf("BM_MemoryPass");
-  if (floor <= 0) return 0;
-  std::printf("\nTime / one memory pass (%.1f ms; %zu helper threads)\n", floor, helpers);
-  std::set<std::string> names;
-  for (const auto& entry : reporter.times) names.insert(entry.first.substr(0, entry.first.find('/')));
-  for (const std::string& name : names) {
-    const double time = timeOf(name);
+  const RatioTable& table = reporter.table;
+  const double floor = table.Seconds("BM_MemoryPass");
+  if (!(floor > 0)) return 0;
+  std::printf("\nTime / one memory pass (%s; %zu helper threads)\n", RatioTable::Milliseconds(floor).c_str(),
+              helpers);
+  for (const std::string& name : table.Names()) {
+    const double time = table.Seconds(name);
     if (name != "BM_MemoryPass" && time > 0)
       std::printf("  %-30s %7.2fx\n", name.substr(3).c_str(), time / floor);
   }
