@@ -7,9 +7,12 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "algorithms/AlgorithmThread.h"
 #include "algorithms/tone/AFilmAdjust.h"
@@ -17,7 +20,13 @@
 #include "algorithms/tone/ColorAdjust.h"
 #include "algorithms/tone/ColorContrast.h"
 #include "algorithms/tone/ColorMixer.h"
+#include "algorithms/tone/Curve.h"
+#include "algorithms/tone/GradientFilter.h"
+#include "algorithms/tone/HSBCurve.h"
 #include "algorithms/tone/SpotMetering.h"
+#include "algorithms/tone/Threshold.h"
+#include "algorithms/tone/ToneMaker.h"
+#include "algorithms/tone/Visual.h"
 #include "algorithms/tone/WhiteBalance.h"
 #include "bench/BenchPicture.h"
 #include "bench/RatioReporter.h"
@@ -156,6 +165,122 @@ void BM_ColorContrast(benchmark::State& state) {
 }
 TONE_BENCHMARK(BM_ColorContrast);
 
+void BM_ToneMaker(benchmark::State& state) {
+  ToneMakerParams block;
+  block.monochrome = 30;
+  block.strength = 60;
+  block.shadow = {30000, 12000, 4000, 0};
+  block.midTone = {9000, 20000, 28000, 0};
+  block.highlight = {50000, 45000, 60000, 0};
+  Adjust<CToneMaker>(state, block);
+}
+TONE_BENCHMARK(BM_ToneMaker);
+
+// Three tables, red, green and blue: a gamma-like lift, its inverse and a ramp.
+const std::vector<std::uint16_t>& CurveTables() {
+  static const std::vector<std::uint16_t> tables = [] {
+    std::vector<std::uint16_t> t(3 * 65536);
+    for (std::uint32_t v = 0; v < 65536; ++v) {
+      t[v] = static_cast<std::uint16_t>(std::sqrt(v / 65535.0) * 65535);
+      t[65536 + v] = static_cast<std::uint16_t>(std::uint64_t{v} * v / 65535);
+      t[131072 + v] = static_cast<std::uint16_t>(v / 2 + 16384);
+    }
+    return t;
+  }();
+  return tables;
+}
+
+void BM_CurveThree(benchmark::State& state) {
+  CurveParams block;
+  block.mode = kCurveRed;
+  block.entries = 3 * 65536;
+  block.tables = CurveTables().data();
+  Adjust<CCurve>(state, block);
+}
+TONE_BENCHMARK(BM_CurveThree);
+
+void BM_CurveLuminance(benchmark::State& state) {
+  CurveParams block;
+  block.mode = kCurveLuminance;
+  block.entries = 65536;
+  block.tables = CurveTables().data();
+  Adjust<CCurve>(state, block);
+}
+TONE_BENCHMARK(BM_CurveLuminance);
+
+// m_params points straight at the three tables: the hue shift, saturation
+// and brightness, here all changing with the hue.
+void BM_HSBCurve(benchmark::State& state) {
+  static const std::vector<std::uint16_t> tables = [] {
+    std::vector<std::uint16_t> t(3 * 65536);
+    for (std::uint32_t h = 0; h < 65536; ++h) {
+      t[h] = static_cast<std::uint16_t>(32768 + (h < 16384 ? 3000 : 0));
+      t[65536 + h] = static_cast<std::uint16_t>(24576 + h / 4);
+      t[131072 + h] = static_cast<std::uint16_t>(40960 - h / 8);
+    }
+    return t;
+  }();
+  CBgraImage16 target;
+  target.CopyFrom(Picture());
+  for (auto _ : state) {
+    CHSBCurve curve;
+    curve.m_source = const_cast<CBgraImage16*>(&Picture());
+    curve.m_target = &target;
+    curve.m_params = tables.data();
+    if (!curve.Process()) state.SkipWithError("the adjustment failed");
+    benchmark::DoNotOptimize(target.pixels);
+    benchmark::ClobberMemory();
+  }
+  SetRate(state);
+}
+TONE_BENCHMARK(BM_HSBCurve);
+
+void BM_GradientExposure(benchmark::State& state) {
+  GradientFilterParams block;
+  block.exposure = 0.5;
+  block.angle = 20;
+  block.start = 30;
+  block.end = 70;
+  Adjust<CGradientFilter>(state, block);
+}
+TONE_BENCHMARK(BM_GradientExposure);
+
+void BM_GradientColour(benchmark::State& state) {
+  GradientFilterParams block;
+  block.exposureKind = 0;
+  block.first = {40000, 25000, 12000, 0};
+  block.second = {12000, 25000, 40000, 0};
+  block.opacity = 80;
+  Adjust<CGradientFilter>(state, block);
+}
+TONE_BENCHMARK(BM_GradientColour);
+
+void BM_Threshold(benchmark::State& state) {
+  ThresholdParams block;
+  block.method = static_cast<std::int32_t>(state.range(0));
+  block.level = 45;
+  block.transition = 10;
+  Adjust<CThreshold>(state, block);
+}
+BENCHMARK(BM_Threshold)
+    ->ArgName("method")
+    ->Arg(kThresholdFixed)
+    ->Arg(kThresholdAdaptive)
+    ->Arg(kThresholdDiffuse)
+    ->Arg(kThresholdHalftone)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+void BM_Visual(benchmark::State& state) {
+  VisualParams block;
+  block.contrast = 1;
+  block.exposure = -1;
+  block.red = 2;
+  block.stepSize = 70;
+  Adjust<CVisual>(state, block);
+}
+TONE_BENCHMARK(BM_Visual);
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -168,7 +293,7 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   theAlgorithmThread.Shutdown();
 
-  // With --benchmark_repetitions the medians are compared (RatioTable).
+  // With --benchmark_repetitions the medians are compared.
   const RatioTable& table = reporter.table;
   const double floor = table.Seconds("BM_MemoryPass");
   if (!(floor > 0)) return 0;
@@ -176,7 +301,8 @@ int main(int argc, char** argv) {
               helpers);
   for (const std::string& name : table.Names()) {
     const double time = table.Seconds(name);
-    if (name != "BM_MemoryPass" && time > 0) std::printf("  %-30s %7.2fx\n", name.substr(3).c_str(), time / floor);
+    if (name != "BM_MemoryPass" && time > 0)
+      std::printf("  %-30s %7.2fx\n", name.substr(3).c_str(), time / floor);
   }
   return 0;
 }

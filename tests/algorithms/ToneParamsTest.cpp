@@ -23,20 +23,6 @@
 
 namespace {
 
-// Bytes of a block whose i32 (or u16) fields hold distinct in-range values.
-template <typename Block>
-void ExpectRoundTrip(const Block& block, std::array<std::uint8_t, sizeof(Block)> (*toBytes)(const Block&),
-                     int (*fromBytes)(std::span<const std::uint8_t>, Block&)) {
-  const auto bytes = toBytes(block);
-  EXPECT_EQ(std::memcmp(bytes.data(), &block, sizeof block), 0);
-  Block back;
-  std::memset(static_cast<void*>(&back), 0x5A, sizeof back);  // every field must be written
-  ASSERT_EQ(fromBytes(bytes, back), 1);
-  EXPECT_EQ(std::memcmp(&back, &block, sizeof block), 0);
-  // One byte short of what the record says it holds.
-  EXPECT_EQ(fromBytes(std::span(bytes).first(sizeof(Block) - 1), back), 0);
-}
-
 TEST(ToneParams, EveryBlockReadsBackFieldForField) {
   WhiteBalanceParams balance{1000, 2000, 3000, WhiteBalanceMode::kGivenColour};
   ExpectRoundTrip(balance, WhiteBalanceParamsToBytes, WhiteBalanceParamsFromBytes);

@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the tone and colour adjustment tests: pictures of given
-// pixels, running an algorithm on them, and comparing two pictures.
+// pixels, running an algorithm on them, comparing two pictures, and the
+// round trip of a stored parameter block.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +9,7 @@
 #include <cstdint>
 #include <cstring>
 #include <initializer_list>
+#include <span>
 #include <vector>
 
 #include "algorithms/Algorithm.h"
@@ -63,4 +65,19 @@ RunResult RunWith(const CBgraImage16& source, const Block& block, bool parallel 
 inline bool SamePixels(const CBgraImage16& a, const CBgraImage16& b) {
   return a.width == b.width && a.height == b.height && !a.IsEmpty() && !b.IsEmpty() &&
          std::memcmp(a.pixels, b.pixels, a.byteSize) == 0;
+}
+
+// A block whose fields hold distinct in-range values is its own memory image
+// on this little-endian machine and reads back field for field; its bytes
+// one short are refused.
+template <typename Block>
+void ExpectRoundTrip(const Block& block, std::array<std::uint8_t, sizeof(Block)> (*toBytes)(const Block&),
+                     int (*fromBytes)(std::span<const std::uint8_t>, Block&)) {
+  const auto bytes = toBytes(block);
+  EXPECT_EQ(std::memcmp(bytes.data(), &block, sizeof block), 0);
+  Block back;
+  std::memset(static_cast<void*>(&back), 0x5A, sizeof back);  // every field must be written
+  ASSERT_EQ(fromBytes(bytes, back), 1);
+  EXPECT_EQ(std::memcmp(&back, &block, sizeof block), 0);
+  EXPECT_EQ(fromBytes(std::span(bytes).first(sizeof(Block) - 1), back), 0);
 }
