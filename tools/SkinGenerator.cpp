@@ -452,6 +452,18 @@ Canvas MinimizeGlyph() {
   return CaptionGlyph([](Canvas& c) { c.Fill(Stroke({{3.5, 10.5}, {11.5, 10.5}}, 1.5), kLight); });
 }
 
+// The tab frames' scroll arrows, 16 x 16, centred on 20-pixel buttons.
+Canvas TabArrow(bool towardLeft) {
+  Canvas c(16, 16);
+  const double tip = towardLeft ? 5.5 : 10.5, back = towardLeft ? 10.0 : 6.0;
+  c.Fill(Stroke({{back, 3.5}, {tip, 8.0}, {back, 12.5}}, 1.8), kLight);
+  return c;
+}
+
+Canvas LeftArrow() { return TabArrow(true); }
+
+Canvas RightArrow() { return TabArrow(false); }
+
 // The tooltip balloon, 24 x 24, stretched with borders of 7 pixels; a little
 // translucent, except where the tip asks to be opaque.
 Canvas TipBalloon() {
@@ -504,7 +516,8 @@ int main(int argc, char** argv) {
       {"close.png", CloseGlyph},     {"maximal.png", MaximizeGlyph},
       {"restore.png", RestoreGlyph}, {"minimal.png", MinimizeGlyph},
       {"tip.png", TipBalloon},       {"tippoint.png", TipPointerBalloon},
-      {"kbd.png", KeyboardMark},
+      {"kbd.png", KeyboardMark},     {"left.png", LeftArrow},
+      {"right.png", RightArrow},
   };
   bool ok = true;
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;

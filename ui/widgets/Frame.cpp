@@ -6,6 +6,7 @@
 #include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UIResources.h"
+#include "ui/widgets/SkinIcon.h"
 
 namespace {
 
@@ -41,12 +42,8 @@ bool MovesBottomEdge(std::int32_t zone) {
 }  // namespace
 
 bool CFrame::OnSpriteCreate() {
-  const CUIResources& resources = UIResources();
   CBgraImage title;
-  if (!title.LoadFile(resources.skins.SkinFilePath(u"title.png")) &&
-      !title.LoadFile(resources.theme.basicFolder / "title.png")) {
-    return false;
-  }
+  if (!LoadSkinIcon(u"title.png", title)) return false;
   {
     std::lock_guard guard(lock);
     titleImage = std::move(title);

@@ -10,6 +10,7 @@
 #include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UIResources.h"
+#include "ui/widgets/SkinIcon.h"
 
 namespace {
 
@@ -56,12 +57,6 @@ bool CSButton::RenderCaption(std::u16string_view text, std::int32_t margin, CBgr
   return true;
 }
 
-bool CSButton::LoadIcon(std::u16string_view fileName, CBgraImage& picture) const {
-  const CUIResources& resources = UIResources();
-  return picture.LoadFile(resources.skins.SkinFilePath(fileName)) ||
-         picture.LoadFile(resources.theme.basicFolder / PathFromUtf16(fileName));
-}
-
 bool CSButton::MakeBackground(std::int32_t w, std::int32_t h) {
   CBgraImage made;
   if (!made.Create(static_cast<std::uint32_t>(std::max(w, 1)), static_cast<std::uint32_t>(std::max(h, 1))) ||
@@ -90,7 +85,7 @@ bool CSButton::Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t
   vertical = verticalLayout ? 1 : 0;
   if (!iconFile.empty()) {
     CBgraImage picture;
-    if (!LoadIcon(iconFile, picture)) return false;
+    if (!LoadSkinIcon(iconFile, picture)) return false;
     std::lock_guard guard(lock);
     iconImage = std::move(picture);
   }
@@ -120,7 +115,7 @@ void CSButton::SetText(std::u16string_view newText) {
 
 bool CSButton::SetIcon(std::u16string_view fileName) {
   CBgraImage picture;
-  if (!LoadIcon(fileName, picture)) return false;
+  if (!LoadSkinIcon(fileName, picture)) return false;
   {
     std::lock_guard guard(lock);
     iconImage = std::move(picture);

@@ -90,6 +90,5 @@ private:
   // Renders text limited to the width less margin (when cutCaption); true
   // and cut set when it worked.
   bool RenderCaption(std::u16string_view text, std::int32_t margin, CBgraImage& picture, bool& cut) const;
-  bool LoadIcon(std::u16string_view fileName, CBgraImage& picture) const;
   bool MakeBackground(std::int32_t w, std::int32_t h);
 };

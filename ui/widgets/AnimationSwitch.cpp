@@ -1,0 +1,3 @@
+#include "ui/widgets/AnimationSwitch.h"
+
+std::atomic<std::int32_t> g_AnimationEnabled{0};

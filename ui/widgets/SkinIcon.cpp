@@ -1,0 +1,10 @@
+#include "ui/widgets/SkinIcon.h"
+
+#include "platform/Utf16.h"
+#include "ui/UIResources.h"
+
+bool LoadSkinIcon(std::u16string_view fileName, CBgraImage& picture) {
+  const CUIResources& resources = UIResources();
+  return picture.LoadFile(resources.skins.SkinFilePath(fileName)) ||
+         picture.LoadFile(resources.theme.basicFolder / PathFromUtf16(fileName));
+}
