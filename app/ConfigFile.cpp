@@ -19,7 +19,9 @@ namespace {
 
 constexpr std::uint8_t kConfigVersion = 1;
 
-std::u16string DefaultAlbumRoot() { return TruncatedText(PathToUtf16(GetPicturesFolder()), kAlbumRootLength); }
+std::u16string DefaultAlbumRoot() {
+  return TruncatedText(PathToUtf16(GetPicturesFolder()), kAlbumRootLength);
+}
 
 // A fixed text field of the file, read as the text before the first NUL. The
 // last character is taken as the terminator even when the file has none.

@@ -22,9 +22,8 @@ bool SetRegString(std::u16string_view section, std::u16string_view valueName, st
   return CSettingsStore().SetString(section, valueName, text);
 }
 
-bool GetRegString(std::u16string_view section, std::u16string_view valueName,
-                  std::u16string_view defaultText, std::u16string& out, std::size_t outLength,
-                  bool currentUser) {
+bool GetRegString(std::u16string_view section, std::u16string_view valueName, std::u16string_view defaultText,
+                  std::u16string& out, std::size_t outLength, bool currentUser) {
   out = TruncatedText(defaultText, outLength);
   std::u16string stored;
   if (!CSettingsStore().GetString(ScopeOf(currentUser), section, valueName, stored)) return false;

@@ -21,9 +21,8 @@ bool SetRegString(std::u16string_view section, std::u16string_view valueName, st
 // out becomes the default, then the stored text, each cut to a field of
 // outLength characters (a text of outLength - 1 or more keeps outLength - 3
 // characters followed by ".."). True when the stored text was read.
-bool GetRegString(std::u16string_view section, std::u16string_view valueName,
-                  std::u16string_view defaultText, std::u16string& out, std::size_t outLength,
-                  bool currentUser);
+bool GetRegString(std::u16string_view section, std::u16string_view valueName, std::u16string_view defaultText,
+                  std::u16string& out, std::size_t outLength, bool currentUser);
 bool GetRegString(const RegTextValue& value, std::u16string& out, bool currentUser);
 
 // The stored number, or defaultValue when it is missing or not a number.

@@ -10,9 +10,9 @@
 #include <cmath>
 #include <cstdint>
 
+#include "algorithms/AlgorithmThread.h"
 #include "bench/PeakMemory.h"
 #include "bench/SubjectAlpha.h"
-#include "algorithms/AlgorithmThread.h"
 #include "filters/matting/Chromakey.h"
 #include "image/BgraImage.h"
 #include "image/ColorModel.h"

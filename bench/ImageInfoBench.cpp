@@ -147,7 +147,8 @@ int main(int argc, char** argv) {
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  std::printf("%s\n", reporter.table.Compare("BM_ReadInformation", "BM_ExiftoolFast2", "exiftool -fast2").c_str());
+  std::printf("%s\n",
+              reporter.table.Compare("BM_ReadInformation", "BM_ExiftoolFast2", "exiftool -fast2").c_str());
   std::printf("%s\n", reporter.table.Compare("BM_ReadInformation", "BM_Exiv2PrintTags", "exiv2 -pt").c_str());
   RemovePeerWorkFolder();
   return 0;

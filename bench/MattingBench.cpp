@@ -12,10 +12,10 @@
 #include <cstdint>
 #include <vector>
 
-#include "bench/PeakMemory.h"
-#include "bench/SubjectAlpha.h"
 #include "algorithms/AlgorithmThread.h"
 #include "algorithms/ChannelOP.h"
+#include "bench/PeakMemory.h"
+#include "bench/SubjectAlpha.h"
 #include "filters/matting/InOutMatting.h"
 #include "image/BgraImage.h"
 #include "image/ColorModel.h"

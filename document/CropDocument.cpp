@@ -27,7 +27,8 @@ bool Overlap(const InclusiveRect& r, std::int64_t x, std::int64_t y, std::int64_
 }
 
 template <typename Image>
-bool Overlap(const InclusiveRect& r, std::int32_t x, std::int32_t y, const Image& image, InclusiveRect& local) {
+bool Overlap(const InclusiveRect& r, std::int32_t x, std::int32_t y, const Image& image,
+             InclusiveRect& local) {
   return !image.IsEmpty() && Overlap(r, x, y, image.width, image.height, local);
 }
 
@@ -36,8 +37,8 @@ std::int32_t Shifted(std::int32_t position, std::int32_t origin) {
 }
 
 bool AllZero(const CPlane8& plane) {
-  return plane.IsEmpty() || std::all_of(plane.pixels, plane.pixels + plane.byteSize,
-                                        [](std::uint8_t b) { return b == 0; });
+  return plane.IsEmpty() ||
+         std::all_of(plane.pixels, plane.pixels + plane.byteSize, [](std::uint8_t b) { return b == 0; });
 }
 
 }  // namespace

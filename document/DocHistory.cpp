@@ -97,10 +97,11 @@ bool CDocHistory::AddStep(HistoryStepType type, int layerIndex, std::u16string_v
   if (!m_document || m_filePath.empty() || !KnownType(type)) return false;
   if (type == kStepRegion && params.size() < HistoryStep::kRectangleBytes) return false;
   const bool replayable = block == StepBlock::Replayable;
-  if (replayable && params.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return false;
+  if (replayable && params.size() > static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()))
+    return false;
 
-  const bool snapshot = m_steps.empty() ||
-                        (type == kStepLayer && (m_document->LayerCount() == 1 || m_changedArea > kSnapshotArea));
+  const bool snapshot = m_steps.empty() || (type == kStepLayer &&
+                                            (m_document->LayerCount() == 1 || m_changedArea > kSnapshotArea));
   CFile file;
   if (!file.Open(m_filePath, CFile::OpenMode::ReadWrite)) return false;
 
@@ -161,8 +162,8 @@ bool CDocHistory::AddStep(HistoryStepType type, int layerIndex, std::u16string_v
           step.layerId = layer->m_id;
           size = WritePixels(file, *layer, r);
           // A reversed rectangle counts its real size.
-          const double changed = std::fabs((static_cast<double>(r.bottom) - r.top) *
-                                           (static_cast<double>(r.right) - r.left));
+          const double changed =
+              std::fabs((static_cast<double>(r.bottom) - r.top) * (static_cast<double>(r.right) - r.left));
           if (documentArea > 0) area = changed / documentArea;
         }
         break;
@@ -211,14 +212,15 @@ std::uint64_t CDocHistory::WritePixels(CFile& stream, CBFLayer& layer, const Rec
     {
       std::lock_guard guard(layer.m_lock);
       const Rect cut = CutToImage(rectangle, layer.m_image);
-      if (cut.IsEmpty() || !pixels.Create(static_cast<std::uint32_t>(cut.Width()),
-                                          static_cast<std::uint32_t>(cut.Height()))) {
+      if (cut.IsEmpty() ||
+          !pixels.Create(static_cast<std::uint32_t>(cut.Width()), static_cast<std::uint32_t>(cut.Height()))) {
         return 0;
       }
       for (std::uint32_t row = 0; row < pixels.height; ++row) {
-        std::memcpy(pixels.Row(row),
-                    layer.m_image.At(static_cast<std::uint32_t>(cut.left), static_cast<std::uint32_t>(cut.top) + row),
-                    std::size_t{pixels.width} * CBgraImage16::kBytesPerPixel);
+        std::memcpy(
+            pixels.Row(row),
+            layer.m_image.At(static_cast<std::uint32_t>(cut.left), static_cast<std::uint32_t>(cut.top) + row),
+            std::size_t{pixels.width} * CBgraImage16::kBytesPerPixel);
       }
     }
     if (!WritePackedImage16(pixels, stream)) return 0;
@@ -237,7 +239,8 @@ bool CDocHistory::RestorePixels(CFile& stream, std::int32_t layerId, const Rect&
     }
   }
   if (!layer) return false;
-  if (rectangle.left == rectangle.right || rectangle.top == rectangle.bottom) return layer->Serialize(stream, 1);
+  if (rectangle.left == rectangle.right || rectangle.top == rectangle.bottom)
+    return layer->Serialize(stream, 1);
 
   CBgraImage16 pixels;
   if (!ReadPackedImage16(stream, pixels)) return false;
@@ -247,8 +250,9 @@ bool CDocHistory::RestorePixels(CFile& stream, std::int32_t layerId, const Rect&
   const std::uint32_t width = std::min(static_cast<std::uint32_t>(cut.Width()), pixels.width);
   const std::uint32_t height = std::min(static_cast<std::uint32_t>(cut.Height()), pixels.height);
   for (std::uint32_t row = 0; row < height; ++row) {
-    std::memcpy(layer->m_image.At(static_cast<std::uint32_t>(cut.left), static_cast<std::uint32_t>(cut.top) + row),
-                pixels.Row(row), std::size_t{width} * CBgraImage16::kBytesPerPixel);
+    std::memcpy(
+        layer->m_image.At(static_cast<std::uint32_t>(cut.left), static_cast<std::uint32_t>(cut.top) + row),
+        pixels.Row(row), std::size_t{width} * CBgraImage16::kBytesPerPixel);
   }
   return true;
 }
@@ -306,11 +310,20 @@ bool CDocHistory::ReplayStep(int index) {
   {
     FramesLocked frames(m_window);
     switch (step.type) {
-      case kStepLayer: replayed = RestorePixels(file, step.layerId, Rect{}); break;
-      case kStepRegion: replayed = RestorePixels(file, step.layerId, step.Rectangle()); break;
-      case kStepLayerList: replayed = ReadLayerList(file); break;
-      case kStepDocument: replayed = m_document->Serialize(file, 1, 0) != 0; break;
-      default: break;
+      case kStepLayer:
+        replayed = RestorePixels(file, step.layerId, Rect{});
+        break;
+      case kStepRegion:
+        replayed = RestorePixels(file, step.layerId, step.Rectangle());
+        break;
+      case kStepLayerList:
+        replayed = ReadLayerList(file);
+        break;
+      case kStepDocument:
+        replayed = m_document->Serialize(file, 1, 0) != 0;
+        break;
+      default:
+        break;
     }
   }
   file.Close();

@@ -10,7 +10,8 @@ std::u16string HistoryStep::Name() const { return std::u16string(name.data(), Bo
 std::span<const std::uint8_t> HistoryStep::Params() const {
   if (!replayable || paramSize <= 0) return {};
   const auto count = static_cast<std::size_t>(paramSize);
-  if (heapParams) return std::span<const std::uint8_t>(*heapParams).first(std::min(count, heapParams->size()));
+  if (heapParams)
+    return std::span<const std::uint8_t>(*heapParams).first(std::min(count, heapParams->size()));
   return std::span<const std::uint8_t>(params).first(std::min(count, params.size()));
 }
 

@@ -38,10 +38,10 @@
 #include "platform/Rect.h"
 
 enum HistoryStepType : std::uint8_t {
-  kStepLayer = 12,       // one whole layer (its own stored record)
-  kStepRegion = 13,      // the pixels of one rectangle of a layer
-  kStepLayerList = 32,   // the properties of every layer, no pixels
-  kStepDocument = 255,   // a layers-only document body: a snapshot
+  kStepLayer = 12,      // one whole layer (its own stored record)
+  kStepRegion = 13,     // the pixels of one rectangle of a layer
+  kStepLayerList = 32,  // the properties of every layer, no pixels
+  kStepDocument = 255,  // a layers-only document body: a snapshot
 };
 
 struct HistoryStep {

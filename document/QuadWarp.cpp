@@ -81,8 +81,10 @@ int CQuadWarp::WarpDocument(CBFDoc& document, const Corners& corners) {
   constexpr std::int64_t kMaxI32 = std::numeric_limits<std::int32_t>::max();
   Corners local = corners;
   for (Point& p : local) {
-    p.x = static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{p.x} - layer->m_x, kMinI32, kMaxI32));
-    p.y = static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{p.y} - layer->m_y, kMinI32, kMaxI32));
+    p.x =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{p.x} - layer->m_x, kMinI32, kMaxI32));
+    p.y =
+        static_cast<std::int32_t>(std::clamp<std::int64_t>(std::int64_t{p.y} - layer->m_y, kMinI32, kMaxI32));
   }
   SetQuad(local);
   CBgraImage16 warped;

@@ -30,7 +30,8 @@ int CBFDoc::ResizeCanvas(std::int32_t width, std::int32_t height, std::int32_t d
   if (width == static_cast<std::int64_t>(m_width) && height == static_cast<std::int64_t>(m_height)) return 1;
   if (m_layers.empty() || width < 1 || height < 1) return 0;
   for (std::size_t i = 1; i < m_layers.size(); ++i) {
-    if (!FitsInt32(std::int64_t{m_layers[i]->m_x} + dx) || !FitsInt32(std::int64_t{m_layers[i]->m_y} + dy)) return 0;
+    if (!FitsInt32(std::int64_t{m_layers[i]->m_x} + dx) || !FitsInt32(std::int64_t{m_layers[i]->m_y} + dy))
+      return 0;
   }
   for (const auto& mask : m_masks) {
     if (!FitsInt32(std::int64_t{mask->x} + dx) || !FitsInt32(std::int64_t{mask->y} + dy)) return 0;
@@ -44,7 +45,8 @@ int CBFDoc::ResizeCanvas(std::int32_t width, std::int32_t height, std::int32_t d
     const CBgraImage16& old = base.m_image;
     if (!canvas.Create(w, h)) return 0;
     const std::uint16_t pixel[4] = {static_cast<std::uint16_t>(fill), static_cast<std::uint16_t>(fill >> 16),
-                                    static_cast<std::uint16_t>(fill >> 32), static_cast<std::uint16_t>(fill >> 48)};
+                                    static_cast<std::uint16_t>(fill >> 32),
+                                    static_cast<std::uint16_t>(fill >> 48)};
     std::uint16_t* p = canvas.pixels;
     for (std::uint32_t i = 0; i < canvas.pixelCount; ++i, p += 4) std::copy_n(pixel, 4, p);
     std::int64_t first = 0, last = 0;

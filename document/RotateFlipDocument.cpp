@@ -30,10 +30,14 @@ struct Position {
 Position NewPosition(Turn turn, std::int64_t x, std::int64_t y, std::int64_t w, std::int64_t h,
                      std::int64_t docWidth, std::int64_t docHeight) {
   switch (turn) {
-    case Turn::Right: return {docHeight - y - w, x};
-    case Turn::Left: return {y, docWidth - x - h};
-    case Turn::Horizontal: return {docWidth - x - w, y};
-    case Turn::Vertical: return {x, docHeight - y - h};
+    case Turn::Right:
+      return {docHeight - y - w, x};
+    case Turn::Left:
+      return {y, docWidth - x - h};
+    case Turn::Horizontal:
+      return {docWidth - x - w, y};
+    case Turn::Vertical:
+      return {x, docHeight - y - h};
   }
   return {x, y};
 }

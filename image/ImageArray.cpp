@@ -4,7 +4,6 @@
 #include <cstring>
 #include <new>
 
-
 namespace {
 
 std::unique_ptr<CBgraImage> NewImage() { return std::unique_ptr<CBgraImage>(new (std::nothrow) CBgraImage); }

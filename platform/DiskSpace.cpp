@@ -1,7 +1,8 @@
 #include "platform/DiskSpace.h"
 
-#include <limits>
 #include <sys/statvfs.h>
+
+#include <limits>
 
 bool GetFreeDiskSpace(const std::filesystem::path& path, std::uint64_t& freeBytes) {
   freeBytes = 0;

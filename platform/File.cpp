@@ -1,11 +1,12 @@
 #include "platform/File.h"
 
-#include <algorithm>
-#include <cerrno>
-#include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
 
 CFile::~CFile() { CFile::Close(); }
 
@@ -14,9 +15,15 @@ bool CFile::Open(const std::filesystem::path& path, OpenMode mode) {
   m_readError = false;
   int flags = O_CLOEXEC;
   switch (mode) {
-    case OpenMode::Read: flags |= O_RDONLY; break;
-    case OpenMode::ReadWrite: flags |= O_RDWR; break;
-    case OpenMode::Create: flags |= O_RDWR | O_CREAT | O_TRUNC; break;
+    case OpenMode::Read:
+      flags |= O_RDONLY;
+      break;
+    case OpenMode::ReadWrite:
+      flags |= O_RDWR;
+      break;
+    case OpenMode::Create:
+      flags |= O_RDWR | O_CREAT | O_TRUNC;
+      break;
   }
   do {
     m_fd = ::open(path.c_str(), flags, 0644);
@@ -66,7 +73,9 @@ bool CFile::Write(const void* buffer, std::size_t count) {
 
 bool CFile::Seek(std::int64_t offset, SeekOrigin origin) {
   if (m_fd < 0) return false;
-  const int whence = origin == SeekOrigin::Begin ? SEEK_SET : origin == SeekOrigin::Current ? SEEK_CUR : SEEK_END;
+  const int whence = origin == SeekOrigin::Begin     ? SEEK_SET
+                     : origin == SeekOrigin::Current ? SEEK_CUR
+                                                     : SEEK_END;
   return ::lseek(m_fd, static_cast<off_t>(offset), whence) >= 0;
 }
 
@@ -98,7 +107,7 @@ bool CMemFile::Write(const void* buffer, std::size_t count) {
 }
 
 bool CMemFile::Seek(std::int64_t offset, SeekOrigin origin) {
-  const std::int64_t base = origin == SeekOrigin::Begin ? 0
+  const std::int64_t base = origin == SeekOrigin::Begin     ? 0
                             : origin == SeekOrigin::Current ? static_cast<std::int64_t>(m_pos)
                                                             : static_cast<std::int64_t>(m_bytes.size());
   if (offset < -base) return false;

@@ -1,9 +1,10 @@
 #include "platform/Folder.h"
 
-#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+
+#include <cerrno>
 
 MakeFolderResult MakeFolder(const std::filesystem::path& folder) {
   if (::mkdir(folder.c_str(), 0700) == 0) return MakeFolderResult::Made;

@@ -9,7 +9,8 @@
 namespace {
 
 std::size_t PixelCount(Size size) {
-  return static_cast<std::size_t>(std::max(size.width, 0)) * static_cast<std::size_t>(std::max(size.height, 0));
+  return static_cast<std::size_t>(std::max(size.width, 0)) *
+         static_cast<std::size_t>(std::max(size.height, 0));
 }
 
 }  // namespace
@@ -103,7 +104,8 @@ void CHeadlessHost::SetTextInputRect(const Rect& rect) {
   m_textInputRect = rect;
 }
 
-void CHeadlessHost::BlitPixels(Point destination, Size size, const std::uint32_t* pixels, std::int32_t stride) {
+void CHeadlessHost::BlitPixels(Point destination, Size size, const std::uint32_t* pixels,
+                               std::int32_t stride) {
   std::lock_guard lock(m_mutex);
   const std::int32_t x0 = std::max(destination.x, 0);
   const std::int32_t y0 = std::max(destination.y, 0);
@@ -113,7 +115,8 @@ void CHeadlessHost::BlitPixels(Point destination, Size size, const std::uint32_t
   for (std::int32_t y = y0; y < y1; ++y) {
     const std::uint32_t* source =
         pixels + static_cast<std::ptrdiff_t>(y - destination.y) * stride + (x0 - destination.x);
-    std::copy(source, source + (x1 - x0), m_drawing.begin() + static_cast<std::ptrdiff_t>(y) * m_client.width + x0);
+    std::copy(source, source + (x1 - x0),
+              m_drawing.begin() + static_cast<std::ptrdiff_t>(y) * m_client.width + x0);
   }
 }
 

@@ -6,18 +6,25 @@ namespace {
 
 std::uint32_t ModifierOfKey(std::uint32_t vk) {
   switch (vk) {
-    case VK_SHIFT: return kModShift;
-    case VK_CONTROL: return kModControl;
-    case VK_MENU: return kModAlt;
-    default: return 0;
+    case VK_SHIFT:
+      return kModShift;
+    case VK_CONTROL:
+      return kModControl;
+    case VK_MENU:
+      return kModAlt;
+    default:
+      return 0;
   }
 }
 
 std::uint32_t ButtonFlag(MouseButton button) {
   switch (button) {
-    case MouseButton::Left: return MK_LBUTTON;
-    case MouseButton::Right: return MK_RBUTTON;
-    case MouseButton::Middle: return MK_MBUTTON;
+    case MouseButton::Left:
+      return MK_LBUTTON;
+    case MouseButton::Right:
+      return MK_RBUTTON;
+    case MouseButton::Middle:
+      return MK_MBUTTON;
   }
   return 0;
 }
@@ -28,11 +35,16 @@ char16_t ControlCharacterForKey(std::uint32_t vk, std::uint32_t modifiers) {
   if (modifiers & kModAlt) return 0;
   const bool ctrl = modifiers & kModControl;
   switch (vk) {
-    case VK_BACK: return ctrl ? 127 : 8;
-    case VK_TAB: return ctrl ? 0 : 9;
-    case VK_RETURN: return ctrl ? 10 : 13;
-    case VK_ESCAPE: return 27;
-    default: break;
+    case VK_BACK:
+      return ctrl ? 127 : 8;
+    case VK_TAB:
+      return ctrl ? 0 : 9;
+    case VK_RETURN:
+      return ctrl ? 10 : 13;
+    case VK_ESCAPE:
+      return 27;
+    default:
+      break;
   }
   if (!ctrl) return 0;
   if (vk >= 'A' && vk <= 'Z') return static_cast<char16_t>(vk - 'A' + 1);
@@ -43,7 +55,8 @@ char16_t ControlCharacterForKey(std::uint32_t vk, std::uint32_t modifiers) {
 }
 
 std::uint32_t CInputBuilder::MouseFlags() const {
-  return m_buttons | ((m_modifiers & kModShift) ? MK_SHIFT : 0) | ((m_modifiers & kModControl) ? MK_CONTROL : 0);
+  return m_buttons | ((m_modifiers & kModShift) ? MK_SHIFT : 0) |
+         ((m_modifiers & kModControl) ? MK_CONTROL : 0);
 }
 
 UiMessage CInputBuilder::Make(std::uint32_t message, std::uint64_t wparam, Point point) const {
@@ -62,9 +75,15 @@ UiMessage CInputBuilder::MouseButtonEvent(MouseButton button, bool down, bool do
   m_buttons = down ? (m_buttons | flag) : (m_buttons & ~flag);
   std::uint32_t message = 0;
   switch (button) {
-    case MouseButton::Left: message = !down ? WM_LBUTTONUP : doubleClick ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN; break;
-    case MouseButton::Right: message = !down ? WM_RBUTTONUP : doubleClick ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN; break;
-    case MouseButton::Middle: message = !down ? WM_MBUTTONUP : doubleClick ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN; break;
+    case MouseButton::Left:
+      message = !down ? WM_LBUTTONUP : doubleClick ? WM_LBUTTONDBLCLK : WM_LBUTTONDOWN;
+      break;
+    case MouseButton::Right:
+      message = !down ? WM_RBUTTONUP : doubleClick ? WM_RBUTTONDBLCLK : WM_RBUTTONDOWN;
+      break;
+    case MouseButton::Middle:
+      message = !down ? WM_MBUTTONUP : doubleClick ? WM_MBUTTONDBLCLK : WM_MBUTTONDOWN;
+      break;
   }
   return Make(message, MouseFlags(), point);
 }

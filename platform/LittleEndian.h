@@ -36,9 +36,15 @@ inline std::uint64_t LoadLE64(const std::uint8_t* p) {
 class ByteWriter {
 public:
   void U8(std::uint8_t v) { m_bytes.push_back(v); }
-  void U16(std::uint16_t v) { Grow(2, [&](std::uint8_t* p) { StoreLE16(p, v); }); }
-  void U32(std::uint32_t v) { Grow(4, [&](std::uint8_t* p) { StoreLE32(p, v); }); }
-  void U64(std::uint64_t v) { Grow(8, [&](std::uint8_t* p) { StoreLE64(p, v); }); }
+  void U16(std::uint16_t v) {
+    Grow(2, [&](std::uint8_t* p) { StoreLE16(p, v); });
+  }
+  void U32(std::uint32_t v) {
+    Grow(4, [&](std::uint8_t* p) { StoreLE32(p, v); });
+  }
+  void U64(std::uint64_t v) {
+    Grow(8, [&](std::uint8_t* p) { StoreLE64(p, v); });
+  }
   void I32(std::int32_t v) { U32(static_cast<std::uint32_t>(v)); }
   void F32(float v) {
     std::uint32_t bits;
@@ -50,7 +56,9 @@ public:
     std::memcpy(&bits, &v, 8);
     U64(bits);
   }
-  void Bytes(std::span<const std::uint8_t> bytes) { m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end()); }
+  void Bytes(std::span<const std::uint8_t> bytes) {
+    m_bytes.insert(m_bytes.end(), bytes.begin(), bytes.end());
+  }
   void Zeros(std::size_t count) { m_bytes.resize(m_bytes.size() + count, 0); }
   // A fixed field of n UTF-16 units, zero-filled after the text.
   void Text16(std::u16string_view text, std::size_t n) {

@@ -35,7 +35,9 @@ void ShowSystemMessageBox(std::u16string_view title, std::u16string_view text) {
   const std::string title8 = ToUtf8(title);
   const std::string text8 = ToUtf8(text);
   int shown = -1;
-  auto show = [&] { shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title8.c_str(), text8.c_str(), nullptr); };
+  auto show = [&] {
+    shown = SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title8.c_str(), text8.c_str(), nullptr);
+  };
   if (CSdlHost* host = g_running.load()) {
     host->Call(show, true);
   } else {

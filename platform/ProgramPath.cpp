@@ -1,7 +1,8 @@
 #include "platform/ProgramPath.h"
 
-#include <string>
 #include <unistd.h>
+
+#include <string>
 
 std::filesystem::path GetProgramPath() {
   std::string buffer(256, '\0');

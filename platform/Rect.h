@@ -25,8 +25,12 @@ struct Rect {
   std::int32_t Width() const { return right - left; }
   std::int32_t Height() const { return bottom - top; }
   bool IsEmpty() const { return right <= left || bottom <= top; }
-  bool Contains(std::int32_t x, std::int32_t y) const { return x >= left && x < right && y >= top && y < bottom; }
+  bool Contains(std::int32_t x, std::int32_t y) const {
+    return x >= left && x < right && y >= top && y < bottom;
+  }
   bool Contains(Point p) const { return Contains(p.x, p.y); }
-  Rect Offset(std::int32_t dx, std::int32_t dy) const { return {left + dx, top + dy, right + dx, bottom + dy}; }
+  Rect Offset(std::int32_t dx, std::int32_t dy) const {
+    return {left + dx, top + dy, right + dx, bottom + dy};
+  }
   bool operator==(const Rect&) const = default;
 };

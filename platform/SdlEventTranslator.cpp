@@ -28,57 +28,105 @@ std::uint32_t VirtualKeyFromScancode(SDL_Scancode sc, bool numLock) {
     return numLock ? VK_NUMPAD0 + 1 + index : kMoves[index];
   }
   switch (sc) {
-    case SDL_SCANCODE_0: return '0';
-    case SDL_SCANCODE_RETURN: return VK_RETURN;
-    case SDL_SCANCODE_ESCAPE: return VK_ESCAPE;
-    case SDL_SCANCODE_BACKSPACE: return VK_BACK;
-    case SDL_SCANCODE_TAB: return VK_TAB;
-    case SDL_SCANCODE_SPACE: return VK_SPACE;
-    case SDL_SCANCODE_MINUS: return VK_OEM_MINUS;
-    case SDL_SCANCODE_EQUALS: return VK_OEM_PLUS;
-    case SDL_SCANCODE_LEFTBRACKET: return VK_OEM_4;
-    case SDL_SCANCODE_RIGHTBRACKET: return VK_OEM_6;
-    case SDL_SCANCODE_BACKSLASH: return VK_OEM_5;
-    case SDL_SCANCODE_NONUSHASH: return VK_OEM_5;
-    case SDL_SCANCODE_SEMICOLON: return VK_OEM_1;
-    case SDL_SCANCODE_APOSTROPHE: return VK_OEM_7;
-    case SDL_SCANCODE_GRAVE: return VK_OEM_3;
-    case SDL_SCANCODE_COMMA: return VK_OEM_COMMA;
-    case SDL_SCANCODE_PERIOD: return VK_OEM_PERIOD;
-    case SDL_SCANCODE_SLASH: return VK_OEM_2;
-    case SDL_SCANCODE_CAPSLOCK: return VK_CAPITAL;
-    case SDL_SCANCODE_PRINTSCREEN: return VK_SNAPSHOT;
-    case SDL_SCANCODE_SCROLLLOCK: return VK_SCROLL;
-    case SDL_SCANCODE_PAUSE: return VK_PAUSE;
-    case SDL_SCANCODE_INSERT: return VK_INSERT;
-    case SDL_SCANCODE_HOME: return VK_HOME;
-    case SDL_SCANCODE_PAGEUP: return VK_PRIOR;
-    case SDL_SCANCODE_DELETE: return VK_DELETE;
-    case SDL_SCANCODE_END: return VK_END;
-    case SDL_SCANCODE_PAGEDOWN: return VK_NEXT;
-    case SDL_SCANCODE_RIGHT: return VK_RIGHT;
-    case SDL_SCANCODE_LEFT: return VK_LEFT;
-    case SDL_SCANCODE_DOWN: return VK_DOWN;
-    case SDL_SCANCODE_UP: return VK_UP;
-    case SDL_SCANCODE_NUMLOCKCLEAR: return VK_NUMLOCK;
-    case SDL_SCANCODE_KP_DIVIDE: return VK_DIVIDE;
-    case SDL_SCANCODE_KP_MULTIPLY: return VK_MULTIPLY;
-    case SDL_SCANCODE_KP_MINUS: return VK_SUBTRACT;
-    case SDL_SCANCODE_KP_PLUS: return VK_ADD;
-    case SDL_SCANCODE_KP_ENTER: return VK_RETURN;
-    case SDL_SCANCODE_KP_0: return numLock ? VK_NUMPAD0 : VK_INSERT;
-    case SDL_SCANCODE_KP_PERIOD: return numLock ? VK_DECIMAL : VK_DELETE;
-    case SDL_SCANCODE_NONUSBACKSLASH: return VK_OEM_102;
-    case SDL_SCANCODE_APPLICATION: return VK_APPS;
+    case SDL_SCANCODE_0:
+      return '0';
+    case SDL_SCANCODE_RETURN:
+      return VK_RETURN;
+    case SDL_SCANCODE_ESCAPE:
+      return VK_ESCAPE;
+    case SDL_SCANCODE_BACKSPACE:
+      return VK_BACK;
+    case SDL_SCANCODE_TAB:
+      return VK_TAB;
+    case SDL_SCANCODE_SPACE:
+      return VK_SPACE;
+    case SDL_SCANCODE_MINUS:
+      return VK_OEM_MINUS;
+    case SDL_SCANCODE_EQUALS:
+      return VK_OEM_PLUS;
+    case SDL_SCANCODE_LEFTBRACKET:
+      return VK_OEM_4;
+    case SDL_SCANCODE_RIGHTBRACKET:
+      return VK_OEM_6;
+    case SDL_SCANCODE_BACKSLASH:
+      return VK_OEM_5;
+    case SDL_SCANCODE_NONUSHASH:
+      return VK_OEM_5;
+    case SDL_SCANCODE_SEMICOLON:
+      return VK_OEM_1;
+    case SDL_SCANCODE_APOSTROPHE:
+      return VK_OEM_7;
+    case SDL_SCANCODE_GRAVE:
+      return VK_OEM_3;
+    case SDL_SCANCODE_COMMA:
+      return VK_OEM_COMMA;
+    case SDL_SCANCODE_PERIOD:
+      return VK_OEM_PERIOD;
+    case SDL_SCANCODE_SLASH:
+      return VK_OEM_2;
+    case SDL_SCANCODE_CAPSLOCK:
+      return VK_CAPITAL;
+    case SDL_SCANCODE_PRINTSCREEN:
+      return VK_SNAPSHOT;
+    case SDL_SCANCODE_SCROLLLOCK:
+      return VK_SCROLL;
+    case SDL_SCANCODE_PAUSE:
+      return VK_PAUSE;
+    case SDL_SCANCODE_INSERT:
+      return VK_INSERT;
+    case SDL_SCANCODE_HOME:
+      return VK_HOME;
+    case SDL_SCANCODE_PAGEUP:
+      return VK_PRIOR;
+    case SDL_SCANCODE_DELETE:
+      return VK_DELETE;
+    case SDL_SCANCODE_END:
+      return VK_END;
+    case SDL_SCANCODE_PAGEDOWN:
+      return VK_NEXT;
+    case SDL_SCANCODE_RIGHT:
+      return VK_RIGHT;
+    case SDL_SCANCODE_LEFT:
+      return VK_LEFT;
+    case SDL_SCANCODE_DOWN:
+      return VK_DOWN;
+    case SDL_SCANCODE_UP:
+      return VK_UP;
+    case SDL_SCANCODE_NUMLOCKCLEAR:
+      return VK_NUMLOCK;
+    case SDL_SCANCODE_KP_DIVIDE:
+      return VK_DIVIDE;
+    case SDL_SCANCODE_KP_MULTIPLY:
+      return VK_MULTIPLY;
+    case SDL_SCANCODE_KP_MINUS:
+      return VK_SUBTRACT;
+    case SDL_SCANCODE_KP_PLUS:
+      return VK_ADD;
+    case SDL_SCANCODE_KP_ENTER:
+      return VK_RETURN;
+    case SDL_SCANCODE_KP_0:
+      return numLock ? VK_NUMPAD0 : VK_INSERT;
+    case SDL_SCANCODE_KP_PERIOD:
+      return numLock ? VK_DECIMAL : VK_DELETE;
+    case SDL_SCANCODE_NONUSBACKSLASH:
+      return VK_OEM_102;
+    case SDL_SCANCODE_APPLICATION:
+      return VK_APPS;
     case SDL_SCANCODE_LCTRL:
-    case SDL_SCANCODE_RCTRL: return VK_CONTROL;
+    case SDL_SCANCODE_RCTRL:
+      return VK_CONTROL;
     case SDL_SCANCODE_LSHIFT:
-    case SDL_SCANCODE_RSHIFT: return VK_SHIFT;
+    case SDL_SCANCODE_RSHIFT:
+      return VK_SHIFT;
     case SDL_SCANCODE_LALT:
-    case SDL_SCANCODE_RALT: return VK_MENU;
-    case SDL_SCANCODE_LGUI: return VK_LWIN;
-    case SDL_SCANCODE_RGUI: return VK_RWIN;
-    default: return 0;
+    case SDL_SCANCODE_RALT:
+      return VK_MENU;
+    case SDL_SCANCODE_LGUI:
+      return VK_LWIN;
+    case SDL_SCANCODE_RGUI:
+      return VK_RWIN;
+    default:
+      return 0;
   }
 }
 
@@ -118,10 +166,17 @@ std::vector<UiMessage> CSdlEventTranslator::Translate(const SDL_Event& event, Po
     case SDL_MOUSEBUTTONUP: {
       MouseButton button;
       switch (event.button.button) {
-        case SDL_BUTTON_LEFT: button = MouseButton::Left; break;
-        case SDL_BUTTON_RIGHT: button = MouseButton::Right; break;
-        case SDL_BUTTON_MIDDLE: button = MouseButton::Middle; break;
-        default: return out;
+        case SDL_BUTTON_LEFT:
+          button = MouseButton::Left;
+          break;
+        case SDL_BUTTON_RIGHT:
+          button = MouseButton::Right;
+          break;
+        case SDL_BUTTON_MIDDLE:
+          button = MouseButton::Middle;
+          break;
+        default:
+          return out;
       }
       const bool down = event.type == SDL_MOUSEBUTTONDOWN;
       // SDL counts clicks; the second of each pair is the double click.
@@ -140,7 +195,8 @@ std::vector<UiMessage> CSdlEventTranslator::Translate(const SDL_Event& event, Po
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
       SetModifiers(event.key.keysym.mod);
-      const std::uint32_t vk = VirtualKeyFromSdl(event.key.keysym.sym, event.key.keysym.scancode, m_sdlModifiers);
+      const std::uint32_t vk =
+          VirtualKeyFromSdl(event.key.keysym.sym, event.key.keysym.scancode, m_sdlModifiers);
       if (vk == 0) break;
       if (event.type == SDL_KEYDOWN) {
         out = m_input.KeyDown(vk, event.key.repeat != 0);

@@ -13,19 +13,32 @@ namespace {
 
 SDL_SystemCursor SystemCursorOf(CursorShape shape) {
   switch (shape) {
-    case CursorShape::Arrow: return SDL_SYSTEM_CURSOR_ARROW;
-    case CursorShape::IBeam: return SDL_SYSTEM_CURSOR_IBEAM;
-    case CursorShape::Wait: return SDL_SYSTEM_CURSOR_WAIT;
-    case CursorShape::Crosshair: return SDL_SYSTEM_CURSOR_CROSSHAIR;
-    case CursorShape::Hand: return SDL_SYSTEM_CURSOR_HAND;
-    case CursorShape::SizeAll: return SDL_SYSTEM_CURSOR_SIZEALL;
-    case CursorShape::SizeNS: return SDL_SYSTEM_CURSOR_SIZENS;
-    case CursorShape::SizeWE: return SDL_SYSTEM_CURSOR_SIZEWE;
-    case CursorShape::SizeNWSE: return SDL_SYSTEM_CURSOR_SIZENWSE;
-    case CursorShape::SizeNESW: return SDL_SYSTEM_CURSOR_SIZENESW;
-    case CursorShape::No: return SDL_SYSTEM_CURSOR_NO;
-    case CursorShape::OpenHand: return SDL_SYSTEM_CURSOR_HAND;
-    case CursorShape::Count: break;
+    case CursorShape::Arrow:
+      return SDL_SYSTEM_CURSOR_ARROW;
+    case CursorShape::IBeam:
+      return SDL_SYSTEM_CURSOR_IBEAM;
+    case CursorShape::Wait:
+      return SDL_SYSTEM_CURSOR_WAIT;
+    case CursorShape::Crosshair:
+      return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case CursorShape::Hand:
+      return SDL_SYSTEM_CURSOR_HAND;
+    case CursorShape::SizeAll:
+      return SDL_SYSTEM_CURSOR_SIZEALL;
+    case CursorShape::SizeNS:
+      return SDL_SYSTEM_CURSOR_SIZENS;
+    case CursorShape::SizeWE:
+      return SDL_SYSTEM_CURSOR_SIZEWE;
+    case CursorShape::SizeNWSE:
+      return SDL_SYSTEM_CURSOR_SIZENWSE;
+    case CursorShape::SizeNESW:
+      return SDL_SYSTEM_CURSOR_SIZENESW;
+    case CursorShape::No:
+      return SDL_SYSTEM_CURSOR_NO;
+    case CursorShape::OpenHand:
+      return SDL_SYSTEM_CURSOR_HAND;
+    case CursorShape::Count:
+      break;
   }
   return SDL_SYSTEM_CURSOR_ARROW;
 }
@@ -47,13 +60,15 @@ SDL_Cursor* CreatePictureCursor(CursorShape shape) {
 }
 
 Rect Intersect(const Rect& a, const Rect& b) {
-  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right), std::min(a.bottom, b.bottom)};
+  return {std::max(a.left, b.left), std::max(a.top, b.top), std::min(a.right, b.right),
+          std::min(a.bottom, b.bottom)};
 }
 
 Rect Union(const Rect& a, const Rect& b) {
   if (a.IsEmpty()) return b;
   if (b.IsEmpty()) return a;
-  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right), std::max(a.bottom, b.bottom)};
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+          std::max(a.bottom, b.bottom)};
 }
 
 }  // namespace
@@ -242,8 +257,12 @@ void CSdlHost::ShowWindow(WindowShow show) {
             SDL_ShowWindow(m_window);
             SDL_MaximizeWindow(m_window);
             break;
-          case WindowShow::Minimized: SDL_MinimizeWindow(m_window); break;
-          case WindowShow::Hidden: SDL_HideWindow(m_window); break;
+          case WindowShow::Minimized:
+            SDL_MinimizeWindow(m_window);
+            break;
+          case WindowShow::Hidden:
+            SDL_HideWindow(m_window);
+            break;
         }
       },
       false);
@@ -351,8 +370,9 @@ void CSdlHost::OnClientResized(Size size) {
 void CSdlHost::BlitPixels(Point destination, Size size, const std::uint32_t* pixels, std::int32_t stride) {
   if (!pixels) return;
   std::lock_guard lock(m_pictureMutex);
-  const Rect target = Intersect({destination.x, destination.y, destination.x + size.width, destination.y + size.height},
-                                {0, 0, m_pictureSize.width, m_pictureSize.height});
+  const Rect target =
+      Intersect({destination.x, destination.y, destination.x + size.width, destination.y + size.height},
+                {0, 0, m_pictureSize.width, m_pictureSize.height});
   if (target.IsEmpty()) return;
   for (std::int32_t y = target.top; y < target.bottom; ++y) {
     const std::uint32_t* source =
@@ -375,23 +395,26 @@ void CSdlHost::PresentPicture(bool whole) {
   std::lock_guard lock(m_pictureMutex);
   Rect area = whole ? Rect{0, 0, m_pictureSize.width, m_pictureSize.height} : m_dirty;
   m_dirty = {};
-  area = Intersect(area, {0, 0, std::min(surface->w, m_pictureSize.width), std::min(surface->h, m_pictureSize.height)});
+  area = Intersect(
+      area, {0, 0, std::min(surface->w, m_pictureSize.width), std::min(surface->h, m_pictureSize.height)});
   if (area.IsEmpty()) return;
   if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
   const std::uint32_t format = surface->format->format;
   const std::uint32_t* source =
       m_picture.data() + static_cast<std::ptrdiff_t>(area.top) * m_pictureSize.width + area.left;
-  auto* target = static_cast<std::uint8_t*>(surface->pixels) + static_cast<std::ptrdiff_t>(area.top) * surface->pitch +
+  auto* target = static_cast<std::uint8_t*>(surface->pixels) +
+                 static_cast<std::ptrdiff_t>(area.top) * surface->pitch +
                  static_cast<std::ptrdiff_t>(area.left) * 4;
   if (format == SDL_PIXELFORMAT_ARGB8888 || format == SDL_PIXELFORMAT_RGB888) {
     // B, G, R, A in memory on a little-endian machine: the sprites' layout.
     for (std::int32_t y = 0; y < area.Height(); ++y) {
-      std::memcpy(target + static_cast<std::ptrdiff_t>(y) * surface->pitch, source + static_cast<std::ptrdiff_t>(y) * m_pictureSize.width,
+      std::memcpy(target + static_cast<std::ptrdiff_t>(y) * surface->pitch,
+                  source + static_cast<std::ptrdiff_t>(y) * m_pictureSize.width,
                   static_cast<std::size_t>(area.Width()) * 4);
     }
   } else if (surface->format->BytesPerPixel == 4) {
-    SDL_ConvertPixels(area.Width(), area.Height(), SDL_PIXELFORMAT_ARGB8888, source, m_pictureSize.width * 4, format,
-                      target, surface->pitch);
+    SDL_ConvertPixels(area.Width(), area.Height(), SDL_PIXELFORMAT_ARGB8888, source, m_pictureSize.width * 4,
+                      format, target, surface->pitch);
   }
   if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
   const SDL_Rect updated{area.left, area.top, area.Width(), area.Height()};

@@ -1,13 +1,14 @@
 #include "platform/SettingsStore.h"
 
-#include <cerrno>
 #include <fcntl.h>
-#include <mutex>
-#include <optional>
-#include <string>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+
+#include <cerrno>
+#include <mutex>
+#include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -341,4 +342,3 @@ bool CSettingsStore::SetString(std::u16string_view section, std::u16string_view 
   stored.text = ToUtf8(text.substr(0, text.find(u'\0')));
   return SetValue(m_userFile, section, name, stored);
 }
-

@@ -1,12 +1,13 @@
 #include "platform/TempFolder.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <atomic>
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 std::filesystem::path GetUserTempFolder() {
   const char* tmpdir = std::getenv("TMPDIR");

@@ -12,9 +12,7 @@ constexpr std::uint32_t kMinimumTimerPeriod = 10;
 constexpr std::uint8_t kKeyDown = 0x80;
 constexpr std::uint8_t kKeyToggled = 0x01;
 
-bool IsMouseMessage(std::uint32_t message) {
-  return message >= WM_MOUSEMOVE && message <= WM_MOUSEWHEEL;
-}
+bool IsMouseMessage(std::uint32_t message) { return message >= WM_MOUSEMOVE && message <= WM_MOUSEWHEEL; }
 
 }  // namespace
 

@@ -1,12 +1,13 @@
 #include "platform/UserFolders.h"
 
+#include <pwd.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
-#include <pwd.h>
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <unistd.h>
 
 #include "platform/Folder.h"
 

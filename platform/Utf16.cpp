@@ -42,8 +42,7 @@ std::string ToUtf8(std::u16string_view text) {
   out.reserve(text.size());
   for (std::size_t i = 0; i < text.size(); ++i) {
     char32_t c = text[i];
-    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 &&
-        text[i + 1] <= 0xDFFF) {
+    if (c >= 0xD800 && c <= 0xDBFF && i + 1 < text.size() && text[i + 1] >= 0xDC00 && text[i + 1] <= 0xDFFF) {
       c = 0x10000 + ((c - 0xD800) << 10) + (text[i + 1] - 0xDC00);
       ++i;
     } else if (c >= 0xD800 && c <= 0xDFFF) {
@@ -61,7 +60,11 @@ std::u16string FromUtf8(std::string_view text) {
   std::size_t i = 0;
   while (i < text.size()) {
     const auto lead = static_cast<std::uint8_t>(text[i]);
-    const int extra = lead < 0x80 ? 0 : (lead >> 5) == 0x6 ? 1 : (lead >> 4) == 0xE ? 2 : (lead >> 3) == 0x1E ? 3 : -1;
+    const int extra = lead < 0x80           ? 0
+                      : (lead >> 5) == 0x6  ? 1
+                      : (lead >> 4) == 0xE  ? 2
+                      : (lead >> 3) == 0x1E ? 3
+                                            : -1;
     bool valid = extra >= 0 && i + static_cast<std::size_t>(extra) < text.size();
     char32_t c = valid ? (extra == 0 ? lead : lead & (0x3F >> extra)) : 0;
     for (int k = 1; valid && k <= extra; ++k) {
@@ -82,13 +85,9 @@ std::u16string FromUtf8(std::string_view text) {
   return out;
 }
 
-std::filesystem::path PathFromUtf16(std::u16string_view text) {
-  return std::filesystem::path(ToUtf8(text));
-}
+std::filesystem::path PathFromUtf16(std::u16string_view text) { return std::filesystem::path(ToUtf8(text)); }
 
-std::u16string PathToUtf16(const std::filesystem::path& path) {
-  return FromUtf8(path.native());
-}
+std::u16string PathToUtf16(const std::filesystem::path& path) { return FromUtf8(path.native()); }
 
 std::size_t BoundedLength(std::span<const char16_t> field) {
   return static_cast<std::size_t>(std::find(field.begin(), field.end(), u'\0') - field.begin());

@@ -30,8 +30,8 @@ enum class WindowShow : std::uint8_t { Normal, Maximized, Minimized, Hidden };
 
 struct WindowOptions {
   std::u16string title;
-  Size size{1280, 800};      // client size when not maximised
-  Size minimumSize{0, 0};    // 0 = no minimum
+  Size size{1280, 800};    // client size when not maximised
+  Size minimumSize{0, 0};  // 0 = no minimum
   bool maximized = true;
 };
 

@@ -7,18 +7,18 @@
 #include <cstdint>
 
 // Messages.
-inline constexpr std::uint32_t WM_SIZE = 0x0005;           // wparam SIZE_*, point = client size
-inline constexpr std::uint32_t WM_ACTIVATE = 0x0006;       // wparam WA_*
-inline constexpr std::uint32_t WM_CLOSE = 0x0010;          // the user or the system asks to close
-inline constexpr std::uint32_t WM_QUIT = 0x0012;           // wparam = exit code
-inline constexpr std::uint32_t WM_SETCURSOR = 0x0020;      // sent with every mouse move
-inline constexpr std::uint32_t WM_KEYDOWN = 0x0100;        // wparam virtual key, lparam key data
+inline constexpr std::uint32_t WM_SIZE = 0x0005;       // wparam SIZE_*, point = client size
+inline constexpr std::uint32_t WM_ACTIVATE = 0x0006;   // wparam WA_*
+inline constexpr std::uint32_t WM_CLOSE = 0x0010;      // the user or the system asks to close
+inline constexpr std::uint32_t WM_QUIT = 0x0012;       // wparam = exit code
+inline constexpr std::uint32_t WM_SETCURSOR = 0x0020;  // sent with every mouse move
+inline constexpr std::uint32_t WM_KEYDOWN = 0x0100;    // wparam virtual key, lparam key data
 inline constexpr std::uint32_t WM_KEYUP = 0x0101;
-inline constexpr std::uint32_t WM_CHAR = 0x0102;           // wparam one UTF-16 unit
-inline constexpr std::uint32_t WM_SYSKEYDOWN = 0x0104;     // keys pressed with Alt, and F10
+inline constexpr std::uint32_t WM_CHAR = 0x0102;        // wparam one UTF-16 unit
+inline constexpr std::uint32_t WM_SYSKEYDOWN = 0x0104;  // keys pressed with Alt, and F10
 inline constexpr std::uint32_t WM_SYSKEYUP = 0x0105;
-inline constexpr std::uint32_t WM_TIMER = 0x0113;          // wparam timer id
-inline constexpr std::uint32_t WM_MOUSEMOVE = 0x0200;      // wparam MK_* flags
+inline constexpr std::uint32_t WM_TIMER = 0x0113;      // wparam timer id
+inline constexpr std::uint32_t WM_MOUSEMOVE = 0x0200;  // wparam MK_* flags
 inline constexpr std::uint32_t WM_LBUTTONDOWN = 0x0201;
 inline constexpr std::uint32_t WM_LBUTTONUP = 0x0202;
 inline constexpr std::uint32_t WM_LBUTTONDBLCLK = 0x0203;
@@ -28,8 +28,8 @@ inline constexpr std::uint32_t WM_RBUTTONDBLCLK = 0x0206;
 inline constexpr std::uint32_t WM_MBUTTONDOWN = 0x0207;
 inline constexpr std::uint32_t WM_MBUTTONUP = 0x0208;
 inline constexpr std::uint32_t WM_MBUTTONDBLCLK = 0x0209;
-inline constexpr std::uint32_t WM_MOUSEWHEEL = 0x020A;     // wparam low word MK_*, high word signed delta
-inline constexpr std::uint32_t WM_DROPFILES = 0x0233;      // data = DropFileList
+inline constexpr std::uint32_t WM_MOUSEWHEEL = 0x020A;  // wparam low word MK_*, high word signed delta
+inline constexpr std::uint32_t WM_DROPFILES = 0x0233;   // data = DropFileList
 inline constexpr std::uint32_t WM_USER = 0x0400;
 inline constexpr std::uint32_t WM_SPRITEMESSAGE = WM_USER + 256;  // data = the sprite message
 

@@ -77,7 +77,9 @@ LiveObjectRegistry& ObjectRegistry() {
   return *registry;
 }
 
-std::int32_t RegisterObject(const void* object, LiveObjectKind kind) { return ObjectRegistry().Register(object, kind); }
+std::int32_t RegisterObject(const void* object, LiveObjectKind kind) {
+  return ObjectRegistry().Register(object, kind);
+}
 bool IsObjectAlive(const void* object) { return ObjectRegistry().IsAlive(object); }
 bool IsObjectKeyAlive(std::int32_t key) { return ObjectRegistry().IsKeyAlive(key); }
 void UnregisterObject(std::int32_t key) { ObjectRegistry().Unregister(key); }

@@ -14,9 +14,9 @@
 #include "ui/HelpLoaderThread.h"
 #include "ui/LiveObjectRegistry.h"
 #include "ui/TileUpscale.h"
+#include "ui/UIResources.h"
 #include "ui/widgets/ClickWave.h"
 #include "ui/widgets/SFadeEffect.h"
-#include "ui/UIResources.h"
 
 std::atomic<CRenderWindow*> g_RenderWindow{nullptr};
 

@@ -133,8 +133,8 @@ void CSprite::DestroyDetachedChild(CSprite* child, int final) {
   }
 }
 
-bool CSprite::Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId, const Rect& spriteRect,
-                     std::int32_t spriteLayer) {
+bool CSprite::Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId,
+                     const Rect& spriteRect, std::int32_t spriteLayer) {
   {
     std::lock_guard guard(lock);
     parent = parentSprite;
@@ -203,7 +203,8 @@ bool CSprite::EnsureSurface() {
   return true;
 }
 
-void CSprite::BlendInto(CBgraImage& target, Point destination, const Rect& local, std::int32_t effectiveAlpha) const {
+void CSprite::BlendInto(CBgraImage& target, Point destination, const Rect& local,
+                        std::int32_t effectiveAlpha) const {
   const BlendTables* tables = GetBlendTables();
   if (!tables) return;
   // Clip to the target so that no caller can make us write outside it.
@@ -224,7 +225,8 @@ void CSprite::BlendInto(CBgraImage& target, Point destination, const Rect& local
   const std::int32_t a = std::clamp(effectiveAlpha, 0, 255);
   for (std::int32_t y = y0; y < y1; ++y) {
     BlendRow(target.At(static_cast<std::uint32_t>(dx), static_cast<std::uint32_t>(dy + (y - y0))),
-             surface.At(static_cast<std::uint32_t>(x0), static_cast<std::uint32_t>(y)), x1 - x0, a, xorMode, *tables);
+             surface.At(static_cast<std::uint32_t>(x0), static_cast<std::uint32_t>(y)), x1 - x0, a, xorMode,
+             *tables);
   }
 }
 
@@ -243,10 +245,12 @@ void CSprite::CompositeWindow(CBgraImage& backBuffer, const Rect& windowRect, Po
   const auto sw = static_cast<std::int32_t>(surface.width);
   const auto sh = static_cast<std::int32_t>(surface.height);
   if (local.left > sw || local.top > sh || local.right < 0 || local.bottom < 0) return;
-  local = {std::max(local.left, 0), std::max(local.top, 0), std::min(local.right, sw), std::min(local.bottom, sh)};
+  local = {std::max(local.left, 0), std::max(local.top, 0), std::min(local.right, sw),
+           std::min(local.bottom, sh)};
   if (local.IsEmpty()) return;
   const std::int32_t effectiveAlpha = parentAlpha * alpha / 255;
-  if (DrawsInRect(local)) BlendInto(backBuffer, {local.left + origin.x, local.top + origin.y}, local, effectiveAlpha);
+  if (DrawsInRect(local))
+    BlendInto(backBuffer, {local.left + origin.x, local.top + origin.y}, local, effectiveAlpha);
   for (CSprite* child : children) {
     if (IsChildComposed(child)) child->CompositeWindow(backBuffer, windowRect, origin, effectiveAlpha);
   }

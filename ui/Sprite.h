@@ -141,6 +141,7 @@ private:
   // A child already out of the list: Destroy(final), then deleted when owned,
   // else it forgets its parent.
   static void DestroyDetachedChild(CSprite* child, int final);
-  void CompositeWindow(CBgraImage& backBuffer, const Rect& windowRect, Point parentOrigin, std::int32_t parentAlpha);
+  void CompositeWindow(CBgraImage& backBuffer, const Rect& windowRect, Point parentOrigin,
+                       std::int32_t parentAlpha);
   void BlendInto(CBgraImage& target, Point destination, const Rect& local, std::int32_t effectiveAlpha) const;
 };

@@ -32,8 +32,8 @@ private:
 
 }  // namespace
 
-bool PostSpriteMessageToKey(std::int32_t targetKey, std::int32_t code, std::uint64_t wparam, std::uint64_t lparam,
-                            CSprite* sender) {
+bool PostSpriteMessageToKey(std::int32_t targetKey, std::int32_t code, std::uint64_t wparam,
+                            std::uint64_t lparam, CSprite* sender) {
   if (targetKey <= 0) return false;
   SpriteMessage message;
   message.sender = sender;

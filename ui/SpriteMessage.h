@@ -16,25 +16,25 @@ class CSprite;
 class CMessageSprite;
 
 struct SpriteMessage {
-  CSprite* sender = nullptr;          // null for the framework and for worker threads
-  CMessageSprite* target = nullptr;   // set at delivery
-  std::int32_t code = 0;              // a SpriteMessageCode
+  CSprite* sender = nullptr;         // null for the framework and for worker threads
+  CMessageSprite* target = nullptr;  // set at delivery
+  std::int32_t code = 0;             // a SpriteMessageCode
   std::uint64_t wparam = 0;
   std::uint64_t lparam = 0;
-  std::int32_t targetKey = 0;         // the registry key the message is for
+  std::int32_t targetKey = 0;  // the registry key the message is for
 };
 
 // The framework's own codes; widget and page codes are declared with them.
 enum SpriteMessageCode : std::int32_t {
-  kSpriteMsgButtonClicked = 1,    // wparam = button id
-  kSpriteMsgDialogTimer = 101,    // wparam = period in frames
-  kSpriteMsgFocusChanged = 300,   // wparam 1 gained, 0 lost; sender = the new focus
-  kSpriteMsgRefresh = 20000,      // mark dirty, pass on to the input children
+  kSpriteMsgButtonClicked = 1,   // wparam = button id
+  kSpriteMsgDialogTimer = 101,   // wparam = period in frames
+  kSpriteMsgFocusChanged = 300,  // wparam 1 gained, 0 lost; sender = the new focus
+  kSpriteMsgRefresh = 20000,     // mark dirty, pass on to the input children
 };
 
 // Any thread. False when the target is not registered (nothing is queued) or
 // the queue has shut down.
 bool PostSpriteMessage(const CSprite* target, std::int32_t code, std::uint64_t wparam, std::uint64_t lparam,
                        CSprite* sender);
-bool PostSpriteMessageToKey(std::int32_t targetKey, std::int32_t code, std::uint64_t wparam, std::uint64_t lparam,
-                            CSprite* sender = nullptr);
+bool PostSpriteMessageToKey(std::int32_t targetKey, std::int32_t code, std::uint64_t wparam,
+                            std::uint64_t lparam, CSprite* sender = nullptr);

@@ -19,8 +19,8 @@
 
 #include "algorithms/Algorithm.h"
 #include "filters/matting/LaplacianMattingParams.h"
-#include "image/PixelBlock.h"
 #include "image/BgraImage.h"
+#include "image/PixelBlock.h"
 #include "image/Plane16.h"
 #include "image/Plane8.h"
 

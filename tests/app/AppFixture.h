@@ -3,6 +3,8 @@
 // folders and the temporary folder all inside the test's scratch folder, a
 // fixed time zone, empty application data, and system messages captured.
 
+#include <gtest/gtest.h>
+
 #include <cstdlib>
 #include <ctime>
 #include <filesystem>
@@ -10,8 +12,6 @@
 #include <iterator>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "app/AppData.h"
 #include "platform/SystemMessage.h"

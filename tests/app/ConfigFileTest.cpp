@@ -1,5 +1,6 @@
-#include <csignal>
 #include <sys/resource.h>
+
+#include <csignal>
 
 #include "app/BrightforgeApp.h"
 #include "app/ConfigFile.h"
@@ -63,7 +64,8 @@ TEST_F(ConfigFileTest, FavouritesRootAndScopesRoundTrip) {
   g_AlbumRootFolder = U16(albumRoot);
   g_SearchScopeFolders = {u"/a", u"/b/c", u"/d/\u00e9"};
   ASSERT_TRUE(SaveConfigFile());
-  EXPECT_EQ(ReadBytes(ConfigFile()).size(), 1 + 2 + 2 * 2624 + 2 + 2 * g_AlbumRootFolder.size() + 2 + 3 * 2048);
+  EXPECT_EQ(ReadBytes(ConfigFile()).size(),
+            1 + 2 + 2 * 2624 + 2 + 2 * g_AlbumRootFolder.size() + 2 + 3 * 2048);
 
   g_FavouriteFolders.clear();
   g_AlbumRootFolder.clear();
@@ -110,7 +112,7 @@ TEST_F(ConfigFileTest, MoreThan256FavouritesRefuseTheStart) {
 TEST_F(ConfigFileTest, DamagedFilesGiveDefaultsAndAreNotRewritten) {
   const std::u16string good = U16(pictures);
   auto rootTooLong = MakeFile(1, u"", {});
-  rootTooLong.resize(rootTooLong.size() - 4);  // drop the empty root and scope count
+  rootTooLong.resize(rootTooLong.size() - 4);           // drop the empty root and scope count
   rootTooLong.insert(rootTooLong.end(), {0x00, 0x04});  // 1024 characters
   rootTooLong.insert(rootTooLong.end(), 2048 + 2, 0x41);
   auto rootHuge = rootTooLong;
@@ -193,8 +195,9 @@ TEST_F(ConfigFileTest, FailedWriteKeepsTheOldFileAndTellsTheUser) {
 
   EXPECT_FALSE(written);
   EXPECT_EQ(ReadBytes(ConfigFile()), before);
-  EXPECT_EQ(Messages(), std::vector<std::u16string>{
-                            u"Can not write application data. The changes to this program settings may loss."});
+  EXPECT_EQ(Messages(),
+            std::vector<std::u16string>{
+                u"Can not write application data. The changes to this program settings may loss."});
   for (const auto& entry : std::filesystem::directory_iterator(ConfigFile().parent_path())) {
     EXPECT_EQ(entry.path().filename(), "config.dat");  // no temporary file left behind
   }

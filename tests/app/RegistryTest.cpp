@@ -44,7 +44,10 @@ TEST_F(RegistryTest, MissingValuesGiveTheDefaultCutToTheField) {
 
 TEST_F(RegistryTest, MachineWideValuesAreReadAndNeverWritten) {
   std::filesystem::create_directories(MachineSettings().parent_path());
-  { std::ofstream(MachineSettings()) << "AllowUpgrade=dword:0\n[Program]\nLanguage=sz:Deutsch\n[Version]\nCarvello=dword:2\n"; }
+  {
+    std::ofstream(MachineSettings())
+        << "AllowUpgrade=dword:0\n[Program]\nLanguage=sz:Deutsch\n[Version]\nCarvello=dword:2\n";
+  }
   const auto machineBefore = ReadBytes(MachineSettings());
 
   // The user has no language: the machine's is the fallback.

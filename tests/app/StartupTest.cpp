@@ -1,8 +1,9 @@
-#include <chrono>
 #include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <chrono>
 
 #include "app/BrightforgeApp.h"
 #include "app/ConfigFile.h"
@@ -52,8 +53,8 @@ TEST_F(StartupTest, FailingHooksEndTheStart) {
     SCOPED_TRACE("service client");
     bool windowRan = false;
     CBrightforgeApp app;
-    app.SetStartupHooks({.startServiceClient = [] { return false; },
-                         .runMainWindow = [&] { windowRan = true; }});
+    app.SetStartupHooks(
+        {.startServiceClient = [] { return false; }, .runMainWindow = [&] { windowRan = true; }});
     EXPECT_FALSE(app.InitInstance());
     EXPECT_EQ(app.ExitInstance(), 1);
     EXPECT_FALSE(windowRan);
@@ -113,7 +114,8 @@ ProgramRun RunTessera(const std::vector<std::string>& arguments) {
   if (spawned == 0) {
     char buffer[256];
     ssize_t n;
-    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0) run.output.append(buffer, static_cast<std::size_t>(n));
+    while ((n = ::read(pipeFds[0], buffer, sizeof buffer)) > 0)
+      run.output.append(buffer, static_cast<std::size_t>(n));
     int status = 0;
     if (::waitpid(pid, &status, 0) == pid && WIFEXITED(status)) run.status = WEXITSTATUS(status);
   }

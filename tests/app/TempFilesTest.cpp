@@ -1,8 +1,9 @@
 #include <fcntl.h>
-#include <set>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <set>
 
 #include "app/TempFiles.h"
 #include "platform/Utf16.h"

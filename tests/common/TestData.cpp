@@ -1,13 +1,13 @@
 #include "tests/common/TestData.h"
 
+#include <gtest/gtest.h>
+#include <unistd.h>
+
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
 #include <string>
 #include <system_error>
-#include <unistd.h>
-
-#include <gtest/gtest.h>
 
 std::filesystem::path TestDataRoot() {
   const char* root = std::getenv("TESSERA_TESTDATA");

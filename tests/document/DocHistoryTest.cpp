@@ -30,7 +30,8 @@ void FillRect(CBgraImage16& image, const Rect& rectangle, Pixel16 pixel) {
   const Rect r{std::min(rectangle.left, rectangle.right), std::min(rectangle.top, rectangle.bottom),
                std::max(rectangle.left, rectangle.right), std::max(rectangle.top, rectangle.bottom)};
   for (std::int32_t y = r.top; y < r.bottom; ++y)
-    for (std::int32_t x = r.left; x < r.right; ++x) SetPixel(image, std::uint32_t(x), std::uint32_t(y), pixel);
+    for (std::int32_t x = r.left; x < r.right; ++x)
+      SetPixel(image, std::uint32_t(x), std::uint32_t(y), pixel);
 }
 
 class DocHistoryTest : public ::testing::Test {

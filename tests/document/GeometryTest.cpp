@@ -19,7 +19,8 @@ namespace {
 CBgraImage16 CoordinateImage(std::uint32_t width, std::uint32_t height) {
   CBgraImage16 image = FilledImage(width, height, kOpaqueGrey);
   for (std::uint32_t y = 0; y < height; ++y)
-    for (std::uint32_t x = 0; x < width; ++x) SetPixel(image, x, y, {std::uint16_t(x), std::uint16_t(y), 7, 65535});
+    for (std::uint32_t x = 0; x < width; ++x)
+      SetPixel(image, x, y, {std::uint16_t(x), std::uint16_t(y), 7, 65535});
   return image;
 }
 
@@ -39,7 +40,8 @@ struct Mapping {
   int (*planeInto)(const CPlane8&, CPlane8&);
   bool swapsSides;
   // The old (x, y) of new pixel (x, y), old size W x H.
-  std::function<std::pair<std::uint32_t, std::uint32_t>(std::uint32_t, std::uint32_t, std::uint32_t, std::uint32_t)>
+  std::function<std::pair<std::uint32_t, std::uint32_t>(std::uint32_t, std::uint32_t, std::uint32_t,
+                                                        std::uint32_t)>
       source;
 };
 
@@ -185,8 +187,8 @@ TEST(DocumentGeometry, InversePairsRestoreTheDocument) {
       const CBFLayer& b = *original.m_layers[i];
       EXPECT_EQ(a.m_x, b.m_x) << p.name;
       EXPECT_EQ(a.m_y, b.m_y) << p.name;
-      EXPECT_TRUE(std::equal(a.m_image.Samples().begin(), a.m_image.Samples().end(), b.m_image.Samples().begin(),
-                             b.m_image.Samples().end()))
+      EXPECT_TRUE(std::equal(a.m_image.Samples().begin(), a.m_image.Samples().end(),
+                             b.m_image.Samples().begin(), b.m_image.Samples().end()))
           << p.name;
     }
     EXPECT_TRUE(std::equal(doc.m_selection.Samples().begin(), doc.m_selection.Samples().end(),
@@ -195,7 +197,8 @@ TEST(DocumentGeometry, InversePairsRestoreTheDocument) {
     EXPECT_EQ(doc.m_masks[0]->x, 100) << p.name;
     EXPECT_EQ(doc.m_masks[0]->y, 150) << p.name;
     EXPECT_TRUE(std::equal(doc.m_masks[0]->plane.Samples().begin(), doc.m_masks[0]->plane.Samples().end(),
-                           original.m_masks[0]->plane.Samples().begin(), original.m_masks[0]->plane.Samples().end()))
+                           original.m_masks[0]->plane.Samples().begin(),
+                           original.m_masks[0]->plane.Samples().end()))
         << p.name;
   }
 }

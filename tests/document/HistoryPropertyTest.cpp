@@ -124,22 +124,33 @@ protected:
     const int index = edits.Below(doc.LayerCount());
     CBFLayer& layer = *doc.m_layers[std::size_t(index)];
     layer.m_image = edits.NoiseImage(layer.m_image.width, layer.m_image.height);
-    if (auto* text = dynamic_cast<CTextLayer*>(&layer)) text->SetText(u"text " + std::u16string(1, u'a' + char16_t(edits.Below(26))));
+    if (auto* text = dynamic_cast<CTextLayer*>(&layer))
+      text->SetText(u"text " + std::u16string(1, u'a' + char16_t(edits.Below(26))));
     Record(kStepLayer, index);
   }
 
   void EditProperties() {
     CBFLayer& layer = *doc.m_layers[std::size_t(edits.Below(doc.LayerCount()))];
     switch (edits.Below(6)) {
-      case 0: layer.m_opacity = std::uint8_t(edits.Below(256)); break;
-      case 1: layer.m_visible = layer.m_visible ? 0 : 1; break;
-      case 2: layer.m_blendMode = std::uint8_t(edits.Below(kBlendModeLast + 1)); break;
-      case 3: layer.SetName(u"name " + std::u16string(1, u'A' + char16_t(edits.Below(26)))); break;
+      case 0:
+        layer.m_opacity = std::uint8_t(edits.Below(256));
+        break;
+      case 1:
+        layer.m_visible = layer.m_visible ? 0 : 1;
+        break;
+      case 2:
+        layer.m_blendMode = std::uint8_t(edits.Below(kBlendModeLast + 1));
+        break;
+      case 3:
+        layer.SetName(u"name " + std::u16string(1, u'A' + char16_t(edits.Below(26))));
+        break;
       case 4:
         layer.m_x += edits.Between(-4, 4);
         layer.m_y += edits.Between(-4, 4);
         break;
-      default: doc.m_currentLayer = edits.Below(doc.LayerCount()); break;
+      default:
+        doc.m_currentLayer = edits.Below(doc.LayerCount());
+        break;
     }
     Record(kStepLayerList, -1);
   }
@@ -148,8 +159,9 @@ protected:
     switch (edits.Below(6)) {
       case 0:
         if (doc.LayerCount() < 5) {
-          ASSERT_TRUE(doc.InsertLayer(edits.NoiseImage(std::uint32_t(edits.Between(1, 9)), std::uint32_t(edits.Between(1, 9))),
-                                      u"inserted", edits.Below(2) ? -1 : 1));
+          ASSERT_TRUE(doc.InsertLayer(
+              edits.NoiseImage(std::uint32_t(edits.Between(1, 9)), std::uint32_t(edits.Between(1, 9))),
+              u"inserted", edits.Below(2) ? -1 : 1));
         }
         break;
       case 1:
@@ -160,16 +172,20 @@ protected:
           ASSERT_TRUE(doc.MergeLayerDown(edits.Between(1, doc.LayerCount() - 1)));
         }
         break;
-      case 3: ASSERT_TRUE(edits.Below(2) ? doc.RotateRight() : doc.FlipHorizontal()); break;
+      case 3:
+        ASSERT_TRUE(edits.Below(2) ? doc.RotateRight() : doc.FlipHorizontal());
+        break;
       case 4:
         if (doc.m_width > 8 && doc.m_height > 8) {
           const int left = edits.Below(3), top = edits.Below(3);
-          ASSERT_TRUE(doc.Crop({left, top, int(doc.m_width) - 1 - edits.Below(3), int(doc.m_height) - 1 - edits.Below(3)}));
+          ASSERT_TRUE(doc.Crop(
+              {left, top, int(doc.m_width) - 1 - edits.Below(3), int(doc.m_height) - 1 - edits.Below(3)}));
         }
         break;
       default:
         if (doc.m_width < 30 && doc.m_height < 30) {
-          ASSERT_TRUE(doc.ResizeCanvas(int(doc.m_width) + 2, int(doc.m_height) + 1, 1, 0, 0xFFFF'1234'5678'9ABCULL));
+          ASSERT_TRUE(
+              doc.ResizeCanvas(int(doc.m_width) + 2, int(doc.m_height) + 1, 1, 0, 0xFFFF'1234'5678'9ABCULL));
         }
         break;
     }

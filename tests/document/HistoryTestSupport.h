@@ -48,9 +48,7 @@ public:
 class RecordingListener final : public IHistoryListener {
 public:
   void OnHistoryChanged(const CDocHistory&) override { ++changes; }
-  void OnRecoveryIndexDue(const CDocHistory& history) override {
-    indexWrites.push_back(history.StepCount());
-  }
+  void OnRecoveryIndexDue(const CDocHistory& history) override { indexWrites.push_back(history.StepCount()); }
 
   int changes = 0;
   std::vector<int> indexWrites;  // the step count at each index write
@@ -65,7 +63,8 @@ inline HistoryFileMaker ScratchFileMaker() {
   };
 }
 
-inline void OpenHistory(CDocHistory& history, CBFDoc& doc, RecordingWindow& window, RecordingListener& listener) {
+inline void OpenHistory(CDocHistory& history, CBFDoc& doc, RecordingWindow& window,
+                        RecordingListener& listener) {
   ASSERT_TRUE(history.Open(doc, ScratchFileMaker()));
   history.SetWindow(&window);
   history.SetListener(&listener);

@@ -287,8 +287,18 @@ Bytes ExifBlock() {
 Bytes WithExif(std::span<const std::uint8_t> jpeg) {
   const Bytes block = ExifBlock();
   const std::size_t length = 2 + 6 + block.size();
-  Bytes out = {0xFF, 0xD8, 0xFF, 0xE1, static_cast<std::uint8_t>(length >> 8), static_cast<std::uint8_t>(length),
-               'E',  'x',  'i',  'f',  0,    0};
+  Bytes out = {0xFF,
+               0xD8,
+               0xFF,
+               0xE1,
+               static_cast<std::uint8_t>(length >> 8),
+               static_cast<std::uint8_t>(length),
+               'E',
+               'x',
+               'i',
+               'f',
+               0,
+               0};
   out.insert(out.end(), block.begin(), block.end());
   out.insert(out.end(), jpeg.begin() + 2, jpeg.end());
   return out;

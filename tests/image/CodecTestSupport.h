@@ -2,11 +2,11 @@
 // Helpers the codec tests share: encoding and decoding through memory
 // streams, pixels read top row first, and reproducible noise.
 
+#include <gtest/gtest.h>
+
 #include <array>
 #include <cstdint>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecMemStream.h"

@@ -1,7 +1,7 @@
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
-
-#include <gtest/gtest.h>
 
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"

@@ -1,8 +1,8 @@
-#include <csignal>
-#include <fstream>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 
-#include <gtest/gtest.h>
+#include <csignal>
+#include <fstream>
 
 #include "platform/AtomicFile.h"
 #include "platform/File.h"
@@ -32,7 +32,8 @@ TEST(AtomicFile, CommitReplacesTheTarget) {
 TEST(AtomicFile, AReplacedFileKeepsItsPermissions) {
   const auto target = ScratchDir() / "private.dat";
   { std::ofstream(target) << "old"; }
-  std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+  std::filesystem::permissions(target,
+                               std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
   CAtomicFile file;
   ASSERT_TRUE(file.Open(target));
   ASSERT_TRUE(file.Write("new", 3));

@@ -1,9 +1,9 @@
 #include <fcntl.h>
-#include <fstream>
-#include <map>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <gtest/gtest.h>
+#include <fstream>
+#include <map>
 
 #include "platform/Folder.h"
 #include "tests/common/TestData.h"

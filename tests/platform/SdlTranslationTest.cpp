@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <cstring>
 #include <string>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/DisplayDpi.h"
 #include "platform/SdlEventTranslator.h"
@@ -62,7 +62,11 @@ TEST(SdlTranslation, KeysBecomeVirtualKeysAndControlCharacters) {
       {"backspace", SDLK_BACKSPACE, SDL_SCANCODE_BACKSPACE, KMOD_NONE, {{WM_KEYDOWN, VK_BACK}, {WM_CHAR, 8}}},
       {"tab", SDLK_TAB, SDL_SCANCODE_TAB, KMOD_LSHIFT, {{WM_KEYDOWN, VK_TAB}, {WM_CHAR, 9}}},
       {"enter", SDLK_RETURN, SDL_SCANCODE_RETURN, KMOD_NONE, {{WM_KEYDOWN, VK_RETURN}, {WM_CHAR, 13}}},
-      {"keypad enter", SDLK_KP_ENTER, SDL_SCANCODE_KP_ENTER, KMOD_NUM, {{WM_KEYDOWN, VK_RETURN}, {WM_CHAR, 13}}},
+      {"keypad enter",
+       SDLK_KP_ENTER,
+       SDL_SCANCODE_KP_ENTER,
+       KMOD_NUM,
+       {{WM_KEYDOWN, VK_RETURN}, {WM_CHAR, 13}}},
       {"esc", SDLK_ESCAPE, SDL_SCANCODE_ESCAPE, KMOD_NONE, {{WM_KEYDOWN, VK_ESCAPE}, {WM_CHAR, 27}}},
       {"alt+f is a system key", SDLK_f, SDL_SCANCODE_F, KMOD_LALT, {{WM_SYSKEYDOWN, 'F'}}},
       {"altgr is no ctrl key", SDLK_q, SDL_SCANCODE_Q, KMOD_RALT | KMOD_LCTRL, {{WM_KEYDOWN, 'Q'}}},
@@ -143,7 +147,8 @@ TEST(SdlTranslation, TextBecomesUtf16CharactersExceptWithLeftAlt) {
   SDL_Event e{};
   e.type = SDL_TEXTINPUT;
   std::strcpy(e.text.text, "\xC3\xA9\xF0\x9F\x93\xB7");  // é and a camera (two UTF-16 units)
-  EXPECT_EQ(Summarise(translator.Translate(e)), (Brief{{WM_CHAR, 0xE9}, {WM_CHAR, 0xD83D}, {WM_CHAR, 0xDCF7}}));
+  EXPECT_EQ(Summarise(translator.Translate(e)),
+            (Brief{{WM_CHAR, 0xE9}, {WM_CHAR, 0xD83D}, {WM_CHAR, 0xDCF7}}));
   translator.Translate(Key(SDL_KEYDOWN, SDLK_LALT, SDL_SCANCODE_LALT, KMOD_LALT));
   EXPECT_TRUE(translator.Translate(e).empty());
 }
@@ -178,15 +183,18 @@ TEST(SdlTranslation, DropsCollectCheckedPathsUntilComplete) {
 
 TEST(SdlTranslation, WindowEventsBecomeActivationSizeAndClose) {
   CSdlEventTranslator translator;
-  EXPECT_EQ(Summarise(translator.Translate(Window(SDL_WINDOWEVENT_FOCUS_GAINED))), (Brief{{WM_ACTIVATE, WA_ACTIVE}}));
-  EXPECT_EQ(Summarise(translator.Translate(Window(SDL_WINDOWEVENT_FOCUS_LOST))), (Brief{{WM_ACTIVATE, WA_INACTIVE}}));
+  EXPECT_EQ(Summarise(translator.Translate(Window(SDL_WINDOWEVENT_FOCUS_GAINED))),
+            (Brief{{WM_ACTIVATE, WA_ACTIVE}}));
+  EXPECT_EQ(Summarise(translator.Translate(Window(SDL_WINDOWEVENT_FOCUS_LOST))),
+            (Brief{{WM_ACTIVATE, WA_INACTIVE}}));
   EXPECT_EQ(Summarise(translator.Translate(Window(SDL_WINDOWEVENT_CLOSE))), (Brief{{WM_CLOSE, 0}}));
   auto sized = translator.Translate(Window(SDL_WINDOWEVENT_SIZE_CHANGED, 800, 600));
   ASSERT_EQ(sized.size(), 1u);
   EXPECT_EQ(sized[0].message, WM_SIZE);
   EXPECT_EQ(sized[0].wparam, SIZE_RESTORED);
   EXPECT_EQ(sized[0].point, (Point{800, 600}));
-  EXPECT_EQ(Summarise(translator.Translate(Window(SDL_WINDOWEVENT_MINIMIZED))), (Brief{{WM_SIZE, SIZE_MINIMIZED}}));
+  EXPECT_EQ(Summarise(translator.Translate(Window(SDL_WINDOWEVENT_MINIMIZED))),
+            (Brief{{WM_SIZE, SIZE_MINIMIZED}}));
   // Restored from the task bar: the size comes again, positive.
   auto restored = translator.Translate(Window(SDL_WINDOWEVENT_RESTORED));
   ASSERT_EQ(restored.size(), 1u);

@@ -1,11 +1,11 @@
-#include <csignal>
-#include <fstream>
+#include <gtest/gtest.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
+#include <csignal>
+#include <fstream>
 
 #include "platform/SettingsStore.h"
 #include "platform/Utf16.h"
@@ -85,20 +85,19 @@ TEST(SettingsStore, NamesIgnoreCaseTypesDoNotMixAndTextsEndAtNul) {
 TEST(SettingsStore, ReadsHandWrittenFilesAndIgnoresWhatItCannotUse) {
   const Files files;
   std::filesystem::create_directories(files.machine.parent_path());
-  std::ofstream(files.machine, std::ios::binary)
-      << "; written by an administrator\r\n"
-      << "AllowUpgrade = dword:0\r\n"
-      << "[Program]\r\n"
-      << "  Language =  sz:Deutsch\r\n"
-      << "Broken=dword:xyz\r\n"
-      << "TooBig=dword:123456789\r\n"
-      << "Binary=hex:01,02\r\n"
-      << "no equals sign\r\n"
-      << "[Version]\r\n"
-      << "Carvello=dword:0000002A\r\n"
-      << "[program]\r\n"
-      << "Language=sz:second one loses\r\n"
-      << "Path=sz:C:\\Program Files\\Tessera\r\n";
+  std::ofstream(files.machine, std::ios::binary) << "; written by an administrator\r\n"
+                                                 << "AllowUpgrade = dword:0\r\n"
+                                                 << "[Program]\r\n"
+                                                 << "  Language =  sz:Deutsch\r\n"
+                                                 << "Broken=dword:xyz\r\n"
+                                                 << "TooBig=dword:123456789\r\n"
+                                                 << "Binary=hex:01,02\r\n"
+                                                 << "no equals sign\r\n"
+                                                 << "[Version]\r\n"
+                                                 << "Carvello=dword:0000002A\r\n"
+                                                 << "[program]\r\n"
+                                                 << "Language=sz:second one loses\r\n"
+                                                 << "Path=sz:C:\\Program Files\\Tessera\r\n";
   const CSettingsStore store = files.Store();
   std::uint32_t value = 99;
   EXPECT_TRUE(store.GetDword(Scope::LocalMachine, u"", u"AllowUpgrade", value));
@@ -175,7 +174,8 @@ TEST(SettingsStore, TwoProcessesWritingAtOnceKeepEachOthersValues) {
   bool allWritten = true;
   CSettingsStore store = files.Store();
   for (int i = 0; i < kEach; ++i) {
-    allWritten = store.SetDword(who, FromUtf8(std::to_string(i)), static_cast<std::uint32_t>(i)) && allWritten;
+    allWritten =
+        store.SetDword(who, FromUtf8(std::to_string(i)), static_cast<std::uint32_t>(i)) && allWritten;
   }
   if (child == 0) ::_exit(allWritten ? 0 : 1);
   int status = 0;

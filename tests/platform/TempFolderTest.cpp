@@ -1,9 +1,9 @@
-#include <fstream>
-#include <set>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <gtest/gtest.h>
+#include <fstream>
+#include <set>
 
 #include "platform/DiskSpace.h"
 #include "platform/ProgramPath.h"

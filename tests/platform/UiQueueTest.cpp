@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <memory>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/HeadlessHost.h"
 #include "platform/UiQueue.h"
@@ -40,8 +40,8 @@ TEST_F(UiQueueTest, PostedMessagesOvertakeQueuedInputAndTimersWaitForIdle) {
   UiQueue().Post(WM_USER + 1);
   UiQueue().Post(WM_USER + 2);
   EXPECT_EQ(UiQueue().RunUntilIdle(), 6u);
-  const std::vector<std::uint32_t> expected = {WM_USER + 1, WM_USER + 2, WM_KEYDOWN, WM_LBUTTONDOWN, WM_LBUTTONUP,
-                                               WM_TIMER};
+  const std::vector<std::uint32_t> expected = {WM_USER + 1,    WM_USER + 2,  WM_KEYDOWN,
+                                               WM_LBUTTONDOWN, WM_LBUTTONUP, WM_TIMER};
   EXPECT_EQ(recorder.messages, expected);
   EXPECT_EQ(recorder.params.back(), 7u);
 
@@ -128,9 +128,11 @@ TEST_F(UiQueueTest, MouseMovesComeWithSetCursorAndCoalesce) {
   std::vector<std::pair<std::uint32_t, Point>> got;
   recorder.onMessage = [&](UiMessage& m) { got.emplace_back(m.message, m.point); };
   UiQueue().RunUntilIdle();
-  const std::vector<std::pair<std::uint32_t, Point>> expected = {
-      {WM_SETCURSOR, {3, 4}}, {WM_MOUSEMOVE, {3, 4}}, {WM_LBUTTONDOWN, {3, 4}},
-      {WM_SETCURSOR, {9, 9}}, {WM_MOUSEMOVE, {9, 9}}};
+  const std::vector<std::pair<std::uint32_t, Point>> expected = {{WM_SETCURSOR, {3, 4}},
+                                                                 {WM_MOUSEMOVE, {3, 4}},
+                                                                 {WM_LBUTTONDOWN, {3, 4}},
+                                                                 {WM_SETCURSOR, {9, 9}},
+                                                                 {WM_MOUSEMOVE, {9, 9}}};
   EXPECT_EQ(got, expected);
 }
 

@@ -1,7 +1,7 @@
-#include <fstream>
+#include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <gtest/gtest.h>
+#include <fstream>
 
 #include "platform/UserFolders.h"
 #include "tests/common/TestData.h"

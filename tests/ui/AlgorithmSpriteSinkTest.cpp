@@ -1,8 +1,8 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdint>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "algorithms/Algorithm.h"
 #include "algorithms/AlgorithmThread.h"
@@ -47,7 +47,9 @@ TEST(AlgorithmSpriteSink, ProgressAndCompletionReachTheListeningSpriteOnTheUiThr
   CBgraImage16 source, target;
   ASSERT_EQ(source.Create(4, 4), 1);
   CHalfwayAlgorithm algorithm;
-  ASSERT_EQ(engine.StartAlgorithmAsync(&algorithm, &source, &target, nullptr, 42, AlgorithmListenerFor(listener)), 1);
+  ASSERT_EQ(
+      engine.StartAlgorithmAsync(&algorithm, &source, &target, nullptr, 42, AlgorithmListenerFor(listener)),
+      1);
   ASSERT_TRUE(UiQueue().RunModalLoop([&] { return listener.Completed(); }));
 
   EXPECT_EQ(listener.wparams.back(), 42u + kAlgorithmCompletionBase);

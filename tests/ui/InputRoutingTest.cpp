@@ -404,7 +404,7 @@ TEST_F(InputTest, HoverTimerEndsFarCapturesAndTips) {
   window.ShowTip(100, 60, u"hello", false, false);
   const Point centre{(window.tip.rect.left + window.tip.rect.right) / 2,
                      (window.tip.rect.top + window.tip.rect.bottom) / 2};
-  host.MouseMove({165, 100});                       // 25 px right of the sprite
+  host.MouseMove({165, 100});  // 25 px right of the sprite
   host.AdvanceClock(kHoverTimerPeriodMs);
   Run();
   EXPECT_TRUE(window.HasCapture(hover));

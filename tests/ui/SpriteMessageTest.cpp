@@ -1,9 +1,9 @@
+#include <gtest/gtest.h>
+
 #include <atomic>
 #include <new>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/HeadlessHost.h"
 #include "platform/UiQueue.h"
@@ -76,7 +76,7 @@ TEST_F(SpriteMessageTest, MessagesArriveInPostingOrderOnlyWhileTheTargetLives) {
   UiQueue().RunUntilIdle();  // dropped and freed
   EXPECT_EQ(UiQueue().PendingCount(), 0u);
   EXPECT_FALSE(PostSpriteMessageToKey(0, 11, 0, 0));
-  EXPECT_TRUE(PostSpriteMessageToKey(doomedKey, 11, 0, 0));  // queued, never handled
+  EXPECT_TRUE(PostSpriteMessageToKey(doomedKey, 11, 0, 0));    // queued, never handled
   EXPECT_FALSE(PostSpriteMessage(doomed, 11, 0, 0, nullptr));  // an address nobody holds any more
   UiQueue().RunUntilIdle();
 }
@@ -108,9 +108,11 @@ TEST_F(SpriteMessageTest, RefreshTravelsDownOneLevelPerDelivery) {
   std::vector<std::array<bool, 3>> seen;
   while (UiQueue().PeekMessage(m)) {
     UiQueue().Dispatch(m);
-    seen.push_back({static_cast<bool>(root.dirty), static_cast<bool>(child.dirty), static_cast<bool>(grandchild.dirty)});
+    seen.push_back(
+        {static_cast<bool>(root.dirty), static_cast<bool>(child.dirty), static_cast<bool>(grandchild.dirty)});
   }
-  const std::vector<std::array<bool, 3>> expected = {{true, false, false}, {true, true, false}, {true, true, true}};
+  const std::vector<std::array<bool, 3>> expected = {
+      {true, false, false}, {true, true, false}, {true, true, true}};
   EXPECT_EQ(seen, expected);
 }
 

@@ -1,3 +1,5 @@
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -6,8 +8,6 @@
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include <gtest/gtest.h>
 
 #include "platform/HeadlessHost.h"
 #include "tests/ui/SpriteTestSupport.h"
@@ -125,7 +125,8 @@ TEST_F(SpriteTest, RowsOfMixedAlphaBlendPixelByPixel) {
       std::uint8_t expected[4] = {d[0], d[1], d[2], d[3]};
       if (w == 255) std::copy(s, s + 4, expected);
       if (w != 0 && w != 255) {
-        for (int c = 0; c < 3; ++c) expected[c] = static_cast<std::uint8_t>(t.source[w][s[c]] + t.destination[w][d[c]]);
+        for (int c = 0; c < 3; ++c)
+          expected[c] = static_cast<std::uint8_t>(t.source[w][s[c]] + t.destination[w][d[c]]);
       }
       EXPECT_TRUE(std::equal(expected, expected + 4, target.At(x, 0))) << x;
     }
@@ -329,7 +330,8 @@ TEST_F(SpriteTest, CreatingAgainEndsTheEarlierRegistration) {
 TEST_F(SpriteTest, FocusableSpritesAreCollectedDepthFirst) {
   CProbe root, a, a1, b, hidden;
   ASSERT_TRUE(root.Create(nullptr, &window, 1, {0, 0, 100, 100}, 0));
-  for (auto [s, p] : std::initializer_list<std::pair<CProbe*, CProbe*>>{{&a, &root}, {&a1, &a}, {&b, &root}, {&hidden, &root}}) {
+  for (auto [s, p] : std::initializer_list<std::pair<CProbe*, CProbe*>>{
+           {&a, &root}, {&a1, &a}, {&b, &root}, {&hidden, &root}}) {
     ASSERT_TRUE(s->Create(p, nullptr, 0, {0, 0, 10, 10}, 0));
     p->AppendChild(s);
     s->focusable = true;

@@ -27,12 +27,24 @@ public:
 
   void OnUiMessage(UiMessage& m) override {
     switch (m.message) {
-      case WM_LBUTTONDOWN: Write("down %d %d %u", m.point.x, m.point.y, Flags(m)); break;
-      case WM_LBUTTONUP: Write("up %d %d %u", m.point.x, m.point.y, Flags(m)); break;
-      case WM_KEYDOWN: Write("key %u", static_cast<unsigned>(m.wparam)); break;
-      case WM_KEYUP: Write("keyup %u", static_cast<unsigned>(m.wparam)); break;
-      case WM_CHAR: Write("char %u", static_cast<unsigned>(m.wparam)); break;
-      case WM_ACTIVATE: Write("activate %u", static_cast<unsigned>(m.wparam)); break;
+      case WM_LBUTTONDOWN:
+        Write("down %d %d %u", m.point.x, m.point.y, Flags(m));
+        break;
+      case WM_LBUTTONUP:
+        Write("up %d %d %u", m.point.x, m.point.y, Flags(m));
+        break;
+      case WM_KEYDOWN:
+        Write("key %u", static_cast<unsigned>(m.wparam));
+        break;
+      case WM_KEYUP:
+        Write("keyup %u", static_cast<unsigned>(m.wparam));
+        break;
+      case WM_CHAR:
+        Write("char %u", static_cast<unsigned>(m.wparam));
+        break;
+      case WM_ACTIVATE:
+        Write("activate %u", static_cast<unsigned>(m.wparam));
+        break;
       case WM_CLOSE:
         Write("close");
         UiQueue().PostQuit(0);
@@ -43,7 +55,8 @@ public:
           UiQueue().PostQuit(3);
         }
         break;
-      default: break;
+      default:
+        break;
     }
   }
 
@@ -91,7 +104,8 @@ int RunProbe(const char* logPath) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 3 && std::strcmp(argv[1], "--close") == 0) return SendCloseRequest(std::strtoul(argv[2], nullptr, 10));
+  if (argc == 3 && std::strcmp(argv[1], "--close") == 0)
+    return SendCloseRequest(std::strtoul(argv[2], nullptr, 10));
   if (argc != 2) {
     std::fprintf(stderr, "usage: window_probe LOG | window_probe --close WINDOW\n");
     return 2;
