@@ -34,6 +34,8 @@ TEST_PACKAGES=(
   imagemagick
   libjpeg-turbo-progs
   libimage-exiftool-perl
+  # scripts/check-format.sh
+  clang-format
   # The fuzz targets (scripts/fuzz.sh): clang 14 and its libFuzzer runtime.
   clang
   libclang-rt-14-dev

@@ -9,6 +9,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 export TESSERA_TESTDATA=${TESSERA_TESTDATA:-$HOME/.cache/tessera-testdata}
 "$root/scripts/fetch-testdata.sh" "$TESSERA_TESTDATA"
 
+# Every tracked C++ file must match the committed .clang-format.
+"$root/scripts/check-format.sh"
+
 jobs=$(nproc)
 export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1:abort_on_error=0}
 export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
