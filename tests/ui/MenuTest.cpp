@@ -6,9 +6,11 @@
 // rest of the same click, and what it draws.
 
 #include <algorithm>
+#include <chrono>
+#include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Clock.h"
@@ -562,6 +564,53 @@ TEST_F(MenuHighDpiTest, AClickOutsideReachesWhatLiesUnderItBeforeTheRestOfTheCli
   (void)page;
 }
 
+// The render thread -------------------------------------------------------------------
+
+// With the render thread drawing by itself, the UI thread opens menus and
+// sub-menus, moves the highlight and chooses, animated and plain: each
+// choice arrives once, through the closing message the render thread posts.
+TEST_F(MenuTest, TheRenderThreadAnimatesWhileTheUiThreadWorksTheMenus) {
+  CSMenu& sub = NewMenu();
+  CSMenu& menu = NewMenu();
+  window.SetRenderReady();
+  auto until = [&](const std::function<bool()>& done) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (!done() && std::chrono::steady_clock::now() < deadline) {
+      Run();
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+    return done();
+  };
+  std::vector<std::uint64_t> received;
+  for (int round = 0; round < 6; ++round) {
+    g_AnimationEnabled = round % 2;
+    menu.AddItem(u"A", 1, u"Alpha", nullptr);
+    menu.AddItemEx(u"S", 2, u"More", u"", u"", &sub);
+    menu.AddItem(u"B", 3, u"Beta", nullptr);
+    sub.AddItem(u"X", 100, u"Ex", nullptr);
+    sub.AddItem(u"Y", 101, u"Why", nullptr);
+    window.ShowPopupMenu(&menu, {20, 20}, true, true, parent);
+    ASSERT_TRUE(until([&] { return menu.menuState == CSMenu::kIdle; }));
+    menu.OnKeyDown(VK_DOWN, 1, 0);
+    menu.OnKeyDown(VK_DOWN, 1, 0);  // More: the sub-menu opens
+    ASSERT_TRUE(until([&] { return IsOpen(sub) && sub.menuState == CSMenu::kIdle; }));
+    if (round % 3 == 2) {
+      menu.OpenSubMenu(2);  // the neighbour keeps the sub-menu
+      menu.ActivateItem(2);
+    } else {
+      sub.OnKeyDown(round % 3 == 0 ? VK_HOME : VK_END, 1, 0);
+      sub.OnKeyDown(VK_RETURN, 1, 0);
+    }
+    ASSERT_TRUE(until([&] {
+      const std::vector<std::uint64_t> ids = Commands();
+      received.insert(received.end(), ids.begin(), ids.end());
+      return !IsOpen(menu) && !IsOpen(sub) && received.size() == static_cast<std::size_t>(round + 1);
+    }));
+  }
+  window.DestroyWindow();
+  EXPECT_EQ(received, (std::vector<std::uint64_t>{100, 101, 3, 100, 101, 3}));
+}
+
 // Drawing --------------------------------------------------------------------------------
 
 TEST_F(MenuTest, DrawsTheAreaRowsSeparatorCheckAndBar) {
@@ -572,7 +621,7 @@ TEST_F(MenuTest, DrawsTheAreaRowsSeparatorCheckAndBar) {
   menu.CheckItem(2, true);
   Open(menu, {20, 30});
   Frame();
-  std::lock_guard guard(menu.lock);
+  // Frames run on this thread: the surface is read as it is.
   const CBgraImage& s = menu.surface;
   const auto grey = [](std::uint8_t value, std::uint8_t a) {
     return (std::uint32_t{a} << 24) | (std::uint32_t{value} << 16) | (std::uint32_t{value} << 8) | value;
