@@ -189,6 +189,12 @@ TEST_F(MenuTest, NearTheBottomALongMenuOpensUpwardScrolledAndTheWheelMovesIt) {
   EXPECT_EQ(menu.items[0]->rowTop, 41);
   for (const auto& item : menu.items) EXPECT_EQ(item->animY, 40 + 4 * (item->rowTop - 40));
   EXPECT_FALSE(menu.scrollBar.visible);
+  // Rows that fit stay where they are under the wheel.
+  Frame();
+  host.Wheel(menu.PointToWindow({20, 50}), -120);
+  Run();
+  EXPECT_EQ(menu.scrollOffset, 0);
+  EXPECT_EQ(menu.items[0]->rowTop, 41);
 }
 
 // Keyboard --------------------------------------------------------------------------
