@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 namespace {
 
@@ -28,3 +29,11 @@ void DisableFakeClock() { g_fake.store(false); }
 bool IsFakeClock() { return g_fake.load(); }
 
 void AdvanceFakeClock(std::uint64_t ms) { g_fakeNow.fetch_add(ms); }
+
+void SleepMilliseconds(std::uint32_t ms) {
+  if (g_fake.load()) {
+    AdvanceFakeClock(ms);
+    return;
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}

@@ -17,3 +17,7 @@ void EnableFakeClock(std::uint64_t startMs);
 void DisableFakeClock();
 bool IsFakeClock();
 void AdvanceFakeClock(std::uint64_t ms);
+
+// Sleeps the calling thread. On the fake clock the clock moves on by ms
+// instead: the time passes for whoever reads it, without a real wait.
+void SleepMilliseconds(std::uint32_t ms);

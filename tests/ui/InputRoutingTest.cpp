@@ -19,6 +19,14 @@ public:
   InputTest(Size client = {256, 192}, int dpi = 96) : RenderWindowFixture(client, dpi) {}
   // Moves the fake clock past the key-repeat filter.
   void Later() { host.AdvanceClock(150); }
+  // Three rows with icons w - 18 pixels wide: the menu measures w by 62
+  // (the icon column is the icon's width + 8, a row without caption 10
+  // more).
+  void FillMenu(CSMenu& menu, std::int32_t w) {
+    ASSERT_TRUE(menuIcon.Create(static_cast<std::uint32_t>(w - 18), 16));
+    for (std::int32_t id = 1; id <= 3; ++id) menu.AddItem(u"", id, u"", &menuIcon);
+  }
+  CBgraImage menuIcon;
 };
 
 // A menu that records the clicks it takes.
@@ -130,8 +138,7 @@ TEST_F(InputTest, PopupTakesEveryClickAndDimsUnderDialogs) {
   auto* menu = new CRecordingMenu(&log);
   ASSERT_TRUE(menu->Create(nullptr, &window, 0, {}, kPopupMenuLayer));
   menu->owned = 1;
-  menu->menuWidth = 80;
-  menu->contentHeight = 60;
+  FillMenu(*menu, 80);
   Frame();
   window.ShowPopupMenu(menu, {100, 40}, true, true, page);
   EXPECT_EQ(menu->rect, (Rect{100, 0, 180, 192}));
@@ -310,8 +317,7 @@ TEST_F(InputTest, KeysReachOnlySpritesInsideTheTopPopup) {
   auto* menu = new CRecordingMenu(&log);
   ASSERT_TRUE(menu->Create(nullptr, &window, 0, {}, kPopupMenuLayer));
   menu->owned = 1;
-  menu->menuWidth = 50;
-  menu->contentHeight = 50;
+  FillMenu(*menu, 50);
   window.ShowPopupMenu(menu, {10, 10}, true, true, page);
   Later();
   host.KeyPress(VK_F1 + 4);
@@ -326,7 +332,7 @@ TEST_F(InputTest, KeysReachOnlySpritesInsideTheTopPopup) {
 }
 
 TEST_F(InputTest, MenusOpenWhereTheyFit) {
-  // Logical window 256 x 192; menu 80 wide and 60 tall.
+  // Logical window 256 x 192; menu 80 wide and 62 tall.
   struct Case {
     const char* name;
     Point point;
@@ -349,8 +355,7 @@ TEST_F(InputTest, MenusOpenWhereTheyFit) {
     auto* menu = new CSMenu;
     ASSERT_TRUE(menu->Create(nullptr, &window, 0, {}, kPopupMenuLayer));
     menu->owned = 1;
-    menu->menuWidth = 80;
-    menu->contentHeight = 60;
+    FillMenu(*menu, 80);
     window.ShowPopupMenu(menu, c.point, c.downward, c.rightward, nullptr);
     EXPECT_EQ(menu->rect, (Rect{c.left, 0, c.left + 80, 192}));
     EXPECT_EQ(menu->anchorY, c.point.y);
@@ -359,12 +364,13 @@ TEST_F(InputTest, MenusOpenWhereTheyFit) {
     Frame();
     Run();
   }
-  // A menu that cannot be measured is not shown.
-  CSMenu empty;
-  ASSERT_TRUE(empty.Create(nullptr, &window, 0, {}, kPopupMenuLayer));
-  window.ShowPopupMenu(&empty, {10, 10}, true, true, nullptr);
+  // A menu that cannot be measured (its icon file is nowhere) is not shown.
+  CSMenu broken;
+  ASSERT_TRUE(broken.Create(nullptr, &window, 0, {}, kPopupMenuLayer));
+  broken.AddItemEx(u"", 1, u"", u"no-such-icon.png", u"", nullptr);
+  window.ShowPopupMenu(&broken, {10, 10}, true, true, nullptr);
   EXPECT_EQ(window.TopPopup(), nullptr);
-  EXPECT_FALSE(window.IsTopLevelSprite(&empty));
+  EXPECT_FALSE(window.IsTopLevelSprite(&broken));
 }
 
 TEST_F(InputTest, TooltipsStayInsideTheWindow) {
