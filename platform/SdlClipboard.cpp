@@ -68,9 +68,8 @@ int CSdlClipboard::SetText(std::u16string_view text) {
   int result = 0;
   m_host.Call(
       [&] {
-        if (!m_selection) return;
         // SDL's own window takes the selection over.
-        m_selection->Forget();
+        if (m_selection) m_selection->Forget();
         result = SDL_SetClipboardText(ToUtf8(text).c_str()) == 0 ? 1 : 0;
       },
       true);
@@ -81,10 +80,9 @@ int CSdlClipboard::GetText(std::u16string& text) {
   int result = 0;
   m_host.Call(
       [&] {
-        if (!m_selection) return;
         // Our own file list is answered here rather than through a request
         // to ourselves.
-        if (m_selection->Owns()) {
+        if (m_selection && m_selection->Owns()) {
           ClipboardBytes bytes;
           if (!m_selection->Read(kTextTarget, bytes)) return;
           text = FromUtf8({reinterpret_cast<const char*>(bytes->data()), bytes->size()});

@@ -5,7 +5,6 @@
 #include <poll.h>
 
 #include <algorithm>
-#include <climits>
 
 namespace {
 
@@ -29,6 +28,8 @@ private:
 };
 
 constexpr std::size_t kMaxChunk = 256 * 1024;
+// A property longer than the clipboard's limit is refused, not fetched.
+constexpr long kMaxPropertyUnits = static_cast<long>(kMaxClipboardBytes / 4 + 1);
 
 }  // namespace
 
@@ -152,7 +153,7 @@ int CX11Selection::Convert(unsigned long target, std::vector<std::uint8_t>& byte
     int actualFormat = 0;
     unsigned long items = 0, after = 0;
     unsigned char* data = nullptr;
-    if (XGetWindowProperty(m_display, m_window, m_property, 0, LONG_MAX / 4, True, AnyPropertyType,
+    if (XGetWindowProperty(m_display, m_window, m_property, 0, kMaxPropertyUnits, True, AnyPropertyType,
                            &actualType, &actualFormat, &items, &after, &data) != Success ||
         actualType == None) {
       if (data) XFree(data);
@@ -237,8 +238,11 @@ void CX11Selection::HandleEvent(const _XEvent& event) {
       }
       break;
     case SelectionClear:
-      if (event.xselectionclear.window == m_window && event.xselectionclear.selection == m_clipboard)
+      // A notice older than the current ownership belongs to an earlier one.
+      if (event.xselectionclear.window == m_window && event.xselectionclear.selection == m_clipboard &&
+          event.xselectionclear.time >= m_ownedSince) {
         Forget();
+      }
       break;
     case SelectionNotify:
       if (event.xselection.requestor == m_window && event.xselection.selection == m_clipboard) {

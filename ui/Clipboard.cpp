@@ -67,13 +67,12 @@ Bytes EncodePng(const Bytes& dib) {
 // A BMP file is the bitmap behind a 14-byte file header.
 Bytes MakeBmpFile(const Bytes& dib) {
   const BitmapInfoHeader header = BitmapInfoHeader::Load(dib.data());
-  Bytes file(kBmpFileHeaderSize);
+  Bytes file(kBmpFileHeaderSize + dib.size());
   file[0] = 'B';
   file[1] = 'M';
-  StoreLE32(&file[2],
-            static_cast<std::uint32_t>(std::min<std::uint64_t>(kBmpFileHeaderSize + dib.size(), UINT32_MAX)));
+  StoreLE32(&file[2], static_cast<std::uint32_t>(std::min<std::uint64_t>(file.size(), UINT32_MAX)));
   StoreLE32(&file[10], kBmpFileHeaderSize + header.biSize + 4 * header.biClrUsed);
-  file.insert(file.end(), dib.begin(), dib.end());
+  std::copy(dib.begin(), dib.end(), file.begin() + kBmpFileHeaderSize);
   return file;
 }
 
