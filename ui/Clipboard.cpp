@@ -104,8 +104,8 @@ bool AddTargets(std::vector<std::pair<ClipboardFormat, ClipboardBytes>> blocks,
       targets.push_back({std::string(kUtf8Text), Share(TextBytes(lines))});
     } else if (format == ClipboardFormat::Dib) {
       if (!CheckDibBlock(Span(bytes))) return false;
-      targets.push_back({std::string(kPng), nullptr, [bytes] { return EncodePng(*bytes); }});
-      targets.push_back({std::string(kBmp), nullptr, [bytes] { return MakeBmpFile(*bytes); }});
+      targets.push_back({std::string(kPng), nullptr, [dib = bytes] { return EncodePng(*dib); }});
+      targets.push_back({std::string(kBmp), nullptr, [dib = bytes] { return MakeBmpFile(*dib); }});
     }
     targets.push_back({OwnTarget(format), std::move(bytes), nullptr, false});
   }

@@ -26,7 +26,8 @@ std::span<const std::uint8_t> Bytes(const std::string& text) {
 void CheckUriPaths(const Paths& paths) {
   FuzzCheck(!paths.empty() && paths.size() <= kMaxUriListFiles, "a list holds files");
   for (const std::filesystem::path& path : paths) {
-    FuzzCheck(path.is_absolute() && path.native().size() <= kMaxUriPathBytes, "an absolute path of bounded size");
+    FuzzCheck(path.is_absolute() && path.native().size() <= kMaxUriPathBytes,
+              "an absolute path of bounded size");
     for (const char c : path.native()) {
       FuzzCheck(static_cast<unsigned char>(c) >= 0x20 && c != 0x7F, "no control character");
     }
@@ -47,8 +48,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (ParseGnomeCopiedFiles(input, cut, paths)) {
     CheckUriPaths(paths);
     bool cutBack = !cut;
-    FuzzCheck(ParseGnomeCopiedFiles(Bytes(MakeGnomeCopiedFiles(cut, paths)), cutBack, back) && back == paths &&
-                  cutBack == cut,
+    FuzzCheck(ParseGnomeCopiedFiles(Bytes(MakeGnomeCopiedFiles(cut, paths)), cutBack, back) &&
+                  back == paths && cutBack == cut,
               "a GNOME list reads back");
   }
   if (ReadDropFilesBlock(input, paths)) {

@@ -558,7 +558,8 @@ void ClipboardSeeds() {
   StoreLE32(&topDown[8], static_cast<std::uint32_t>(-2));
   StoreLE16(&topDown[14], 24);
   for (std::uint32_t y = 0; y < 2; ++y) {
-    for (std::uint32_t x = 0; x < 3; ++x) topDown.insert(topDown.end(), picture.At(x, y), picture.At(x, y) + 3);
+    for (std::uint32_t x = 0; x < 3; ++x)
+      topDown.insert(topDown.end(), picture.At(x, y), picture.At(x, y) + 3);
     topDown.insert(topDown.end(), 3, 0);
   }
   Put("dib_block", "top-down-24", topDown);
