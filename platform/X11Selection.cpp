@@ -57,7 +57,8 @@ CX11Selection::CX11Selection(_XDisplay* display, std::function<void()> pump,
 CX11Selection::~CX11Selection() {
   if (!m_window) return;
   CErrorTrap trap(m_display);
-  for (const Outgoing& transfer : m_outgoing) XSelectInput(m_display, transfer.requestor, NoEventMask);
+  for (const Outgoing& transfer : m_outgoing)
+    XSelectInput(m_display, transfer.requestor, transfer.previousMask);
   XDestroyWindow(m_display, m_window);
 }
 
@@ -307,12 +308,23 @@ void CX11Selection::Serve(const _XEvent& event) {
     } else if (bytes) {
       // Too large for one request: announce INCR and send a chunk each time
       // the requestor deletes the property.
-      XSelectInput(m_display, request.requestor, PropertyChangeMask);
+      long previousMask = NoEventMask;
+      const auto same = std::find_if(m_outgoing.begin(), m_outgoing.end(), [&](const Outgoing& transfer) {
+        return transfer.requestor == request.requestor;
+      });
+      if (same != m_outgoing.end()) {
+        previousMask = same->previousMask;
+      } else {
+        XWindowAttributes window{};
+        if (XGetWindowAttributes(m_display, request.requestor, &window))
+          previousMask = window.your_event_mask;
+        XSelectInput(m_display, request.requestor, previousMask | PropertyChangeMask);
+      }
       const long lowerBound = static_cast<long>(std::min<std::size_t>(bytes->size(), INT32_MAX));
       XChangeProperty(m_display, request.requestor, property, m_incr, 32, PropModeReplace,
                       reinterpret_cast<const unsigned char*>(&lowerBound), 1);
-      m_outgoing.push_back(
-          {request.requestor, property, request.target, bytes, 0, false, std::chrono::steady_clock::now()});
+      m_outgoing.push_back({request.requestor, property, request.target, bytes, 0, false,
+                            std::chrono::steady_clock::now(), previousMask});
       reply.property = property;
     }
   }
@@ -344,7 +356,7 @@ void CX11Selection::Expire() {
     const bool busy = std::any_of(m_outgoing.begin(), m_outgoing.end(), [&](const Outgoing& other) {
       return other.requestor == transfer.requestor && !gone(other);
     });
-    if (!busy) XSelectInput(m_display, transfer.requestor, NoEventMask);
+    if (!busy) XSelectInput(m_display, transfer.requestor, transfer.previousMask);
   }
   m_outgoing.erase(std::remove_if(m_outgoing.begin(), m_outgoing.end(), gone), m_outgoing.end());
 }

@@ -56,6 +56,9 @@ private:
     std::size_t sent = 0;
     bool ended = false;  // the closing empty chunk is out
     std::chrono::steady_clock::time_point last;
+    // What this connection heard of the requestor before (a window of SDL's
+    // own keeps its events), put back when its transfers end.
+    long previousMask = 0;
   };
   struct Reply {
     bool arrived = false;
