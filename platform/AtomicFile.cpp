@@ -56,12 +56,16 @@ bool CAtomicFile::Write(const void* buffer, std::size_t count) {
   return !m_failed;
 }
 
-bool CAtomicFile::Commit() {
+bool CAtomicFile::Commit() { return Finish(true); }
+
+bool CAtomicFile::CommitNew() { return Finish(false); }
+
+bool CAtomicFile::Finish(bool replace) {
   if (m_fd < 0 || m_temp.empty()) return false;
   bool ok = !m_failed && ::fsync(m_fd) == 0;
   ok = (::close(m_fd) == 0) && ok;
   m_fd = -1;
-  if (ok) ok = ::rename(m_temp.c_str(), m_target.c_str()) == 0;
+  if (ok) ok = replace ? ::rename(m_temp.c_str(), m_target.c_str()) == 0 : RenameNoReplace(m_temp, m_target);
   if (!ok) ::unlink(m_temp.c_str());
   if (ok) {
     const std::filesystem::path folder = m_temp.parent_path();
@@ -81,4 +85,23 @@ void CAtomicFile::Abandon() {
     ::unlink(m_temp.c_str());
     m_temp.clear();
   }
+}
+
+bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to) {
+  if (::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE) == 0) return true;
+  if (errno != EINVAL && errno != ENOSYS) return false;
+  // A file system without that flag: a hard link fails when the name exists.
+  if (::link(from.c_str(), to.c_str()) == 0) {
+    ::unlink(from.c_str());
+    return true;
+  }
+  if (errno == EEXIST) return false;
+  // Nor hard links (FAT): look, then rename; another program could still
+  // slip in between.
+  struct stat existing {};
+  if (::lstat(to.c_str(), &existing) == 0) {
+    errno = EEXIST;
+    return false;
+  }
+  return ::rename(from.c_str(), to.c_str()) == 0;
 }

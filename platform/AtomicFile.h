@@ -29,11 +29,20 @@ public:
   // rename fails; the target is then untouched. A folder that cannot be
   // flushed does not undo a rename that is done: still true.
   bool Commit();
+  // The same, but only while the target does not exist: false, with the
+  // target untouched, when it does.
+  bool CommitNew();
   // Drops the temporary file; the target is untouched.
   void Abandon();
 
 private:
+  bool Finish(bool replace);
+
   std::filesystem::path m_target;  // the final target, links followed
   std::filesystem::path m_temp;
   bool m_failed = false;
 };
+
+// Renames from to to unless to exists (atomically where the file system
+// allows it). False with errno set: EEXIST when to exists.
+[[nodiscard]] bool RenameNoReplace(const std::filesystem::path& from, const std::filesystem::path& to);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/InputBuilder.h"
+#include "platform/MemoryClipboard.h"
 #include "platform/WindowHost.h"
 
 class CHeadlessHost final : public IWindowHost {
@@ -37,6 +38,8 @@ public:
   void SetCapture(bool capture) override;
   void SetTextInputRect(const Rect& rect) override;
   int GetDpi() const override { return m_dpi; }
+  // The clipboard in memory; tests also act as another program through it.
+  CMemoryClipboard* Clipboard() override { return &m_clipboard; }
   void BlitPixels(Point destination, Size size, const std::uint32_t* pixels, std::int32_t stride) override;
   void Present() override;
 
@@ -88,4 +91,5 @@ private:
   std::vector<std::uint32_t> m_drawing;    // what the render thread blits into
   std::vector<std::uint32_t> m_presented;  // the screen after the last Present
   int m_presentCount = 0;
+  CMemoryClipboard m_clipboard;
 };

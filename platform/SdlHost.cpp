@@ -155,6 +155,7 @@ void CSdlHost::Run() {
   }
 
   m_hasWindow.store(false);
+  m_clipboard.SetWindow(nullptr);
   for (SDL_Cursor*& cursor : m_cursors) {
     if (cursor) SDL_FreeCursor(cursor);
     cursor = nullptr;
@@ -181,6 +182,8 @@ bool CSdlHost::InitVideo() {
     return false;
   }
   SDL_EventState(SDL_DROPFILE, SDL_ENABLE);
+  SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
+  SDL_SetEventFilter(&CSdlHost::FilterEvent, this);
   m_videoReady.store(true);
   return true;
 }
@@ -211,6 +214,7 @@ int CSdlHost::CreateMainWindow(const WindowOptions& options) {
         SDL_ShowWindow(m_window);
         if (options.maximized) SDL_MaximizeWindow(m_window);
         SDL_StartTextInput();
+        m_clipboard.SetWindow(m_window);
         m_hasWindow.store(true);
         result = 1;
       },
@@ -222,6 +226,7 @@ void CSdlHost::DestroyMainWindow() {
   Call(
       [this] {
         m_hasWindow.store(false);
+        m_clipboard.SetWindow(nullptr);
         if (m_window) SDL_DestroyWindow(m_window);
         m_window = nullptr;
       },
@@ -419,6 +424,12 @@ void CSdlHost::PresentPicture(bool whole) {
   if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
   const SDL_Rect updated{area.left, area.top, area.Width(), area.Height()};
   SDL_UpdateWindowSurfaceRects(m_window, &updated, 1);
+}
+
+int CSdlHost::FilterEvent(void* host, SDL_Event* event) {
+  if (event->type != SDL_SYSWMEVENT) return 1;
+  static_cast<CSdlHost*>(host)->m_clipboard.OnSystemEvent(*event);
+  return 0;
 }
 
 void CSdlHost::HandleEvent(SDL_Event& event) {

@@ -15,6 +15,7 @@
 #include <thread>
 #include <vector>
 
+#include "platform/SdlClipboard.h"
 #include "platform/SdlEventTranslator.h"
 #include "platform/WindowHost.h"
 
@@ -50,6 +51,7 @@ public:
   void SetCapture(bool capture) override;
   void SetTextInputRect(const Rect& rect) override;
   int GetDpi() const override { return m_dpi.load(); }
+  IClipboard* Clipboard() override { return &m_clipboard; }
   void BlitPixels(Point destination, Size size, const std::uint32_t* pixels, std::int32_t stride) override;
   void Present() override;
 
@@ -61,6 +63,9 @@ private:
   void PresentPicture(bool whole);
   Point QueryCursor() const;
   void Wake();
+  // SDL's event filter: X events (SDL_SYSWMEVENT) go to the clipboard
+  // and no further; every other event passes. Any thread may push events.
+  static int FilterEvent(void* host, SDL_Event* event);
 
   std::thread::id m_platformThread;
   std::mutex m_commandMutex;
@@ -75,6 +80,7 @@ private:
   SDL_Window* m_window = nullptr;
   std::array<SDL_Cursor*, static_cast<std::size_t>(CursorShape::Count)> m_cursors{};
   CSdlEventTranslator m_translator;
+  CSdlClipboard m_clipboard{*this};
 
   std::atomic<bool> m_hasWindow{false};
   std::atomic<int> m_dpi{96};

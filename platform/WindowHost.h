@@ -10,6 +10,8 @@
 
 #include "platform/Rect.h"
 
+class IClipboard;
+
 enum class CursorShape : std::uint8_t {
   Arrow,
   IBeam,
@@ -73,6 +75,8 @@ public:
   // Logical pixels per inch of the display: Xft.dpi, 96 when absent, or the
   // TESSERA_DPI environment variable.
   virtual int GetDpi() const = 0;
+  // The system clipboard; null when the host has none.
+  virtual IClipboard* Clipboard() { return nullptr; }
 
   // Frames. BlitPixels copies BGRA pixels (rows of stride pixels) into the
   // window's picture at a physical client position, clipped to the client

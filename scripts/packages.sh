@@ -31,6 +31,8 @@ TEST_PACKAGES=(
   xvfb
   xauth
   xdotool
+  # The clipboard test's other program.
+  xclip
   imagemagick
   libjpeg-turbo-progs
   libimage-exiftool-perl

@@ -34,9 +34,11 @@
 #include "platform/File.h"
 #include "platform/LittleEndian.h"
 #include "platform/SettingsStore.h"
+#include "platform/UriList.h"
 #include "tests/fuzz/FuzzDocument.h"
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/image/DngFixture.h"
+#include "ui/ClipboardBlocks.h"
 
 namespace {
 
@@ -535,6 +537,34 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
   Put("string_table", "language.txt", utf16);
 }
 
+void ClipboardSeeds() {
+  // File lists as other programs write them and as the program keeps them.
+  const std::vector<std::filesystem::path> paths = {"/home/anna/Pictures/a.jpg",
+                                                    "/home/anna/Bilder/Hochzeit 2019/caf\xC3\xA9 #1.png"};
+  const auto text = [](const std::string& list) { return Bytes(list.begin(), list.end()); };
+  Put("file_list", "uri-list", text(MakeUriList(paths)));
+  Put("file_list", "uri-list-comment", text("# from a browser\nfile://localhost/tmp/x.jpg\n"));
+  Put("file_list", "gnome-cut", text(MakeGnomeCopiedFiles(true, paths)));
+  Put("file_list", "dropfiles", MakeDropFilesBlock(MakeFileList(paths)));
+
+  // Bitmaps: the program's own (bottom-up, 32 bits) and a top-down 24-bit
+  // one with padded rows.
+  CBgraImage picture;
+  FuzzCheck(picture.Create(3, 2) != 0, "a picture is made");
+  for (std::uint32_t i = 0; i < picture.byteSize; ++i) picture.pixels[i] = static_cast<std::uint8_t>(37 * i);
+  const Bytes dib = MakeDibBlock(picture);
+  Put("dib_block", "bottom-up-32", dib);
+  Bytes topDown(dib.begin(), dib.begin() + 40);
+  StoreLE32(&topDown[8], static_cast<std::uint32_t>(-2));
+  StoreLE16(&topDown[14], 24);
+  for (std::uint32_t y = 0; y < 2; ++y) {
+    for (std::uint32_t x = 0; x < 3; ++x)
+      topDown.insert(topDown.end(), picture.At(x, y), picture.At(x, y) + 3);
+    topDown.insert(topDown.end(), 3, 0);
+  }
+  Put("dib_block", "top-down-24", topDown);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -548,5 +578,6 @@ int main(int argc, char** argv) {
   PackedSeeds();
   DocumentSeeds();
   SettingsSeeds(sourceRoot);
+  ClipboardSeeds();
   return 0;
 }
