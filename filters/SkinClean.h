@@ -95,7 +95,8 @@ public:
   // throughout when the reference is 65535).
   static void FillRampTable(std::span<std::uint8_t, kTableSize> table, std::uint32_t reference, double slope,
                             double offset);
-  // Every later run draws its grain from this seed instead of the clock.
+  // Every later run draws its grain from this seed instead of the clock. The
+  // grain seeds the calling thread's runtime generator (RuntimeRandom.h).
   void PinGrainSeed(std::uint32_t seed) { m_pinnedSeed = seed; }
 
   SkinCleanParams m_block;

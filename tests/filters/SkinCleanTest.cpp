@@ -2,9 +2,11 @@
 
 #include <cstring>
 #include <limits>
+#include <mutex>
 #include <random>
 #include <vector>
 
+#include "algorithms/AlgorithmThread.h"
 #include "filters/SkinClean.h"
 #include "platform/LittleEndian.h"
 
@@ -267,6 +269,47 @@ TEST(SkinClean, NoSkinGivesTheSourceAndMissingImagesFail) {
   skin.m_target = &blue;
   skin.m_params = &params;
   EXPECT_EQ(skin.Process(), 0);
+}
+
+// Cancels the running job once it reports the end of the toning (30), and
+// records the result.
+class CancelAtSmoothing : public IAlgorithmMessageSink {
+public:
+  int PostSpriteMessage(std::uint64_t, std::int32_t, std::uint64_t wparam, std::uint64_t lparam) override {
+    std::lock_guard lock(mutex);
+    if (wparam < kAlgorithmCompletionBase) {
+      if (wparam >= 30 && !cancelled) {
+        cancelled = true;
+        theAlgorithmThread.Cancel();
+      }
+    } else {
+      result = static_cast<std::int64_t>(lparam);
+    }
+    return 1;
+  }
+  std::mutex mutex;
+  bool cancelled = false;
+  std::int64_t result = -1;
+};
+
+// A cancel before the smoothing ends it at once; blend and grain still run,
+// on the toned pixels the smoothing did not reach, whatever the target held
+// before.
+TEST(SkinClean, CancelledSmoothingLeavesTheTonedPixels) {
+  CBgraImage16 target;
+  ASSERT_TRUE(target.Create(kSide, kSide));
+  std::memset(target.pixels, 0, target.byteSize);
+  SkinCleanParams params;
+  CSkinClean skin;
+  CancelAtSmoothing sink;
+  ASSERT_EQ(theAlgorithmThread.StartAlgorithmAsync(&skin, const_cast<CBgraImage16*>(&NoisySkin()), &target,
+                                                   &params, 3, {&sink, 1}),
+            1);
+  theAlgorithmThread.WaitWhileBusy();
+  std::lock_guard lock(sink.mutex);
+  EXPECT_TRUE(sink.cancelled);
+  EXPECT_EQ(sink.result, 1);
+  EXPECT_TRUE(SamePixels(target, NoisySkin()));  // lightness and tint 0: the toned image is the source
 }
 
 }  // namespace
