@@ -5,9 +5,6 @@
 
 #include "algorithms/AlgorithmThread.h"
 
-namespace {
-
-// The source row that stripe row i reads, or -1 for a zero row.
 std::int64_t EdgeSourceRow(std::int64_t i, std::int64_t h, std::int32_t edgeMode) {
   if (i >= 0 && i < h) return i;
   if (edgeMode == kEdgeZero) return -1;
@@ -20,8 +17,6 @@ std::int64_t EdgeSourceRow(std::int64_t i, std::int64_t h, std::int32_t edgeMode
   if (j >= h) j = period - j;
   return j;
 }
-
-}  // namespace
 
 int CAlgorithm::ProcessStripe(StripeTask*) { return 1; }
 

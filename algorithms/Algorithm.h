@@ -34,6 +34,11 @@ enum EdgeMode : std::int32_t {
   kEdgeMirror = 2,
 };
 
+// The row (or column) of 0..h - 1 that index i stands for under edgeMode, or
+// -1 for a zero row. Mirroring does not repeat the edge (-1 reads 1, h reads
+// h - 2) and folds indices far outside back into range.
+std::int64_t EdgeSourceRow(std::int64_t i, std::int64_t h, std::int32_t edgeMode);
+
 struct StripeTask {
   std::int32_t rowFrom = 0;   // first source row needed, overlap included; may be negative
   std::int32_t rowTo = 0;     // end of the source rows needed; may exceed the height

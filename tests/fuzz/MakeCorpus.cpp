@@ -25,6 +25,7 @@
 #include "document/DocHistory.h"
 #include "document/MaskRecord.h"
 #include "document/TextLayer.h"
+#include "filters/SkinClean.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
 #include "image/PackedRecords.h"
@@ -565,6 +566,25 @@ void ClipboardSeeds() {
   Put("dib_block", "top-down-24", topDown);
 }
 
+void FilterSeeds() {
+  // Skin-clean blocks: the dialog's defaults, every option on with a stored
+  // radius of 0, and an older record of 12 bytes.
+  SkinCleanParams block;
+  Put("skin_clean_params", "defaults", SkinCleanParamsToBytes(block));
+  block.radius = 0;
+  block.amount = 100;
+  block.lightness = 7;
+  block.tint = 100;
+  block.noiseReduction = 1;
+  block.texture = 1;
+  Put("skin_clean_params", "all-options", SkinCleanParamsToBytes(block));
+  Bytes older(12);
+  const auto bytes = SkinCleanParamsToBytes(SkinCleanParams{});
+  std::copy_n(bytes.begin(), older.size(), older.begin());
+  StoreLE16(older.data(), 12);
+  Put("skin_clean_params", "older", older);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -579,5 +599,6 @@ int main(int argc, char** argv) {
   DocumentSeeds();
   SettingsSeeds(sourceRoot);
   ClipboardSeeds();
+  FilterSeeds();
   return 0;
 }
