@@ -98,7 +98,10 @@ void ImageInfo::FreeTexts() {
   }
 }
 
-void ImageInfo::ClearProperties() { properties.clear(); }
+void ImageInfo::ClearProperties() {
+  properties.clear();
+  userComment = nullptr;
+}
 
 void ImageInfo::ToWideText(const ImagePropertyRecord& record, OwnedText& field) {
   const std::string_view bytes = TerminatedText(record.Value());
