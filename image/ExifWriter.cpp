@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <array>
 
+#include "image/ExifTags.h"
 #include "image/ExifTypes.h"
 
 namespace {
@@ -12,13 +13,13 @@ constexpr std::uint16_t kTypeLong = 4;
 constexpr std::uint16_t kTypeIfd = 13;
 constexpr std::uint16_t kCompressionTag = 259;
 constexpr std::uint16_t kJpegCompression = 6;
-constexpr std::uint16_t kThumbnailOffsetTag = 513;
-constexpr std::uint16_t kThumbnailLengthTag = 514;
+constexpr std::uint16_t kThumbnailOffsetTag = ExifTag::kThumbnailOffset;
+constexpr std::uint16_t kThumbnailLengthTag = ExifTag::kThumbnailLength;
 constexpr std::uint16_t kSubIfdsTag = 330;
 constexpr std::uint16_t kExifIfdTag = 0x8769;
 constexpr std::uint16_t kGpsIfdTag = 0x8825;
 constexpr std::uint16_t kInteropIfdTag = 0xA005;
-constexpr std::uint32_t kThumbnailDataId = 0x501B;
+constexpr std::uint32_t kThumbnailDataId = ExifTag::kThumbnailData;
 constexpr std::uint32_t kLastGpsTag = 31;
 constexpr std::uint32_t kEntrySize = 12;
 

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "image/ExifTags.h"
 #include "image/ImageCodec.h"
 #include "image/ImageInfo.h"
 #include "image/MetadataImage.h"
@@ -13,33 +14,7 @@
 
 namespace {
 
-enum : std::uint32_t {
-  kImageDescription = 270,
-  kMake = 271,
-  kModel = 272,
-  kSoftware = 305,
-  kDateTime = 306,
-  kArtist = 315,
-  kThumbnailOffset = 513,
-  kThumbnailLength = 514,
-  kCopyright = 33432,
-  kExposureTime = 33434,
-  kFNumber = 33437,
-  kExposureProgram = 34850,
-  kIsoSpeed = 34855,
-  kDateTimeOriginal = 36867,
-  kDateTimeDigitized = 36868,
-  kShutterSpeedValue = 37377,
-  kApertureValue = 37378,
-  kExposureBias = 37380,
-  kSubjectDistance = 37382,
-  kMeteringMode = 37383,
-  kFlash = 37385,
-  kFocalLength = 37386,
-  kColorSpace = 40961,
-  kThumbnailData = 20507,
-  kTags = 53089,
-};
+using namespace ExifTag;
 
 constexpr std::uint16_t kTypeAscii = 2;
 constexpr std::uint16_t kTypeShort = 3;
@@ -204,15 +179,30 @@ int ImageInfo::SerializeProperties(CFile& file, PropertyTransfer direction) {
   }
 
   ClearProperties();
-  const std::unique_ptr<std::uint8_t[]> buffer(new (std::nothrow) std::uint8_t[kMaxSerializedValue]);
-  if (!buffer) return 0;
+  // The value buffer grows with the longest value so far, up to
+  // kMaxSerializedValue.
+  std::unique_ptr<std::uint8_t[]> buffer;
+  std::uint32_t capacity = 0;
+  int result = 1;
   for (;;) {
     std::uint8_t head[kItemHeadBytes];
     if (!file.ReadExact(head, sizeof head)) break;
     const std::uint32_t length = LoadLE32(head + 14);
-    if (length > kMaxSerializedValue || (length > 0 && !file.ReadExact(buffer.get(), length))) break;
+    if (length > kMaxSerializedValue) break;
+    if (length > capacity) {
+      buffer.reset(new (std::nothrow) std::uint8_t[length]);
+      capacity = buffer ? length : 0;
+      if (!buffer) {
+        result = 0;
+        break;
+      }
+    }
+    if (length > 0 && !file.ReadExact(buffer.get(), length)) break;
     std::unique_ptr<ImagePropertyRecord> record(new (std::nothrow) ImagePropertyRecord);
-    if (!record) break;
+    if (!record) {
+      result = 0;
+      break;
+    }
     record->id = LoadLE32(head);
     record->kind = LoadLE32(head + 4);
     record->type = LoadLE16(head + 8);
@@ -221,7 +211,7 @@ int ImageInfo::SerializeProperties(CFile& file, PropertyTransfer direction) {
     properties.push_back(std::move(record));
   }
   ParseProperties();
-  return 1;
+  return result;
 }
 
 std::uint64_t ImageInfo::GetMetadataSize(MetadataSizeMode mode) const {

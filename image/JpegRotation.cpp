@@ -16,6 +16,7 @@
 #include <span>
 #include <vector>
 
+#include "image/ExifTags.h"
 #include "image/ImageCodec.h"
 #include "image/MetadataImage.h"
 #include "image/codecs/CodecImageJPG.h"
@@ -46,16 +47,14 @@ struct TurboJpegFree {
   void operator()(unsigned char* buffer) const noexcept { tjFree(buffer); }
 };
 
-constexpr std::uint32_t kOrientationTag = 274;
-
 // After a turn the file's orientation tag no longer describes the pixels:
 // the EXIF segment is written again without it. A file without the tag, or
 // whose header the metadata splicer cannot follow, stays as it is; false
 // when the segment cannot be written again.
 bool RemoveOrientationTag(Bytes& jpeg) {
   CMetadataImage image;
-  if (!image.Load(jpeg) || !image.FindItem(kOrientationTag)) return true;
-  image.RemovePropertyItem(kOrientationTag);
+  if (!image.Load(jpeg) || !image.FindItem(ExifTag::kOrientation)) return true;
+  image.RemovePropertyItem(ExifTag::kOrientation);
   return image.Save(jpeg) != 0;
 }
 

@@ -4,10 +4,10 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 #include "image/BgraImage.h"
 #include "image/CameraRaw.h"
+#include "image/ExifTags.h"
 #include "image/ImageFileProbe.h"
 #include "image/codecs/CodecFileStream.h"
 #include "image/codecs/CodecImage.h"
@@ -18,7 +18,6 @@
 
 namespace {
 
-constexpr std::uint32_t kThumbnailDataId = 0x501B;
 constexpr std::uint32_t kFitSamples = 2;
 constexpr std::uint32_t kDcBlock = 8;
 
@@ -69,7 +68,7 @@ CImageFileProbe::Result ProbeFile(const std::filesystem::path& path, ImageFileTy
 // The bytes of the EXIF thumbnail among the probe's items; empty without one.
 std::span<const std::uint8_t> ThumbnailBytes(const CImageFileProbe::Result& probe) {
   for (const ExifItem& item : probe.items) {
-    if (item.id == kThumbnailDataId && item.value.size() == item.length) return item.value;
+    if (item.id == ExifTag::kThumbnailData && item.value.size() == item.length) return item.value;
   }
   return {};
 }
@@ -101,16 +100,12 @@ int LoadTgaThumbnail(const std::filesystem::path& path, std::uint32_t side, CBgr
 }
 
 int LoadRawThumbnail(const std::filesystem::path& path, std::uint32_t side, CBgraImage& image) {
-  const std::lock_guard<std::mutex> lock(RawDecodeLock);
-  std::uint32_t length = 0;
-  RawPreviewKind kind = RawPreviewKind::Other;
-  const PixelBlock preview = ExtractRawThumbnail(path, length, kind);
-  if (!preview) return 0;
-  const std::span<const std::uint8_t> block(preview.get(), length);
-  if (kind == RawPreviewKind::Jpeg)
-    return DecodeJpegThumbnailFromMemory(block, static_cast<std::int32_t>(side), image);
-  CCodecImage codec;
-  return RawBitmapPreviewToCodecImage(block, codec) ? FitCodecImage(codec, side, image) : 0;
+  return UseRawPreview(path, [side, &image](std::span<const std::uint8_t> block, RawPreviewKind kind) {
+    if (kind == RawPreviewKind::Jpeg)
+      return DecodeJpegThumbnailFromMemory(block, static_cast<std::int32_t>(side), image);
+    CCodecImage codec;
+    return RawBitmapPreviewToCodecImage(block, codec) ? FitCodecImage(codec, side, image) : 0;
+  });
 }
 
 }  // namespace
