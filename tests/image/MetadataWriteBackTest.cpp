@@ -139,6 +139,23 @@ TEST(CopyToFile, GivesANewFileThePhotosItemsWithoutTheThumbnail) {
     }
   }
 
+  // A scan's items include its own layout (Compression, BitsPerSample and
+  // the like): a new TIFF file keeps the layout it was written with.
+  WriteFileBytes(folder / "scan.tif", TiffPages(1, "w"));
+  ImageInfo scan;
+  ASSERT_EQ(scan.ReadFromFile(folder / "scan.tif"), 1);
+  const Bytes freshTiff = EncodedPicture(20, 10, CodecFormat::Tiff, 7);
+  WriteFileBytes(folder / "edited.tif", freshTiff);
+  ASSERT_EQ(scan.CopyToFile(folder / "edited.tif"), 1);
+  CCodecImage before;
+  CCodecImage after;
+  ASSERT_TRUE(DecodeAs(freshTiff, before, CodecFormat::Tiff));
+  ASSERT_TRUE(DecodeAs(ReadFileBytes(folder / "edited.tif"), after, CodecFormat::Tiff));
+  EXPECT_EQ(PictureOf(after), PictureOf(before));
+  ImageInfo edited;
+  ASSERT_EQ(edited.ReadFromFile(folder / "edited.tif"), 1);
+  EXPECT_EQ(edited.make, std::u16string(u"Scanner Maker"));
+
   const Bytes bmp = EncodedPicture(4, 4, CodecFormat::Bmp);
   WriteFileBytes(folder / "edited.bmp", bmp);
   EXPECT_EQ(photo.CopyToFile(folder / "edited.bmp"), 1);
@@ -257,6 +274,15 @@ TEST(SerializeProperties, RoundTripsAndRecountsOnLoad) {
 
   ImageInfo empty;
   EXPECT_TRUE(LoadedIds({}, empty).empty());
+
+  // A user comment found by an earlier load does not outlive its item.
+  std::vector<std::unique_ptr<ImagePropertyRecord>> comment;
+  comment.push_back(Record(37510, 7, {'A', 'S', 'C', 'I', 'I', 0, 0, 0, 'h', 'i'}));
+  ImageInfo reused;
+  EXPECT_EQ(LoadedIds(Stored(std::move(comment)), reused), (std::vector<std::uint32_t>{37510}));
+  ASSERT_NE(reused.userComment, nullptr);
+  LoadedIds(Stored(ThreeItems()), reused);
+  EXPECT_EQ(reused.userComment, nullptr);
 }
 
 TEST(SerializeProperties, LoadEndsAtTheFirstItemThatIsNotWhole) {
