@@ -123,3 +123,18 @@ std::u16string TruncatedText(std::u16string_view text, std::size_t n) {
   for (int dot = 0; dot < 2 && out.size() + 1 < n; ++dot) out += u'.';
   return out;
 }
+
+char16_t FoldCase(char16_t c) {
+  if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+      (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) {
+    return static_cast<char16_t>(c + 0x20);
+  }
+  if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 0x50);
+  return c;
+}
+
+bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view word) {
+  if (word.empty()) return true;
+  const auto same = [](char16_t a, char16_t b) { return FoldCase(a) == FoldCase(b); };
+  return std::search(text.begin(), text.end(), word.begin(), word.end(), same) != text.end();
+}

@@ -30,3 +30,11 @@ void CopyTextTruncated(std::span<char16_t> destination, std::u16string_view sour
 // characters: the result is at most n - 1 characters and ends at the first
 // NUL of the source.
 std::u16string TruncatedText(std::u16string_view text, std::size_t n);
+
+// The small letter of a capital of ASCII, Latin-1, Greek or Cyrillic; any
+// other character as it is.
+char16_t FoldCase(char16_t c);
+
+// Whether word occurs anywhere in text, letters compared through FoldCase;
+// an empty word occurs in every text.
+bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view word);

@@ -28,6 +28,8 @@
 #include "filters/SkinClean.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
+#include "image/ImageInfo.h"
+#include "image/MetadataImage.h"
 #include "image/PackedRecords.h"
 #include "image/Plane8.h"
 #include "image/codecs/CodecImage.h"
@@ -309,6 +311,51 @@ Bytes WithExif(std::span<const std::uint8_t> jpeg) {
 
 // ---- The targets ------------------------------------------------------------------
 
+// The metadata splicer (the first byte picks the item to remove), the
+// project file's property list and the thumbnails (the first byte picks the
+// extension and the speed, the second the side).
+void MetadataSeeds(const Bytes& exifJpeg, const Bytes& png, const Bytes& tiff) {
+  CMetadataImage withThumbnail;
+  FuzzCheck(withThumbnail.Load(exifJpeg), "the EXIF JPEG loads");
+  withThumbnail.SetPropertyItem({0x501B, 1, static_cast<std::uint32_t>(exifJpeg.size()), exifJpeg});
+  Bytes thumbnailJpeg;
+  FuzzCheck(withThumbnail.Save(thumbnailJpeg), "a thumbnail is added");
+  CMetadataImage exifPng;
+  FuzzCheck(exifPng.Load(png), "the PNG loads");
+  for (const ExifItem& item : withThumbnail.Items()) exifPng.SetPropertyItem(item);
+  Bytes pngWithExif;
+  FuzzCheck(exifPng.Save(pngWithExif), "an eXIf chunk is added");
+  CMetadataImage exifTiff;
+  FuzzCheck(exifTiff.Load(tiff), "the TIFF loads");
+  for (const ExifItem& item : withThumbnail.Items()) exifTiff.SetPropertyItem(item);
+  Bytes tiffWithExif;
+  FuzzCheck(exifTiff.Save(tiffWithExif), "directories are appended");
+
+  Put("metadata_splice", "exif.jpg", Prefixed({1}, exifJpeg));
+  Put("metadata_splice", "thumbnail.jpg", Prefixed({5}, thumbnailJpeg));
+  Put("metadata_splice", "plain.png", Prefixed({0}, png));
+  Put("metadata_splice", "exif.png", Prefixed({2}, pngWithExif));
+  Put("metadata_splice", "exif.tif", Prefixed({3}, tiffWithExif));
+
+  ImageInfo info;
+  for (const ExifItem& item : withThumbnail.Items()) {
+    auto record = std::make_unique<ImagePropertyRecord>();
+    record->id = item.id;
+    record->type = item.type;
+    record->kind = ImagePropertyRecord::KindOfType(item.type);
+    FuzzCheck(record->SetData(item.value), "an item is stored");
+    info.properties.push_back(std::move(record));
+  }
+  CMemFile list;
+  FuzzCheck(info.SerializeProperties(list, PropertyTransfer::Save), "the list is saved");
+  Put("property_list", "items.bin", list.bytes());
+
+  Put("thumbnail", "thumbnail.jpg", Prefixed({0, 199}, thumbnailJpeg));
+  Put("thumbnail", "fast.jpg", Prefixed({0x80, 3}, exifJpeg));
+  Put("thumbnail", "plain.png", Prefixed({1, 40}, png));
+  Put("thumbnail", "exif.tif", Prefixed({2, 7}, tiffWithExif));
+}
+
 void ImageSeeds() {
   CCodecImage colour, grey, twoTone, sixteen, transparent;
   Paint(colour, 20, 14, 24);
@@ -378,6 +425,7 @@ void ImageSeeds() {
   Put("image_info", "plain.pcx", Prefixed({6}, Encoded(colour, CodecFormat::Pcx)));
 
   const Bytes tiff = Encoded(colour, CodecFormat::Tiff);
+  MetadataSeeds(exifJpeg, Encoded(colour, CodecFormat::Png), tiff);
   Put("tiff", "rgb-lzw.tif", Prefixed({0}, tiff));
   Put("tiff", "grey-packbits.tif", Prefixed({0}, Encoded(grey, CodecFormat::Tiff)));
   Put("tiff", "g4.tif", Prefixed({0}, Encoded(twoTone, CodecFormat::Tiff)));
