@@ -1,6 +1,7 @@
 #include "algorithms/geometry/MeshTransform.h"
 
 #include <algorithm>
+#include <cstring>
 #include <new>
 
 #include "algorithms/geometry/WarpSampling.h"
@@ -30,39 +31,55 @@ int CMeshTransform::SetMesh(std::span<const MeshNode> nodes, std::int32_t cellSi
 
 int CMeshTransform::Process() {
   if (!m_source || m_source->IsEmpty() || !m_target) return 0;
+  if (m_nodes.empty()) return m_target->CopyFrom(*m_source);
   // Cells read the source as it was: a target that is the source is warped
-  // from a copy.
+  // from a copy. Otherwise the bands copy what they do not warp, so no pixel
+  // is written twice.
   CBgraImage16 copy;
   if (m_target == m_source) {
     if (!copy.CopyFrom(*m_source)) return 0;
     m_read = &copy;
   } else {
-    if (!m_target->CopyFrom(*m_source)) return 0;
+    if (!m_target->Create(m_source->width, m_source->height)) return 0;
     m_read = m_source;
   }
   m_write = m_target;
-  const int ok = m_nodes.empty() ? 1 : WarpAllRows(*m_target, 1, 0, 100);
+  const int ok = WarpAllRows(*m_target, 1, 0, 100);
   m_read = nullptr;
   m_write = nullptr;
   return ok;
 }
 
-int CMeshTransform::WarpRows(std::int32_t from, std::int32_t to, bool) {
-  if (m_columns < 2 || m_rows < 2) return 1;
-  const std::int64_t s = m_cellSize, w = m_write->width;
-  const std::int64_t lastCellRow = std::min<std::int64_t>(m_rows - 2, (to - 1) / s);
-  // Cells that start left of the right edge.
-  const std::int64_t cellColumns = std::min<std::int64_t>(m_columns - 1, (w + s - 1) / s);
-  for (std::int64_t r = from / s; r <= lastCellRow; ++r) {
-    const std::int64_t rowFrom = std::max<std::int64_t>(from, r * s);
-    const std::int64_t rowTo = std::min<std::int64_t>(to, (r + 1) * s);
-    for (std::int64_t c = 0; c < cellColumns; ++c) {
-      if (!Moved(Node(c, r)) && !Moved(Node(c + 1, r)) && !Moved(Node(c, r + 1)) &&
-          !Moved(Node(c + 1, r + 1)))
-        continue;
-      if (!WarpCell(c, r, rowFrom, rowTo)) return 0;
-    }
+void CMeshTransform::CopyArea(std::int64_t x0, std::int64_t x1, std::int64_t y0, std::int64_t y1) {
+  if (x1 <= x0) return;
+  const auto bytes = static_cast<std::size_t>(x1 - x0) * 4 * sizeof(std::uint16_t);
+  for (std::int64_t y = y0; y < y1; ++y) {
+    const auto column = static_cast<std::uint32_t>(x0), row = static_cast<std::uint32_t>(y);
+    std::memcpy(m_write->At(column, row), m_read->At(column, row), bytes);
   }
+}
+
+int CMeshTransform::WarpRows(std::int32_t from, std::int32_t to, bool) {
+  const std::int64_t s = m_cellSize, w = m_write->width;
+  // The cells: rows of them down to the last node row, columns of them that
+  // start left of the right edge.
+  const std::int64_t cellRows = std::max(m_rows - 1, 0), meshBottom = cellRows * s;
+  const std::int64_t cellColumns = std::min<std::int64_t>(std::max(m_columns - 1, 0), (w + s - 1) / s);
+  const std::int64_t meshRight = std::min(cellColumns * s, w);
+  std::int64_t y0 = from;
+  for (; y0 < to && y0 < meshBottom && cellColumns > 0;) {
+    const std::int64_t r = y0 / s, y1 = std::min<std::int64_t>(to, (r + 1) * s);
+    for (std::int64_t c = 0; c < cellColumns; ++c) {
+      if (Moved(Node(c, r)) || Moved(Node(c + 1, r)) || Moved(Node(c, r + 1)) || Moved(Node(c + 1, r + 1))) {
+        if (!WarpCell(c, r, y0, y1)) return 0;
+      } else {
+        CopyArea(c * s, std::min((c + 1) * s, w), y0, y1);
+      }
+    }
+    CopyArea(meshRight, w, y0, y1);
+    y0 = y1;
+  }
+  CopyArea(0, w, y0, to);  // below the mesh
   return 1;
 }
 

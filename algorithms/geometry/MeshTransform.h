@@ -49,6 +49,9 @@ private:
   const MeshNode& Node(std::int64_t c, std::int64_t r) const {
     return m_nodes[static_cast<std::size_t>(r * m_columns + c)];
   }
+  // Copies columns [x0, x1) of rows [y0, y1) from the read to the written
+  // picture.
+  void CopyArea(std::int64_t x0, std::int64_t x1, std::int64_t y0, std::int64_t y1);
   // Rows [from, to) of cell (c, r), which lie inside the cell and the image.
   [[nodiscard]] int WarpCell(std::int64_t c, std::int64_t r, std::int64_t from, std::int64_t to);
 

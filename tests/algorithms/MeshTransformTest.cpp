@@ -92,8 +92,10 @@ TEST(MeshTransform, MatchesTheReferenceOnRandomMeshes) {
     std::int32_t cell, columns, rows;
   };
   // A mesh inside the picture, one reaching past its right and bottom
-  // edges, one of a single cell larger than the picture.
-  for (const Case& k : {Case{30, 20, 6, 5, 4}, Case{30, 20, 7, 6, 5}, Case{9, 7, 16, 2, 2}}) {
+  // edges, one of a single cell larger than the picture, one row of nodes
+  // (no cells).
+  for (const Case& k :
+       {Case{30, 20, 6, 5, 4}, Case{30, 20, 7, 6, 5}, Case{9, 7, 16, 2, 2}, Case{30, 20, 5, 6, 1}}) {
     SCOPED_TRACE(testing::Message() << k.w << " x " << k.h << ", cell " << k.cell);
     const CBgraImage16 source = NoiseImage(k.w, k.h, k.w + k.cell);
     std::vector<MeshNode> nodes(static_cast<std::size_t>(k.columns * k.rows));
