@@ -88,16 +88,20 @@ int CMeshTransform::WarpCell(std::int64_t c, std::int64_t r, std::int64_t from, 
   const std::int64_t x0 = c * s, y0 = r * s;
   const auto columns = static_cast<std::size_t>(std::min<std::int64_t>(s, m_write->width - x0));
   const MeshNode &tl = Node(c, r), &tr = Node(c + 1, r), &bl = Node(c, r + 1), &br = Node(c + 1, r + 1);
-  // The displacement along the cell's top and bottom edge, per column.
-  auto edges = AllocWorkArray<double>(std::uint64_t{4} * columns);
+  // Per column: its position and the displacement along the cell's top and
+  // bottom edge. Tables keep the row loop free of integer conversions, so
+  // the compiler can vectorise it.
+  auto edges = AllocWorkArray<double>(std::uint64_t{5} * columns);
   if (!edges) return 0;
   double* topX = edges.get();
   double* topY = topX + columns;
   double* bottomX = topY + columns;
   double* bottomY = bottomX + columns;
+  double* position = bottomY + columns;
   const double size = static_cast<double>(s);
   for (std::size_t u = 0; u < columns; ++u) {
     const double right = static_cast<double>(u), left = static_cast<double>(s - static_cast<std::int64_t>(u));
+    position[u] = static_cast<double>(x0 + static_cast<std::int64_t>(u));
     topX[u] = (right * tr.dx + left * tl.dx) / size;
     topY[u] = (right * tr.dy + left * tl.dy) / size;
     bottomX[u] = (right * br.dx + left * bl.dx) / size;
@@ -112,8 +116,7 @@ int CMeshTransform::WarpCell(std::int64_t c, std::int64_t r, std::int64_t from, 
       const std::size_t n = std::min(kSampleRun, columns - u0);
       for (std::size_t k = 0; k < n; ++k) {
         const std::size_t u = u0 + k;
-        xs[k] = static_cast<double>(x0 + static_cast<std::int64_t>(u)) +
-                (bottomX[u] * below + topX[u] * above) / size;
+        xs[k] = position[u] + (bottomX[u] * below + topX[u] * above) / size;
         ys[k] = row + (bottomY[u] * below + topY[u] * above) / size;
       }
       SampleRunFloor(*m_read, xs, ys, n, out + u0 * 4);

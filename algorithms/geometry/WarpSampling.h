@@ -15,6 +15,10 @@
 // neighbour i = -1 is outside and the pixel fades like the other edge.
 //
 // In both, the fraction becomes the 8-bit weight trunc(fraction x 256).
+//
+// Where the processor has AVX2, runs of positions whose neighbours all lie
+// inside the source are sampled four at a time; the Plain variants take one
+// position at a time and give the same values.
 
 #include <cstddef>
 #include <cstdint>
@@ -34,3 +38,7 @@ void SampleRunOutward(const CBgraImage16& source, const double* xs, const double
                       std::uint16_t* out, SampleAlpha alpha);
 void SampleRunFloor(const CBgraImage16& source, const double* xs, const double* ys, std::size_t count,
                     std::uint16_t* out);
+void SampleRunOutwardPlain(const CBgraImage16& source, const double* xs, const double* ys, std::size_t count,
+                           std::uint16_t* out, SampleAlpha alpha);
+void SampleRunFloorPlain(const CBgraImage16& source, const double* xs, const double* ys, std::size_t count,
+                         std::uint16_t* out);

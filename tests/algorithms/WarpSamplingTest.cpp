@@ -76,11 +76,19 @@ TEST(WarpSampling, BothRulesMatchTheirReferences) {
       xs.push_back(p[0]);
       ys.push_back(p[1]);
     }
-    std::vector<std::uint16_t> outward(positions.size() * 4), coverage(positions.size() * 4),
-        floor(positions.size() * 4);
+    const std::size_t n = positions.size() * 4;
+    std::vector<std::uint16_t> outward(n), coverage(n), floor(n), outwardPlain(n), coveragePlain(n),
+        floorPlain(n);
     SampleRunOutward(image, xs.data(), ys.data(), xs.size(), outward.data(), SampleAlpha::kSource);
     SampleRunOutward(image, xs.data(), ys.data(), xs.size(), coverage.data(), SampleAlpha::kCoverage);
     SampleRunFloor(image, xs.data(), ys.data(), xs.size(), floor.data());
+    SampleRunOutwardPlain(image, xs.data(), ys.data(), xs.size(), outwardPlain.data(), SampleAlpha::kSource);
+    SampleRunOutwardPlain(image, xs.data(), ys.data(), xs.size(), coveragePlain.data(),
+                          SampleAlpha::kCoverage);
+    SampleRunFloorPlain(image, xs.data(), ys.data(), xs.size(), floorPlain.data());
+    EXPECT_EQ(outward, outwardPlain);
+    EXPECT_EQ(coverage, coveragePlain);
+    EXPECT_EQ(floor, floorPlain);
     for (std::size_t k = 0; k < positions.size(); ++k) {
       SCOPED_TRACE(testing::Message() << positions[k][0] << ", " << positions[k][1]);
       const auto at = [k](const std::vector<std::uint16_t>& v) {
