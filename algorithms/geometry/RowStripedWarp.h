@@ -28,13 +28,13 @@ public:
 protected:
   // Makes rows [from, to) of the pass's output. Several calls run at once on
   // the helper threads; reportRows is set only when the whole pass runs as
-  // one piece, for the warp's own progress by rows. 1 or 0.
+  // one pass, for the warp's own progress by rows. 1 or 0.
   virtual int WarpRows(std::int32_t from, std::int32_t to, bool reportRows) = 0;
 
   // Runs WarpRows over all rows of output: in bands of about
   // kStripeOwnPixels, each starting at a multiple of align, when output has
   // at least kStripeMinPixels, the engine has helpers and parallel work is
-  // allowed up the parent chain; otherwise as one piece on this thread.
+  // allowed up the parent chain; otherwise in one pass on this thread.
   // Finished bands report progress from progressLo to progressHi. 1, or 0
   // for an empty output, exhausted memory or a band that failed.
   [[nodiscard]] int WarpAllRows(CBgraImage16& output, std::int32_t align, std::int32_t progressLo,
