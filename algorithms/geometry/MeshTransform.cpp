@@ -44,7 +44,7 @@ int CMeshTransform::Process() {
     m_read = m_source;
   }
   m_write = m_target;
-  const int ok = WarpAllRows(*m_target, 1, 0, 100);
+  const int ok = WarpAllRows(*m_target, 1, 0, 0);  // no progress
   m_read = nullptr;
   m_write = nullptr;
   return ok;

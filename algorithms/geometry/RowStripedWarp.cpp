@@ -26,6 +26,7 @@ int CRowStripedWarp::PrepareStripe(StripeTask* task, CBgraImage16&, CBgraImage16
 
 void CRowStripedWarp::OnStripeDone(StripeTask*) {
   // Counting and reporting under one lock keeps the steps in order.
+  if (m_progressFrom == m_progressTo) return;
   std::lock_guard lock(m_lock);
   const auto count = static_cast<std::int64_t>(m_tasks.size());
   if (count == 0) return;

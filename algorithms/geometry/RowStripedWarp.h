@@ -35,8 +35,9 @@ protected:
   // kStripeOwnPixels, each starting at a multiple of align, when output has
   // at least kStripeMinPixels, the engine has helpers and parallel work is
   // allowed up the parent chain; otherwise in one pass on this thread.
-  // Finished bands report progress from progressLo to progressHi. 1, or 0
-  // for an empty output, exhausted memory or a band that failed.
+  // Finished bands report progress from progressLo to progressHi (nothing
+  // when the two are equal). 1, or 0 for an empty output, exhausted memory
+  // or a band that failed.
   [[nodiscard]] int WarpAllRows(CBgraImage16& output, std::int32_t align, std::int32_t progressLo,
                                 std::int32_t progressHi);
 

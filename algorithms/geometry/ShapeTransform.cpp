@@ -272,7 +272,8 @@ int CShapeTransform::WarpImage(const CBgraImage16& source, CBgraImage16& target)
   m_step = std::max<std::int32_t>(m_block.step, 1);
   m_read = &source;
   m_write = &target;
-  const int ok = WarpAllRows(target, m_step, 0, 100);
+  // Only the final pass reports progress.
+  const int ok = WarpAllRows(target, m_step, 0, m_step == 1 ? 100 : 0);
   m_read = nullptr;
   m_write = nullptr;
   return ok;

@@ -17,7 +17,8 @@
 // The final pass (step 1) averages four bilinear samples a quarter pixel
 // apart; previews (step b of 2 or more) take one nearest sample in each
 // b x b block and repeat it over the block. Target pixels outside the quad
-// stay (0, 0, 0, 0). No cancel test.
+// stay (0, 0, 0, 0). The final pass reports progress (every 100th row, or
+// finished stripes), previews none. No cancel test.
 
 #include <array>
 #include <cstddef>

@@ -1,9 +1,11 @@
 // The striped geometric warps: a run cut into bands for the helper threads
-// gives the pixels of a run on one thread, and a cancel of the algorithm
+// gives the pixels of a run on one thread and reports progress up to 100
+// (the mesh warp and previews report none), and a cancel of the algorithm
 // thread's job, which skips pending stripes, still gives the whole picture.
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -32,23 +34,29 @@ public:
 struct Striped {
   const char* name;
   const CBgraImage16* source;
-  // Runs the warp on source, on one thread or striped; the stripes it ran.
-  std::function<RunResult(const CBgraImage16&, bool parallel, int& stripes)> run;
+  // Runs the warp on source, on one thread or striped, reporting to
+  // listener; the stripes it ran.
+  std::function<RunResult(const CBgraImage16&, bool parallel, int& stripes, AlgorithmListener listener)> run;
+  bool reportsProgress = true;
 };
 
 template <typename Warp, typename Block>
-Striped Case(const char* name, const CBgraImage16& source, Block block) {
-  return {name, &source, [block](const CBgraImage16& image, bool parallel, int& stripes) {
+Striped Case(const char* name, const CBgraImage16& source, Block block, bool reportsProgress = true) {
+  return {name, &source,
+          [block](const CBgraImage16& image, bool parallel, int& stripes, AlgorithmListener listener) {
             CCounting<Warp> warp;
             warp.m_allowParallel = parallel ? 1 : 0;
+            warp.m_listener = listener;
             RunResult run = RunOn(warp, image, &block);
             stripes = warp.stripes;
             return run;
-          }};
+          },
+          reportsProgress};
 }
 
 Striped MeshCase(const CBgraImage16& source) {
-  return {"mesh", &source, [](const CBgraImage16& image, bool parallel, int& stripes) {
+  return {"mesh", &source,
+          [](const CBgraImage16& image, bool parallel, int& stripes, AlgorithmListener listener) {
             constexpr std::int32_t columns = 12, rows = 10;
             std::vector<MeshNode> nodes(columns * rows);
             for (std::size_t i = 0; i < nodes.size(); ++i) {
@@ -56,11 +64,13 @@ Striped MeshCase(const CBgraImage16& source) {
             }
             CCounting<CMeshTransform> mesh;
             mesh.m_allowParallel = parallel ? 1 : 0;
+            mesh.m_listener = listener;
             RunResult run;
             if (mesh.SetMesh(nodes, 100, columns, rows)) run = RunOn(mesh, image, nullptr);
             stripes = mesh.stripes;
             return run;
-          }};
+          },
+          false};
 }
 
 ShapeTransformParams Trapezoid(std::uint8_t step) {
@@ -94,7 +104,7 @@ std::vector<Striped> Cases() {
       Case<CBarrelDistort>("barrel and crop", photo, barrelCrop),
       MeshCase(photo),
       Case<CShapeTransform>("shape, final", small, Trapezoid(1)),
-      Case<CShapeTransform>("shape, step 3", small, Trapezoid(3)),
+      Case<CShapeTransform>("shape, step 3", small, Trapezoid(3), false),
   };
 }
 
@@ -103,13 +113,22 @@ TEST(GeometryStripes, StripedAndSingleRunsAreIdentical) {
   for (const Striped& c : Cases()) {
     SCOPED_TRACE(c.name);
     int oneStripes = 0, manyStripes = 0;
-    const RunResult one = c.run(*c.source, false, oneStripes);
-    const RunResult many = c.run(*c.source, true, manyStripes);
+    RecordingSink sink;
+    const RunResult one = c.run(*c.source, false, oneStripes, {});
+    const RunResult many = c.run(*c.source, true, manyStripes, {&sink, 1});
     ASSERT_EQ(one.ok, 1);
     ASSERT_EQ(many.ok, 1);
     EXPECT_EQ(oneStripes, 0);
     EXPECT_GT(manyStripes, 2);
     EXPECT_TRUE(SamePixels(one.target, many.target));
+    const std::vector<std::uint64_t> progress = sink.WParams(1);
+    if (c.reportsProgress) {
+      ASSERT_FALSE(progress.empty());
+      EXPECT_TRUE(std::is_sorted(progress.begin(), progress.end()));
+      EXPECT_EQ(progress.back(), 100u);
+    } else {
+      EXPECT_TRUE(progress.empty());
+    }
   }
 }
 
@@ -121,7 +140,7 @@ public:
   int Process() override {
     theAlgorithmThread.Cancel();
     int stripes = 0;
-    result = warp->run(*warp->source, true, stripes);
+    result = warp->run(*warp->source, true, stripes, {});
     return result.ok;
   }
 };
@@ -130,7 +149,7 @@ TEST(GeometryStripes, ACancelledJobStillWarpsThePicture) {
   for (const Striped& c : Cases()) {
     SCOPED_TRACE(c.name);
     int stripes = 0;
-    const RunResult undisturbed = c.run(*c.source, false, stripes);
+    const RunResult undisturbed = c.run(*c.source, false, stripes, {});
     RecordingSink sink;
     CCancelledWarp job;
     job.warp = &c;
