@@ -19,6 +19,9 @@
 #include <string_view>
 #include <vector>
 
+#include "algorithms/geometry/BarrelDistort.h"
+#include "algorithms/geometry/Rotate.h"
+#include "algorithms/geometry/ShapeTransform.h"
 #include "app/AppData.h"
 #include "app/ConfigFile.h"
 #include "document/BFDoc.h"
@@ -548,6 +551,31 @@ void DocumentSeeds() {
   step("snapshot", {3, 0, 0, 0, 0, 0}, [&](CFile& f) { doc.Serialize(f, 0, 0); });
 }
 
+// Each block after its kind and the picture's size bytes (FuzzGeometryParams).
+void GeometrySeeds() {
+  RotateParams rotate;
+  rotate.angle = 0.3;
+  rotate.crop = 1;
+  Put("geometry_params", "rotate-crop", Prefixed({0, 11, 7}, RotateParamsToBytes(rotate)));
+  BarrelDistortParams barrel;
+  barrel.amount = 0.6;
+  barrel.crop = 1;
+  Put("geometry_params", "barrel-crop", Prefixed({1, 15, 9}, BarrelDistortParamsToBytes(barrel)));
+  ShapeTransformParams shape;
+  shape.topLeft = {6, 0};
+  shape.topRight = {40, 3};
+  shape.bottomLeft = {0, 30};
+  shape.bottomRight = {44, 27};
+  shape.targetWidth = 45;
+  shape.targetHeight = 31;
+  Put("geometry_params", "shape-final", Prefixed({2, 9, 6}, ShapeTransformParamsToBytes(shape)));
+  shape.step = 0;
+  Put("geometry_params", "shape-step-0", Prefixed({2, 0, 5}, ShapeTransformParamsToBytes(shape)));
+  shape.step = 4;
+  shape.topRight = {48, 0};
+  Put("geometry_params", "shape-preview", Prefixed({2, 15, 15}, ShapeTransformParamsToBytes(shape)));
+}
+
 void SettingsSeeds(const std::filesystem::path& sourceRoot) {
   // config.dat: as the program writes it, with and without favourites.
   g_ConfigFilePath = FuzzScratchFile("config.dat");
@@ -648,5 +676,6 @@ int main(int argc, char** argv) {
   SettingsSeeds(sourceRoot);
   ClipboardSeeds();
   FilterSeeds();
+  GeometrySeeds();
   return 0;
 }
