@@ -221,7 +221,9 @@ int CContentAwareScale::BuildMaps(const CBgraImage16& source) {
                   : 1;
   }
   if (static_cast<std::int64_t>(count) < kSeamMinTeamCells) threads = 1;
-  CSeamCarver carver(threads);
+  // A team of the engine's choosing adapts to how busy the machine is; a
+  // size the caller asked for is kept.
+  CSeamCarver carver(threads, m_threads == 0);
 
   const auto fail = [this] {
     ReleaseWorkBuffers();
@@ -260,7 +262,7 @@ int CContentAwareScale::CarveSeams(CSeamCarver& carver, std::int64_t stopAt, boo
   const std::int64_t stride = m_halfWidth;
   while (carver.Width() > std::max<std::int64_t>(stopAt, 0)) {
     const auto number = static_cast<std::uint16_t>(full - carver.Width() + 1);
-    carver.RemoveSeam(carver.FindSeam());
+    carver.CarveSeam();
     const std::span<const std::uint16_t> removed = carver.RemovedColumns();
     if (transposed) {
       for (std::int64_t x = 0; x < lines; ++x)

@@ -92,8 +92,9 @@ public:
   std::uint32_t MapHeight() const { return m_halfHeight; }
 
   ContentAwareScaleParams m_block;
-  // Threads that carve together; 0 takes the engine's helper count when
-  // this algorithm may be run in parallel.
+  // Threads that carve together on large planes. 0 takes the engine's
+  // helper count when this algorithm may be run in parallel, and carves
+  // alone whenever that proves faster (SeamCarver.h).
   std::uint32_t m_threads = 0;
 
 private:

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <atomic>
 #include <barrier>
+#include <bit>
+#include <chrono>
 #include <cstring>
 #include <functional>
 #include <thread>
@@ -73,6 +75,30 @@ void TableRow(const std::uint32_t* prev, const std::uint8_t* e, std::uint32_t* c
   if (x < end) InteriorRow(prev, e, cur, x, end);
   if (lastInRange) cur[last] = std::min(prev[last - 1], prev[last]) + e[last];
 }
+
+// The position of the n-th clear bit (from 0) of a row of words, which must
+// exist; the bit is then set.
+std::uint16_t TakeColumn(std::uint64_t* words, std::int64_t n) {
+  std::uint64_t* w = words;
+  for (;; ++w) {
+    const std::int64_t clear = 64 - std::popcount(*w);
+    if (n < clear) break;
+    n -= clear;
+  }
+  std::uint64_t open = ~*w;
+  for (; n > 0; --n) open &= open - 1;  // drop the lowest clear bits before it
+  const int bit = std::countr_zero(open);
+  *w |= std::uint64_t{1} << bit;
+  return static_cast<std::uint16_t>((w - words) * 64 + bit);
+}
+
+// Seams per trial of the adaptive choice, and per stretch after it: the
+// first, doubled each time the same way wins again, up to the last.
+
+constexpr std::int64_t kFirstStretchSeams = 128;
+constexpr std::int64_t kLongestStretchSeams = 4096;
+// How much faster per pixel the team must be to carve on.
+constexpr double kTeamMargin = 1.25;
 
 }  // namespace
 
@@ -146,7 +172,8 @@ private:
   const std::function<void(std::uint32_t)>* m_job = nullptr;
 };
 
-CSeamCarver::CSeamCarver(std::uint32_t threads) {
+CSeamCarver::CSeamCarver(std::uint32_t threads, bool adaptive)
+    : m_adaptive(adaptive), m_stageSeams(kTrialSeams), m_stretchSeams(kFirstStretchSeams / 2) {
   if (threads <= 1) return;
   try {
     auto team = std::make_unique<Team>(threads);
@@ -163,7 +190,8 @@ std::uint32_t CSeamCarver::TeamSize() const { return m_team ? m_team->Size() : 1
 void CSeamCarver::Release() {
   m_grey = CPlane8();
   m_energy = CPlane8();
-  m_index.reset();
+  m_removedBits.reset();
+  m_bitWords = 0;
   m_table.reset();
   m_path.reset();
   m_removed.reset();
@@ -179,27 +207,27 @@ int CSeamCarver::Reset(CPlane8 grey, CPlane8 energy) {
     return 0;
   }
   const std::uint64_t count = std::uint64_t{grey.width} * grey.height;
-  m_index = AllocLargeArray<std::uint16_t>(count);
+  m_bitWords = (std::int64_t{grey.width} + 63) / 64;
+  m_removedBits = AllocLargeArray<std::uint64_t>(std::uint64_t(m_bitWords) * grey.height);
   m_table = AllocLargeArray<std::uint32_t>(count);
   m_path = AllocWorkArray<std::uint32_t>(grey.height);
   m_removed = AllocWorkArray<std::uint16_t>(grey.height);
   m_scratchStride = std::int64_t{grey.width} + 2 * kSeamChunkRows + 2;
   if (m_team) m_scratch = AllocWorkArray<std::uint32_t>(std::uint64_t(2 * m_scratchStride) * m_team->Size());
-  if (!m_index || !m_table || !m_path || !m_removed || (m_team && !m_scratch)) {
+  if (!m_removedBits || !m_table || !m_path || !m_removed || (m_team && !m_scratch)) {
     Release();
     return 0;
   }
-  for (std::uint32_t y = 0; y < grey.height; ++y) {
-    std::uint16_t* row = m_index.get() + std::size_t{y} * grey.width;
-    for (std::uint32_t x = 0; x < grey.width; ++x) row[x] = static_cast<std::uint16_t>(x);
-  }
+  std::fill_n(m_removedBits.get(), m_bitWords * grey.height, std::uint64_t{0});
   m_grey = std::move(grey);
   m_energy = std::move(energy);
   m_width = m_grey.width;
   return 1;
 }
 
-std::uint32_t CSeamCarver::Members() const {
+std::uint32_t CSeamCarver::Members() const { return m_alone ? 1 : TeamMembers(); }
+
+std::uint32_t CSeamCarver::TeamMembers() const {
   if (!m_team) return 1;
   const std::int64_t h = m_grey.height;
   if (m_width * h < kSeamMinTeamCells) return 1;
@@ -275,10 +303,8 @@ void CSeamCarver::MoveRows(std::int64_t from, std::int64_t to) {
     const auto n = static_cast<std::size_t>(w - 1 - c);
     std::uint8_t* grey = m_grey.pixels + y * stride + c;
     std::uint8_t* energy = m_energy.pixels + y * stride + c;
-    std::uint16_t* index = m_index.get() + y * stride + c;
     std::memmove(grey, grey + 1, n);
     std::memmove(energy, energy + 1, n);
-    std::memmove(index, index + 1, n * sizeof(std::uint16_t));
   }
 }
 
@@ -300,7 +326,7 @@ void CSeamCarver::RemoveSeam(std::uint32_t column) {
   std::int64_t c = std::min<std::int64_t>(column, w - 1);
   for (std::int64_t y = h - 1;; --y) {
     m_path[y] = static_cast<std::uint32_t>(c);
-    m_removed[y] = m_index[y * stride + c];
+    m_removed[y] = TakeColumn(m_removedBits.get() + y * m_bitWords, c);
     if (y == 0) break;
     const std::uint32_t* above = m_table.get() + (y - 1) * stride;
     if (w == 1) {
@@ -333,4 +359,47 @@ void CSeamCarver::RemoveSeam(std::uint32_t column) {
     });
   }
   m_width = w - 1;
+}
+
+void CSeamCarver::CarveSeam() {
+  if (!m_adaptive || !m_team) {
+    RemoveSeam(FindSeam());
+    return;
+  }
+  m_alone = m_stage == Stage::kAloneTrial || (m_stage == Stage::kStretch && m_stretchAlone);
+  // Only seams the team would share count; smaller planes are carved alone.
+  if (TeamMembers() <= 1) {
+    RemoveSeam(FindSeam());
+    return;
+  }
+  const double cells = static_cast<double>(m_width) * m_grey.height;
+  const auto start = std::chrono::steady_clock::now();
+  RemoveSeam(FindSeam());
+  if (m_stage == Stage::kStretch) {
+    if (--m_stageSeams <= 0) {
+      m_stage = Stage::kTeamTrial;
+      m_stageSeams = kTrialSeams;
+    }
+    return;
+  }
+  // Trials keep each seam's time per pixel; their medians are compared, so
+  // a seam that waited for the processor does not decide.
+  m_trialRates[static_cast<std::size_t>(kTrialSeams - m_stageSeams)] =
+      std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count() / cells;
+  if (--m_stageSeams > 0) return;
+  std::nth_element(m_trialRates.begin(), m_trialRates.begin() + kTrialSeams / 2, m_trialRates.end());
+  const double median = m_trialRates[static_cast<std::size_t>(kTrialSeams / 2)];
+  if (m_stage == Stage::kTeamTrial) {
+    m_teamRate = median;
+    m_stage = Stage::kAloneTrial;
+    m_stageSeams = kTrialSeams;
+    return;
+  }
+  // The team must be clearly faster, for it also keeps other threads busy.
+  const bool alone = m_teamRate * kTeamMargin >= median;
+  m_stretchSeams =
+      alone == m_stretchAlone ? std::min(2 * m_stretchSeams, kLongestStretchSeams) : kFirstStretchSeams;
+  m_stretchAlone = alone;
+  m_stage = Stage::kStretch;
+  m_stageSeams = m_stretchSeams;
 }

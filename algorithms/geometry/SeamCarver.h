@@ -17,8 +17,13 @@
 // neighbours' columns that those rows need, so the team meets once per chunk
 // instead of once per row), the row moves and refreshes in row ranges. Every
 // value is computed exactly as on one thread, so the result never depends on
-// the team's size.
+// the team's size. A seam is only about a millisecond of work, so the team
+// meets often; on a machine whose other work keeps the members waiting for
+// each other an adaptive carver (CarveSeam) times seams with and without the
+// team and carves on with whichever is faster, trying the other again now
+// and then.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
@@ -30,7 +35,7 @@
 // Rows of the table the team computes between two meetings.
 inline constexpr std::int64_t kSeamChunkRows = 64;
 // The narrowest band of columns worth a thread of its own ...
-inline constexpr std::int64_t kSeamMinBand = 128;
+inline constexpr std::int64_t kSeamMinBand = 256;
 // ... and the smallest plane (width x height) the team shares.
 inline constexpr std::int64_t kSeamMinTeamCells = 65536;
 
@@ -53,7 +58,9 @@ class CSeamCarver {
 public:
   // threads: the team's size; 1 keeps all work on the calling thread. A team
   // whose threads cannot be started works on the calling thread alone.
-  explicit CSeamCarver(std::uint32_t threads = 1);
+  // adaptive: CarveSeam chooses between the team and the calling thread by
+  // their speed; otherwise the team works on every plane large enough.
+  explicit CSeamCarver(std::uint32_t threads = 1, bool adaptive = false);
   ~CSeamCarver();
   CSeamCarver(const CSeamCarver&) = delete;
   CSeamCarver& operator=(const CSeamCarver&) = delete;
@@ -78,6 +85,8 @@ public:
   // Per row, the column (counted in the planes as Reset took them) that the
   // last RemoveSeam removed.
   std::span<const std::uint16_t> RemovedColumns() const { return {m_removed.get(), Height()}; }
+  // FindSeam, then RemoveSeam of its column.
+  void CarveSeam();
 
   std::uint8_t EnergyAt(std::uint32_t x, std::uint32_t y) const { return *m_energy.At(x, y); }
   std::uint8_t GreyAt(std::uint32_t x, std::uint32_t y) const { return *m_grey.At(x, y); }
@@ -85,8 +94,10 @@ public:
 private:
   class Team;
 
-  // How many team members share the current plane (1: the calling thread).
+  // How many team members share the current plane (1: the calling thread),
+  // and how many would without the adaptive choice.
   std::uint32_t Members() const;
+  std::uint32_t TeamMembers() const;
   void FillTable();
   void FillTableBand(std::uint32_t member, std::uint32_t members);
   void MoveRows(std::int64_t from, std::int64_t to);
@@ -94,7 +105,10 @@ private:
 
   CPlane8 m_grey;
   CPlane8 m_energy;
-  LargeArray<std::uint16_t> m_index;  // per pixel its column in the planes as Reset took them
+  // Per row one bit per column of the planes as Reset took them, set once
+  // removed: the n-th clear bit of a row is the n-th column still there.
+  LargeArray<std::uint64_t> m_removedBits;
+  std::int64_t m_bitWords = 0;  // words per row
   LargeArray<std::uint32_t> m_table;
   std::unique_ptr<std::uint32_t[]> m_path;  // per row the column of the seam being removed
   std::unique_ptr<std::uint16_t[]> m_removed;
@@ -102,4 +116,18 @@ private:
   std::int64_t m_scratchStride = 0;
   std::int64_t m_width = 0;
   std::unique_ptr<Team> m_team;
+
+  static constexpr std::int64_t kTrialSeams = 9;
+  // The adaptive choice, kept across Reset: seams are carved in rounds of a
+  // trial with the team, a trial alone, then a stretch with the faster of
+  // the two, longer each time the same one wins again.
+  enum class Stage : std::uint8_t { kTeamTrial, kAloneTrial, kStretch };
+  bool m_adaptive = false;
+  bool m_alone = false;  // the team stays idle
+  Stage m_stage = Stage::kTeamTrial;
+  std::int64_t m_stageSeams = 0;                   // seams left in the stage
+  std::array<double, kTrialSeams> m_trialRates{};  // seconds per pixel of the seams of a trial
+  double m_teamRate = 0;                           // the median of the last team trial
+  bool m_stretchAlone = false;
+  std::int64_t m_stretchSeams = 0;
 };

@@ -203,35 +203,31 @@ double CShakeMap::BlockDifference(const ShakeBlock& block, std::int64_t left, st
 
 void CShakeMap::RefineBlocks() {
   for (ShakeBlock& block : m_blocks) {
+    // The best of offsets (x0 + i step, y0 + j step), 0 <= i, j < count, y
+    // outer, sampled every sample-th pixel; the first of equals wins.
     // Candidates whose square would leave the other photo are passed over;
     // the coarse shift itself always lies inside (CheckBlockTexture).
-    double best = 1000000;
-    std::int64_t bestDx = m_coarseDx, bestDy = m_coarseDy;
-    for (std::int64_t oy = -kSearch; oy < kSearch; oy += 2) {
-      for (std::int64_t ox = -kSearch; ox < kSearch; ox += 2) {
-        const std::int64_t dx = m_coarseDx + ox, dy = m_coarseDy + oy;
-        if (!PartnerInside(block, block.left + dx, block.top + dy)) continue;
-        const double score = BlockDifference(block, block.left + dx, block.top + dy, 2);
-        if (score < best) {
-          best = score;
-          bestDx = dx;
-          bestDy = dy;
+    const auto search = [&](std::int64_t x0, std::int64_t y0, std::int64_t step, std::int64_t count,
+                            std::int64_t sample, double best, std::int64_t& bestDx, std::int64_t& bestDy) {
+      for (std::int64_t j = 0; j < count; ++j) {
+        for (std::int64_t i = 0; i < count; ++i) {
+          const std::int64_t dx = x0 + i * step, dy = y0 + j * step;
+          if (!PartnerInside(block, block.left + dx, block.top + dy)) continue;
+          const double score = BlockDifference(block, block.left + dx, block.top + dy, sample);
+          if (score < best) {
+            best = score;
+            bestDx = dx;
+            bestDy = dy;
+          }
         }
       }
-    }
-    best = 100000;
-    std::int64_t fineDx = bestDx, fineDy = bestDy;
-    for (std::int64_t dy = bestDy - 1; dy <= bestDy + 1; ++dy) {
-      for (std::int64_t dx = bestDx - 1; dx <= bestDx + 1; ++dx) {
-        if (!PartnerInside(block, block.left + dx, block.top + dy)) continue;
-        const double score = BlockDifference(block, block.left + dx, block.top + dy, 1);
-        if (score < best) {
-          best = score;
-          fineDx = dx;
-          fineDy = dy;
-        }
-      }
-    }
+    };
+    // Offsets -16, -14, ..., 14 around the coarse shift at every second
+    // pixel, then the 3 x 3 around the best at every pixel.
+    std::int64_t dx = m_coarseDx, dy = m_coarseDy;
+    search(m_coarseDx - kSearch, m_coarseDy - kSearch, 2, kSearch, 2, 1000000, dx, dy);
+    std::int64_t fineDx = dx, fineDy = dy;
+    search(dx - 1, dy - 1, 1, 3, 1, 100000, fineDx, fineDy);
     block.dx = static_cast<std::int32_t>(fineDx);
     block.dy = static_cast<std::int32_t>(fineDy);
   }
