@@ -1,6 +1,7 @@
 #include "filters/Defog.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -14,11 +15,12 @@ namespace {
 
 constexpr double kHazeBlurRadius = 12.0;
 
-// The stretch decodes t through a table of the power branch, interpolated;
-// its error stays below 0.0015 of a level (the branch's second derivative
-// times 65535 is below 2e5, over steps of 1 / 4096). A result whose
-// truncation that error could change is computed exactly instead, so every
-// result is the exact formula's.
+// The stretch decodes t through a table of the power branch, interpolated,
+// with t from a reciprocal of the range; the two errors together stay below
+// 0.0015 of a level (the branch's second derivative times 65535 is below
+// 2e5, over steps of 1 / 4096). A result whose truncation that error could
+// change is computed by the formula itself instead, so every result is the
+// formula's.
 constexpr std::int32_t kDecodeSteps = 4096;
 constexpr double kDecodeMargin = 0.004;
 constexpr double kLinearBranchEnd = 0.0404499;
@@ -43,23 +45,45 @@ const StretchTables& Tables() {
   return tables;
 }
 
-std::uint16_t ToLevel(double scaled) { return static_cast<std::uint16_t>(std::clamp(scaled, 0.0, 65535.0)); }
-
-// SrgbDecode(t) x 65535 truncated, for t in 0..1.
-std::uint16_t DecodeLevel(double t, const StretchTables& tables) {
-  if (t < kLinearBranchEnd) return ToLevel(SrgbDecode(t) * 65535.0);
-  const double at = t * kDecodeSteps;
-  const auto i = static_cast<std::size_t>(at);
-  const double a = tables.decoded[i];
-  const double y = a + (tables.decoded[i + 1] - a) * (at - static_cast<double>(i));
-  const double low = std::floor(y - kDecodeMargin);
-  if (low == std::floor(y + kDecodeMargin)) return ToLevel(low);
-  return ToLevel(SrgbDecode(t) * 65535.0);
+// The formula: (encoded - black) / range held to 0..1, decoded, times
+// 65535, truncated.
+std::uint16_t ExactStretch(double encoded, double black, double range) {
+  const double t = std::clamp((encoded - black) / range, 0.0, 1.0);
+  return static_cast<std::uint16_t>(std::clamp(SrgbDecode(t) * 65535.0, 0.0, 65535.0));
 }
 
-std::uint16_t Stretch(double encoded, double black, double range, const StretchTables& tables) {
-  const double t = std::clamp((encoded - black) / range, 0.0, 1.0);
-  return DecodeLevel(t, tables);
+// The same through the table; inverse is 1 / range.
+std::uint16_t Stretch(double encoded, double black, double range, double inverse,
+                      const StretchTables& tables) {
+  const double t = std::clamp((encoded - black) * inverse, 0.0, 1.0);
+  double y = 0;
+  if (t < kLinearBranchEnd) {
+    y = t / 12.92 * 65535.0;
+  } else {
+    const double at = t * kDecodeSteps;
+    const auto i = static_cast<std::size_t>(at);
+    const double a = tables.decoded[i];
+    y = a + (tables.decoded[i + 1] - a) * (at - static_cast<double>(i));
+  }
+  // Truncation is the floor: y - margin is negative only near 0, where both
+  // ends give 0 and so does the formula.
+  const auto low = static_cast<std::int64_t>(y - kDecodeMargin);
+  if (low == static_cast<std::int64_t>(y + kDecodeMargin) && low < 65535)
+    return static_cast<std::uint16_t>(low);
+  return ExactStretch(encoded, black, range);
+}
+
+// n / d for d in 100..200 and n below 2^24, by a multiplication: the
+// reciprocal's excess adds less than 2^-18 to n / d, whose fraction is at
+// most 1 - 1 / 200, so the quotient is exact.
+constexpr std::array<std::uint64_t, 201> kReciprocals = [] {
+  std::array<std::uint64_t, 201> r{};
+  for (std::uint64_t d = 100; d <= 200; ++d) r[d] = (std::uint64_t{1} << 42) / d + 1;
+  return r;
+}();
+
+std::int32_t DivideByLevel(std::uint32_t n, std::int32_t d) {
+  return static_cast<std::int32_t>((n * kReciprocals[static_cast<std::size_t>(d)]) >> 42);
 }
 
 // The grey level of a 16-bit pixel.
@@ -172,15 +196,16 @@ void CDefog::Points(std::int32_t highest, std::int32_t lowest, std::int32_t stre
   } else if (middle < 30000) {
     level = 100 + (middle - 10000) / 200;
   }
-  white = (strength * (highest - 65535) + level * 65535) / level;
-  black = strength * lowest / (300 - level);
+  // Both numerators lie in 0..200 x 65535 for levels and strengths in range.
+  white = DivideByLevel(static_cast<std::uint32_t>(strength * (highest - 65535) + level * 65535), level);
+  black = DivideByLevel(static_cast<std::uint32_t>(strength * lowest), 300 - level);
 }
 
 std::uint16_t CDefog::StretchChannel(std::uint32_t v, std::uint32_t black, std::uint32_t white) {
   const StretchTables& tables = Tables();
   const double low = tables.encoded[std::min(black, 65535u)];
-  return Stretch(tables.encoded[std::min(v, 65535u)], low, tables.encoded[std::min(white, 65535u)] - low,
-                 tables);
+  const double range = tables.encoded[std::min(white, 65535u)] - low;
+  return Stretch(tables.encoded[std::min(v, 65535u)], low, range, 1.0 / range, tables);
 }
 
 int CDefog::Process() {
@@ -200,15 +225,18 @@ int CDefog::Process() {
     if (!size.ResizeSeparable(source, reduced, rw, rh, kCubicB, kCubicC)) return 0;
   }
   SetProgress(10);
-  CBgraImage16 haze;
-  if (!BuildHazeMap(reduced, haze)) return 0;
+  if (!BuildHazeMap(reduced, m_hazeMap)) return 0;
   SetProgress(30);
-  {
+  // A haze map that grows both ways is enlarged by the stripes, each its own
+  // rows just before it reads them; otherwise here, at once (it is small).
+  m_enlargeInStripes = source.width > m_hazeMap.width && source.height > m_hazeMap.height;
+  if (!m_enlargeInStripes) {
     CImageSize size;
     size.NestIn(*this, 30, 50);
-    size.m_rangeLo = 0;
-    size.m_rangeHi = 100;
-    if (!size.ResizeBilinear(haze, m_hazeMap, w, h)) return 0;
+    size.m_rangeLo = -1;  // no cancel test: the map is always whole
+    CBgraImage16 full;
+    if (!size.ResizeBilinear(m_hazeMap, full, w, h)) return 0;
+    m_hazeMap = std::move(full);
   }
   SetProgress(50);
   Tables();  // made once, before the stripes share them
@@ -226,17 +254,23 @@ int CDefog::ProcessStripe(StripeTask* task) {
   if (!task || !m_source || !m_target) return 0;
   const CBgraImage16& source = *m_source;
   CBgraImage16& target = *m_target;
-  if (target.width != source.width || target.height != source.height || m_hazeMap.width != source.width ||
-      m_hazeMap.height != source.height) {
-    return 0;
-  }
+  if (target.width != source.width || target.height != source.height || m_hazeMap.IsEmpty()) return 0;
   std::uint32_t first = 0, end = 0;
   OwnRows(*task, source.height, first, end);
+  if (first == end) return 1;
+  CBgraImage16 rows;
+  const std::uint16_t* haze = nullptr;
+  if (m_enlargeInStripes) {
+    if (!CImageSize::EnlargeBilinearRows(m_hazeMap, source.width, source.height, first, end, rows)) return 0;
+    haze = rows.pixels;
+  } else {
+    if (m_hazeMap.width != source.width || m_hazeMap.height != source.height) return 0;
+    haze = m_hazeMap.Row(first);
+  }
   const StretchTables& tables = Tables();
   const std::int32_t strength = m_block.strength;
   const std::size_t count = std::size_t{source.width} * (end - first);
   const std::uint16_t* in = source.Row(first);
-  const std::uint16_t* haze = m_hazeMap.Row(first);
   std::uint16_t* out = target.Row(first);
   for (std::size_t i = 0; i < count; ++i, in += 4, haze += 4, out += 4) {
     std::int32_t black = 0, white = 0;
@@ -244,7 +278,8 @@ int CDefog::ProcessStripe(StripeTask* task) {
     if (black < white) {
       const double low = tables.encoded[static_cast<std::size_t>(black)];
       const double range = tables.encoded[static_cast<std::size_t>(white)] - low;
-      for (int c = 0; c < 3; ++c) out[c] = Stretch(tables.encoded[in[c]], low, range, tables);
+      const double inverse = 1.0 / range;
+      for (int c = 0; c < 3; ++c) out[c] = Stretch(tables.encoded[in[c]], low, range, inverse, tables);
     } else if (out != in) {
       out[0] = in[0];
       out[1] = in[1];

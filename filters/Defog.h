@@ -5,8 +5,10 @@
 // every pixel a black point and a white point, between which each colour
 // channel is stretched in the sRGB-encoded domain. Alpha is kept.
 //
-// The stretch runs in stripes that own disjoint rows and read only the
-// source and the haze map, so a striped run equals a run as one task.
+// The stretch runs in stripes that own disjoint rows; each enlarges the rows
+// of the haze map it needs (bilinearly, as CImageSize::ResizeBilinear) and
+// reads them with the source, so a striped run equals a run as one task and
+// no haze map of the picture's size is kept.
 
 #include <array>
 #include <cstddef>
@@ -67,7 +69,8 @@ public:
   // x - r to x + r - 1 and rows y - r to y + r - 1 (r = window / 2) clipped
   // to the picture; B and A 0. An empty window gives R 0 and G 65535.
   int BuildHazeMap(const CBgraImage16& reduced, CBgraImage16& haze);
-  // The black and white points of a pixel from its haze levels.
+  // The black and white points of a pixel from its haze levels (0..65535)
+  // and the strength (0..100).
   static void Points(std::int32_t highest, std::int32_t lowest, std::int32_t strength, std::int32_t& black,
                      std::int32_t& white);
   // v stretched from black..white to 0..65535, linearly in the sRGB
@@ -76,5 +79,10 @@ public:
   static std::uint16_t StretchChannel(std::uint32_t v, std::uint32_t black, std::uint32_t white);
 
   DefogParams m_block;
-  CBgraImage16 m_hazeMap;  // the picture's size: R local maximum, G local minimum
+  // R the local maximum, G the local minimum: of the reduced picture, or of
+  // the picture itself when that does not grow both ways.
+  CBgraImage16 m_hazeMap;
+
+private:
+  bool m_enlargeInStripes = false;
 };

@@ -4,7 +4,6 @@
 #include <cmath>
 #include <new>
 
-#include "algorithms/AlgorithmThread.h"
 #include "algorithms/GaussBlur.h"
 #include "algorithms/tone/ApplyToneTables.h"
 #include "platform/LittleEndian.h"
@@ -112,7 +111,7 @@ int CEnhanceDynamic::ApplyCurve() {
   if (!m_tables) return 0;
   BuildCurve(m_block.shadow, m_block.highlight, m_tables[0]);
   m_pass = Pass::kCurve;
-  const int done = RunRowPass(0, 100);
+  const int done = RunRowPass(0, 100, 1, OnCancel::kFinishAll);
   m_tables.reset();
   return done;
 }
@@ -132,19 +131,17 @@ int CEnhanceDynamic::ApplyLocal() {
   ApplyLutGain(m_tables[1], 25.0 / (m_block.highlight + 25), 32768);
 
   m_pass = Pass::kMasks;
-  int done = RunRowPass(0, 20);
-  // Mask rows a cancel skipped were never written: the copy stays.
-  const bool cancelled = theAlgorithmThread.IsCancelRequested() != 0;
-  if (done && !cancelled) {
+  int done = RunRowPass(0, 20, 1, OnCancel::kFinishAll);
+  if (done) {
     const double radius = std::min(source.width, source.height) / 15.0;
     CGaussBlur blur;
     done = blur.BlurPlane(m_shadowMask, m_shadowMask, radius) &&
            blur.BlurPlane(m_highlightMask, m_highlightMask, radius);
     SetProgress(60);
   }
-  if (done && !cancelled) {
+  if (done) {
     m_pass = Pass::kBlend;
-    done = RunRowPass(60, 100);
+    done = RunRowPass(60, 100, 1, OnCancel::kFinishAll);
   }
   m_tables.reset();
   m_shadowMask.Free();

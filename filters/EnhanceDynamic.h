@@ -6,7 +6,7 @@
 //
 // The per-pixel passes stripe rows for the helper threads; each row depends
 // only on the source and the whole-picture masks, so a striped run equals a
-// run as one task.
+// run as one task. A cancel does not shorten the run.
 
 #include <array>
 #include <cstddef>

@@ -8,8 +8,11 @@
 
 #include "algorithms/AlgorithmThread.h"
 #include "filters/RotateShapePlane.h"
+#include "image/CpuFeatures.h"
 
-#if defined(__SSE2__)
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#elif defined(__SSE2__)
 #include <emmintrin.h>
 #endif
 
@@ -22,50 +25,113 @@ constexpr std::int32_t kSparseDiameter = 33;
 constexpr std::int32_t kSampledDiameter = 65;
 constexpr std::uint32_t kProgressRows = 100;
 
-// Weighted sums of the four channels and of the weights.
-struct Sums {
-  std::array<std::int64_t, 4> channel{};
-  std::int64_t weight = 0;
-};
+using CellRun = CLensBlur::CellRun;
 
-// Adds weight[k x step] x pixel[k x step] for k < n to sums. A row holds at
-// most 64 cells, so its sums fit 32 bits before they join the 64-bit totals.
-void AddRow(const std::uint16_t* pixel, const std::uint16_t* weight, std::int32_t n, std::int32_t step,
-            Sums& sums) {
+// The sums take the channels as signed 16-bit values (v - 32768), so that
+// one multiply-add weighs a pair of pixels; the bias comes back as 32768 x
+// the weights' total. Lanes of 32 bits hold at most this many cells
+// (255 x 32768 each) before they join the 64-bit totals.
+constexpr std::int32_t kCellsPerFlush = 256;
+
+#if !defined(__SSE2__)
+// channel[c] += sum of weight x (pixel[c] - 32768) over the runs, plainly.
+void SumRunsScalar(const std::uint16_t* base, const CellRun* runs, std::size_t count, std::int32_t step,
+                   std::array<std::int64_t, 4>& channel) {
+  for (std::size_t r = 0; r < count; ++r) {
+    const std::uint16_t* pixel = base + runs[r].offset;
+    const std::uint16_t* weight = runs[r].weight;
+    for (std::int32_t k = 0; k < runs[r].n; ++k, pixel += 4 * step, weight += step) {
+      for (std::size_t c = 0; c < 4; ++c) channel[c] += std::int64_t{*weight} * (pixel[c] - 32768);
+    }
+  }
+}
+#endif
+
 #if defined(__SSE2__)
-  // Pairs of pixels through one multiply-add of 16-bit lanes: the channels
-  // are taken as signed (v - 32768), whose sum is corrected by 32768 x the
-  // weights afterwards.
+// The biased B, G, R, A of pixels a and b interleaved: B0 B1 G0 G1 R0 R1 A0 A1.
+inline __m128i PixelPair(const std::uint16_t* a, const std::uint16_t* b) {
   const __m128i bias = _mm_set1_epi16(static_cast<std::int16_t>(0x8000));
-  const std::ptrdiff_t next = 4 * step;
-  __m128i acc = _mm_setzero_si128();
-  std::int32_t weights = 0;
-  std::int32_t k = 0;
-  for (; k + 1 < n; k += 2, pixel += 2 * next, weight += 2 * step) {
-    const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixel));
-    const __m128i b = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixel + next));
-    const __m128i v = _mm_xor_si128(_mm_unpacklo_epi16(a, b), bias);  // B0 B1 G0 G1 R0 R1 A0 A1
-    const std::int32_t w0 = weight[0], w1 = weight[step];
-    acc = _mm_add_epi32(acc, _mm_madd_epi16(v, _mm_set1_epi32(w0 | (w1 << 16))));
-    weights += w0 + w1;
-  }
-  if (k < n) {
-    const __m128i a = _mm_loadl_epi64(reinterpret_cast<const __m128i*>(pixel));
-    const __m128i v = _mm_xor_si128(_mm_unpacklo_epi16(a, _mm_setzero_si128()), bias);
-    acc = _mm_add_epi32(acc, _mm_madd_epi16(v, _mm_set1_epi32(weight[0])));
-    weights += weight[0];
-  }
+  return _mm_xor_si128(_mm_unpacklo_epi16(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(a)),
+                                          _mm_loadl_epi64(reinterpret_cast<const __m128i*>(b))),
+                       bias);
+}
+
+inline void Flush(__m128i& acc, std::array<std::int64_t, 4>& channel) {
   alignas(16) std::array<std::int32_t, 4> lanes{};
   _mm_store_si128(reinterpret_cast<__m128i*>(lanes.data()), acc);
-  for (std::size_t c = 0; c < 4; ++c) sums.channel[c] += lanes[c] + 32768 * std::int64_t{weights};
-  sums.weight += weights;
-#else
-  for (std::int32_t k = 0; k < n; ++k, pixel += 4 * step, weight += step) {
-    for (std::size_t c = 0; c < 4; ++c) sums.channel[c] += std::int64_t{*weight} * pixel[c];
-    sums.weight += *weight;
-  }
-#endif
+  for (std::size_t c = 0; c < 4; ++c) channel[c] += lanes[c];
+  acc = _mm_setzero_si128();
 }
+
+// Pairs of cells (a, b) of one run weighed into acc; the odd last cell
+// against a zero weight.
+inline void AddPairs(const std::uint16_t* pixel, const std::uint16_t* weight, std::int32_t n,
+                     std::int32_t step, __m128i& acc) {
+  const std::ptrdiff_t next = 4 * step;
+  std::int32_t k = 0;
+  for (; k + 1 < n; k += 2, pixel += 2 * next, weight += 2 * step) {
+    const std::int32_t pair = weight[0] | (weight[step] << 16);
+    acc = _mm_add_epi32(acc, _mm_madd_epi16(PixelPair(pixel, pixel + next), _mm_set1_epi32(pair)));
+  }
+  if (k < n) acc = _mm_add_epi32(acc, _mm_madd_epi16(PixelPair(pixel, pixel), _mm_set1_epi32(weight[0])));
+}
+
+void SumRunsSse2(const std::uint16_t* base, const CellRun* runs, std::size_t count, std::int32_t step,
+                 std::array<std::int64_t, 4>& channel) {
+  __m128i acc = _mm_setzero_si128();
+  std::int32_t cells = 0;
+  for (std::size_t r = 0; r < count; ++r) {
+    if (cells + runs[r].n > kCellsPerFlush) {
+      Flush(acc, channel);
+      cells = 0;
+    }
+    cells += runs[r].n;
+    AddPairs(base + runs[r].offset, runs[r].weight, runs[r].n, step, acc);
+  }
+  Flush(acc, channel);
+}
+#endif
+
+#if defined(__x86_64__) && defined(__GNUC__)
+[[gnu::target("avx2"), gnu::always_inline]] inline void FlushWide(__m256i& wide, __m128i& acc,
+                                                                  std::array<std::int64_t, 4>& channel) {
+  acc = _mm_add_epi32(acc, _mm_add_epi32(_mm256_castsi256_si128(wide), _mm256_extracti128_si256(wide, 1)));
+  wide = _mm256_setzero_si256();
+  Flush(acc, channel);
+}
+
+// Four neighbouring cells at a time: two pairs side by side in the two
+// halves of a 256-bit register. Runs of every cell only (step 1).
+[[gnu::target("avx2")]] void SumRunsAvx2(const std::uint16_t* base, const CellRun* runs, std::size_t count,
+                                         std::array<std::int64_t, 4>& channel) {
+  const __m256i bias = _mm256_set1_epi16(static_cast<std::int16_t>(0x8000));
+  // w0 w1 w2 w3 -> (w0 w1) x 4 | (w2 w3) x 4
+  const __m256i spread = _mm256_setr_epi32(0, 0, 0, 0, 1, 1, 1, 1);
+  __m256i wide = _mm256_setzero_si256();
+  __m128i acc = _mm_setzero_si128();
+  std::int32_t cells = 0;
+  for (std::size_t r = 0; r < count; ++r) {
+    const std::int32_t n = runs[r].n;
+    if (cells + n > kCellsPerFlush) {
+      FlushWide(wide, acc, channel);
+      cells = 0;
+    }
+    cells += n;
+    const std::uint16_t* pixel = base + runs[r].offset;
+    const std::uint16_t* weight = runs[r].weight;
+    std::int32_t k = 0;
+    for (; k + 3 < n; k += 4, pixel += 16, weight += 4) {
+      const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pixel));
+      const __m256i pairs = _mm256_xor_si256(_mm256_unpacklo_epi16(v, _mm256_srli_si256(v, 8)), bias);
+      const __m256i w = _mm256_permutevar8x32_epi32(
+          _mm256_castsi128_si256(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(weight))), spread);
+      wide = _mm256_add_epi32(wide, _mm256_madd_epi16(pairs, w));
+    }
+    AddPairs(pixel, weight, n - k, 1, acc);
+  }
+  FlushWide(wide, acc, channel);
+}
+#endif
 
 }  // namespace
 
@@ -96,6 +162,7 @@ int CLensBlur::BuildKernels() {
   const std::int32_t count = m_block.depth ? c : 1;
   m_weights.clear();
   m_spans.clear();
+  m_totals.clear();
   if (m_maxDiameter == 0) {
     m_kernels.Free();
     return 1;
@@ -105,12 +172,14 @@ int CLensBlur::BuildKernels() {
   try {
     m_weights.assign(static_cast<std::size_t>(count) * kTile * kTile, 0);
     m_spans.assign(static_cast<std::size_t>(count) * kTile, RowSpan{});
+    m_totals.assign(static_cast<std::size_t>(count) * kTile * kTile, 0);
   } catch (const std::bad_alloc&) {
     return 0;
   }
   for (std::int32_t i = 0; i < count; ++i) {
     const std::int32_t d = m_maxDiameter - 2 * i;
     const std::int32_t offset = (kTile - d) / 2;
+    const std::int32_t step = d >= kSampledDiameter ? 2 : 1;
     // Each cell takes the shape at its start and half a cell further on.
     std::array<std::int32_t, kTile> at{}, half{};
     for (std::int32_t j = 0; j < d; ++j) {
@@ -132,8 +201,10 @@ int CLensBlur::BuildKernels() {
       const std::uint8_t* cells = m_kernels.Row(static_cast<std::uint32_t>(i * kTile + offset + j)) + offset;
       std::uint16_t* weights = &m_weights[(static_cast<std::size_t>(i) * kTile + j) * kTile];
       RowSpan& span = m_spans[static_cast<std::size_t>(i) * kTile + j];
+      std::int32_t* totals = &m_totals[(static_cast<std::size_t>(i) * kTile + j) * kTile];
       for (std::int32_t k = 0; k < d; ++k) {
         weights[k] = cells[k];
+        totals[k] = cells[k] + (k >= step ? totals[k - step] : 0);
         if (cells[k] == 0) continue;
         if (span.first > span.last) span.first = k;
         span.last = k;
@@ -150,6 +221,34 @@ std::int32_t CLensBlur::Diameter(std::uint32_t x, std::uint32_t y) const {
   return std::min((byte + 1) & ~1, m_maxDiameter);
 }
 
+int CLensBlur::BuildPlans() {
+  const auto stride = static_cast<std::ptrdiff_t>(m_source->Stride());
+  const std::size_t count = m_spans.size() / kTile;
+  try {
+    m_plans.assign(count, {});
+    m_planWeights.assign(count, 0);
+    for (std::size_t i = 0; i < count; ++i) {
+      const std::int32_t d = m_maxDiameter - 2 * static_cast<std::int32_t>(i);
+      const std::int32_t step = d >= kSampledDiameter ? 2 : 1;
+      for (std::int32_t j = 0; j < d; j += step) {
+        const std::size_t cellRow = i * kTile + static_cast<std::size_t>(j);
+        const RowSpan span = m_spans[cellRow];
+        const std::int32_t first = (span.first + step - 1) / step * step;
+        if (first > span.last) continue;
+        const std::int32_t n = (span.last - first) / step + 1;
+        const std::int32_t last = first + (n - 1) * step;
+        const std::int32_t* totals = &m_totals[cellRow * kTile];
+        m_planWeights[i] += totals[last] - (first >= step ? totals[first - step] : 0);
+        m_plans[i].push_back(
+            {j * stride + 4 * first, &m_weights[cellRow * kTile + static_cast<std::size_t>(first)], n});
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  return 1;
+}
+
 void CLensBlur::ComputePixel(std::int32_t x, std::int32_t y, std::int32_t diameter,
                              std::uint16_t* out) const {
   const CBgraImage16& work = *m_read;
@@ -158,26 +257,58 @@ void CLensBlur::ComputePixel(std::int32_t x, std::int32_t y, std::int32_t diamet
   const std::int32_t kernel = m_block.depth ? (m_maxDiameter - diameter) / 2 : 0;
   const std::int32_t o = diameter / 2;
   const std::int32_t step = diameter >= kSampledDiameter ? 2 : 1;
-  // Kernel columns [k0, kEnd) fall inside the picture; the sums visit k0,
-  // k0 + step, ...
-  const std::int32_t k0 = std::max(0, x - o) - x + o;
-  const std::int32_t kEnd = std::min(width, x + diameter - o) - x + o;
-  Sums sums;
-  for (std::int32_t j = 0; j < diameter; j += step) {
-    const std::int32_t row = y - o + j;
-    if (row < 0 || row >= height) continue;
-    const RowSpan span = m_spans[static_cast<std::size_t>(kernel) * kTile + static_cast<std::size_t>(j)];
-    const std::int32_t first = span.first <= k0 ? k0 : k0 + (span.first - k0 + step - 1) / step * step;
-    const std::int32_t last = std::min(kEnd - 1, span.last);
-    if (first > last) continue;
-    const std::uint16_t* pixel = work.Row(static_cast<std::uint32_t>(row)) + std::size_t{4} * (x - o + first);
-    const std::uint16_t* weight =
-        &m_weights[(static_cast<std::size_t>(kernel) * kTile + static_cast<std::size_t>(j)) * kTile +
-                   static_cast<std::size_t>(first)];
-    AddRow(pixel, weight, (last - first) / step + 1, step, sums);
+  std::array<CellRun, kTile> clipped;
+  const std::uint16_t* base = nullptr;
+  const CellRun* runs = nullptr;
+  std::size_t count = 0;
+  std::int64_t weights = 0;
+  if (x >= o && y >= o && x + diameter - o <= width && y + diameter - o <= height) {
+    // The disc lies inside the picture: its plan, from its first pixel.
+    base = work.At(static_cast<std::uint32_t>(x - o), static_cast<std::uint32_t>(y - o));
+    runs = m_plans[static_cast<std::size_t>(kernel)].data();
+    count = m_plans[static_cast<std::size_t>(kernel)].size();
+    weights = m_planWeights[static_cast<std::size_t>(kernel)];
+  } else {
+    // Kernel columns [k0, kEnd) fall inside the picture; the sums visit k0,
+    // k0 + step, ...
+    const std::int32_t k0 = std::max(0, x - o) - x + o;
+    const std::int32_t kEnd = std::min(width, x + diameter - o) - x + o;
+    for (std::int32_t j = 0; j < diameter; j += step) {
+      const std::int32_t row = y - o + j;
+      if (row < 0 || row >= height) continue;
+      const std::size_t cellRow = static_cast<std::size_t>(kernel) * kTile + static_cast<std::size_t>(j);
+      const RowSpan span = m_spans[cellRow];
+      const std::int32_t first = span.first <= k0 ? k0 : k0 + (span.first - k0 + step - 1) / step * step;
+      const std::int32_t end = std::min(kEnd - 1, span.last);
+      if (first > end) continue;
+      const std::int32_t n = (end - first) / step + 1;
+      const std::int32_t last = first + (n - 1) * step;  // the last cell visited
+      const std::int32_t* totals = &m_totals[cellRow * kTile];
+      weights += totals[last] - (first >= step ? totals[first - step] : 0);
+      const std::uint16_t* pixel =
+          work.At(static_cast<std::uint32_t>(x - o + first), static_cast<std::uint32_t>(row));
+      clipped[count++] = {pixel - work.pixels, &m_weights[cellRow * kTile + static_cast<std::size_t>(first)],
+                          n};
+    }
+    base = work.pixels;
+    runs = clipped.data();
   }
-  if (sums.weight <= 0) return;
-  for (std::size_t c = 0; c < 4; ++c) out[c] = static_cast<std::uint16_t>(sums.channel[c] / sums.weight);
+  if (weights <= 0) return;
+  std::array<std::int64_t, 4> channel{};
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (step == 1 && CpuHasAvx2()) {
+    SumRunsAvx2(base, runs, count, channel);
+  } else {
+    SumRunsSse2(base, runs, count, step, channel);
+  }
+#elif defined(__SSE2__)
+  SumRunsSse2(base, runs, count, step, channel);
+#else
+  SumRunsScalar(base, runs, count, step, channel);
+#endif
+  for (std::size_t c = 0; c < 4; ++c) {
+    out[c] = static_cast<std::uint16_t>((channel[c] + 32768 * weights) / weights);
+  }
 }
 
 void CLensBlur::BlurRows(std::uint32_t first, std::uint32_t end) {
@@ -224,7 +355,7 @@ int CLensBlur::Process() {
                         m_block.depth->height != source.height)) {
     return 0;
   }
-  if (!BuildKernels()) return 0;
+  if (!BuildKernels() || !BuildPlans()) return 0;
   if (!m_target->Create(source.width, source.height)) return 0;
 
   int done = 1;

@@ -73,6 +73,14 @@ public:
   // 65535 that reaches the top at 65535 - 200 x highlight.
   static std::uint16_t Boost(std::uint32_t v, std::int32_t highlight);
 
+  // A row of cells a weighted sum visits: its first pixel as an offset in
+  // samples, its first weight, and its number of cells.
+  struct CellRun {
+    std::ptrdiff_t offset;
+    const std::uint16_t* weight;
+    std::int32_t n;
+  };
+
   LensBlurParams m_block;
   CPlane8 m_kernels;               // 128 wide, 128 rows per kernel
   std::int32_t m_maxDiameter = 0;  // Dmax = 2 x min(trunc(radius), 64)
@@ -93,10 +101,21 @@ private:
   // left as it is when no weight falls inside the picture.
   void ComputePixel(std::int32_t x, std::int32_t y, std::int32_t diameter, std::uint16_t* out) const;
   void BlurRows(std::uint32_t first, std::uint32_t end);
+  // Fills m_plans and m_planWeights for the source's width. 0 when memory
+  // runs out.
+  int BuildPlans();
 
   Pass m_pass = Pass::kBlur;
   const CBgraImage16* m_read = nullptr;  // the working picture the sums read
   std::vector<std::uint16_t> m_weights;  // kernel i's cell (j, k) at (i x 128 + j) x 128 + k
   std::vector<RowSpan> m_spans;          // kernel i's row j at i x 128 + j
-  std::vector<std::uint16_t> m_boost;    // Boost of every level, during the boost pass
+  // The running totals of the weights along each kernel row, over the cells
+  // a sum visits (every cell, or every second from diameter 65): cell k
+  // holds its weight plus the total of cell k - step.
+  std::vector<std::int32_t> m_totals;
+  // Per kernel, the runs of a disc that lies wholly inside the picture, as
+  // offsets from the disc's first pixel, and the total of their weights.
+  std::vector<std::vector<CellRun>> m_plans;
+  std::vector<std::int64_t> m_planWeights;
+  std::vector<std::uint16_t> m_boost;  // Boost of every level, during the boost pass
 };

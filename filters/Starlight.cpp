@@ -17,6 +17,21 @@ constexpr double kPeakBlurRadius = 4.0;
 constexpr std::int32_t kBrightLevel = 40000;
 constexpr std::uint32_t kStampSamples = 3;
 
+// The order of a star's stamps: itself, its direct neighbours at half and
+// its diagonal ones at a quarter of its strength.
+struct Neighbour {
+  std::int32_t dx, dy, divisor;
+};
+constexpr std::array<Neighbour, 9> kNeighbours = {{{0, 0, 1},
+                                                   {-1, 0, 2},
+                                                   {1, 0, 2},
+                                                   {0, -1, 2},
+                                                   {0, 1, 2},
+                                                   {-1, -1, 4},
+                                                   {1, -1, 4},
+                                                   {-1, 1, 4},
+                                                   {1, 1, 4}}};
+
 std::int32_t Grey(const std::uint16_t* p) {
   return (6 * std::int32_t{p[1]} + 3 * std::int32_t{p[2]} + p[0]) / 10;
 }
@@ -158,77 +173,68 @@ int CStarlight::BuildStamp(CBgraImage& stamp) const {
   return 1;
 }
 
-void CStarlight::StampStar(const std::vector<StampCell>& cells, std::int64_t x, std::int64_t y,
-                           std::int32_t strength) {
-  const CBgraImage16& source = *m_source;
-  const std::int64_t w = source.width, h = source.height;
+void CStarlight::StampStar(CBgraImage16& glow, std::uint32_t first, std::uint32_t end, std::int64_t x,
+                           std::int64_t y, std::int32_t strength, const StampColour& colour) const {
+  const std::int64_t w = m_source->width, h = m_source->height;
   if (x < 0 || y < 0 || x >= w || y >= h || strength == 0) return;
-  const std::uint16_t* colour = source.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
   const std::int64_t blue = colour[0], green = colour[1], red = colour[2];
-  for (const StampCell& cell : cells) {
+  for (const StampCell& cell : m_cells) {
     const std::int64_t gx = x + cell.dx, gy = y + cell.dy;
-    if (gx < 0 || gy < 0 || gx >= w || gy >= h) continue;
+    if (gx < 0 || gx >= w || gy < first || gy >= end) continue;
     const std::int64_t b = strength * cell.blue / 100, g = strength * cell.green / 100,
                        r = strength * cell.red / 100;
     if (b + g + r <= 0) continue;
-    std::uint16_t* glow = m_glow.At(static_cast<std::uint32_t>(gx), static_cast<std::uint32_t>(gy));
-    glow[2] = static_cast<std::uint16_t>(std::min<std::int64_t>(65535, glow[2] + r * red / 30000));
-    glow[1] = static_cast<std::uint16_t>(std::min<std::int64_t>(65535, glow[1] + g * green / 30000));
-    glow[0] = static_cast<std::uint16_t>(std::min<std::int64_t>(65535, glow[0] + b * blue / 30000));
+    std::uint16_t* p = glow.At(static_cast<std::uint32_t>(gx), static_cast<std::uint32_t>(gy - first));
+    p[2] = static_cast<std::uint16_t>(std::min<std::int64_t>(65535, p[2] + r * red / 30000));
+    p[1] = static_cast<std::uint16_t>(std::min<std::int64_t>(65535, p[1] + g * green / 30000));
+    p[0] = static_cast<std::uint16_t>(std::min<std::int64_t>(65535, p[0] + b * blue / 30000));
   }
 }
 
-int CStarlight::RenderStars() {
-  CBgraImage stamp;
-  if (!BuildStamp(stamp)) return 0;
-  // Black stamp pixels add nothing at any strength.
-  std::vector<StampCell> cells;
-  const std::int32_t r = m_block.radius;
-  try {
-    for (std::uint32_t y = 0; y < stamp.height; ++y) {
-      for (std::uint32_t x = 0; x < stamp.width; ++x) {
-        const std::uint8_t* p = stamp.At(x, y);
-        if (p[0] + p[1] + p[2] == 0) continue;
-        cells.push_back(
-            {static_cast<std::int32_t>(x) - r, static_cast<std::int32_t>(y) - r, p[0], p[1], p[2]});
-      }
-    }
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
-  if (!m_glow.Create(m_source->width, m_source->height)) return 0;
-  std::memset(m_glow.pixels, 0, m_glow.byteSize);
+int CStarlight::ProcessStripe(StripeTask* task) {
+  if (!task || !m_source || !m_target) return 0;
+  const CBgraImage16& source = *m_source;
+  CBgraImage16& target = *m_target;
+  if (target.width != source.width || target.height != source.height) return 0;
+  std::uint32_t first = 0, end = 0;
+  OwnRows(*task, source.height, first, end);
+  if (first == end) return 1;
+  CBgraImage16 glow;
+  if (!glow.Create(source.width, end - first)) return 0;
+  std::memset(glow.pixels, 0, glow.byteSize);
+
+  // Stars lie in row order; a star and its neighbours' stamps reach
+  // radius + 1 rows either way.
+  const std::int64_t reach = m_block.radius + 1;
+  const auto from = std::lower_bound(m_stars.begin(), m_stars.end(), std::int64_t{first} - reach,
+                                     [](const StarPoint& star, std::int64_t row) { return star.y < row; });
+  const bool single = IsSingleTask() != 0;
   const std::size_t count = m_stars.size();
-  for (std::size_t i = 0; i < count; ++i) {
-    const StarPoint& star = m_stars[i];
-    const std::int64_t x = star.x, y = star.y;
-    const std::int32_t s = star.strength;
-    StampStar(cells, x, y, s);
-    StampStar(cells, x - 1, y, s / 2);
-    StampStar(cells, x + 1, y, s / 2);
-    StampStar(cells, x, y - 1, s / 2);
-    StampStar(cells, x, y + 1, s / 2);
-    StampStar(cells, x - 1, y - 1, s / 4);
-    StampStar(cells, x + 1, y - 1, s / 4);
-    StampStar(cells, x - 1, y + 1, s / 4);
-    StampStar(cells, x + 1, y + 1, s / 4);
-    if ((i + 1) % 10 == 0)
-      SetProgress(static_cast<std::int32_t>(30 + 60 * static_cast<std::int64_t>(i) /
+  for (auto it = from; it != m_stars.end() && it->y <= std::int64_t{end} + reach; ++it) {
+    const auto index = static_cast<std::size_t>(it - m_stars.begin());
+    const std::array<StampColour, kStampsPerStar>& colours = m_colours[index];
+    const std::int64_t x = it->x, y = it->y;
+    const std::int32_t s = it->strength;
+    for (std::size_t k = 0; k < kStampsPerStar; ++k) {
+      const Neighbour& n = kNeighbours[k];
+      StampStar(glow, first, end, x + n.dx, y + n.dy, s / n.divisor, colours[k]);
+    }
+    if (single && (index + 1) % 10 == 0) {
+      SetProgress(static_cast<std::int32_t>(30 + 60 * static_cast<std::int64_t>(index) /
                                                      static_cast<std::int64_t>(count)));
+    }
+  }
+
+  const std::int64_t amount = m_block.amount;
+  const std::uint16_t* in = source.Row(first);
+  const std::uint16_t* add = glow.pixels;
+  std::uint16_t* out = target.Row(first);
+  for (std::uint32_t i = 0; i < glow.pixelCount; ++i, in += 4, add += 4, out += 4) {
+    for (int c = 0; c < 3; ++c) {
+      out[c] = static_cast<std::uint16_t>(std::min<std::int64_t>(65535, amount * add[c] / 10 + in[c]));
+    }
   }
   return 1;
-}
-
-void CStarlight::AddGlow() {
-  const std::int64_t amount = m_block.amount;
-  const std::uint16_t* in = m_source->pixels;
-  const std::uint16_t* glow = m_glow.pixels;
-  std::uint16_t* out = m_target->pixels;
-  for (std::uint32_t i = 0; i < m_source->pixelCount; ++i, in += 4, glow += 4, out += 4) {
-    for (int c = 0; c < 3; ++c) {
-      out[c] = static_cast<std::uint16_t>(std::min<std::int64_t>(65535, amount * glow[c] / 10 + in[c]));
-    }
-  }
 }
 
 int CStarlight::Process() {
@@ -252,9 +258,40 @@ int CStarlight::Process() {
   if (!FindStars(work, source.width, source.height)) return 0;
   work.Free();
   SetProgress(25);
-  int done = RenderStars();
-  if (done) AddGlow();
-  m_glow.Free();
-  if (done) SetProgress(100);
+  CBgraImage stamp;
+  if (!BuildStamp(stamp)) return 0;
+  // Black stamp pixels add nothing at any strength.
+  m_cells.clear();
+  const std::int32_t r = m_block.radius;
+  try {
+    for (std::uint32_t y = 0; y < stamp.height; ++y) {
+      for (std::uint32_t x = 0; x < stamp.width; ++x) {
+        const std::uint8_t* p = stamp.At(x, y);
+        if (p[0] + p[1] + p[2] == 0) continue;
+        m_cells.push_back(
+            {static_cast<std::int32_t>(x) - r, static_cast<std::int32_t>(y) - r, p[0], p[1], p[2]});
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  // Every stamp's colour before the first glow reaches the target.
+  try {
+    m_colours.assign(m_stars.size(), {});
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  for (std::size_t i = 0; i < m_stars.size(); ++i) {
+    for (std::size_t k = 0; k < kStampsPerStar; ++k) {
+      const std::int64_t x = std::int64_t{m_stars[i].x} + kNeighbours[k].dx;
+      const std::int64_t y = std::int64_t{m_stars[i].y} + kNeighbours[k].dy;
+      if (x < 0 || y < 0 || x >= source.width || y >= source.height) continue;
+      const std::uint16_t* p = source.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+      m_colours[i][k] = {p[0], p[1], p[2]};
+    }
+  }
+  const int done = RunRowPass(30, 100, 1, OnCancel::kFinishAll);
+  m_cells.clear();
+  m_colours.clear();
   return done;
 }

@@ -6,13 +6,17 @@
 //
 // The search draws from the calling thread's RuntimeRandom generator (a
 // small jitter of each candidate's strength), so two runs may differ unless
-// the generator is seeded.
+// the generator is seeded. The glow is made stripe by stripe: each stripe
+// stamps every star that reaches its rows, in the stars' order, and adds its
+// rows of glow to the picture, so a striped run equals a run as one task.
+// A cancel does not shorten the run.
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <vector>
 
-#include "algorithms/Algorithm.h"
+#include "filters/RowPassAlgorithm.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
 #include "image/Plane8.h"
@@ -51,7 +55,7 @@ struct StarPoint {
   std::uint8_t strength = 0;
 };
 
-class CStarlight : public CAlgorithm {
+class CStarlight : public CRowPassAlgorithm {
 public:
   static constexpr std::int32_t kSearchSide = 1024;
 
@@ -63,6 +67,8 @@ public:
   // success, 0 for a missing or wrong block, image or shape, or exhausted
   // memory.
   int Process() override;
+  // The glow of the rows the task owns, added to them.
+  int ProcessStripe(StripeTask* task) override;
 
   // The size of the search copy: the longer side 1024, the other in
   // proportion (at least 1).
@@ -86,7 +92,6 @@ public:
 
   StarlightParams m_block;
   std::vector<StarPoint> m_stars;
-  CBgraImage16 m_glow;  // the stars at the source's size, during Process
 
 private:
   // A stamp pixel that is not black, at (dx, dy) from the stamp's centre.
@@ -98,10 +103,19 @@ private:
     std::int32_t red;
   };
 
-  int RenderStars();
-  // Adds the stamp, scaled by strength and the colour of source pixel (x, y),
-  // to m_glow around (x, y).
-  void StampStar(const std::vector<StampCell>& cells, std::int64_t x, std::int64_t y, std::int32_t strength);
-  // target = min(65535, amount x glow / 10 + source) for B, G and R.
-  void AddGlow();
+  // The source's colour at a stamp's centre (B, G, R), taken before any
+  // glow is added: the target may be the source.
+  using StampColour = std::array<std::uint16_t, 3>;
+  // A star's stamp and those of its four direct and four diagonal
+  // neighbours, at full, half and quarter strength.
+  static constexpr std::int32_t kStampsPerStar = 9;
+
+  // Adds the stamp, scaled by strength and colour, around (x, y) to glow,
+  // which holds the picture's rows [first, end); nothing for a centre outside
+  // the picture or strength 0.
+  void StampStar(CBgraImage16& glow, std::uint32_t first, std::uint32_t end, std::int64_t x, std::int64_t y,
+                 std::int32_t strength, const StampColour& colour) const;
+
+  std::vector<StampCell> m_cells;  // the stamp's pixels that are not black, during Process
+  std::vector<std::array<StampColour, kStampsPerStar>> m_colours;  // per star, during Process
 };

@@ -159,7 +159,31 @@ TEST(EnhanceDynamic, StripedRunMatchesOneTask) {
   enhance.m_source = enhance.m_target = &picture;
   enhance.m_params = &params;
   ASSERT_EQ(enhance.Process(), 1);
-  EXPECT_TRUE(SamePixels(picture, Enhance(source, params, 0)));
+  const CBgraImage16 single = Enhance(source, params, 0);
+  EXPECT_TRUE(SamePixels(picture, single));
+
+  // A cancel of the running job does not shorten the run: the stripes it
+  // skips are made afterwards.
+  struct Job : CAlgorithm {
+    const CBgraImage16* source = nullptr;
+    EnhanceDynamicParams params;
+    CBgraImage16 result;
+    int ok = -1;
+    int Process() override {
+      theAlgorithmThread.Cancel();
+      CEnhanceDynamic inner;
+      inner.m_source = const_cast<CBgraImage16*>(source);
+      inner.m_target = &result;
+      inner.m_params = &params;
+      return ok = inner.Process();
+    }
+  } job;
+  job.source = &source;
+  job.params = params;
+  ASSERT_EQ(theAlgorithmThread.StartAlgorithmAsync(&job, nullptr, nullptr, nullptr, 0, {}), 1);
+  theAlgorithmThread.WaitWhileBusy();
+  EXPECT_EQ(job.ok, 1);
+  EXPECT_TRUE(SamePixels(job.result, single));
 }
 
 TEST(EnhanceDynamic, RecordAndValidation) {

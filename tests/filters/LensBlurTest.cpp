@@ -292,16 +292,19 @@ TEST(LensBlur, LargeDiscsKeepAWhiteFieldWhite) {
 }
 
 // Stripes start on even rows and read the whole working picture: a striped
-// run is the run of one task, in every regime at once (a depth plane).
+// run is the run of one task, with full and sparse discs (a depth plane).
 TEST(LensBlur, StripedRunMatchesOneTask) {
   ASSERT_GT(theAlgorithmThread.HelperCount(), 0u);
   const CPlane8 shape = Uneven();
-  const CBgraImage16 source = Noise(1200, 800, 13);
+  // 245 rows per stripe unaligned: the stripes must move to even rows.
+  const CBgraImage16 source = Noise(1224, 800, 13);
   CPlane8 depth;
   depth.Create(source.width, source.height);
+  // Mostly small discs, with patches of sparse ones (diameter 40).
   for (std::uint32_t y = 0; y < depth.height; ++y) {
-    for (std::uint32_t x = 0; x < depth.width; ++x)
-      depth.Row(y)[x] = static_cast<std::uint8_t>((x / 7 + y / 5) % 40);
+    for (std::uint32_t x = 0; x < depth.width; ++x) {
+      depth.Row(y)[x] = static_cast<std::uint8_t>((x / 7 + y / 5) % 8 == 0 ? 40 : (x + y) % 9);
+    }
   }
   LensBlurParams params;
   params.shape = &shape;

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "FilterPictures.h"
+#include "algorithms/AlgorithmThread.h"
 #include "algorithms/RuntimeRandom.h"
 #include "filters/Starlight.h"
 
@@ -91,6 +92,37 @@ TEST(Starlight, OneDotOneStar) {
   EXPECT_GT(cornerTarget.At(20, 1)[1], 1000);
   EXPECT_EQ(cornerTarget.At(399, 1)[1], 0);
   EXPECT_EQ(cornerTarget.At(1, 299)[1], 0);
+}
+
+// Each stripe stamps every star that reaches its rows, with the colours the
+// picture had before any glow: a striped run, in place or not, is the run of
+// one task.
+TEST(Starlight, StripedRunMatchesOneTask) {
+  ASSERT_GT(theAlgorithmThread.HelperCount(), 0u);
+  const CPlane8 shape = Cross();
+  CBgraImage16 source = Noise(1224, 800, 3, 0, 30000);
+  for (std::uint32_t y = 20; y + 20 < 800; y += 45) {
+    for (std::uint32_t x = 20; x + 20 < 1224; x += 70) Dot(source, x + y % 7, y);
+  }
+  StarlightParams params;
+  params.shape = &shape;
+  params.highlight = 100;
+  CBgraImage16 single = Copy(source);
+  CBgraImage16 striped = Copy(source);
+  CBgraImage16 inPlace = Copy(source);
+  for (auto [target, parallel] : {std::pair{&single, 0}, std::pair{&striped, 1}, std::pair{&inPlace, 1}}) {
+    SeedRuntimeRandom(1);
+    CStarlight star;
+    star.m_allowParallel = parallel;
+    star.m_source = target == &inPlace ? &inPlace : &source;
+    star.m_target = target;
+    star.m_params = &params;
+    ASSERT_EQ(star.Process(), 1);
+    EXPECT_GT(star.m_stars.size(), 100u);
+  }
+  EXPECT_FALSE(SamePixels(single, source));
+  EXPECT_TRUE(SamePixels(striped, single));
+  EXPECT_TRUE(SamePixels(inPlace, single));
 }
 
 TEST(Starlight, SuppressionWindow) {

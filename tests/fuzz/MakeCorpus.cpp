@@ -25,6 +25,9 @@
 #include "document/DocHistory.h"
 #include "document/MaskRecord.h"
 #include "document/TextLayer.h"
+#include "filters/Defog.h"
+#include "filters/DiffuseFilter.h"
+#include "filters/EnhanceDynamic.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
 #include "image/PackedRecords.h"
@@ -535,6 +538,23 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
   Put("string_table", "language.txt", utf16);
 }
 
+// The filters' stored records: the dialogs' defaults and a record of an
+// older, shorter layout.
+void FilterParamsSeeds() {
+  Put("filter_params", "defog", Prefixed({0}, DefogParamsToBytes({})));
+  EnhanceDynamicParams curve;
+  curve.method = 0;
+  curve.highlight = 40;
+  Put("filter_params", "dynamic-range", Prefixed({1}, EnhanceDynamicParamsToBytes(curve)));
+  DiffuseParams glow;
+  glow.mode = 1;
+  glow.radius = 7.5;
+  Put("filter_params", "diffuse", Prefixed({2}, DiffuseParamsToBytes(glow)));
+  auto shorter = DiffuseParamsToBytes({});
+  StoreLE16(shorter.data(), 16);
+  Put("filter_params", "diffuse-short", Prefixed({2}, std::span(shorter).first(16)));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -548,5 +568,6 @@ int main(int argc, char** argv) {
   PackedSeeds();
   DocumentSeeds();
   SettingsSeeds(sourceRoot);
+  FilterParamsSeeds();
   return 0;
 }
