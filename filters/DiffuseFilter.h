@@ -5,8 +5,8 @@
 //
 // The ramp, the blur and the blend are three passes over the whole picture:
 // the ramp and the blend stripe rows for the helper threads, the blur is one
-// striped CGaussBlur pass. The result is that of the picture computed as one
-// piece, however its rows are cut.
+// striped CGaussBlur pass. The result is that of the whole picture computed
+// at once, however its rows are cut.
 
 #include <array>
 #include <cstddef>

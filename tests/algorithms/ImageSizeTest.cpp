@@ -120,7 +120,7 @@ TEST(ImageSizeBilinear, SupersamplesUnlessBothSidesGrow) {
 }
 
 // Rows made a few at a time are the rows of the whole enlargement.
-TEST(ImageSizeBilinear, RowsOfTheEnlargementInPieces) {
+TEST(ImageSizeBilinear, RowsOfTheEnlargementAFewAtATime) {
   const CBgraImage16 src = MakeImage(23, 17, [](auto x, auto y) { return (x * 7919 + y * 104729) % 60000; });
   CImageSize size;
   CBgraImage16 whole;

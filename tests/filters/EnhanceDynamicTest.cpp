@@ -121,10 +121,10 @@ TEST(EnhanceDynamic, LocalMasks) {
   EXPECT_EQ(result.At(20, 60)[3], 65535);
 }
 
-// A shadow gain of a / 20 below 1 would darken the shadows it is meant to
-// open: with no shadow amount and some highlight amount the deep shadows
-// went black. The gain never falls below 1, so such amounts leave shadows
-// alone, and amounts from 20 up keep their gains.
+// A shadow gain of a / 20 below 1 would darken the shadows the mask is meant
+// to open (with no shadow amount and some highlight amount, deep shadows
+// would turn black). The gain never falls below 1: such amounts leave the
+// shadows alone, and amounts from 20 up keep their gains.
 TEST(EnhanceDynamic, SmallShadowAmountsNeverDarken) {
   const CBgraImage16 source = Scene();
   EnhanceDynamicParams params;
