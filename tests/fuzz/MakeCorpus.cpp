@@ -28,6 +28,9 @@
 #include "document/DocHistory.h"
 #include "document/MaskRecord.h"
 #include "document/TextLayer.h"
+#include "filters/Defog.h"
+#include "filters/DiffuseFilter.h"
+#include "filters/EnhanceDynamic.h"
 #include "filters/SkinClean.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
@@ -661,6 +664,23 @@ void FilterSeeds() {
   Put("skin_clean_params", "older", older);
 }
 
+// The filters' stored records: the dialogs' defaults and a record of an
+// older, shorter layout.
+void FilterParamsSeeds() {
+  Put("filter_params", "defog", Prefixed({0}, DefogParamsToBytes({})));
+  EnhanceDynamicParams curve;
+  curve.method = 0;
+  curve.highlight = 40;
+  Put("filter_params", "dynamic-range", Prefixed({1}, EnhanceDynamicParamsToBytes(curve)));
+  DiffuseParams glow;
+  glow.mode = 1;
+  glow.radius = 7.5;
+  Put("filter_params", "diffuse", Prefixed({2}, DiffuseParamsToBytes(glow)));
+  auto shorter = DiffuseParamsToBytes({});
+  StoreLE16(shorter.data(), 16);
+  Put("filter_params", "diffuse-short", Prefixed({2}, std::span(shorter).first(16)));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -677,5 +697,6 @@ int main(int argc, char** argv) {
   ClipboardSeeds();
   FilterSeeds();
   GeometrySeeds();
+  FilterParamsSeeds();
   return 0;
 }
