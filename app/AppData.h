@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "app/FavouriteFolder.h"
+#include "app/LanguageFile.h"
 
 // Width of the text fields the values below stand for (with terminator).
 inline constexpr std::size_t kAlbumRootLength = kFolderPathLength;
@@ -36,6 +37,12 @@ extern std::filesystem::path g_ConfigFilePath;  // data folder / "config.dat"
 extern std::filesystem::path g_DataFolder;      // config home / "Tessera"
 extern std::filesystem::path g_ProgramFolder;   // folder of the executable
 extern std::u16string g_SkinName;               // empty: the default skin; "bright": the bright skin
+
+// The language files found at start, in name order, and the chosen language
+// (empty: the base texts).
+extern std::vector<LanguageFile> g_LanguageFiles;
+extern std::u16string g_CurrentLanguage;
+inline constexpr std::size_t kLanguageNameLength = 256;
 
 // Edition flag from the machine-wide settings, read by the service client at
 // its start and set to 1 by the main window.

@@ -1,11 +1,12 @@
 #include "app/BrightforgeApp.h"
 
 #include <chrono>
-#include <cstdio>
 #include <thread>
 
 #include "app/AppData.h"
+#include "app/BrightforgeDlg.h"
 #include "app/ConfigFile.h"
+#include "app/ServiceClient.h"
 #include "app/TempFiles.h"
 #include "platform/SystemMessage.h"
 
@@ -23,7 +24,10 @@ bool CBrightforgeApp::InitInstance() {
     ShowSystemMessage(u"Init application data failed");
     return false;
   }
-  if (m_hooks.startServiceClient && !m_hooks.startServiceClient()) return false;
+  // Fixed before the client thread runs: the main window changes the edition
+  // flag while that thread may be starting.
+  const bool serviceEnabled = ServiceClientEnabled(g_PublisherEdition.load());
+  if (m_hooks.startServiceClient && !m_hooks.startServiceClient(serviceEnabled)) return false;
   // Gives the service client time to come up before anything asks it.
   std::this_thread::sleep_for(50ms);
 
@@ -33,19 +37,24 @@ bool CBrightforgeApp::InitInstance() {
     return false;
   }
 
-  const bool engineStarted = !m_hooks.startAlgorithmEngine || m_hooks.startAlgorithmEngine();
-  if (engineStarted) {
-    if (m_hooks.runMainWindow) {
-      m_hooks.runMainWindow();
-    } else {
-      std::puts("Tessera: the main window is not built yet; the program ends here.");
-      std::fflush(stdout);
-    }
-    if (m_hooks.stopAlgorithmEngine) m_hooks.stopAlgorithmEngine();
+  bool ran = true;
+  if (m_hooks.runMainWindow) {
+    m_hooks.runMainWindow();
+  } else {
+    ran = RunMainWindow();
   }
+  if (m_hooks.stopAlgorithmEngine) m_hooks.stopAlgorithmEngine();
 
   SaveConfigFile();
   DeleteSessionTempFiles();
-  m_exitStatus = engineStarted ? 0 : 1;
+  m_exitStatus = ran ? 0 : 1;
   return true;
+}
+
+bool CBrightforgeApp::RunMainWindow() {
+  CBrightforgeDlg window(m_windowHooks, m_arguments);
+  const int result = window.RunModal();
+  // Without a display nothing else could have told the user.
+  if (!window.IsCreated()) ShowSystemMessage(u"Can not open the program window (is there a display?)");
+  return result != CBrightforgeDlg::kRefusedStart;
 }

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "app/MainWindowHooks.h"
 #include "app/StartupHooks.h"
 
 class CBrightforgeApp {
@@ -18,6 +19,8 @@ public:
   const std::vector<std::u16string>& CommandLine() const { return m_arguments; }
 
   void SetStartupHooks(StartupHooks hooks) { m_hooks = std::move(hooks); }
+  // The parts the main window is given when the application runs it.
+  void SetMainWindowHooks(MainWindowHooks hooks) { m_windowHooks = std::move(hooks); }
 
   // Application data, service client, then either the unattended stop ("/u":
   // wait 3 seconds, no window) or the main window's modal run followed by
@@ -26,15 +29,19 @@ public:
   bool InitInstance();
 
   // The process exit status: 0 after a run or an unattended start, 1 when
-  // the start was refused.
+  // the start was refused (also by the main window: no window, no space for
+  // temporary files, a failed start-up stage).
   int ExitInstance() const { return m_exitStatus; }
 
 private:
   // An argument that is exactly "/u". Paths hold "/u" all the time on Linux
   // (/usr, /home/user), so nothing else counts.
   bool IsUnattended() const;
+  // False when the window refused to start.
+  bool RunMainWindow();
 
   std::vector<std::u16string> m_arguments;
   StartupHooks m_hooks;
+  MainWindowHooks m_windowHooks;
   int m_exitStatus = 1;
 };

@@ -11,8 +11,11 @@ std::filesystem::path g_ConfigFilePath;
 std::filesystem::path g_DataFolder;
 std::filesystem::path g_ProgramFolder;
 std::u16string g_SkinName;
+std::vector<LanguageFile> g_LanguageFiles;
+std::u16string g_CurrentLanguage;
 std::atomic<std::uint32_t> g_PublisherEdition{0};
 
+CImageArray g_MenuIcons;
 CMergeJobQueue g_MergeJobQueue;
 
 // Constant-initialised and with nothing to tear down, so its place here does

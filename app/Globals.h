@@ -5,6 +5,7 @@
 //
 //   theApp               the application object
 //   the application data (AppData.h): lists empty, nothing else set
+//   g_MenuIcons          the menu icon strip, empty until the start-up stages
 //   g_MergeJobQueue      the group-photo merge worker pool, no workers
 //   g_TempFileNamesLock  the lock of the temporary-file list (AppData.h)
 //
@@ -13,9 +14,10 @@
 //
 //   theAlgorithmThread   algorithms/AlgorithmThread.cpp; built not started,
 //                        before or after the objects above (unspecified).
-//                        None of them uses it: main's start-up hooks start
-//                        it and shut it down, so its destructor finds it
-//                        stopped.
+//                        None of them uses it: the main window's start-up
+//                        stages start it (through main's hooks) and the
+//                        application's hook shuts it down once the window is
+//                        gone, so its destructor finds it stopped.
 //   RawDecodeLock        image/CameraRaw.cpp; a std::mutex, ready before any
 //                        code runs (constant initialisation), nothing to
 //                        tear down.
@@ -32,7 +34,10 @@
 
 #include "app/AppData.h"
 #include "app/BrightforgeApp.h"
+#include "image/ImageArray.h"
 #include "merge/MergeJobQueue.h"
 
 extern CBrightforgeApp theApp;
+// Cut into icons 16 pixels wide by the start-up stages.
+extern CImageArray g_MenuIcons;
 extern CMergeJobQueue g_MergeJobQueue;

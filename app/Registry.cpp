@@ -46,3 +46,11 @@ std::uint32_t GetRegDword(std::u16string_view section, std::u16string_view value
 std::uint32_t GetRegDword(const RegDwordValue& value, bool currentUser) {
   return GetRegDword(value.section, value.name, value.defaultValue, currentUser);
 }
+
+bool QueryRegDword(std::u16string_view section, std::u16string_view valueName, std::uint32_t& value,
+                   bool currentUser) {
+  std::uint32_t stored = 0;
+  if (!CSettingsStore().GetDword(ScopeOf(currentUser), section, valueName, stored)) return false;
+  value = stored;
+  return true;
+}

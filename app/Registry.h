@@ -29,3 +29,7 @@ bool GetRegString(const RegTextValue& value, std::u16string& out, bool currentUs
 std::uint32_t GetRegDword(std::u16string_view section, std::u16string_view valueName,
                           std::uint32_t defaultValue, bool currentUser);
 std::uint32_t GetRegDword(const RegDwordValue& value, bool currentUser);
+// True with the stored number in value; false, value untouched, when it is
+// missing or not a number.
+[[nodiscard]] bool QueryRegDword(std::u16string_view section, std::u16string_view valueName,
+                                 std::uint32_t& value, bool currentUser);

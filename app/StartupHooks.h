@@ -5,17 +5,16 @@
 #include <functional>
 
 struct StartupHooks {
-  // Starts the companion-service client thread. False ends the start without
-  // a message.
-  std::function<bool()> startServiceClient;
+  // Starts the companion-service client thread; enabled (whether it carries
+  // out commands) is fixed here, before the thread runs. False ends the
+  // start without a message.
+  std::function<bool(bool enabled)> startServiceClient;
 
-  // Starts the global algorithm thread with its helper threads. It runs just
-  // before the main window is constructed. False ends the start.
-  std::function<bool()> startAlgorithmEngine;
-  // Stops the algorithm engine once the main window is gone.
+  // Stops the algorithm engine, which the main window's start-up stages
+  // started, once the main window is gone.
   std::function<void()> stopAlgorithmEngine;
 
-  // Constructs the main window, makes it the application's main window and
-  // runs it modally; returns when the window has closed.
+  // Replaces the main window's modal run (tests); returns when the window
+  // has closed. Empty: the application runs CBrightforgeDlg.
   std::function<void()> runMainWindow;
 };

@@ -3,6 +3,7 @@
 
 #include <string>
 #include <string_view>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -19,8 +20,15 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) arguments.push_back(FromUtf8(argv[i]));
   theApp.SetCommandLine(std::move(arguments));
   theApp.SetStartupHooks({
-      .startAlgorithmEngine = [] { return theAlgorithmThread.Start() == 1; },
       .stopAlgorithmEngine = [] { theAlgorithmThread.Shutdown(); },
+  });
+  // The parts of the main window that are built; the others show as not
+  // built (MainWindowHooks).
+  theApp.SetMainWindowHooks({
+      .startAlgorithmEngine =
+          [](IWorkerExitRegistry& registry) {
+            return theAlgorithmThread.Start(std::thread::hardware_concurrency(), &registry) == 1;
+          },
   });
   // Documents opened from image files convert from the colour space their
   // information records.

@@ -175,6 +175,11 @@ bool CSdlHost::InitVideo() {
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "4");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // The window, the clipboard and the pointer work through X11. Without an X
+  // display SDL would fall back to an offscreen or console driver whose
+  // window nobody sees; the start must fail instead. SDL_VIDEODRIVER in the
+  // environment still decides.
+  SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   m_wakeEvent = SDL_RegisterEvents(1);
   if (m_wakeEvent == static_cast<std::uint32_t>(-1)) {

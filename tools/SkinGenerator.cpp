@@ -248,6 +248,17 @@ Canvas RoundFrame() {
   return c;
 }
 
+// The document tab frame under the window's title band, 100 x 100:
+// stretched with borders of 32 pixels, so the top border is the 32-pixel
+// strip of page titles on the window's own colour, and the pages' panel
+// with rounded top corners starts beneath it.
+Canvas MainTabFrame() {
+  Canvas c(100, 100);
+  c.Fill(Box(0, 0, 100, 100), kWindow);
+  Bordered(c, RoundRect(0, 32, 100, 108, 6), kPanel, kPanelBorder);
+  return c;
+}
+
 // The highlight under the current tab title, 30 x 24; only its alpha counts
 // (it takes the accent colour): a faint rounded field with a bar beneath.
 Canvas TabTitle() {
@@ -464,6 +475,16 @@ Canvas LeftArrow() { return TabArrow(true); }
 
 Canvas RightArrow() { return TabArrow(false); }
 
+// The help button's icon, 16 x 16: a question mark in a ring.
+Canvas HelpIcon() {
+  Canvas c(16, 16);
+  c.Fill(Ring(8, 8, 6.6, 1.3), kLight);
+  c.Fill(Stroke(Join(Arc(8.0, 6.2, 2.3, 2.1, 190, 360, 16), {{10.3, 6.4}, {8.0, 8.4}, {8.0, 9.4}}), 1.4),
+         kLight);
+  c.Fill(Circle(8.0, 11.6, 0.95), kLight);
+  return c;
+}
+
 // The tooltip balloon, 24 x 24, stretched with borders of 7 pixels; a little
 // translucent, except where the tip asks to be opaque.
 Canvas TipBalloon() {
@@ -517,7 +538,8 @@ int main(int argc, char** argv) {
       {"restore.png", RestoreGlyph}, {"minimal.png", MinimizeGlyph},
       {"tip.png", TipBalloon},       {"tippoint.png", TipPointerBalloon},
       {"kbd.png", KeyboardMark},     {"left.png", LeftArrow},
-      {"right.png", RightArrow},
+      {"right.png", RightArrow},     {"maintabframe.png", MainTabFrame},
+      {"help.png", HelpIcon},
   };
   bool ok = true;
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;

@@ -123,9 +123,9 @@ int CRenderWindow::Create() {
 }
 
 int CRenderWindow::RunModal() {
-  if (!Create()) return -1;
   m_modalDone = false;
   m_modalResult = -1;
+  if (!Create()) return -1;
   UiQueue().RunModalLoop([this] { return m_modalDone; });
   DestroyWindow();
   return m_modalResult;

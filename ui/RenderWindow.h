@@ -118,9 +118,13 @@ public:
   // could not be made.
   int Create();
   // Runs the window as a modal dialog: Create, the UI queue until EndDialog,
-  // then DestroyWindow. The result given to EndDialog, or -1.
+  // then DestroyWindow. The result given to EndDialog, or -1. An EndDialog
+  // during the creation (a refused OnInitDialog) ends the run at once.
   int RunModal();
   void EndDialog(int result);
+  // EndDialog was called (the modal run ends, or ended) and with what.
+  bool ModalRunEnded() const { return m_modalDone; }
+  int ModalResult() const { return m_modalResult; }
   // OnDestroy and the native window closed; also done by the destructor.
   void DestroyWindow();
   bool IsCreated() const { return m_created; }
@@ -137,7 +141,9 @@ public:
   void OnUiMessage(UiMessage& message) override;
   int OnCreate();
   virtual bool OnInitDialog();
-  void OnDestroy();
+  // Stops the render thread and waits for the registered workers; a derived
+  // window releases its own parts first, then calls this.
+  virtual void OnDestroy();
   void OnSize(std::uint64_t type, std::int32_t cx, std::int32_t cy);
   bool OnEraseBkgnd();
   void OnActivate(std::uint64_t state);
@@ -190,6 +196,7 @@ public:
   void OnHoverTimer();
 
   CMessageSprite* TopLevelSpriteAt(Point logical);
+  void EmptyCaptures();
   void SetCaptureSprite(CMessageSprite* sprite);
   void ReleaseCaptureSprite(CMessageSprite* sprite);
   bool HasCapture(const CMessageSprite* sprite) const;
@@ -280,7 +287,6 @@ private:
   void DropClosedSprites();
   void RouteMouse(MouseOperation operation, Point logical, std::uint32_t flags);
   CMessageSprite* DeepestInputSpriteAt(CMessageSprite* topLevelSprite, Point logical) const;
-  void EmptyCaptures();
   void SetWindowCapture(bool capture);
   std::vector<CSprite*> TopLevelSnapshot();
   void BeginWaitCursor();

@@ -67,6 +67,18 @@ void CStringTable::Sort() {
                    [](const auto& a, const auto& b) { return CompareTextEntries(*a, *b); });
 }
 
+std::size_t CStringTable::Overlay(const CStringTable& other) {
+  std::size_t replaced = 0;
+  for (const auto& entry : m_entries) {
+    if (entry->key.empty()) continue;
+    if (const TextEntry* overlay = other.Find(entry->key)) {
+      entry->value = overlay->value;
+      ++replaced;
+    }
+  }
+  return replaced;
+}
+
 const TextEntry* CStringTable::Find(std::u16string_view key) const {
   const auto it = std::lower_bound(m_entries.begin(), m_entries.end(), key,
                                    [](const auto& entry, std::u16string_view k) { return entry->key < k; });

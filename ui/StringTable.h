@@ -53,6 +53,11 @@ public:
   void AddText(std::u16string_view key, std::u16string_view value);
   // Orders the entries by key; lookups need it after AddText and Load.
   void Sort();
+  // A language file over the base texts: every entry with a non-empty key
+  // that the sorted table other holds too takes other's text; keys only
+  // other has are not added. Pointers from LookupText end. The number of
+  // texts replaced.
+  std::size_t Overlay(const CStringTable& other);
 
   // The text of a key, or null when the table lacks it; "errinit" always has
   // a text. The pointer stays valid until the table changes. Which of

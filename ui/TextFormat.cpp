@@ -1,6 +1,8 @@
 #include "ui/TextFormat.h"
 
 #include <algorithm>
+#include <charconv>
+#include <cmath>
 #include <cstddef>
 
 namespace {
@@ -73,6 +75,42 @@ std::u16string FormatNumber(std::int64_t value, char16_t conversion, const Place
   return Pad(sign + digits, field, sign.size(), !field.hasPrecision);
 }
 
+// Locale-independent, so the decimal point is always '.'.
+std::u16string FormatFraction(double value, char16_t conversion, const Placeholder& field) {
+  const bool upper = conversion == u'F' || conversion == u'E' || conversion == u'G';
+  std::u16string sign;
+  if (std::signbit(value) && !std::isnan(value)) {
+    sign = u"-";
+    value = -value;
+  } else if (field.plus) {
+    sign = u"+";
+  } else if (field.space) {
+    sign = u" ";
+  }
+  std::u16string digits;
+  if (std::isnan(value) || std::isinf(value)) {
+    digits = std::isnan(value) ? u"nan" : u"inf";
+  } else {
+    const int precision = static_cast<int>(field.hasPrecision ? field.precision : 6);
+    std::chars_format format = std::chars_format::general;
+    if (conversion == u'f' || conversion == u'F') format = std::chars_format::fixed;
+    if (conversion == u'e' || conversion == u'E') format = std::chars_format::scientific;
+    // The longest: 309 integer digits, the point and a precision of at most 256.
+    char buffer[640];
+    const auto [end, error] =
+        std::to_chars(buffer, buffer + sizeof buffer, value, format,
+                      format == std::chars_format::general ? std::max(precision, 1) : precision);
+    if (error != std::errc()) return {};
+    digits.assign(buffer, end);
+  }
+  if (upper) {
+    for (char16_t& c : digits) {
+      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
+    }
+  }
+  return Pad(sign + digits, field, sign.size(), std::isfinite(value));
+}
+
 }  // namespace
 
 std::u16string FormatText(std::u16string_view pattern, std::initializer_list<TextArg> args) {
@@ -123,15 +161,19 @@ std::u16string FormatText(std::u16string_view pattern, std::initializer_list<Tex
       i += 3;
     } else {
       while (i < pattern.size() &&
-             std::u16string_view(u"hlzjt").find(pattern[i]) != std::u16string_view::npos) {
+             std::u16string_view(u"hlLzjt").find(pattern[i]) != std::u16string_view::npos) {
         ++i;
       }
     }
     const char16_t conversion = i < pattern.size() ? pattern[i] : u'\0';
-    const bool wantsText = conversion == u's' || conversion == u'S';
-    const bool wantsNumber =
-        std::u16string_view(u"diuxXc").find(conversion) != std::u16string_view::npos && conversion != u'\0';
-    if (!wantsText && !wantsNumber) {
+    TextArg::Kind wants = TextArg::Kind::Number;
+    if (conversion == u's' || conversion == u'S') {
+      wants = TextArg::Kind::Text;
+    } else if (conversion != u'\0' &&
+               std::u16string_view(u"fFeEgG").find(conversion) != std::u16string_view::npos) {
+      wants = TextArg::Kind::Fraction;
+    } else if (conversion == u'\0' ||
+               std::u16string_view(u"diuxXc").find(conversion) == std::u16string_view::npos) {
       // Not a placeholder: the '%' stands for itself.
       out.push_back(u'%');
       i = start + 1;
@@ -139,14 +181,16 @@ std::u16string FormatText(std::u16string_view pattern, std::initializer_list<Tex
     }
     ++i;
     const TextArg* arg = next != args.end() ? &*next++ : nullptr;
-    if (!arg || arg->IsText() != wantsText) {
+    if (!arg || arg->GetKind() != wants) {
       out.append(pattern.substr(start, i - start));
       continue;
     }
-    if (wantsText) {
+    if (wants == TextArg::Kind::Text) {
       std::u16string_view text = arg->Text();
       if (field.hasPrecision && text.size() > field.precision) text = text.substr(0, field.precision);
       out += Pad(std::u16string(text), field, 0, false);
+    } else if (wants == TextArg::Kind::Fraction) {
+      out += FormatFraction(arg->Fraction(), conversion, field);
     } else if (conversion == u'c') {
       out += Pad(std::u16string(1, static_cast<char16_t>(arg->Number())), field, 0, false);
     } else {

@@ -1,5 +1,7 @@
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -213,3 +215,31 @@ TEST(TextFormatTest, FillsOnlyThePlaceholdersTheCallerExpects) {
 }
 
 }  // namespace
+
+// The update notice's pattern comes from a language file: one fraction and
+// one text, nothing else is filled.
+TEST(TextFormatTest, FillsAFractionOnlyWhereAFractionIsExpected) {
+  struct Case {
+    const char* name;
+    std::u16string pattern;
+    std::u16string expected;
+  };
+  const Case cases[] = {
+      {"fraction then text", u"Version %.2f is out: %s", u"Version 2.51 is out: faster"},
+      {"default precision", u"%f|%s", u"2.510000|faster"},
+      {"general and exponent", u"%g %E %s", u"2.51 %E %s"},
+      {"width, sign and length letters", u"[%+8.1lf] [%-8s]", u"[    +2.5] [faster  ]"},
+      {"left and zero padding", u"[%-6.1Lf] [%08.3f]", u"[2.5   ] [%08.3f]"},
+      {"a whole-number placeholder stays", u"%d %s", u"%d faster"},
+      {"a text placeholder for the number stays", u"%s %s", u"%s faster"},
+      {"more placeholders than arguments", u"%.2f %s %s %n", u"2.51 faster %s %n"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(FormatText(c.pattern, {2.51, u"faster"}), c.expected);
+  }
+  EXPECT_EQ(FormatText(u"%.1f %e %G", {-0.25, 1e300, 1e-5}), u"-0.2 1.000000e+300 1E-05");
+  EXPECT_EQ(FormatText(u"%f %F", {std::numeric_limits<double>::infinity(), std::nan("")}), u"inf NAN");
+  EXPECT_EQ(FormatText(u"%05.1f", {-2.5}), u"-02.5");
+  EXPECT_EQ(FormatText(u"%.99999f", {0.5}), u"0.5" + std::u16string(255, u'0'));  // capped at 256
+}

@@ -1,0 +1,322 @@
+#include "app/BrightforgeDlg.h"
+
+#include <algorithm>
+#include <array>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <utility>
+
+#include "app/AppData.h"
+#include "app/Globals.h"
+#include "app/Language.h"
+#include "app/NotBuilt.h"
+#include "app/PageCloseQuestion.h"
+#include "app/Registry.h"
+#include "app/RegistryProfile.h"
+#include "app/SAlbumPlaceholderPage.h"
+#include "app/ServiceClient.h"
+#include "app/TempFiles.h"
+#include "image/ColorTables.h"
+#include "platform/DiskSpace.h"
+#include "platform/SystemMessage.h"
+#include "platform/Utf16.h"
+#include "ui/TextFormat.h"
+#include "ui/UIResources.h"
+#include "ui/widgets/AnimationSwitch.h"
+
+namespace {
+
+constexpr std::int32_t kMenuIconWidth = 16;
+constexpr std::uint32_t kClosablePages = kPageKindEdit | kPageKindMask | kPageKindGroupPhoto;
+
+std::u16string_view TextOf(std::u16string_view key) {
+  const char16_t* text = UIResources().texts.LookupText(key);
+  return text ? std::u16string_view(text) : std::u16string_view();
+}
+
+}  // namespace
+
+CBrightforgeDlg::CBrightforgeDlg(MainWindowHooks hooks, std::vector<std::u16string> arguments)
+    : m_hooks(std::move(hooks)), m_arguments(std::move(arguments)) {
+  variantName = g_SkinName;
+  tabFrame.shell = this;
+}
+
+CBrightforgeDlg::~CBrightforgeDlg() {
+  // The window goes while this object is whole; the two members leave the
+  // top-level list before they are destroyed.
+  DestroyWindow();
+  {
+    std::lock_guard guard(windowLock);
+    std::erase_if(topLevel, [this](CSprite* s) { return s == &tabFrame || s == &helpButton; });
+    SortTopLevelSprites();
+  }
+  albumPage = nullptr;
+  tabFrame.Destroy(1);
+  helpButton.Destroy(1);
+}
+
+// Start-up ---------------------------------------------------------------------
+
+bool CBrightforgeDlg::OnInitDialog() {
+  // Every text from here on comes from the chosen language; a language file
+  // that cannot be read leaves the base texts.
+  if (!LoadLanguageChoice()) WriteLog("Language file not loaded");
+  CRenderWindow::OnInitDialog();
+
+  std::uint64_t freeBytes = 0;
+  const std::filesystem::path tempFolder = GetTempFolder();
+  if (tempFolder.empty() || !GetFreeDiskSpace(tempFolder, freeBytes) || freeBytes < minimumFreeTempBytes) {
+    ShowSystemMessage(u"Not enough disk space to store temp files");
+    EndDialog(kRefusedStart);
+    return false;
+  }
+
+  g_PublisherEdition = 1;
+  if (!CreateChildren()) {
+    WriteLog("Error on CreateOtherChilds");
+    ShowSystemMessage(InitErrorText());
+    EndDialog(kRefusedStart);
+    return false;
+  }
+  WriteLog("Main Window inited, childs created.");
+
+  if (IWindowHost* host = WindowHost()) {
+    const Size client = host->GetClientSize();
+    std::lock_guard guard(windowLock);
+    OnLayout(client.width > 0 ? static_cast<std::int32_t>(client.width / scale) : 0,
+             client.height > 0 ? static_cast<std::int32_t>(client.height / scale) : 0);
+  }
+  OnFocusMoved({-10, -10});
+  if (albumPage && !tabFrame.SelectPage(albumPage, false)) WriteLog("Album page not selected");
+
+  UiQueue().SetTimer(kStartupTimerId, kStartupTimerPeriodMs);
+  SetRenderReady();
+
+  CStringTable& texts = UIResources().texts;
+  texts.AddText(u"productpage", kProductPage);
+  if (!texts.HasText(u"title")) texts.AddText(u"title", kDefaultTitle);
+  texts.Sort();
+  windowOptions.title = std::u16string(TextOf(u"title"));
+  if (IWindowHost* host = WindowHost()) host->SetTitle(windowOptions.title);
+
+  g_AnimationEnabled = static_cast<std::int32_t>(GetRegDword(RegistryProfile::kAnimation, true));
+  if (!m_hooks.serviceClient) {
+    WriteNotBuilt("Companion-service client");
+  } else if (m_hooks.serviceClient->IsEnabled()) {
+    m_hooks.serviceClient->PostCommand(kServiceUpdateCheck);
+  }
+  return true;
+}
+
+bool CBrightforgeDlg::CreateChildren() {
+  if (!tabFrame.Create(nullptr, this, kTabFrameId, {0, 0, 100, 100}, kTabFrameLayer)) return false;
+  AddTopLevelSprite(&tabFrame);
+  ParseCommandLine();
+  if (externalEditorMode == 0) {
+    const std::u16string_view title = TextOf(u"Album");
+    CSAlbumPageBase* page = nullptr;
+    if (m_hooks.createAlbumPage) {
+      page = m_hooks.createAlbumPage(title);
+    } else {
+      WriteNotBuilt("Album page");
+      page = new (std::nothrow) CSAlbumPlaceholderPage(title);
+    }
+    if (!page) return false;
+    if (tabFrame.AddPage(page) < 0) {
+      delete page;
+      return false;
+    }
+    page->owned = 1;
+    albumPage = page;
+  } else {
+    tabFrame.showGoAlbum = 0;
+    tabFrame.goAlbumButton.visible = 0;
+  }
+  if (!helpButton.Create(nullptr, this, kHelpButtonId, {0, 0, 100, 100}, kHelpButtonLayer, TextOf(u"btnHelp"),
+                         u"help.png", false)) {
+    return false;
+  }
+  AddTopLevelSprite(&helpButton);
+  m_childrenCreated = true;
+  return true;
+}
+
+void CBrightforgeDlg::OnLayout(std::int32_t width, std::int32_t height) {
+  CRenderWindow::OnLayout(width, height);
+  if (!m_childrenCreated) return;
+  tabFrame.SetSpriteRect(2, 40, width - 4, height - 42);
+  helpButton.SetSpriteRect(width - 145, 0, 70, 25);
+}
+
+void CBrightforgeDlg::OnFocusMoved(Point point) {
+  IWindowHost* host = WindowHost();
+  if (!host) return;
+  const Point physical = PhysicalOffset(point);
+  host->SetTextInputRect({physical.x, physical.y, physical.x + 1, physical.y + 1});
+}
+
+void CBrightforgeDlg::OnTimer(std::uint32_t id) {
+  if (id == kStartupTimerId) {
+    ++m_startupTicks;
+    if (m_startupTicks == 1 && !RunStartupStages()) EndDialog(kRefusedStart);
+    if (m_startupTicks >= kStartupTimerTicks) UiQueue().KillTimer(kStartupTimerId);
+  }
+  CRenderWindow::OnTimer(id);
+}
+
+bool CBrightforgeDlg::RunStartupStages() {
+  if (externalEditorMode == 0 && albumPage) {
+    if (!albumPage->InitFolderTree()) return false;
+    if (m_hooks.startPhotoScan) {
+      if (!m_hooks.startPhotoScan(*albumPage)) return false;
+    } else {
+      WriteNotBuilt("Photo scan");
+    }
+    if (ServiceEnabled()) m_hooks.serviceClient->PostCommand(kServiceInfoRecords);
+    WriteLog("Album Init OK");
+  }
+
+  if (m_hooks.startAlgorithmEngine) {
+    if (!m_hooks.startAlgorithmEngine(*this)) return false;
+  } else {
+    WriteNotBuilt("Algorithm engine");
+  }
+  BuildGammaTables();
+  WriteLog("Image Core Init OK");
+
+  if (!g_MenuIcons.LoadStrip(UIResources().skins.SkinFilePath(u"menuicon.png"), kMenuIconWidth) &&
+      !g_MenuIcons.LoadStrip(UIResources().theme.basicFolder / "menuicon.png", kMenuIconWidth)) {
+    return false;
+  }
+  WriteLog("Menu Init OK");
+
+  if (m_hooks.initTools) {
+    if (!m_hooks.initTools()) return false;
+  } else {
+    WriteNotBuilt("Tools");
+  }
+  WriteLog("Tools Init OK");
+  return true;
+}
+
+void CBrightforgeDlg::ParseCommandLine() {
+  if (!m_arguments.empty()) WriteNotBuilt("External-editor command line");
+}
+
+// Close ------------------------------------------------------------------------
+
+void CBrightforgeDlg::OnClose() {
+  if (TopPopup()) return;
+  if (albumPage && albumPage->IsPreviewOpen()) {
+    albumPage->ClosePreview();
+    return;
+  }
+  const std::int32_t answer =
+      AskMessageBox(TextOf(u"closeProgram"), MainWindowHooks::kIconWarning, MainWindowHooks::kButtonsYesNo);
+  if (answer == MainWindowHooks::kAnswerNo) return;
+
+  std::vector<CSTabPage*> closable;
+  for (CSTabPage* page : tabFrame.pages) {
+    if (page->kind & kClosablePages) closable.push_back(page);
+  }
+  for (auto it = closable.rbegin(); it != closable.rend(); ++it) {
+    tabFrame.SelectPage(*it, false);
+    if (!ClosePage(*it)) return;
+  }
+  if (!recoveryIndexPath.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove(recoveryIndexPath, ignored);
+  }
+  CRenderWindow::OnClose();
+}
+
+bool CBrightforgeDlg::ClosePage(CSTabPage* page) {
+  if (!page || tabFrame.FindPage(page) < 0) return false;
+  if (g_MergeJobQueue.RunningWorkerCount() != 0) {
+    ShowProgress({});
+    while (g_MergeJobQueue.RunningWorkerCount() != 0)
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    HideProgress();
+  }
+  if (page->kind & kClosablePages) {
+    if (auto* question = dynamic_cast<IPageCloseQuestion*>(page); question && !question->ConfirmClose()) {
+      return false;
+    }
+    tabFrame.RemovePage(page);
+    EmptyCaptures();
+    SetFocusSprite(nullptr, 0);
+  }
+  InvalidateAll();
+  return true;
+}
+
+void CBrightforgeDlg::OnDestroy() {
+  if (m_hooks.releaseToolPanels) {
+    m_hooks.releaseToolPanels();
+  } else {
+    WriteNotBuilt("Tool panels");
+  }
+  if (m_hooks.storePhotoInfo) m_hooks.storePhotoInfo();
+  CRenderWindow::OnDestroy();
+  std::this_thread::sleep_for(exitPause);
+}
+
+// Requests ---------------------------------------------------------------------
+
+void CBrightforgeDlg::OnUiMessage(UiMessage& message) {
+  if (message.message == kServiceMessage) {
+    OnServiceResult(message.wparam);
+    return;
+  }
+  if (message.message == kButtonClickedWindowMessage) {
+    if (message.wparam == static_cast<std::uint64_t>(kHelpButtonId)) OnHelpInfo();
+    return;
+  }
+  CRenderWindow::OnUiMessage(message);
+}
+
+void CBrightforgeDlg::OnServiceResult(std::uint64_t result) {
+  if (result == kServiceResultNewVersion) {
+    if (!m_hooks.serviceClient) return;
+    const std::array<std::uint8_t, kUpdateReplyBytes> reply = m_hooks.serviceClient->UpdateReply();
+    std::uint16_t version = 0;
+    std::u16string notes;
+    ParseUpdateReply(reply, version, notes);
+    if (version == 0) return;
+    // The pattern comes from a language file: only a fraction and a text
+    // are filled in.
+    std::u16string text = FormatText(TextOf(u"newversionfind"), {version / 100.0, notes});
+    if (text.size() >= kMessageTextLength) text.resize(kMessageTextLength - 1);
+    if (AskMessageBox(text, MainWindowHooks::kIconInformation, MainWindowHooks::kButtonsYesNo) ==
+        MainWindowHooks::kAnswerYes) {
+      if (!m_hooks.shellOpen || !m_hooks.shellOpen(TextOf(u"productpage")))
+        WriteLog("Product page not opened");
+    } else if (!SetRegDword(RegistryProfile::kLastCheckVersion.section,
+                            RegistryProfile::kLastCheckVersion.name, version)) {
+      WriteLog("LastCheckVersion not stored");
+    }
+  } else if (result == kServiceResultInfoRecords) {
+    if (albumPage) albumPage->ShowNoticeButton();
+  }
+}
+
+void CBrightforgeDlg::OpenDocumentPage(const std::filesystem::path&, bool, const CBFDoc*, std::int32_t) {
+  WriteNotBuilt("Opening documents");
+}
+
+void CBrightforgeDlg::WriteRecoveryIndex() { WriteNotBuilt("Recovery index"); }
+
+void CBrightforgeDlg::OnHelpInfo() { WriteNotBuilt("Help"); }
+
+std::int32_t CBrightforgeDlg::AskMessageBox(std::u16string_view text, std::int32_t icon,
+                                            std::int32_t buttons) {
+  if (m_hooks.messageBox) return m_hooks.messageBox(text, icon, buttons);
+  WriteNotBuilt("Message box");
+  return MainWindowHooks::kAnswerNotShown;
+}
+
+bool CBrightforgeDlg::ServiceEnabled() const {
+  return m_hooks.serviceClient && m_hooks.serviceClient->IsEnabled();
+}

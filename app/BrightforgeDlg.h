@@ -1,0 +1,113 @@
+#pragma once
+// CBrightforgeDlg: the main window, the root of everything the user sees. A
+// render window with the document tab frame (the album as its first page)
+// and the help button as its top-level sprites. It applies the chosen
+// language before any text shows, refuses to start without 1 GiB free for
+// temporary files, runs the start-up stages on the first tick of its 100 ms
+// timer, asks before it closes and closes the pages newest first, and shows
+// the companion service's results.
+//
+// The window is run modally by the application (CBrightforgeApp); its parts
+// from other libraries come through MainWindowHooks. Everything runs on the
+// UI thread.
+//
+// Keys reach the sprites through the render window's input routing; the
+// platform's text input already delivers the characters of AltGr and of
+// dead keys, so no key translation of its own is needed here.
+
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "app/DocumentTabShell.h"
+#include "app/MainWindowHooks.h"
+#include "app/SAlbumPageBase.h"
+#include "app/SMainTabFrame.h"
+#include "ui/RenderWindow.h"
+#include "ui/widgets/SButton.h"
+
+class CBrightforgeDlg : public CRenderWindow, public IDocumentTabShell {
+public:
+  static constexpr std::uint32_t kStartupTimerId = 123;
+  static constexpr std::uint32_t kStartupTimerPeriodMs = 100;
+  static constexpr std::int32_t kStartupTimerTicks = 10;
+  static constexpr std::int32_t kTabFrameId = 100;
+  static constexpr std::int32_t kTabFrameLayer = 2;
+  static constexpr std::int32_t kHelpButtonId = 101;
+  static constexpr std::int32_t kHelpButtonLayer = 3;
+  // Temporary files need more than 0x3FFFFFFF free bytes.
+  static constexpr std::uint64_t kMinimumFreeTempBytes = std::uint64_t{1} << 30;
+  static constexpr std::u16string_view kProductPage = u"https://www.varnel.example/tessera/";
+  static constexpr std::u16string_view kDefaultTitle = u"Tessera Professional";
+  static constexpr std::size_t kMessageTextLength = 1024;
+  // The modal result of a start that was refused; a close gives 2.
+  static constexpr int kRefusedStart = -1;
+
+  explicit CBrightforgeDlg(MainWindowHooks hooks = {}, std::vector<std::u16string> arguments = {});
+  ~CBrightforgeDlg() override;
+
+  // Language, the render window, the free-space probe, the children, the
+  // title and the animation switch; starts timer 123 and lets the render
+  // thread draw. False (the modal run ends) without the space or children.
+  bool OnInitDialog() override;
+  // The tab frame (id 100, layer 2) with the album page in a normal run, and
+  // the help button (id 101, layer 3).
+  [[nodiscard]] bool CreateChildren();
+  // The tab frame at (2, 40), (width - 4) x (height - 42); the help button
+  // at (width - 145, 0), 70 x 25.
+  void OnLayout(std::int32_t width, std::int32_t height) override;
+  // Where input methods show what is being typed.
+  void OnFocusMoved(Point point) override;
+  // Timer 123: the start-up stages on the first tick (a failure closes the
+  // window without questions), stopped at the tenth.
+  void OnTimer(std::uint32_t id) override;
+  // Album (normal run), image core, menu icons, tools; each logged once it
+  // succeeded. False at the first failure.
+  [[nodiscard]] bool RunStartupStages();
+  // Ignored under an open popup; closes only the album's preview when that
+  // is open; else asks "closeProgram" and, unless the answer is No, closes
+  // the edit, mask and group-photo pages newest first (a refusal keeps the
+  // window with the pages left), deletes the recovery index and ends the run.
+  void OnClose() override;
+  // The tools' panels, the photo information, then the render window's own.
+  void OnDestroy() override;
+  // Results of the companion-service client (WM_USER+2088).
+  void OnServiceResult(std::uint64_t result);
+  void OnUiMessage(UiMessage& message) override;
+
+  // IDocumentTabShell.
+  void OpenDocumentPage(const std::filesystem::path& path, bool openAnew, const CBFDoc* document,
+                        std::int32_t mode) override;
+  // Asks a page that has a close question, takes an edit, mask or
+  // group-photo page out of the tab frame (the album stays) and repaints.
+  [[nodiscard]] bool ClosePage(CSTabPage* page) override;
+  void WriteRecoveryIndex() override;
+
+  // The help button (and WM_HELP).
+  void OnHelpInfo();
+  // External-editor command line.
+  void ParseCommandLine();
+
+  std::filesystem::path recoveryIndexPath;  // empty until the index is first written
+  std::filesystem::path exchangePath;
+  std::int32_t externalEditorMode = 0;   // 0 normal run
+  CSAlbumPageBase* albumPage = nullptr;  // in tabFrame; null in external-editor mode
+  CSMainTabFrame tabFrame;
+  CSButton helpButton;
+  std::uint64_t minimumFreeTempBytes = kMinimumFreeTempBytes;
+  // Waited after the window is gone, so that threads still finishing are
+  // not cut short by the end of the process.
+  std::chrono::milliseconds exitPause{1000};
+
+private:
+  std::int32_t AskMessageBox(std::u16string_view text, std::int32_t icon, std::int32_t buttons);
+  bool ServiceEnabled() const;
+
+  MainWindowHooks m_hooks;
+  std::vector<std::u16string> m_arguments;
+  std::int32_t m_startupTicks = 0;
+  bool m_childrenCreated = false;
+};

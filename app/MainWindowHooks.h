@@ -1,0 +1,58 @@
+#pragma once
+// The parts of the program that the main window starts, asks and stops but
+// that live in libraries above this one (the album, the editing tools, the
+// companion-service client) or that tests replace. main() plugs in those
+// that are built. An empty hook stands for a part that is not built yet:
+// the main window writes "<part> not built" to the debug log and goes on
+// without it (start-up stages then succeed, requests are refused).
+
+#include <cstdint>
+#include <functional>
+#include <string_view>
+
+#include "platform/ShellOpen.h"
+
+class CSAlbumPageBase;
+class IServiceClient;
+class IWorkerExitRegistry;
+
+struct MainWindowHooks {
+  // The message box's icons, buttons and answers.
+  static constexpr std::int32_t kIconInformation = 0;
+  static constexpr std::int32_t kIconQuestion = 1;
+  static constexpr std::int32_t kIconWarning = 2;
+  static constexpr std::int32_t kIconError = 3;
+  static constexpr std::int32_t kButtonsOk = 4;
+  static constexpr std::int32_t kButtonsYesNo = 5;
+  static constexpr std::int32_t kButtonsYesNoCancel = 6;
+  static constexpr std::int32_t kAnswerOk = 1;
+  static constexpr std::int32_t kAnswerCancel = 2;
+  static constexpr std::int32_t kAnswerYes = 6;
+  static constexpr std::int32_t kAnswerNo = 7;
+  static constexpr std::int32_t kAnswerNotShown = -1;
+
+  // The modal message box over the window; text is already looked up.
+  std::function<std::int32_t(std::u16string_view text, std::int32_t icon, std::int32_t buttons)> messageBox;
+  // The album page with its title; the tab frame owns it once added. Null
+  // ends the start.
+  std::function<CSAlbumPageBase*(std::u16string_view title)> createAlbumPage;
+  // Hands the album to the photo-scan thread and starts that thread at idle
+  // priority; false ends the start.
+  std::function<bool(CSAlbumPageBase& album)> startPhotoScan;
+  // The window is going: once the scan has finished, the photo information
+  // is compacted and stored.
+  std::function<void()> storePhotoInfo;
+  // Starts the algorithm thread and its helpers, which register their exit
+  // with the window; false ends the start.
+  std::function<bool(IWorkerExitRegistry& registry)> startAlgorithmEngine;
+  // The editing tools' start-up (false ends the start) and the release of
+  // their option panels when the window goes.
+  std::function<bool()> initTools;
+  std::function<void()> releaseToolPanels;
+  // Commands 201 and 205, the stored update reply; null: not built.
+  IServiceClient* serviceClient = nullptr;
+  // Opens a document or web address with the desktop's program.
+  std::function<bool(std::u16string_view target)> shellOpen = [](std::u16string_view target) {
+    return ShellOpen(target) != 0;
+  };
+};

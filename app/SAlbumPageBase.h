@@ -1,0 +1,23 @@
+#pragma once
+// CSAlbumPageBase: what the main window needs of the album page, the first
+// tab of the document tab frame. The album (a library above this one)
+// derives its page from it; until that page exists the main window shows
+// CSAlbumPlaceholderPage.
+
+#include <string_view>
+
+#include "ui/widgets/STabPage.h"
+
+class CSAlbumPageBase : public CSTabPage {
+public:
+  explicit CSAlbumPageBase(std::u16string_view pageTitle) : CSTabPage(pageTitle) { kind |= kPageKindAlbum; }
+
+  // The folder tree's start-up stage: its icons, root nodes and the album
+  // root folder of config.dat. False ends the program's start.
+  [[nodiscard]] virtual bool InitFolderTree() = 0;
+  // The full-view preview is open (and its view still shown).
+  virtual bool IsPreviewOpen() = 0;
+  virtual void ClosePreview() = 0;
+  // Information records of the companion service arrived: show their notice.
+  virtual void ShowNoticeButton() = 0;
+};

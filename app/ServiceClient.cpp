@@ -1,0 +1,24 @@
+#include "app/ServiceClient.h"
+
+#include "app/Registry.h"
+#include "app/RegistryProfile.h"
+#include "platform/LittleEndian.h"
+
+bool ServiceClientEnabled(std::uint32_t publisherEdition) {
+  std::uint32_t allowUpgrade = 0;
+  if (QueryRegDword(RegistryProfile::kProductKey, RegistryProfile::kAllowUpgrade, allowUpgrade, false)) {
+    return allowUpgrade != 0;
+  }
+  return publisherEdition == 0;
+}
+
+void ParseUpdateReply(std::span<const std::uint8_t, kUpdateReplyBytes> reply, std::uint16_t& version,
+                      std::u16string& text) {
+  version = LoadLE16(reply.data());
+  text.clear();
+  for (std::size_t offset = 2; offset + 1 < reply.size(); offset += 2) {
+    const char16_t c = LoadLE16(reply.data() + offset);
+    if (c == u'\0') break;
+    text.push_back(c);
+  }
+}

@@ -1,0 +1,12 @@
+#pragma once
+// Opening a document or a web address with the desktop's chosen program,
+// as the shell's "open" verb does: `xdg-open` (found through PATH) is
+// started and left to run; the program that shows the target may keep
+// running after ours.
+
+#include <string_view>
+
+// 1 when the opener was started, 0 when it could not be (no xdg-open, an
+// empty target, or one that starts with '-', which the opener would take for
+// an option).
+[[nodiscard]] int ShellOpen(std::u16string_view target);
