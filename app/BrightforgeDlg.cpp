@@ -150,12 +150,7 @@ void CBrightforgeDlg::OnLayout(std::int32_t width, std::int32_t height) {
   helpButton.SetSpriteRect(width - 145, 0, 70, 25);
 }
 
-void CBrightforgeDlg::OnFocusMoved(Point point) {
-  IWindowHost* host = WindowHost();
-  if (!host) return;
-  const Point physical = PhysicalOffset(point);
-  host->SetTextInputRect({physical.x, physical.y, physical.x + 1, physical.y + 1});
-}
+void CBrightforgeDlg::OnFocusMoved(Point point) { SetTextInputArea({point.x, point.y, point.x + 1, point.y + 1}); }
 
 void CBrightforgeDlg::OnTimer(std::uint32_t id) {
   if (id == kStartupTimerId) {

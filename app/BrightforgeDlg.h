@@ -59,7 +59,8 @@ public:
   // The tab frame at (2, 40), (width - 4) x (height - 42); the help button
   // at (width - 145, 0), 70 x 25.
   void OnLayout(std::int32_t width, std::int32_t height) override;
-  // Where input methods show what is being typed.
+  // Input methods show what is being typed under the focus sprite until a
+  // caret places them.
   void OnFocusMoved(Point point) override;
   // Timer 123: the start-up stages on the first tick (a failure closes the
   // window without questions), stopped at the tenth.

@@ -14,6 +14,10 @@ std::string ToUtf8(std::u16string_view text);
 // Converts UTF-8 to UTF-16; an invalid sequence becomes U+FFFD.
 std::u16string FromUtf8(std::string_view text);
 
+// Appends a code point below 0x110000: beyond the BMP as its surrogate pair,
+// any other value (a lone surrogate included) as the one unit it is.
+void AppendUtf16(std::u16string& out, char32_t c);
+
 std::filesystem::path PathFromUtf16(std::u16string_view text);
 std::u16string PathToUtf16(const std::filesystem::path& path);
 

@@ -518,6 +518,66 @@ Canvas KeyboardMark() {
   return c;
 }
 
+// The edit field's context-menu icons, 16 x 16, in the glyph grey with the
+// accent where the command acts.
+Canvas MenuIcon(const std::function<void(Canvas&)>& draw) {
+  Canvas c(16, 16);
+  draw(c);
+  return c;
+}
+
+// Outline of a sheet of paper, 1.2 pixels wide.
+Field SheetOutline(double left, double top, double right, double bottom) {
+  return [=](Vec p) { return std::abs(RoundRect(left, top, right, bottom, 1.2)(p)) - 0.6; };
+}
+
+// Two sheets, the front one filled.
+Canvas CopyIcon() {
+  return MenuIcon([](Canvas& c) {
+    c.Fill(SheetOutline(2.5, 1.5, 10.5, 11.5), kGlyph);
+    c.Fill(RoundRect(5.5, 4.5, 13.5, 14.5, 1.2), kWindow);
+    c.Fill(SheetOutline(5.5, 4.5, 13.5, 14.5), kAccent);
+  });
+}
+
+// Scissors: two blades crossing above two handle rings.
+Canvas CutIcon() {
+  return MenuIcon([](Canvas& c) {
+    c.Fill(Stroke({{4.5, 1.5}, {10.0, 10.0}}, 1.4), kGlyph);
+    c.Fill(Stroke({{11.5, 1.5}, {6.0, 10.0}}, 1.4), kGlyph);
+    c.Fill(Ring(4.8, 12.0, 2.3, 1.3), kAccent);
+    c.Fill(Ring(11.2, 12.0, 2.3, 1.3), kAccent);
+  });
+}
+
+// A clipboard with its clip and a sheet on it.
+Canvas PasteIcon() {
+  return MenuIcon([](Canvas& c) {
+    c.Fill(SheetOutline(2.5, 2.5, 12.5, 14.5), kGlyph);
+    c.Fill(RoundRect(5.0, 1.0, 10.0, 4.5, 1.0), kGlyph);
+    c.Fill(RoundRect(7.5, 6.5, 14.5, 15.0, 1.0), kWindow);
+    c.Fill(SheetOutline(7.5, 6.5, 14.5, 15.0), kAccent);
+  });
+}
+
+// A curved arrow turning back: toward the left for undo, mirrored for redo.
+Canvas TurnArrow(bool towardLeft) {
+  const auto at = [towardLeft](double x, double y) { return Vec{towardLeft ? x : 16.0 - x, y}; };
+  std::vector<Vec> arc;
+  for (const Vec& p : Arc(8.5, 9.5, 5.0, 4.5, 225.0, 360.0 + 100.0)) arc.push_back(at(p.x, p.y));
+  // Clockwise in the picture's coordinates whichever way it points.
+  std::vector<Vec> head = {at(2.8, 4.1), at(7.4, 8.6), at(1.6, 9.8)};
+  if (!towardLeft) std::swap(head[1], head[2]);
+  return MenuIcon([arc = std::move(arc), head = std::move(head)](Canvas& c) {
+    c.Fill(Stroke(arc, 1.5), kGlyph);
+    c.Fill(Polygon(head), kAccent);
+  });
+}
+
+Canvas UndoIcon() { return TurnArrow(true); }
+
+Canvas RedoIcon() { return TurnArrow(false); }
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -538,8 +598,10 @@ int main(int argc, char** argv) {
       {"restore.png", RestoreGlyph}, {"minimal.png", MinimizeGlyph},
       {"tip.png", TipBalloon},       {"tippoint.png", TipPointerBalloon},
       {"kbd.png", KeyboardMark},     {"left.png", LeftArrow},
-      {"right.png", RightArrow},     {"maintabframe.png", MainTabFrame},
-      {"help.png", HelpIcon},
+      {"right.png", RightArrow},     {"menucopy.png", CopyIcon},
+      {"menucut.png", CutIcon},      {"menupaste.png", PasteIcon},
+      {"menuundo.png", UndoIcon},    {"menuredo.png", RedoIcon},
+      {"maintabframe.png", MainTabFrame}, {"help.png", HelpIcon},
   };
   bool ok = true;
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;

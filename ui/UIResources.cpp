@@ -28,6 +28,7 @@ bool CUIResources::Init(const std::filesystem::path& dataFolder, std::u16string_
     std::filesystem::remove(m_logPath, ignored);
   }
   if (!skins.Load(theme)) return false;
+  glyphs.Clear();  // pictures of the fonts before
   WriteLog("Image resource loaded.");
   if (!CreateCustomCursor()) return false;
   WriteLog("Resource loaded.");

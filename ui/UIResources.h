@@ -7,6 +7,9 @@
 // after Init only through the shell on the UI thread (its fixed keys and the
 // language overlay), before the main window shows texts.
 //
+// The glyph cache lasts as long as the skins: the face never changes while
+// the program runs.
+//
 // The data folder plays the part of the program folder: it holds "basic"
 // (the base text table "resource.txt", the shared skin pictures and the
 // language files in "basic/Localize"), "skin", and the folders of skin
@@ -23,6 +26,7 @@
 #include <string_view>
 
 #include "platform/WindowHost.h"
+#include "ui/GlyphCache.h"
 #include "ui/SkinSet.h"
 #include "ui/StringTable.h"
 #include "ui/UITheme.h"
@@ -66,6 +70,7 @@ public:
   CStringTable texts;
   CUITheme theme;
   CSkinSet skins;
+  CGlyphCache glyphs;       // single characters in the interface face (edit fields)
   std::u16string baseText;  // resource.txt, kept until exit
   CursorShape handCursor = CursorShape::Hand;
 
