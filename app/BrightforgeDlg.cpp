@@ -91,15 +91,16 @@ bool CBrightforgeDlg::OnInitDialog() {
   OnFocusMoved({-10, -10});
   if (albumPage && !tabFrame.SelectPage(albumPage, false)) WriteLog("Album page not selected");
 
-  UiQueue().SetTimer(kStartupTimerId, kStartupTimerPeriodMs);
-  SetRenderReady();
-
+  // The table changes before the render thread may read it.
   CStringTable& texts = UIResources().texts;
   texts.AddText(u"productpage", kProductPage);
   if (!texts.HasText(u"title")) texts.AddText(u"title", kDefaultTitle);
   texts.Sort();
   windowOptions.title = std::u16string(TextOf(u"title"));
   if (IWindowHost* host = WindowHost()) host->SetTitle(windowOptions.title);
+
+  UiQueue().SetTimer(kStartupTimerId, kStartupTimerPeriodMs);
+  SetRenderReady();
 
   g_AnimationEnabled = static_cast<std::int32_t>(GetRegDword(RegistryProfile::kAnimation, true));
   if (!m_hooks.serviceClient) {
@@ -150,7 +151,9 @@ void CBrightforgeDlg::OnLayout(std::int32_t width, std::int32_t height) {
   helpButton.SetSpriteRect(width - 145, 0, 70, 25);
 }
 
-void CBrightforgeDlg::OnFocusMoved(Point point) { SetTextInputArea({point.x, point.y, point.x + 1, point.y + 1}); }
+void CBrightforgeDlg::OnFocusMoved(Point point) {
+  SetTextInputArea({point.x, point.y, point.x + 1, point.y + 1});
+}
 
 void CBrightforgeDlg::OnTimer(std::uint32_t id) {
   if (id == kStartupTimerId) {
@@ -248,6 +251,7 @@ bool CBrightforgeDlg::ClosePage(CSTabPage* page) {
 }
 
 void CBrightforgeDlg::OnDestroy() {
+  UiQueue().KillTimer(kStartupTimerId);
   if (m_hooks.releaseToolPanels) {
     m_hooks.releaseToolPanels();
   } else {
@@ -270,6 +274,9 @@ void CBrightforgeDlg::OnUiMessage(UiMessage& message) {
     return;
   }
   CRenderWindow::OnUiMessage(message);
+  // F1 asks for help as well, after the focus sprite had the key.
+  if (message.message == WM_KEYDOWN && message.wparam == VK_F1 && !(message.lparam & kKeyDataWasDown))
+    OnHelpInfo();
 }
 
 void CBrightforgeDlg::OnServiceResult(std::uint64_t result) {

@@ -87,7 +87,7 @@ public:
   [[nodiscard]] bool ClosePage(CSTabPage* page) override;
   void WriteRecoveryIndex() override;
 
-  // The help button (and WM_HELP).
+  // The help button and F1.
   void OnHelpInfo();
   // External-editor command line.
   void ParseCommandLine();

@@ -106,6 +106,10 @@ TEST_F(MainWindowTest, PlaceholdersSayWhatIsNotBuiltAndTheStartGoesOn) {
   host.Click(MouseButton::Left, window->PhysicalOffset({logical.width - 110, 12}));
   Run();
   EXPECT_TRUE(Logged("Help not built"));
+  host.KeyPress(VK_F1);
+  Run();
+  const std::vector<std::string> lines = LogLines();
+  EXPECT_EQ(std::count(lines.begin(), lines.end(), "Help not built"), 2);
 }
 
 TEST_F(MainWindowTest, AFailedStartupStageEndsTheRunWithoutQuestions) {

@@ -1,5 +1,6 @@
 // Text tables and language files: UTF-16 little-endian text parsed into the
-// table, once from memory and once from a file; both must agree.
+// table, once from memory and once from a file; both must agree. Laid over
+// base texts as a language file, it replaces texts but adds no key.
 
 #include <cstddef>
 #include <cstdint>
@@ -27,6 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   fromText.Sort();
   FuzzCheck(fromText.LookupText(u"errinit") != nullptr, "errinit always has a text");
   fromText.HasText(u"title");
+
+  CStringTable base;
+  for (const char16_t* key : {u"title", u"Album", u"", u"closeProgram"}) base.AddText(key, u"base");
+  base.Sort();
+  base.Overlay(fromText);
+  FuzzCheck(base.Count() == 4 && base.LookupText(u"title") != nullptr, "an overlay adds and drops no key");
 
   const auto path = FuzzScratchFile("resource.txt");
   WriteFuzzFile(path, std::span<const std::uint8_t>(data, size));

@@ -48,6 +48,7 @@
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/image/DngFixture.h"
 #include "ui/ClipboardBlocks.h"
+#include "ui/StringTable.h"
 
 namespace {
 
@@ -617,6 +618,40 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
   Put("string_table", "language.txt", utf16);
 }
 
+void UpdateReplySeeds(const std::filesystem::path& sourceRoot) {
+  // A reply with a terminated text and the shipped notice's pattern; a reply
+  // whose text fills it to the end, with a pattern of the wrong placeholders.
+  const auto reply = [](std::uint16_t version, const std::u16string& text) {
+    Bytes bytes(402, 0);
+    StoreLE16(bytes.data(), version);
+    for (std::size_t i = 0; i < text.size() && 3 + 2 * i < bytes.size(); ++i)
+      StoreLE16(&bytes[2 + 2 * i], text[i]);
+    return bytes;
+  };
+  const auto utf16 = [](const std::u16string& text) {
+    Bytes bytes;
+    for (char16_t c : text) {
+      bytes.push_back(static_cast<std::uint8_t>(c));
+      bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    return bytes;
+  };
+  CStringTable texts;
+  std::u16string pattern = u"Tessera %.2f is available:\\n%s";
+  if (texts.Load(sourceRoot / "data/basic/resource.txt")) {
+    texts.Sort();
+    if (const char16_t* shipped = texts.LookupText(u"newversionfind")) pattern = shipped;
+  }
+  Bytes first = reply(251, u"Faster start, \u5199\u771f");
+  const Bytes firstPattern = utf16(pattern);
+  first.insert(first.end(), firstPattern.begin(), firstPattern.end());
+  Put("update_reply", "shipped-notice", first);
+  Bytes full = reply(65535, std::u16string(300, u'x'));
+  const Bytes fullPattern = utf16(u"%d %n %999999.99999e %s %s %c %");
+  full.insert(full.end(), fullPattern.begin(), fullPattern.end());
+  Put("update_reply", "unterminated-wrong-placeholders", full);
+}
+
 void ClipboardSeeds() {
   // File lists as other programs write them and as the program keeps them.
   const std::vector<std::filesystem::path> paths = {"/home/anna/Pictures/a.jpg",
@@ -694,6 +729,7 @@ int main(int argc, char** argv) {
   PackedSeeds();
   DocumentSeeds();
   SettingsSeeds(sourceRoot);
+  UpdateReplySeeds(sourceRoot);
   ClipboardSeeds();
   FilterSeeds();
   GeometrySeeds();

@@ -1,0 +1,99 @@
+#!/usr/bin/env bash
+# The part of the program test that runs inside the virtual X server.
+set -u
+program=$1
+data=$2
+texttable=$3
+work=$(mktemp -d)
+log=$work/debug.log
+pid=
+cleanup() {
+  [[ -n "$pid" ]] && kill "$pid" 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+
+fail() {
+  echo "FAIL: $*"
+  echo "--- debug log:"
+  cat "$log" 2>/dev/null
+  echo "--- program output:"
+  cat "$work/output" 2>/dev/null
+  exit 1
+}
+
+# The program with a data folder of its own: the shipped one, the debug log
+# switched on in the base texts and a language whose title the test knows.
+mkdir -p "$work/bin" "$work/home/Pictures" "$work/config/Tessera" "$work/etc" "$work/tmp"
+ln "$program" "$work/bin/tessera" 2>/dev/null || cp "$program" "$work/bin/tessera" || fail "cannot copy the program"
+cp -rL "$data" "$work/bin/data" || fail "cannot copy the data folder"
+"$texttable" decode "$data/basic/resource.txt" > "$work/resource.utf8" || fail "cannot read the base texts"
+echo "\"logpath\"=\"$log\"" >> "$work/resource.utf8"
+"$texttable" encode "$work/resource.utf8" "$work/bin/data/basic/resource.txt" || fail "cannot write the base texts"
+mkdir -p "$work/bin/data/basic/Localize"
+printf '[StringTab]\n"title"="Tessera Testfenster"\n' > "$work/language.utf8"
+"$texttable" encode "$work/language.utf8" "$work/bin/data/basic/Localize/Testsprache.txt" ||
+  fail "cannot write the language file"
+printf '[Program]\nLanguage=sz:Testsprache\n' > "$work/config/Tessera/settings.ini"
+
+# Waits up to 20 s (or the seconds given) for a line of the log.
+wait_for() {
+  local tries=$((${2:-20} * 10))
+  for _ in $(seq 1 "$tries"); do
+    grep -q "$1" "$log" 2>/dev/null && return 0
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+  done
+  grep -q "$1" "$log" 2>/dev/null
+}
+# The number of colours in a rectangle of the window.
+colours() {
+  timeout 20 import -window "$window" -crop "$3x$4+$1+$2" +repage "$work/part.png" ||
+    fail "import could not capture the window"
+  convert "$work/part.png" -format '%k' info:
+}
+
+start=$(date +%s%N)
+HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/etc TMPDIR=$work/tmp \
+  "$work/bin/tessera" > "$work/output" 2>&1 &
+pid=$!
+window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tessera Testfenster$' | head -n 1)
+[[ -n "$window" ]] || fail "no window titled 'Tessera Testfenster'"
+shown=$(date +%s%N)
+wait_for '^[-0-9]* Tools Init OK' || fail "the start-up stages did not end"
+echo "window titled from the language after $(((shown - start) / 1000000)) ms"
+
+# The start-up lines in order.
+lines=$(sed -e 's/\r$//' -e 's/^[-0-9]* //' "$log" |
+  grep -xE 'Main Window inited, childs created\.|Album Init OK|Image Core Init OK|Menu Init OK|Tools Init OK')
+expected=$'Main Window inited, childs created.\nAlbum Init OK\nImage Core Init OK\nMenu Init OK\nTools Init OK'
+[[ "$lines" == "$expected" ]] || fail "the start-up lines came as: $lines"
+
+eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
+sleep 0.5
+if [[ -n "${TESSERA_WINDOW_SHOT:-}" ]]; then
+  timeout 20 import -window root "$TESSERA_WINDOW_SHOT" || fail "no screenshot"
+fi
+
+# The album's title on the tab strip (from x 150 of the frame at 2, 40) and
+# the help button left of the caption buttons, each beside plain skin.
+[[ $(colours 152 44 100 24) -gt 10 ]] || fail "no album title on the tab strip"
+[[ $(colours 500 44 100 24) -lt 4 ]] || fail "the empty tab strip is not plain"
+[[ $(colours $((WIDTH - 145)) 0 70 25) -gt 10 ]] || fail "no help button"
+[[ $(colours $((WIDTH - 300)) 2 100 23) -lt 4 ]] || fail "the title band is not plain"
+timeout 10 xdotool mousemove --window "$window" $((WIDTH - 110)) 12 click 1
+wait_for 'Help not built' 10 || fail "the help button did not answer"
+
+# Closed by the frame's close button; the question is answered Yes.
+timeout 10 xdotool mousemove --window "$window" $((WIDTH - 12)) 12 click 1
+for _ in $(seq 1 50); do
+  kill -0 "$pid" 2>/dev/null || break
+  grep -q 'Message box not built' "$log" || timeout 5 xdotool key --window "$window" y 2>/dev/null
+  sleep 0.2
+done
+wait "$pid"
+rc=$?
+pid=
+[[ $rc -eq 0 ]] || fail "the program ended with $rc"
+[[ -s "$work/config/Tessera/config.dat" ]] || fail "no config.dat after the run"
+echo "tessera opened titled from its language with the album tab and the help button, logged its stages in order and closed with status 0"
