@@ -139,7 +139,10 @@ Rect CDialogSprite::CentredPlace() const {
 }
 
 bool CDialogSprite::Create(std::int32_t templateId, Rect place) {
+  // A dialog built before (and run, or not) starts again from nothing.
+  Destroy(0);
   m_created = false;
+  m_ran = false;
   const DialogTemplate* dialogTemplate = UIResources().dialogTemplates.Find(templateId);
   ISpriteWindow* window = LiveSpriteWindow();
   if (!dialogTemplate || !window) return false;

@@ -3,8 +3,11 @@
 // Enter, the dialog layers, dragging by the title band, the fade, and the
 // script that answers modal dialogs.
 
+#include <chrono>
+#include <memory>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "platform/Utf16.h"
@@ -483,6 +486,66 @@ TEST_F(DialogSpriteTest, TheScriptEndsDialogsItCannotAnswer) {
     EXPECT_EQ(dialog.RunModal(), kIdCancel);
     EXPECT_EQ(script.Errors(), (std::vector<std::string>{c.error}));
   }
+}
+
+// Posted: shuts the UI queue down when it is delivered.
+class CShutdownQueue final : public CUiMessageData {
+public:
+  bool Deliver() override {
+    UiQueue().Shutdown();
+    return true;
+  }
+};
+
+TEST_F(DialogSpriteTest, AQueueThatShutsDownEndsTheDialogWithCancel) {
+  CFieldsDialog dialog;
+  ASSERT_TRUE(dialog.Create(60001));
+  UiMessage message;
+  message.message = WM_USER + 1;
+  message.data = std::make_unique<CShutdownQueue>();
+  ASSERT_TRUE(UiQueue().Post(std::move(message)));
+  EXPECT_EQ(dialog.RunModal(), kIdCancel);  // no script: the dialog waits in the queue
+  UiQueue().Open();
+  EXPECT_EQ(window.TopPopup(), nullptr);
+}
+
+// With the render thread drawing by itself, dialogs open, change, move and
+// close one after another, fading and plain, nested and alone: the thread
+// never meets a dialog that is gone.
+TEST_F(DialogSpriteTest, DialogsComeAndGoWhileTheRenderThreadDraws) {
+  window.SetRenderReady();
+  auto drawn = [](CDialogSprite& d) {
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    for (;;) {
+      {
+        std::lock_guard guard(d.lock);
+        if (!d.surface.IsEmpty() || std::chrono::steady_clock::now() > deadline) return;
+      }
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  };
+  for (int round = 0; round < 8; ++round) {
+    g_AnimationEnabled = round % 2;
+    CFieldsDialog dialog;
+    ASSERT_TRUE(dialog.Create(60001));
+    std::int32_t inner = 0;
+    CDialogScript script;
+    script.Next(60001)
+        .Call(drawn)
+        .Type(11, u"typed while drawn")
+        .Call([&](CDialogSprite& d) {
+          d.SetSpriteRect(d.rect.left + 5, d.rect.top + 3, d.rect.Width(), d.rect.Height());
+          if (round % 3 == 0)
+            inner = ShowMessageBox(u"Nested", MessageBoxIcon::Question, MessageBoxButtons::YesNo);
+        })
+        .Call(drawn)
+        .Answer(kIdOk);
+    if (round % 3 == 0) script.Next(CSMessageDlg::kTemplateId).Call(drawn).Key('Y');
+    EXPECT_EQ(dialog.RunModal(), kIdOk);
+    ExpectAnswered(script);
+    EXPECT_EQ(inner, round % 3 == 0 ? kIdYes : 0);
+  }
+  window.DestroyWindow();
 }
 
 }  // namespace
