@@ -4,8 +4,10 @@
 // RunModal, after OnInitDialog succeeded and the dialog is shown) takes the
 // next answer of the script, in the order the dialogs open: a dialog opened
 // by a step of another's answer (a nested message box) takes the answer
-// after it. An answer is a list of steps, each run once the UI queue is idle
-// (the messages of the step before are all delivered):
+// after it, so the outer answer is written whole, with the steps that follow
+// the nested dialog, before the nested one's. An answer is a list of steps,
+// each run once the UI queue is idle (the messages of the step before are
+// all delivered):
 //
 //   CDialogScript script;
 //   script.Next(132).Key('Y');                        // a message box: Y
