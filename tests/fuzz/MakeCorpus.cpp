@@ -615,6 +615,16 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
     utf16.push_back(static_cast<std::uint8_t>(c >> 8));
   }
   Put("string_table", "language.txt", utf16);
+
+  // Dialog templates: the shipped files, and one with escapes, a trackbar,
+  // negative places and a bad last line.
+  for (const char* name : {"messagebox.dlg", "textinput.dlg", "picturehint.dlg"})
+    Put("dialog_templates", name, FileBytes(sourceRoot / "data/dialogs" / name));
+  const std::string odd =
+      "\xEF\xBB\xBF# odd\r\ndialog 60000 \"a \\\"b\\\" \\\\ \\n\" 10 20\r\n"
+      "\tcontrol msctls_trackbar32 65535 \"#Rkey\" -32768 -1 32767 0\n"
+      "control Button 1 \"x\" 0 0 1\n";
+  Put("dialog_templates", "odd.dlg", Bytes(odd.begin(), odd.end()));
 }
 
 void ClipboardSeeds() {
