@@ -56,7 +56,8 @@ public:
 
   // Calls visit with each valid record in storage order and the byte offset
   // where the next record starts (for progress against UsedBytes), until it
-  // returns false.
+  // returns false. visit may look records up and change their fields, but
+  // must not append or compact.
   void ForEachRecord(const std::function<bool(const PhotoInfoRecord&, std::uint32_t next)>& visit);
 
   // Adds kOpenCountStep to the open counter of the path's valid record while

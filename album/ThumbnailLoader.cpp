@@ -8,6 +8,7 @@
 #include "album/FolderThumbnail.h"
 #include "image/ImageCodec.h"
 #include "image/ImageInfo.h"
+#include "platform/Folder.h"
 #include "platform/UiQueue.h"
 #include "ui/LiveObjectRegistry.h"
 #include "ui/SpriteMessage.h"
@@ -138,7 +139,10 @@ bool CThumbnailLoader::LoadFolderPicture() {
 }
 
 bool CThumbnailLoader::LoadItemThumbnail(const LoadJob& job, ThumbnailSpeed speed) {
-  const std::int32_t type = ThumbnailFileType(job.path);
+  // A folder is a folder whatever its name ends in ("Trip.2019.jpg").
+  const std::int32_t type = StatPath(job.path).kind == PathStatus::Kind::Folder
+                                ? static_cast<std::int32_t>(ImageFileType::Unknown)
+                                : ThumbnailFileType(job.path);
   CBgraImage picture;
   int result = 0;
   if (type == static_cast<std::int32_t>(ImageFileType::Unknown)) {

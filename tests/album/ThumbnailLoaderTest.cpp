@@ -123,15 +123,18 @@ TEST_F(ThumbnailLoaderTest, FoldersAndProjectFilesGetTheirSkinPictures) {
   ASSERT_TRUE(folderPicture.LoadFile(GetProgramDataFolder() / "basic" / "folderthumb.png"));
   ASSERT_TRUE(projectPicture.LoadFile(GetProgramDataFolder() / "basic" / "projectfile.png"));
 
-  FakeItem folderItem, projectItem;
+  fs::create_directory(folder / "Trip.2019.jpg");
+  FakeItem folderItem, projectItem, photoNamedFolder;
   Enqueue(folderItem, folder / "photos");
   Enqueue(projectItem, folder / "Work.BFDOC");
+  Enqueue(photoNamedFolder, folder / "Trip.2019.jpg");
   Drain(first);
   ASSERT_EQ(folderItem.picture.width, folderPicture.width);
   EXPECT_EQ(PixelAt(folderItem.picture, 131, 58), 0xFFFF0000u) << "the folder's photo in the first slot";
   EXPECT_EQ(PixelAt(folderItem.picture, 10, 190), PixelAt(folderPicture, 10, 190));
   EXPECT_TRUE(SamePixels(projectItem.picture, projectPicture));
-  ASSERT_TRUE(PumpUntil([&] { return log.entries.size() == 2; }, 5s));
+  EXPECT_TRUE(SamePixels(photoNamedFolder.picture, folderPicture)) << "a folder, whatever its name";
+  ASSERT_TRUE(PumpUntil([&] { return log.entries.size() == 3; }, 5s));
   EXPECT_EQ(folderItem.info.height, 0) << "a folder has no information to read";
 }
 
