@@ -1,8 +1,8 @@
 #pragma once
-// The priority of the calling thread. Windows gives worker threads a
-// priority below the normal one; Linux gives each thread its own nice value,
-// which is what these set. An unprivileged thread can raise its nice value
-// but never lower it again, so a thread only ever asks for less.
+// The priority of the calling thread, for worker threads that run below the
+// normal one: each Linux thread has its own nice value, which is what these
+// set. An unprivileged thread can raise its nice value but never lower it
+// again, so a thread only ever asks for less.
 
 enum class ThreadPriority {
   BelowNormal,  // nice 5: the thumbnail loaders
