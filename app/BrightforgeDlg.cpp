@@ -10,17 +10,20 @@
 #include "app/AppData.h"
 #include "app/Globals.h"
 #include "app/Language.h"
-#include "app/NotBuilt.h"
 #include "app/PageCloseQuestion.h"
 #include "app/Registry.h"
 #include "app/RegistryProfile.h"
 #include "app/SAlbumPlaceholderPage.h"
 #include "app/ServiceClient.h"
 #include "app/TempFiles.h"
+#include "document/FormatFileTitle.h"
+#include "editor/SEditPage.h"
+#include "editor/ToolSet.h"
 #include "image/ColorTables.h"
 #include "platform/DiskSpace.h"
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
+#include "ui/NotBuilt.h"
 #include "ui/TextFormat.h"
 #include "ui/UIResources.h"
 #include "ui/widgets/AnimationSwitch.h"
@@ -239,6 +242,7 @@ bool CBrightforgeDlg::ClosePage(CSTabPage* page) {
     HideProgress();
   }
   if (page->kind & kClosablePages) {
+    if (auto* editPage = dynamic_cast<CSEditPage*>(page); editPage && !editPage->ConfirmClose()) return false;
     if (auto* question = dynamic_cast<IPageCloseQuestion*>(page); question && !question->ConfirmClose()) {
       return false;
     }
@@ -304,9 +308,74 @@ void CBrightforgeDlg::OnServiceResult(std::uint64_t result) {
   }
 }
 
-void CBrightforgeDlg::OpenDocumentPage(const std::filesystem::path&, bool, const CBFDoc*, std::int32_t) {
-  WriteNotBuilt("Opening documents");
+void CBrightforgeDlg::OpenDocumentPage(const std::filesystem::path& path, bool openAnew,
+                                       const CBFDoc* document, std::int32_t) {
+  if (document) {
+    WriteNotBuilt("Opening a prepared document");
+    return;
+  }
+  const std::u16string wanted = PathToUtf16(path);
+  if (!openAnew) {
+    for (CSTabPage* page : tabFrame.pages) {
+      auto* editPage = dynamic_cast<CSEditPage*>(page);
+      if (editPage && editPage->document.Path() == wanted) {
+        (void)tabFrame.SelectPage(editPage, false);  // a refused change keeps the current tab
+        return;
+      }
+    }
+  }
+  std::u16string title = FormatFileTitle(path, 80);
+  if (title.size() > 30) title = title.substr(0, 29) + u"..";
+  auto* page = new (std::nothrow) CSEditPage(title, *this);
+  if (!page) return;
+  page->hostPage = externalEditorMode != 0 ? 1 : 0;
+  ShowProgress({});
+  const int opened = page->document.OpenImageFile(path);
+  HideProgress();
+  if (!opened) {
+    delete page;
+    (void)AskMessageBox(TextOf(u"Cannotopenfile"), MainWindowHooks::kIconInformation,
+                        MainWindowHooks::kButtonsOk);  // only OK
+    return;
+  }
+  if (!page->imageInfo.ReadFromFile(path)) WriteLog("Photo information not read");
+  if (tabFrame.AddPage(page) < 0) {
+    delete page;
+    (void)AskMessageBox(TextOf(u"unexpect"), MainWindowHooks::kIconInformation,
+                        MainWindowHooks::kButtonsOk);  // only OK
+    return;
+  }
+  page->owned = 1;
+  (void)tabFrame.SelectPage(page, false);  // a refused change leaves the page behind its tab
+  if (!page->history.AddStep(kStepDocument, -1, TextOf(u"hisopen"), StepBlock::None, 0, {}))
+    WriteLog("First history step not recorded");
+  InvalidateAll();
+  WriteNotBuilt("First action after opening");
 }
+
+// IEditorShell -----------------------------------------------------------------
+
+CSEditPage* CBrightforgeDlg::CurrentEditPage() {
+  const std::int32_t current = tabFrame.currentPage;
+  if (current < 0 || current >= static_cast<std::int32_t>(tabFrame.pages.size())) return nullptr;
+  CSTabPage* page = tabFrame.pages[static_cast<std::size_t>(current)];
+  return (page->kind & kPageKindEdit) ? dynamic_cast<CSEditPage*>(page) : nullptr;
+}
+
+void CBrightforgeDlg::DropCurrentTool() {
+  if (CSEditPage* page = CurrentEditPage()) CSToolPage::SwitchTool(*page, nullptr);
+}
+
+bool CBrightforgeDlg::ReturnImageToHost(const CBgraImage16&) {
+  WriteNotBuilt("Handing the image back to the host");
+  return false;
+}
+
+bool CBrightforgeDlg::MakeTempFile(std::filesystem::path& path, std::u16string_view prefix) {
+  return MakeTempFileName(path, prefix);
+}
+
+CToolSet& CBrightforgeDlg::Tools() { return g_ToolSet; }
 
 void CBrightforgeDlg::WriteRecoveryIndex() { WriteNotBuilt("Recovery index"); }
 

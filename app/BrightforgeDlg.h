@@ -26,10 +26,11 @@
 #include "app/MainWindowHooks.h"
 #include "app/SAlbumPageBase.h"
 #include "app/SMainTabFrame.h"
+#include "editor/EditorShell.h"
 #include "ui/RenderWindow.h"
 #include "ui/widgets/SButton.h"
 
-class CBrightforgeDlg : public CRenderWindow, public IDocumentTabShell {
+class CBrightforgeDlg : public CRenderWindow, public IDocumentTabShell, public IEditorShell {
 public:
   static constexpr std::uint32_t kStartupTimerId = 123;
   static constexpr std::uint32_t kStartupTimerPeriodMs = 100;
@@ -86,6 +87,15 @@ public:
   // group-photo page out of the tab frame (the album stays) and repaints.
   [[nodiscard]] bool ClosePage(CSTabPage* page) override;
   void WriteRecoveryIndex() override;
+
+  // IEditorShell.
+  CSEditPage* CurrentEditPage() override;
+  void DropCurrentTool() override;
+  bool IsExternalEditor() override { return externalEditorMode != 0; }
+  // Not built yet: logged, false.
+  [[nodiscard]] bool ReturnImageToHost(const CBgraImage16& image) override;
+  [[nodiscard]] bool MakeTempFile(std::filesystem::path& path, std::u16string_view prefix) override;
+  CToolSet& Tools() override;
 
   // The help button and F1.
   void OnHelpInfo();

@@ -16,6 +16,7 @@ std::u16string g_CurrentLanguage;
 std::atomic<std::uint32_t> g_PublisherEdition{0};
 
 CImageArray g_MenuIcons;
+CToolSet g_ToolSet;
 CMergeJobQueue g_MergeJobQueue;
 
 // Constant-initialised and with nothing to tear down, so its place here does

@@ -6,6 +6,9 @@
 //   theApp               the application object
 //   the application data (AppData.h): lists empty, nothing else set
 //   g_MenuIcons          the menu icon strip, empty until the start-up stages
+//   g_ToolSet            one instance of every editing tool; the start-up
+//                        stages initialise it, the main window's end
+//                        releases the tools' option panels
 //   g_MergeJobQueue      the group-photo merge worker pool, no workers
 //   g_TempFileNamesLock  the lock of the temporary-file list (AppData.h)
 //
@@ -38,10 +41,12 @@
 
 #include "app/AppData.h"
 #include "app/BrightforgeApp.h"
+#include "editor/ToolSet.h"
 #include "image/ImageArray.h"
 #include "merge/MergeJobQueue.h"
 
 extern CBrightforgeApp theApp;
 // Cut into icons 16 pixels wide by the start-up stages.
 extern CImageArray g_MenuIcons;
+extern CToolSet g_ToolSet;
 extern CMergeJobQueue g_MergeJobQueue;

@@ -1,6 +1,6 @@
 #include "app/SAlbumPlaceholderPage.h"
 
-#include "app/NotBuilt.h"
+#include "ui/NotBuilt.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UIResources.h"
 

@@ -14,6 +14,7 @@
 #include "platform/Platform.h"
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
+#include "ui/dialogs/SMessageDlg.h"
 
 int main(int argc, char** argv) {
   std::vector<std::u16string> arguments;
@@ -25,10 +26,17 @@ int main(int argc, char** argv) {
   // The parts of the main window that are built; the others show as not
   // built (MainWindowHooks).
   theApp.SetMainWindowHooks({
+      .messageBox =
+          [](std::u16string_view text, std::int32_t icon, std::int32_t buttons) {
+            return ShowMessageBox(text, static_cast<MessageBoxIcon>(icon),
+                                  static_cast<MessageBoxButtons>(buttons));
+          },
       .startAlgorithmEngine =
           [](IWorkerExitRegistry& registry) {
             return theAlgorithmThread.Start(std::thread::hardware_concurrency(), &registry) == 1;
           },
+      .initTools = [] { return g_ToolSet.InitTools() == 1; },
+      .releaseToolPanels = [] { g_ToolSet.ReleaseToolPanels(); },
   });
   // Documents opened from image files convert from the colour space their
   // information records.

@@ -158,6 +158,15 @@ public:
   int ViewForResize(ResizableDocumentView& view) const override;
   int TakeResized(ResizedDocumentParts& parts) override;
 
+  // Keeps the selection as the saved mask of that name (StoreSelectionAsMask.cpp):
+  // a mask of the same name is reused in its place, else a new one is
+  // appended; the mask holds the selection cut to its non-zero bytes, its
+  // position and the document size, and no thumbnail (the mask panel builds
+  // those). 0 when there is no selection with a non-zero byte, or memory is
+  // short: nothing is stored then, and a mask of that name is removed. The
+  // selection and m_modified stay as they are.
+  [[nodiscard]] int StoreSelectionAsMask(std::u16string_view name);
+
   std::u16string Path() const;
   // Cut as fixed fields are: 1023 characters or more become 1021 and "..".
   void SetPath(std::u16string_view path);

@@ -85,6 +85,8 @@ bool CDocHistory::Open(CBFDoc& document, const HistoryFileMaker& makeFile) {
   m_steps.clear();
   m_currentStep = -1;
   m_changedArea = 0;
+  m_savedStep = 0;
+  m_savedDropped = false;
   return true;
 }
 
@@ -137,7 +139,10 @@ bool CDocHistory::AddStep(HistoryStepType type, int layerIndex, std::u16string_v
       !file.Seek(static_cast<std::int64_t>(position), CFile::SeekOrigin::Begin)) {
     return false;
   }
-  m_steps.resize(hasCurrent ? static_cast<std::size_t>(m_currentStep) + 1 : 0);
+  const std::size_t kept = hasCurrent ? static_cast<std::size_t>(m_currentStep) + 1 : 0;
+  if (m_savedStep >= 0 && static_cast<std::size_t>(m_savedStep) >= kept && m_savedStep < StepCount())
+    m_savedDropped = true;
+  m_steps.resize(kept);
 
   std::uint64_t size = 0;
   double area = 0;
@@ -353,6 +358,11 @@ bool CDocHistory::GoToStep(int index, bool skipIfCurrent) {
   m_document->m_modified = 1;
   NotifyChanged();
   return ok;
+}
+
+void CDocHistory::MarkSaved() {
+  m_savedStep = m_currentStep;
+  m_savedDropped = false;
 }
 
 void CDocHistory::FreeSteps() { m_steps.clear(); }

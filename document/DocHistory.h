@@ -117,6 +117,18 @@ public:
   void FreeSteps();
   void Clear();
 
+  // The save mark: the step that was current when the document was last
+  // saved, step 0 until then (a page's first step is its opening, which is
+  // what the file holds). Recording a step in place of the saved one, or of
+  // one before it, drops the saved state for good: only a new save brings
+  // the mark back.
+  void MarkSaved();
+  int SavedStep() const { return m_savedStep; }
+  bool SavedStepDropped() const { return m_savedDropped; }
+  // True when the document may differ from the file: the current step is
+  // not the saved one, or the saved one was dropped.
+  bool ChangedSinceSave() const { return m_savedDropped || m_currentStep != m_savedStep; }
+
   const std::vector<HistoryStep>& Steps() const { return m_steps; }
   int StepCount() const { return static_cast<int>(m_steps.size()); }
   int CurrentStep() const { return m_currentStep; }
@@ -135,6 +147,8 @@ private:
   std::filesystem::path m_filePath;
   CBFDoc* m_document = nullptr;
   double m_changedArea = 0;
+  std::int32_t m_savedStep = 0;
+  bool m_savedDropped = false;
   IHistoryWindow* m_window = nullptr;
   IHistoryListener* m_listener = nullptr;
 };

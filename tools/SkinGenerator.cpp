@@ -663,6 +663,197 @@ Canvas ProjectFile() {
   return c;
 }
 
+// Draws one cell of a strip: the field in cell coordinates.
+struct CellPainter {
+  Canvas& canvas;
+  int x0;
+  int side;
+  void operator()(const Field& field, Colour colour) const { canvas.Fill(field, colour, x0, 0, side, side); }
+};
+
+// A magnifying glass for the zoom buttons, in a 38-pixel cell.
+void Magnifier(const CellPainter& paint) {
+  paint(Ring(16, 16, 9.5, 3.2), kLight);
+  paint(Stroke({{23.5, 23.5}, {32.5, 32.5}}, 5.0), kLight);
+}
+
+// The editing tools' icons, 24-pixel cells addressed by the tool set: 0
+// polygon select, 1 rectangle select, 2 round select, 3 colour range, 4
+// free select, 6 clone stamp, 7 free paint, 8 shape change, 9 repair, 10
+// red eye, 12 crop, 13 free crop, 14 move, 15 transform, 16 text; cells 5
+// and 11 stay empty.
+Canvas ToolIcons() {
+  constexpr int kSide = 24;
+  Canvas c(17 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  const Colour red{222, 72, 72};
+  const Colour green{96, 196, 110};
+  const Colour blue{86, 140, 230};
+  // Polygon select: a closed polygon with its corner points.
+  {
+    const std::vector<Vec> corners = {{4, 8}, {12, 3.5}, {20, 9}, {17, 20}, {6, 18}, {4, 8}};
+    cell(0)(Stroke(corners, 1.4), kLight);
+    for (std::size_t i = 0; i + 1 < corners.size(); ++i)
+      cell(0)(Circle(corners[i].x, corners[i].y, 1.8), kAccent);
+  }
+  // Rectangle select: the four corners of a dashed box.
+  for (const auto& arm : std::vector<std::vector<Vec>>{{{4, 9}, {4, 4}, {9, 4}},
+                                                       {{15, 4}, {20, 4}, {20, 9}},
+                                                       {{20, 15}, {20, 20}, {15, 20}},
+                                                       {{9, 20}, {4, 20}, {4, 15}}}) {
+    cell(1)(Stroke(arm, 1.6), kLight);
+  }
+  cell(1)(Box(10, 3.3, 14, 4.7), kAccent);
+  cell(1)(Box(10, 19.3, 14, 20.7), kAccent);
+  // Round select: an ellipse.
+  cell(2)([](Vec p) { return std::abs(Length((p.x - 12) / 8.5, (p.y - 12) / 7.0) - 1.0) * 7.5 - 0.8; },
+          kLight);
+  // Colour range: three overlapping discs.
+  cell(3)(Circle(9, 9, 5.5), WithAlpha(red, 0.85));
+  cell(3)(Circle(15, 9, 5.5), WithAlpha(green, 0.85));
+  cell(3)(Circle(12, 15, 5.5), WithAlpha(blue, 0.85));
+  // Free select: a lasso loop with its tail.
+  cell(4)([](Vec p) { return std::abs(Length((p.x - 12) / 8.0, (p.y - 10) / 6.0) - 1.0) * 6.5 - 0.75; },
+          kLight);
+  cell(4)(Stroke({{8.5, 15.0}, {7.0, 19.0}, {9.5, 21.5}}, 1.5), kAccent);
+  // Clone stamp: a handle on a stamp.
+  cell(6)(Circle(12, 6, 3.2), kLight);
+  cell(6)(Box(10.6, 8, 13.4, 14), kLight);
+  cell(6)(RoundRect(5, 14, 19, 18, 1.5), kAccent);
+  cell(6)(Box(4, 19, 20, 20.5), kLight);
+  // Free paint: a brush with a loaded tip.
+  cell(7)(Stroke({{19.5, 4.5}, {11.5, 12.5}}, 2.4), kLight);
+  cell(7)(Polygon({{11.5, 10.0}, {14.0, 12.5}, {9.0, 19.5}, {4.0, 20.0}, {4.5, 15.0}}), kAccent);
+  // Shape change: a grid whose middle bulges out.
+  cell(8)(Stroke({{4, 4}, {4, 20}}, 1.4), kLight);
+  cell(8)(Stroke(Arc(6, 12, 8, 8, -90, 90, 16), 1.4), kLight);
+  cell(8)(Stroke({{20, 4}, {20, 20}}, 1.4), kLight);
+  cell(8)(Stroke({{4, 4}, {20, 4}}, 1.4), kLight);
+  cell(8)(Stroke({{4, 20}, {20, 20}}, 1.4), kLight);
+  cell(8)(Circle(14, 12, 2.4), kAccent);
+  // Repair: a plaster across.
+  cell(9)(
+      [](Vec p) {
+        const double u = (p.x - 12) * 0.7071 + (p.y - 12) * 0.7071,
+                     v = -(p.x - 12) * 0.7071 + (p.y - 12) * 0.7071;
+        return RoundRect(-9.5, -3.5, 9.5, 3.5, 3.0)({u, v});
+      },
+      kLight);
+  cell(9)(Box(10, 10, 14, 14), kAccent);
+  // Red eye: an eye with a red pupil.
+  cell(10)([](Vec p) { return std::abs(Length((p.x - 12) / 9.0, (p.y - 12) / 5.5) - 1.0) * 5.5 - 0.75; },
+           kLight);
+  cell(10)(Circle(12, 12, 3.6), red);
+  // Crop: two overlapping corners.
+  cell(12)(Stroke({{7, 2.5}, {7, 17}, {21.5, 17}}, 1.8), kLight);
+  cell(12)(Stroke({{2.5, 7}, {17, 7}, {17, 21.5}}, 1.8), kAccent);
+  // Free crop: a tilted frame with handles.
+  {
+    const std::vector<Vec> corners = {{6, 4}, {20, 7}, {18, 20}, {4, 17}, {6, 4}};
+    cell(13)(Stroke(corners, 1.4), kLight);
+    for (std::size_t i = 0; i + 1 < corners.size(); ++i)
+      cell(13)(Box(corners[i].x - 1.8, corners[i].y - 1.8, corners[i].x + 1.8, corners[i].y + 1.8), kAccent);
+  }
+  // Move: a cross of four arrows.
+  cell(14)(Stroke({{12, 4}, {12, 20}}, 1.6), kLight);
+  cell(14)(Stroke({{4, 12}, {20, 12}}, 1.6), kLight);
+  cell(14)(Polygon({{12.0, 1.5}, {15.5, 6.0}, {8.5, 6.0}}), kAccent);
+  cell(14)(Polygon({{12.0, 22.5}, {8.5, 18.0}, {15.5, 18.0}}), kAccent);
+  cell(14)(Polygon({{1.5, 12.0}, {6.0, 8.5}, {6.0, 15.5}}), kAccent);
+  cell(14)(Polygon({{22.5, 12.0}, {18.0, 15.5}, {18.0, 8.5}}), kAccent);
+  // Transform: a box with handles at its corners.
+  cell(15)([](Vec p) { return std::abs(Box(5, 5, 19, 19)(p)) - 0.7; }, kLight);
+  for (const Vec& corner : std::vector<Vec>{{5, 5}, {19, 5}, {19, 19}, {5, 19}})
+    cell(15)(Box(corner.x - 2.2, corner.y - 2.2, corner.x + 2.2, corner.y + 2.2), kAccent);
+  // Text: a capital T.
+  cell(16)(Box(5, 4, 19, 7), kLight);
+  cell(16)(Box(10.5, 4, 13.5, 20), kLight);
+  cell(16)(Box(8, 18.5, 16, 20.5), kAccent);
+  return c;
+}
+
+// The tool page's no-tool button, 24 x 24: an arrow pointer beside a
+// crossed circle.
+Canvas NoToolIcon() {
+  Canvas c(24, 24);
+  c.Fill(Polygon({{4.0, 2.0}, {14.5, 12.5}, {4.0, 16.0}}), kLight);
+  c.Fill(Stroke({{7.0, 11.0}, {10.5, 18.5}}, 2.2), kLight);
+  c.Fill(Ring(17.5, 17.5, 4.5, 1.4), kAccent);
+  c.Fill(Stroke({{14.4, 20.6}, {20.6, 14.4}}, 1.4), kAccent);
+  return c;
+}
+
+// The edit canvas's toolbar icons, 38-pixel cells: 0 zoom in, 1 zoom out,
+// 2 actual size, 3 fit (the first four are shown at half size), 4 save, 5
+// wizard, 6 photo information, 8 add an image as a layer, 10 print; cells
+// 7 and 9 stay empty.
+Canvas EditViewIcons() {
+  constexpr int kSide = 38;
+  Canvas c(11 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  Magnifier(cell(0));
+  cell(0)(Box(10, 14.5, 22, 17.5), kAccent);
+  cell(0)(Box(14.5, 10, 17.5, 22), kAccent);
+  Magnifier(cell(1));
+  cell(1)(Box(10, 14.5, 22, 17.5), kAccent);
+  // Actual size: "1:1" in a frame.
+  cell(2)([](Vec p) { return std::abs(RoundRect(3, 7, 35, 31, 3)(p)) - 1.4; }, kLight);
+  cell(2)(Box(10, 12, 13.5, 26), kAccent);
+  cell(2)(Box(24.5, 12, 28, 26), kAccent);
+  cell(2)(Circle(19, 15.5, 1.8), kLight);
+  cell(2)(Circle(19, 22.5, 1.8), kLight);
+  // Fit: four arrows pointing into the corners.
+  cell(3)([](Vec p) { return std::abs(RoundRect(3, 3, 35, 35, 3)(p)) - 1.4; }, kLight);
+  for (const auto& [from, to] : std::vector<std::pair<Vec, Vec>>{
+           {{15, 15}, {9, 9}}, {{23, 15}, {29, 9}}, {{23, 23}, {29, 29}}, {{15, 23}, {9, 29}}}) {
+    cell(3)(Stroke({from, to}, 2.6), kAccent);
+  }
+  // Save: a disk with its label and shutter.
+  cell(4)(RoundRect(6, 6, 32, 32, 3), kLight);
+  cell(4)(Box(11, 6, 27, 14), kDark);
+  cell(4)(Box(22, 7.5, 25, 12.5), kLight);
+  cell(4)(RoundRect(10, 19, 28, 30, 1.5), kAccent);
+  // Wizard: a wand with sparks.
+  cell(5)(Stroke({{8, 30}, {24, 14}}, 3.0), kLight);
+  cell(5)(Polygon({{27.0, 4.0}, {29.0, 11.0}, {27.0, 18.0}, {25.0, 11.0}}), kAccent);
+  cell(5)(Polygon({{20.0, 11.0}, {27.0, 9.0}, {34.0, 11.0}, {27.0, 13.0}}), kAccent);
+  cell(5)(Circle(15, 9, 1.8), kAccent);
+  cell(5)(Circle(31, 24, 1.8), kAccent);
+  // Photo information: an "i" in a disc.
+  cell(6)(Circle(19, 19, 14), kAccent);
+  cell(6)(Circle(19, 11.5, 2.6), kDark);
+  cell(6)(RoundRect(16.8, 16, 21.2, 28, 1.2), kDark);
+  // Add an image: a picture with a plus.
+  cell(8)(RoundRect(3, 8, 29, 30, 2.5), kLight);
+  cell(8)(Polygon({{12.5, 15.0}, {20.0, 27.0}, {5.0, 27.0}}), kDark);
+  cell(8)(Polygon({{20.5, 19.0}, {26.0, 27.0}, {15.0, 27.0}}), kDark);
+  cell(8)(Circle(22, 14, 2.5), kDark);
+  cell(8)(Circle(29, 9, 7), kAccent);
+  cell(8)(Box(25, 8, 33, 10), kDark);
+  cell(8)(Box(28, 5, 30, 13), kDark);
+  // Print: a printer with its sheet.
+  cell(10)(RoundRect(4, 14, 34, 28, 3), kLight);
+  cell(10)(Box(10, 6, 28, 14), kLight);
+  cell(10)(Box(10, 22, 28, 33), kAccent);
+  cell(10)(Circle(29, 18, 1.5), kDark);
+  return c;
+}
+
+// The selection panel's icons, 16-pixel cells: 0 drop the selection, 1
+// feather, 2 inpaint the selected area, 3 more.
+Canvas SelectionIcons() {
+  constexpr int kSide = 16;
+  Canvas c(4 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(Stroke({{4, 4}, {12, 12}}, 1.8), kLight);
+  cell(0)(Stroke({{12, 4}, {4, 12}}, 1.8), kLight);
+  for (int ring = 0; ring < 4; ++ring) cell(1)(Circle(8, 8, 6.5 - ring * 1.3), WithAlpha(kLight, 0.3));
+  cell(2)(Stroke({{13, 3}, {7, 9}}, 2.0), kLight);
+  cell(2)(Polygon({{7.0, 7.0}, {9.0, 9.0}, {5.0, 13.5}, {2.5, 13.5}, {2.5, 11.0}}), kAccent);
+  for (int dot = 0; dot < 3; ++dot) cell(3)(Circle(3.5 + dot * 4.5, 8, 1.5), kLight);
+  return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -712,7 +903,8 @@ int main(int argc, char** argv) {
   };
   // Pictures widgets load from the skin folder by name.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> skinPictures = {
-      {"messagebox.png", MessageBoxIcons},
+      {"messagebox.png", MessageBoxIcons}, {"toolbar.png", ToolIcons},        {"no.png", NoToolIcon},
+      {"editview.png", EditViewIcons},     {"selection.png", SelectionIcons},
   };
   bool ok = true;
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;

@@ -1,4 +1,4 @@
-#include "app/NotBuilt.h"
+#include "ui/NotBuilt.h"
 
 #include <string>
 

@@ -1,0 +1,319 @@
+#include "editor/SEditPage.h"
+
+#include <mutex>
+#include <system_error>
+
+#include "editor/CommandRegistry.h"
+#include "editor/EditorShell.h"
+#include "editor/Tool.h"
+#include "editor/ToolSet.h"
+#include "platform/Clock.h"
+#include "platform/File.h"
+#include "platform/UiQueue.h"
+#include "platform/Utf16.h"
+#include "platform/WindowMessages.h"
+#include "ui/RenderWindow.h"
+#include "ui/SkinDrawing.h"
+#include "ui/UIResources.h"
+#include "ui/dialogs/SMessageDlg.h"
+#include "ui/widgets/STabFrame.h"
+
+namespace {
+
+std::u16string_view TextOf(std::u16string_view key) {
+  const char16_t* text = UIResources().texts.LookupText(key);
+  return text ? std::u16string_view(text) : std::u16string_view();
+}
+
+// Side panels: title key, priority (lowest closes first), height.
+struct PanelSpec {
+  std::u16string_view titleKey;
+  std::int32_t priority;
+  std::int32_t height;
+};
+constexpr PanelSpec kToolsPanel{u"tools", 5, 90};
+constexpr PanelSpec kLayersPanel{u"layers", 3, 200};
+constexpr PanelSpec kMasksPanel{u"masks", 2, 120};
+constexpr PanelSpec kHistoryPanel{u"history", 4, 180};
+
+bool AddPanel(CSVerticalFrames& frames, CSTabPage& panel, const PanelSpec& spec) {
+  panel.title = TruncatedText(TextOf(spec.titleKey), CSEditPage::kPanelTitleField);
+  return frames.AddFrame(&panel, spec.priority, spec.height) >= 0;
+}
+
+// The editor's Ctrl keys.
+constexpr std::uint32_t kKeyA = 'A';
+constexpr std::uint32_t kKeyC = 'C';
+constexpr std::uint32_t kKeyD = 'D';
+constexpr std::uint32_t kKeyI = 'I';
+constexpr std::uint32_t kKeyV = 'V';
+constexpr std::uint32_t kKeyY = 'Y';
+constexpr std::uint32_t kKeyZ = 'Z';
+constexpr std::uint32_t kKeyF2 = VK_F1 + 1;
+
+}  // namespace
+
+CSEditPage::CSEditPage(std::u16string_view pageTitle, IEditorShell& editorShell)
+    : CSTabPage(pageTitle), shell(editorShell), canvas(*this), toolPanel(editorShell) {
+  kind |= kPageKindEdit;
+}
+
+CSEditPage::~CSEditPage() = default;
+
+// Creation and layout ------------------------------------------------------------
+
+bool CSEditPage::OnSpriteCreate() {
+  const std::int32_t w = rect.Width();
+  const std::int32_t h = rect.Height();
+  canvas.document = &document;
+  if (!canvas.Create(this, renderWindow, kCanvasId, {0, 0, 100, 100}, 0)) return false;
+  AppendChild(&canvas);
+  canvas.SetSpriteRect(kAdjustWidth, 0, w - kAdjustWidth - kSideWidth, h);
+  canvas.FitToView();
+  canvas.DrawHistogram();
+
+  adjustPanel.title = TruncatedText(TextOf(u"touchup"), kPanelTitleField);
+  if (!adjustPanel.Create(this, renderWindow, kAdjustPanelId, {0, 0, 100, 100}, 0)) return false;
+  AppendChild(&adjustPanel);
+  adjustPanel.SetSpriteRect(0, 0, kAdjustWidth, h);
+
+  if (!sideFrame.Create(this, renderWindow, kSideFrameId, {0, 0, 100, 100}, 0)) return false;
+  AppendChild(&sideFrame);
+  if (!AddPanel(sideFrame, toolPanel, kToolsPanel)) return false;
+  if (!shell.IsExternalEditor() && !AddPanel(sideFrame, layerPanel, kLayersPanel)) return false;
+  if (!AddPanel(sideFrame, maskPanel, kMasksPanel)) return false;
+  if (!history.Open(document, [this](std::filesystem::path& path, std::u16string_view prefix) {
+        return shell.MakeTempFile(path, prefix);
+      })) {
+    return false;
+  }
+  history.SetWindow(this);
+  if (!AddPanel(sideFrame, historyPanel, kHistoryPanel)) return false;
+  sideFrame.SetSpriteRect(w - kSideWidth, 0, kSideWidth, h);
+  RegisterShortcuts();
+  return true;
+}
+
+void CSEditPage::RegisterShortcuts() {
+  CRenderWindow* window = RenderWindowOf(*this);
+  if (!window) return;
+  for (const std::uint32_t key : {kKeyA, kKeyD, kKeyI, kKeyC, kKeyV, kKeyZ, kKeyY})
+    window->AddKeyShortcut(this, static_cast<std::int32_t>(key), false, true);
+  window->AddKeyShortcut(this, static_cast<std::int32_t>(kKeyF2), true, true);
+}
+
+void CSEditPage::SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) {
+  CSTabPage::SetSpriteRect(x, y, w, h);
+  adjustPanel.SetSpriteRect(0, 0, kAdjustWidth, h);
+  canvas.SetSpriteRect(kAdjustWidth, 0, w - kAdjustWidth - kSideWidth, h);
+  sideFrame.SetSpriteRect(w - kSideWidth, 0, kSideWidth, h);
+}
+
+bool CSEditPage::Draw(std::uint32_t) {
+  if (!dirty || surface.IsEmpty()) return false;
+  FillRect(surface, {0, 0, rect.Width(), rect.Height()}, UIResources().theme.colors[5]);
+  InvalidateArea({}, 1);
+  return true;
+}
+
+void CSEditPage::Destroy(int final) {
+  document.Clear();
+  canvas.FreeSurfaces();
+  CSTabPage::Destroy(final);
+}
+
+void CSEditPage::RefreshPanels() {
+  maskPanel.Refresh();
+  layerPanel.Refresh();
+}
+
+// Keys -----------------------------------------------------------------------
+
+void CSEditPage::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
+  if (UiQueue().GetKeyState(VK_CONTROL) >= 0) return;
+  // A key that reaches the page both as a shortcut and through the focus
+  // acts once: the window lets the same key through at most every 100 ms.
+  const std::uint32_t now = TickCount();
+  if (key == m_lastKey && now - m_lastKeyTime < kKeyRepeatFilterMs) return;
+  m_lastKey = key;
+  m_lastKeyTime = now;
+
+  SpriteMessage command;
+  command.code = kMenuMsgCommand;
+  auto run = [&](std::int32_t id) {
+    command.wparam = static_cast<std::uint64_t>(id);
+    (void)EditCommands().Run(id, *this, command);  // what it did shows in the document
+  };
+  switch (key) {
+    case kKeyA:
+      toolPanel.SetCurrentTool(nullptr);
+      run(kCmdSelectAll);
+      break;
+    case kKeyC:
+      run(kCmdCopy);
+      break;
+    case kKeyD:
+      toolPanel.SetCurrentTool(nullptr);
+      DeselectAll();
+      break;
+    case kKeyI:
+      toolPanel.SetCurrentTool(nullptr);
+      run(kCmdInvertSelection);
+      break;
+    case kKeyV:
+      if (canvas.currentTool && canvas.currentTool->toolId == kToolText) {
+        canvas.OnChar(key, 1, 0);
+      } else {
+        shell.DropCurrentTool();
+        run(kCmdPaste);
+      }
+      break;
+    case kKeyZ:
+      // Outside the list (nothing to undo) nothing changes.
+      if (!canvas.currentTool) (void)history.GoToStep(history.CurrentStep() - 1);
+      break;
+    case kKeyY:
+      if (!canvas.currentTool) (void)history.GoToStep(history.CurrentStep() + 1);
+      break;
+    case kKeyF2:
+      if (UiQueue().GetKeyState(VK_SHIFT) < 0) run(kCmdDeblur);
+      break;
+    default:
+      break;
+  }
+}
+
+void CSEditPage::DeselectAll() {
+  if (document.m_selection.IsEmpty()) return;
+  if (!document.StoreSelectionAsMask(TextOf(u"Lastarea"))) UIResources().WriteLog("Lastarea not stored");
+  RefreshPanels();
+  {
+    std::lock_guard guard(document.m_lock);
+    document.m_selection.Free();
+  }
+  document.m_modified = 1;
+}
+
+// Commands -------------------------------------------------------------------
+
+bool CSEditPage::OnSpriteMessage(const SpriteMessage& message) {
+  if (message.code == kMenuMsgCommand) {
+    const auto id = static_cast<std::int32_t>(message.wparam);
+    if (id >= kFirstCanvasCommand && id <= kLastCanvasCommand) {
+      PostSpriteMessage(&canvas, kMenuMsgCommand, message.wparam, message.lparam, this);
+    } else if (id == kCmdSave) {
+      canvas.OnPanelItem(CSEditView::kItemSave);
+    } else if (id == kCmdPhotoProperties) {
+      canvas.OnPanelItem(CSEditView::kItemInfo);
+    } else if (id == kCmdWizard || id == kCmdPrint) {
+      canvas.OnPanelItem(id == kCmdWizard ? CSEditView::kItemWizard : CSEditView::kItemPrint);
+      canvas.toolbar.OnCaptureReleased();
+      canvas.toolbar.dirty = 1;
+    } else {
+      (void)EditCommands().Run(id, *this, message);  // what it did shows in the document
+    }
+  }
+  return CSTabPage::OnSpriteMessage(message);
+}
+
+// Swapping -------------------------------------------------------------------
+
+void CSEditPage::OnPageDeactivate() {
+  CSToolPage::SwitchTool(*this, nullptr);
+  if (pageOutFile.empty() && !shell.MakeTempFile(pageOutFile, kPageOutPrefix)) {
+    pageOutFile.clear();
+    UIResources().WriteLog("Page-out file not made");
+    return;
+  }
+  CFile file;
+  const bool written = file.Open(pageOutFile, CFile::OpenMode::Create) && document.Serialize(file, 0, 1);
+  file.Close();
+  if (!written) {
+    // The document stays in memory; the next swap-out tries a new file.
+    std::error_code ignored;
+    std::filesystem::remove(pageOutFile, ignored);
+    pageOutFile.clear();
+    UIResources().WriteLog("Page not swapped out");
+    return;
+  }
+  document.Clear();
+  m_swappedOut = true;
+  {
+    std::lock_guard guard(canvas.lock);
+    canvas.surface.Free();
+    canvas.display.Free();
+    canvas.dirty = 1;
+  }
+  {
+    std::lock_guard guard(lock);
+    surface.Free();
+    dirty = 1;
+  }
+}
+
+bool CSEditPage::OnPageActivate() {
+  if (pageOutFile.empty()) return true;
+  CFile file;
+  if (!file.Open(pageOutFile, CFile::OpenMode::Read)) return false;
+  const int read = document.Serialize(file, 1, 1);
+  file.Close();
+  if (!read) return false;
+  m_swappedOut = false;
+  canvas.RebuildDisplay();
+  return true;
+}
+
+// History window ----------------------------------------------------------------
+
+void CSEditPage::ShowProgress() {
+  if (CRenderWindow* window = RenderWindowOf(*this)) window->ShowProgress({});
+}
+
+void CSEditPage::HideProgress() {
+  if (CRenderWindow* window = RenderWindowOf(*this)) window->HideProgress();
+}
+
+void CSEditPage::LockFrames() {
+  if (CRenderWindow* window = RenderWindowOf(*this)) window->windowLock.lock();
+}
+
+void CSEditPage::UnlockFrames() {
+  if (CRenderWindow* window = RenderWindowOf(*this)) window->windowLock.unlock();
+}
+
+// Closing ---------------------------------------------------------------------
+
+bool CSEditPage::ConfirmClose() {
+  shell.DropCurrentTool();
+  CRenderWindow* window = RenderWindowOf(*this);
+  if (window) window->RemoveKeyShortcuts(this);
+  if (!history.ChangedSinceSave()) return true;
+  if (hostPage) {
+    if (ShowMessageBox(TextOf(u"pluginapplyask"), MessageBoxIcon::Warning, MessageBoxButtons::YesNo) ==
+            kIdYes &&
+        !ReturnImageToHost()) {
+      UIResources().WriteLog("Image not handed back");
+    }
+    return true;
+  }
+  auto* frame = dynamic_cast<CSTabFrame*>(parent);
+  if (frame && (!frame->IsShown() || !visible)) (void)frame->SelectPage(this, false);  // asked either way
+  bool close = false;
+  const std::int32_t answer =
+      ShowMessageBox(TextOf(u"onclosesave"), MessageBoxIcon::Warning, MessageBoxButtons::YesNo);
+  if (answer == kIdNo) {
+    close = true;
+  } else if (answer == kIdYes) {
+    (void)canvas.SaveDocument();  // the saved step says whether it saved
+    close = !history.ChangedSinceSave();
+  }
+  // A page that stays keeps its keys.
+  if (!close) RegisterShortcuts();
+  return close;
+}
+
+bool CSEditPage::ReturnImageToHost() {
+  CBgraImage16 composite;
+  if (!document.CompositeLayers(composite, 0)) return false;
+  return shell.ReturnImageToHost(composite);
+}

@@ -1,0 +1,103 @@
+#pragma once
+// CSEditPage: the tab page of one open document. It owns the layered
+// document, the file's information record, the undo history, the canvas
+// (CSEditView) between the adjust panel on the left and the side column of
+// panels on the right (tools, layers, masks, history), and runs the
+// editor's Ctrl keys and the editing commands that reach it as sprite
+// message 11 (commands it does not build itself go to the canvas's range or
+// the command registry).
+//
+// Only the current tab keeps its document in memory: when another tab
+// becomes current the page drops its tool, writes the whole document body
+// into its own "pagemem" temporary file and empties the document; when it
+// becomes current again it reads the file back (a file that cannot be read
+// refuses the tab change). Closing asks "onclosesave" whenever the document
+// may differ from what was saved ("pluginapplyask" on a page of an
+// external host).
+//
+// UI thread. The page is also the history's window: a replay holds the
+// render window's frame lock, so that no frame shows the document half
+// changed.
+
+#include <cstdint>
+#include <filesystem>
+
+#include "document/BFDoc.h"
+#include "document/DocHistory.h"
+#include "document/HistoryWindow.h"
+#include "editor/SEditView.h"
+#include "editor/SEmptyPanel.h"
+#include "editor/SToolPage.h"
+#include "image/ImageInfo.h"
+#include "ui/widgets/STabPage.h"
+#include "ui/widgets/SVerticalFrames.h"
+
+class IEditorShell;
+
+class CSEditPage final : public CSTabPage, public IHistoryWindow {
+public:
+  static constexpr std::int32_t kCanvasId = 1;
+  static constexpr std::int32_t kAdjustPanelId = 2;
+  static constexpr std::int32_t kSideFrameId = 3;
+  static constexpr std::int32_t kAdjustWidth = 180;
+  static constexpr std::int32_t kSideWidth = 220;
+  static constexpr std::int32_t kPanelTitleField = 32;
+  static constexpr std::u16string_view kPageOutPrefix = u"pagemem";
+
+  CSEditPage(std::u16string_view pageTitle, IEditorShell& editorShell);
+  ~CSEditPage() override;
+
+  // CSprite.
+  // The adjust panel at the left (180 wide), the canvas, the side column at
+  // the right (220 wide).
+  void SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
+  // The canvas, the adjust panel, the side column with its panels, the
+  // history file and the key shortcuts; false when any fails.
+  bool OnSpriteCreate() override;
+  bool Draw(std::uint32_t now) override;
+  void Destroy(int final) override;
+  // CMessageSprite.
+  void OnKeyDown(std::uint32_t key, std::uint32_t repeat, std::uint32_t flags) override;
+  bool CanTakeFocus() override { return true; }
+  bool OnSpriteMessage(const SpriteMessage& message) override;
+  // CSTabPage: swap-out and swap-in.
+  void OnPageDeactivate() override;
+  bool OnPageActivate() override;
+  // IHistoryWindow.
+  void ShowProgress() override;
+  void HideProgress() override;
+  void LockFrames() override;
+  void UnlockFrames() override;
+
+  // Asked before the page is closed; may ask the user; false keeps it.
+  [[nodiscard]] bool ConfirmClose();
+  // Hands the visible layers' composite to the host (external-editor mode).
+  [[nodiscard]] bool ReturnImageToHost();
+  // The side panels follow the document (after message 10003).
+  void RefreshPanels();
+  // Whether the document lives in the page-out file now.
+  bool IsSwappedOut() const { return m_swappedOut; }
+
+  IEditorShell& shell;
+  CBFDoc document;
+  ImageInfo imageInfo;
+  CDocHistory history;
+  CSEditView canvas;
+  CSVerticalFrames sideFrame;
+  CSEmptyPanel adjustPanel{"Adjust"};
+  CSEmptyPanel historyPanel{"History"};
+  CSEmptyPanel layerPanel{"Layer"};
+  CSEmptyPanel maskPanel{"Mask"};
+  CSToolPage toolPanel;
+  std::int32_t hostPage = 0;
+  std::filesystem::path pageOutFile;
+
+private:
+  void RegisterShortcuts();
+  // Ctrl+D: the selection is kept as "Lastarea" and dropped.
+  void DeselectAll();
+
+  bool m_swappedOut = false;
+  std::uint32_t m_lastKey = 0;
+  std::uint32_t m_lastKeyTime = 0;
+};
