@@ -90,6 +90,13 @@ bool CSEditPage::OnSpriteCreate() {
   history.SetWindow(this);
   if (!AddPanel(sideFrame, historyPanel, kHistoryPanel)) return false;
   sideFrame.SetSpriteRect(w - kSideWidth, 0, kSideWidth, h);
+  return true;
+}
+
+bool CSEditPage::Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId,
+                        const Rect& spriteRect, std::int32_t spriteLayer) {
+  if (!CSTabPage::Create(parentSprite, window, spriteId, spriteRect, spriteLayer)) return false;
+  // The window keeps shortcuts by the page's registry key, which it has now.
   RegisterShortcuts();
   return true;
 }
@@ -200,7 +207,8 @@ bool CSEditPage::OnSpriteMessage(const SpriteMessage& message) {
   if (message.code == kMenuMsgCommand) {
     const auto id = static_cast<std::int32_t>(message.wparam);
     if (id >= kFirstCanvasCommand && id <= kLastCanvasCommand) {
-      PostSpriteMessage(&canvas, kMenuMsgCommand, message.wparam, message.lparam, this);
+      // Refused only while the window goes away.
+      (void)PostSpriteMessage(&canvas, kMenuMsgCommand, message.wparam, message.lparam, this);
     } else if (id == kCmdSave) {
       canvas.OnPanelItem(CSEditView::kItemSave);
     } else if (id == kCmdPhotoProperties) {

@@ -176,7 +176,10 @@ std::int32_t CSEditView::SetOrigin(std::int32_t x, std::int32_t y) {
   CBgraImage picture;
   if (UIResources().skins.RenderTextLocked(text, picture)) {
     std::lock_guard guard(toolbar.lock);
-    if (PanelItem* item = toolbar.FindItem(kItemZoomText)) item->textImage = std::move(picture);
+    if (PanelItem* item = toolbar.FindItem(kItemZoomText)) {
+      item->text = text;
+      item->textImage = std::move(picture);
+    }
   }
   toolbar.dirty = 1;
   RebuildDisplay();

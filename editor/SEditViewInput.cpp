@@ -156,7 +156,8 @@ void CSEditView::OnKeyDown(std::uint32_t key, std::uint32_t repeat, std::uint32_
     if (key == VK_SPACE) OnSetCursor({rect.Width() / 2, rect.Height() / 2});
     if (handled) return;
   }
-  if (key == VK_DELETE) PostSpriteMessage(this, kMenuMsgCommand, kCmdDeleteSelected, 0, this);
+  // Refused only while the window goes away.
+  if (key == VK_DELETE) (void)PostSpriteMessage(this, kMenuMsgCommand, kCmdDeleteSelected, 0, this);
 }
 
 void CSEditView::OnKeyUp(std::uint32_t key, std::uint32_t flags) {

@@ -73,7 +73,9 @@ bool CSToolPage::AddToolButtons() {
 }
 
 bool CSToolPage::Draw(std::uint32_t) {
-  if (++frameCounter % kTickFrames == 0) PostSpriteMessage(this, kToolPageMsgTick, kTickFrames, 0, nullptr);
+  // A tick refused while the window goes away is not missed.
+  if (++frameCounter % kTickFrames == 0)
+    (void)PostSpriteMessage(this, kToolPageMsgTick, kTickFrames, 0, nullptr);
   return false;
 }
 
