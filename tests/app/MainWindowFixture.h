@@ -116,6 +116,9 @@ protected:
       if (entry.is_regular_file())
         std::filesystem::copy_file(entry.path(), dataFolder / "basic" / entry.path().filename());
     }
+    // The widgets' own pictures (the edit pages' icons among them).
+    std::filesystem::copy(GetProgramDataFolder() / "skin", dataFolder / "skin",
+                          std::filesystem::copy_options::recursive);
     logFile = root / "debug.log";
     WriteBaseTexts({});
   }

@@ -9,6 +9,8 @@
 #include "app/Globals.h"
 #include "app/Registry.h"
 #include "app/RegistryProfile.h"
+#include "editor/SEditPage.h"
+#include "image/BgraImage.h"
 #include "platform/WindowMessages.h"
 #include "tests/app/MainWindowFixture.h"
 #include "ui/widgets/AnimationSwitch.h"
@@ -381,3 +383,36 @@ TEST_F(ServiceResultTest, InformationRecordsShowTheAlbumsNoticeAndADisabledClien
 }
 
 }  // namespace
+
+class OpenPhotoTest : public MainWindowFixture {};
+
+TEST_F(OpenPhotoTest, ADroppedPhotoOpensInItsOwnEditPageOnce) {
+  Open();
+  Tick();
+  CBgraImage picture;
+  ASSERT_EQ(picture.Create(64, 48), 1);
+  for (std::uint32_t i = 0; i < picture.byteSize; ++i) picture.pixels[i] = static_cast<std::uint8_t>(i * 7);
+  const std::filesystem::path photo = pictures / "beach holiday.png";
+  ASSERT_EQ(picture.SaveFile(photo, false), 1);
+  const Point strip{402, 56};
+  host.DropFiles(strip, {photo});
+  Run();
+  EXPECT_EQ(PageTitles(), (std::vector<std::string>{"Album", "beach holiday.png"}));
+  CSEditPage* page = window->CurrentEditPage();
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->document.m_width, 64u);
+  ASSERT_EQ(page->history.StepCount(), 1);
+  EXPECT_EQ(page->history.Steps().front().Name(), UIResources().texts.LookupText(u"hisopen"));
+
+  // The same photo again selects its page; a file that cannot be read says so.
+  ASSERT_TRUE(window->tabFrame.SelectPage(window->albumPage, false));
+  host.DropFiles(strip, {photo});
+  Run();
+  EXPECT_EQ(window->CurrentEditPage(), page);
+  const std::filesystem::path broken = pictures / "broken.jpg";
+  WriteBytes(broken, {0xFF, 0xD8, 0xFF, 0x00, 0x01});
+  host.DropFiles(strip, {broken});
+  Run();
+  EXPECT_EQ(PageTitles().size(), 2u);
+  EXPECT_EQ(questions.back(), ToUtf8(UIResources().texts.LookupText(u"Cannotopenfile")) + " 0 4");
+}

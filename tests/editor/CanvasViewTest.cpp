@@ -6,6 +6,8 @@
 
 #include <cmath>
 #include <cstring>
+#include <mutex>
+#include <thread>
 
 #include "document/BlendMode.h"
 #include "editor/DisplayPicture.h"
@@ -345,4 +347,41 @@ TEST(Histogram, BarsOfAUniformGreyAndEmptyPicturesForTooFewPixels) {
     ASSERT_TRUE(DrawHistogramPicture(&image, 38, picture));
     for (std::uint32_t i = 0; i < picture.byteSize; ++i) ASSERT_EQ(picture.pixels[i], 0);
   }
+}
+
+// The histogram reads the current layer under its lock while a job replaces
+// the layer's image (ThreadSanitizer run).
+TEST_F(CanvasView, TheHistogramReadsTheLayerUnderItsLock) {
+  CSEditPage* page = OpenPage("histogram", OneLayer(300, 200));
+  CBFLayer* layer = page->document.GetCurrentLayer();
+  std::thread job([layer] {
+    for (int i = 0; i < 30; ++i) {
+      CBgraImage16 replacement = Gradient(300 + i % 2, 200);
+      std::lock_guard guard(layer->m_lock);
+      layer->m_image = std::move(replacement);
+    }
+  });
+  for (int i = 0; i < 30; ++i) page->canvas.DrawHistogram();
+  job.join();
+  EXPECT_FALSE(page->canvas.toolbar.FindItem(CSEditView::kItemHistogram)->icon.IsEmpty());
+}
+
+TEST_F(CanvasView, AutoScrollMovesASixthOfTheViewAndPausesOnTheClock) {
+  CSEditPage* page = OpenPage("scroll", OneLayer(3000, 2000));
+  CSEditView& canvas = page->canvas;
+  canvas.OnPanelItem(CSEditView::kItemRealSize);
+  ASSERT_EQ(canvas.SetOrigin(1000, 500), 1);
+  const CanvasMapping before = canvas.Mapping();
+  const std::uint64_t start = TickCount64();
+  canvas.AutoScroll({before.content.left + 3, (before.content.top + before.content.bottom) / 2});
+  const CanvasMapping after = canvas.Mapping();
+  EXPECT_EQ(after.source.left, before.source.left - before.image.Width() / 6);
+  EXPECT_EQ(after.source.top, before.source.top);
+  EXPECT_EQ(TickCount64() - start, CSEditView::kAutoScrollPauseMs);
+  // The whole image in view: nothing moves, no pause.
+  canvas.FitToView();
+  const CanvasMapping fitted = canvas.Mapping();
+  canvas.AutoScroll({fitted.content.left + 3, fitted.content.top + 3});
+  EXPECT_EQ(canvas.Mapping().source, fitted.source);
+  EXPECT_EQ(TickCount64() - start, CSEditView::kAutoScrollPauseMs);
 }

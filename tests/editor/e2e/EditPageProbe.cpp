@@ -1,0 +1,192 @@
+// The program itself with a test driver, for the end-to-end test of the
+// edit page: Tessera's main window with the parts main() plugs in, which
+// opens the photo given on its command line into an edit page once its
+// start-up stages have run, and writes to a log what the test needs.
+//
+// Keys (none of them is an editor key): F8 writes, 300 ms later, the state of the current
+// edit page (zoom, source rectangle, the image rectangle in window pixels,
+// the current history step and the centres of the album's and the photo's
+// tab titles) and the canvas's display picture to DUMP as raw RGB; F9 makes
+// an undoable edit (the base layer's colours inverted, one history step).
+// The probe ends by the window's close (its questions answered by the
+// test), after 150 s at the latest.
+//
+//   edit_page_probe LOG DUMP PHOTO
+
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "algorithms/AlgorithmThread.h"
+#include "app/BrightforgeDlg.h"
+#include "app/Globals.h"
+#include "document/BFDoc.h"
+#include "editor/SEditPage.h"
+#include "image/ImageInfo.h"
+#include "platform/Platform.h"
+#include "platform/UiQueue.h"
+#include "platform/Utf16.h"
+#include "platform/WindowMessages.h"
+#include "ui/dialogs/SMessageDlg.h"
+
+namespace {
+
+constexpr std::uint32_t kTimeLimitTimer = 7001;
+// The state is written once the queue is idle and a few frames have
+// passed, so that the canvas has caught up with the document.
+constexpr std::uint32_t kStateTimer = 7002;
+constexpr std::uint32_t kStateDelayMs = 300;
+constexpr std::uint32_t kF8 = VK_F1 + 7;
+constexpr std::uint32_t kF9 = VK_F1 + 8;
+
+std::FILE* g_log = nullptr;
+
+template <typename... Args>
+void Write(const char* format, Args... args) {
+  std::fprintf(g_log, format, args...);
+  std::fputc('\n', g_log);
+  std::fflush(g_log);
+}
+
+class CProbeWindow final : public CBrightforgeDlg {
+public:
+  CProbeWindow(MainWindowHooks hooks, const char* dumpPath, std::filesystem::path photoPath)
+      : CBrightforgeDlg(std::move(hooks)), m_dumpPath(dumpPath), m_photo(std::move(photoPath)) {}
+
+  void OnTimer(std::uint32_t id) override {
+    if (id == kTimeLimitTimer) {
+      Write("time limit");
+      EndDialog(3);
+      return;
+    }
+    if (id == kStateTimer) {
+      UiQueue().KillTimer(kStateTimer);
+      WriteState();
+      return;
+    }
+    CBrightforgeDlg::OnTimer(id);
+    if (id == kStartupTimerId && ++m_ticks == 1) {
+      UiQueue().SetTimer(kTimeLimitTimer, 150000);
+      OpenDocumentPage(m_photo, false, nullptr, 0);
+      CSEditPage* page = CurrentEditPage();
+      Write(page ? "opened %d x %d" : "not opened %d %d", page ? static_cast<int>(page->document.m_width) : 0,
+            page ? static_cast<int>(page->document.m_height) : 0);
+    }
+  }
+
+  void OnUiMessage(UiMessage& message) override {
+    if (message.message == WM_ACTIVATE) Write("activate %u", static_cast<unsigned>(message.wparam & 0xFFFF));
+    if (message.message == WM_KEYDOWN && message.wparam == kF8)
+      UiQueue().SetTimer(kStateTimer, kStateDelayMs);
+    if (message.message == WM_KEYDOWN && message.wparam == kF9) Edit();
+    CBrightforgeDlg::OnUiMessage(message);
+  }
+
+  void OnClose() override {
+    Write("close asked");
+    CBrightforgeDlg::OnClose();
+  }
+
+private:
+  void WriteState() {
+    CSEditPage* page = nullptr;
+    for (CSTabPage* tab : tabFrame.pages) {
+      if (auto* edit = dynamic_cast<CSEditPage*>(tab)) page = edit;
+    }
+    if (!page) {
+      Write("state none");
+      return;
+    }
+    const CanvasMapping m = page->canvas.Mapping();
+    const Rect image = page->canvas.RectToWindow(m.image);
+    CBgraImage picture;
+    bool dumped = page->canvas.CopyDisplayPicture(picture);
+    if (dumped) {
+      std::FILE* file = std::fopen(m_dumpPath, "wb");
+      dumped = file != nullptr;
+      for (std::uint32_t y = 0; dumped && y < picture.height; ++y) {
+        for (std::uint32_t x = 0; x < picture.width; ++x) {
+          const std::uint8_t* p = picture.At(x, y);
+          const std::uint8_t rgb[3] = {p[2], p[1], p[0]};
+          dumped = std::fwrite(rgb, 1, 3, file) == 3 && dumped;
+        }
+      }
+      if (file) dumped = std::fclose(file) == 0 && dumped;
+    }
+    Point titles[2];
+    for (std::int32_t i = 0; i < 2; ++i) {
+      std::int32_t left = 0, right = 0;
+      tabFrame.GetTabExtent(i, left, right);
+      titles[i] = tabFrame.PointToWindow(
+          {(left + right) / 2 + tabFrame.stripLeft - tabFrame.scrollOffset, CSTabFrame::kStripHeight / 2});
+    }
+    Write("state %s zoom %.6f source %d %d %d %d image %d %d %d %d step %d current %d titles %d %d %d %d",
+          dumped ? "dumped" : "nodump", m.zoom, m.source.left, m.source.top, m.source.right, m.source.bottom,
+          image.left, image.top, image.Width(), image.Height(), page->history.CurrentStep(),
+          CurrentEditPage() == page ? 1 : 0, titles[0].x, titles[0].y, titles[1].x, titles[1].y);
+  }
+
+  void Edit() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) return;
+    CBFLayer* base = page->document.GetLayer(0);
+    {
+      std::lock_guard guard(base->m_lock);
+      for (std::uint32_t i = 0; i < base->m_image.pixelCount; ++i) {
+        std::uint16_t* p = base->m_image.pixels + 4 * std::size_t{i};
+        for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint16_t>(65535 - p[c]);
+      }
+    }
+    const bool recorded = page->history.AddStep(kStepLayer, 0, u"Invert", StepBlock::None, 0, {});
+    page->document.m_modified = 1;
+    Write(recorded ? "edited" : "edit not recorded");
+  }
+
+  const char* m_dumpPath;
+  std::filesystem::path m_photo;
+  int m_ticks = 0;
+};
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: edit_page_probe LOG DUMP PHOTO\n");
+    return 2;
+  }
+  g_log = std::fopen(argv[1], "w");
+  if (!g_log) return 2;
+  const char* dumpPath = argv[2];
+  const std::filesystem::path photo = argv[3];
+  MainWindowHooks hooks{
+      .messageBox =
+          [](std::u16string_view text, std::int32_t icon, std::int32_t buttons) {
+            Write("question %s", ToUtf8(text).c_str());
+            return ShowMessageBox(text, static_cast<MessageBoxIcon>(icon),
+                                  static_cast<MessageBoxButtons>(buttons));
+          },
+      .startAlgorithmEngine =
+          [](IWorkerExitRegistry& registry) {
+            return theAlgorithmThread.Start(std::thread::hardware_concurrency(), &registry) == 1;
+          },
+      .initTools = [] { return g_ToolSet.InitTools() == 1; },
+      .releaseToolPanels = [] { g_ToolSet.ReleaseToolPanels(); },
+  };
+  theApp.SetStartupHooks({
+      .stopAlgorithmEngine = [] { theAlgorithmThread.Shutdown(); },
+      .runMainWindow =
+          [&] {
+            CProbeWindow window(hooks, dumpPath, photo);
+            Write("run %d", window.RunModal());
+          },
+  });
+  CBFDoc::SetColourSpaceReader(&ReadImageColourSpace);
+  const int code = RunPlatform([] {
+    theApp.InitInstance();
+    return theApp.ExitInstance();
+  });
+  Write("exit %d", code);
+  std::fclose(g_log);
+  return code;
+}
