@@ -1,6 +1,8 @@
 #include "editor/DisplayPicture.h"
 
+#include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
@@ -98,14 +100,34 @@ void ComposeDisplayLayer(CBgraImage16& picture, const Rect& source, double zoom,
       }
       if (weight == 0) continue;
       if (blends) BlendPixel16(d, s, s, blendIndex);
+      if (weight == 255) {
+        // d + 255 (s - d) / 255 is s: an opaque pixel replaces.
+        d[0] = s[0];
+        d[1] = s[1];
+        d[2] = s[2];
+        continue;
+      }
       for (int k = 0; k < 3; ++k) d[k] = static_cast<std::uint16_t>(d[k] + weight * (s[k] - d[k]) / 255);
     }
   }
 }
 
+void DrawDisplayPicture(CBgraImage& surface, const CBgraImage& display, std::int32_t x, std::int32_t y) {
+  if (surface.IsEmpty() || display.IsEmpty()) return;
+  const std::int64_t left = std::max<std::int64_t>(x, 0);
+  const std::int64_t top = std::max<std::int64_t>(y, 0);
+  const std::int64_t right = std::min<std::int64_t>(std::int64_t{x} + display.width, surface.width);
+  const std::int64_t bottom = std::min<std::int64_t>(std::int64_t{y} + display.height, surface.height);
+  if (right <= left || bottom <= top) return;
+  const auto bytes = static_cast<std::size_t>(right - left) * 4;
+  for (std::int64_t row = top; row < bottom; ++row) {
+    std::memcpy(surface.At(static_cast<std::uint32_t>(left), static_cast<std::uint32_t>(row)),
+                display.At(static_cast<std::uint32_t>(left - x), static_cast<std::uint32_t>(row - y)), bytes);
+  }
+}
+
 bool ComposeDisplayPicture(const CBFDoc& document, const Rect& source, double zoom, std::uint32_t width,
-                           std::uint32_t height, CBgraImage& display) {
-  CBgraImage16 work;
+                           std::uint32_t height, CBgraImage16& work, CBgraImage& display) {
   if (!work.Create(width, height)) return false;
   FillCheckerboard(work);
   {
@@ -117,8 +139,5 @@ bool ComposeDisplayPicture(const CBFDoc& document, const Rect& source, double zo
                           layer->m_blendMode);
     }
   }
-  CBgraImage converted;
-  if (!converted.Create(width, height) || !ConvertImage16To8(work, converted)) return false;
-  display = std::move(converted);
-  return true;
+  return display.Create(width, height) && ConvertImage16To8(work, display);
 }

@@ -34,9 +34,17 @@ void FillCheckerboard(CBgraImage16& picture);
 void ComposeDisplayLayer(CBgraImage16& picture, const Rect& source, double zoom, const CBgraImage16& image,
                          std::int32_t x, std::int32_t y, std::uint8_t opacity, std::uint8_t blendMode);
 
+// Puts the display picture onto a surface with its corner at (x, y), only
+// where the two meet. The picture is opaque (nothing changes the
+// checkerboard's alpha), so this is what blending it would give.
+void DrawDisplayPicture(CBgraImage& surface, const CBgraImage& display, std::int32_t x, std::int32_t y);
+
 // The checkerboard, then every visible layer with pixels from the bottom up
 // (under the document's lock, each layer under its own), converted for the
-// screen into display (width x height). False, display untouched, when
-// memory is short.
+// screen into display (width x height). work holds the 16-bit picture on
+// the way. Both keep their memory when they already have the size, so a
+// caller that keeps them between frames writes into pages it has touched
+// before. False when memory is short.
 [[nodiscard]] bool ComposeDisplayPicture(const CBFDoc& document, const Rect& source, double zoom,
-                                         std::uint32_t width, std::uint32_t height, CBgraImage& display);
+                                         std::uint32_t width, std::uint32_t height, CBgraImage16& work,
+                                         CBgraImage& display);

@@ -246,10 +246,10 @@ void CSEditPage::OnPageDeactivate() {
   }
   document.Clear();
   m_swappedOut = true;
+  canvas.FreeDisplay();
   {
     std::lock_guard guard(canvas.lock);
     canvas.surface.Free();
-    canvas.display.Free();
     canvas.dirty = 1;
   }
   {

@@ -248,8 +248,7 @@ void CSEditView::SetZoom(double zoom) {
 
 void CSEditView::RebuildDisplay() {
   if (!UpdateImageSize()) {
-    std::lock_guard guard(lock);
-    display.Free();
+    FreeDisplay();
     return;
   }
   const std::uint32_t documentWidth = document->m_width;
@@ -272,9 +271,8 @@ void CSEditView::RebuildDisplay() {
     dw = std::max(Truncate(dw * view.zoom + 0.5), 1);
     dh = std::max(Truncate(dh * view.zoom + 0.5), 1);
   }
-  CBgraImage picture;
   if (!ComposeDisplayPicture(*document, view.source, view.zoom, static_cast<std::uint32_t>(dw),
-                             static_cast<std::uint32_t>(dh), picture)) {
+                             static_cast<std::uint32_t>(dh), m_work, m_spare)) {
     return;
   }
   {
@@ -286,13 +284,22 @@ void CSEditView::RebuildDisplay() {
     view.image.top = c.top + (c.Height() - dh) / 2;
     view.image.right = view.image.left + dw;
     view.image.bottom = view.image.top + dh;
-    display = std::move(picture);
+    display.Swap(m_spare);
   }
   BuildSelectionOutline();
   DrawHistogram();
   dirty = 1;
   PlaceSelectionPanel();
   overlay.dirty = 1;
+}
+
+void CSEditView::FreeDisplay() {
+  {
+    std::lock_guard guard(lock);
+    display.Free();
+  }
+  m_spare.Free();
+  m_work.Free();
 }
 
 void CSEditView::BuildSelectionOutline() {
@@ -322,7 +329,7 @@ void CSEditView::PostDocumentChanged() {
 }
 
 void CSEditView::DrawPicture(bool withOutline) {
-  BlendImage(surface, display, view.image.left, view.image.top, true, {}, 256);
+  DrawDisplayPicture(surface, display, view.image.left, view.image.top);
   if (withOutline && showOutline) DrawSelectionOutline(surface, outline, outlineAlpha, view.image);
 }
 

@@ -27,6 +27,7 @@
 #include "editor/CanvasMapping.h"
 #include "editor/CanvasPoint.h"
 #include "image/BgraImage.h"
+#include "image/BgraImage16.h"
 #include "image/ImageArray.h"
 #include "image/Plane8.h"
 #include "ui/MessageSprite.h"
@@ -172,6 +173,9 @@ public:
   double Zoom() const;
   // The display picture's copy, taken under the lock (tests, probes).
   bool CopyDisplayPicture(CBgraImage& picture) const;
+  // The display picture and the buffers of its rebuild, freed (a page that
+  // is swapped out).
+  void FreeDisplay();
 
   // Toolbar and selection actions (SEditViewToolbar.cpp).
   [[nodiscard]] bool CreateToolbars();
@@ -234,4 +238,8 @@ private:
   void DrawPicture(bool withOutline);
 
   std::atomic<std::int32_t> m_rebuildPosted{0};
+  // Kept between rebuilds (UI thread): the 16-bit picture on the way and
+  // the display picture before the last, which the next one reuses.
+  CBgraImage16 m_work;
+  CBgraImage m_spare;
 };

@@ -133,7 +133,8 @@ TEST(DisplayPicture, EqualsThePixelRuleForEveryBlendModeOpacityAndZoom) {
         const auto dh =
             static_cast<std::uint32_t>(std::max(1.0, std::trunc(v.source.Height() * v.zoom + 0.5)));
         CBgraImage built, expected;
-        ASSERT_TRUE(ComposeDisplayPicture(document, v.source, v.zoom, dw, dh, built));
+        CBgraImage16 work;
+        ASSERT_TRUE(ComposeDisplayPicture(document, v.source, v.zoom, dw, dh, work, built));
         ReferenceDisplay(document, v.source, v.zoom, dw, dh, expected);
         EXPECT_TRUE(SamePixels(built, expected))
             << "mode " << int(mode) << " opacity " << int(opacity) << " zoom " << v.zoom;
@@ -148,8 +149,9 @@ TEST(DisplayPicture, AboveFourThousandPixelsShowsOnlyTheCheckerboard) {
   CBFDoc empty;
   for (const Size size : {Size{4001, 12}, Size{12, 4001}}) {
     CBgraImage built, board;
+    CBgraImage16 work;
     const auto w = static_cast<std::uint32_t>(size.width), h = static_cast<std::uint32_t>(size.height);
-    ASSERT_TRUE(ComposeDisplayPicture(document, {0, 0, 64, 48}, 60.0, w, h, built));
+    ASSERT_TRUE(ComposeDisplayPicture(document, {0, 0, 64, 48}, 60.0, w, h, work, built));
     ReferenceDisplay(empty, {0, 0, 64, 48}, 60.0, w, h, board);
     EXPECT_TRUE(SamePixels(built, board));
   }
