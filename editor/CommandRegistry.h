@@ -50,7 +50,7 @@ public:
   void Register(std::int32_t id, Handler handler);
   bool Has(std::int32_t id) const;
   // The handler's result; 0 and the log line when there is none.
-  std::int32_t Run(std::int32_t id, CSEditPage& page, const SpriteMessage& message) const;
+  [[nodiscard]] std::int32_t Run(std::int32_t id, CSEditPage& page, const SpriteMessage& message) const;
 
 private:
   std::map<std::int32_t, Handler> m_handlers;

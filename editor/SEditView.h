@@ -149,9 +149,9 @@ public:
   void FitToView();
   // Shows the document from (x, y), held inside the image; 0 without an
   // image.
-  std::int32_t SetOrigin(std::int32_t x, std::int32_t y);
+  [[nodiscard]] std::int32_t SetOrigin(std::int32_t x, std::int32_t y);
   // Image width and height from the base layer; false (both 0) without one.
-  bool UpdateImageSize();
+  [[nodiscard]] bool UpdateImageSize();
   Point ViewToImage(Point point, bool clamp) const;
   // One step of kZoomSteps in or out, the anchor (document) brought to the
   // middle of the content rectangle.
@@ -172,7 +172,7 @@ public:
   CanvasMapping Mapping() const;
   double Zoom() const;
   // The display picture's copy, taken under the lock (tests, probes).
-  bool CopyDisplayPicture(CBgraImage& picture) const;
+  [[nodiscard]] bool CopyDisplayPicture(CBgraImage& picture) const;
   // The display picture and the buffers of its rebuild, freed (a page that
   // is swapped out).
   void FreeDisplay();
@@ -185,13 +185,13 @@ public:
   // The current layer's histogram into toolbar item 21.
   void DrawHistogram();
   // The save chooser; 1 when it ended with OK, which marks the history saved.
-  std::int32_t SaveDocument();
-  std::int32_t ShowPhotoProperties();
-  std::int32_t PrintDocument();
-  std::int32_t RunWizard();
-  std::int32_t AddImageAsLayer();
-  std::int32_t InpaintSelection();
-  std::int32_t DeleteSelectionContent();
+  [[nodiscard]] std::int32_t SaveDocument();
+  [[nodiscard]] std::int32_t ShowPhotoProperties();
+  [[nodiscard]] std::int32_t PrintDocument();
+  [[nodiscard]] std::int32_t RunWizard();
+  [[nodiscard]] std::int32_t AddImageAsLayer();
+  [[nodiscard]] std::int32_t InpaintSelection();
+  [[nodiscard]] std::int32_t DeleteSelectionContent();
 
   // Fields.
   CSEditPage& page;

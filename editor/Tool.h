@@ -60,7 +60,7 @@ public:
   virtual std::int32_t GetKind();
   // 0 refuses: the tool does not become current (a tool that cannot start
   // tells the user why first).
-  virtual std::int32_t Activate() = 0;
+  [[nodiscard]] virtual std::int32_t Activate() = 0;
   virtual void Deactivate();
   // Stores the id, the icon (not owned) and the name (cut to 125 characters
   // and ".."); 0 when the icon is missing or empty.
