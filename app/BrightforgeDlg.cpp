@@ -23,10 +23,13 @@
 #include "platform/DiskSpace.h"
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
+#include "ui/DialogSprite.h"
 #include "ui/NotBuilt.h"
 #include "ui/TextFormat.h"
 #include "ui/UIResources.h"
+#include "ui/dialogs/SMessageDlg.h"
 #include "ui/widgets/AnimationSwitch.h"
+#include "ui/widgets/SkinIcon.h"
 
 namespace {
 
@@ -93,6 +96,12 @@ bool CBrightforgeDlg::OnInitDialog() {
   }
   OnFocusMoved({-10, -10});
   if (albumPage && !tabFrame.SelectPage(albumPage, false)) WriteLog("Album page not selected");
+  if (!LoadSkinIcon(kIconFile, icon)) {
+    WriteLog("Window icon not loaded");
+  } else if (IWindowHost* host = WindowHost()) {
+    host->SetIcon({static_cast<std::int32_t>(icon.width), static_cast<std::int32_t>(icon.height)},
+                  reinterpret_cast<const std::uint32_t*>(icon.Row(0)));
+  }
 
   // The table changes before the render thread may read it.
   CStringTable& texts = UIResources().texts;
@@ -171,7 +180,7 @@ bool CBrightforgeDlg::RunStartupStages() {
   if (externalEditorMode == 0 && albumPage) {
     if (!albumPage->InitFolderTree()) return false;
     if (m_hooks.startPhotoScan) {
-      if (!m_hooks.startPhotoScan(*albumPage)) return false;
+      if (!m_hooks.startPhotoScan(*albumPage, *this)) return false;
     } else {
       WriteNotBuilt("Photo scan");
     }
@@ -214,9 +223,9 @@ void CBrightforgeDlg::OnClose() {
     albumPage->ClosePreview();
     return;
   }
-  const std::int32_t answer =
-      AskMessageBox(TextOf(u"closeProgram"), MainWindowHooks::kIconWarning, MainWindowHooks::kButtonsYesNo);
-  if (answer == MainWindowHooks::kAnswerNo) return;
+  // Only No keeps the window: a box that could not be shown does not.
+  if (ShowMessageBox(TextOf(u"closeProgram"), MessageBoxIcon::Warning, MessageBoxButtons::YesNo) == kIdNo)
+    return;
 
   std::vector<CSTabPage*> closable;
   for (CSTabPage* page : tabFrame.pages) {
@@ -295,10 +304,13 @@ void CBrightforgeDlg::OnServiceResult(std::uint64_t result) {
     // are filled in.
     std::u16string text = FormatText(TextOf(u"newversionfind"), {version / 100.0, notes});
     if (text.size() >= kMessageTextLength) text.resize(kMessageTextLength - 1);
-    if (AskMessageBox(text, MainWindowHooks::kIconInformation, MainWindowHooks::kButtonsYesNo) ==
-        MainWindowHooks::kAnswerYes) {
+    const std::int32_t answer = ShowMessageBox(text, MessageBoxIcon::Information, MessageBoxButtons::YesNo);
+    if (answer == kIdYes) {
       if (!m_hooks.shellOpen || !m_hooks.shellOpen(TextOf(u"productpage")))
         WriteLog("Product page not opened");
+    } else if (answer == kMessageBoxFailed) {
+      // The user never saw the offer: it comes again with the next check.
+      WriteLog("New version notice not shown");
     } else if (!SetRegDword(RegistryProfile::kLastCheckVersion.section,
                             RegistryProfile::kLastCheckVersion.name, version)) {
       WriteLog("LastCheckVersion not stored");
@@ -334,15 +346,15 @@ void CBrightforgeDlg::OpenDocumentPage(const std::filesystem::path& path, bool o
   HideProgress();
   if (!opened) {
     delete page;
-    (void)AskMessageBox(TextOf(u"Cannotopenfile"), MainWindowHooks::kIconInformation,
-                        MainWindowHooks::kButtonsOk);  // only OK
+    (void)ShowMessageBox(TextOf(u"Cannotopenfile"), MessageBoxIcon::Information,
+                         MessageBoxButtons::Ok);  // only OK
     return;
   }
   if (!page->imageInfo.ReadFromFile(path)) WriteLog("Photo information not read");
   if (tabFrame.AddPage(page) < 0) {
     delete page;
-    (void)AskMessageBox(TextOf(u"unexpect"), MainWindowHooks::kIconInformation,
-                        MainWindowHooks::kButtonsOk);  // only OK
+    (void)ShowMessageBox(TextOf(u"unexpect"), MessageBoxIcon::Information,
+                         MessageBoxButtons::Ok);  // only OK
     return;
   }
   page->owned = 1;
@@ -380,13 +392,6 @@ CToolSet& CBrightforgeDlg::Tools() { return g_ToolSet; }
 void CBrightforgeDlg::WriteRecoveryIndex() { WriteNotBuilt("Recovery index"); }
 
 void CBrightforgeDlg::OnHelpInfo() { WriteNotBuilt("Help"); }
-
-std::int32_t CBrightforgeDlg::AskMessageBox(std::u16string_view text, std::int32_t icon,
-                                            std::int32_t buttons) {
-  if (m_hooks.messageBox) return m_hooks.messageBox(text, icon, buttons);
-  WriteNotBuilt("Message box");
-  return MainWindowHooks::kAnswerNotShown;
-}
 
 bool CBrightforgeDlg::ServiceEnabled() const {
   return m_hooks.serviceClient && m_hooks.serviceClient->IsEnabled();

@@ -27,6 +27,7 @@
 #include "app/SAlbumPageBase.h"
 #include "app/SMainTabFrame.h"
 #include "editor/EditorShell.h"
+#include "image/BgraImage.h"
 #include "ui/RenderWindow.h"
 #include "ui/widgets/SButton.h"
 
@@ -44,6 +45,8 @@ public:
   static constexpr std::u16string_view kProductPage = u"https://www.varnel.example/tessera/";
   static constexpr std::u16string_view kDefaultTitle = u"Tessera Professional";
   static constexpr std::size_t kMessageTextLength = 1024;
+  // The application's icon: the title band's emblem.
+  static constexpr std::u16string_view kIconFile = u"title.png";
   // The modal result of a start that was refused; a close gives 2.
   static constexpr int kRefusedStart = -1;
 
@@ -76,7 +79,10 @@ public:
   void OnClose() override;
   // The tools' panels, the photo information, then the render window's own.
   void OnDestroy() override;
-  // Results of the companion-service client (WM_USER+2088).
+  // Results of the companion-service client (WM_USER+2088): a newer version
+  // is offered (Yes opens the product page; No keeps that version from being
+  // offered again; a box that cannot be shown changes nothing), information
+  // records show the album's notice.
   void OnServiceResult(std::uint64_t result);
   void OnUiMessage(UiMessage& message) override;
 
@@ -108,13 +114,13 @@ public:
   CSAlbumPageBase* albumPage = nullptr;  // in tabFrame; null in external-editor mode
   CSMainTabFrame tabFrame;
   CSButton helpButton;
+  CBgraImage icon;  // the window's icon, also in the task bar
   std::uint64_t minimumFreeTempBytes = kMinimumFreeTempBytes;
   // Waited after the window is gone, so that threads still finishing are
   // not cut short by the end of the process.
   std::chrono::milliseconds exitPause{1000};
 
 private:
-  std::int32_t AskMessageBox(std::u16string_view text, std::int32_t icon, std::int32_t buttons);
   bool ServiceEnabled() const;
 
   MainWindowHooks m_hooks;

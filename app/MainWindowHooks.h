@@ -17,30 +17,15 @@ class IServiceClient;
 class IWorkerExitRegistry;
 
 struct MainWindowHooks {
-  // The message box's icons, buttons and answers.
-  static constexpr std::int32_t kIconInformation = 0;
-  static constexpr std::int32_t kIconQuestion = 1;
-  static constexpr std::int32_t kIconWarning = 2;
-  static constexpr std::int32_t kIconError = 3;
-  static constexpr std::int32_t kButtonsOk = 4;
-  static constexpr std::int32_t kButtonsYesNo = 5;
-  static constexpr std::int32_t kButtonsYesNoCancel = 6;
-  static constexpr std::int32_t kAnswerOk = 1;
-  static constexpr std::int32_t kAnswerCancel = 2;
-  static constexpr std::int32_t kAnswerYes = 6;
-  static constexpr std::int32_t kAnswerNo = 7;
-  static constexpr std::int32_t kAnswerNotShown = -1;
-
-  // The modal message box over the window; text is already looked up.
-  std::function<std::int32_t(std::u16string_view text, std::int32_t icon, std::int32_t buttons)> messageBox;
   // The album page with its title; the tab frame owns it once added. Null
   // ends the start.
   std::function<CSAlbumPageBase*(std::u16string_view title)> createAlbumPage;
-  // Hands the album to the photo-scan thread and starts that thread at idle
-  // priority; false ends the start.
-  std::function<bool(CSAlbumPageBase& album)> startPhotoScan;
+  // The album's start-up: its thumbnail loaders, then the photo-scan thread
+  // at idle priority with the album as the listener of its progress and
+  // registry as the window that stops it; false ends the start.
+  std::function<bool(CSAlbumPageBase& album, IWorkerExitRegistry& registry)> startPhotoScan;
   // The window is going: once the scan has finished, the photo information
-  // is compacted and stored.
+  // is compacted.
   std::function<void()> storePhotoInfo;
   // Starts the algorithm thread and its helpers, which register their exit
   // with the window; false ends the start.

@@ -56,15 +56,9 @@ bool CSMainTabFrame::OnSpriteCreate() {
   AppendChild(&closeButton);
   // Both show only when they apply: the album's title scrolled away, a
   // closable title hovered.
-  HideButton(goAlbumButton);
-  HideButton(closeButton);
+  HideSprite(goAlbumButton);
+  HideSprite(closeButton);
   return true;
-}
-
-void CSMainTabFrame::HideButton(CSButton& button) {
-  button.visible = 0;
-  if (button.tileColumns > 0) button.InvalidateArea({}, 1);
-  button.FreeSurfaces();
 }
 
 void CSMainTabFrame::GetTabExtent(std::int32_t index, std::int32_t& left, std::int32_t& right) {
@@ -128,7 +122,7 @@ void CSMainTabFrame::UpdateScrollButtons() {
     goAlbumButton.visible = 1;
     goAlbumButton.dirty = 1;
   } else if (goAlbumButton.visible) {
-    HideButton(goAlbumButton);
+    HideSprite(goAlbumButton);
   }
 }
 
@@ -137,7 +131,7 @@ void CSMainTabFrame::OnMouseMove(Point point, std::uint32_t flags) {
   CSTabFrame::OnMouseMove(point, flags);
   if (hoveredTab == before) return;
   if (closeButton.visible) {
-    HideButton(closeButton);
+    HideSprite(closeButton);
     CRenderWindow* window = RenderWindowOf(*this);
     const bool hiddenParent =
         closeButton.parent && IsObjectAlive(closeButton.parent) && !closeButton.parent->visible;
@@ -171,7 +165,7 @@ bool CSMainTabFrame::OnSpriteMessage(const SpriteMessage& message) {
             !IsAlbum(pages[static_cast<std::size_t>(tab)])) {
           if (shell->ClosePage(pages[static_cast<std::size_t>(tab)])) shell->WriteRecoveryIndex();
         }
-        HideButton(closeButton);
+        HideSprite(closeButton);
         hoveredTab = -1;
         break;
       }

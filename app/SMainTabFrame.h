@@ -60,7 +60,4 @@ public:
   CSButton closeButton;
   std::int32_t showGoAlbum = 1;  // 0 in external-editor mode: the button never shows
   IDocumentTabShell* shell = nullptr;
-
-private:
-  static void HideButton(CSButton& button);
 };

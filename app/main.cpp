@@ -7,14 +7,19 @@
 #include <utility>
 #include <vector>
 
+#include "album/PhotoInfoCache.h"
+#include "album/PhotoScanThread.h"
+#include "album/ThumbnailLoader.h"
 #include "algorithms/AlgorithmThread.h"
+#include "app/AppData.h"
 #include "app/Globals.h"
+#include "app/SAlbumPageBase.h"
 #include "document/BFDoc.h"
 #include "image/ImageInfo.h"
 #include "platform/Platform.h"
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
-#include "ui/dialogs/SMessageDlg.h"
+#include "ui/UIResources.h"
 
 int main(int argc, char** argv) {
   std::vector<std::u16string> arguments;
@@ -26,10 +31,24 @@ int main(int argc, char** argv) {
   // The parts of the main window that are built; the others show as not
   // built (MainWindowHooks).
   theApp.SetMainWindowHooks({
-      .messageBox =
-          [](std::u16string_view text, std::int32_t icon, std::int32_t buttons) {
-            return ShowMessageBox(text, static_cast<MessageBoxIcon>(icon),
-                                  static_cast<MessageBoxButtons>(buttons));
+      // The album's engine: the thumbnail loaders are the work of the
+      // window's loader threads; the scan walks the search folders of
+      // config.dat and reports to the album page.
+      .startPhotoScan =
+          [](CSAlbumPageBase& album, IWorkerExitRegistry& registry) {
+            InstallThumbnailLoaders();
+            PhotoScanThread().SetListener(album.key);
+            return StartPhotoScan(g_SearchScopeFolders, &registry) == 1;
+          },
+      .storePhotoInfo =
+          [] {
+            if (!PhotoScanThread().IsFinished()) return;
+            PhotoInfoCache& cache = GlobalPhotoInfoCache();
+            if (!cache.Compact()) {
+              UIResources().WriteLog("Photo information not compacted");
+              return;
+            }
+            UIResources().WriteLog("Photo information: " + std::to_string(cache.ValidCount()) + " photos");
           },
       .startAlgorithmEngine =
           [](IWorkerExitRegistry& registry) {
@@ -44,6 +63,10 @@ int main(int argc, char** argv) {
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
   return RunPlatform([] {
     theApp.InitInstance();
+    // The window asked the album's threads to stop; they end here, while
+    // the objects they use still exist.
+    PhotoScanThread().Stop();
+    UninstallThumbnailLoaders();
     return theApp.ExitInstance();
   });
 }

@@ -31,6 +31,7 @@ public:
   void DestroyMainWindow() override {}
   bool HasWindow() const override { return true; }
   void SetTitle(const std::u16string&) override {}
+  void SetIcon(Size, const std::uint32_t*) override {}
   void SetMinimumSize(Size) override {}
   void ShowWindow(WindowShow) override {}
   Rect GetWindowRect() override { return {0, 0, m_client.width, m_client.height}; }

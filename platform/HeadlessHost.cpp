@@ -56,6 +56,11 @@ void CHeadlessHost::SetTitle(const std::u16string& title) {
   m_title = title;
 }
 
+void CHeadlessHost::SetIcon(Size size, const std::uint32_t* pixels) {
+  std::lock_guard lock(m_mutex);
+  m_iconSize = pixels ? size : Size{};
+}
+
 void CHeadlessHost::SetMinimumSize(Size size) {
   std::lock_guard lock(m_mutex);
   m_minimum = size;
@@ -301,6 +306,11 @@ bool CHeadlessHost::Captured() const {
 std::u16string CHeadlessHost::Title() const {
   std::lock_guard lock(m_mutex);
   return m_title;
+}
+
+Size CHeadlessHost::IconSize() const {
+  std::lock_guard lock(m_mutex);
+  return m_iconSize;
 }
 
 WindowShow CHeadlessHost::Show() const {

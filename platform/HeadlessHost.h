@@ -28,6 +28,7 @@ public:
   void DestroyMainWindow() override;
   bool HasWindow() const override;
   void SetTitle(const std::u16string& title) override;
+  void SetIcon(Size size, const std::uint32_t* pixels) override;
   void SetMinimumSize(Size size) override;
   void ShowWindow(WindowShow show) override;
   Rect GetWindowRect() override;
@@ -71,6 +72,8 @@ public:
   CursorShape Cursor() const;
   bool Captured() const;
   std::u16string Title() const;
+  // The size of the icon last set; empty before.
+  Size IconSize() const;
   WindowShow Show() const;
   // What the interface asked of text input: typing itself is queued by
   // TypeText either way.
@@ -86,6 +89,7 @@ private:
   Point m_cursor;
   bool m_window = false;
   std::u16string m_title;
+  Size m_iconSize;
   Size m_client;
   Size m_minimum;
   Rect m_windowRect;

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <vector>
 
 #include "platform/CursorPicture.h"
 #include "platform/DisplayDpi.h"
@@ -249,6 +250,22 @@ void CSdlHost::SetTitle(const std::u16string& title) {
   Call(
       [this, text = ToUtf8(title)] {
         if (m_window) SDL_SetWindowTitle(m_window, text.c_str());
+      },
+      false);
+}
+
+void CSdlHost::SetIcon(Size size, const std::uint32_t* pixels) {
+  if (!pixels || size.width <= 0 || size.height <= 0) return;
+  std::vector<std::uint32_t> copy(pixels, pixels + static_cast<std::size_t>(size.width) * size.height);
+  Call(
+      [this, size, copy = std::move(copy)]() mutable {
+        if (!m_window) return;
+        // BGRA bytes are ARGB words on a little-endian machine.
+        SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(copy.data(), size.width, size.height, 32,
+                                                               size.width * 4, SDL_PIXELFORMAT_ARGB8888);
+        if (!icon) return;
+        SDL_SetWindowIcon(m_window, icon);
+        SDL_FreeSurface(icon);
       },
       false);
 }

@@ -40,6 +40,7 @@ public:
   void DestroyMainWindow() override;
   bool HasWindow() const override { return m_hasWindow.load(); }
   void SetTitle(const std::u16string& title) override;
+  void SetIcon(Size size, const std::uint32_t* pixels) override;
   void SetMinimumSize(Size size) override;
   void ShowWindow(WindowShow show) override;
   Rect GetWindowRect() override;

@@ -48,6 +48,9 @@ public:
   virtual bool HasWindow() const = 0;
 
   virtual void SetTitle(const std::u16string& title) = 0;
+  // The window's icon for the task bar and the window list: BGRA pixels,
+  // straight alpha, rows of size.width pixels. The host keeps a copy.
+  virtual void SetIcon(Size size, const std::uint32_t* pixels) = 0;
   virtual void SetMinimumSize(Size size) = 0;
   virtual void ShowWindow(WindowShow show) = 0;
   // The window's outer rectangle on the screen.

@@ -35,6 +35,8 @@ TEST_PACKAGES=(
   x11-xkb-utils
   # The clipboard test's other program.
   xclip
+  # xprop: the program test reads the window's icon.
+  x11-utils
   imagemagick
   libjpeg-turbo-progs
   libimage-exiftool-perl

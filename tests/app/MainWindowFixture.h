@@ -2,14 +2,14 @@
 // A main window on the headless host over a data folder of the test's own
 // (the shipped one with the debug log switched on, plus any language files
 // the test writes), with recording fakes of the parts it plugs in: the
-// service client, the album page, pages that may refuse to close, and a
-// scripted message box.
+// service client, the album page and pages that may refuse to close. The
+// real message box asks; a dialog script answers it, and a box the test did
+// not expect ends at once and fails the test.
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <chrono>
-#include <deque>
 #include <fstream>
 #include <memory>
 #include <set>
@@ -26,7 +26,9 @@
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "tests/app/AppFixture.h"
+#include "ui/DialogScript.h"
 #include "ui/UIResources.h"
+#include "ui/dialogs/SMessageDlg.h"
 
 // The main window over the fixture's data folder.
 class CTestMainWindow final : public CBrightforgeDlg {
@@ -116,15 +118,21 @@ protected:
       if (entry.is_regular_file())
         std::filesystem::copy_file(entry.path(), dataFolder / "basic" / entry.path().filename());
     }
-    // The widgets' own pictures (the edit pages' icons among them).
-    std::filesystem::copy(GetProgramDataFolder() / "skin", dataFolder / "skin",
-                          std::filesystem::copy_options::recursive);
+    // The message box's template and icons.
+    for (const char* folder : {"dialogs", "skin"}) {
+      std::filesystem::copy(GetProgramDataFolder() / folder, dataFolder / folder,
+                            std::filesystem::copy_options::recursive);
+    }
     logFile = root / "debug.log";
     WriteBaseTexts({});
+    script = std::make_unique<CDialogScript>();
   }
 
   void TearDown() override {
-    window.reset();
+    CloseWindow();
+    EXPECT_TRUE(script->Errors().empty()) << script->Errors().front();
+    EXPECT_EQ(script->Pending(), 0u);
+    script.reset();
     SetFontFileOverride({});
     AppFixture::TearDown();
   }
@@ -160,19 +168,28 @@ protected:
     WriteTextTable(dataFolder / "basic" / "Localize" / fileName, text);
   }
 
+  // The next message box records its question as "text icon buttons" and
+  // is answered by a click on the button.
+  void Answer(std::int32_t button) {
+    script->Next(CSMessageDlg::kTemplateId)
+        .Call([this](CDialogSprite& dialog) {
+          const auto& box = static_cast<const CSMessageDlg&>(dialog);
+          questions.push_back(ToUtf8(box.text) + " " + std::to_string(static_cast<int>(box.boxIcon)) + " " +
+                              std::to_string(static_cast<int>(box.buttons)));
+        })
+        .Press(button);
+  }
+
+  // The render thread stops before the window's destructors begin: they
+  // change the object the thread is still drawing for.
+  void CloseWindow() {
+    if (window) window->DestroyWindow();
+    window.reset();
+  }
+
   // Creates the window; its start-up stages wait for the first timer tick.
-  // Unless told otherwise the message box answers from answers (and records
-  // each question as "text icon buttons"), and opened records the shell.
-  void Open(MainWindowHooks hooks = {}, bool scriptedBox = true) {
-    if (scriptedBox && !hooks.messageBox) {
-      hooks.messageBox = [this](std::u16string_view text, std::int32_t icon, std::int32_t buttons) {
-        questions.push_back(ToUtf8(text) + " " + std::to_string(icon) + " " + std::to_string(buttons));
-        if (answers.empty()) return MainWindowHooks::kAnswerNotShown;
-        const std::int32_t answer = answers.front();
-        answers.pop_front();
-        return answer;
-      };
-    }
+  // opened records what the shell was asked to open.
+  void Open(MainWindowHooks hooks = {}) {
     hooks.shellOpen = [this](std::u16string_view target) { return opened.push_back(ToUtf8(target)), true; };
     window = std::make_unique<CTestMainWindow>(std::move(hooks), dataFolder);
     window->exitPause = std::chrono::milliseconds(0);
@@ -245,7 +262,7 @@ protected:
   std::filesystem::path dataFolder;
   std::filesystem::path logFile;
   std::unique_ptr<CTestMainWindow> window;
-  std::deque<std::int32_t> answers;
+  std::unique_ptr<CDialogScript> script;
   std::vector<std::string> questions;
   std::vector<std::string> opened;
   std::shared_ptr<std::vector<std::string>> pageLog = std::make_shared<std::vector<std::string>>();

@@ -37,10 +37,14 @@ TEST_F(MainWindowTest, OpensWithTheAlbumTabAndTheHelpButtonThenRunsTheStagesOnTh
   auto hookLog = std::make_shared<std::vector<std::string>>();
   CFakeServiceClient service;
   IWorkerExitRegistry* registry = nullptr;
+  IWorkerExitRegistry* scanRegistry = nullptr;
   ASSERT_TRUE(SetRegDword(u"Program", u"Animation", 1));
   g_AnimationEnabled = 0;
   Open({.startPhotoScan =
-            [&](CSAlbumPageBase& album) { return hookLog->push_back("scan " + ToUtf8(album.title)), true; },
+            [&](CSAlbumPageBase& album, IWorkerExitRegistry& r) {
+              scanRegistry = &r;
+              return hookLog->push_back("scan " + ToUtf8(album.title)), true;
+            },
         .startAlgorithmEngine =
             [&](IWorkerExitRegistry& r) { return registry = &r, hookLog->push_back("engine"), true; },
         .initTools = [&] { return hookLog->push_back("tools"), true; },
@@ -59,6 +63,7 @@ TEST_F(MainWindowTest, OpensWithTheAlbumTabAndTheHelpButtonThenRunsTheStagesOnTh
   EXPECT_EQ(frame.currentPage, 0);
   EXPECT_TRUE(window->albumPage->visible);
   EXPECT_EQ(host.Title(), u"Tessera");
+  EXPECT_EQ(host.IconSize(), (Size{36, 34}));  // the title band's emblem
   EXPECT_EQ(g_AnimationEnabled, 1);
   EXPECT_EQ(g_PublisherEdition, 1u);
   EXPECT_EQ(service.commands, std::vector<std::uint16_t>{kServiceUpdateCheck});
@@ -68,6 +73,7 @@ TEST_F(MainWindowTest, OpensWithTheAlbumTabAndTheHelpButtonThenRunsTheStagesOnTh
   Tick();
   EXPECT_EQ(*hookLog, (std::vector<std::string>{"scan Album", "engine", "tools"}));
   EXPECT_EQ(registry, static_cast<IWorkerExitRegistry*>(window.get()));
+  EXPECT_EQ(scanRegistry, registry);
   EXPECT_EQ(service.commands, (std::vector<std::uint16_t>{kServiceUpdateCheck, kServiceInfoRecords}));
   EXPECT_EQ(g_MenuIcons.Count(), 3u);
   EXPECT_TRUE(InOrder(LogLines(), {"Album page not built", "Main Window inited, childs created.",
@@ -136,7 +142,7 @@ TEST_F(MainWindowTest, AFailedStartupStageEndsTheRunWithoutQuestions) {
                 album->folderTreeResult = c.folderTree;
                 return album;
               },
-          .startPhotoScan = [&](CSAlbumPageBase&) { return c.scan; },
+          .startPhotoScan = [&](CSAlbumPageBase&, IWorkerExitRegistry&) { return c.scan; },
           .startAlgorithmEngine = [&](IWorkerExitRegistry&) { return c.engine; },
           .initTools = [&] { return c.tools; }});
     Tick();
@@ -145,7 +151,7 @@ TEST_F(MainWindowTest, AFailedStartupStageEndsTheRunWithoutQuestions) {
     EXPECT_TRUE(Logged(c.lastLogged));
     EXPECT_FALSE(Logged(c.notLogged));
     EXPECT_TRUE(questions.empty());
-    window.reset();
+    CloseWindow();
   }
 }
 
@@ -194,7 +200,7 @@ TEST_F(MainWindowTest, TheTitleAndTheTextsComeFromTheChosenLanguage) {
     std::vector<std::u16string> names;
     for (const LanguageFile& file : g_LanguageFiles) names.push_back(file.name);
     EXPECT_EQ(names, (std::vector<std::u16string>{u"Deutsch", u"francais", u"Leer"}));
-    window.reset();
+    CloseWindow();
   }
   {
     SCOPED_TRACE("the machine's choice when the user has none");
@@ -204,7 +210,7 @@ TEST_F(MainWindowTest, TheTitleAndTheTextsComeFromTheChosenLanguage) {
     Open();
     EXPECT_EQ(host.Title(), u"Tessera en fran\u00e7ais");
     EXPECT_EQ(Caption(window->helpButton), "Help");
-    window.reset();
+    CloseWindow();
   }
   {
     SCOPED_TRACE("no title at all");
@@ -233,7 +239,7 @@ protected:
 
 TEST_F(CloseTest, NoKeepsEveryPage) {
   OpenWithThreePages();
-  answers = {MainWindowHooks::kAnswerNo};
+  Answer(kIdNo);
   Close();
   EXPECT_EQ(questions, std::vector<std::string>{"Do you want to close Tessera? 2 5"});
   EXPECT_EQ(PageTitles(), (std::vector<std::string>{"Album", "one", "two", "three"}));
@@ -244,7 +250,7 @@ TEST_F(CloseTest, NoKeepsEveryPage) {
 TEST_F(CloseTest, CancellingTheSecondOfThreeKeepsTwo) {
   OpenWithThreePages();
   static_cast<CFakeDocumentPage*>(window->tabFrame.pages[2])->mayClose = false;
-  answers = {MainWindowHooks::kAnswerYes};
+  Answer(kIdYes);
   Close();
   EXPECT_EQ(*pageLog, (std::vector<std::string>{"asked three", "deleted three", "asked two"}));
   EXPECT_EQ(PageTitles(), (std::vector<std::string>{"Album", "one", "two"}));
@@ -255,7 +261,7 @@ TEST_F(CloseTest, CancellingTheSecondOfThreeKeepsTwo) {
   static_cast<CFakeDocumentPage*>(window->tabFrame.pages[2])->mayClose = true;
   window->recoveryIndexPath = root / "BFStatus.flg";
   std::ofstream(window->recoveryIndexPath) << "index";
-  answers = {MainWindowHooks::kAnswerYes};
+  Answer(kIdYes);
   pageLog->clear();
   Close();
   EXPECT_EQ(*pageLog, (std::vector<std::string>{"asked two", "deleted two", "asked one", "deleted one"}));
@@ -272,7 +278,7 @@ TEST_F(CloseTest, MaskAndGroupPhotoPagesCloseToo) {
   AddPage("group", kPageKindGroupPhoto);
   AddPage("mask", kPageKindMask);
   pageLog->clear();
-  answers = {MainWindowHooks::kAnswerYes};
+  Answer(kIdYes);
   Close();
   EXPECT_EQ(*pageLog, (std::vector<std::string>{"asked mask", "deleted mask", "asked group", "deleted group",
                                                 "asked edit", "deleted edit"}));
@@ -293,7 +299,6 @@ TEST_F(CloseTest, AnOpenPopupOrTheAlbumPreviewTakesTheRequest) {
   menu->AddItem(u"a", 1, u"Item", nullptr);
   window->ShowPopupMenu(menu, {100, 100}, true, true, nullptr);
   ASSERT_NE(window->TopPopup(), nullptr);
-  answers = {MainWindowHooks::kAnswerYes};
   Close();
   EXPECT_TRUE(questions.empty());
   EXPECT_FALSE(window->ModalRunEnded());
@@ -306,17 +311,25 @@ TEST_F(CloseTest, AnOpenPopupOrTheAlbumPreviewTakesTheRequest) {
   EXPECT_TRUE(questions.empty());
   EXPECT_FALSE(window->ModalRunEnded());
 
+  Answer(kIdYes);
   Close();
   EXPECT_EQ(questions.size(), 1u);
   EXPECT_TRUE(window->ModalRunEnded());
 }
 
-TEST_F(CloseTest, WithoutAMessageBoxTheCloseGoesOn) {
-  Open({}, /*scriptedBox=*/false);
+// Only No keeps the window: the title band's close button of the box says
+// No, and a box that cannot be built does not stop the close.
+TEST_F(CloseTest, TheQuestionClosedOrNotShown) {
+  Open();
   Tick();
+  script->Next(CSMessageDlg::kTemplateId).Call([](CDialogSprite& box) { box.closeButton.Click(); });
   Close();
-  EXPECT_TRUE(Logged("Message box not built"));
+  EXPECT_FALSE(window->ModalRunEnded());
+
+  UIResources().dialogTemplates.Clear();
+  Close();
   EXPECT_TRUE(window->ModalRunEnded());
+  EXPECT_TRUE(questions.empty());
 }
 
 class ServiceResultTest : public MainWindowFixture {
@@ -338,7 +351,7 @@ TEST_F(ServiceResultTest, ANewerVersionIsOfferedOnceWithItsNotes) {
   CFakeServiceClient service;
   OpenWith(service);
   service.SetReply(251, u"Faster start");
-  answers = {MainWindowHooks::kAnswerYes};
+  Answer(kIdYes);
   Result(kServiceResultNewVersion);
   EXPECT_EQ(questions,
             std::vector<std::string>{
@@ -346,7 +359,7 @@ TEST_F(ServiceResultTest, ANewerVersionIsOfferedOnceWithItsNotes) {
   EXPECT_EQ(opened, std::vector<std::string>{ToUtf8(CBrightforgeDlg::kProductPage)});
   EXPECT_EQ(GetRegDword(RegistryProfile::kLastCheckVersion, true), 100u);
 
-  answers = {MainWindowHooks::kAnswerNo};
+  Answer(kIdNo);
   Result(kServiceResultNewVersion);
   EXPECT_EQ(opened.size(), 1u);
   EXPECT_EQ(GetRegDword(RegistryProfile::kLastCheckVersion, true), 251u);
@@ -355,6 +368,14 @@ TEST_F(ServiceResultTest, ANewerVersionIsOfferedOnceWithItsNotes) {
   service.SetReply(0, u"ignored");
   Result(kServiceResultNewVersion);
   EXPECT_EQ(questions.size(), 2u);
+
+  // An offer the user never saw is not taken as declined.
+  service.SetReply(260, u"Later");
+  UIResources().dialogTemplates.Clear();
+  Result(kServiceResultNewVersion);
+  EXPECT_EQ(questions.size(), 2u);
+  EXPECT_EQ(GetRegDword(RegistryProfile::kLastCheckVersion, true), 251u);
+  EXPECT_TRUE(Logged("New version notice not shown"));
 }
 
 TEST_F(ServiceResultTest, TheNoticePatternTakesOnlyAFractionAndAText) {
@@ -365,7 +386,7 @@ TEST_F(ServiceResultTest, TheNoticePatternTakesOnlyAFractionAndAText) {
   // Notes that fill the reply without a terminator end with the reply.
   const std::u16string notes(300, u'x');
   service.SetReply(300, notes);
-  answers = {MainWindowHooks::kAnswerNo};
+  Answer(kIdNo);
   Result(kServiceResultNewVersion);
   ASSERT_EQ(questions.size(), 1u);
   EXPECT_EQ(questions[0], "3.0 %n " + std::string(200, 'x') + " %s %d 0 5");
@@ -411,6 +432,7 @@ TEST_F(OpenPhotoTest, ADroppedPhotoOpensInItsOwnEditPageOnce) {
   EXPECT_EQ(window->CurrentEditPage(), page);
   const std::filesystem::path broken = pictures / "broken.jpg";
   WriteBytes(broken, {0xFF, 0xD8, 0xFF, 0x00, 0x01});
+  Answer(kIdOk);
   host.DropFiles(strip, {broken});
   Run();
   EXPECT_EQ(PageTitles().size(), 2u);

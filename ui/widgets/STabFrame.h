@@ -140,6 +140,10 @@ public:
   Rect pageArea;
   std::vector<CSTabPage*> pages;  // in the order added; also children
 
+protected:
+  // Hidden: its area marked dirty, its surfaces freed.
+  static void HideSprite(CSprite& sprite);
+
 private:
   Rect ComputePageArea() const;
   // Lays out the strip, the arrows and the pages for the rectangle.
@@ -157,7 +161,6 @@ private:
   // Until the render thread ends the cross-fade (true) or the animation
   // window passes (false).
   bool WaitForTransition();
-  static void HideSprite(CSprite& sprite);
   // Code 12 to the parent when it is an input sprite; held back while a
   // removal changes the page.
   void NotifyPageChanged(std::int32_t index);

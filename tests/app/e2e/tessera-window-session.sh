@@ -36,6 +36,23 @@ printf '[StringTab]\n"title"="Tessera Testfenster"\n' > "$work/language.utf8"
   fail "cannot write the language file"
 printf '[Program]\nLanguage=sz:Testsprache\n' > "$work/config/Tessera/settings.ini"
 
+# config.dat naming one search folder, which holds two pictures and a text:
+# version 1, no favourites, the album root, one 1024-character path field.
+scope=$work/home/Pictures/scan
+mkdir -p "$scope"
+cp "$data/basic/help.png" "$data/basic/title.png" "$scope/" || fail "cannot copy the pictures to scan"
+echo "not a picture" > "$scope/notes.txt"
+utf16() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE; }
+root=$work/home/Pictures
+{
+  printf '\001\000\000'
+  printf "\\$(printf '%03o' $((${#root} & 255)))\\$(printf '%03o' $((${#root} >> 8)))"
+  utf16 "$root"
+  printf '\001\000'
+  utf16 "$scope"
+  head -c $((2048 - 2 * ${#scope})) /dev/zero
+} > "$work/config/Tessera/config.dat" || fail "cannot write config.dat"
+
 # Waits up to 20 s (or the seconds given) for a line of the log.
 wait_for() {
   local tries=$((${2:-20} * 10))
@@ -57,7 +74,15 @@ start=$(date +%s%N)
 HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/etc TMPDIR=$work/tmp \
   "$work/bin/tessera" > "$work/output" 2>&1 &
 pid=$!
-window=$(timeout 30 xdotool search --sync --onlyvisible --name '^Tessera Testfenster$' | head -n 1)
+# Searched again and again: xdotool gives up on an X error from a window that
+# went away during its search (the program's start makes short-lived ones).
+window=
+for _ in $(seq 1 60); do
+  window=$(timeout 10 xdotool search --onlyvisible --name '^Tessera Testfenster$' 2>/dev/null | head -n 1)
+  [[ -n "$window" ]] && break
+  kill -0 "$pid" 2>/dev/null || break
+  sleep 0.5
+done
 [[ -n "$window" ]] || fail "no window titled 'Tessera Testfenster'"
 shown=$(date +%s%N)
 wait_for '^[-0-9]* Tools Init OK' || fail "the start-up stages did not end"
@@ -70,6 +95,10 @@ expected=$'Main Window inited, childs created.\nAlbum Init OK\nImage Core Init O
 [[ "$lines" == "$expected" ]] || fail "the start-up lines came as: $lines"
 
 eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
+# The window's icon for the task bar, when xprop is there to read it.
+if command -v xprop >/dev/null; then
+  timeout 10 xprop -id "$window" _NET_WM_ICON | grep -q 'Icon (36 x 34)' || fail "the window has no icon"
+fi
 sleep 0.5
 if [[ -n "${TESSERA_WINDOW_SHOT:-}" ]]; then
   timeout 20 import -window root "$TESSERA_WINDOW_SHOT" || fail "no screenshot"
@@ -84,16 +113,39 @@ fi
 timeout 10 xdotool mousemove --window "$window" $((WIDTH - 110)) 12 click 1
 wait_for 'Help not built' 10 || fail "the help button did not answer"
 
-# Closed by the frame's close button; the question is answered Yes.
+# The frame's close button asks "closeProgram" in a message box in the
+# middle of the window: N keeps the window, Y closes it.
+centre_x=$((WIDTH / 2 - 60))
+centre_y=$((HEIGHT / 2 - 30))
+plain=$(colours "$centre_x" "$centre_y" 120 60)
+timeout 10 xdotool mousemove --window "$window" $((WIDTH - 12)) 12 click 1
+asked=
+for _ in $(seq 1 50); do
+  sleep 0.2
+  if [[ $(colours "$centre_x" "$centre_y" 120 60) -gt $((plain + 4)) ]]; then
+    asked=1
+    break
+  fi
+done
+[[ -n "$asked" ]] || fail "closing did not ask"
+sleep 0.5
+if [[ -n "${TESSERA_CLOSE_SHOT:-}" ]]; then
+  timeout 20 import -window root "$TESSERA_CLOSE_SHOT" || fail "no screenshot of the question"
+fi
+timeout 5 xdotool key --window "$window" n
+sleep 1
+kill -0 "$pid" 2>/dev/null || fail "No to the question ended the program"
 timeout 10 xdotool mousemove --window "$window" $((WIDTH - 12)) 12 click 1
 for _ in $(seq 1 50); do
   kill -0 "$pid" 2>/dev/null || break
-  grep -q 'Message box not built' "$log" || timeout 5 xdotool key --window "$window" y 2>/dev/null
   sleep 0.2
+  timeout 5 xdotool key --window "$window" y 2>/dev/null
 done
 wait "$pid"
 rc=$?
 pid=
 [[ $rc -eq 0 ]] || fail "the program ended with $rc"
 [[ -s "$work/config/Tessera/config.dat" ]] || fail "no config.dat after the run"
-echo "tessera opened titled from its language with the album tab and the help button, logged its stages in order and closed with status 0"
+# The scan went through the search folder while the window was open.
+grep -q '^[-0-9]* Photo information: 2 photos' "$log" || fail "the photo scan did not find the two pictures"
+echo "tessera opened titled from its language with the album tab and the help button, logged its stages in order, scanned its search folder, kept its window on No and closed with status 0 on Yes"

@@ -28,7 +28,6 @@
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
-#include "ui/dialogs/SMessageDlg.h"
 
 namespace {
 
@@ -160,12 +159,6 @@ int main(int argc, char** argv) {
   const char* dumpPath = argv[2];
   const std::filesystem::path photo = argv[3];
   MainWindowHooks hooks{
-      .messageBox =
-          [](std::u16string_view text, std::int32_t icon, std::int32_t buttons) {
-            Write("question %s", ToUtf8(text).c_str());
-            return ShowMessageBox(text, static_cast<MessageBoxIcon>(icon),
-                                  static_cast<MessageBoxButtons>(buttons));
-          },
       .startAlgorithmEngine =
           [](IWorkerExitRegistry& registry) {
             return theAlgorithmThread.Start(std::thread::hardware_concurrency(), &registry) == 1;

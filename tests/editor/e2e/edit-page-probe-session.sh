@@ -166,7 +166,7 @@ same_as_display "back"
 # Closed by the frame's close button: Yes to closing, No to saving.
 eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
 timeout 10 xdotool mousemove --window "$window" $((WIDTH - 12)) 12 click 1
-wait_for '^question ' 10 || fail "closing asked nothing"
+wait_for '^close asked$' 10 || fail "the close button did not ask to close"
 sleep 0.5
 timeout 10 xdotool key --window "$window" y
 for _ in $(seq 1 50); do
