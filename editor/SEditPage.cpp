@@ -20,11 +20,6 @@
 
 namespace {
 
-std::u16string_view TextOf(std::u16string_view key) {
-  const char16_t* text = UIResources().texts.LookupText(key);
-  return text ? std::u16string_view(text) : std::u16string_view();
-}
-
 // Side panels: title key, priority (lowest closes first), height.
 struct PanelSpec {
   std::u16string_view titleKey;
@@ -37,7 +32,7 @@ constexpr PanelSpec kMasksPanel{u"masks", 2, 120};
 constexpr PanelSpec kHistoryPanel{u"history", 4, 180};
 
 bool AddPanel(CSVerticalFrames& frames, CSTabPage& panel, const PanelSpec& spec) {
-  panel.title = TruncatedText(TextOf(spec.titleKey), CSEditPage::kPanelTitleField);
+  panel.title = TruncatedText(UIResources().texts.TextOrEmpty(spec.titleKey), CSEditPage::kPanelTitleField);
   return frames.AddFrame(&panel, spec.priority, spec.height) >= 0;
 }
 
@@ -72,7 +67,7 @@ bool CSEditPage::OnSpriteCreate() {
   canvas.FitToView();
   canvas.DrawHistogram();
 
-  adjustPanel.title = TruncatedText(TextOf(u"touchup"), kPanelTitleField);
+  adjustPanel.title = TruncatedText(UIResources().texts.TextOrEmpty(u"touchup"), kPanelTitleField);
   if (!adjustPanel.Create(this, renderWindow, kAdjustPanelId, {0, 0, 100, 100}, 0)) return false;
   AppendChild(&adjustPanel);
   adjustPanel.SetSpriteRect(0, 0, kAdjustWidth, h);
@@ -192,7 +187,8 @@ void CSEditPage::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
 
 void CSEditPage::DeselectAll() {
   if (document.m_selection.IsEmpty()) return;
-  if (!document.StoreSelectionAsMask(TextOf(u"Lastarea"))) UIResources().WriteLog("Lastarea not stored");
+  if (!document.StoreSelectionAsMask(UIResources().texts.TextOrEmpty(u"Lastarea")))
+    UIResources().WriteLog("Lastarea not stored");
   RefreshPanels();
   {
     std::lock_guard guard(document.m_lock);
@@ -297,8 +293,8 @@ bool CSEditPage::ConfirmClose() {
   if (window) window->RemoveKeyShortcuts(this);
   if (!history.ChangedSinceSave()) return true;
   if (hostPage) {
-    if (ShowMessageBox(TextOf(u"pluginapplyask"), MessageBoxIcon::Warning, MessageBoxButtons::YesNo) ==
-            kIdYes &&
+    if (ShowMessageBox(UIResources().texts.TextOrEmpty(u"pluginapplyask"), MessageBoxIcon::Warning,
+                       MessageBoxButtons::YesNo) == kIdYes &&
         !ReturnImageToHost()) {
       UIResources().WriteLog("Image not handed back");
     }
@@ -307,8 +303,8 @@ bool CSEditPage::ConfirmClose() {
   auto* frame = dynamic_cast<CSTabFrame*>(parent);
   if (frame && (!frame->IsShown() || !visible)) (void)frame->SelectPage(this, false);  // asked either way
   bool close = false;
-  const std::int32_t answer =
-      ShowMessageBox(TextOf(u"onclosesave"), MessageBoxIcon::Warning, MessageBoxButtons::YesNo);
+  const std::int32_t answer = ShowMessageBox(UIResources().texts.TextOrEmpty(u"onclosesave"),
+                                             MessageBoxIcon::Warning, MessageBoxButtons::YesNo);
   if (answer == kIdNo) {
     close = true;
   } else if (answer == kIdYes) {

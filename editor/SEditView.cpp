@@ -23,11 +23,6 @@ std::int32_t Truncate(double value) {
   return static_cast<std::int32_t>(std::clamp(value, -2147483648.0, 2147483647.0));
 }
 
-const char16_t* TextOf(std::u16string_view key) {
-  const char16_t* text = UIResources().texts.LookupText(key);
-  return text ? text : u"";
-}
-
 }  // namespace
 
 CSEditView::CSEditView(CSEditPage& ownerPage) : page(ownerPage) {}
@@ -488,7 +483,8 @@ void CSEditView::AutoScroll(Point point) {
 
 void CSEditView::DropSelection() {
   if (!document || document->m_selection.IsEmpty()) return;
-  if (!document->StoreSelectionAsMask(TextOf(u"Lastarea"))) UIResources().WriteLog("Lastarea not stored");
+  if (!document->StoreSelectionAsMask(UIResources().texts.TextOrEmpty(u"Lastarea")))
+    UIResources().WriteLog("Lastarea not stored");
   page.RefreshPanels();
   {
     std::lock_guard guard(document->m_lock);

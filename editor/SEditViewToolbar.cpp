@@ -18,11 +18,6 @@
 
 namespace {
 
-const char16_t* TextOf(std::u16string_view key) {
-  const char16_t* text = UIResources().texts.LookupText(key);
-  return text ? text : u"";
-}
-
 struct ItemSpec {
   std::uint32_t id;
   Rect rect;
@@ -57,7 +52,8 @@ bool AddItems(CPanelSprite& panel, const CImageArray& icons, std::span<const Ite
   for (const ItemSpec& item : items) {
     const CBgraImage* icon = item.iconCell >= 0 ? icons.At(static_cast<std::size_t>(item.iconCell)) : nullptr;
     if (item.iconCell >= 0 && !icon) return false;
-    if (!panel.AddItem(item.id, item.rect, item.kind, {}, TextOf(item.tipKey), icon)) return false;
+    if (!panel.AddItem(item.id, item.rect, item.kind, {}, UIResources().texts.TextOrEmpty(item.tipKey), icon))
+      return false;
   }
   return true;
 }
@@ -73,7 +69,7 @@ bool CSEditView::CreateToolbars() {
   }
   if (!AddItems(toolbar, toolbarIcons, kZoomItems)) return false;
   if (page.hostPage) {
-    const char16_t* text = TextOf(u"pluginapply");
+    const std::u16string_view text = UIResources().texts.TextOrEmpty(u"pluginapply");
     if (!toolbar.AddItem(kItemHandBack, {50, 1, 250, 39}, 1, text, text, toolbarIcons.At(4))) return false;
   } else if (!AddItems(toolbar, toolbarIcons, kDocumentItems)) {
     return false;
@@ -159,8 +155,9 @@ void CSEditView::ShowZoomMenu() {
   CRenderWindow* window = RenderWindowOf(*this);
   if (!window) return;
   zoomMenu.Destroy(0);
-  (void)zoomMenu.AddItemEx(u"F", kZoomFitCommand, TextOf(u"bestfit"), {}, {}, nullptr);  // -1: added
-  (void)zoomMenu.AddItem({}, 0, {}, nullptr);                                            // the separator
+  (void)zoomMenu.AddItemEx(u"F", kZoomFitCommand, UIResources().texts.TextOrEmpty(u"bestfit"), {}, {},
+                           nullptr);           // -1: added
+  (void)zoomMenu.AddItem({}, 0, {}, nullptr);  // the separator
   static constexpr std::u16string_view kCaptions[] = {u"800%", u"400%", u"200%", u"100%", u"67%",
                                                       u"50%",  u"33%",  u"25%",  u"10%"};
   for (std::size_t i = 0; i < std::size(kCaptions); ++i)

@@ -46,8 +46,9 @@ bool CSToolPage::OnSpriteCreate() {
       break;
     }
   }
-  const char16_t* tip = UIResources().texts.LookupText(u"notool");
-  if (!strip.AddItem(kNoToolId, kNoToolRect, 1, {}, tip ? tip : u"", &noToolPicture)) return false;
+  if (!strip.AddItem(kNoToolId, kNoToolRect, 1, {}, UIResources().texts.TextOrEmpty(u"notool"),
+                     &noToolPicture))
+    return false;
   strip.EnableItem(kNoToolId, false);
   if (!AddToolButtons()) return false;
   frameCounter = 0;

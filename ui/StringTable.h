@@ -67,6 +67,9 @@ public:
   // The text of a key, or the key itself when the table lacks it (texts of
   // dialog templates and menus may be keys or plain texts).
   std::u16string TextOrKey(std::u16string_view key) const;
+  // The text of a key, or an empty text when the table lacks it; valid as
+  // long as LookupText's pointer.
+  std::u16string_view TextOrEmpty(std::u16string_view key) const;
 
   std::size_t Count() const { return m_entries.size(); }
   void Clear() { m_entries.clear(); }
