@@ -265,6 +265,9 @@ bool CBrightforgeDlg::ClosePage(CSTabPage* page) {
 
 void CBrightforgeDlg::OnDestroy() {
   UiQueue().KillTimer(kStartupTimerId);
+  // A current tool's option panel leaves its canvas before it is released,
+  // while the render thread may still be composing the canvas.
+  DropCurrentTool();
   if (m_hooks.releaseToolPanels) {
     m_hooks.releaseToolPanels();
   } else {

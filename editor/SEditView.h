@@ -72,7 +72,7 @@ public:
   static constexpr std::int32_t kToolbarIconWidth = 38;
   static constexpr std::int32_t kSmallToolbarIconWidth = 19;
   static constexpr std::int32_t kSelectionIconWidth = 16;
-  // A picture beyond this is left to the checkerboard (DisplayPicture.h).
+  // A drag this close to an edge of the content scrolls, a step a pause.
   static constexpr std::int32_t kAutoScrollEdge = 15;
   static constexpr std::uint32_t kAutoScrollPauseMs = 100;
 
