@@ -45,5 +45,6 @@ public:
 
   // Appends the block's items. False (nothing appended) when the block does
   // not start with a TIFF header ("II*\0" or "MM\0*").
-  static bool Read(CExifSource& block, std::vector<ExifItem>& items, Layout layout = Layout::Exif);
+  [[nodiscard]] static bool Read(CExifSource& block, std::vector<ExifItem>& items,
+                                 Layout layout = Layout::Exif);
 };

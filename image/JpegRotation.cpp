@@ -48,9 +48,9 @@ struct TurboJpegFree {
 // Hook for the EXIF writer: after a turn the file's orientation tag (274)
 // no longer describes the pixels and must be removed from the EXIF segment.
 // Until that writer exists the segment is kept unchanged.
-bool RemoveOrientationTag(Bytes& /*jpeg*/) { return true; }
+[[nodiscard]] bool RemoveOrientationTag(Bytes& /*jpeg*/) { return true; }
 
-bool ReadWholeFile(const std::filesystem::path& path, Bytes& bytes) {
+[[nodiscard]] bool ReadWholeFile(const std::filesystem::path& path, Bytes& bytes) {
   CFile file;
   if (!file.Open(path, CFile::OpenMode::Read)) return false;
   const std::int64_t length = file.GetLength();
@@ -75,7 +75,7 @@ bool IsPerfect(int turn, int width, int height, int subsampling) {
 }
 
 // Lossless turn through TurboJPEG; every marker of the original is copied.
-bool TransformBlocks(tjhandle handle, const Bytes& original, int turn, Bytes& turned) {
+[[nodiscard]] bool TransformBlocks(tjhandle handle, const Bytes& original, int turn, Bytes& turned) {
   tjtransform transform{};
   transform.op = turn == 1 ? TJXOP_ROT90 : turn == 2 ? TJXOP_ROT180 : TJXOP_ROT270;
   transform.options = TJXOPT_PERFECT;
@@ -94,7 +94,7 @@ bool TransformBlocks(tjhandle handle, const Bytes& original, int turn, Bytes& tu
 // and, for a four-component original, the ICC profile (a CMYK profile does
 // not fit the YCbCr result). Stops at the first scan; false for a damaged
 // header.
-bool CollectMetadata(std::span<const std::uint8_t> jpeg, Bytes& segments) {
+[[nodiscard]] bool CollectMetadata(std::span<const std::uint8_t> jpeg, Bytes& segments) {
   if (jpeg.size() < 4 || jpeg[0] != kMarker || jpeg[1] != kSoi) return false;
   Bytes icc;
   int components = 0;
@@ -126,7 +126,7 @@ bool CollectMetadata(std::span<const std::uint8_t> jpeg, Bytes& segments) {
 
 // Decodes, turns the pixels and encodes again, then puts the original's
 // metadata segments after the new file's JFIF segment.
-bool ReencodeTurned(const Bytes& original, int turn, Bytes& turned) {
+[[nodiscard]] bool ReencodeTurned(const Bytes& original, int turn, Bytes& turned) {
   Bytes metadata;
   if (!CollectMetadata(original, metadata)) return false;
 
