@@ -18,7 +18,7 @@ public:
   bool Draw(std::uint32_t now) override;
   bool CanTakeFocus() override { return true; }
   // Makes the pictures and sizes; false when the menu cannot be shown.
-  bool MeasureItems();
+  [[nodiscard]] bool MeasureItems();
 
   // Written under lock while the menu may be drawn.
   std::int32_t menuWidth = 0;
