@@ -34,8 +34,8 @@ std::unique_ptr<Tap[]> NonZeroTaps(const ConvolutionKernel& kernel, std::size_t&
 // Writes the first `channels` samples of every pixel of destination from
 // source (same size, distinct records), clamped to 0..maxValue.
 template <typename Record>
-int Convolve(const ConvolutionKernel& kernel, const Record& source, Record& destination, int channels,
-             std::int64_t maxValue) {
+[[nodiscard]] int Convolve(const ConvolutionKernel& kernel, const Record& source, Record& destination,
+                           int channels, std::int64_t maxValue) {
   constexpr std::int64_t C = Record::kChannels;
   std::size_t count = 0;
   auto taps = NonZeroTaps(kernel, count);
@@ -64,8 +64,8 @@ int Convolve(const ConvolutionKernel& kernel, const Record& source, Record& dest
 
 // Convolve with a copy of the source when both are one picture.
 template <typename Record>
-int ConvolveMaybeInPlace(const ConvolutionKernel& kernel, const Record& source, Record& destination,
-                         int channels, std::int64_t maxValue) {
+[[nodiscard]] int ConvolveMaybeInPlace(const ConvolutionKernel& kernel, const Record& source,
+                                       Record& destination, int channels, std::int64_t maxValue) {
   if (&source != &destination) return Convolve(kernel, source, destination, channels, maxValue);
   Record copy;
   if (!copy.Create(source.width, source.height)) return 0;

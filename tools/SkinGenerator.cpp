@@ -170,7 +170,7 @@ public:
 
   // Writes the picture as a PNG with alpha; coverage pictures store the
   // alpha in all four bytes.
-  bool Save(const std::filesystem::path& path, bool coverage) const {
+  [[nodiscard]] bool Save(const std::filesystem::path& path, bool coverage) const {
     CCodecImage image(CodecFormat::Png);
     if (!image.Create(m_width, m_height, 24, CodecFormat::Png) || !image.AlphaCreate()) return false;
     std::uint8_t* alpha = image.GetAlphaPlane();

@@ -81,7 +81,7 @@ std::array<std::uint8_t, sizeof(ImageSizeParams)> ImageSizeParamsToBytes(const I
 // 48, clearEdge 1, detail 100) overlaid with as many stored bytes as the
 // record's size word says (at most 48), the document reference cleared, then
 // validated. 0 (block untouched) when fewer bytes are given than that.
-int ImageSizeParamsFromBytes(std::span<const std::uint8_t> bytes, ImageSizeParams& block);
+[[nodiscard]] int ImageSizeParamsFromBytes(std::span<const std::uint8_t> bytes, ImageSizeParams& block);
 
 // The automation runner's fit of the stored width W and height H to an image
 // of sw x sh (quotients truncated): 1 width W and the height in proportion;
@@ -90,7 +90,7 @@ int ImageSizeParamsFromBytes(std::span<const std::uint8_t> bytes, ImageSizeParam
 // any other mode keeps W and H. Mode 0 fails (the step does not resize), as
 // does an empty image, a size the mode reads below 1 or a result outside
 // 1..INT32_MAX; the block is then unchanged.
-int ApplyFitMode(ImageSizeParams& block, std::uint32_t sw, std::uint32_t sh);
+[[nodiscard]] int ApplyFitMode(ImageSizeParams& block, std::uint32_t sw, std::uint32_t sh);
 
 // The weighted sum of 25 bilinear samples around output pixel (x, y) of a
 // W x H result from src: kernel[5j + i] weighs the sample at
@@ -118,44 +118,48 @@ public:
   // cancel of the algorithm thread's job (seen after each layer) or an
   // unknown method leaves the document exactly as it was and gives 0. A
   // document already of that size is left alone and gives 1.
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // The operation of m_block.method. Methods 4 (ResizeSmart) and 5
   // (ResizeDouble) are not built yet and fail like any other method.
-  int ResizeByMethod(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  [[nodiscard]] int ResizeByMethod(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w,
+                                   std::int32_t h);
 
   // Method 1: dst(x, y) = src(x sw / W, y sh / H). Progress every 40 rows.
-  int ResizeNearest(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  [[nodiscard]] int ResizeNearest(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
   // Method 2: bilinear interpolation with 8-bit fractions when both sides
   // grow, otherwise ResizeSupersample.
-  int ResizeBilinear(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  [[nodiscard]] int ResizeBilinear(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w,
+                                   std::int32_t h);
   // Rows [rowStart, rowEnd) of ResizeBilinear's enlargement of src to
   // width x height (both sides larger than src's), made into rows (row 0
   // being rowStart): the same pixels, for callers that need a few rows at a
   // time. 0 for sides that do not grow, an empty or reversed range, rows
   // being src, or exhausted memory.
-  static int EnlargeBilinearRows(const CBgraImage16& src, std::uint32_t width, std::uint32_t height,
-                                 std::uint32_t rowStart, std::uint32_t rowEnd, CBgraImage16& rows);
+  [[nodiscard]] static int EnlargeBilinearRows(const CBgraImage16& src, std::uint32_t width,
+                                               std::uint32_t height, std::uint32_t rowStart,
+                                               std::uint32_t rowEnd, CBgraImage16& rows);
   // The mean of the nine bilinear samples half an output pixel around each
   // output pixel (so an unchanged size still softens). Progress every 40
   // rows, at rows 10, 50, ...; there, unless m_rangeLo is -1 (no progress,
   // no cancel test), a cancel of the algorithm thread's job stops the loop:
   // the rows not computed are left zero and the result is still 1.
-  int ResizeSupersample(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  [[nodiscard]] int ResizeSupersample(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w,
+                                      std::int32_t h);
   // Method 3 with b = kCubicB and c = kCubicC: the separable cubic resize
   // (CSeparableResize in SeparableResize.h), a pass down the columns and one
   // along the rows, made band by band on the helper threads. Progress by
   // finished stripes through the range, then its end; no cancel test (the
   // result is always whole).
-  int ResizeSeparable(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h, float b,
-                      float c);
+  [[nodiscard]] int ResizeSeparable(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w,
+                                    std::int32_t h, float b, float c);
 
   std::int32_t m_rangeLo = 0;
   std::int32_t m_rangeHi = 0;
   ImageSizeParams m_block;  // the working copy of the parameter block
 
 private:
-  int ResizeDocument(IResizableDocument& document);
+  [[nodiscard]] int ResizeDocument(IResizableDocument& document);
   // done of total units of the sub-range.
   void ReportRange(std::int64_t done, std::int64_t total);
 };

@@ -65,7 +65,7 @@ public:
   // Copies the block m_params points to (at most 24 bytes, a shorter size
   // word leaves the rest of m_block as the owner set it), then
   // Enlarge(*m_source, *m_target). No progress, no cancel test. 1 or 0.
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // The whole pipeline with m_block (validated first) from source into
   // target, (re)created at 3w x 3h; source and target must differ. 1; 0 for

@@ -212,7 +212,7 @@ TEST(ImageSizeOperations, RefuseMissingSourcesSameRecordsAndSidesBelowOne) {
     EXPECT_EQ((size.*op)(src, dst, 0, 2), 0);
     EXPECT_EQ((size.*op)(src, dst, 2, -1), 0);
     CBgraImage16 self;
-    self.CopyFrom(src);
+    ASSERT_TRUE(self.CopyFrom(src));
     EXPECT_EQ((size.*op)(self, self, 2, 2), 0);
   }
   EXPECT_EQ(size.ResizeSeparable(src, dst, 0, 3, kCubicB, kCubicC), 0);

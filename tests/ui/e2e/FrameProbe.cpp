@@ -49,7 +49,7 @@ class CDemoPage final : public CMessageSprite {
 public:
   bool Draw(std::uint32_t) override {
     if (!dirty || surface.IsEmpty()) return false;
-    StretchSkinFrame(surface, UIResources().skins.roundFrameImage, 0, 0);
+    if (!StretchSkinFrame(surface, UIResources().skins.roundFrameImage, 0, 0)) return false;
     InvalidateArea({}, 1);
     return true;
   }
@@ -66,7 +66,7 @@ public:
   bool Draw(std::uint32_t now) override {
     const bool changed = CMoveOverSprite::Draw(now);
     if (!dirty || surface.IsEmpty()) return changed;
-    StretchSkinFrame(surface, UIResources().skins.roundFrameImage, 0, 0);
+    if (!StretchSkinFrame(surface, UIResources().skins.roundFrameImage, 0, 0)) return false;
     std::lock_guard textGuard(UIResources().skins);
     CBgraImage text;
     if (UIResources().skins.RenderText(u"Hover over me", text)) {
