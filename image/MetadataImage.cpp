@@ -127,7 +127,10 @@ int CMetadataImage::LoadJpeg() {
       m_insertAt = at;
       CExifSpanSource source(payload.subspan(kExifPrefix.size()));
       bool limited = false;
-      CExifReader::Read(source, m_items, CExifReader::Layout::Exif, kRewriteLimits, limited);
+      // A block without a TIFF header holds nothing that could be kept: it is
+      // replaced by the block the items make.
+      static_cast<void>(
+          CExifReader::Read(source, m_items, CExifReader::Layout::Exif, kRewriteLimits, limited));
       if (limited) return 0;
     }
     at += 2 + length;
@@ -164,7 +167,10 @@ int CMetadataImage::LoadPng() {
         if (StartsWith(block, kExifPrefix)) block = block.subspan(kExifPrefix.size());
         CExifSpanSource source(block);
         bool limited = false;
-        CExifReader::Read(source, m_items, CExifReader::Layout::Exif, kRewriteLimits, limited);
+        // A block without a TIFF header holds nothing that could be kept: it is
+        // replaced by the block the items make.
+        static_cast<void>(
+            CExifReader::Read(source, m_items, CExifReader::Layout::Exif, kRewriteLimits, limited));
         if (limited) return 0;
       }
     } else if (StartsWith(type, "IEND")) {

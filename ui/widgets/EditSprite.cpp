@@ -173,7 +173,8 @@ void CEditSprite::ClampCaret() { caret = std::clamp(caret, 0, static_cast<std::i
 
 void CEditSprite::NotifyTextChanged() {
   if (parent && parent->IsInputSprite())
-    PostSpriteMessage(parent, kEditMsgTextChanged, static_cast<std::uint64_t>(Count()), 0, this);
+    static_cast<void>(PostSpriteMessage(parent, kEditMsgTextChanged, static_cast<std::uint64_t>(Count()), 0,
+                                        this));  // nothing to tell a target that is gone
 }
 
 // Editing -------------------------------------------------------------------------
