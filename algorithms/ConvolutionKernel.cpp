@@ -72,15 +72,15 @@ int ConvolveGeneric(const ConvolutionKernel& kernel, const Record& source, Recor
 
 // ---- The fast path for 16-bit samples --------------------------------------------------------------
 //
-// Each source row the kernel reaches is copied once into a ring of rows
-// padded left and right with the edge pixel, so a tap reads a plain offset
-// and an output row is a sum over whole rows: out[i] = sum of w_t row_t[i +
-// o_t] over the interleaved samples i of the row. The sums are exact in 32
-// bits when sum |w| x 65535 fits; the quotient truncated toward zero is
-// exact in single precision while the sums stay within 2^24 and in double
-// precision otherwise (a rounded quotient never crosses an integer the true
-// one does not reach, the gap to it being at least 1 / divisor). Kernels
-// beyond 32 bits take the reference above.
+// Away from the sides an output row is a sum over whole source rows:
+// out[i] = sum of w_t row_t[i + o_t] over the interleaved samples i of the
+// row, the rows clamped to the picture; the few columns by the sides clamp
+// each position. The sums are exact in 32
+// bits while sum |w| stays below 32768; the quotient truncated toward zero
+// is exact in single precision while the sums stay within 2^24 and in
+// double precision otherwise (a rounded quotient never crosses an integer
+// the true one does not reach, the gap to it being at least 1 / divisor).
+// Larger kernels take the reference above.
 
 constexpr std::int64_t kSampleMax = 65535;
 
@@ -117,41 +117,52 @@ CONVOLVE_AVX2 inline __m256i QuotientsAvx2(__m256i sum, Quotient mode, __m256 di
   return _mm256_set_m128i(hi, lo);
 }
 
-// Sixteen samples at a time; returns how many were written.
+// Sixteen samples at a time; returns how many were written. Samples move
+// to signed 16 bits (v - 32768) so that two taps at a time multiply and add
+// in one instruction; bias = 32768 x the sum of the weights puts the offset
+// back. Taps come in pairs (an odd last one pairs with a weight of 0).
 CONVOLVE_AVX2 std::size_t ConvolveRowAvx2(const RowTap* taps, std::size_t tapCount, std::size_t n,
-                                          std::int32_t divisor, Quotient mode, std::uint16_t* out) {
+                                          std::int32_t divisor, std::int32_t bias, Quotient mode,
+                                          std::uint16_t* out) {
   const __m256 divF = _mm256_set1_ps(static_cast<float>(divisor));
   const __m256d divD = _mm256_set1_pd(static_cast<double>(divisor));
+  const __m256i flip = _mm256_set1_epi16(static_cast<short>(0x8000));
+  const __m256i offset = _mm256_set1_epi32(bias);
   std::size_t i = 0;
   for (; i + 16 <= n; i += 16) {
-    __m256i a = _mm256_setzero_si256();
-    __m256i b = _mm256_setzero_si256();
-    for (std::size_t t = 0; t < tapCount; ++t) {
-      const __m256i w = _mm256_set1_epi32(taps[t].weight);
-      const std::uint16_t* p = taps[t].row + i;
-      a = _mm256_add_epi32(
-          a,
-          _mm256_mullo_epi32(w, _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)))));
-      b = _mm256_add_epi32(
-          b, _mm256_mullo_epi32(
-                 w, _mm256_cvtepu16_epi32(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p + 8)))));
+    // Samples 0-3 and 8-11 in low, 4-7 and 12-15 in high (per 128-bit half).
+    __m256i low = offset, high = offset;
+    for (std::size_t t = 0; t < tapCount; t += 2) {
+      const RowTap& first = taps[t];
+      const RowTap& second = t + 1 < tapCount ? taps[t + 1] : taps[t];
+      const std::int32_t secondWeight = t + 1 < tapCount ? second.weight : 0;
+      const __m256i weights =
+          _mm256_set1_epi32(static_cast<std::int32_t>((static_cast<std::uint32_t>(secondWeight) << 16) |
+                                                      (static_cast<std::uint32_t>(first.weight) & 0xFFFF)));
+      const __m256i a =
+          _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(first.row + i)), flip);
+      const __m256i b =
+          _mm256_xor_si256(_mm256_loadu_si256(reinterpret_cast<const __m256i*>(second.row + i)), flip);
+      low = _mm256_add_epi32(low, _mm256_madd_epi16(_mm256_unpacklo_epi16(a, b), weights));
+      high = _mm256_add_epi32(high, _mm256_madd_epi16(_mm256_unpackhi_epi16(a, b), weights));
     }
-    // Packing with unsigned saturation is the clamp to 0..65535; it works
-    // within 128-bit halves, which the permutation puts back in order.
+    // Packing with unsigned saturation is the clamp to 0..65535, and puts
+    // the samples back in order within each half.
     const __m256i packed =
-        _mm256_packus_epi32(QuotientsAvx2(a, mode, divF, divD), QuotientsAvx2(b, mode, divF, divD));
-    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), _mm256_permute4x64_epi64(packed, 0xD8));
+        _mm256_packus_epi32(QuotientsAvx2(low, mode, divF, divD), QuotientsAvx2(high, mode, divF, divD));
+    _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + i), packed);
   }
   return i;
 }
 #endif
 
-void ConvolveRow(const RowTap* taps, std::size_t tapCount, std::size_t n, std::int32_t divisor, Quotient mode,
-                 std::uint16_t* out) {
+void ConvolveRow(const RowTap* taps, std::size_t tapCount, std::size_t n, std::int32_t divisor,
+                 std::int32_t bias, Quotient mode, std::uint16_t* out) {
   std::size_t done = 0;
 #if defined(__x86_64__) && defined(__GNUC__)
-  if (CpuHasAvx2()) done = ConvolveRowAvx2(taps, tapCount, n, divisor, mode, out);
+  if (CpuHasAvx2()) done = ConvolveRowAvx2(taps, tapCount, n, divisor, bias, mode, out);
 #else
+  (void)bias;
   (void)mode;
 #endif
   ConvolveRowScalar(taps, tapCount, done, n, divisor, out);
@@ -171,41 +182,44 @@ int ConvolveFast16(const ConvolutionKernel& kernel, const std::uint16_t* source,
     minDy = std::min(minDy, taps[t].dy);
     maxDy = std::max(maxDy, taps[t].dy);
   }
-  // Columns beyond the picture read its edge pixel, copied into the padding.
-  const std::int64_t left = -minDx;
-  const std::int64_t paddedWidth = w + left + maxDx;
-  const std::int64_t ringRows = maxDy - minDy + 1;
-  auto ring = AllocWorkArray<std::uint16_t>(static_cast<std::uint64_t>(ringRows * paddedWidth * channels));
-  auto ringRow = AllocWorkArray<std::int64_t>(static_cast<std::uint64_t>(ringRows));
-  auto rowTaps = AllocWorkArray<RowTap>(count);
-  if (!ring || !ringRow || !rowTaps) return 0;
-  std::fill_n(ringRow.get(), ringRows, std::int64_t{-1});
+  // Columns [left, w - right) read only pixels inside the picture: their taps
+  // read the source rows directly. The columns nearer the sides read the
+  // nearest edge pixel beyond the picture, one clamped value at a time.
+  const std::int64_t left = std::min(-minDx, w), right = std::min(maxDx, w - left);
   const std::int64_t rowValues = w * channels;
-
-  // The padded copy of source row r in its slot of the ring.
-  const auto padded = [&](std::int64_t r) -> const std::uint16_t* {
-    const std::int64_t slot = r % ringRows;
-    std::uint16_t* p = ring.get() + slot * paddedWidth * channels;
-    if (ringRow[slot] != r) {
-      const std::uint16_t* in = source + r * rowValues;
-      for (std::int64_t x = 0; x < left; ++x) std::memcpy(p + x * channels, in, std::size_t(channels) * 2);
-      std::memcpy(p + left * channels, in, std::size_t(rowValues) * 2);
-      const std::uint16_t* last = in + rowValues - channels;
-      for (std::int64_t x = left + w; x < paddedWidth; ++x)
-        std::memcpy(p + x * channels, last, std::size_t(channels) * 2);
-      ringRow[slot] = r;
-    }
-    return p;
-  };
+  const std::int64_t inner = (w - left - right) * channels;
+  auto rowTaps = AllocWorkArray<RowTap>(count);
+  auto rows = AllocWorkArray<const std::uint16_t*>(count);
+  if (!rowTaps || !rows) return 0;
+  std::int32_t bias = 0;
+  for (std::size_t t = 0; t < count; ++t) bias += static_cast<std::int32_t>(taps[t].weight) * 32768;
 
   for (std::int64_t y = 0; y < h; ++y) {
+    std::uint16_t* out = destination + y * rowValues;
     for (std::size_t t = 0; t < count; ++t) {
-      const Tap& tap = taps[t];
-      const std::int64_t sy = std::clamp<std::int64_t>(y + tap.dy, 0, h - 1);
-      rowTaps[t] = {padded(sy) + (left + tap.dx) * channels, static_cast<std::int32_t>(tap.weight)};
+      rows[t] = source + std::clamp<std::int64_t>(y + taps[t].dy, 0, h - 1) * rowValues;
+      // With inner columns, left is -minDx, so the offset is never negative.
+      if (inner > 0)
+        rowTaps[t] = {rows[t] + (left + taps[t].dx) * channels, static_cast<std::int32_t>(taps[t].weight)};
     }
-    ConvolveRow(rowTaps.get(), count, static_cast<std::size_t>(rowValues), kernel.divisor, mode,
-                destination + y * rowValues);
+    if (inner > 0) {
+      ConvolveRow(rowTaps.get(), count, static_cast<std::size_t>(inner), kernel.divisor, bias, mode,
+                  out + left * channels);
+    }
+    const auto side = [&](std::int64_t from, std::int64_t to) {
+      for (std::int64_t x = from; x < to; ++x) {
+        for (std::int64_t c = 0; c < channels; ++c) {
+          std::int32_t sum = 0;
+          for (std::size_t t = 0; t < count; ++t) {
+            const std::int64_t sx = std::clamp<std::int64_t>(x + taps[t].dx, 0, w - 1);
+            sum += static_cast<std::int32_t>(taps[t].weight) * rows[t][sx * channels + c];
+          }
+          out[x * channels + c] = ClampedQuotient(sum, kernel.divisor);
+        }
+      }
+    };
+    side(0, left);
+    side(std::max(left, w - right), w);
   }
   return 1;
 }
@@ -216,7 +230,8 @@ bool FastMode(const ConvolutionKernel& kernel, Quotient& mode) {
   std::int64_t absolute = 0;
   const std::int64_t total = std::int64_t{kernel.width} * kernel.height;
   for (std::int64_t i = 0; i < total; ++i) absolute += std::abs(std::int64_t{kernel.weights[i]});
-  if (absolute * kSampleMax > std::numeric_limits<std::int32_t>::max()) return false;
+  // Below 32768 every weight also fits a signed 16-bit multiplier.
+  if (absolute > 32767) return false;
   mode = absolute * kSampleMax < (std::int64_t{1} << 24) ? Quotient::kSingle : Quotient::kDouble;
   return true;
 }

@@ -25,6 +25,7 @@
 
 #include <benchmark/benchmark.h>
 
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -221,14 +222,32 @@ double Psnr(const CBgraImage16& a, const CBgraImage16& b) {
   return sum == 0 ? 999.0 : 10 * std::log10(65535.0 * 65535.0 / (sum / (3.0 * n)));
 }
 
+// The next number of a PPM header, past white space and comment lines.
+bool PpmNumber(std::FILE* f, unsigned& value) {
+  int c = std::fgetc(f);
+  while (c == '#' || std::isspace(c)) {
+    if (c == '#') {
+      while (c != '\n' && c != EOF) c = std::fgetc(f);
+    }
+    c = std::fgetc(f);
+  }
+  if (c == EOF || !std::isdigit(c)) return false;
+  value = 0;
+  while (std::isdigit(c)) {
+    value = value * 10 + static_cast<unsigned>(c - '0');
+    c = std::fgetc(f);
+  }
+  return true;  // the one white-space character after the number is read
+}
+
 // A 16-bit binary PPM as written by WritePpm16 and vips; empty on failure.
 CBgraImage16 ReadPpm16(const std::filesystem::path& file) {
   CBgraImage16 image;
   std::FILE* f = std::fopen(file.c_str(), "rb");
   if (!f) return image;
   unsigned w = 0, h = 0, max = 0;
-  if (std::fscanf(f, "P6 %u %u %u", &w, &h, &max) == 3 && max == 65535 && std::fgetc(f) != EOF && w && h &&
-      image.Create(w, h)) {
+  if (std::fgetc(f) == 'P' && std::fgetc(f) == '6' && PpmNumber(f, w) && PpmNumber(f, h) &&
+      PpmNumber(f, max) && max == 65535 && w && h && image.Create(w, h)) {
     std::vector<std::uint8_t> row(std::size_t{w} * 6);
     for (std::uint32_t y = 0; y < h; ++y) {
       if (std::fread(row.data(), 1, row.size(), f) != row.size()) {
@@ -331,8 +350,7 @@ void Register() {
                 ->ArgNames({"method", "helpers"})
                 ->Args({kSizeAdvanced, 1})
                 ->Args({kSizeAdvanced, 0})
-                ->Args({kSizeDouble, 1})
-                ->Args({kSizeDouble, 0}));
+                ->Args({kSizeDouble, 1}));
   tool(benchmark::RegisterBenchmark("BM_VipsReduce", BM_VipsReduce));
   tool(benchmark::RegisterBenchmark("BM_VipsEnlarge", BM_VipsEnlarge));
 #if defined(TESSERA_BENCH_OPENCV)
@@ -378,11 +396,13 @@ void PrintComparison(const RatioTable& table) {
     for (const auto& [interpolation, name] :
          {std::pair{cv::INTER_AREA, "INTER_AREA"}, std::pair{cv::INTER_LANCZOS4, "INTER_LANCZOS4"}}) {
       opencv(ours + "1", 1, interpolation, name, threads);
-      opencv(ours + "0", 1, interpolation, name, "1");
+      if (method == kSizeAdvanced) opencv(ours + "0", 1, interpolation, name, "1");
     }
 #endif
-    std::printf("  on %s helper threads against one: %s\n", threads.c_str(),
-                table.Compare(ours + "1", ours + "0", "one thread").c_str());
+    if (method == kSizeAdvanced) {
+      std::printf("  on %s helper threads against one: %s\n", threads.c_str(),
+                  table.Compare(ours + "1", ours + "0", "one thread").c_str());
+    }
   }
 }
 

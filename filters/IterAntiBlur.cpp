@@ -21,7 +21,10 @@ inline std::uint16_t Clamp16(std::int32_t v) { return static_cast<std::uint16_t>
 // out = clamp(a - b + 0x8000): a signed difference in offset form.
 void Residual(const CPlane16& a, const CPlane16& b, CPlane16& out) {
   const std::size_t n = std::size_t{a.width} * a.height;
-  for (std::size_t i = 0; i < n; ++i) out.pixels[i] = Clamp16(a.pixels[i] - b.pixels[i] + kOffset);
+  const std::uint16_t* __restrict x = a.pixels;
+  const std::uint16_t* __restrict y = b.pixels;
+  std::uint16_t* __restrict z = out.pixels;
+  for (std::size_t i = 0; i < n; ++i) z[i] = Clamp16(x[i] - y[i] + kOffset);
 }
 
 // value = clamp(value + correction - 0x8000).
@@ -32,6 +35,14 @@ void AddCorrection(CPlane16& value, const CPlane16& correction) {
 }
 
 bool SameSize(const CPlane16& a, const CPlane16& b) { return a.width == b.width && a.height == b.height; }
+
+// out = max(out, in) and out = min(out, in), value by value.
+void MaxInto(std::uint16_t* __restrict out, const std::uint16_t* __restrict in, std::int64_t n) {
+  for (std::int64_t i = 0; i < n; ++i) out[i] = std::max(out[i], in[i]);
+}
+void MinInto(std::uint16_t* __restrict out, const std::uint16_t* __restrict in, std::int64_t n) {
+  for (std::int64_t i = 0; i < n; ++i) out[i] = std::min(out[i], in[i]);
+}
 
 }  // namespace
 
@@ -136,10 +147,11 @@ int CIterAntiBlur::ProcessStripe(StripeTask* task) {
   if (!result.CopyFrom(*task->sourceStripe)) return 0;
   result.RgbToYcc();
   CPlane16 observed, restored;
+  Scratch scratch;
   // Luminance, Cb, Cr: the third, second and first channel.
   for (const int channel : {2, 1, 0}) {
     const std::int32_t a = channel == 2 ? m_block.iterations : m_block.iterations / 3;
-    if (!observed.CopyChannel(result, channel) || !DeconvolvePlane(observed, restored, a)) return 0;
+    if (!observed.CopyChannel(result, channel) || !Deconvolve(observed, restored, a, scratch)) return 0;
     if (channel == 0 && !SuppressRinging(restored)) return 0;
     std::uint16_t* out = result.pixels + channel;
     for (const std::uint16_t v : restored.Samples()) {
@@ -152,20 +164,29 @@ int CIterAntiBlur::ProcessStripe(StripeTask* task) {
 }
 
 int CIterAntiBlur::DeconvolvePlane(const CPlane16& observed, CPlane16& result, std::int32_t a) const {
+  Scratch scratch;
+  return Deconvolve(observed, result, a, scratch);
+}
+
+int CIterAntiBlur::Deconvolve(const CPlane16& observed, CPlane16& result, std::int32_t a,
+                              Scratch& scratch) const {
   if (observed.IsEmpty() || &observed == &result) return 0;
   const std::uint32_t w = observed.width, h = observed.height;
-  CPlane16 mask, s, r;
-  if (!result.Create(w, h) || !mask.Create(w, h) || !s.Create(w, h) || !r.Create(w, h)) return 0;
+  CPlane16 &mask = scratch.mask, &s = scratch.s, &r = scratch.r;
+  if (!result.Create(w, h) || !mask.Create(w, h) || !s.Create(w, h) || !r.Create(w, h) ||
+      !scratch.t.Create(w, h) || !scratch.v.Create(w, h)) {
+    return 0;
+  }
   std::memcpy(result.pixels, observed.pixels, observed.byteSize);
   const bool limited =
       m_block.rangeMode >= kAntiBlurRangeOpen && m_block.rangeMode <= kAntiBlurRangeFootprint;
-  if (limited && !LocalRangeMask(observed, mask)) return 0;
+  if (limited && !RangeMask(observed, mask, scratch.edges, scratch.extremes)) return 0;
 
   const ConvolutionKernel k = Kernel(), turned = TurnedKernel();
   // The correction starts from the blurred estimate.
   if (!k.ApplyToPlane16(result, s)) return 0;
   Residual(observed, s, r);
-  if (!SolveCorrection(r, s, a)) return 0;
+  if (!Solve(r, s, a, scratch.t, scratch.v)) return 0;
   AddCorrection(result, s);
 
   // Rounds that change nothing are not run.
@@ -181,8 +202,13 @@ int CIterAntiBlur::DeconvolvePlane(const CPlane16& observed, CPlane16& result, s
 }
 
 int CIterAntiBlur::SolveCorrection(const CPlane16& residual, CPlane16& correction, std::int32_t a) const {
-  if (a <= 0) return 1;
   CPlane16 t, v;
+  return Solve(residual, correction, a, t, v);
+}
+
+int CIterAntiBlur::Solve(const CPlane16& residual, CPlane16& correction, std::int32_t a, CPlane16& t,
+                         CPlane16& v) const {
+  if (a <= 0) return 1;
   if (!SameSize(residual, correction) || !t.Create(residual.width, residual.height) ||
       !v.Create(residual.width, residual.height)) {
     return 0;
@@ -224,29 +250,33 @@ bool CIterAntiBlur::Band(std::uint16_t mask, std::int32_t& lower, std::int32_t& 
 void CIterAntiBlur::ClampedUpdate(const CPlane16& mask, CPlane16& estimate,
                                   const CPlane16& correction) const {
   if (!SameSize(mask, estimate) || !SameSize(estimate, correction)) return;
-  std::int32_t lower = 0, upper = 0;
-  if (!Band(0, lower, upper)) return;
-  // The band depends on the mask value alone: one table for the plane.
-  auto lowerOf = AllocWorkArray<std::int32_t>(65536);
-  auto upperOf = AllocWorkArray<std::int32_t>(65536);
-  const std::size_t n = std::size_t{estimate.width} * estimate.height;
-  if (lowerOf && upperOf) {
-    for (std::int32_t m = 0; m < 65536; ++m) Band(static_cast<std::uint16_t>(m), lowerOf[m], upperOf[m]);
-    for (std::size_t i = 0; i < n; ++i) {
-      const std::int32_t v = estimate.pixels[i] + correction.pixels[i] - kOffset;
-      const std::uint16_t m = mask.pixels[i];
-      estimate.pixels[i] = static_cast<std::uint16_t>(std::max(std::min(v, upperOf[m]), lowerOf[m]));
-    }
-    return;
+  // The lower end of the band depends on the mask's low byte alone, the
+  // upper end on its high byte alone.
+  std::array<std::int32_t, 256> lowerOf{}, upperOf{};
+  for (std::int32_t b = 0; b < 256; ++b) {
+    std::int32_t lower = 0, upper = 0;
+    if (!Band(static_cast<std::uint16_t>(b << 8 | b), lower, upper)) return;
+    lowerOf[static_cast<std::size_t>(b)] = lower;
+    upperOf[static_cast<std::size_t>(b)] = upper;
   }
+  const std::size_t n = std::size_t{estimate.width} * estimate.height;
+  std::uint16_t* __restrict x = estimate.pixels;
+  const std::uint16_t* __restrict s = correction.pixels;
+  const std::uint16_t* __restrict m = mask.pixels;
   for (std::size_t i = 0; i < n; ++i) {
-    Band(mask.pixels[i], lower, upper);
-    const std::int32_t v = estimate.pixels[i] + correction.pixels[i] - kOffset;
-    estimate.pixels[i] = static_cast<std::uint16_t>(std::max(std::min(v, upper), lower));
+    const std::int32_t v = x[i] + s[i] - kOffset;
+    x[i] = static_cast<std::uint16_t>(std::max(std::min(v, upperOf[m[i] >> 8]), lowerOf[m[i] & 0xFF]));
   }
 }
 
 int CIterAntiBlur::LocalRangeMask(const CPlane16& observed, CPlane16& mask) const {
+  CPlane8 edges;
+  CPlane16 extremes;
+  return RangeMask(observed, mask, edges, extremes);
+}
+
+int CIterAntiBlur::RangeMask(const CPlane16& observed, CPlane16& mask, CPlane8& edges,
+                             CPlane16& extremes) const {
   if (observed.IsEmpty() || &observed == &mask || !mask.Create(observed.width, observed.height)) return 0;
   const std::int64_t w = observed.width, h = observed.height, n = w * h;
   if (m_block.rangeMode == kAntiBlurRangeOpen) {
@@ -256,9 +286,9 @@ int CIterAntiBlur::LocalRangeMask(const CPlane16& observed, CPlane16& mask) cons
   const std::uint16_t* in = observed.pixels;
 
   // Edge bytes: the largest step to a direct neighbour, / 256; 0 on the border.
-  auto edge = AllocWorkArray<std::uint8_t>(static_cast<std::uint64_t>(n));
-  if (!edge) return 0;
-  std::fill_n(edge.get(), n, std::uint8_t{0});
+  if (!edges.Create(observed.width, observed.height)) return 0;
+  std::uint8_t* edge = edges.pixels;
+  std::fill_n(edge, n, std::uint8_t{0});
   std::int64_t histogram[256] = {};
   for (std::int64_t y = 1; y + 1 < h; ++y) {
     for (std::int64_t x = 1; x + 1 < w; ++x) {
@@ -284,49 +314,78 @@ int CIterAntiBlur::LocalRangeMask(const CPlane16& observed, CPlane16& mask) cons
 
   // Rectangle extremes are separable: along each row, then down each
   // column. Pixels that are not edges also keep extremes over the other
-  // pixels that are not edges (edges count as the neutral value).
-  auto buffers = AllocWorkArray<std::uint16_t>(static_cast<std::uint64_t>(n) * 4);
-  if (!buffers) return 0;
-  std::uint16_t* allHi = buffers.get();
+  // pixels that are not edges (edges count as the neutral value). Padding
+  // with neutral values stands for the footprint cut to the plane; each
+  // pass is a maximum or minimum of whole shifted rows.
+  const std::int64_t kw = m_block.kernelWidth, kh = m_block.kernelHeight;
+  const std::int64_t ax = m_block.anchorX, ay = m_block.anchorY;
+  const std::int64_t padded = w + kw;
+  auto rowBuffers = AllocWorkArray<std::uint16_t>(static_cast<std::uint64_t>(4 * padded));
+  if (!rowBuffers || h > std::numeric_limits<std::uint32_t>::max() / 4 ||
+      !extremes.Create(observed.width, observed.height * 4)) {
+    return 0;
+  }
+  std::uint16_t* allHi = extremes.pixels;
   std::uint16_t* allLo = allHi + n;
   std::uint16_t* calmHi = allLo + n;
   std::uint16_t* calmLo = calmHi + n;
-  const std::int64_t kw = m_block.kernelWidth, kh = m_block.kernelHeight;
-  const std::int64_t ax = m_block.anchorX, ay = m_block.anchorY;
+  // One row with ax neutral values before it and kw - 1 - ax after it.
+  std::uint16_t* rowAll = rowBuffers.get();
+  std::uint16_t* rowAllLow = rowAll + padded;
+  std::uint16_t* rowCalmHi = rowAllLow + padded;
+  std::uint16_t* rowCalmLo = rowCalmHi + padded;
+  std::fill_n(rowAll, padded, std::uint16_t{0});
+  std::fill_n(rowAllLow, padded, std::uint16_t{65535});
+  std::fill_n(rowCalmHi, padded, std::uint16_t{0});
+  std::fill_n(rowCalmLo, padded, std::uint16_t{65535});
   for (std::int64_t y = 0; y < h; ++y) {
     const std::uint16_t* row = in + y * w;
-    const std::uint8_t* rowEdge = edge.get() + y * w;
+    const std::uint8_t* rowEdge = edge + y * w;
     for (std::int64_t x = 0; x < w; ++x) {
-      const std::int64_t from = std::max<std::int64_t>(x - ax, 0), to = std::min(x - ax + kw, w);
-      std::uint16_t hi = 0, lo = 65535, calmHigh = 0, calmLow = 65535;
-      for (std::int64_t k = from; k < to; ++k) {
-        const std::uint16_t v = row[k];
-        hi = std::max(hi, v);
-        lo = std::min(lo, v);
-        if (rowEdge[k] <= threshold) {
-          calmHigh = std::max(calmHigh, v);
-          calmLow = std::min(calmLow, v);
-        }
-      }
-      const std::int64_t i = y * w + x;
-      allHi[i] = hi;
-      allLo[i] = lo;
-      calmHi[i] = calmHigh;
-      calmLo[i] = calmLow;
+      const bool calm = rowEdge[x] <= threshold;
+      rowAll[ax + x] = row[x];
+      rowAllLow[ax + x] = row[x];
+      rowCalmHi[ax + x] = calm ? row[x] : 0;
+      rowCalmLo[ax + x] = calm ? row[x] : 65535;
+    }
+    std::uint16_t* hi = allHi + y * w;
+    std::uint16_t* lo = allLo + y * w;
+    std::uint16_t* calmHigh = calmHi + y * w;
+    std::uint16_t* calmLow = calmLo + y * w;
+    std::copy_n(rowAll, w, hi);
+    std::copy_n(rowAllLow, w, lo);
+    std::copy_n(rowCalmHi, w, calmHigh);
+    std::copy_n(rowCalmLo, w, calmLow);
+    for (std::int64_t k = 1; k < kw; ++k) {
+      MaxInto(hi, rowAll + k, w);
+      MinInto(lo, rowAllLow + k, w);
+      MaxInto(calmHigh, rowCalmHi + k, w);
+      MinInto(calmLow, rowCalmLo + k, w);
     }
   }
+  std::uint16_t* hi = rowAll;
+  std::uint16_t* lo = rowAllLow;
+  std::uint16_t* calmHigh = rowCalmHi;
+  std::uint16_t* calmLow = rowCalmLo;
   for (std::int64_t y = 0; y < h; ++y) {
     const std::int64_t from = std::max<std::int64_t>(y - ay, 0), to = std::min(y - ay + kh, h);
+    std::fill_n(hi, w, std::uint16_t{0});
+    std::fill_n(lo, w, std::uint16_t{65535});
+    std::fill_n(calmHigh, w, std::uint16_t{0});
+    std::fill_n(calmLow, w, std::uint16_t{65535});
+    for (std::int64_t k = from; k < to; ++k) {
+      MaxInto(hi, allHi + k * w, w);
+      MinInto(lo, allLo + k * w, w);
+      MaxInto(calmHigh, calmHi + k * w, w);
+      MinInto(calmLow, calmLo + k * w, w);
+    }
+    const std::uint8_t* rowEdge = edge + y * w;
+    std::uint16_t* out = mask.pixels + y * w;
     for (std::int64_t x = 0; x < w; ++x) {
-      const bool isEdge = edge[y * w + x] > threshold;
-      const std::uint16_t* hiColumn = (isEdge ? allHi : calmHi) + x;
-      const std::uint16_t* loColumn = (isEdge ? allLo : calmLo) + x;
-      std::uint16_t hi = 0, lo = 65535;
-      for (std::int64_t k = from; k < to; ++k) {
-        hi = std::max(hi, hiColumn[k * w]);
-        lo = std::min(lo, loColumn[k * w]);
-      }
-      mask.pixels[y * w + x] = static_cast<std::uint16_t>((hi >> 8) * 256 + (lo >> 8));
+      const bool isEdge = rowEdge[x] > threshold;
+      const std::uint16_t high = isEdge ? hi[x] : calmHigh[x];
+      const std::uint16_t low = isEdge ? lo[x] : calmLow[x];
+      out[x] = static_cast<std::uint16_t>((high & 0xFF00) | (low >> 8));
     }
   }
   return 1;

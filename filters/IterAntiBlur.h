@@ -29,6 +29,7 @@
 #include "algorithms/ConvolutionKernel.h"
 #include "image/BgraImage16.h"
 #include "image/Plane16.h"
+#include "image/Plane8.h"
 
 // How far the correction rounds may move a pixel.
 enum IterAntiBlurRange : std::int32_t {
@@ -139,6 +140,15 @@ public:
   IterAntiBlurParams m_block;
 
 private:
+  // Planes a stripe's three channels share.
+  struct Scratch {
+    CPlane16 mask, s, r, t, v, extremes;
+    CPlane8 edges;
+  };
+  int RangeMask(const CPlane16& observed, CPlane16& mask, CPlane8& edges, CPlane16& extremes) const;
+  int Deconvolve(const CPlane16& observed, CPlane16& result, std::int32_t a, Scratch& scratch) const;
+  int Solve(const CPlane16& residual, CPlane16& correction, std::int32_t a, CPlane16& t, CPlane16& v) const;
+
   std::array<std::int32_t, IterAntiBlurParams::kMaxKernelSide * IterAntiBlurParams::kMaxKernelSide>
       m_turned{};
   std::int32_t m_turnedAnchorX = 0;

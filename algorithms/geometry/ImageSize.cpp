@@ -8,6 +8,10 @@
 #include <memory>
 #include <new>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include "algorithms/AlgorithmThread.h"
 #include "algorithms/BandedWork.h"
 #include "algorithms/ConvolutionKernel.h"
@@ -15,6 +19,7 @@
 #include "algorithms/geometry/EnlargeFilters.h"
 #include "algorithms/geometry/SeparableResize.h"
 #include "algorithms/geometry/X3Enlarge.h"
+#include "image/CpuFeatures.h"
 #include "image/PixelBlock.h"
 #include "platform/LittleEndian.h"
 
@@ -140,6 +145,45 @@ struct BoxAxis {
     return true;
   }
 };
+
+// One row of the area reduction's pass along the rows: output x is the
+// weighted mean of its box, per channel, quotient truncated.
+void BoxRow(const std::uint16_t* in, std::uint16_t* out, const BoxAxis& axis, std::uint32_t w) {
+  for (std::uint32_t x = 0; x < w; ++x, out += 4) {
+    const std::uint16_t* p = in + std::size_t{axis.first[x]} * 4;
+    const double* weight = &axis.weights[axis.at[x]];
+    double sum[4] = {0, 0, 0, 0};
+    for (std::uint32_t k = 0; k < axis.count[x]; ++k, p += 4) {
+      for (int ch = 0; ch < 4; ++ch) sum[ch] += weight[k] * p[ch];
+    }
+    for (int ch = 0; ch < 4; ++ch) {
+      out[ch] = static_cast<std::uint16_t>(std::min(sum[ch] / axis.total[x] + kQuotientSlack, 65535.0));
+    }
+  }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// BoxRow with the four channels of a pixel in one register: the same
+// products, sums and quotients in the same order.
+[[gnu::target("avx2")]] void BoxRowAvx2(const std::uint16_t* in, std::uint16_t* out, const BoxAxis& axis,
+                                        std::uint32_t w) {
+  const __m256d slack = _mm256_set1_pd(kQuotientSlack);
+  const __m256d top = _mm256_set1_pd(65535.0);
+  for (std::uint32_t x = 0; x < w; ++x, out += 4) {
+    const std::uint16_t* p = in + std::size_t{axis.first[x]} * 4;
+    const double* weight = &axis.weights[axis.at[x]];
+    __m256d sum = _mm256_setzero_pd();
+    for (std::uint32_t k = 0; k < axis.count[x]; ++k, p += 4) {
+      const __m128i pixel = _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+      sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(weight[k]), _mm256_cvtepi32_pd(pixel)));
+    }
+    const __m256d mean =
+        _mm256_min_pd(_mm256_add_pd(_mm256_div_pd(sum, _mm256_set1_pd(axis.total[x])), slack), top);
+    const __m128i whole = _mm256_cvttpd_epi32(mean);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi32(whole, whole));
+  }
+}
+#endif
 
 }  // namespace
 
@@ -605,19 +649,13 @@ int CImageSize::ShrinkSmart(const CBgraImage16& src, CBgraImage16& dst, std::int
   const auto alongRows = [&](std::int64_t from, std::int64_t to) {
     for (auto y = static_cast<std::uint32_t>(from); y < to; ++y) {
       if (from == 0 && to == sh && y % 100 == 10) ReportRange(y, std::int64_t{2} * sh);
-      const std::uint16_t* in = src.Row(y);
-      std::uint16_t* out = temp.Row(y);
-      for (std::uint32_t x = 0; x < W; ++x, out += 4) {
-        const std::uint16_t* p = in + std::size_t{across.first[x]} * 4;
-        const double* weight = &across.weights[across.at[x]];
-        double sum[4] = {0, 0, 0, 0};
-        for (std::uint32_t k = 0; k < across.count[x]; ++k, p += 4) {
-          for (int ch = 0; ch < 4; ++ch) sum[ch] += weight[k] * p[ch];
-        }
-        for (int ch = 0; ch < 4; ++ch) {
-          out[ch] = static_cast<std::uint16_t>(std::min(sum[ch] / across.total[x] + kQuotientSlack, 65535.0));
-        }
+#if defined(__x86_64__) && defined(__GNUC__)
+      if (CpuHasAvx2()) {
+        BoxRowAvx2(src.Row(y), temp.Row(y), across, W);
+        continue;
       }
+#endif
+      BoxRow(src.Row(y), temp.Row(y), across, W);
     }
     return 1;
   };
