@@ -9,6 +9,7 @@
 #include "algorithms/AlgorithmThread.h"
 #include "app/Globals.h"
 #include "document/BFDoc.h"
+#include "filters/EnlargeFilterSet.h"
 #include "image/ImageInfo.h"
 #include "platform/Platform.h"
 #include "platform/SystemMessage.h"
@@ -26,6 +27,9 @@ int main(int argc, char** argv) {
   // Documents opened from image files convert from the colour space their
   // information records.
   CBFDoc::SetColourSpaceReader(&ReadImageColourSpace);
+  // The enlargements finish with the filter library's deconvolution and
+  // edge steepening.
+  InstallEnlargeFilters();
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
   return RunPlatform([] {
     // The exit status tells how the run ended.

@@ -100,6 +100,12 @@ void SampleKernel5x5(const CBgraImage16& src, std::uint32_t x, std::uint32_t y, 
                      std::uint32_t h, std::span<const double, 25> kernel, double step,
                      std::span<std::uint16_t, 4> out);
 
+// The 5 x 5 weights of the advanced reduction at a sharpness s (0..100):
+// with b = s / 60 x 0.03125 and e = (s / 60 + 1) / 9, rows 0 and 4 are
+// -b -2b -3b -2b -b, rows 1 and 3 -2b e e e -2b, row 2 -3b e e e -3b. They
+// sum to 1; s = 0 is the plain mean of the inner 3 x 3.
+void BuildSharpenKernel5x5(std::int32_t sharpness, std::span<double, 25> kernel);
+
 class CImageSize : public CAlgorithm {
 public:
   CImageSize() = default;
@@ -120,8 +126,7 @@ public:
   // document already of that size is left alone and gives 1.
   [[nodiscard]] int Process() override;
 
-  // The operation of m_block.method. Methods 4 (ResizeSmart) and 5
-  // (ResizeDouble) are not built yet and fail like any other method.
+  // The operation of m_block.method; method 5 ignores w and h.
   [[nodiscard]] int ResizeByMethod(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w,
                                    std::int32_t h);
 
@@ -154,12 +159,52 @@ public:
   [[nodiscard]] int ResizeSeparable(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w,
                                     std::int32_t h, float b, float c);
 
+  // Method 4, by the scale, with rx = w / sw, ry = h / sh, d = max(rx, ry):
+  // - the same size: a copy;
+  // - d > 1: the edge-directed triple-size enlargement (CX3Enlarge, only its
+  //   smoothing stage, when clearEdge is 0) in bands of 100 source rows,
+  //   each band read with 3 rows of context above and below (edge rows
+  //   repeated) and 3 opaque white columns each side, enlarged, cut to the
+  //   band proper and brought to the target width and its share of the
+  //   target rows by ResizeBilinear; with clearEdge each band's edges are
+  //   then steepened at strength 0.66 d + 0.33 (the filter library's,
+  //   EnlargeFilters.h; without it installed this fails). A band that maps
+  //   to no target row (h much below sh) fails the whole resize;
+  // - d < 1 and rx > 0.5: SampleKernel5x5 with BuildSharpenKernel5x5
+  //   (sharpness) at step 0.666666 - 0.00333333 detail;
+  // - d < 1 and rx <= 0.5 (the width alone decides): ShrinkSmart;
+  // - d = 1, one side reduced: ResizeSupersample.
+  // Large pictures are made band by band on the helper threads, with the
+  // result of one thread; progress then counts finished bands. When the
+  // algorithm thread's job is cancelled, the enlargement's bands not yet
+  // begun are left zero (the result is still 1); the reductions do not
+  // test for cancel.
+  int ResizeSmart(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  // The area reduction: with c = (100 - detail) / 400, output column x
+  // averages source columns [(x - 0.5 - c) sw / w, (x + 0.5 + c) sw / w]
+  // clamped to [0, sw - 1], each weighted by its coverage (sums in double,
+  // the quotient truncated); then the rows alike. Where the box covers
+  // nothing (a source of one column or row, the last output column or row
+  // of an enlargement by 1.5 or more) the output takes the source pixel at
+  // x sw / w. With sharpness s, every pixel off the border gains s % of its
+  // difference above the [4 6 4; 6 8 6; 4 6 4] / 48 blur, or loses half of
+  // s % of its difference below (B, G, R). Meant for halving or less, but
+  // any size works. No cancel test.
+  int ShrinkSmart(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  // Method 5: dst becomes the double-size enlargement of src (C2XEnlarge,
+  // 2XEnlarge.h), nested in this object's range.
+  int ResizeDouble(const CBgraImage16& src, CBgraImage16& dst);
+
   std::int32_t m_rangeLo = 0;
   std::int32_t m_rangeHi = 0;
   ImageSizeParams m_block;  // the working copy of the parameter block
 
 private:
   [[nodiscard]] int ResizeDocument(IResizableDocument& document);
+  [[nodiscard]] int EnlargeInBands(const CBgraImage16& src, CBgraImage16& dst, std::uint32_t w,
+                                   std::uint32_t h, double scale);
+  [[nodiscard]] int ReduceByKernel(const CBgraImage16& src, CBgraImage16& dst, std::uint32_t w,
+                                   std::uint32_t h);
   // done of total units of the sub-range.
   void ReportRange(std::int64_t done, std::int64_t total);
 };

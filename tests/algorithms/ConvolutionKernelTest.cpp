@@ -120,4 +120,53 @@ TEST(ConvolutionKernel, UnusableKernelsFail) {
   EXPECT_EQ((ConvolutionKernel{one, 1, 1, 1, 0, 0}.ApplyToImage16(CBgraImage16{}, out)), 0);
 }
 
+// The 16-bit convolutions sum whole padded rows, sixteen values at a time
+// where the processor allows, and divide in single or double precision by
+// the size of the sums, or take 64-bit sums for the largest weights: every
+// way gives the sums as written, on awkward widths, anchors beyond the
+// middle and kernels reaching past small pictures.
+TEST(ConvolutionKernel, SixteenBitSumsOfEverySizeMatchTheSumsAsWritten) {
+  struct Case {
+    const char* name;
+    std::vector<std::int32_t> weights;
+    std::int32_t divisor, width, height, anchorX, anchorY;
+  };
+  std::vector<std::int32_t> wide(25, 300), huge(9, 40000), mixed(15);
+  for (std::size_t i = 0; i < mixed.size(); ++i) mixed[i] = static_cast<std::int32_t>(i % 4) * 90 - 100;
+  const Case cases[] = {
+      {"small weights", {1, 2, 1, 2, 4, 2, 1, 2, 1}, 16, 3, 3, 1, 1},
+      {"sums beyond 2^24", wide, 7500, 5, 5, 2, 2},
+      {"sums beyond 2^31", huge, 360000, 3, 3, 1, 1},
+      {"negative weights, off-centre", mixed, -37, 5, 3, 4, 0},
+      {"a row anchored at its end", {1, 0, 0, 3, 0, 0, 5}, 9, 7, 1, 6, 0},
+      {"a column", {2, 2, 2, 2, 2, 2, 2, 2, 2}, 18, 1, 9, 0, 8},
+  };
+  for (const Case& c : cases) {
+    const ConvolutionKernel kernel{c.weights.data(), c.divisor, c.width, c.height, c.anchorX, c.anchorY};
+    for (const auto& [w, h] :
+         {std::pair{1u, 1u}, std::pair{17u, 3u}, std::pair{40u, 23u}, std::pair{3u, 33u}}) {
+      SCOPED_TRACE(testing::Message() << c.name << ", " << w << " x " << h);
+      const CBgraImage16 image = NoiseImage(w, h, w * 7 + h);
+      CBgraImage16 out;
+      ASSERT_EQ(kernel.ApplyToImage16(image, out), 1);
+      CPlane16 plane, planeOut;
+      ASSERT_EQ(plane.CopyChannel(image, 1), 1);
+      ASSERT_EQ(planeOut.Create(w, h), 1);
+      ASSERT_EQ(kernel.ApplyToPlane16(plane, planeOut), 1);
+      for (std::uint32_t y = 0; y < h; ++y) {
+        for (std::uint32_t x = 0; x < w; ++x) {
+          for (int ch = 0; ch < 3; ++ch) {
+            ASSERT_EQ(out.At(x, y)[ch], std::clamp<std::int64_t>(RefSum(kernel, image, x, y, ch), 0, 65535))
+                << x << "," << y << "," << ch;
+          }
+          ASSERT_EQ(out.At(x, y)[3], image.At(x, y)[3]);
+          ASSERT_EQ(*planeOut.At(x, y), std::clamp<std::int64_t>(RefSum(kernel, plane, x, y, 0), 0, 65535));
+        }
+      }
+      ASSERT_EQ(kernel.ApplyToPlane16(plane, plane), 1);
+      EXPECT_EQ(std::memcmp(plane.pixels, planeOut.pixels, plane.byteSize), 0);
+    }
+  }
+}
+
 }  // namespace

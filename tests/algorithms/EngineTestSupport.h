@@ -129,3 +129,17 @@ public:
     return 1;
   }
 };
+
+// Runs body as the algorithm thread's job and waits for it.
+template <typename F>
+int RunAsJob(F body) {
+  struct Job : CAlgorithm {
+    F* run;
+    int result = -1;
+    int Process() override { return result = (*run)(); }
+  } job;
+  job.run = &body;
+  if (!theAlgorithmThread.StartAlgorithmAsync(&job, nullptr, nullptr, nullptr, 0, {})) return -1;
+  theAlgorithmThread.WaitWhileBusy();
+  return job.result;
+}
