@@ -27,7 +27,7 @@ public:
   // (also for a count of 0); 0 as well when memory is exhausted.
   [[nodiscard]] int Run(std::int64_t count, std::int64_t bandSize, bool parallel, const Body& body);
 
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
   // Every band "stripe" is a token image: the body works on its caller's
   // pictures, and nothing is merged (there is no target).
   int PrepareStripe(StripeTask* task, CBgraImage16& sourceStripe, CBgraImage16& resultStripe) override;

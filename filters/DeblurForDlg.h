@@ -33,11 +33,11 @@ public:
   // The region is intersected with the image; an empty region, or one larger
   // than the image, is the whole image. 1 when every tile succeeded (also
   // when a cancel skipped tiles, which keep the copy), else 0.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // One tile: CIterAntiBlur as one task with range mode 2 on the padded
   // tile, its inner part copied into the target. Returns 1 at once when the
   // running job was cancelled. 0 when the tile cannot be made or deblurred.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
   // Tiles are written by ProcessStripe itself.
   void MergeStripe(const CBgraImage16&, std::int32_t, std::int32_t, std::int32_t) override {}
   // sourceStripe becomes the padded tile; when it cannot be allocated it is

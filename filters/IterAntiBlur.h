@@ -98,10 +98,10 @@ public:
   // m_source into m_target (a record of its own, remade at the source's
   // size when it has another). 0 for a block the check refuses, missing
   // images or the same record twice, else 1 when every stripe succeeded.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // The source stripe into the result stripe in YCbCr; 1, or 0 when a plane
   // cannot be allocated or the ringing kernel is empty.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // The steps, with m_block already checked. K' is set by FlipKernel:
   // weight (i, j) of K' is weight (height - 1 - i, width - 1 - j) of K, its
@@ -145,9 +145,12 @@ private:
     CPlane16 mask, s, r, t, v, extremes;
     CPlane8 edges;
   };
-  int RangeMask(const CPlane16& observed, CPlane16& mask, CPlane8& edges, CPlane16& extremes) const;
-  int Deconvolve(const CPlane16& observed, CPlane16& result, std::int32_t a, Scratch& scratch) const;
-  int Solve(const CPlane16& residual, CPlane16& correction, std::int32_t a, CPlane16& t, CPlane16& v) const;
+  [[nodiscard]] int RangeMask(const CPlane16& observed, CPlane16& mask, CPlane8& edges,
+                              CPlane16& extremes) const;
+  [[nodiscard]] int Deconvolve(const CPlane16& observed, CPlane16& result, std::int32_t a,
+                               Scratch& scratch) const;
+  [[nodiscard]] int Solve(const CPlane16& residual, CPlane16& correction, std::int32_t a, CPlane16& t,
+                          CPlane16& v) const;
 
   std::array<std::int32_t, IterAntiBlurParams::kMaxKernelSide * IterAntiBlurParams::kMaxKernelSide>
       m_turned{};

@@ -86,8 +86,8 @@ struct Plan {
   const BlendTables* tables = nullptr;
 };
 
-int MakePlan(Plan& plan, std::uint32_t width, std::uint32_t height, const Rect& sourceRect,
-             std::uint32_t samples, const CBgraImage& target, const Rect& place) {
+[[nodiscard]] int MakePlan(Plan& plan, std::uint32_t width, std::uint32_t height, const Rect& sourceRect,
+                           std::uint32_t samples, const CBgraImage& target, const Rect& place) {
   const std::int64_t w = place.Width(), h = place.Height();
   if (w <= 0 || h <= 0 || !ValidRectangle(sourceRect, width, height)) return 0;
   plan.n = std::max(samples, 1u);

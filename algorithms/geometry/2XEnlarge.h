@@ -29,8 +29,8 @@ public:
   // every stripe succeeded; 0 for missing images, the same record twice, a
   // target that cannot be made, or a failed stripe (whose rows are then
   // left as they were). Takes no parameter block.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // Enlarges the task's source stripe and copies the target rows it owns,
   // 2 rowStart to 2 rowEnd - 1, into m_target. 1 or 0.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 };

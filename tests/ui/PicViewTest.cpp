@@ -69,7 +69,9 @@ public:
 
   // A new view (the previous one destroyed), with its notes cleared.
   CSPicView& NewView(Size size, Point at = kViewAt) {
-    if (view) parent->DestroyChild(view);
+    if (view) {
+      EXPECT_TRUE(parent->DestroyChild(view));
+    }
     view = new CSPicView;
     view->owned = 1;
     EXPECT_TRUE(view->Create(parent, nullptr, 7, {at.x, at.y, at.x + size.width, at.y + size.height}, 0));
@@ -118,7 +120,7 @@ public:
   }
   void Later() { host.AdvanceClock(150); }
   void Message(std::int32_t code, std::uint64_t wparam) {
-    PostSpriteMessage(view, code, wparam, 0, nullptr);
+    ASSERT_TRUE(PostSpriteMessage(view, code, wparam, 0, nullptr));
     Settle();
   }
 
@@ -760,15 +762,16 @@ TEST_F(PicViewTest, TheRenderThreadDrawsWhileTheUiThreadZoomsAndPans) {
         v.CopyViewFrom(*other);
         break;
       case 6:
-        PostSpriteMessage(&v, kSpriteMsgButtonClicked,
-                          round % 20 ? CSPicView::kZoomInButton : CSPicView::kFitButton, 0, nullptr);
+        ASSERT_TRUE(PostSpriteMessage(&v, kSpriteMsgButtonClicked,
+                                      round % 20 ? CSPicView::kZoomInButton : CSPicView::kFitButton, 0,
+                                      nullptr));
         break;
       case 7:
         v.SetSpriteRect(kViewAt.x, kViewAt.y, 600 + round % 50, 440 - round % 30);
         break;
       case 8:
         (void)v.ScreenToImage({300, 200});
-        PostSpriteMessage(&v, kMenuMsgCommand, 2 + round % 9, 0, nullptr);
+        ASSERT_TRUE(PostSpriteMessage(&v, kMenuMsgCommand, 2 + round % 9, 0, nullptr));
         break;
       default:
         host.KeyPress(round % 20 ? VK_RIGHT : VK_DOWN);

@@ -50,7 +50,7 @@ std::u16string TextOf(std::u16string_view key) {
 }
 
 // A record with its glyph; false when the glyph cannot be made.
-bool MakeRecord(char32_t character, EditCharRecord& record) {
+[[nodiscard]] bool MakeRecord(char32_t character, EditCharRecord& record) {
   record.character = character;
   if (IsLineBreak(character)) return true;
   record.glyph = UIResources().glyphs.Get(UIResources().skins, character, 0);

@@ -207,7 +207,9 @@ void CSPicView::FixAtRealSize() {
 }
 
 void CSPicView::PostToParent(std::uint64_t wparam, std::uint64_t lparam) {
-  if (parent && parent->IsInputSprite()) PostSpriteMessage(parent, kPicViewMsg, wparam, lparam, this);
+  // Refused only for a parent gone or a queue shut down: no one to tell.
+  if (parent && parent->IsInputSprite())
+    static_cast<void>(PostSpriteMessage(parent, kPicViewMsg, wparam, lparam, this));
 }
 
 void CSPicView::NotifyZoomChanged() {
@@ -380,7 +382,8 @@ void CSPicView::RenderView() {
     imageWidth = width;
     imageHeight = height;
     SetViewOrigin({visibleRect.left, visibleRect.top});
-    PostSpriteMessage(this, kSpriteMsgRefresh, 0, 0, this);
+    // Refused only once the queue has shut down, when nothing is drawn.
+    static_cast<void>(PostSpriteMessage(this, kSpriteMsgRefresh, 0, 0, this));
     return;
   }
   const std::int64_t visibleWidth = visibleRect.Width(), visibleHeight = visibleRect.Height();

@@ -87,7 +87,7 @@ public:
   Rect GetFocusRect() override;
   // Builds the tool bar and the zoom menu; false when the tool bar's icon
   // strip is missing.
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   bool Draw(std::uint32_t now) override;
   // Closes the zoom menu and frees the label and title pictures.
   void Destroy(int final) override;

@@ -84,8 +84,9 @@ void CSToolBar::Destroy(int final) {
 bool CSToolBar::OnSpriteMessage(const SpriteMessage& message) {
   if (message.code == kSpriteMsgButtonClicked) {
     if (parent && parent->IsInputSprite()) {
-      PostSpriteMessage(parent, kSpriteMsgButtonClicked,
-                        (static_cast<std::uint64_t>(id) << 16) + message.wparam, 0, this);
+      // Refused only for a parent gone or a queue shut down: no one to tell.
+      static_cast<void>(PostSpriteMessage(parent, kSpriteMsgButtonClicked,
+                                          (static_cast<std::uint64_t>(id) << 16) + message.wparam, 0, this));
     }
     return true;
   }
