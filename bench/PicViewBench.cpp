@@ -62,7 +62,7 @@ Placement Place(double zoom) {
 CBgraImage& Surface() {
   static CBgraImage surface = [] {
     CBgraImage image;
-    image.Create(kViewWidth, kViewHeight);
+    RequireSetup(image.Create(kViewWidth, kViewHeight), "surface memory");
     return image;
   }();
   return surface;

@@ -73,7 +73,7 @@ const CBgraImage16& CameraPhoto() {
                             ".cache/tessera-testdata";
     CBgraImage bgra;
     if (LoadImageAsBgra(base / "usr/share/backgrounds/Kleiber_by_Lukas_Baubkus.jpg", bgra))
-      image.FromBgraImage(bgra, 0);
+      RequireSetup(image.FromBgraImage(bgra, 0), "photo memory");
     return image;
   }();
   return photo;
@@ -81,7 +81,7 @@ const CBgraImage16& CameraPhoto() {
 
 CBgraImage16 Crop(const CBgraImage16& from, std::uint32_t w, std::uint32_t h) {
   CBgraImage16 crop;
-  crop.Create(w, h);
+  RequireSetup(crop.Create(w, h), "picture memory");
   const std::uint32_t left = (from.width - w) / 2, top = (from.height - h) / 2;
   for (std::uint32_t y = 0; y < h; ++y) std::memcpy(crop.Row(y), from.At(left, top + y), std::size_t{w} * 8);
   return crop;
@@ -99,7 +99,7 @@ const CBgraImage16& Small() {
   static const CBgraImage16 image = [] {
     const CBgraImage16& large = LargeOriginal();
     CBgraImage16 small;
-    small.Create(kSmallWidth, kSmallHeight);
+    RequireSetup(small.Create(kSmallWidth, kSmallHeight), "picture memory");
     for (std::uint32_t y = 0; y < kSmallHeight; ++y) {
       for (std::uint32_t x = 0; x < kSmallWidth; ++x) {
         for (int c = 0; c < 4; ++c) {
@@ -304,7 +304,7 @@ void PrintQuality() {
     cv::resize(View(reduceFrom), small, cv::Size(static_cast<int>(rw), static_cast<int>(rh)), 0, 0,
                interpolation);
     CBgraImage16 result;
-    result.Create(rw, rh);
+    RequireSetup(result.Create(rw, rh), "picture memory");
     for (std::uint32_t y = 0; y < rh; ++y)
       std::memcpy(result.Row(y), small.ptr(static_cast<int>(y)), std::size_t{rw} * 8);
     std::printf("    OpenCV %-21s %6.2f dB\n", name, ReductionRoundTrip(result));
@@ -327,7 +327,7 @@ void PrintQuality() {
                cv::Size(static_cast<int>(original.width), static_cast<int>(original.height)), 0, 0,
                interpolation);
     CBgraImage16 result;
-    result.Create(original.width, original.height);
+    RequireSetup(result.Create(original.width, original.height), "picture memory");
     for (std::uint32_t y = 0; y < original.height; ++y)
       std::memcpy(result.Row(y), large.ptr(static_cast<int>(y)), std::size_t{original.width} * 8);
     std::printf("    OpenCV %-21s %6.2f dB\n", name, Psnr(original, result));
@@ -410,7 +410,7 @@ void PrintComparison(const RatioTable& table) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  theAlgorithmThread.Start();
+  RequireSetup(theAlgorithmThread.Start() == 1, "the algorithm thread");
   InstallEnlargeFilters();
   Threads();
   Picture();
@@ -421,7 +421,8 @@ int main(int argc, char** argv) {
   benchmark::Shutdown();
   PrintComparison(reporter.table);
   PrintQuality();
-  theAlgorithmThread.Shutdown();
+  // The process ends: a thread that does not join in time is left.
+  static_cast<void>(theAlgorithmThread.Shutdown());
   RemovePeerWorkFolder();
 #if !defined(TESSERA_BENCH_OPENCV)
   std::printf("OpenCV not found: no OpenCV runs (bench/install-peers.sh installs it)\n");

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr std::size_t kTableSize = CSkinClean::kTableSize;
 // The bell curve's base where e would stand.
 constexpr double kBellBase = 2.7188282;
 constexpr std::uint32_t kMinMaskValue = 8;  // lower skin values count as none

@@ -191,7 +191,7 @@ int CMetadataImage::LoadTiff() {
   const auto u16 = [this, &file](std::size_t at) {
     return m_bigEndian ? LoadBE16(&file[at]) : std::uint32_t{file[at]} | std::uint32_t{file[at + 1]} << 8;
   };
-  const auto u32 = [this, &file, &u16](std::size_t at) {
+  const auto u32 = [this, &u16](std::size_t at) {
     return m_bigEndian ? (u16(at) << 16) | u16(at + 2) : u16(at) | (u16(at + 2) << 16);
   };
   const std::uint64_t ifd0 = u32(4);

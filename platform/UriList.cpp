@@ -164,6 +164,9 @@ std::string MakeUriList(std::span<const std::filesystem::path> paths) {
 
 std::string MakeGnomeCopiedFiles(bool cut, std::span<const std::filesystem::path> paths) {
   std::string list = cut ? "cut" : "copy";
-  for (const std::filesystem::path& path : paths) list += "\n" + MakeFileUri(path);
+  for (const std::filesystem::path& path : paths) {
+    list += '\n';
+    list += MakeFileUri(path);
+  }
   return list;
 }

@@ -28,7 +28,6 @@ namespace {
 
 std::int32_t g_dialogLayer = kFirstDialogLayer;  // UI thread
 
-constexpr std::int32_t kCloseButtonSide = 31;
 constexpr std::int32_t kControlLayer = 2;
 constexpr std::int32_t kStaticIdBase = 1000;
 constexpr std::int32_t kTitleMargin = 40;

@@ -24,6 +24,7 @@ struct PostedMessage {
 
 class RecordingSink : public IAlgorithmMessageSink {
 public:
+  virtual ~RecordingSink() = default;  // tests derive from it and hold it by shared_ptr
   [[nodiscard]] int PostSpriteMessage(std::uint64_t target, std::int32_t code, std::uint64_t wparam,
                                       std::uint64_t lparam) override {
     std::lock_guard lock(m_mutex);
