@@ -1,6 +1,7 @@
 // Draws Tessera's own skin: every picture the interface loads from the data
-// folder's "basic" folder, written as PNG files into the folder
-// given on the command line. The committed pictures in data/basic come from
+// folder's "basic" and "skin" folders, written as PNG files into the two
+// folders given on the command line (the second defaults to "skin" beside
+// the first). The committed pictures in data/basic and data/skin come from
 // here: change the drawing, run
 //
 //   build/<config>/tools/skin_generator data/basic
@@ -409,15 +410,21 @@ Canvas PanelCell() {
   return c;
 }
 
+// Four rounded tiles in shades of the accent, two by two, the first at
+// (left, top), each tile wide, step apart.
+void Mosaic(Canvas& c, double left, double top, double tile, double step, double radius) {
+  const Colour shades[4] = {kAccent, Colour{86, 160, 214}, Colour{168, 222, 252}, Colour{64, 128, 184}};
+  for (int i = 0; i < 4; ++i) {
+    const double x = left + (i % 2) * step, y = top + (i / 2) * step;
+    c.Fill(RoundRect(x, y, x + tile, y + tile, radius), shades[i]);
+  }
+}
+
 // The emblem blended over the left end of the title band at (-1, -1): four
 // tiles of a mosaic in shades of the accent.
 Canvas Title() {
   Canvas c(36, 34);
-  const Colour shades[4] = {kAccent, Colour{86, 160, 214}, Colour{168, 222, 252}, Colour{64, 128, 184}};
-  for (int i = 0; i < 4; ++i) {
-    const double x = 10.0 + (i % 2) * 11.0, y = 7.0 + (i / 2) * 11.0;
-    c.Fill(RoundRect(x, y, x + 9.0, y + 9.0, 2.0), shades[i]);
-  }
+  Mosaic(c, 10.0, 7.0, 9.0, 11.0, 2.0);
   return c;
 }
 
@@ -594,16 +601,99 @@ Canvas PicViewTools() {
   return c;
 }
 
+// The dialog frame, 100 x 100, stretched with borders of 32 pixels: the top
+// border is the title band, in a dark shade of the accent that the dialog's
+// shading of its top rows lifts to a blue grey.
+Canvas DialogFrame() {
+  Canvas c(100, 100);
+  const Field shape = RoundRect(0, 0, 100, 100, 6);
+  c.Fill(shape, kFrameBorder);
+  c.Fill([&](Vec p) { return shape(p) + 1.0; }, kCard);
+  c.Fill([&](Vec p) { return std::max(shape(p) + 1.0, Box(0, 0, 100, 31)(p)); }, Colour{36, 64, 92});
+  c.Fill(Box(1, 31, 99, 32), kCardBorder);
+  return c;
+}
+
+// The title band's icon of dialogs, 16 x 16: the emblem's mosaic, small.
+Canvas DialogIcon() {
+  Canvas c(16, 16);
+  Mosaic(c, 1.5, 1.5, 6.0, 7.0, 1.5);
+  return c;
+}
+
+// The message box's icons, four cells of 64 x 64: information (an "i" on
+// the accent), question (a "?" on a lighter blue), warning (a "!" on an
+// amber triangle) and error (a cross on red).
+Canvas MessageBoxIcons() {
+  Canvas c(256, 64);
+  const Colour amber{240, 180, 60};
+  const Colour red{214, 76, 76};
+  // Information.
+  c.Fill(Circle(32, 32, 24), kAccent, 0, 0, 64, 64);
+  c.Fill(Circle(32, 19.5, 3.5), kDark, 0, 0, 64, 64);
+  c.Fill(Stroke({{32, 28}, {32, 45}}, 6.0), kDark, 0, 0, 64, 64);
+  // Question.
+  c.Fill(Circle(32, 32, 24), Colour{168, 222, 252}, 64, 0, 64, 64);
+  c.Fill(Stroke(Join(Arc(32, 24, 8.5, 8.0, 190.0, 400.0), {{32, 34}, {32, 38}}), 5.0), kDark, 64, 0, 64, 64);
+  c.Fill(Circle(32, 46, 3.2), kDark, 64, 0, 64, 64);
+  // Warning.
+  c.Fill(Stroke({{32, 10}, {55, 52}, {9, 52}, {32, 10}}, 5.0), amber, 128, 0, 64, 64);
+  c.Fill(Polygon({{32, 10}, {55, 52}, {9, 52}}), amber, 128, 0, 64, 64);
+  c.Fill(Stroke({{32, 24}, {32, 38}}, 5.0), kDark, 128, 0, 64, 64);
+  c.Fill(Circle(32, 45.5, 3.0), kDark, 128, 0, 64, 64);
+  // Error.
+  c.Fill(Circle(32, 32, 24), red, 192, 0, 64, 64);
+  c.Fill(Stroke({{23, 23}, {41, 41}}, 5.5), kWhite, 192, 0, 64, 64);
+  c.Fill(Stroke({{41, 23}, {23, 41}}, 5.5), kWhite, 192, 0, 64, 64);
+  return c;
+}
+
+// The album's folder picture, 200 x 200: a folder whose front leaves room
+// for the small photos the loaders fan over it, 64-pixel boxes from
+// (130, 57) down to (58, 105).
+Canvas FolderThumb() {
+  Canvas c(200, 200);
+  const Colour back{70, 112, 150};
+  const Colour front{104, 156, 198};
+  Bordered(c, RoundRect(16, 30, 90, 62, 8), back, Colour{58, 94, 128});
+  Bordered(c, RoundRect(16, 44, 184, 172, 10), back, Colour{58, 94, 128});
+  Bordered(c, Polygon({{26.0, 82.0}, {184.0, 82.0}, {176.0, 172.0}, {16.0, 172.0}}), front,
+           Colour{86, 134, 174});
+  c.Fill(Box(30, 88, 170, 90), WithAlpha(kWhite, 0.25));
+  return c;
+}
+
+// The picture of a project file in the album, 200 x 200: a page with a
+// folded corner and three stacked layers on it.
+Canvas ProjectFile() {
+  Canvas c(200, 200);
+  const Field page = Polygon({{40.0, 14.0}, {130.0, 14.0}, {162.0, 46.0}, {162.0, 186.0}, {40.0, 186.0}});
+  Bordered(c, page, kLight, Colour{150, 155, 162});
+  c.Fill(Polygon({{130.0, 14.0}, {162.0, 46.0}, {130.0, 46.0}}), Colour{200, 204, 210});
+  const Colour layers[3] = {Colour{64, 128, 184}, kAccent, Colour{168, 222, 252}};
+  for (int i = 0; i < 3; ++i) {
+    const double y = 128.0 - i * 24.0;
+    const Field layer = Polygon({{101.0, y - 22.0}, {140.0, y}, {101.0, y + 22.0}, {62.0, y}});
+    Bordered(c, layer, layers[i], kDark);
+  }
+  return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: skin_generator <output folder>\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: skin_generator <basic folder> [<skin folder>]\n");
     return 2;
   }
   const std::filesystem::path folder = argv[1];
+  std::filesystem::path basicFolder = std::filesystem::absolute(folder);
+  if (!basicFolder.has_filename()) basicFolder = basicFolder.parent_path();  // a trailing slash
+  const std::filesystem::path skinFolder =
+      argc == 3 ? std::filesystem::path(argv[2]) : basicFolder.parent_path() / "skin";
   std::error_code error;
   std::filesystem::create_directories(folder, error);
+  std::filesystem::create_directories(skinFolder, error);
   const std::vector<std::pair<const char*, std::function<Canvas()>>> pictures = {
       {"frame.png", Frame},
       {"roundframe.png", RoundFrame},
@@ -630,9 +720,18 @@ int main(int argc, char** argv) {
       {"menuundo.png", UndoIcon},
       {"menuredo.png", RedoIcon},
       {"picviewtool.png", PicViewTools},
+      {"dialogframe.png", DialogFrame},
+      {"defwndicon.png", DialogIcon},
+      {"folderthumb.png", FolderThumb},
+      {"projectfile.png", ProjectFile},
+  };
+  // Pictures widgets load from the skin folder by name.
+  const std::vector<std::pair<const char*, std::function<Canvas()>>> skinPictures = {
+      {"messagebox.png", MessageBoxIcons},
   };
   bool ok = true;
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;
+  for (const auto& [name, draw] : skinPictures) ok = draw().Save(skinFolder / name, false) && ok;
   ok = Button().Save(folder / "btn.png", true) && ok;
   ok = DigitStrip(20, 27, 4.0, 4.0, 12.0, 19.0, 2.6).Save(folder / "digi.png", true) && ok;
   ok = SmallDigits().Save(folder / "smalldigi.png", true) && ok;

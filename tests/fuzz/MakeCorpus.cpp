@@ -431,6 +431,17 @@ void ImageSeeds() {
   Put("image_info", "exif.tif", Prefixed({2}, ExifBlock()));
   Put("image_info", "plain.tga", Prefixed({5}, Encoded(colour, CodecFormat::Tga)));
   Put("image_info", "plain.pcx", Prefixed({6}, Encoded(colour, CodecFormat::Pcx)));
+  // Photo-info records: the first byte picks the extension (0 .jpg, 1 .png).
+  CMetadataImage tagged;
+  FuzzCheck(tagged.Load(exifJpeg), "the EXIF JPEG loads");
+  static constexpr std::string_view kTags = "anna  Anna ben wedding-2023 ";
+  tagged.SetPropertyItem({53089, 2, static_cast<std::uint32_t>(kTags.size() + 1),
+                          Bytes(reinterpret_cast<const std::uint8_t*>(kTags.data()),
+                                reinterpret_cast<const std::uint8_t*>(kTags.data()) + kTags.size() + 1)});
+  Bytes taggedJpeg;
+  FuzzCheck(tagged.Save(taggedJpeg), "the tags are added");
+  Put("photo_info", "tagged.jpg", Prefixed({0}, taggedJpeg));
+  Put("photo_info", "plain.png", Prefixed({1}, Encoded(colour, CodecFormat::Png)));
 
   const Bytes tiff = Encoded(colour, CodecFormat::Tiff);
   MetadataSeeds(exifJpeg, Encoded(colour, CodecFormat::Png), tiff);
@@ -619,6 +630,16 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
     utf16.push_back(static_cast<std::uint8_t>(c >> 8));
   }
   Put("string_table", "language.txt", utf16);
+
+  // Dialog templates: the shipped files, and one with escapes, a trackbar,
+  // negative places and a bad last line.
+  for (const char* name : {"messagebox.dlg", "textinput.dlg", "picturehint.dlg"})
+    Put("dialog_templates", name, FileBytes(sourceRoot / "data/dialogs" / name));
+  const std::string odd =
+      "\xEF\xBB\xBF# odd\r\ndialog 60000 \"a \\\"b\\\" \\\\ \\n\" 10 20\r\n"
+      "\tcontrol msctls_trackbar32 65535 \"#Rkey\" -32768 -1 32767 0\n"
+      "control Button 1 \"x\" 0 0 1\n";
+  Put("dialog_templates", "odd.dlg", Bytes(odd.begin(), odd.end()));
 }
 
 void ClipboardSeeds() {

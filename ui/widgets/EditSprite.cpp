@@ -44,10 +44,7 @@ std::vector<char32_t> Characters(std::u16string_view text) {
   return out;
 }
 
-std::u16string TextOf(std::u16string_view key) {
-  const char16_t* text = UIResources().texts.LookupText(key);
-  return text ? std::u16string(text) : std::u16string(key);
-}
+std::u16string TextOf(std::u16string_view key) { return UIResources().texts.TextOrKey(key); }
 
 // A record with its glyph; false when the glyph cannot be made.
 [[nodiscard]] bool MakeRecord(char32_t character, EditCharRecord& record) {

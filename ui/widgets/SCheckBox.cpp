@@ -11,6 +11,11 @@
 
 CSCheckBox::CSCheckBox() { kind |= kSpriteKindAnimation | kSpriteKindInput; }
 
+std::u16string CSCheckBox::Caption() const {
+  std::lock_guard guard(lock);
+  return m_caption;
+}
+
 bool CSCheckBox::Create(CSprite* parentSprite, std::int32_t controlId, const Rect& controlRect,
                         std::u16string_view captionText) {
   if (!CSprite::Create(parentSprite, nullptr, controlId, controlRect, 2)) return false;

@@ -47,6 +47,7 @@ public:
                             std::u16string_view captionText);
   bool IsEnabled() const { return acceptsInput != 0; }
   bool IsChecked() const { return checkState != 0; }
+  std::u16string Caption() const;
 
   std::atomic<std::int32_t> checkState{0};
 
