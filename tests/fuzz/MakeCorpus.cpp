@@ -29,8 +29,10 @@
 #include "document/MaskRecord.h"
 #include "document/TextLayer.h"
 #include "filters/Defog.h"
+#include "filters/Descreen.h"
 #include "filters/DiffuseFilter.h"
 #include "filters/EnhanceDynamic.h"
+#include "filters/PurpleFringe.h"
 #include "filters/SkinClean.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
@@ -702,6 +704,16 @@ void FilterParamsSeeds() {
   auto shorter = DiffuseParamsToBytes({});
   StoreLE16(shorter.data(), 16);
   Put("filter_params", "diffuse-short", Prefixed({2}, std::span(shorter).first(16)));
+  DescreenParams screen;
+  screen.patternSize = 0;
+  screen.fast = 0;
+  Put("filter_params", "descreen", Prefixed({3}, DescreenParamsToBytes(screen)));
+  PurpleFringeParams fringe;
+  Put("filter_params", "purple-fringe", Prefixed({4}, PurpleFringeParamsToBytes(fringe)));
+  fringe.mode = 1;
+  fringe.redScale = 60;
+  fringe.blueScale = -30;
+  Put("filter_params", "aberration", Prefixed({4}, PurpleFringeParamsToBytes(fringe)));
 }
 
 }  // namespace
