@@ -232,7 +232,8 @@ void CBrightforgeDlg::OnClose() {
     if (page->kind & kClosablePages) closable.push_back(page);
   }
   for (auto it = closable.rbegin(); it != closable.rend(); ++it) {
-    tabFrame.SelectPage(*it, false);
+    // A page that cannot be brought forward is still asked to close.
+    static_cast<void>(tabFrame.SelectPage(*it, false));
     if (!ClosePage(*it)) return;
   }
   if (!recoveryIndexPath.empty()) {

@@ -37,7 +37,8 @@ void ScanLanguageFiles() {
   g_LanguageFiles.clear();
   const std::filesystem::path folder = UIResources().programFolder / "basic" / "Localize";
   std::vector<FolderEntry> entries;
-  ListFolder(folder, entries);
+  // A failed read keeps the files listed before it.
+  if (!ListFolder(folder, entries)) UIResources().WriteLog("Language folder not read completely");
   for (const FolderEntry& entry : entries) {
     const std::u16string fileName = FromUtf8(entry.name);
     if (fileName.size() <= kLanguageSuffix.size()) continue;
@@ -67,7 +68,8 @@ bool ApplyLanguageFile(const LanguageFile& file) {
 
 bool LoadLanguageChoice() {
   if (!GetRegString(RegistryProfile::kLanguage, g_CurrentLanguage, true)) {
-    GetRegString(RegistryProfile::kLanguage, g_CurrentLanguage, false);
+    // Neither store holds a choice: the default (no overlay) stays.
+    static_cast<void>(GetRegString(RegistryProfile::kLanguage, g_CurrentLanguage, false));
   }
   ScanLanguageFiles();
   if (g_CurrentLanguage.empty()) return true;

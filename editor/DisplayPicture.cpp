@@ -27,8 +27,9 @@ struct SamplePair {
 // size; nearRowRule gives positions just before the layer the pair (0, 0).
 // The sum is formed in the order the rule states it, so that every rounding
 // agrees with it.
-bool MakePairs(std::unique_ptr<SamplePair[]>& pairs, std::uint32_t count, std::int32_t span,
-               std::int32_t start, std::int32_t position, std::uint32_t size, bool nearRowRule) {
+[[nodiscard]] bool MakePairs(std::unique_ptr<SamplePair[]>& pairs, std::uint32_t count, std::int32_t span,
+                             std::int32_t start, std::int32_t position, std::uint32_t size,
+                             bool nearRowRule) {
   pairs = AllocWorkArray<SamplePair>(count);
   if (!pairs) return false;
   const auto side = static_cast<std::int64_t>(size);

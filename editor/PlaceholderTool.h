@@ -15,7 +15,7 @@ public:
   constexpr CPlaceholderTool(std::string_view part, std::int32_t toolKind) : m_part(part), m_kind(toolKind) {}
 
   std::int32_t GetKind() override { return m_kind; }
-  std::int32_t Activate() override;
+  [[nodiscard]] std::int32_t Activate() override;
 
 private:
   std::string_view m_part;

@@ -31,7 +31,7 @@ constexpr PanelSpec kLayersPanel{u"layers", 3, 200};
 constexpr PanelSpec kMasksPanel{u"masks", 2, 120};
 constexpr PanelSpec kHistoryPanel{u"history", 4, 180};
 
-bool AddPanel(CSVerticalFrames& frames, CSTabPage& panel, const PanelSpec& spec) {
+[[nodiscard]] bool AddPanel(CSVerticalFrames& frames, CSTabPage& panel, const PanelSpec& spec) {
   panel.title = TruncatedText(UIResources().texts.TextOrEmpty(spec.titleKey), CSEditPage::kPanelTitleField);
   return frames.AddFrame(&panel, spec.priority, spec.height) >= 0;
 }

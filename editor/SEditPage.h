@@ -48,15 +48,15 @@ public:
   ~CSEditPage() override;
 
   // CSTabPage: after the page is registered, its key shortcuts.
-  bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId, const Rect& spriteRect,
-              std::int32_t spriteLayer) override;
+  [[nodiscard]] bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId,
+                            const Rect& spriteRect, std::int32_t spriteLayer) override;
   // CSprite.
   // The adjust panel at the left (180 wide), the canvas, the side column at
   // the right (220 wide).
   void SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
   // The canvas, the adjust panel, the side column with its panels and the
   // history file; false when any fails.
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   bool Draw(std::uint32_t now) override;
   void Destroy(int final) override;
   // CMessageSprite.
@@ -65,7 +65,7 @@ public:
   bool OnSpriteMessage(const SpriteMessage& message) override;
   // CSTabPage: swap-out and swap-in.
   void OnPageDeactivate() override;
-  bool OnPageActivate() override;
+  [[nodiscard]] bool OnPageActivate() override;
   // IHistoryWindow.
   void ShowProgress() override;
   void HideProgress() override;

@@ -111,7 +111,7 @@ public:
   void SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
   // Toolbar and selection panel with their items, the menus, the scroll
   // bars (hidden), the overlay and the cursor sprite.
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   // Render thread: see the file comment; the ants move once a second.
   bool Draw(std::uint32_t now) override;
   void Destroy(int final) override;

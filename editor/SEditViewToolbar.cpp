@@ -48,7 +48,7 @@ constexpr ItemSpec kSelectionItems[] = {
     {CSEditView::kItemSelectionMore, {60, 0, 80, 20}, 1, u"selmore", 3},
 };
 
-bool AddItems(CPanelSprite& panel, const CImageArray& icons, std::span<const ItemSpec> items) {
+[[nodiscard]] bool AddItems(CPanelSprite& panel, const CImageArray& icons, std::span<const ItemSpec> items) {
   for (const ItemSpec& item : items) {
     const CBgraImage* icon = item.iconCell >= 0 ? icons.At(static_cast<std::size_t>(item.iconCell)) : nullptr;
     if (item.iconCell >= 0 && !icon) return false;
@@ -191,7 +191,7 @@ void CSEditView::DrawHistogram() {
 
 namespace {
 
-std::int32_t RunPageCommand(CSEditPage& page, std::int32_t id) {
+[[nodiscard]] std::int32_t RunPageCommand(CSEditPage& page, std::int32_t id) {
   SpriteMessage message;
   message.code = kMenuMsgCommand;
   message.wparam = static_cast<std::uint64_t>(id);

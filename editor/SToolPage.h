@@ -35,7 +35,7 @@ public:
 
   void SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
   // "no.png", the strip with its buttons; false when either fails.
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   // Counts frames; draws nothing.
   bool Draw(std::uint32_t now) override;
   bool OnSpriteMessage(const SpriteMessage& message) override;
@@ -57,5 +57,5 @@ public:
   std::atomic<std::int32_t> frameCounter{0};
 
 private:
-  bool AddToolButtons();
+  [[nodiscard]] bool AddToolButtons();
 };

@@ -167,7 +167,7 @@ int main(int argc, char** argv) {
       .releaseToolPanels = [] { g_ToolSet.ReleaseToolPanels(); },
   };
   theApp.SetStartupHooks({
-      .stopAlgorithmEngine = [] { theAlgorithmThread.Shutdown(); },
+      .stopAlgorithmEngine = [] { Write("engine joined %d", theAlgorithmThread.Shutdown()); },
       .runMainWindow =
           [&] {
             CProbeWindow window(hooks, dumpPath, photo);
@@ -176,7 +176,7 @@ int main(int argc, char** argv) {
   });
   CBFDoc::SetColourSpaceReader(&ReadImageColourSpace);
   const int code = RunPlatform([] {
-    theApp.InitInstance();
+    Write("init %d", theApp.InitInstance() ? 1 : 0);
     return theApp.ExitInstance();
   });
   Write("exit %d", code);

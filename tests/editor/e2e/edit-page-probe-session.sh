@@ -178,4 +178,6 @@ wait "$pid"
 rc=$?
 pid=
 [[ $rc -eq 0 ]] || fail "the program ended with $rc"
+grep -q '^init 1$' "$log" || fail "the start did not run the window"
+grep -q '^engine joined 1$' "$log" || fail "the algorithm engine's threads did not join"
 echo "edit page: the photo opened, zoomed by the wheel, panned by drags with and without Space, undone and redone, and came back from the album's tab as it was; every capture equal to the display picture"
