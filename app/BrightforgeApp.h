@@ -26,7 +26,7 @@ public:
   // wait 3 seconds, no window) or the main window's modal run followed by
   // writing config.dat and deleting this run's temporary files. True after a
   // run, false when the start was refused or ended unattended.
-  bool InitInstance();
+  [[nodiscard]] bool InitInstance();
 
   // The process exit status: 0 after a run or an unattended start, 1 when
   // the start was refused (also by the main window: no window, no space for
@@ -38,7 +38,7 @@ private:
   // (/usr, /home/user), so nothing else counts.
   bool IsUnattended() const;
   // False when the window refused to start.
-  bool RunMainWindow();
+  [[nodiscard]] bool RunMainWindow();
 
   std::vector<std::u16string> m_arguments;
   StartupHooks m_hooks;

@@ -55,7 +55,7 @@ public:
   // Language, the render window, the free-space probe, the children, the
   // title and the animation switch; starts timer 123 and lets the render
   // thread draw. False (the modal run ends) without the space or children.
-  bool OnInitDialog() override;
+  [[nodiscard]] bool OnInitDialog() override;
   // The tab frame (id 100, layer 2) with the album page in a normal run, and
   // the help button (id 101, layer 3).
   [[nodiscard]] bool CreateChildren();

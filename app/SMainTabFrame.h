@@ -36,18 +36,18 @@ public:
   ~CSMainTabFrame() override;
 
   void SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   bool DrawsInRect(const Rect& localRect) override;
   void Destroy(int final) override;
   void OnMouseMove(Point point, std::uint32_t flags) override;
   bool OnSpriteMessage(const SpriteMessage& message) override;
   std::int32_t OnDrop(Point point, const CDropFileList& drop) override;
   const CBgraImage& GetBackgroundImage() override;
-  bool SelectPage(CSTabPage* page, bool force) override;
+  [[nodiscard]] bool SelectPage(CSTabPage* page, bool force) override;
   // The base's, then the background picture "maintabframe.png" (the skin
   // folder, else the basic folder); false when either fails.
-  bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId, const Rect& spriteRect,
-              std::int32_t spriteLayer) override;
+  [[nodiscard]] bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId,
+                            const Rect& spriteRect, std::int32_t spriteLayer) override;
   void GetTabExtent(std::int32_t index, std::int32_t& left, std::int32_t& right) override;
   void UpdateScrollButtons() override;
 

@@ -15,6 +15,7 @@
 #include "app/Globals.h"
 #include "app/SAlbumPageBase.h"
 #include "document/BFDoc.h"
+#include "filters/EnlargeFilterSet.h"
 #include "image/ImageInfo.h"
 #include "platform/Platform.h"
 #include "platform/SystemMessage.h"
@@ -26,7 +27,8 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) arguments.push_back(FromUtf8(argv[i]));
   theApp.SetCommandLine(std::move(arguments));
   theApp.SetStartupHooks({
-      .stopAlgorithmEngine = [] { theAlgorithmThread.Shutdown(); },
+      // A thread that does not join in time is detached; the process ends.
+      .stopAlgorithmEngine = [] { static_cast<void>(theAlgorithmThread.Shutdown()); },
   });
   // The parts of the main window that are built; the others show as not
   // built (MainWindowHooks).
@@ -58,9 +60,13 @@ int main(int argc, char** argv) {
   // Documents opened from image files convert from the colour space their
   // information records.
   CBFDoc::SetColourSpaceReader(&ReadImageColourSpace);
+  // The enlargements finish with the filter library's deconvolution and
+  // edge steepening.
+  InstallEnlargeFilters();
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
   return RunPlatform([] {
-    theApp.InitInstance();
+    // The exit status tells how the run ended.
+    static_cast<void>(theApp.InitInstance());
     // The window asked the album's threads to stop; they end here, while
     // the objects they use still exist.
     PhotoScanThread().Stop();

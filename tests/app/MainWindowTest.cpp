@@ -340,7 +340,7 @@ protected:
     Tick();
   }
   void Result(std::uint64_t result) {
-    UiQueue().Post(kServiceMessage, result);
+    ASSERT_TRUE(UiQueue().Post(kServiceMessage, result));
     Run();
   }
 };
