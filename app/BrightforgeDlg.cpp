@@ -69,7 +69,10 @@ bool CBrightforgeDlg::OnInitDialog() {
   // Every text from here on comes from the chosen language; a language file
   // that cannot be read leaves the base texts.
   if (!LoadLanguageChoice()) WriteLog("Language file not loaded");
-  CRenderWindow::OnInitDialog();
+  if (!CRenderWindow::OnInitDialog()) {
+    EndDialog(kRefusedStart);
+    return false;
+  }
 
   std::uint64_t freeBytes = 0;
   const std::filesystem::path tempFolder = GetTempFolder();
@@ -232,7 +235,8 @@ void CBrightforgeDlg::OnClose() {
     if (page->kind & kClosablePages) closable.push_back(page);
   }
   for (auto it = closable.rbegin(); it != closable.rend(); ++it) {
-    // A page that cannot be brought forward is still asked to close.
+    // Shown while it may ask; a current mask page refuses the change, and
+    // the page is asked all the same.
     static_cast<void>(tabFrame.SelectPage(*it, false));
     if (!ClosePage(*it)) return;
   }

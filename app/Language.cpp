@@ -37,8 +37,9 @@ void ScanLanguageFiles() {
   g_LanguageFiles.clear();
   const std::filesystem::path folder = UIResources().programFolder / "basic" / "Localize";
   std::vector<FolderEntry> entries;
-  // A failed read keeps the files listed before it.
-  if (!ListFolder(folder, entries)) UIResources().WriteLog("Language folder not read completely");
+  // No folder, no languages; a listing that failed part-way keeps what it
+  // read.
+  static_cast<void>(ListFolder(folder, entries));
   for (const FolderEntry& entry : entries) {
     const std::u16string fileName = FromUtf8(entry.name);
     if (fileName.size() <= kLanguageSuffix.size()) continue;
@@ -68,7 +69,7 @@ bool ApplyLanguageFile(const LanguageFile& file) {
 
 bool LoadLanguageChoice() {
   if (!GetRegString(RegistryProfile::kLanguage, g_CurrentLanguage, true)) {
-    // Neither store holds a choice: the default (no overlay) stays.
+    // Not stored for the machine either: the default, no language.
     static_cast<void>(GetRegString(RegistryProfile::kLanguage, g_CurrentLanguage, false));
   }
   ScanLanguageFiles();

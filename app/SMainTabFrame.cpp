@@ -152,7 +152,9 @@ bool CSMainTabFrame::OnSpriteMessage(const SpriteMessage& message) {
     switch (message.wparam) {
       case kGoAlbumId:
         if (!pages.empty() && currentPage != 0) {
-          SelectPage(pages.front(), false);
+          // Refused while a mask page is current; the strip still goes back
+          // to its start, where the album's title is.
+          static_cast<void>(SelectPage(pages.front(), false));
           std::lock_guard guard(lock);
           scrollOffset = 0;
           highlightDirty = 1;

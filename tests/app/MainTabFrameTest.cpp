@@ -14,7 +14,7 @@ public:
                         std::int32_t mode) override {
     opened.push_back(path.filename().string() + (openAnew || document || mode ? " ?" : ""));
   }
-  bool ClosePage(CSTabPage* page) override { return window.ClosePage(page); }
+  [[nodiscard]] bool ClosePage(CSTabPage* page) override { return window.ClosePage(page); }
   void WriteRecoveryIndex() override { ++indexWrites; }
 
   CBrightforgeDlg& window;

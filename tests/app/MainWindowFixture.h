@@ -37,7 +37,7 @@ public:
       : CBrightforgeDlg(std::move(hooks)), dataFolder(std::move(data)) {}
 
 protected:
-  bool InitResources() override { return UIResources().Init(dataFolder, variantName); }
+  [[nodiscard]] bool InitResources() override { return UIResources().Init(dataFolder, variantName); }
 
 private:
   std::filesystem::path dataFolder;
@@ -70,7 +70,7 @@ class CFakeAlbumPage final : public CSAlbumPageBase {
 public:
   CFakeAlbumPage(std::u16string_view pageTitle, std::shared_ptr<std::vector<std::string>> sharedLog)
       : CSAlbumPageBase(pageTitle), log(std::move(sharedLog)) {}
-  bool InitFolderTree() override { return log->push_back("folder tree"), folderTreeResult; }
+  [[nodiscard]] bool InitFolderTree() override { return log->push_back("folder tree"), folderTreeResult; }
   bool IsPreviewOpen() override { return previewOpen; }
   void ClosePreview() override {
     log->push_back("close preview");
@@ -93,7 +93,7 @@ public:
     kind |= pageKind;
   }
   ~CFakeDocumentPage() override { log->push_back("deleted " + Name()); }
-  bool ConfirmClose() override {
+  [[nodiscard]] bool ConfirmClose() override {
     log->push_back("asked " + Name());
     return mayClose;
   }
