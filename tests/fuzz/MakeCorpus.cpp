@@ -48,6 +48,7 @@
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/image/DngFixture.h"
 #include "ui/ClipboardBlocks.h"
+#include "ui/RatioPreset.h"
 
 namespace {
 
@@ -629,13 +630,31 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
 
   // Dialog templates: the shipped files, and one with escapes, a trackbar,
   // negative places and a bad last line.
-  for (const char* name : {"messagebox.dlg", "textinput.dlg", "picturehint.dlg"})
+  for (const char* name :
+       {"messagebox.dlg", "textinput.dlg", "picturehint.dlg", "colorpicker.dlg", "lockratio.dlg"})
     Put("dialog_templates", name, FileBytes(sourceRoot / "data/dialogs" / name));
   const std::string odd =
       "\xEF\xBB\xBF# odd\r\ndialog 60000 \"a \\\"b\\\" \\\\ \\n\" 10 20\r\n"
       "\tcontrol msctls_trackbar32 65535 \"#Rkey\" -32768 -1 32767 0\n"
       "control Button 1 \"x\" 0 0 1\n";
   Put("dialog_templates", "odd.dlg", Bytes(odd.begin(), odd.end()));
+
+  // Preset files: the reader's record size less one, then "lockratio.set"
+  // as the ratio presets write it, with older 40-byte records, and with a
+  // record size of 0.
+  ByteWriter presets;
+  presets.U8(RatioPreset::kRecordSize - 1);
+  presets.U16(RatioPreset::kRecordSize);
+  RatioPreset{u"16:9 wide", 16, 9}.AppendRecord(presets);
+  RatioPreset{u"\u5199\u771f", 3, 2}.AppendRecord(presets);
+  Put("preset_file", "ratios", presets.bytes());
+  ByteWriter older;
+  older.U8(RatioPreset::kRecordSize - 1);
+  older.U16(40);
+  older.Text16(u"square", 20);
+  older.Text16(u"portrait", 20);
+  Put("preset_file", "older-records", older.bytes());
+  Put("preset_file", "size-zero", Bytes{7, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8});
 }
 
 void ClipboardSeeds() {
