@@ -1,10 +1,9 @@
 #pragma once
-// The colour-code dialog: the colour picker's button 1064 opens it where the
-// program once opened the system's colour dialog. It is the text input
-// dialog (template 129) asking for an 8-bit sRGB colour as "#RRGGBB" (hex
-// digits of either case) or as "R,G,B" (three decimal numbers 0 to 255,
-// spaces allowed around each); it opens with the given colour as "#RRGGBB"
-// and stays open, after a message, while the text is neither.
+// The colour-code dialog, which the colour picker's button 1064 opens: the
+// text input dialog (template 129) asking for an 8-bit sRGB colour as
+// "#RRGGBB" (hex digits of either case) or as "R,G,B" (three decimal numbers
+// 0 to 255, spaces allowed around each). It opens with the given colour as
+// "#RRGGBB" and stays open, after a message, while the text is neither.
 
 #include <cstdint>
 #include <string>
