@@ -48,13 +48,11 @@ public:
   [[nodiscard]] bool GetFilePath();
   // The user copy; empty until GetFilePath succeeded.
   const std::filesystem::path& FilePath() const { return m_filePath; }
-  const std::filesystem::path& FallbackPath() const { return m_fallbackPath; }
-  std::uint16_t RecordSize() const { return m_recordSize; }
 
   // GetFilePath, then the user copy, else the fallback copy. records is
-  // replaced only by Read (RecordSize() bytes a record).
+  // replaced only by Read (recordSize bytes a record).
   [[nodiscard]] PresetFileRead Load(std::vector<std::uint8_t>& records);
-  // Writes the size and the records (a whole number of RecordSize() bytes)
+  // Writes the size and the records (a whole number of recordSize bytes)
   // over the user copy. False, the old copy kept, when GetFilePath has not
   // succeeded, the bytes are no whole number of records, or a write fails.
   [[nodiscard]] bool Save(std::span<const std::uint8_t> records) const;
