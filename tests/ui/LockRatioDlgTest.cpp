@@ -49,12 +49,15 @@ public:
     EXPECT_TRUE(list.Load());
     return list.presets;
   }
-  // Runs the dialog on the values; its end code.
+  // Runs the dialog on the values; its end code, -1 when it cannot be made.
   std::int32_t Run(CLockRatioDlg& dialog, std::int32_t lock, std::uint32_t width, std::uint32_t height) {
     dialog.lockRatio = lock;
     dialog.ratioWidth = width;
     dialog.ratioHeight = height;
-    EXPECT_TRUE(dialog.Create(CLockRatioDlg::kTemplateId));
+    if (!dialog.Create(CLockRatioDlg::kTemplateId)) {
+      ADD_FAILURE() << "the lock-ratio dialog is not made";
+      return -1;
+    }
     return dialog.RunModal();
   }
   // Chooses a row of the open preset menu and lets the choice arrive.

@@ -47,7 +47,7 @@ public:
   bool OnSpriteMessage(const SpriteMessage& message) override;
   // Lays out the wheel, bar and preview from the dialog's width and the line
   // control, and makes the swatch panel; false when a part cannot be made.
-  bool OnInitDialog() override;
+  [[nodiscard]] bool OnInitDialog() override;
 
   // The colour (its HSL form follows) and a redraw. UI thread.
   void SetColour(ColourBgra16 value);

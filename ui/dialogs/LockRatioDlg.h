@@ -44,7 +44,7 @@ public:
   [[nodiscard]] bool UpdateData(bool save) override;
   // Loads the presets (a failure fails the dialog), makes the menu, binds
   // the controls and shows the values.
-  bool OnInitDialog() override;
+  [[nodiscard]] bool OnInitDialog() override;
 
   // Sorts the presets by name (UTF-16 code units; the list keeps that
   // order) and opens the menu below the button.

@@ -89,7 +89,7 @@ public:
     CRenderWindow::OnTimer(id);
   }
 
-  bool Build() {
+  [[nodiscard]] bool Build() {
     const Size client = WindowHost()->GetClientSize();
     m_page = new CPage;
     if (!m_page->Create(nullptr, this, 1, {0, 0, Logical(client.width), Logical(client.height)}, 2))
