@@ -123,3 +123,29 @@ std::u16string TruncatedText(std::u16string_view text, std::size_t n) {
   for (int dot = 0; dot < 2 && out.size() + 1 < n; ++dot) out += u'.';
   return out;
 }
+
+int CompareAsciiNoCase(std::u16string_view a, std::u16string_view b) {
+  const auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t x = fold(a[i]), y = fold(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+std::int64_t LeadingInteger(std::u16string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
+  // Accumulated as a negative number, whose range is the larger one.
+  constexpr std::int64_t kLowest = INT64_MIN;
+  std::int64_t value = 0;
+  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
+    const int digit = text[i] - u'0';
+    value = value < (kLowest + digit) / 10 ? kLowest : value * 10 - digit;
+  }
+  if (negative) return value;
+  return value == kLowest ? INT64_MAX : -value;
+}

@@ -3,6 +3,7 @@
 // only where the operating system is called.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -30,3 +31,12 @@ void CopyTextTruncated(std::span<char16_t> destination, std::u16string_view sour
 // characters: the result is at most n - 1 characters and ends at the first
 // NUL of the source.
 std::u16string TruncatedText(std::u16string_view text, std::size_t n);
+
+// Orders two texts by UTF-16 code unit with the ASCII letters folded to
+// lower case (other letters keep their case): negative, 0 or positive.
+int CompareAsciiNoCase(std::u16string_view a, std::u16string_view b);
+
+// The leading decimal integer of a text as the C runtime reads it: blanks, a
+// sign, then digits up to the first other character; 0 without digits.
+// Values beyond 64 bits saturate.
+std::int64_t LeadingInteger(std::u16string_view text);

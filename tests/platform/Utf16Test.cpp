@@ -49,4 +49,24 @@ TEST(Utf16, BoundedLengthStopsAtTheFieldEnd) {
   EXPECT_EQ(BoundedLength(shortText), 1u);
 }
 
+TEST(Utf16, LeadingIntegerReadsAsTheRuntimeAndSaturates) {
+  struct Case {
+    std::u16string text;
+    std::int64_t value;
+  };
+  const Case cases[] = {
+      {u"12abc", 12},
+      {u"  -7", -7},
+      {u"+3", 3},
+      {u"abc", 0},
+      {u"", 0},
+      {u"- 5", 0},
+      {u"9223372036854775807", INT64_MAX},
+      {u"99999999999999999999999", INT64_MAX},
+      {u"-9223372036854775808", INT64_MIN},
+      {u"-99999999999999999999999", INT64_MIN},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LeadingInteger(c.text), c.value) << ToUtf8(c.text);
+}
+
 }  // namespace
