@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "app/AppData.h"
@@ -585,6 +586,23 @@ void FilterSeeds() {
   Put("skin_clean_params", "older", older);
 }
 
+// Typed values: UTF-16 little-endian texts.
+void FractionSeeds() {
+  const std::pair<const char*, std::u16string_view> texts[] = {
+      {"fraction", u"1/4"},       {"negative", u"-2.5"},
+      {"exponent", u"1e400"},     {"tiny-denominator", u"1/1e-9"},
+      {"two-slashes", u" 3/4/5"},
+  };
+  for (const auto& [name, text] : texts) {
+    Bytes bytes;
+    for (const char16_t c : text) {
+      bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+      bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    Put("fraction", name, bytes);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -600,5 +618,6 @@ int main(int argc, char** argv) {
   SettingsSeeds(sourceRoot);
   ClipboardSeeds();
   FilterSeeds();
+  FractionSeeds();
   return 0;
 }

@@ -47,6 +47,8 @@ void TintTowards(CBgraImage& surface, const Rect& area, std::uint32_t color, Wei
     std::uint8_t* p =
         surface.At(static_cast<std::uint32_t>(std::max(left, 0)), static_cast<std::uint32_t>(y));
     for (std::int32_t x = left; x < right; ++x, p += 4) {
+      // A pixel of the colour already (the cleared background) stays as it is.
+      if (p[0] == target[0] && p[1] == target[1] && p[2] == target[2]) continue;
       const std::int32_t w = weight(p[3]);
       for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint8_t>(p[c] + (target[c] - p[c]) * w / 255);
     }

@@ -94,6 +94,10 @@ void CSTree::RebuildRows() {
   std::lock_guard guard(lock);
   rows.clear();
   if (root) AppendRows(root, 0);
+  // A hover beyond the new rows names no row; the next move finds one.
+  const auto count = static_cast<std::int32_t>(rows.size());
+  if (hoveredRow >= count) hoveredRow = -1;
+  if (hoveredExpander >= count) hoveredExpander = -1;
   dirty = 1;
   UpdateScrollBar();
 }
