@@ -29,13 +29,6 @@ namespace {
 
 constexpr int kFiles = 1000;
 
-std::filesystem::path TestDataRoot() {
-  const char* root = std::getenv("TESSERA_TESTDATA");
-  if (root && *root) return root;
-  const char* home = std::getenv("HOME");
-  return std::filesystem::path(home ? home : "") / ".cache/tessera-testdata";
-}
-
 std::vector<std::uint8_t> ReadAll(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
@@ -61,7 +54,7 @@ struct Corpus {
   std::string quotedList;  // the files for a shell command
 
   Corpus() {
-    const std::filesystem::path root = TestDataRoot();
+    const std::filesystem::path root = BenchTestDataRoot();
     const std::filesystem::path goexif = root / "usr/share/gocode/src/github.com/rwcarlsen/goexif/exif";
     std::vector<std::filesystem::path> sources;
     std::error_code error;

@@ -87,19 +87,6 @@ bool WriteInChild(bool (*write)(const std::filesystem::path&), const std::filesy
   return child > 0 && waitpid(child, &status, 0) == child && WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
-// The 6028 x 3391 camera photo of Debian's lomiri-wallpapers-20.04, when the
-// test-data cache holds it.
-std::filesystem::path CameraPhoto() {
-  const char* cache = std::getenv("TESSERA_TESTDATA");
-  const char* home = std::getenv("HOME");
-  const std::filesystem::path root = cache  ? std::filesystem::path(cache)
-                                     : home ? std::filesystem::path(home) / ".cache/tessera-testdata"
-                                            : std::filesystem::path();
-  const std::filesystem::path photo = root / "usr/share/backgrounds/Kleiber_by_Lukas_Baubkus.jpg";
-  std::error_code ec;
-  return std::filesystem::is_regular_file(photo, ec) ? photo : std::filesystem::path();
-}
-
 const std::vector<JpegFile>& Files() {
   static const std::vector<JpegFile> files = [] {
     std::vector<JpegFile> list;
@@ -109,7 +96,7 @@ const std::vector<JpegFile>& Files() {
     if (WriteInChild(WritePhotoLike, photoLike)) list.push_back({"photo-like", photoLike, megapixels});
     if (WriteInChild(WriteBenchPicture, benchPicture))
       list.push_back({"bench-picture", benchPicture, megapixels});
-    const std::filesystem::path camera = CameraPhoto();
+    const std::filesystem::path camera = BenchCameraPhoto();
     if (!camera.empty()) list.push_back({"camera-photo", camera, 6028 * 3391 / 1e6});
     return list;
   }();

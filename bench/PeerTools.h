@@ -32,6 +32,23 @@ inline std::filesystem::path PeerWorkFolder() {
   return folder;
 }
 
+// The test-image cache: $TESSERA_TESTDATA, else ~/.cache/tessera-testdata.
+inline std::filesystem::path BenchTestDataRoot() {
+  const char* root = std::getenv("TESSERA_TESTDATA");
+  if (root && *root) return root;
+  const char* home = std::getenv("HOME");
+  return std::filesystem::path(home ? home : "") / ".cache/tessera-testdata";
+}
+
+// The 6028 x 3391 camera photo of Debian's lomiri-wallpapers-20.04
+// (scripts/fetch-testdata.sh --bench), when the cache holds it; else empty.
+inline std::filesystem::path BenchCameraPhoto() {
+  const std::filesystem::path photo =
+      BenchTestDataRoot() / "usr/share/backgrounds/Kleiber_by_Lukas_Baubkus.jpg";
+  std::error_code ec;
+  return std::filesystem::is_regular_file(photo, ec) ? photo : std::filesystem::path();
+}
+
 inline void RemovePeerWorkFolder() {
   std::error_code ec;
   std::filesystem::remove_all(PeerWorkFolder(), ec);

@@ -30,6 +30,7 @@ public:
   void SetCursor(CursorShape) override {}
   void SetCapture(bool) override {}
   void SetTextInputRect(const Rect&) override {}
+  void SetTextInputActive(bool) override {}
   int GetDpi() const override { return m_dpi; }
   void BlitPixels(Point at, Size size, const std::uint32_t* pixels, std::int32_t stride) override {
     const std::int32_t x1 = std::min(at.x + size.width, m_client.width);

@@ -4,11 +4,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <span>
 
 #include "image/PixelRecord.h"
 #include "platform/Rect.h"
 
 class CCodecImage;
+struct AffineTransform;
 
 struct CBgraImage : PixelRecord<std::uint8_t, 4> {
   // 1 on success, 0 when memory is exhausted or the size is above the limit
@@ -46,6 +48,12 @@ struct CBgraImage : PixelRecord<std::uint8_t, 4> {
   // interpolated with 8-bit fractions, A of the top-left pixel; 0 outside
   // 0 <= x < width, 0 <= y < height.
   std::uint32_t SampleBilinear(double x, double y) const;
+  // This image at the position transform carries pixel (x, y) to: B, G, R
+  // interpolated with 8-bit fractions and A = 255 written to out, and 1.
+  // 0 (out untouched) when the position is not in [0, width - 1) x
+  // [0, height - 1), so the last column and row are never sampled.
+  [[nodiscard]] int SampleAffineBilinear(std::int32_t x, std::int32_t y, const AffineTransform& transform,
+                                         std::span<std::uint8_t, 4> out) const;
 
   // Image files (ImageCodec.cpp). LoadFile decodes by the codec format of
   // the extension and refuses a picture wider or taller than kMaxImageSide

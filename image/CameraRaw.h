@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <mutex>
+#include <span>
 
 #include "image/PixelBlock.h"
 
@@ -43,3 +44,16 @@ int LoadRawImage(const std::filesystem::path& path, CBgraImage16& image);
 // preview gets the width and height prefix that its users expect.
 PixelBlock ExtractRawThumbnail(const std::filesystem::path& path, std::uint32_t& length,
                                RawPreviewKind& kind);
+
+// Takes RawDecodeLock, extracts the file's embedded preview and hands it to
+// use(block, kind) while the lock is held; the result is use's, or 0 without
+// a preview.
+template <typename Use>
+int UseRawPreview(const std::filesystem::path& path, Use&& use) {
+  const std::lock_guard<std::mutex> lock(RawDecodeLock);
+  std::uint32_t length = 0;
+  RawPreviewKind kind = RawPreviewKind::Other;
+  const PixelBlock preview = ExtractRawThumbnail(path, length, kind);
+  if (!preview) return 0;
+  return use(std::span<const std::uint8_t>(preview.get(), length), kind);
+}

@@ -6,6 +6,7 @@
 #include <span>
 
 #include "image/ExifSource.h"
+#include "image/ExifTypes.h"
 
 namespace {
 
@@ -45,63 +46,11 @@ std::uint32_t ItemId(Directory directory, std::uint16_t tag) {
   return 0;
 }
 
-// Bytes per element of a type; 0 for an unknown type.
-std::uint32_t ElementSize(std::uint16_t type) {
-  switch (type) {
-    case 1:  // BYTE
-    case 2:  // ASCII
-    case 6:  // SBYTE
-    case 7:  // UNDEFINED
-      return 1;
-    case 3:  // SHORT
-    case 8:  // SSHORT
-      return 2;
-    case 4:   // LONG
-    case 9:   // SLONG
-    case 11:  // FLOAT
-    case 13:  // IFD
-      return 4;
-    case 5:   // RATIONAL
-    case 10:  // SRATIONAL
-    case 12:  // DOUBLE
-      return 8;
-    default:
-      return 0;
-  }
-}
-
-// Reverses each group of `size` bytes.
-void SwapGroups(std::span<std::uint8_t> bytes, std::size_t size) {
-  for (std::size_t i = 0; i + size <= bytes.size(); i += size) std::reverse(&bytes[i], &bytes[i] + size);
-}
-
-// Turns a big-endian value into little-endian element order.
-void ToLittleEndian(std::uint16_t type, std::span<std::uint8_t> value) {
-  switch (type) {
-    case 3:
-    case 8:
-      SwapGroups(value, 2);
-      break;
-    case 4:
-    case 9:
-    case 11:
-    case 13:
-    case 5:  // a rational is two 32-bit halves
-    case 10:
-      SwapGroups(value, 4);
-      break;
-    case 12:
-      SwapGroups(value, 8);
-      break;
-    default:
-      break;
-  }
-}
-
 class DirectoryWalker {
 public:
-  DirectoryWalker(CExifSource& block, bool bigEndian, std::vector<ExifItem>& items)
-      : m_block(block), m_size(block.Size()), m_bigEndian(bigEndian), m_items(items) {}
+  DirectoryWalker(CExifSource& block, bool bigEndian, std::vector<ExifItem>& items,
+                  const CExifReader::Limits& limits)
+      : m_block(block), m_size(block.Size()), m_bigEndian(bigEndian), m_items(items), m_limits(limits) {}
 
   std::uint32_t U16(const std::uint8_t* p) const {
     return m_bigEndian ? (std::uint32_t{p[0]} << 8) | p[1] : (std::uint32_t{p[1]} << 8) | p[0];
@@ -125,6 +74,7 @@ public:
         static_cast<std::uint32_t>(std::min<std::uint64_t>({declared, CExifReader::kMaxEntries, fits}));
     std::vector<std::uint8_t> entries(std::size_t{count} * kEntrySize);
     if (!m_block.Read(offset + 2, entries)) return 0;
+    if (declared > CExifReader::kMaxEntries && fits > CExifReader::kMaxEntries) limited = true;
     for (std::uint32_t i = 0; i < count; ++i) Entry(&entries[std::size_t{i} * kEntrySize], directory);
 
     // A directory cut short or cut to the entry cap has no trustworthy link.
@@ -144,13 +94,14 @@ public:
 
   std::uint64_t exifOffset = 0;
   std::uint64_t gpsOffset = 0;
+  bool limited = false;
 
 private:
   void Entry(const std::uint8_t* e, Directory directory) {
     const auto tag = static_cast<std::uint16_t>(U16(e));
     const auto type = static_cast<std::uint16_t>(U16(e + 2));
     const std::uint64_t count = U32(e + 4);
-    const std::uint32_t elementSize = ElementSize(type);
+    const std::uint32_t elementSize = ExifElementSize(type);
     if (elementSize == 0) return;
     const std::uint64_t length = count * elementSize;
     if (length > UINT32_MAX) return;
@@ -173,21 +124,28 @@ private:
   // at offset in the block.
   void Add(std::uint32_t id, std::uint16_t type, std::uint32_t length, std::uint64_t offset,
            const std::uint8_t* inlineValue) {
-    if (m_items.size() >= CExifReader::kMaxItems) return;
     if (!inlineValue && (offset > m_size || length > m_size - offset)) return;
+    if (m_items.size() >= CExifReader::kMaxItems) {
+      limited = true;
+      return;
+    }
     ExifItem item;
     item.id = id;
     item.type = type;
     item.length = length;
-    if (length <= CExifReader::kMaxValueBytes) {
-      if (m_valueBytes + length > CExifReader::kMaxTotalBytes) return;
+    if (length > m_limits.maxValueBytes) limited = true;
+    if (length <= m_limits.maxValueBytes) {
+      if (m_valueBytes + length > m_limits.maxTotalBytes) {
+        limited = true;
+        return;
+      }
       item.value.resize(length);
       if (inlineValue) {
         std::copy(inlineValue, inlineValue + length, item.value.begin());
       } else if (!m_block.Read(offset, item.value)) {
         return;
       }
-      if (m_bigEndian) ToLittleEndian(type, item.value);
+      if (m_bigEndian) SwapExifElementOrder(type, item.value);
       m_valueBytes += length;
     }
     m_items.push_back(std::move(item));
@@ -197,6 +155,7 @@ private:
   std::uint64_t m_size;
   bool m_bigEndian;
   std::vector<ExifItem>& m_items;
+  const CExifReader::Limits& m_limits;
   std::vector<std::uint64_t> m_visited;
   std::uint64_t m_valueBytes = 0;
   std::optional<std::uint32_t> m_thumbnailOffset;
@@ -206,6 +165,13 @@ private:
 }  // namespace
 
 bool CExifReader::Read(CExifSource& block, std::vector<ExifItem>& items, Layout layout) {
+  bool limited = false;
+  return Read(block, items, layout, Limits{}, limited);
+}
+
+bool CExifReader::Read(CExifSource& block, std::vector<ExifItem>& items, Layout layout, const Limits& limits,
+                       bool& limited) {
+  limited = false;
   std::array<std::uint8_t, kHeaderSize> header{};
   if (block.Size() < kHeaderSize || !block.Read(0, header)) return false;
   bool bigEndian = false;
@@ -216,7 +182,7 @@ bool CExifReader::Read(CExifSource& block, std::vector<ExifItem>& items, Layout 
   } else {
     return false;
   }
-  DirectoryWalker walker(block, bigEndian, items);
+  DirectoryWalker walker(block, bigEndian, items, limits);
   const std::uint64_t ifd1 = walker.Walk(walker.U32(&header[4]), Directory::Ifd0);
   walker.Walk(walker.exifOffset, Directory::Exif);
   walker.Walk(walker.gpsOffset, Directory::Gps);
@@ -224,5 +190,6 @@ bool CExifReader::Read(CExifSource& block, std::vector<ExifItem>& items, Layout 
     walker.Walk(ifd1, Directory::Ifd1);
     walker.AddThumbnail();
   }
+  limited = walker.limited;
   return true;
 }

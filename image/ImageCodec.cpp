@@ -115,13 +115,10 @@ int LoadBitmapPreview(std::span<const std::uint8_t> block, CBgraImage& image) {
 
 int LoadRawPreview(const std::filesystem::path& path, CBgraImage& image) {
   SetImageLoadError({});
-  const std::lock_guard<std::mutex> lock(RawDecodeLock);
-  std::uint32_t length = 0;
-  RawPreviewKind kind = RawPreviewKind::Other;
-  const PixelBlock preview = ExtractRawThumbnail(path, length, kind);
-  if (!preview) return 0;
-  const std::span<const std::uint8_t> block(preview.get(), length);
-  return kind == RawPreviewKind::Jpeg ? DecodeJpegFromMemory(block, image) : LoadBitmapPreview(block, image);
+  return UseRawPreview(path, [&image](std::span<const std::uint8_t> block, RawPreviewKind kind) {
+    return kind == RawPreviewKind::Jpeg ? DecodeJpegFromMemory(block, image)
+                                        : LoadBitmapPreview(block, image);
+  });
 }
 
 }  // namespace

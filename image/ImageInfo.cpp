@@ -9,46 +9,12 @@
 #include <limits>
 #include <type_traits>
 
+#include "image/ExifTags.h"
 #include "platform/Utf16.h"
 
 namespace {
 
-// EXIF and GPS tag numbers read here.
-enum : std::uint32_t {
-  kGpsLatitudeRef = 1,
-  kGpsLatitude = 2,
-  kGpsLongitudeRef = 3,
-  kGpsLongitude = 4,
-  kGpsAltitudeRef = 5,
-  kGpsAltitude = 6,
-  kImageDescription = 270,
-  kMake = 271,
-  kModel = 272,
-  kOrientation = 274,
-  kSoftware = 305,
-  kDateTime = 306,
-  kArtist = 315,
-  kCopyright = 33432,
-  kExposureTime = 33434,
-  kFNumber = 33437,
-  kExposureProgram = 34850,
-  kIsoSpeed = 34855,
-  kDateTimeOriginal = 36867,
-  kDateTimeDigitized = 36868,
-  kShutterSpeedValue = 37377,
-  kApertureValue = 37378,
-  kExposureBias = 37380,
-  kSubjectDistance = 37382,
-  kMeteringMode = 37383,
-  kLightSource = 37384,
-  kFlash = 37385,
-  kFocalLength = 37386,
-  kMakerNote = 37500,
-  kUserComment = 37510,
-  kColorSpace = 40961,
-  kFlashEnergy = 41483,
-  kTags = 53089,
-};
+using namespace ExifTag;
 
 constexpr double kApexScale = 10000.0;
 constexpr std::size_t kMaxDateToken = 50;
@@ -98,7 +64,10 @@ void ImageInfo::FreeTexts() {
   }
 }
 
-void ImageInfo::ClearProperties() { properties.clear(); }
+void ImageInfo::ClearProperties() {
+  properties.clear();
+  userComment = nullptr;
+}
 
 void ImageInfo::ToWideText(const ImagePropertyRecord& record, OwnedText& field) {
   const std::string_view bytes = TerminatedText(record.Value());

@@ -16,6 +16,7 @@
 #include <filesystem>
 #include <memory>
 #include <span>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -23,6 +24,19 @@
 #include "image/ImagePropertyRecord.h"
 #include "image/SystemTime.h"
 #include "platform/OwnedText.h"
+
+class CFile;
+class CMetadataImage;
+
+// What ImageInfo::GetMetadataSize counts.
+enum class MetadataSizeMode : std::int32_t {
+  Fixed = 0,   // the fixed allowance alone
+  Parsed = 1,  // the allowance and metadataBytes
+  Items = 2,   // the allowance and every item but the thumbnail's bytes
+};
+
+// The direction of ImageInfo::SerializeProperties.
+enum class PropertyTransfer { Save, Load };
 
 struct ImageInfo {
   // The colour space values.
@@ -44,7 +58,7 @@ struct ImageInfo {
 
   // Sets the seven texts to not set.
   void FreeTexts();
-  // Drops every property item. userComment must not be used afterwards.
+  // Drops every property item; userComment, which points into them, too.
   void ClearProperties();
 
   // 1 on success, 0 when the file cannot be opened (for a TGA file: when its
@@ -67,6 +81,46 @@ struct ImageInfo {
   // text: UTF-8 when the bytes are valid UTF-8, else one character per byte
   // (ISO 8859-1).
   static void ToWideText(const ImagePropertyRecord& record, OwnedText& field);
+
+  // ---- Write-back (ImageInfoWrite.cpp) ----
+  // The size the optimiser allows for metadata besides the items.
+  static constexpr std::uint32_t kMetadataAllowance = 256;
+  // A text is written as at most this many UTF-8 bytes, cut at a character.
+  static constexpr std::size_t kMaxTextBytes = 2047;
+  // The longest item value SerializeProperties loads; a longer one ends
+  // the list.
+  static constexpr std::uint32_t kMaxSerializedValue = 256000;
+  static constexpr std::size_t kMaxTagsText = 255;
+  static constexpr std::size_t kMaxTagWord = 32;
+
+  // Writes the record's fields into the image as property items: the
+  // texts, exposure values, the tags text and the dates; a field that is
+  // not set removes its item, and ApertureValue and ShutterSpeedValue are
+  // always removed. ColorSpace, LightSource, FlashEnergy, GPS, Orientation
+  // and UserComment are left alone. Always 1; an item the image refused
+  // shows in its LastStatus.
+  int ApplyToGdiImage(CMetadataImage& image) const;
+  // Gives a file newly written from this record's photo (JPEG, PNG or TIFF)
+  // the photo's property items without the embedded thumbnail, then the
+  // record's fields, then ColorSpace sRGB. 1 when the file was rewritten
+  // or its type is none of the three; 0 when it cannot be read or saved.
+  [[nodiscard]] int CopyToFile(const std::filesystem::path& path) const;
+  // Reads the file into this record and adds one word to its tags text,
+  // after a blank, then rewrites the file. With a tags text already there,
+  // a word of more than kMaxTagWord characters or with a blank is ignored
+  // (1, nothing changed), and a text that would pass kMaxTagsText or that
+  // holds the word already, in any case, gives 0. An empty word gives 0.
+  [[nodiscard]] int AddTag(const std::filesystem::path& path, std::u16string_view word);
+  // Save writes properties to the file at its position, item by item (u32
+  // id, u32 kind, u16 type, u32 count, u32 length, then the value); 0 when
+  // a write fails. Load replaces properties with the items from the file's
+  // position to its end and runs ParseProperties: a zero-length value is a
+  // whole item, and the list ends at the end of the data, at an item cut
+  // short (which is dropped) or at a length above kMaxSerializedValue; 0
+  // only when memory is exhausted.
+  [[nodiscard]] int SerializeProperties(CFile& file, PropertyTransfer direction);
+  // An estimate of the metadata bytes a saved JPEG carries.
+  std::uint64_t GetMetadataSize(MetadataSizeMode mode) const;
 
   std::uint16_t width = 0;  // cut to 16 bits
   std::uint16_t height = 0;
@@ -110,6 +164,13 @@ struct ImageInfo {
   std::uint32_t metadataBytes = 0;
   std::uint16_t orientation = 0;  // 274
 };
+
+// Saves a JPEG, PNG or TIFF file again with the record's fields applied
+// (ImageInfo::ApplyToGdiImage), keeping every other item and the pixel data
+// byte for byte. 1 when the file was saved; 0 for another type, a file that
+// cannot be read or followed, or a failed save, which leaves the file as it
+// was.
+[[nodiscard]] int RewriteImageMetadata(const std::filesystem::path& path, const ImageInfo& record);
 
 // The colour space an image file's information records, for the document
 // opener (CBFDoc::SetColourSpaceReader): ImageInfo::colorSpace after

@@ -16,7 +16,9 @@
 #include <span>
 #include <vector>
 
+#include "image/ExifTags.h"
 #include "image/ImageCodec.h"
+#include "image/MetadataImage.h"
 #include "image/codecs/CodecImageJPG.h"
 #include "image/codecs/CodecMemStream.h"
 #include "platform/AtomicFile.h"
@@ -45,19 +47,15 @@ struct TurboJpegFree {
   void operator()(unsigned char* buffer) const noexcept { tjFree(buffer); }
 };
 
-// Hook for the EXIF writer: after a turn the file's orientation tag (274)
-// no longer describes the pixels and must be removed from the EXIF segment.
-// Until that writer exists the segment is kept unchanged.
-bool RemoveOrientationTag(Bytes& /*jpeg*/) { return true; }
-
-bool ReadWholeFile(const std::filesystem::path& path, Bytes& bytes) {
-  CFile file;
-  if (!file.Open(path, CFile::OpenMode::Read)) return false;
-  const std::int64_t length = file.GetLength();
-  // The codec streams address at most 2^31 - 1 bytes.
-  if (length <= 0 || length > CCodecMemStream::kMaxBytes) return false;
-  bytes.resize(static_cast<std::size_t>(length));
-  return file.ReadExact(bytes.data(), bytes.size());
+// After a turn the file's orientation tag no longer describes the pixels:
+// the EXIF segment is written again without it. A file without the tag, or
+// whose header the metadata splicer cannot follow, stays as it is; false
+// when the segment cannot be written again.
+bool RemoveOrientationTag(Bytes& jpeg) {
+  CMetadataImage image;
+  if (!image.Load(jpeg) || !image.FindItem(ExifTag::kOrientation)) return true;
+  image.RemovePropertyItem(ExifTag::kOrientation);
+  return image.Save(jpeg) != 0;
 }
 
 bool IsPerfect(int turn, int width, int height, int subsampling) {
@@ -164,7 +162,8 @@ int RotateJpegLossless(const std::filesystem::path& path, int turn) {
   if (turn < 1 || turn > 3) return 0;
   try {
     Bytes original;
-    if (!ReadWholeFile(path, original)) return 0;
+    // The codec streams address at most 2^31 - 1 bytes.
+    if (!ReadWholeFile(path, original, CCodecMemStream::kMaxBytes)) return 0;
 
     const std::unique_ptr<void, TurboJpegCloser> handle(tjInitTransform());
     if (!handle) return 0;

@@ -9,6 +9,7 @@
 #include <cmath>
 #include <cstring>
 
+#include "image/AffineTransform.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
 #include "image/ColorModel.h"
@@ -271,4 +272,25 @@ std::uint32_t CBgraImage::SampleBilinear(double x, double y) const {
     result |= static_cast<std::uint32_t>((top * (256 - fy) + bottom * fy) >> 8) << (8 * c);
   }
   return result;
+}
+
+int CBgraImage::SampleAffineBilinear(std::int32_t x, std::int32_t y, const AffineTransform& transform,
+                                     std::span<std::uint8_t, 4> out) const {
+  const double* m = transform.m;
+  const double fx = m[0] * x + m[1] * y + m[2];
+  const double fy = m[3] * x + m[4] * y + m[5];
+  // Written so that a position that is not a number counts as outside.
+  if (IsEmpty() ||
+      !(fx >= 0 && fx < static_cast<double>(width) - 1 && fy >= 0 && fy < static_cast<double>(height) - 1))
+    return 0;
+  const auto i = static_cast<std::uint32_t>(fx), j = static_cast<std::uint32_t>(fy);
+  const int wx = static_cast<int>((fx - i) * 256), wy = static_cast<int>((fy - j) * 256);
+  const std::uint8_t *tl = At(i, j), *tr = tl + 4, *bl = At(i, j + 1), *br = bl + 4;
+  for (int c = 0; c < 3; ++c) {
+    const int top = ((256 - wx) * tl[c] + wx * tr[c]) >> 8;
+    const int bottom = ((256 - wx) * bl[c] + wx * br[c]) >> 8;
+    out[static_cast<std::size_t>(c)] = static_cast<std::uint8_t>(((256 - wy) * top + wy * bottom) >> 8);
+  }
+  out[3] = 255;
+  return 1;
 }

@@ -91,6 +91,16 @@ std::int64_t CFile::GetLength() const {
 
 bool CFile::Flush() { return m_fd >= 0 && ::fsync(m_fd) == 0; }
 
+bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
+                   std::uint64_t maxBytes) {
+  CFile file;
+  if (!file.Open(path, CFile::OpenMode::Read)) return false;
+  const std::int64_t length = file.GetLength();
+  if (length <= 0 || static_cast<std::uint64_t>(length) > maxBytes) return false;
+  bytes.resize(static_cast<std::size_t>(length));
+  return file.ReadExact(bytes.data(), bytes.size());
+}
+
 std::size_t CMemFile::Read(void* buffer, std::size_t count) {
   const std::size_t n = m_pos < m_bytes.size() ? std::min(count, m_bytes.size() - m_pos) : 0;
   if (n) std::memcpy(buffer, m_bytes.data() + m_pos, n);

@@ -48,6 +48,11 @@ protected:
   bool m_readError = false;
 };
 
+// The whole file into bytes (replaced); false when it cannot be opened or
+// read, is empty, or holds more than maxBytes.
+[[nodiscard]] bool ReadWholeFile(const std::filesystem::path& path, std::vector<std::uint8_t>& bytes,
+                                 std::uint64_t maxBytes);
+
 // A growable file in memory.
 class CMemFile final : public CFile {
 public:

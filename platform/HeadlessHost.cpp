@@ -104,6 +104,21 @@ void CHeadlessHost::SetTextInputRect(const Rect& rect) {
   m_textInputRect = rect;
 }
 
+void CHeadlessHost::SetTextInputActive(bool active) {
+  std::lock_guard lock(m_mutex);
+  m_textInputActive = active;
+}
+
+bool CHeadlessHost::TextInputActive() const {
+  std::lock_guard lock(m_mutex);
+  return m_textInputActive;
+}
+
+Rect CHeadlessHost::TextInputRect() const {
+  std::lock_guard lock(m_mutex);
+  return m_textInputRect;
+}
+
 void CHeadlessHost::BlitPixels(Point destination, Size size, const std::uint32_t* pixels,
                                std::int32_t stride) {
   std::lock_guard lock(m_mutex);

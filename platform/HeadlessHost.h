@@ -37,6 +37,7 @@ public:
   void SetCursor(CursorShape shape) override;
   void SetCapture(bool capture) override;
   void SetTextInputRect(const Rect& rect) override;
+  void SetTextInputActive(bool active) override;
   int GetDpi() const override { return m_dpi; }
   // The clipboard in memory; tests also act as another program through it.
   CMemoryClipboard* Clipboard() override { return &m_clipboard; }
@@ -71,6 +72,10 @@ public:
   bool Captured() const;
   std::u16string Title() const;
   WindowShow Show() const;
+  // What the interface asked of text input: typing itself is queued by
+  // TypeText either way.
+  bool TextInputActive() const;
+  Rect TextInputRect() const;
 
 private:
   void Push(UiMessage message);
@@ -88,6 +93,7 @@ private:
   CursorShape m_cursorShape = CursorShape::Arrow;
   bool m_capture = false;
   Rect m_textInputRect;
+  bool m_textInputActive = false;
   std::vector<std::uint32_t> m_drawing;    // what the render thread blits into
   std::vector<std::uint32_t> m_presented;  // the screen after the last Present
   int m_presentCount = 0;

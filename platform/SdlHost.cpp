@@ -175,6 +175,11 @@ bool CSdlHost::InitVideo() {
   SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
   SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "4");
   SDL_SetHint(SDL_HINT_VIDEO_X11_NET_WM_BYPASS_COMPOSITOR, "0");
+  // Input methods draw their own candidate and composition windows, and a
+  // long composition arrives whole (SDL_TEXTEDITING_EXT, freed by the
+  // event handler).
+  SDL_SetHint(SDL_HINT_IME_SHOW_UI, "1");
+  SDL_SetHint(SDL_HINT_IME_SUPPORT_EXTENDED_TEXT, "1");
   if (SDL_InitSubSystem(SDL_INIT_VIDEO) != 0) return false;
   m_wakeEvent = SDL_RegisterEvents(1);
   if (m_wakeEvent == static_cast<std::uint32_t>(-1)) {
@@ -213,7 +218,9 @@ int CSdlHost::CreateMainWindow(const WindowOptions& options) {
         m_translator.SetClientSize(size);
         SDL_ShowWindow(m_window);
         if (options.maximized) SDL_MaximizeWindow(m_window);
-        SDL_StartTextInput();
+        // SDL turns text input on with the video; it stays off until an edit
+        // field or the text tool takes the focus.
+        ApplyTextInput();
         m_clipboard.SetWindow(m_window);
         m_hasWindow.store(true);
         result = 1;
@@ -350,6 +357,24 @@ void CSdlHost::SetTextInputRect(const Rect& rect) {
       false);
 }
 
+void CSdlHost::SetTextInputActive(bool active) {
+  Call(
+      [this, active] {
+        m_textInputActive = active;
+        ApplyTextInput();
+      },
+      false);
+}
+
+void CSdlHost::ApplyTextInput() {
+  if (!m_videoReady.load()) return;
+  if (m_textInputActive) {
+    SDL_StartTextInput();
+  } else {
+    SDL_StopTextInput();
+  }
+}
+
 void CSdlHost::OnClientResized(Size size) {
   size.width = std::max(size.width, 0);
   size.height = std::max(size.height, 0);
@@ -453,4 +478,5 @@ void CSdlHost::HandleEvent(SDL_Event& event) {
   }
   for (UiMessage& message : m_translator.Translate(event, cursor)) UiQueue().PushInput(std::move(message));
   if (event.type == SDL_DROPFILE || event.type == SDL_DROPTEXT) SDL_free(event.drop.file);
+  if (event.type == SDL_TEXTEDITING_EXT) SDL_free(event.editExt.text);
 }

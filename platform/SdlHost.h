@@ -50,6 +50,7 @@ public:
   void SetCursor(CursorShape shape) override;
   void SetCapture(bool capture) override;
   void SetTextInputRect(const Rect& rect) override;
+  void SetTextInputActive(bool active) override;
   int GetDpi() const override { return m_dpi.load(); }
   IClipboard* Clipboard() override { return &m_clipboard; }
   void BlitPixels(Point destination, Size size, const std::uint32_t* pixels, std::int32_t stride) override;
@@ -63,6 +64,8 @@ private:
   void PresentPicture(bool whole);
   Point QueryCursor() const;
   void Wake();
+  // Starts or stops SDL's text input to match m_textInputActive.
+  void ApplyTextInput();
   // SDL's event filter: X events (SDL_SYSWMEVENT) go to the clipboard
   // and no further; every other event passes. Any thread may push events.
   static int FilterEvent(void* host, SDL_Event* event);
@@ -87,6 +90,7 @@ private:
   std::atomic<std::int32_t> m_clientWidth{0};
   std::atomic<std::int32_t> m_clientHeight{0};
   std::atomic<int> m_cursorShape{-1};
+  bool m_textInputActive = false;  // platform thread
 
   // The window's picture: the render thread blits into it, the platform
   // thread copies the changed part to the window when a frame is presented.

@@ -25,6 +25,8 @@ void AppendUtf8(std::string& out, char32_t c) {
   }
 }
 
+}  // namespace
+
 void AppendUtf16(std::u16string& out, char32_t c) {
   if (c < 0x10000) {
     out += static_cast<char16_t>(c);
@@ -34,8 +36,6 @@ void AppendUtf16(std::u16string& out, char32_t c) {
     out += static_cast<char16_t>(0xDC00 | (c & 0x3FF));
   }
 }
-
-}  // namespace
 
 std::string ToUtf8(std::u16string_view text) {
   std::string out;
@@ -124,6 +124,21 @@ std::u16string TruncatedText(std::u16string_view text, std::size_t n) {
   return out;
 }
 
+char16_t FoldCase(char16_t c) {
+  if ((c >= u'A' && c <= u'Z') || (c >= 0xC0 && c <= 0xDE && c != 0xD7) ||
+      (c >= 0x391 && c <= 0x3AB && c != 0x3A2) || (c >= 0x410 && c <= 0x42F)) {
+    return static_cast<char16_t>(c + 0x20);
+  }
+  if (c >= 0x400 && c <= 0x40F) return static_cast<char16_t>(c + 0x50);
+  return c;
+}
+
+bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view word) {
+  if (word.empty()) return true;
+  const auto same = [](char16_t a, char16_t b) { return FoldCase(a) == FoldCase(b); };
+  return std::search(text.begin(), text.end(), word.begin(), word.end(), same) != text.end();
+}
+
 int CompareAsciiNoCase(std::u16string_view a, std::u16string_view b) {
   const auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
   const std::size_t n = std::min(a.size(), b.size());
@@ -132,20 +147,4 @@ int CompareAsciiNoCase(std::u16string_view a, std::u16string_view b) {
     if (x != y) return x < y ? -1 : 1;
   }
   return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
-}
-
-std::int64_t LeadingInteger(std::u16string_view text) {
-  std::size_t i = 0;
-  while (i < text.size() && (text[i] == u' ' || (text[i] >= u'\t' && text[i] <= u'\r'))) ++i;
-  bool negative = false;
-  if (i < text.size() && (text[i] == u'+' || text[i] == u'-')) negative = text[i++] == u'-';
-  // Accumulated as a negative number, whose range is the larger one.
-  constexpr std::int64_t kLowest = INT64_MIN;
-  std::int64_t value = 0;
-  for (; i < text.size() && text[i] >= u'0' && text[i] <= u'9'; ++i) {
-    const int digit = text[i] - u'0';
-    value = value < (kLowest + digit) / 10 ? kLowest : value * 10 - digit;
-  }
-  if (negative) return value;
-  return value == kLowest ? INT64_MAX : -value;
 }

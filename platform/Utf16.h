@@ -15,6 +15,10 @@ std::string ToUtf8(std::u16string_view text);
 // Converts UTF-8 to UTF-16; an invalid sequence becomes U+FFFD.
 std::u16string FromUtf8(std::string_view text);
 
+// Appends a code point below 0x110000: beyond the BMP as its surrogate pair,
+// any other value (a lone surrogate included) as the one unit it is.
+void AppendUtf16(std::u16string& out, char32_t c);
+
 std::filesystem::path PathFromUtf16(std::u16string_view text);
 std::u16string PathToUtf16(const std::filesystem::path& path);
 
@@ -32,11 +36,14 @@ void CopyTextTruncated(std::span<char16_t> destination, std::u16string_view sour
 // NUL of the source.
 std::u16string TruncatedText(std::u16string_view text, std::size_t n);
 
+// The small letter of a capital of ASCII, Latin-1, Greek or Cyrillic; any
+// other character as it is.
+char16_t FoldCase(char16_t c);
+
+// Whether word occurs anywhere in text, letters compared through FoldCase;
+// an empty word occurs in every text.
+bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view word);
+
 // Orders two texts by UTF-16 code unit with the ASCII letters folded to
 // lower case (other letters keep their case): negative, 0 or positive.
 int CompareAsciiNoCase(std::u16string_view a, std::u16string_view b);
-
-// The leading decimal integer of a text as the C runtime reads it: blanks, a
-// sign, then digits up to the first other character; 0 without digits.
-// Values beyond 64 bits saturate.
-std::int64_t LeadingInteger(std::u16string_view text);

@@ -72,6 +72,9 @@ public:
   virtual void SetCapture(bool capture) = 0;
   // Where the text being typed is shown, for input methods (physical pixels).
   virtual void SetTextInputRect(const Rect& rect) = 0;
+  // Typing gives characters (and opens input methods) only while text input
+  // is on; keys arrive either way. Off until asked for.
+  virtual void SetTextInputActive(bool active) = 0;
   // Logical pixels per inch of the display: Xft.dpi, 96 when absent, or the
   // TESSERA_DPI environment variable.
   virtual int GetDpi() const = 0;

@@ -31,6 +31,8 @@ TEST_PACKAGES=(
   xvfb
   xauth
   xdotool
+  # The edit test's keyboard layout with AltGr and dead keys (setxkbmap).
+  x11-xkb-utils
   # The clipboard test's other program.
   xclip
   imagemagick

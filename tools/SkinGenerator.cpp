@@ -1,6 +1,7 @@
 // Draws Tessera's own skin: every picture the interface loads from the data
-// folder's "basic" folder, written as PNG files into the folder
-// given on the command line. The committed pictures in data/basic come from
+// folder's "basic" and "skin" folders, written as PNG files into the two
+// folders given on the command line (the second defaults to "skin" beside
+// the first). The committed pictures in data/basic and data/skin come from
 // here: change the drawing, run
 //
 //   build/<config>/tools/skin_generator data/basic
@@ -409,15 +410,21 @@ Canvas PanelCell() {
   return c;
 }
 
+// Four rounded tiles in shades of the accent, two by two, the first at
+// (left, top), each tile wide, step apart.
+void Mosaic(Canvas& c, double left, double top, double tile, double step, double radius) {
+  const Colour shades[4] = {kAccent, Colour{86, 160, 214}, Colour{168, 222, 252}, Colour{64, 128, 184}};
+  for (int i = 0; i < 4; ++i) {
+    const double x = left + (i % 2) * step, y = top + (i / 2) * step;
+    c.Fill(RoundRect(x, y, x + tile, y + tile, radius), shades[i]);
+  }
+}
+
 // The emblem blended over the left end of the title band at (-1, -1): four
 // tiles of a mosaic in shades of the accent.
 Canvas Title() {
   Canvas c(36, 34);
-  const Colour shades[4] = {kAccent, Colour{86, 160, 214}, Colour{168, 222, 252}, Colour{64, 128, 184}};
-  for (int i = 0; i < 4; ++i) {
-    const double x = 10.0 + (i % 2) * 11.0, y = 7.0 + (i / 2) * 11.0;
-    c.Fill(RoundRect(x, y, x + 9.0, y + 9.0, 2.0), shades[i]);
-  }
+  Mosaic(c, 10.0, 7.0, 9.0, 11.0, 2.0);
   return c;
 }
 
@@ -530,32 +537,167 @@ Canvas KeyboardMark() {
   return c;
 }
 
+// The edit field's context-menu icons, 16 x 16, in the glyph grey with the
+// accent where the command acts.
+Canvas MenuIcon(const std::function<void(Canvas&)>& draw) {
+  Canvas c(16, 16);
+  draw(c);
+  return c;
+}
+
+// Outline of a sheet of paper, 1.2 pixels wide.
+Field SheetOutline(double left, double top, double right, double bottom) {
+  return [=](Vec p) { return std::abs(RoundRect(left, top, right, bottom, 1.2)(p)) - 0.6; };
+}
+
+// Two sheets, the front one filled.
+Canvas CopyIcon() {
+  return MenuIcon([](Canvas& c) {
+    c.Fill(SheetOutline(2.5, 1.5, 10.5, 11.5), kGlyph);
+    c.Fill(RoundRect(5.5, 4.5, 13.5, 14.5, 1.2), kWindow);
+    c.Fill(SheetOutline(5.5, 4.5, 13.5, 14.5), kAccent);
+  });
+}
+
+// Scissors: two blades crossing above two handle rings.
+Canvas CutIcon() {
+  return MenuIcon([](Canvas& c) {
+    c.Fill(Stroke({{4.5, 1.5}, {10.0, 10.0}}, 1.4), kGlyph);
+    c.Fill(Stroke({{11.5, 1.5}, {6.0, 10.0}}, 1.4), kGlyph);
+    c.Fill(Ring(4.8, 12.0, 2.3, 1.3), kAccent);
+    c.Fill(Ring(11.2, 12.0, 2.3, 1.3), kAccent);
+  });
+}
+
+// A clipboard with its clip and a sheet on it.
+Canvas PasteIcon() {
+  return MenuIcon([](Canvas& c) {
+    c.Fill(SheetOutline(2.5, 2.5, 12.5, 14.5), kGlyph);
+    c.Fill(RoundRect(5.0, 1.0, 10.0, 4.5, 1.0), kGlyph);
+    c.Fill(RoundRect(7.5, 6.5, 14.5, 15.0, 1.0), kWindow);
+    c.Fill(SheetOutline(7.5, 6.5, 14.5, 15.0), kAccent);
+  });
+}
+
+// A curved arrow turning back: toward the left for undo, mirrored for redo.
+Canvas TurnArrow(bool towardLeft) {
+  const auto at = [towardLeft](double x, double y) { return Vec{towardLeft ? x : 16.0 - x, y}; };
+  std::vector<Vec> arc;
+  for (const Vec& p : Arc(8.5, 9.5, 5.0, 4.5, 225.0, 360.0 + 100.0)) arc.push_back(at(p.x, p.y));
+  // Clockwise in the picture's coordinates whichever way it points.
+  std::vector<Vec> head = {at(2.8, 4.1), at(7.4, 8.6), at(1.6, 9.8)};
+  if (!towardLeft) std::swap(head[1], head[2]);
+  return MenuIcon([arc = std::move(arc), head = std::move(head)](Canvas& c) {
+    c.Fill(Stroke(arc, 1.5), kGlyph);
+    c.Fill(Polygon(head), kAccent);
+  });
+}
+
+Canvas UndoIcon() { return TurnArrow(true); }
+
+Canvas RedoIcon() { return TurnArrow(false); }
+
+// The dialog frame, 100 x 100, stretched with borders of 32 pixels: the top
+// border is the title band, in a dark shade of the accent that the dialog's
+// shading of its top rows lifts to a blue grey.
+Canvas DialogFrame() {
+  Canvas c(100, 100);
+  const Field shape = RoundRect(0, 0, 100, 100, 6);
+  c.Fill(shape, kFrameBorder);
+  c.Fill([&](Vec p) { return shape(p) + 1.0; }, kCard);
+  c.Fill([&](Vec p) { return std::max(shape(p) + 1.0, Box(0, 0, 100, 31)(p)); }, Colour{36, 64, 92});
+  c.Fill(Box(1, 31, 99, 32), kCardBorder);
+  return c;
+}
+
+// The title band's icon of dialogs, 16 x 16: the emblem's mosaic, small.
+Canvas DialogIcon() {
+  Canvas c(16, 16);
+  Mosaic(c, 1.5, 1.5, 6.0, 7.0, 1.5);
+  return c;
+}
+
+// The message box's icons, four cells of 64 x 64: information (an "i" on
+// the accent), question (a "?" on a lighter blue), warning (a "!" on an
+// amber triangle) and error (a cross on red).
+Canvas MessageBoxIcons() {
+  Canvas c(256, 64);
+  const Colour amber{240, 180, 60};
+  const Colour red{214, 76, 76};
+  // Information.
+  c.Fill(Circle(32, 32, 24), kAccent, 0, 0, 64, 64);
+  c.Fill(Circle(32, 19.5, 3.5), kDark, 0, 0, 64, 64);
+  c.Fill(Stroke({{32, 28}, {32, 45}}, 6.0), kDark, 0, 0, 64, 64);
+  // Question.
+  c.Fill(Circle(32, 32, 24), Colour{168, 222, 252}, 64, 0, 64, 64);
+  c.Fill(Stroke(Join(Arc(32, 24, 8.5, 8.0, 190.0, 400.0), {{32, 34}, {32, 38}}), 5.0), kDark, 64, 0, 64, 64);
+  c.Fill(Circle(32, 46, 3.2), kDark, 64, 0, 64, 64);
+  // Warning.
+  c.Fill(Stroke({{32, 10}, {55, 52}, {9, 52}, {32, 10}}, 5.0), amber, 128, 0, 64, 64);
+  c.Fill(Polygon({{32, 10}, {55, 52}, {9, 52}}), amber, 128, 0, 64, 64);
+  c.Fill(Stroke({{32, 24}, {32, 38}}, 5.0), kDark, 128, 0, 64, 64);
+  c.Fill(Circle(32, 45.5, 3.0), kDark, 128, 0, 64, 64);
+  // Error.
+  c.Fill(Circle(32, 32, 24), red, 192, 0, 64, 64);
+  c.Fill(Stroke({{23, 23}, {41, 41}}, 5.5), kWhite, 192, 0, 64, 64);
+  c.Fill(Stroke({{41, 23}, {23, 41}}, 5.5), kWhite, 192, 0, 64, 64);
+  return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: skin_generator <output folder>\n");
+  if (argc != 2 && argc != 3) {
+    std::fprintf(stderr, "usage: skin_generator <basic folder> [<skin folder>]\n");
     return 2;
   }
   const std::filesystem::path folder = argv[1];
+  std::filesystem::path basicFolder = std::filesystem::absolute(folder);
+  if (!basicFolder.has_filename()) basicFolder = basicFolder.parent_path();  // a trailing slash
+  const std::filesystem::path skinFolder =
+      argc == 3 ? std::filesystem::path(argv[2]) : basicFolder.parent_path() / "skin";
   std::error_code error;
   std::filesystem::create_directories(folder, error);
+  std::filesystem::create_directories(skinFolder, error);
   const std::vector<std::pair<const char*, std::function<Canvas()>>> pictures = {
-      {"frame.png", Frame},          {"roundframe.png", RoundFrame},
-      {"tabtitlebk.png", TabTitle},  {"scrollbar.png", ScrollBar},
-      {"checkbox.png", CheckBoxes},  {"expand.png", Expanders},
-      {"ratio.png", RadioButtons},   {"indicator.png", Indicators},
-      {"mpanel.png", PanelCell},     {"title.png", Title},
-      {"close.png", CloseGlyph},     {"maximal.png", MaximizeGlyph},
-      {"restore.png", RestoreGlyph}, {"minimal.png", MinimizeGlyph},
-      {"tip.png", TipBalloon},       {"tippoint.png", TipPointerBalloon},
-      {"kbd.png", KeyboardMark},     {"left.png", LeftArrow},
-      {"right.png", RightArrow},     {"sliderbar.png", SliderBar},
-      {"slider.png", SliderThumb},   {"add.png", PlusGlyph},
+      {"frame.png", Frame},
+      {"roundframe.png", RoundFrame},
+      {"tabtitlebk.png", TabTitle},
+      {"scrollbar.png", ScrollBar},
+      {"checkbox.png", CheckBoxes},
+      {"expand.png", Expanders},
+      {"ratio.png", RadioButtons},
+      {"indicator.png", Indicators},
+      {"mpanel.png", PanelCell},
+      {"title.png", Title},
+      {"close.png", CloseGlyph},
+      {"maximal.png", MaximizeGlyph},
+      {"restore.png", RestoreGlyph},
+      {"minimal.png", MinimizeGlyph},
+      {"tip.png", TipBalloon},
+      {"tippoint.png", TipPointerBalloon},
+      {"kbd.png", KeyboardMark},
+      {"left.png", LeftArrow},
+      {"right.png", RightArrow},
+      {"menucopy.png", CopyIcon},
+      {"menucut.png", CutIcon},
+      {"menupaste.png", PasteIcon},
+      {"menuundo.png", UndoIcon},
+      {"menuredo.png", RedoIcon},
+      {"dialogframe.png", DialogFrame},
+      {"defwndicon.png", DialogIcon},
+      {"sliderbar.png", SliderBar},
+      {"slider.png", SliderThumb},
+      {"add.png", PlusGlyph},
       {"sub.png", MinusGlyph},
+  };
+  // Pictures widgets load from the skin folder by name.
+  const std::vector<std::pair<const char*, std::function<Canvas()>>> skinPictures = {
+      {"messagebox.png", MessageBoxIcons},
   };
   bool ok = true;
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;
+  for (const auto& [name, draw] : skinPictures) ok = draw().Save(skinFolder / name, false) && ok;
   ok = Button().Save(folder / "btn.png", true) && ok;
   ok = DigitStrip(20, 27, 4.0, 4.0, 12.0, 19.0, 2.6).Save(folder / "digi.png", true) && ok;
   ok = SmallDigits().Save(folder / "smalldigi.png", true) && ok;

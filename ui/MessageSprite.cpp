@@ -88,6 +88,8 @@ std::int32_t CMessageSprite::OnDrop(Point point, const CDropFileList& files) {
   return 0;
 }
 
+bool CMessageSprite::WantsTextInput() { return false; }
+
 bool CMessageSprite::PropagateState(std::uint8_t newState) {
   if (newState == state) return true;
   if (activeChild >= 0) {

@@ -42,6 +42,10 @@ public:
   virtual bool OnSpriteMessage(const SpriteMessage& message);
   virtual std::uint32_t OnDragOver(Point point);
   virtual std::int32_t OnDrop(Point point, const CDropFileList& files);
+  // True while the sprite, when it has the keyboard focus, takes typed text
+  // (an edit field, the canvas with the text tool): the window turns text
+  // input and input methods on only then.
+  virtual bool WantsTextInput();
 
   // Hands a visual state down the active child (or every input child, the
   // last becoming active), then takes it and is dirty.

@@ -380,6 +380,14 @@ void CRenderWindow::CloseTopLevelSprite(CSprite* sprite) {
   if (std::find(topLevel.begin(), topLevel.end(), sprite) != topLevel.end()) sprite->closed = 1;
 }
 
+void CRenderWindow::RemoveTopLevelSprite(CSprite* sprite) {
+  std::lock_guard guard(windowLock);
+  const auto it = std::find(topLevel.begin(), topLevel.end(), sprite);
+  if (it == topLevel.end()) return;
+  topLevel.erase(it);
+  SortTopLevelSprites();
+}
+
 bool CRenderWindow::IsTopLevelSprite(const CSprite* sprite) {
   std::lock_guard guard(windowLock);
   return std::find(topLevel.begin(), topLevel.end(), sprite) != topLevel.end();

@@ -156,6 +156,11 @@ public:
   // Top-level sprites.
   void AddTopLevelSprite(CSprite* sprite, bool isOwned = false);
   void CloseTopLevelSprite(CSprite* sprite);
+  // Takes a sprite out of the top-level lists at once, under windowLock, so
+  // that the render thread no longer reaches it: for a member sprite (a
+  // control's context menu) whose owner is about to destroy it. An owned
+  // sprite is not deleted.
+  void RemoveTopLevelSprite(CSprite* sprite);
   void SortTopLevelSprites();
   bool IsTopLevelSprite(const CSprite* sprite);
   void InvalidateAll();
@@ -197,6 +202,14 @@ public:
   // The focus sprite while it is alive, else null.
   CMessageSprite* FocusSprite() const;
   void UpdateFocusIndicator(int byKeyboard);
+  // Text input is on while the focus sprite wants it (WantsTextInput); the
+  // focus changes and the hover timer check it.
+  void RefreshTextInput();
+  bool TextInputActive() const { return m_textInputOn; }
+  // Where typed text appears (a caret), in window logical pixels: input
+  // methods place their windows beside it. Sent to the platform thread only
+  // when it changed.
+  void SetTextInputArea(const Rect& logical);
   void CycleFocus(bool backwards);
   void AddKeyShortcut(CMessageSprite* sprite, std::int32_t key, bool shift, bool ctrl);
   bool DispatchKeyShortcut(std::uint32_t key);
@@ -313,6 +326,8 @@ private:
   std::uint32_t m_lastKeyTime = 0;
   bool m_releasingCapture = false;
   std::int32_t m_waitCursor = 0;
+  bool m_textInputOn = false;  // UI thread
+  Rect m_textInputArea;        // physical, as last sent
   // Counts HideTip calls; a tip request made before one is dropped.
   std::atomic<std::uint32_t> m_tipGeneration{0};
 };

@@ -206,7 +206,25 @@ CMessageSprite* CRenderWindow::SetFocusSprite(CMessageSprite* sprite, int byKeyb
     PostSpriteMessage(sprite, kSpriteMsgFocusChanged, 1, 0, sprite);
   }
   UpdateFocusIndicator(byKeyboard);
+  RefreshTextInput();
   return previous;
+}
+
+void CRenderWindow::RefreshTextInput() {
+  CMessageSprite* focused = FocusSprite();
+  const bool wanted = focused && focused->IsShown() && focused->WantsTextInput();
+  if (wanted == m_textInputOn) return;
+  m_textInputOn = wanted;
+  if (IWindowHost* host = WindowHost()) host->SetTextInputActive(wanted);
+}
+
+void CRenderWindow::SetTextInputArea(const Rect& logical) {
+  const Point topLeft = PhysicalOffset({logical.left, logical.top});
+  const Point bottomRight = PhysicalOffset({logical.right, logical.bottom});
+  const Rect area{topLeft.x, topLeft.y, bottomRight.x, bottomRight.y};
+  if (area == m_textInputArea) return;
+  m_textInputArea = area;
+  if (IWindowHost* host = WindowHost()) host->SetTextInputRect(area);
 }
 
 void CRenderWindow::UpdateFocusIndicator(int byKeyboard) {
@@ -517,6 +535,8 @@ void CRenderWindow::OnDropFiles(Point point, const CDropFileList& files) {
 void CRenderWindow::OnHoverTimer() {
   IWindowHost* host = WindowHost();
   if (!host) return;
+  // A focus sprite that was hidden or destroyed since the focus moved.
+  RefreshTextInput();
   const Point cursor = LogicalPoint(host->GetCursorPos());
 
   // A capture survives short excursions of the pointer but ends once it is

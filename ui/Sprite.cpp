@@ -115,12 +115,17 @@ bool CSprite::DrawsInRect(const Rect&) { return true; }
 bool CSprite::Draw(std::uint32_t) { return false; }
 
 void CSprite::Destroy(int final) {
-  std::lock_guard guard(lock);
-  surface.Free();
-  tileColumns = 0;
-  tileRows = 0;
   std::vector<CSprite*> list;
-  list.swap(children);
+  {
+    std::lock_guard guard(lock);
+    surface.Free();
+    tileColumns = 0;
+    tileRows = 0;
+    list.swap(children);
+  }
+  // Out of the list, the children are destroyed outside this sprite's lock,
+  // as DestroyChild does: a child may call into the window, whose lock comes
+  // before any sprite's.
   for (CSprite* child : list) DestroyDetachedChild(child, final);
 }
 

@@ -58,8 +58,9 @@ public:
   virtual bool DrawsInRect(const Rect& localRect);
   // Paints the surface when dirty is set; true when pixels changed.
   virtual bool Draw(std::uint32_t now);
-  // Frees the surface and destroys the children (deleting the owned ones).
-  // Safe to call more than once; final is 1 when the object is about to go.
+  // Frees the surface and destroys the children (deleting the owned ones),
+  // these after they left the list, outside the lock. Safe to call more than
+  // once; final is 1 when the object is about to go.
   virtual void Destroy(int final);
 
   // Stores the place and the window (the parent's when null), allocates the

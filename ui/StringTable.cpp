@@ -81,3 +81,8 @@ const char16_t* CStringTable::LookupText(std::u16string_view key) const {
 }
 
 bool CStringTable::HasText(std::u16string_view key) const { return Find(key) != nullptr; }
+
+std::u16string CStringTable::TextOrKey(std::u16string_view key) const {
+  const TextEntry* entry = Find(key);
+  return entry ? entry->value : std::u16string(key);
+}

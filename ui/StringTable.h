@@ -59,6 +59,9 @@ public:
   // several entries with one key is found is not defined.
   const char16_t* LookupText(std::u16string_view key) const;
   bool HasText(std::u16string_view key) const;
+  // The text of a key, or the key itself when the table lacks it (texts of
+  // dialog templates and menus may be keys or plain texts).
+  std::u16string TextOrKey(std::u16string_view key) const;
 
   std::size_t Count() const { return m_entries.size(); }
   void Clear() { m_entries.clear(); }

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <cstdint>
 #include <cstdio>
 
 namespace {
@@ -186,4 +187,17 @@ std::u16string FormatText(std::u16string_view pattern, std::initializer_list<Tex
     }
   }
   return out;
+}
+
+std::int32_t LeadingInteger(std::u16string_view text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
+  std::int64_t value = 0;
+  for (; i < text.size() && IsDigit(text[i]); ++i) {
+    value = std::min<std::int64_t>(value * 10 + (text[i] - u'0'), std::int64_t{INT32_MAX} + 1);
+  }
+  if (negative) value = -value;
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
 }

@@ -47,3 +47,8 @@ private:
 };
 
 std::u16string FormatText(std::u16string_view pattern, std::initializer_list<TextArg> args);
+
+// The integer a text begins with, as controls read their values: leading
+// blanks and tabs skipped, an optional sign, then decimal digits; 0 when
+// there are none. A value beyond the 32-bit range is clamped to it.
+std::int32_t LeadingInteger(std::u16string_view text);

@@ -7,6 +7,7 @@
 #include "platform/CursorPicture.h"
 #include "platform/File.h"
 #include "platform/ProgramPath.h"
+#include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
 #include "ui/HandCursor.h"
 #include "ui/Utf16File.h"
@@ -28,10 +29,21 @@ bool CUIResources::Init(const std::filesystem::path& dataFolder, std::u16string_
     std::filesystem::remove(m_logPath, ignored);
   }
   if (!skins.Load(theme)) return false;
+  glyphs.Clear();  // pictures of the fonts before
   WriteLog("Image resource loaded.");
   if (!CreateCustomCursor()) return false;
+  if (!LoadDialogTemplates()) return false;
   WriteLog("Resource loaded.");
   return true;
+}
+
+bool CUIResources::LoadDialogTemplates() {
+  dialogTemplates.Clear();
+  std::string error;
+  if (dialogTemplates.LoadFolder(programFolder / "dialogs", error)) return true;
+  WriteLog(error);
+  ShowSystemMessage(FromUtf8("Dialog templates: " + error));
+  return false;
 }
 
 bool CUIResources::LoadResourceText() {

@@ -7,10 +7,13 @@
 // after Init only through the shell on the UI thread (its fixed keys and the
 // language overlay), before the main window shows texts.
 //
+// The glyph cache lasts as long as the skins: the face never changes while
+// the program runs.
+//
 // The data folder plays the part of the program folder: it holds "basic"
 // (the base text table "resource.txt", the shared skin pictures and the
-// language files in "basic/Localize"), "skin", and the folders of skin
-// variants ("basic.V", "skin.V").
+// language files in "basic/Localize"), "skin", the folders of skin variants
+// ("basic.V", "skin.V") and "dialogs" (the dialog templates).
 //
 // The log: when the text table has the key "logpath", its value names a log
 // file that every start empties; each line is the tick count in
@@ -23,6 +26,8 @@
 #include <string_view>
 
 #include "platform/WindowHost.h"
+#include "ui/DialogTemplateSet.h"
+#include "ui/GlyphCache.h"
 #include "ui/SkinSet.h"
 #include "ui/StringTable.h"
 #include "ui/UITheme.h"
@@ -43,10 +48,11 @@ public:
   // Init over the data folder beside the executable.
   bool Init(std::u16string_view variant);
   // Theme (with the skin variant, empty for the default), base texts, log,
-  // skin pictures and the hand cursor, in this order. False when the base
-  // text file is missing or bad, a shared skin picture is missing or the
-  // cursor cannot be made; the caller then shows the text of "errinit" and
-  // the program does not start.
+  // skin pictures, the hand cursor and the dialog templates, in this order.
+  // False when the base text file is missing or bad, a shared skin picture
+  // is missing, the cursor cannot be made or a dialog template file is bad
+  // (shown to the user with its line); the caller then shows the text of
+  // "errinit" and the program does not start.
   bool Init(const std::filesystem::path& dataFolder, std::u16string_view variant);
 
   // Reads basic/resource.txt of the data folder (never of a variant) whole
@@ -58,6 +64,9 @@ public:
   bool LoadTexts();
   // Gives the hand cursor its picture.
   bool CreateCustomCursor();
+  // Reads the templates of the data folder's "dialogs" folder (none when it
+  // is missing); a bad file is shown to the user and logged.
+  [[nodiscard]] bool LoadDialogTemplates();
   // Appends one line to the log when logging is on; errors are ignored.
   void WriteLog(std::string_view message) const;
 
@@ -66,6 +75,8 @@ public:
   CStringTable texts;
   CUITheme theme;
   CSkinSet skins;
+  CGlyphCache glyphs;  // single characters in the interface face (edit fields)
+  CDialogTemplateSet dialogTemplates;
   std::u16string baseText;  // resource.txt, kept until exit
   CursorShape handCursor = CursorShape::Hand;
 

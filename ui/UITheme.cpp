@@ -22,7 +22,16 @@ std::size_t NumberLength(std::u16string_view text) {
 }
 
 // The leading decimal integer of a field, as the C runtime reads it.
-int FieldValue(std::u16string_view field) { return static_cast<int>(LeadingInteger(field)); }
+int FieldValue(std::u16string_view field) {
+  std::size_t i = 0;
+  while (i < field.size() && IsBlank(field[i])) ++i;
+  bool negative = false;
+  if (i < field.size() && (field[i] == u'+' || field[i] == u'-')) negative = field[i++] == u'-';
+  int value = 0;
+  for (; i < field.size() && field[i] >= u'0' && field[i] <= u'9'; ++i)
+    value = value * 10 + (field[i] - u'0');
+  return negative ? -value : value;
+}
 
 }  // namespace
 

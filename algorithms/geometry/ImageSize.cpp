@@ -247,29 +247,32 @@ int CImageSize::ResizeBilinear(const CBgraImage16& src, CBgraImage16& dst, std::
   if (!CanResize(src, dst, w, h)) return 0;
   const auto W = static_cast<std::uint32_t>(w), H = static_cast<std::uint32_t>(h);
   if (W <= src.width || H <= src.height) return ResizeSupersample(src, dst, w, h);
+  return EnlargeBilinearRows(src, W, H, 0, H, dst);
+}
 
-  // The tables hold 32-bit indices, so no side is limited to 16 bits.
-  const auto tabulate = [](std::uint32_t out, std::uint32_t in) {
-    auto taps = AllocWorkArray<AxisTap>(out);
-    if (!taps) return taps;
-    for (std::uint32_t i = 0; i < out; ++i) {
-      const double s = static_cast<double>(i) * in / out;
-      const auto i0 = static_cast<std::uint32_t>(s);
-      taps[i] =
-          i0 < in - 1 ? AxisTap{i0, i0 + 1, static_cast<std::int32_t>((s - i0) * 256.0)} : AxisTap{i0, i0, 0};
-    }
-    return taps;
+int CImageSize::EnlargeBilinearRows(const CBgraImage16& src, std::uint32_t width, std::uint32_t height,
+                                    std::uint32_t rowStart, std::uint32_t rowEnd, CBgraImage16& rows) {
+  if (src.IsEmpty() || &src == &rows || width <= src.width || height <= src.height || rowStart >= rowEnd ||
+      rowEnd > height) {
+    return 0;
+  }
+  // Taps hold 32-bit indices, so no side is limited to 16 bits.
+  const auto tap = [](std::uint32_t i, std::uint32_t out, std::uint32_t in) {
+    const double s = static_cast<double>(i) * in / out;
+    const auto i0 = static_cast<std::uint32_t>(s);
+    return i0 < in - 1 ? AxisTap{i0, i0 + 1, static_cast<std::int32_t>((s - i0) * 256.0)}
+                       : AxisTap{i0, i0, 0};
   };
-  auto columns = tabulate(W, src.width);
-  auto rows = tabulate(H, src.height);
-  if (!columns || !rows || !dst.Create(W, H)) return 0;
+  auto columns = AllocWorkArray<AxisTap>(width);
+  if (!columns || !rows.Create(width, rowEnd - rowStart)) return 0;
+  for (std::uint32_t x = 0; x < width; ++x) columns[x] = tap(x, width, src.width);
 
-  for (std::uint32_t y = 0; y < H; ++y) {
-    const AxisTap ty = rows[y];
+  for (std::uint32_t y = rowStart; y < rowEnd; ++y) {
+    const AxisTap ty = tap(y, height, src.height);
     const std::uint16_t* r0 = src.Row(ty.i0);
     const std::uint16_t* r1 = src.Row(ty.i1);
-    std::uint16_t* out = dst.Row(y);
-    for (std::uint32_t x = 0; x < W; ++x, out += 4) {
+    std::uint16_t* out = rows.Row(y - rowStart);
+    for (std::uint32_t x = 0; x < width; ++x, out += 4) {
       const AxisTap tx = columns[x];
       const std::uint16_t* a = r0 + std::size_t{tx.i0} * 4;
       const std::uint16_t* b = r0 + std::size_t{tx.i1} * 4;

@@ -129,6 +129,13 @@ public:
   // Method 2: bilinear interpolation with 8-bit fractions when both sides
   // grow, otherwise ResizeSupersample.
   int ResizeBilinear(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  // Rows [rowStart, rowEnd) of ResizeBilinear's enlargement of src to
+  // width x height (both sides larger than src's), made into rows (row 0
+  // being rowStart): the same pixels, for callers that need a few rows at a
+  // time. 0 for sides that do not grow, an empty or reversed range, rows
+  // being src, or exhausted memory.
+  static int EnlargeBilinearRows(const CBgraImage16& src, std::uint32_t width, std::uint32_t height,
+                                 std::uint32_t rowStart, std::uint32_t rowEnd, CBgraImage16& rows);
   // The mean of the nine bilinear samples half an output pixel around each
   // output pixel (so an unchanged size still softens). Progress every 40
   // rows, at rows 10, 50, ...; there, unless m_rangeLo is -1 (no progress,

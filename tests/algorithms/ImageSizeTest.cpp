@@ -119,6 +119,24 @@ TEST(ImageSizeBilinear, SupersamplesUnlessBothSidesGrow) {
   }
 }
 
+// Rows made a few at a time are the rows of the whole enlargement.
+TEST(ImageSizeBilinear, RowsOfTheEnlargementAFewAtATime) {
+  const CBgraImage16 src = MakeImage(23, 17, [](auto x, auto y) { return (x * 7919 + y * 104729) % 60000; });
+  CImageSize size;
+  CBgraImage16 whole;
+  ASSERT_EQ(size.ResizeBilinear(src, whole, 301, 205), 1);
+  CBgraImage16 rows;
+  for (std::uint32_t first = 0; first < 205; first += 37) {
+    const std::uint32_t end = std::min(first + 37, 205u);
+    ASSERT_EQ(CImageSize::EnlargeBilinearRows(src, 301, 205, first, end, rows), 1);
+    ASSERT_EQ(rows.height, end - first);
+    EXPECT_EQ(std::memcmp(rows.pixels, whole.Row(first), rows.byteSize), 0) << first;
+  }
+  EXPECT_EQ(CImageSize::EnlargeBilinearRows(src, 23, 205, 0, 5, rows), 0);  // a side that does not grow
+  EXPECT_EQ(CImageSize::EnlargeBilinearRows(src, 301, 205, 5, 5, rows), 0);
+  EXPECT_EQ(CImageSize::EnlargeBilinearRows(src, 301, 205, 200, 206, rows), 0);
+}
+
 TEST(ImageSizeSupersample, AtTheSameSizeSpreadsEachPixelOverItsNeighbours) {
   // A lone 900 in the middle of 3 x 3: the centre averages nine samples
   // (225 x 4 + 450 x 4 + 900), an edge three of 225, 450, 225, a corner one

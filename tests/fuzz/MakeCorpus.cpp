@@ -20,15 +20,23 @@
 #include <utility>
 #include <vector>
 
+#include "algorithms/geometry/BarrelDistort.h"
+#include "algorithms/geometry/Rotate.h"
+#include "algorithms/geometry/ShapeTransform.h"
 #include "app/AppData.h"
 #include "app/ConfigFile.h"
 #include "document/BFDoc.h"
 #include "document/DocHistory.h"
 #include "document/MaskRecord.h"
 #include "document/TextLayer.h"
+#include "filters/Defog.h"
+#include "filters/DiffuseFilter.h"
+#include "filters/EnhanceDynamic.h"
 #include "filters/SkinClean.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
+#include "image/ImageInfo.h"
+#include "image/MetadataImage.h"
 #include "image/PackedRecords.h"
 #include "image/Plane8.h"
 #include "image/codecs/CodecImage.h"
@@ -310,6 +318,51 @@ Bytes WithExif(std::span<const std::uint8_t> jpeg) {
 
 // ---- The targets ------------------------------------------------------------------
 
+// The metadata splicer (the first byte picks the item to remove), the
+// project file's property list and the thumbnails (the first byte picks the
+// extension and the speed, the second the side).
+void MetadataSeeds(const Bytes& exifJpeg, const Bytes& png, const Bytes& tiff) {
+  CMetadataImage withThumbnail;
+  FuzzCheck(withThumbnail.Load(exifJpeg), "the EXIF JPEG loads");
+  withThumbnail.SetPropertyItem({0x501B, 1, static_cast<std::uint32_t>(exifJpeg.size()), exifJpeg});
+  Bytes thumbnailJpeg;
+  FuzzCheck(withThumbnail.Save(thumbnailJpeg), "a thumbnail is added");
+  CMetadataImage exifPng;
+  FuzzCheck(exifPng.Load(png), "the PNG loads");
+  for (const ExifItem& item : withThumbnail.Items()) exifPng.SetPropertyItem(item);
+  Bytes pngWithExif;
+  FuzzCheck(exifPng.Save(pngWithExif), "an eXIf chunk is added");
+  CMetadataImage exifTiff;
+  FuzzCheck(exifTiff.Load(tiff), "the TIFF loads");
+  for (const ExifItem& item : withThumbnail.Items()) exifTiff.SetPropertyItem(item);
+  Bytes tiffWithExif;
+  FuzzCheck(exifTiff.Save(tiffWithExif), "directories are appended");
+
+  Put("metadata_splice", "exif.jpg", Prefixed({1}, exifJpeg));
+  Put("metadata_splice", "thumbnail.jpg", Prefixed({5}, thumbnailJpeg));
+  Put("metadata_splice", "plain.png", Prefixed({0}, png));
+  Put("metadata_splice", "exif.png", Prefixed({2}, pngWithExif));
+  Put("metadata_splice", "exif.tif", Prefixed({3}, tiffWithExif));
+
+  ImageInfo info;
+  for (const ExifItem& item : withThumbnail.Items()) {
+    auto record = std::make_unique<ImagePropertyRecord>();
+    record->id = item.id;
+    record->type = item.type;
+    record->kind = ImagePropertyRecord::KindOfType(item.type);
+    FuzzCheck(record->SetData(item.value), "an item is stored");
+    info.properties.push_back(std::move(record));
+  }
+  CMemFile list;
+  FuzzCheck(info.SerializeProperties(list, PropertyTransfer::Save), "the list is saved");
+  Put("property_list", "items.bin", list.bytes());
+
+  Put("thumbnail", "thumbnail.jpg", Prefixed({0, 199}, thumbnailJpeg));
+  Put("thumbnail", "fast.jpg", Prefixed({0x80, 3}, exifJpeg));
+  Put("thumbnail", "plain.png", Prefixed({1, 40}, png));
+  Put("thumbnail", "exif.tif", Prefixed({2, 7}, tiffWithExif));
+}
+
 void ImageSeeds() {
   CCodecImage colour, grey, twoTone, sixteen, transparent;
   Paint(colour, 20, 14, 24);
@@ -379,6 +432,7 @@ void ImageSeeds() {
   Put("image_info", "plain.pcx", Prefixed({6}, Encoded(colour, CodecFormat::Pcx)));
 
   const Bytes tiff = Encoded(colour, CodecFormat::Tiff);
+  MetadataSeeds(exifJpeg, Encoded(colour, CodecFormat::Png), tiff);
   Put("tiff", "rgb-lzw.tif", Prefixed({0}, tiff));
   Put("tiff", "grey-packbits.tif", Prefixed({0}, Encoded(grey, CodecFormat::Tiff)));
   Put("tiff", "g4.tif", Prefixed({0}, Encoded(twoTone, CodecFormat::Tiff)));
@@ -501,6 +555,31 @@ void DocumentSeeds() {
   step("snapshot", {3, 0, 0, 0, 0, 0}, [&](CFile& f) { doc.Serialize(f, 0, 0); });
 }
 
+// Each block after its kind and the picture's size bytes (FuzzGeometryParams).
+void GeometrySeeds() {
+  RotateParams rotate;
+  rotate.angle = 0.3;
+  rotate.crop = 1;
+  Put("geometry_params", "rotate-crop", Prefixed({0, 11, 7}, RotateParamsToBytes(rotate)));
+  BarrelDistortParams barrel;
+  barrel.amount = 0.6;
+  barrel.crop = 1;
+  Put("geometry_params", "barrel-crop", Prefixed({1, 15, 9}, BarrelDistortParamsToBytes(barrel)));
+  ShapeTransformParams shape;
+  shape.topLeft = {6, 0};
+  shape.topRight = {40, 3};
+  shape.bottomLeft = {0, 30};
+  shape.bottomRight = {44, 27};
+  shape.targetWidth = 45;
+  shape.targetHeight = 31;
+  Put("geometry_params", "shape-final", Prefixed({2, 9, 6}, ShapeTransformParamsToBytes(shape)));
+  shape.step = 0;
+  Put("geometry_params", "shape-step-0", Prefixed({2, 0, 5}, ShapeTransformParamsToBytes(shape)));
+  shape.step = 4;
+  shape.topRight = {48, 0};
+  Put("geometry_params", "shape-preview", Prefixed({2, 15, 15}, ShapeTransformParamsToBytes(shape)));
+}
+
 void SettingsSeeds(const std::filesystem::path& sourceRoot) {
   // config.dat: as the program writes it, with and without favourites.
   g_ConfigFilePath = FuzzScratchFile("config.dat");
@@ -537,6 +616,16 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
     utf16.push_back(static_cast<std::uint8_t>(c >> 8));
   }
   Put("string_table", "language.txt", utf16);
+
+  // Dialog templates: the shipped files, and one with escapes, a trackbar,
+  // negative places and a bad last line.
+  for (const char* name : {"messagebox.dlg", "textinput.dlg", "picturehint.dlg"})
+    Put("dialog_templates", name, FileBytes(sourceRoot / "data/dialogs" / name));
+  const std::string odd =
+      "\xEF\xBB\xBF# odd\r\ndialog 60000 \"a \\\"b\\\" \\\\ \\n\" 10 20\r\n"
+      "\tcontrol msctls_trackbar32 65535 \"#Rkey\" -32768 -1 32767 0\n"
+      "control Button 1 \"x\" 0 0 1\n";
+  Put("dialog_templates", "odd.dlg", Bytes(odd.begin(), odd.end()));
 }
 
 void ClipboardSeeds() {
@@ -586,6 +675,23 @@ void FilterSeeds() {
   Put("skin_clean_params", "older", older);
 }
 
+// The filters' stored records: the dialogs' defaults and a record of an
+// older, shorter layout.
+void FilterParamsSeeds() {
+  Put("filter_params", "defog", Prefixed({0}, DefogParamsToBytes({})));
+  EnhanceDynamicParams curve;
+  curve.method = 0;
+  curve.highlight = 40;
+  Put("filter_params", "dynamic-range", Prefixed({1}, EnhanceDynamicParamsToBytes(curve)));
+  DiffuseParams glow;
+  glow.mode = 1;
+  glow.radius = 7.5;
+  Put("filter_params", "diffuse", Prefixed({2}, DiffuseParamsToBytes(glow)));
+  auto shorter = DiffuseParamsToBytes({});
+  StoreLE16(shorter.data(), 16);
+  Put("filter_params", "diffuse-short", Prefixed({2}, std::span(shorter).first(16)));
+}
+
 // Typed values: UTF-16 little-endian texts.
 void FractionSeeds() {
   const std::pair<const char*, std::u16string_view> texts[] = {
@@ -618,6 +724,8 @@ int main(int argc, char** argv) {
   SettingsSeeds(sourceRoot);
   ClipboardSeeds();
   FilterSeeds();
+  GeometrySeeds();
+  FilterParamsSeeds();
   FractionSeeds();
   return 0;
 }

@@ -8,17 +8,15 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <map>
-#include <memory>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "image/ImageInfo.h"
 #include "platform/Utf16.h"
 #include "tests/common/TestData.h"
+#include "tests/image/Exiftool.h"
 
 namespace {
 
@@ -30,43 +28,18 @@ struct ExiftoolRow {
   std::string latitudeRef, latitude, longitudeRef, longitude, thumbnailLength;
 };
 
-bool HasExiftool() { return std::system("command -v exiftool >/dev/null 2>&1") == 0; }
-
-std::string Quoted(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) out += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return out + "'";
-}
-
-// One exiftool run over all the files, values unconverted (-n), one
-// tab-separated line per file in the order given.
-std::vector<ExiftoolRow> RunExiftool(const std::vector<std::filesystem::path>& files) {
-  std::string command =
-      "exiftool -q -q -m -T -n -IFD0:Make -ExifIFD:Make -IFD0:Model -ExifIFD:Model -IFD0:Orientation "
-      "-ExifIFD:DateTimeOriginal "
-      "-IFD0:ModifyDate -GPS:GPSLatitudeRef -GPS:GPSLatitude -GPS:GPSLongitudeRef -GPS:GPSLongitude "
-      "-IFD1:ThumbnailLength";
-  for (const auto& file : files) command += " " + Quoted(file.string());
-  std::unique_ptr<std::FILE, int (*)(std::FILE*)> pipe(::popen(command.c_str(), "r"), ::pclose);
-  std::vector<ExiftoolRow> rows;
-  if (!pipe) return rows;
-  std::string output;
-  char buffer[4096];
-  while (std::size_t n = std::fread(buffer, 1, sizeof buffer, pipe.get())) output.append(buffer, n);
-  std::istringstream lines(output);
-  std::string line;
-  while (std::getline(lines, line)) {
-    std::vector<std::string> fields;
-    std::size_t start = 0;
-    for (std::size_t tab; (tab = line.find('\t', start)) != std::string::npos; start = tab + 1) {
-      fields.push_back(line.substr(start, tab - start));
-    }
-    fields.push_back(line.substr(start));
-    fields.resize(12, "-");
-    rows.push_back({fields[0], fields[1], fields[2], fields[3], fields[4], fields[5], fields[6], fields[7],
-                    fields[8], fields[9], fields[10], fields[11]});
+// One exiftool run over all the files, one row per file in the order given.
+std::vector<ExiftoolRow> ReadWithExiftool(const std::vector<std::filesystem::path>& files) {
+  const std::vector<std::vector<std::string>> rows =
+      RunExiftool({"-IFD0:Make", "-ExifIFD:Make", "-IFD0:Model", "-ExifIFD:Model", "-IFD0:Orientation",
+                   "-ExifIFD:DateTimeOriginal", "-IFD0:ModifyDate", "-GPS:GPSLatitudeRef", "-GPS:GPSLatitude",
+                   "-GPS:GPSLongitudeRef", "-GPS:GPSLongitude", "-IFD1:ThumbnailLength"},
+                  files);
+  std::vector<ExiftoolRow> out;
+  for (const auto& f : rows) {
+    out.push_back({f[0], f[1], f[2], f[3], f[4], f[5], f[6], f[7], f[8], f[9], f[10], f[11]});
   }
-  return rows;
+  return out;
 }
 
 // The text as exiftool prints it: trailing blanks dropped.
@@ -149,7 +122,7 @@ TEST(ExifRealFiles, CameraFilesReadLikeExiftoolReadsThem) {
 
   std::vector<std::filesystem::path> copies;
   for (const auto& file : files) copies.push_back(RepairedCopy(file));
-  const std::vector<ExiftoolRow> rows = RunExiftool(copies);
+  const std::vector<ExiftoolRow> rows = ReadWithExiftool(copies);
   ASSERT_EQ(rows.size(), files.size());
   int withMake = 0;
   for (std::size_t i = 0; i < files.size(); ++i) {

@@ -1,12 +1,14 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <cstring>
 #include <random>
 #include <vector>
 
+#include "image/AffineTransform.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
 #include "image/ColorModel.h"
@@ -229,6 +231,42 @@ TEST(SampleBilinear, PositionsAndEdges) {
   for (auto [x, y] : {std::pair{3.0, 0.0}, {0.0, 2.0}, {-0.1, 0.0}, {0.0, std::nan("")}}) {
     EXPECT_EQ(image.SampleBilinear(x, y), 0u) << x << "," << y;
   }
+}
+
+// The identity gives every pixel back with alpha 255, except in the last
+// column and row, which are never sampled; a shift by a half pixel gives the
+// means of neighbours, truncated per step; positions that are no number count
+// as outside.
+TEST(SampleAffineBilinear, IdentityHalfStepsAndOutside) {
+  CBgraImage image;
+  ASSERT_EQ(image.Create(4, 3), 1);
+  for (std::uint32_t i = 0; i < image.pixelCount; ++i) {
+    for (int c = 0; c < 3; ++c) image.pixels[4 * i + c] = static_cast<std::uint8_t>(10 * i + 3 * c);
+    image.pixels[4 * i + 3] = 7;
+  }
+  const AffineTransform identity;
+  for (std::int32_t y = 0; y < 3; ++y) {
+    for (std::int32_t x = 0; x < 4; ++x) {
+      std::array<std::uint8_t, 4> out = {1, 2, 3, 4};
+      const int inside = x < 3 && y < 2;
+      ASSERT_EQ(image.SampleAffineBilinear(x, y, identity, out), inside) << x << "," << y;
+      const std::uint8_t* p = image.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+      const std::array<std::uint8_t, 4> expected = inside ? std::array<std::uint8_t, 4>{p[0], p[1], p[2], 255}
+                                                          : std::array<std::uint8_t, 4>{1, 2, 3, 4};
+      EXPECT_EQ(out, expected) << x << "," << y;
+    }
+  }
+  AffineTransform half;
+  half.m[2] = 0.5;  // x' = x + 0.5
+  half.m[5] = 0.5;  // y' = y + 0.5
+  std::array<std::uint8_t, 4> out{};
+  ASSERT_EQ(image.SampleAffineBilinear(1, 0, half, out), 1);
+  // Pixels 1, 2, 5, 6: B 10, 20, 50, 60; top 15, bottom 55, then 35.
+  EXPECT_EQ(out, (std::array<std::uint8_t, 4>{35, 38, 41, 255}));
+  EXPECT_EQ(image.SampleAffineBilinear(1, 2, half, out), 0);  // (1.5, 2.5) lies below the last row
+  AffineTransform broken;
+  broken.m[0] = std::nan("");
+  EXPECT_EQ(image.SampleAffineBilinear(1, 1, broken, out), 0);
 }
 
 TEST(PlaneOps, UnionAndDifference) {

@@ -49,24 +49,23 @@ TEST(Utf16, BoundedLengthStopsAtTheFieldEnd) {
   EXPECT_EQ(BoundedLength(shortText), 1u);
 }
 
-TEST(Utf16, LeadingIntegerReadsAsTheRuntimeAndSaturates) {
+}  // namespace
+
+TEST(Utf16, ContainsIgnoringCaseFoldsLettersOfSeveralScripts) {
   struct Case {
-    std::u16string text;
-    std::int64_t value;
+    std::u16string_view text, word;
+    bool found;
   };
   const Case cases[] = {
-      {u"12abc", 12},
-      {u"  -7", -7},
-      {u"+3", 3},
-      {u"abc", 0},
-      {u"", 0},
-      {u"- 5", 0},
-      {u"9223372036854775807", INT64_MAX},
-      {u"99999999999999999999999", INT64_MAX},
-      {u"-9223372036854775808", INT64_MIN},
-      {u"-99999999999999999999999", INT64_MIN},
+      {u" holiday", u"HOLIDAY", true},
+      {u" concat", u"Cat", true},
+      {u" \u00C5berg", u"\u00E5BERG", true},                 // Latin-1
+      {u"\u00D7", u"\u00F7", false},                         // the signs are no letters
+      {u"\u041C\u0418\u0420", u"\u043C\u0438\u0440", true},  // Cyrillic
+      {u"\u0394\u03B5\u03BB", u"\u03B4\u0395\u039B", true},  // Greek
+      {u" beach", u"peach", false},
+      {u"", u"", true},
+      {u"", u"a", false},
   };
-  for (const Case& c : cases) EXPECT_EQ(LeadingInteger(c.text), c.value) << ToUtf8(c.text);
+  for (const Case& c : cases) EXPECT_EQ(ContainsIgnoringCase(c.text, c.word), c.found);
 }
-
-}  // namespace

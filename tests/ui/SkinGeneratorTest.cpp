@@ -23,27 +23,35 @@ std::set<std::string> PngFiles(const std::filesystem::path& folder) {
   return names;
 }
 
-// The committed skin pictures are what the generator draws: a change to one
-// without the other fails here, and so does a picture drawn but not
-// committed, or committed but no longer drawn.
-TEST(SkinGeneratorTest, CommittedPicturesMatchTheGenerator) {
-  const auto out = ScratchDir();
-  const std::string command = std::string("'") + TESSERA_SKIN_GENERATOR + "' '" + out.string() + "'";
-  ASSERT_EQ(std::system(command.c_str()), 0) << command;
-  const std::filesystem::path basic = GetProgramDataFolder() / "basic";
-  const std::set<std::string> drawn = PngFiles(out);
-  EXPECT_EQ(drawn, PngFiles(basic));
-  for (const SkinPicture& picture : CSkinSet::kStartupPictures)
-    EXPECT_EQ(drawn.count(picture.file), 1u) << picture.file;
+void ExpectSameFolder(const std::filesystem::path& drawnFolder,
+                      const std::filesystem::path& committedFolder) {
+  const std::set<std::string> drawn = PngFiles(drawnFolder);
+  EXPECT_EQ(drawn, PngFiles(committedFolder)) << committedFolder;
   for (const std::string& name : drawn) {
     SCOPED_TRACE(name);
     CBgraImage fresh, committed;
-    ASSERT_TRUE(fresh.LoadFile(out / name));
-    ASSERT_TRUE(committed.LoadFile(basic / name));
+    ASSERT_TRUE(fresh.LoadFile(drawnFolder / name));
+    ASSERT_TRUE(committed.LoadFile(committedFolder / name));
     ASSERT_EQ(fresh.width, committed.width);
     ASSERT_EQ(fresh.height, committed.height);
     EXPECT_EQ(std::memcmp(fresh.pixels, committed.pixels, fresh.byteSize), 0);
   }
+}
+
+// The committed skin pictures are what the generator draws: a change to one
+// without the other fails here, and so does a picture drawn but not
+// committed, or committed but no longer drawn, in either folder.
+TEST(SkinGeneratorTest, CommittedPicturesMatchTheGenerator) {
+  const auto out = ScratchDir();
+  const std::string command = std::string("'") + TESSERA_SKIN_GENERATOR + "' '" + (out / "basic").string() +
+                              "' '" + (out / "skin").string() + "'";
+  ASSERT_EQ(std::system(command.c_str()), 0) << command;
+  const std::filesystem::path data = GetProgramDataFolder();
+  const std::set<std::string> drawn = PngFiles(out / "basic");
+  for (const SkinPicture& picture : CSkinSet::kStartupPictures)
+    EXPECT_EQ(drawn.count(picture.file), 1u) << picture.file;
+  ExpectSameFolder(out / "basic", data / "basic");
+  ExpectSameFolder(out / "skin", data / "skin");
 }
 
 }  // namespace

@@ -192,6 +192,27 @@ TEST_F(UIResourcesTest, FailuresStopTheStart) {
   EXPECT_FALSE(resources.Init(folder, u""));
 }
 
+TEST_F(UIResourcesTest, ABadDialogTemplateStopsTheStartAndNamesItsLine) {
+  static std::vector<std::u16string> shown;
+  shown.clear();
+  SetSystemMessageHandler([](std::u16string_view text) { shown.emplace_back(text); });
+  WriteBase(u"\"title\"=\"Tessera\"\r\n");
+  CUIResources resources;
+  ASSERT_TRUE(resources.Init(folder, u""));  // no dialogs folder: no templates
+  EXPECT_EQ(resources.dialogTemplates.Count(), 0u);
+
+  std::filesystem::create_directories(folder / "dialogs");
+  std::ofstream(folder / "dialogs" / "box.dlg") << "dialog 5 \"x\" 10 10\ncontrol Button 1 \"OK\" 1 2 3\n";
+  EXPECT_FALSE(resources.Init(folder, u""));
+  EXPECT_EQ(shown,
+            (std::vector<std::u16string>{
+                u"Dialog templates: box.dlg line 2: the control's place is not x, y, cx and cy in range"}));
+
+  std::ofstream(folder / "dialogs" / "box.dlg") << "dialog 5 \"x\" 10 10\ncontrol Button 1 \"OK\" 1 2 3 4\n";
+  ASSERT_TRUE(resources.Init(folder, u""));
+  EXPECT_EQ(resources.dialogTemplates.Find(5)->items.size(), 1u);
+}
+
 TEST_F(UIResourcesTest, EveryStartBeginsANewLog) {
   const auto log = folder / "tessera.log";
   WriteBase(u"\"logpath\"=\"" + PathToUtf16(log) + u"\"\r\n");

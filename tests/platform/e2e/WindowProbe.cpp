@@ -1,6 +1,7 @@
 // A small program for the end-to-end window test. It opens the real window
 // through the platform layer, paints it, writes every message the UI thread
 // receives to a log file, and ends on WM_CLOSE (or after 30 s at the latest).
+// Text input is off until the key A has been released.
 //
 //   window_probe LOG          run, logging to LOG
 //   window_probe --close ID   ask window ID to close, as a window manager does
@@ -38,6 +39,11 @@ public:
         break;
       case WM_KEYUP:
         Write("keyup %u", static_cast<unsigned>(m.wparam));
+        // Text input starts off: the first key types nothing; after A it is on.
+        if (m.wparam == 'A' && WindowHost()) {
+          WindowHost()->SetTextInputActive(true);
+          Write("text input on");
+        }
         break;
       case WM_CHAR:
         Write("char %u", static_cast<unsigned>(m.wparam));

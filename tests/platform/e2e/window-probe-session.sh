@@ -37,6 +37,8 @@ timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take
 wait_for '^activate 1$' || fail "no activation"
 timeout 10 xdotool mousemove --window "$window" 40 30 click 1
 wait_for '^up 40 30 0$' || fail "the click did not arrive"
+timeout 10 xdotool key a
+wait_for '^text input on$' || fail "the key A did not arrive"
 timeout 10 xdotool key b
 wait_for '^keyup 66$' || fail "the key did not arrive"
 
@@ -45,7 +47,8 @@ wait "$pid"
 rc=$?
 pid=
 [[ $rc -eq 0 ]] || fail "the probe ended with $rc"
-for line in 'down 40 30 1' 'up 40 30 0' 'key 66' 'char 98' 'keyup 66' 'close' 'exit 0'; do
+for line in 'down 40 30 1' 'up 40 30 0' 'key 65' 'key 66' 'char 98' 'keyup 66' 'close' 'exit 0'; do
   grep -qx "$line" "$log" || fail "missing '$line'"
 done
-echo "window probe: click, key and close arrived as expected"
+grep -qx 'char 97' "$log" && fail "a key typed a character while text input was off"
+echo "window probe: click, keys, text only once text input was on, and close arrived as expected"
