@@ -26,6 +26,10 @@
 //                        never destroyed.
 //   g_RenderWindow       ui/RenderWindow.cpp; a null atomic pointer until the
 //                        window exists.
+//   GlobalPhotoInfoCache(), PhotoScanThread(), ThumbnailLoader(i),
+//   ThumbnailBudget()    album/; each built at its first call. The scan
+//                        thread and the loaders' work stop with the window
+//                        they registered with or were installed in.
 //
 // An object built at its first call is built after main has begun, so it is
 // destroyed before the objects of Globals.cpp.

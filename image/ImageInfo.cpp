@@ -314,3 +314,42 @@ void ImageInfo::ParseProperties() {
     if (counted) metadataBytes += item.length + 12;
   }
 }
+
+void CopyImageInfo(ImageInfo& target, const ImageInfo& source) {
+  if (&target == &source) return;
+  target.width = source.width;
+  target.height = source.height;
+  target.fileSize = source.fileSize;
+  target.fileTime = source.fileTime;
+  target.fileName = source.fileName;
+  target.dateTime = source.dateTime;
+  target.description = source.description;
+  target.make = source.make;
+  target.model = source.model;
+  target.software = source.software;
+  target.artist = source.artist;
+  target.copyright = source.copyright;
+  target.tagsText = source.tagsText;
+  target.colorSpace = source.colorSpace;
+  target.dateTimeOriginal = source.dateTimeOriginal;
+  target.dateTimeDigitized = source.dateTimeDigitized;
+  target.fNumber = source.fNumber;
+  target.exposureTime = source.exposureTime;
+  target.exposureProgram = source.exposureProgram;
+  target.isoSpeed = source.isoSpeed;
+  target.exposureBias = source.exposureBias;
+  target.subjectDistance = source.subjectDistance;
+  target.meteringMode = source.meteringMode;
+  target.lightSource = source.lightSource;
+  target.flash = source.flash;
+  target.focalLength = source.focalLength;
+  target.flashEnergy = source.flashEnergy;
+  target.gpsLatitudeRef = source.gpsLatitudeRef;
+  target.gpsLatitude = source.gpsLatitude;
+  target.gpsLongitudeRef = source.gpsLongitudeRef;
+  target.gpsLongitude = source.gpsLongitude;
+  target.gpsAltitudeRef = source.gpsAltitudeRef;
+  target.gpsAltitude = source.gpsAltitude;
+  target.metadataBytes = source.metadataBytes;
+  target.orientation = source.orientation;
+}

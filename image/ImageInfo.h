@@ -165,6 +165,11 @@ struct ImageInfo {
   std::uint16_t orientation = 0;  // 274
 };
 
+// Copies every field and text of source into target, but neither the
+// property items nor userComment, which points into them: target keeps its
+// own.
+void CopyImageInfo(ImageInfo& target, const ImageInfo& source);
+
 // Saves a JPEG, PNG or TIFF file again with the record's fields applied
 // (ImageInfo::ApplyToGdiImage), keeping every other item and the pixel data
 // byte for byte. 1 when the file was saved; 0 for another type, a file that

@@ -138,8 +138,9 @@ int LoadThumbnailGdiplus(const std::filesystem::path& path, std::int32_t side, C
                                                                                                          : 0;
     }
     case EmbeddedThumbnail::Fitted:
-    case EmbeddedThumbnail::Embedded:
       return 1;
+    case EmbeddedThumbnail::Embedded:
+      return 2;
   }
   return 0;
 }

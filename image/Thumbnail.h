@@ -12,7 +12,9 @@
 // the longer side becomes exactly s, and small pictures are enlarged.
 //
 // Every function keeps its state local and may run on any thread; the RAW
-// route takes RawDecodeLock. Results are 1 on success and 0 on failure.
+// route takes RawDecodeLock. Results are 1 on success and 0 on failure;
+// LoadThumbnail and LoadThumbnailGdiplus give 2 for a large JPEG answered
+// from its EXIF thumbnail: a quick picture, which a full decode may replace.
 
 #include <cstdint>
 #include <filesystem>

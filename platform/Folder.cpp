@@ -45,3 +45,17 @@ bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& e
   ::closedir(dir);
   return ok;
 }
+
+PathStatus StatPath(const std::filesystem::path& path) {
+  PathStatus status;
+  struct stat info {};
+  if (path.empty() || ::stat(path.c_str(), &info) != 0) return status;
+  status.kind = S_ISREG(info.st_mode)   ? PathStatus::Kind::File
+                : S_ISDIR(info.st_mode) ? PathStatus::Kind::Folder
+                                        : PathStatus::Kind::Other;
+  status.size = info.st_size > 0 ? static_cast<std::uint64_t>(info.st_size) : 0;
+  status.device = static_cast<std::uint64_t>(info.st_dev);
+  status.inode = static_cast<std::uint64_t>(info.st_ino);
+  status.lastWrite = info.st_mtime;
+  return status;
+}

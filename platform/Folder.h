@@ -1,6 +1,7 @@
 #pragma once
 // Making a folder and listing what one holds.
 
+#include <cstdint>
 #include <ctime>
 #include <filesystem>
 #include <string>
@@ -27,3 +28,18 @@ struct FolderEntry {
 // cannot be opened (entries empty) or a read of it fails (entries holds what
 // was read before).
 bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries);
+
+// What a path names, links followed.
+struct PathStatus {
+  enum class Kind { Missing, File, Folder, Other };
+  Kind kind = Kind::Missing;
+  std::uint64_t size = 0;    // of a file
+  std::uint64_t device = 0;  // device and inode together name the file or
+  std::uint64_t inode = 0;   // folder itself, whatever path reaches it
+  std::time_t lastWrite = 0;
+  bool operator==(const PathStatus&) const = default;
+};
+
+// Missing when the path (or a link on the way) leads nowhere or cannot be
+// asked.
+PathStatus StatPath(const std::filesystem::path& path);

@@ -644,6 +644,37 @@ Canvas MessageBoxIcons() {
   return c;
 }
 
+// The album's folder picture, 200 x 200: a folder whose front leaves room
+// for the small photos the loaders fan over it, 64-pixel boxes from
+// (130, 57) down to (58, 105).
+Canvas FolderThumb() {
+  Canvas c(200, 200);
+  const Colour back{70, 112, 150};
+  const Colour front{104, 156, 198};
+  Bordered(c, RoundRect(16, 30, 90, 62, 8), back, Colour{58, 94, 128});
+  Bordered(c, RoundRect(16, 44, 184, 172, 10), back, Colour{58, 94, 128});
+  Bordered(c, Polygon({{26.0, 82.0}, {184.0, 82.0}, {176.0, 172.0}, {16.0, 172.0}}), front,
+           Colour{86, 134, 174});
+  c.Fill(Box(30, 88, 170, 90), WithAlpha(kWhite, 0.25));
+  return c;
+}
+
+// The picture of a project file in the album, 200 x 200: a page with a
+// folded corner and three stacked layers on it.
+Canvas ProjectFile() {
+  Canvas c(200, 200);
+  const Field page = Polygon({{40.0, 14.0}, {130.0, 14.0}, {162.0, 46.0}, {162.0, 186.0}, {40.0, 186.0}});
+  Bordered(c, page, kLight, Colour{150, 155, 162});
+  c.Fill(Polygon({{130.0, 14.0}, {162.0, 46.0}, {130.0, 46.0}}), Colour{200, 204, 210});
+  const Colour layers[3] = {Colour{64, 128, 184}, kAccent, Colour{168, 222, 252}};
+  for (int i = 0; i < 3; ++i) {
+    const double y = 128.0 - i * 24.0;
+    const Field layer = Polygon({{101.0, y - 22.0}, {140.0, y}, {101.0, y + 22.0}, {62.0, y}});
+    Bordered(c, layer, layers[i], kDark);
+  }
+  return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -690,6 +721,8 @@ int main(int argc, char** argv) {
       {"slider.png", SliderThumb},
       {"add.png", PlusGlyph},
       {"sub.png", MinusGlyph},
+      {"folderthumb.png", FolderThumb},
+      {"projectfile.png", ProjectFile},
   };
   // Pictures widgets load from the skin folder by name.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> skinPictures = {

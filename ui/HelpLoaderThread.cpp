@@ -2,6 +2,7 @@
 
 #include <system_error>
 
+#include "platform/ThreadPriority.h"
 #include "ui/RenderWindow.h"
 
 CHelpLoaderThread::~CHelpLoaderThread() {
@@ -45,14 +46,54 @@ bool CHelpLoaderThread::IsRunning() const {
   return m_running;
 }
 
+void CHelpLoaderThread::SetWork(ILoaderWork* work) {
+  std::lock_guard guard(m_workMutex);
+  m_work = work;
+}
+
+void CHelpLoaderThread::RemoveWork(ILoaderWork* work) {
+  std::lock_guard guard(m_workMutex);
+  if (m_work == work) m_work = nullptr;
+}
+
+void CHelpLoaderThread::Wake() {
+  std::lock_guard guard(m_mutex);
+  m_woken = true;
+  m_wake.notify_all();
+}
+
 void CHelpLoaderThread::Run(std::shared_ptr<CWorkerExitEvent> exit) {
+  m_priorityLowered = SetCurrentThreadPriority(ThreadPriority::BelowNormal);
+  for (;;) {
+    {
+      // The loop also leaves when the window it works for is gone.
+      std::lock_guard guard(m_mutex);
+      if (m_stop || !RenderThreadWindow()) break;
+      m_woken = false;
+    }
+    bool didJob = false;
+    {
+      std::lock_guard guard(m_workMutex);
+      if (m_work) didJob = m_work->RunOneJob();
+    }
+    if (didJob) continue;
+    std::unique_lock guard(m_mutex);
+    m_wake.wait_for(guard, std::chrono::milliseconds(100), [this] { return m_stop || m_woken; });
+  }
   std::unique_lock guard(m_mutex);
-  // No jobs yet: the loop only waits for its stop. It also leaves when the
-  // window it works for is gone.
-  while (!m_stop && RenderThreadWindow()) m_wake.wait_for(guard, std::chrono::milliseconds(100));
   m_running = false;
   guard.unlock();
   exit->Set();
+}
+
+CBothLoaderLocks::CBothLoaderLocks() {
+  HelpLoaderThread(0).lock.lock();
+  HelpLoaderThread(1).lock.lock();
+}
+
+CBothLoaderLocks::~CBothLoaderLocks() {
+  HelpLoaderThread(1).lock.unlock();
+  HelpLoaderThread(0).lock.unlock();
 }
 
 CHelpLoaderThread& HelpLoaderThread(int index) {

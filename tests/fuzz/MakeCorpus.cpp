@@ -430,6 +430,17 @@ void ImageSeeds() {
   Put("image_info", "exif.tif", Prefixed({2}, ExifBlock()));
   Put("image_info", "plain.tga", Prefixed({5}, Encoded(colour, CodecFormat::Tga)));
   Put("image_info", "plain.pcx", Prefixed({6}, Encoded(colour, CodecFormat::Pcx)));
+  // Photo-info records: the first byte picks the extension (0 .jpg, 1 .png).
+  CMetadataImage tagged;
+  FuzzCheck(tagged.Load(exifJpeg), "the EXIF JPEG loads");
+  static constexpr std::string_view kTags = "anna  Anna ben wedding-2023 ";
+  tagged.SetPropertyItem({53089, 2, static_cast<std::uint32_t>(kTags.size() + 1),
+                          Bytes(reinterpret_cast<const std::uint8_t*>(kTags.data()),
+                                reinterpret_cast<const std::uint8_t*>(kTags.data()) + kTags.size() + 1)});
+  Bytes taggedJpeg;
+  FuzzCheck(tagged.Save(taggedJpeg), "the tags are added");
+  Put("photo_info", "tagged.jpg", Prefixed({0}, taggedJpeg));
+  Put("photo_info", "plain.png", Prefixed({1}, Encoded(colour, CodecFormat::Png)));
 
   const Bytes tiff = Encoded(colour, CodecFormat::Tiff);
   MetadataSeeds(exifJpeg, Encoded(colour, CodecFormat::Png), tiff);

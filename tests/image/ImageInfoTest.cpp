@@ -348,6 +348,35 @@ TEST(ImageInfo, GpsKeepsSouthAndWest) {
   EXPECT_EQ(info.gpsAltitude, (ExifRational{12, 10}));
 }
 
+// Every field and text goes over; the items stay with each record.
+TEST(ImageInfo, CopyImageInfoCopiesFieldsButNotItems) {
+  ExifBlockBuilder b(true);
+  b.Ascii(D::Ifd0, 271, "Maker")
+      .Ascii(D::Ifd0, 53089, "anna ben")
+      .Rational(D::Exif, 33437, 28, 10)
+      .Ascii(D::Exif, 36868, "2020:05:06 07:08:09")
+      .Ascii(D::Gps, 1, "S")
+      .Rationals(D::Gps, 2, {33, 1, 51, 1, 5412, 100});
+  ImageInfo source;
+  ReadJpeg(b.Build(), source);
+  ASSERT_FALSE(source.properties.empty());
+  ImageInfo target;
+  target.model = u"old model";
+  target.properties.push_back(std::make_unique<ImagePropertyRecord>());
+  CopyImageInfo(target, source);
+  EXPECT_EQ(target.width, source.width);
+  EXPECT_EQ(target.make, source.make);
+  EXPECT_EQ(target.model, source.model) << "a text the source lacks is not kept";
+  EXPECT_EQ(target.tagsText, OwnedText(u"anna ben"));
+  EXPECT_EQ(target.fNumber, (ExifRational{28, 10}));
+  EXPECT_EQ(target.dateTimeDigitized, source.dateTimeDigitized);
+  EXPECT_EQ(target.gpsLatitudeRef, 'S');
+  EXPECT_EQ(target.gpsLatitude, source.gpsLatitude);
+  EXPECT_EQ(target.fileName, source.fileName);
+  EXPECT_EQ(target.properties.size(), 1u);
+  EXPECT_EQ(target.userComment, nullptr);
+}
+
 // ---- Maker notes ----------------------------------------------------------------
 
 // A Nikon note: "Nikon\0", version, a big-endian TIFF header at byte 10 and
