@@ -610,6 +610,16 @@ Canvas DialogFrame() {
   return c;
 }
 
+// The marker of editable property rows, 16 x 16: a pencil leaning to the
+// right, its body in the glyph grey and its tip in the accent.
+Canvas PropertyEditMarker() {
+  Canvas c(16, 16);
+  c.Fill(Stroke({{12.5, 3.5}, {6.0, 10.0}}, 3.2), kGlyph);
+  c.Fill(Polygon({{4.3, 9.2}, {6.8, 11.7}, {2.6, 13.4}}), kAccent);
+  c.Fill(Stroke({{2.5, 14.5}, {13.5, 14.5}}, 1.0), WithAlpha(kGlyph, 0.6));
+  return c;
+}
+
 // The title band's icon of dialogs, 16 x 16: the emblem's mosaic, small.
 Canvas DialogIcon() {
   Canvas c(16, 16);
@@ -721,6 +731,7 @@ int main(int argc, char** argv) {
       {"slider.png", SliderThumb},
       {"add.png", PlusGlyph},
       {"sub.png", MinusGlyph},
+      {"propedit.png", PropertyEditMarker},
       {"folderthumb.png", FolderThumb},
       {"projectfile.png", ProjectFile},
   };

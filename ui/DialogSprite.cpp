@@ -99,6 +99,12 @@ CDialogControl* MakeControl(CDialogSprite& dialog, const DialogControlTemplate& 
 
 std::int32_t CDialogSprite::LayerCounter() { return g_dialogLayer; }
 
+std::u16string CDialogSprite::RangeMessage(std::int64_t minimum, std::int64_t maximum, std::int64_t value) {
+  const std::u16string message =
+      FormatText(UIResources().texts.TextOrKey(u"dlgUpdateRange"), {minimum, maximum, value});
+  return TruncatedText(message, kRangeMessageField);
+}
+
 CDialogSprite::CDialogSprite() {
   kind |= kSpriteKindNoFaintFocus | kSpriteKindDialog;
   alpha = 0;
@@ -451,10 +457,7 @@ bool CDialogSprite::UpdateData(bool save) {
     auto* const* number = std::get_if<std::int32_t*>(&binding.variable);
     if (!number) return false;
     if (binding.kind == BindKind::RangedInt && (value < binding.minimum || value > binding.maximum)) {
-      // A language file's text: only the three numbers are filled in.
-      const std::u16string message = FormatText(UIResources().texts.TextOrKey(u"dlgUpdateRange"),
-                                                {binding.minimum, binding.maximum, value});
-      ShowMessageBox(TruncatedText(message, kRangeMessageField), MessageBoxIcon::Error,
+      ShowMessageBox(RangeMessage(binding.minimum, binding.maximum, value), MessageBoxIcon::Error,
                      MessageBoxButtons::Ok);
       return false;
     }

@@ -189,15 +189,23 @@ std::u16string FormatText(std::u16string_view pattern, std::initializer_list<Tex
   return out;
 }
 
-std::int32_t LeadingInteger(std::u16string_view text) {
+std::int64_t LeadingInteger64(std::u16string_view text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-  std::int64_t value = 0;
+  // The magnitude saturates one above INT64_MAX, which only a negative
+  // value keeps.
+  constexpr std::uint64_t kLimit = std::uint64_t{INT64_MAX} + 1;
+  std::uint64_t magnitude = 0;
   for (; i < text.size() && IsDigit(text[i]); ++i) {
-    value = std::min<std::int64_t>(value * 10 + (text[i] - u'0'), std::int64_t{INT32_MAX} + 1);
+    const std::uint64_t digit = static_cast<std::uint64_t>(text[i] - u'0');
+    magnitude = magnitude > (kLimit - digit) / 10 ? kLimit : magnitude * 10 + digit;
   }
-  if (negative) value = -value;
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+  if (negative) return magnitude == kLimit ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
+  return magnitude >= kLimit ? INT64_MAX : static_cast<std::int64_t>(magnitude);
+}
+
+std::int32_t LeadingInteger(std::u16string_view text) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(LeadingInteger64(text), INT32_MIN, INT32_MAX));
 }

@@ -52,3 +52,6 @@ std::u16string FormatText(std::u16string_view pattern, std::initializer_list<Tex
 // blanks and tabs skipped, an optional sign, then decimal digits; 0 when
 // there are none. A value beyond the 32-bit range is clamped to it.
 std::int32_t LeadingInteger(std::u16string_view text);
+// The same in 64 bits, clamped to their range: a long number stays out of
+// any 32-bit range instead of landing in it.
+std::int64_t LeadingInteger64(std::u16string_view text);

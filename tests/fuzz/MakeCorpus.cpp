@@ -720,6 +720,38 @@ void FractionSeeds() {
   }
 }
 
+// The property list's outside input: a reader byte, two u32 (a range or a
+// rational pair), then UTF-16 little-endian text.
+void PropertyEditSeeds() {
+  struct Seed {
+    const char* name;
+    std::uint8_t reader;
+    std::int32_t first, second;
+    std::u16string_view text;
+  };
+  const Seed seeds[] = {
+      {"options", 0, 0, 0, u"Off^0|On^1|Red-eye^65"},
+      {"integer", 1, -2147483647, 2147483647, u"99999999999"},
+      {"unsigned", 1, 0, 16777214, u"+16777215"},
+      {"rational", 2, 0, 0, u"1/8"},
+      {"huge-rational", 2, 0, 0, u"-1e300"},
+      {"pair", 3, 3, 10, u""},
+      {"pair-min", 3, 1, INT32_MIN, u""},
+  };
+  for (const Seed& seed : seeds) {
+    Bytes bytes{seed.reader};
+    for (const std::int32_t value : {seed.first, seed.second}) {
+      for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> shift));
+    }
+    for (const char16_t c : seed.text) {
+      bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+      bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    Put("property_edit", seed.name, bytes);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -738,5 +770,6 @@ int main(int argc, char** argv) {
   GeometrySeeds();
   FilterParamsSeeds();
   FractionSeeds();
+  PropertyEditSeeds();
   return 0;
 }
