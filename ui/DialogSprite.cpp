@@ -20,9 +20,11 @@
 #include "ui/dialogs/SMessageDlg.h"
 #include "ui/widgets/AnimationSwitch.h"
 #include "ui/widgets/EditSprite.h"
+#include "ui/widgets/FlatSimpleList.h"
 #include "ui/widgets/SCheckBox.h"
 #include "ui/widgets/SRatioButton.h"
 #include "ui/widgets/SStaticText.h"
+#include "ui/widgets/SliderSprite.h"
 
 namespace {
 
@@ -88,9 +90,26 @@ CDialogControl* MakeControl(CDialogSprite& dialog, const DialogControlTemplate& 
       delete field;
       return nullptr;
     }
+    case DialogControlKind::ListBox: {
+      auto* list = new (std::nothrow) CFlatSimpleList;
+      if (list && list->Create(&dialog, nullptr, entry.controlId, entry.rect, kControlLayer)) {
+        // Given its place once more, now that it has its scroll bar, so that
+        // it lays itself out.
+        list->SetSpriteRect(entry.rect.left, entry.rect.top, entry.rect.Width(), entry.rect.Height());
+        return list;
+      }
+      delete list;
+      return nullptr;
+    }
+    case DialogControlKind::Trackbar: {
+      auto* slider = new (std::nothrow) CSliderSprite;
+      if (slider && slider->Create(&dialog, nullptr, entry.controlId, entry.rect, kControlLayer))
+        return slider;
+      delete slider;
+      return nullptr;
+    }
     default:
-      // Lists, sliders and unknown classes are not made here: a template
-      // with one cannot be built.
+      // Unknown classes are not made: a template with one cannot be built.
       return nullptr;
   }
 }

@@ -114,9 +114,13 @@ TEST_F(ListTest, ColumnsFollowTheViewModeAndNothingIsPlacedBeforeALayout) {
     Size cell;
   };
   const Case cases[] = {
-      {500, 3, 4, {110, 130}}, {500, 4, 2, {210, 230}}, {500, 2, 2, {240, 60}}, {500, 1, 1, {498, 20}},
-      {100, 4, 1, {210, 230}}, {2, 1, 12, {1, 20}},  // under 3 pixels wide: cells of 1 pixel, no division by
-                                                     // 0
+      {500, 3, 4, {110, 130}},
+      {500, 4, 2, {210, 230}},
+      {500, 2, 2, {240, 60}},
+      {500, 1, 1, {498, 20}},
+      {100, 4, 1, {210, 230}},
+      // Under 3 pixels wide: cells of 1 pixel, no division by 0.
+      {2, 1, 12, {1, 20}},
   };
   CListSprite* list = Make(0);
   const CBgraImage picture = Picture(40, 30);

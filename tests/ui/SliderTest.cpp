@@ -1,6 +1,6 @@
 // The slider, headless with pushed input: the value text with scale and
 // unit, steps of about a pixel's worth, the drag that posts once, the
-// buttons, the disabled slider, the raw value its bindings exchange, values
+// buttons, the typed value, the disabled slider, the raw value its bindings exchange, values
 // that are huge or not numbers, degenerate ranges and tracks; and the
 // fraction reader of its value input.
 
@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "platform/WindowMessages.h"
-#include "tests/ui/WidgetTestSupport.h"
+#include "tests/ui/DialogTestSupport.h"
+#include "ui/dialogs/SMessageDlg.h"
+#include "ui/dialogs/SStringDialog.h"
+#include "ui/widgets/EditSprite.h"
 #include "ui/widgets/ParseFraction.h"
 #include "ui/widgets/SliderSprite.h"
 
@@ -19,10 +22,9 @@ namespace {
 
 constexpr Point kSliderOrigin{20, 40};
 
-class SliderTest : public WidgetFixture {
+// Large enough for the value input and the message box.
+class SliderTest : public DialogFixture {
 public:
-  SliderTest() : WidgetFixture({400, 200}) {}
-
   // 285 wide: the track runs from 20 to 220, 200 pixels.
   CSliderSprite* Make(std::int32_t width = 285) {
     auto* slider = new CSliderSprite;
@@ -177,6 +179,78 @@ TEST_F(SliderTest, ADragPostsOnceAtTheReleaseAndATrackPressJumps) {
   EXPECT_EQ(Notes(), (std::vector<Note>{Changed(36, 1)}));
 }
 
+TEST_F(SliderTest, TheValueButtonTakesANumberOrAFractionAndRefusesTheRest) {
+  struct Case {
+    std::u16string typed;
+    bool ok;  // OK, else Cancel
+    std::int32_t value;
+    bool refused;  // the format message shows
+  };
+  const Case cases[] = {
+      {u"1/4", true, 25, false},    {u"-2.5", true, 0, false},  // clamped to the minimum
+      {u"33.5", true, 3350, false}, {u"250", true, 10000, false},
+      {u"abc", true, 5000, true},   {u"1/0", true, 5000, true},
+      {u"1e400", true, 5000, true}, {u"", true, 5000, false},  // nothing typed: nothing happens
+      {u"7", false, 5000, false},
+  };
+  CSliderSprite* slider = Make();
+  const Point corner = slider->PointToWindow({slider->rect.Width(), 0});
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.typed.begin(), c.typed.end()));
+    slider->SetRange(0, 10000, 5000, 100, u"");
+    Frame();
+    std::u16string shownText, prompt, title, message;
+    Rect place;
+    CDialogScript script;
+    script.Next(CSStringDialog::kTemplateId)
+        .Call([&](CDialogSprite& dialog) {
+          auto& input = dynamic_cast<CSStringDialog&>(dialog);
+          auto* field = dynamic_cast<CEditSprite*>(input.FindControl(CSStringDialog::kEditId));
+          shownText = field->GetText();
+          prompt = input.prompt;
+          title = input.title;
+          place = input.rect;
+          ASSERT_TRUE(field->SetText(c.typed));
+        })
+        .Press(c.ok ? kIdOk : kIdCancel);
+    if (c.refused) {
+      script.Next(CSMessageDlg::kTemplateId)
+          .Call([&](CDialogSprite& box) { message = dynamic_cast<CSMessageDlg&>(box).text; })
+          .Press(kIdOk);
+    }
+    ClickAt(At(slider, 262));  // the value button
+    ExpectAnswered(script);
+    EXPECT_EQ(shownText, u"50");
+    EXPECT_EQ(title, u"Value");
+    EXPECT_EQ(prompt, u"Enter a value from 0 to 100; a fraction such as 1/4 is fine.");
+    EXPECT_EQ(place.left, corner.x);
+    EXPECT_EQ(place.top, corner.y);
+    EXPECT_EQ(message, c.refused ? u"Please enter a number, or a fraction of two numbers such as 1/4." : u"");
+    EXPECT_EQ(slider->Value(), c.value);
+    const bool posts = c.ok && !c.refused && !c.typed.empty();
+    EXPECT_EQ(Notes(), posts ? std::vector<Note>{Changed(c.value, 100)} : std::vector<Note>{});
+  }
+  // A disabled slider opens nothing.
+  slider->acceptsInput = 0;
+  CDialogScript none;
+  ClickAt(At(slider, 262));
+  EXPECT_TRUE(none.Shown().empty());
+
+  // The slider's owner destroys it while the input is open: the answer
+  // reaches nothing of it.
+  slider->acceptsInput = 1;
+  CDialogScript closing;
+  closing.Next(CSStringDialog::kTemplateId)
+      .Call([&](CDialogSprite& dialog) {
+        ASSERT_TRUE(dynamic_cast<CEditSprite*>(dialog.FindControl(CSStringDialog::kEditId))->SetText(u"1/4"));
+        parent->DestroyChild(slider);
+      })
+      .Press(kIdOk);
+  ClickAt(At(slider, 262));
+  ExpectAnswered(closing);
+  EXPECT_TRUE(Notes().empty());
+}
+
 TEST_F(SliderTest, ADisabledSliderDrawsHalfATrackNoThumbAndIgnoresInput) {
   CSliderSprite* slider = Make();
   slider->SetRange(0, 100, 40, 1, u"");
@@ -250,6 +324,10 @@ TEST_F(SliderTest, HugeValuesAndDegenerateRangesAndTracks) {
     EXPECT_EQ(slider->Value(), c.value) << c.shown;
   }
   // A range of one value, and tracks of no length: nothing divides by 0.
+  // On the narrow ones the press may meet the value button: its input is
+  // cancelled.
+  CDialogScript script;
+  for (int i = 0; i < 4; ++i) script.Next(CSStringDialog::kTemplateId).Press(kIdCancel);
   for (const std::int32_t width : {285, 85, 40, 3}) {
     SCOPED_TRACE(width);
     CSliderSprite* narrow = Make(width);

@@ -135,6 +135,26 @@ TEST_F(TreeTest, AnExpanderClickSends2AndTheRowsChangeOnlyWhenTheOwnerRebuilds) 
   EXPECT_EQ(tree->RowCount(), 2);
   EXPECT_TRUE(child->textImage.IsEmpty()) << "hidden nodes keep no pictures";
   EXPECT_TRUE(child->children[0]->textImage.IsEmpty());
+
+  // The pointer rests on the last row while the owner collapses the folder:
+  // the hover goes with the row, and a click there selects nothing.
+  {
+    CSTree::EditGuard edit(*tree);
+    folder->expanded = 1;
+  }
+  Frame();
+  host.MouseMove(At(tree, 60, 3));
+  Run();
+  ASSERT_EQ(tree->hoveredRow, 3);
+  {
+    CSTree::EditGuard edit(*tree);
+    folder->expanded = 0;
+  }
+  EXPECT_EQ(tree->hoveredRow, -1);
+  const Point rest{60, 3 * tree->rowHeight + 10};
+  tree->OnLButtonDown(rest, 0);
+  tree->OnLButtonUp(rest, 0);
+  EXPECT_TRUE(Notes().empty());
 }
 
 TEST_F(TreeTest, SetRootDropsTheSelection) {

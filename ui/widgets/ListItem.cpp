@@ -26,8 +26,7 @@ const CBgraImage* CListItem::GetThumbnail(std::int32_t size, bool square) {
   if (size <= 0) return nullptr;
   const auto side = static_cast<std::uint32_t>(size);
   if (!thumbnail.IsEmpty() && std::max(thumbnail.width, thumbnail.height) == side) return &thumbnail;
-  std::lock_guard first(HelpLoaderThread(0).lock);
-  std::lock_guard second(HelpLoaderThread(1).lock);
+  const CBothLoaderLocks loaders;
   const bool own = !source.IsEmpty();
   const CBgraImage* picture = own ? &source : fallbackImage;
   if (!picture || picture->IsEmpty()) return nullptr;

@@ -141,8 +141,7 @@ std::int32_t CListSprite::AddItem(std::u16string_view caption, const CBgraImage*
 void CListSprite::DeleteAllItems() {
   {
     std::lock_guard guard(lock);
-    std::lock_guard first(HelpLoaderThread(0).lock);
-    std::lock_guard second(HelpLoaderThread(1).lock);
+    const CBothLoaderLocks loaders;
     Destroy(0);
   }
   std::lock_guard guard(lock);

@@ -11,6 +11,9 @@
 #include "ui/SkinDrawing.h"
 #include "ui/TextFormat.h"
 #include "ui/UIResources.h"
+#include "ui/dialogs/SMessageDlg.h"
+#include "ui/dialogs/SStringDialog.h"
+#include "ui/widgets/ParseFraction.h"
 
 namespace {
 
@@ -328,10 +331,38 @@ void CSliderSprite::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
   if (key == VK_RIGHT) StepBy(1);
 }
 
+bool CSliderSprite::AskValue() {
+  std::u16string text, prompt;
+  {
+    std::lock_guard guard(lock);
+    const double units = scale;
+    text = FormatText(u"%g", {value / units});
+    // The tip is a text of the table, which users may edit: only its two
+    // real placeholders are filled.
+    prompt = FormatText(UIResources().texts.TextOrKey(u"sliderInputTip"), {minimum / units, maximum / units});
+  }
+  const auto self = key;
+  const bool confirmed = InputString(text, kInputLength, UIResources().texts.TextOrKey(u"sliderInputValue"),
+                                     prompt, PointToWindow({rect.Width(), 0}));
+  // The dialog's loop may have closed the page that owns the slider.
+  if (!IsObjectKeyAlive(self)) return false;
+  if (!confirmed || text.empty()) return true;
+  double shown = 0.0;
+  if (ParseFraction(text, shown)) {
+    SetSliderValue(shown, true);
+  } else {
+    // A box with OK alone: its answer tells nothing.
+    (void)ShowMessageBox(UIResources().texts.TextOrKey(u"sliderInputFormat"), MessageBoxIcon::Error,
+                         MessageBoxButtons::Ok);
+  }
+  return IsObjectKeyAlive(self);
+}
+
 bool CSliderSprite::OnSpriteMessage(const SpriteMessage& message) {
   if (message.code == kSpriteMsgButtonClicked && IsEnabled()) {
     if (message.sender == &minusButton) StepBy(-1);
     if (message.sender == &plusButton) StepBy(1);
+    if (message.sender == &valueButton && !AskValue()) return true;
   }
   return CMoveOverSprite::OnSpriteMessage(message);
 }

@@ -5,7 +5,9 @@
 // draggable thumb, a minus (id 1) and a plus (id 2) button that step the
 // value, and a value button (id 10) that shows it with its unit. Changes
 // the user makes go to the parent (kind bit 2) as sprite message 14 with
-// wparam = value and lparam = scale; a drag posts once, when it ends. The
+// wparam = value and lparam = scale; a drag posts once, when it ends. A
+// click on the value button asks for a number or a fraction ("1/4") in the
+// text input dialog, beside the slider's top-right corner. The
 // accepts-input flag is the enabled flag: a disabled slider draws its track
 // at half strength, no thumb, and ignores the mouse and keys.
 //
@@ -42,6 +44,7 @@ public:
   static constexpr std::int32_t kHeight = 20;
   static constexpr std::int32_t kBarMargin = 45;
   static constexpr std::int32_t kValueFontSize = 12;
+  static constexpr std::int32_t kInputLength = 31;
 
   CSliderSprite();
   ~CSliderSprite() override;
@@ -103,4 +106,8 @@ private:
   std::int32_t Clamped(double raw) const;
   void PostChanged();
   void StepBy(std::int32_t steps);
+  // The value input of the value button: the typed number or fraction is
+  // set and posted, anything else is refused with a message box. False
+  // when the slider was destroyed meanwhile (nothing of it may be touched).
+  [[nodiscard]] bool AskValue();
 };

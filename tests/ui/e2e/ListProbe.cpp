@@ -1,11 +1,11 @@
 // A small program for the end-to-end test of the tree, the list grid and
 // the slider. A page holds a tree of 40 rows, a grid of 30 pictures and a
-// slider (0 to 100 in tenths). The log tells the test where rows, cells
+// slider (0 to 100 in hundredths). The log tells the test where rows, cells
 // and the slider's thumb are (physical client pixels) and what the page
-// hears: the tree's selection (3), the grid's selection (93) and the
-// slider's changes (14); and, after each wheel turn or release, the tree's
-// scroll, the grid's scroll and its selected items. Lines start with the
-// clock's milliseconds.
+// hears: the tree's selection (3), the grid's selection (93), the
+// slider's changes (14) and its value input opening; and, after each wheel
+// turn or release, the tree's scroll, the grid's scroll and its selected
+// items. Lines start with the clock's milliseconds.
 //
 // Keys: Q ends (also after 90 s).
 //
@@ -81,6 +81,16 @@ public:
       if (items[i]->selected) chosen += " " + std::to_string(i);
     }
     Write("list released scroll %d selected%s", scrollY, chosen.c_str());
+  }
+};
+
+// Tells the log when its value button asks for a value (before the input
+// dialog runs, modally, inside this call).
+class CLoggingSlider final : public CSliderSprite {
+public:
+  bool OnSpriteMessage(const SpriteMessage& message) override {
+    if (message.code == kSpriteMsgButtonClicked && message.sender == &valueButton) Write("value input");
+    return CSliderSprite::OnSpriteMessage(message);
   }
 };
 
@@ -175,9 +185,9 @@ public:
     }
     m_list->SortItems();
 
-    m_slider = Attach(new CSliderSprite, 4, kSliderPlace);
+    m_slider = Attach(new CLoggingSlider, 4, kSliderPlace);
     if (!m_slider) return false;
-    m_slider->SetRange(0, 1000, 500, 10, u"%");
+    m_slider->SetRange(0, 10000, 5000, 100, u"%");
 
     for (int row = 0; row < 3; ++row)
       WritePoint("row", row, m_tree->PointToWindow({60, row * m_tree->rowHeight + m_tree->rowHeight / 2}));
@@ -187,7 +197,7 @@ public:
     }
     WritePoint("band", 0, m_list->PointToWindow({8, 8}));
     WritePoint("band", 1, m_list->PointToWindow({180, 150}));
-    // The thumb of value 500 of 1000 on a track of width - 85.
+    // The thumb of value 5000 of 10000 on a track of width - 85.
     const std::int32_t travel = kSliderPlace.Width() - 85 - m_slider->thumbImage.width;
     WritePoint("thumb", 0, m_slider->PointToWindow({20 + travel / 2 + 5, 10}));
     WritePoint("value", 0, m_slider->PointToWindow({kSliderPlace.Width() - 22, 10}));
@@ -211,7 +221,7 @@ private:
   CTreeNode m_root;
   CLoggingTree* m_tree = nullptr;
   CLoggingList* m_list = nullptr;
-  CSliderSprite* m_slider = nullptr;
+  CLoggingSlider* m_slider = nullptr;
 };
 
 int RunProbe(const char* logPath) {

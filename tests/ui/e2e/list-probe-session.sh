@@ -111,7 +111,19 @@ wait_for 'slider ' || fail "the slider posted nothing at the release"
 sleep 0.3
 [[ $(count 'slider ') -eq 1 ]] || fail "the slider posted $(count 'slider ') times"
 read -r _ value units <<<"$(last 'slider ')"
-((value > 500 && units == 10)) || fail "the drag gave $value in units of $units"
+((value > 5000 && units == 100)) || fail "the drag gave $value in units of $units"
+
+# Slider: the value button asks for a value; the fraction 1/4 in hundredths
+# is 25.
+read -r _ _ x y <<<"$(last 'value 0 ')"
+click "$x" "$y"
+wait_for 'value input$' || fail "a click on the value button asked for nothing"
+sleep 0.8
+# The field holds the value shown; Ctrl+A selects it, typing replaces it.
+timeout 10 xdotool key ctrl+a
+timeout 10 xdotool type --delay 80 '1/4'
+timeout 10 xdotool key Return
+wait_for 'slider 25 100$' || fail "typing 1/4 did not set 25 hundredths"
 
 timeout 10 xdotool key q
 wait "$pid"
@@ -119,4 +131,4 @@ rc=$?
 pid=
 [[ $rc -eq 0 ]] || fail "the probe ended with $rc"
 lines 'exit 0$' >/dev/null || fail "no clean exit"
-echo "list probe at $dpi dpi: tree rows clicked, wheeled and dragged, grid cells clicked, banded and wheeled, the slider's thumb dragged"
+echo "list probe at $dpi dpi: tree rows clicked, wheeled and dragged, grid cells clicked, banded and wheeled, the slider's thumb dragged and 1/4 typed into its value input"

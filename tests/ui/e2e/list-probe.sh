@@ -3,7 +3,8 @@
 # under a virtual X server at the given display resolution (96 or 144 dots
 # per inch through Xft.dpi) and with xdotool clicks tree rows and grid
 # cells, turns the wheel, drags the tree's rows, draws a rubber band over
-# the grid and drags the slider's thumb. Skipped (exit 77) when xvfb-run or
+# the grid, drags the slider's thumb and types a fraction into its value
+# input. Skipped (exit 77) when xvfb-run or
 # xdotool is missing; bounded by timeouts throughout.
 set -u
 probe=$1
