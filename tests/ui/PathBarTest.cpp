@@ -42,7 +42,7 @@ public:
     bar->owned = 1;
     parent->AppendChild(bar);
   }
-  ~PathBarTest() override { parent->DestroyChild(bar); }  // the bar goes before the nodes
+  ~PathBarTest() override { EXPECT_TRUE(parent->DestroyChild(bar)); }  // the bar goes before the nodes
 
   // The owner's part: a current node and a width.
   void Show(CTreeNode* node, std::int32_t width = kBar.Width()) {
@@ -244,7 +244,7 @@ TEST_F(PathBarTest, MessagesAndChoicesForNodesOffThePathAreDroppedAndARebuildClo
   // is no longer a segment.
   Show(ceremony);
   Show(reception);
-  PostSpriteMessage(bar, kTreeTagMsgOpenSiblings, 0, Ptr(ceremony), bar);
+  EXPECT_TRUE(PostSpriteMessage(bar, kTreeTagMsgOpenSiblings, 0, Ptr(ceremony), bar));
   Run();
   EXPECT_FALSE(MenuOpen());
 
@@ -268,7 +268,7 @@ TEST_F(PathBarTest, MessagesAndChoicesForNodesOffThePathAreDroppedAndARebuildClo
   Show(&top);
   EXPECT_FALSE(MenuOpen());
   EXPECT_EQ(bar->siblingList, nullptr);
-  PostSpriteMessage(bar, kMenuMsgCommand, 1, 0, &bar->siblingMenu);
+  EXPECT_TRUE(PostSpriteMessage(bar, kMenuMsgCommand, 1, 0, &bar->siblingMenu));
   EXPECT_TRUE(Navigations().empty());
 }
 

@@ -172,7 +172,7 @@ public:
     parent->AppendChild(list);
     list->SetSpriteRect(kPlace.left, kPlace.top, kPlace.Width(), kPlace.Height());
   }
-  ~PropertyListTest() override { parent->DestroyChild(list); }  // the list goes before its rows
+  ~PropertyListTest() override { EXPECT_TRUE(parent->DestroyChild(list)); }  // the list goes before its rows
 
   void Show() {
     list->SetRoot(&root);

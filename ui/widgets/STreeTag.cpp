@@ -144,7 +144,9 @@ bool CSTreeTag::UpdateHoverLevels() {
         level += kHoverStep;
         if (level >= kHoverFull) {
           level = kHoverFull;
-          PostSpriteMessage(this, kTreeTagMsgOpenSiblings, index, NodeParam(segment.node), this);
+          // With the queue shut down no list opens; nothing else to do.
+          static_cast<void>(
+              PostSpriteMessage(this, kTreeTagMsgOpenSiblings, index, NodeParam(segment.node), this));
         }
       }
     } else {
@@ -256,7 +258,8 @@ void CSTreeTag::OnLButtonUp(Point, std::uint32_t) {
   }
   if (!target) return;
   if (parent && parent->IsInputSprite())
-    PostSpriteMessage(parent, kTreeTagMsgNavigate, 0, NodeParam(target), this);
+    // A parent already gone needs no news.
+    static_cast<void>(PostSpriteMessage(parent, kTreeTagMsgNavigate, 0, NodeParam(target), this));
   if (CRenderWindow* window = RenderWindowOf(*this)) window->SpawnClickWave();
 }
 
@@ -317,5 +320,6 @@ void CSTreeTag::ChooseSibling(std::int32_t position) {
     if (!onPath) return;
     chosen = (*siblingList)[static_cast<std::size_t>(position - 1)].get();
   }
-  PostSpriteMessage(parent, kTreeTagMsgNavigate, 0, NodeParam(chosen), this);
+  // A parent already gone needs no news.
+  static_cast<void>(PostSpriteMessage(parent, kTreeTagMsgNavigate, 0, NodeParam(chosen), this));
 }
