@@ -75,7 +75,7 @@ private:
   void Run(std::vector<std::filesystem::path> folders, PhotoInfoCache* cache,
            std::shared_ptr<CWorkerExitEvent> exit);
   // False when the walk was stopped.
-  bool Walk(const std::vector<std::filesystem::path>& folders, PhotoInfoCache* cache);
+  [[nodiscard]] bool Walk(const std::vector<std::filesystem::path>& folders, PhotoInfoCache* cache);
   void PostBatch(std::vector<PhotoInfoEntry>& batch, PhotoInfoCache* cache);
   void Post(std::uint64_t stage);
 

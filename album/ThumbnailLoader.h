@@ -86,7 +86,7 @@ public:
 
 private:
   // Loads the skin picture into m_folderPicture once; false when missing.
-  bool LoadFolderPicture();
+  [[nodiscard]] bool LoadFolderPicture();
   void PostLoadedInfo(const LoadJob& job, std::unique_ptr<ImageInfo> info);
 
   CHelpLoaderThread& m_thread;

@@ -33,7 +33,8 @@ void CAlgorithm::SetProgress(std::int32_t percent) {
     if (m_progressHi > m_progressLo) m_parent->SetProgress(value);
     return;
   }
-  m_listener.Post(static_cast<std::uint64_t>(static_cast<std::int64_t>(value)), 0);
+  // Progress is only shown: a value nobody can take any more is dropped.
+  static_cast<void>(m_listener.Post(static_cast<std::uint64_t>(static_cast<std::int64_t>(value)), 0));
 }
 
 void CAlgorithm::OnStripeDone(StripeTask* task) {

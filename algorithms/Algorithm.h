@@ -65,11 +65,11 @@ public:
   CAlgorithm& operator=(const CAlgorithm&) = delete;
 
   // Runs the whole algorithm from m_source to m_target; 1 or 0.
-  virtual int Process() { return 1; }
+  [[nodiscard]] virtual int Process() { return 1; }
   // Computes task's sourceStripe into its resultStripe; the rows that count
   // are rowStart - rowFrom up to rowEnd - rowFrom. With a single task the
   // stripes are the source and target themselves. 1 or 0.
-  virtual int ProcessStripe(StripeTask* task);
+  [[nodiscard]] virtual int ProcessStripe(StripeTask* task);
   // Progress by finished stripes (runs on the helpers, several at once).
   virtual void OnStripeDone(StripeTask* task);
   // Copies result-stripe rows offset + (row - firstRow) into target rows
@@ -89,11 +89,12 @@ public:
   // decides automatically; a positive value (more than 2 x overlap) asks for
   // stripes of that many source rows. Creates an empty target as a copy of
   // the source. 0 when there is no source or the target cannot be made.
-  std::int32_t SplitIntoStripes(std::int32_t overlap, std::int32_t rowsPerStripe);
+  [[nodiscard]] std::int32_t SplitIntoStripes(std::int32_t overlap, std::int32_t rowsPerStripe);
   // The next pending task with its stripes filled, or null when none is left
   // or the running job was cancelled (pending tasks are then skipped).
   // edgeMode -1 takes m_edgeMode.
-  StripeTask* NextStripe(CBgraImage16& sourceStripe, CBgraImage16& resultStripe, std::int32_t edgeMode);
+  [[nodiscard]] StripeTask* NextStripe(CBgraImage16& sourceStripe, CBgraImage16& resultStripe,
+                                       std::int32_t edgeMode);
   // 1 when no task is pending or running.
   int AllStripesDone();
   // 1 when this algorithm and every one up its parent chain may be striped.
@@ -105,7 +106,7 @@ public:
 
   // Task bookkeeping for the stripe loop and RunStripes.
   std::size_t TaskCount();
-  StripeTask* SingleTask();  // the task of a one-task pass, set running; null otherwise
+  [[nodiscard]] StripeTask* SingleTask();  // the task of a one-task pass, set running; null otherwise
   void EndStripe(StripeTask* task, int succeeded);
   void ReleaseStripe(StripeTask* task);
   void ClearTasks();
@@ -135,12 +136,12 @@ protected:
   // shorter block leaves the remaining fields as the owner set them; a
   // longer one is cut. 0 when there is no block.
   template <typename Block>
-  int ReadParamBlock(Block& own) const {
+  [[nodiscard]] int ReadParamBlock(Block& own) const {
     static_assert(std::is_standard_layout_v<Block> && std::is_trivially_copyable_v<Block>);
     static_assert(sizeof(Block) >= 2 && sizeof(Block) <= 0xFFFF);
     return CopyParamBlock(&own, sizeof(Block));
   }
-  int CopyParamBlock(void* own, std::size_t ownSize) const;
+  [[nodiscard]] int CopyParamBlock(void* own, std::size_t ownSize) const;
 
 private:
   // Stripes of the current pass that OnStripeDone has counted (m_lock).

@@ -25,16 +25,16 @@ public:
 
   // Starts the thread (registering its exit event when a registry is given).
   // The object must be owned by a shared_ptr: the thread keeps it alive.
-  int Start(IWorkerExitRegistry* registry);
+  [[nodiscard]] int Start(IWorkerExitRegistry* registry);
   // Asks the loop to end; queued algorithms are dropped unworked.
   void RequestStop();
   // Joins the thread when it leaves its loop before the deadline, else
   // detaches it (it keeps this object alive). 1 when joined.
-  int Finish(std::chrono::steady_clock::time_point deadline);
+  [[nodiscard]] int Finish(std::chrono::steady_clock::time_point deadline);
 
   // Waits until the queue is empty, then queues algorithm. 0 when the helper
   // is stopping and will not take it.
-  int Enqueue(CAlgorithm* algorithm);
+  [[nodiscard]] int Enqueue(CAlgorithm* algorithm);
   // Returns once algorithm is neither queued here nor being worked on.
   void WaitReleased(const CAlgorithm* algorithm);
   int IsBusy() const;

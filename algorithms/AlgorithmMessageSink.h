@@ -16,8 +16,8 @@ public:
   // Queues {sender none, target, code, wparam, lparam}; may be called from any
   // thread, also while the engine holds an algorithm's lock, so it must not
   // call back into the engine. Nonzero when the message was queued.
-  virtual int PostSpriteMessage(std::uint64_t target, std::int32_t code, std::uint64_t wparam,
-                                std::uint64_t lparam) = 0;
+  [[nodiscard]] virtual int PostSpriteMessage(std::uint64_t target, std::int32_t code, std::uint64_t wparam,
+                                              std::uint64_t lparam) = 0;
 
 protected:
   ~IAlgorithmMessageSink() = default;
@@ -30,7 +30,7 @@ struct AlgorithmListener {
   std::uint64_t target = 0;
 
   bool IsSet() const { return sink != nullptr; }
-  int Post(std::uint64_t wparam, std::uint64_t lparam) const {
+  [[nodiscard]] int Post(std::uint64_t wparam, std::uint64_t lparam) const {
     return sink ? sink->PostSpriteMessage(target, WM_ALGORITHM, wparam, lparam) : 0;
   }
 };

@@ -73,9 +73,11 @@ struct CAlgorithmThread::Engine {
       } catch (const std::exception&) {
         result = 0;  // an algorithm that ran out of memory in a container failed
       }
-      jobListener.Post(
+      // Refused only without a listener or once the UI queue has shut down:
+      // then nobody waits for the completion.
+      static_cast<void>(jobListener.Post(
           static_cast<std::uint64_t>(std::int64_t{jobCommand} + std::int64_t{kAlgorithmCompletionBase}),
-          static_cast<std::uint64_t>(static_cast<std::int64_t>(result)));
+          static_cast<std::uint64_t>(static_cast<std::int64_t>(result))));
       {
         // The slot is freed in the same step as busy, so a start waiting for
         // it can neither slip in before the job has ended nor be lost.
@@ -98,7 +100,9 @@ struct CAlgorithmThread::Engine {
 
 CAlgorithmThread::CAlgorithmThread() : m_engine(std::make_shared<Engine>()) {}
 
-CAlgorithmThread::~CAlgorithmThread() { Shutdown(); }
+// A thread that does not join in time is detached and keeps the engine's
+// state alive; a destructor can do no more.
+CAlgorithmThread::~CAlgorithmThread() { static_cast<void>(Shutdown()); }
 
 std::uint32_t CAlgorithmThread::HelperCountFor(unsigned processors) {
   return std::clamp<std::uint32_t>(processors, 1, kMaxAlgorithmHelpers);
@@ -144,7 +148,9 @@ int CAlgorithmThread::Start(unsigned processors, IWorkerExitRegistry* registry) 
     e.thread = std::thread([engine = m_engine] { engine->Run(); });
   } catch (const std::system_error&) {
     e.RequestStop(helpers);
-    for (const auto& helper : helpers) helper->Finish(std::chrono::steady_clock::now() + kWorkerExitWait);
+    // A helper that does not join in time is detached and keeps itself alive.
+    for (const auto& helper : helpers)
+      static_cast<void>(helper->Finish(std::chrono::steady_clock::now() + kWorkerExitWait));
     return 0;
   }
 

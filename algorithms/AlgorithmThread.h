@@ -38,21 +38,21 @@ public:
   // Starts the thread and its helpers; their exit events are registered with
   // registry when one is given. 1 on success (also when already running), 0
   // when the thread cannot be started or the engine was shut down.
-  int Start(unsigned processors = std::thread::hardware_concurrency(),
-            IWorkerExitRegistry* registry = nullptr);
+  [[nodiscard]] int Start(unsigned processors = std::thread::hardware_concurrency(),
+                          IWorkerExitRegistry* registry = nullptr);
   // Cancels the running job, drops a queued one, stops every thread and joins
   // them, waiting at most bound in total; a thread still busy after that is
   // detached and keeps the engine's state alive. 1 when every thread joined.
   // Call it before static destructors run; later starts fail.
-  int Shutdown(std::chrono::milliseconds bound = kWorkerExitWait);
+  [[nodiscard]] int Shutdown(std::chrono::milliseconds bound = kWorkerExitWait);
 
   // Waits until no job is queued or running, stores source, target, params
   // and listener in the algorithm and queues it with command. The caller
   // keeps all of them alive until the completion message. 1 when queued; 0
   // for a null algorithm, an engine not running, or a call from the
   // algorithm thread itself (it would wait for its own job).
-  int StartAlgorithmAsync(CAlgorithm* algorithm, CBgraImage16* source, CBgraImage16* target,
-                          const void* params, std::int32_t command, AlgorithmListener listener);
+  [[nodiscard]] int StartAlgorithmAsync(CAlgorithm* algorithm, CBgraImage16* source, CBgraImage16* target,
+                                        const void* params, std::int32_t command, AlgorithmListener listener);
 
   // Runs the tasks SplitIntoStripes built and returns the algorithm's
   // m_success. A single task runs on the calling thread; otherwise every
@@ -60,7 +60,7 @@ public:
   // ended and every helper has let go of it, so the caller may destroy the
   // algorithm at once. Stripes no helper can take run on the calling thread.
   // The task list is empty afterwards. A pass with no tasks fails.
-  int RunStripes(CAlgorithm& algorithm);
+  [[nodiscard]] int RunStripes(CAlgorithm& algorithm);
 
   // Asks the running job to stop; has effect only while a job runs.
   void Cancel();
@@ -81,4 +81,4 @@ private:
 extern CAlgorithmThread theAlgorithmThread;
 
 // RunStripes of theAlgorithmThread.
-int RunStripes(CAlgorithm& algorithm);
+[[nodiscard]] int RunStripes(CAlgorithm& algorithm);

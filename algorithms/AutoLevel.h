@@ -25,16 +25,17 @@ public:
 
   // Per channel, stretched in sRGB-encoded values. The clip count is
   // pixel count x clip / 1000 (clip in per mille, taken within 0..1000).
-  int LevelChannels(const CBgraImage16& source, CBgraImage16& destination, double clip);
+  [[nodiscard]] int LevelChannels(const CBgraImage16& source, CBgraImage16& destination, double clip);
   // The same with a linear stretch.
-  int LevelChannelsLinear(const CBgraImage16& source, CBgraImage16& destination, double clip);
+  [[nodiscard]] int LevelChannelsLinear(const CBgraImage16& source, CBgraImage16& destination, double clip);
   // One pair of points from the grey histogram with a clip count of pixel
   // count / 500, applied to B, G and R, stretched in sRGB-encoded values.
-  int LevelLuma(const CBgraImage16& source, CBgraImage16& destination);
+  [[nodiscard]] int LevelLuma(const CBgraImage16& source, CBgraImage16& destination);
   // The same with a linear stretch.
-  int LevelLumaLinear(const CBgraImage16& source, CBgraImage16& destination);
+  [[nodiscard]] int LevelLumaLinear(const CBgraImage16& source, CBgraImage16& destination);
 
 private:
-  int LevelPerChannel(const CBgraImage16& source, CBgraImage16& destination, double clip, bool srgb);
-  int LevelByLuma(const CBgraImage16& source, CBgraImage16& destination, bool srgb);
+  [[nodiscard]] int LevelPerChannel(const CBgraImage16& source, CBgraImage16& destination, double clip,
+                                    bool srgb);
+  [[nodiscard]] int LevelByLuma(const CBgraImage16& source, CBgraImage16& destination, bool srgb);
 };

@@ -219,7 +219,7 @@ int DiscFilter(const CPlane8& source, CPlane8& destination, std::int64_t r, Box 
 }
 
 // A zeroed destination at the source's size.
-int CreateZeroed(const CPlane8& source, CPlane8& destination) {
+[[nodiscard]] int CreateZeroed(const CPlane8& source, CPlane8& destination) {
   if (!destination.Create(source.width, source.height)) return 0;
   std::memset(destination.pixels, 0, destination.byteSize);
   return 1;
@@ -228,7 +228,7 @@ int CreateZeroed(const CPlane8& source, CPlane8& destination) {
 // The all-zero result for a source without pixels: at the size the source
 // still records (a released plane keeps it), else at the destination's own
 // size; with no size on either side the destination is left without pixels.
-int ZeroForEmptySource(const CPlane8& source, CPlane8& destination) {
+[[nodiscard]] int ZeroForEmptySource(const CPlane8& source, CPlane8& destination) {
   const CPlane8& sized = source.width && source.height ? source : destination;
   if (!sized.width || !sized.height) {
     destination.Free();

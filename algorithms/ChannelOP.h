@@ -23,24 +23,24 @@ public:
   // it. An all-zero source, or one without pixels, gives an all-zero
   // destination: at the size the source records, else at the destination's
   // own size; with neither sized the destination is left without pixels.
-  int DilateMask(const CPlane8& source, CPlane8& destination, std::int32_t radius);
+  [[nodiscard]] int DilateMask(const CPlane8& source, CPlane8& destination, std::int32_t radius);
   // Grey-level erosion: each pixel becomes the minimum over the disc. When
   // the box of the source's non-zero pixels is narrower or lower than
   // 2 x radius (a source without pixels included, sized as in DilateMask)
   // the destination is all zero. When nothing is left of a wider box and
   // releaseIfEmpty is set, the destination's pixels are released.
-  int ErodeMask(const CPlane8& source, CPlane8& destination, std::int32_t radius,
-                std::int32_t releaseIfEmpty);
+  [[nodiscard]] int ErodeMask(const CPlane8& source, CPlane8& destination, std::int32_t radius,
+                              std::int32_t releaseIfEmpty);
   // |grown - shrunk| with a growth of width / 2 and a shrink of the rest
   // (width 5 grows by 2 and shrinks by 3). An empty band releases the
   // destination's pixels.
-  int ExtractEdgeBand(const CPlane8& source, CPlane8& destination, std::int32_t width);
+  [[nodiscard]] int ExtractEdgeBand(const CPlane8& source, CPlane8& destination, std::int32_t width);
   // Two passes of a 3 x 3 maximum over the interior; the outermost rows and
   // columns keep the source's values.
-  int Dilate3x3(const CPlane8& source, CPlane8& destination);
+  [[nodiscard]] int Dilate3x3(const CPlane8& source, CPlane8& destination);
   // passes of a 3 x 3 minimum over the interior, alternating between the
   // destination (odd passes, zero border) and a scratch copy of the source
   // (even passes): after an odd count the outermost rows and columns are 0,
   // after an even count they keep the source's values; 0 passes copy.
-  int Erode3x3(const CPlane8& source, CPlane8& destination, std::int32_t passes);
+  [[nodiscard]] int Erode3x3(const CPlane8& source, CPlane8& destination, std::int32_t passes);
 };

@@ -31,13 +31,13 @@ struct ConvolutionKernel {
 
   // The destination becomes a copy of the source (alpha stays the source's);
   // B, G and R are clamped to 0..65535.
-  int ApplyToImage16(const CBgraImage16& source, CBgraImage16& destination) const;
+  [[nodiscard]] int ApplyToImage16(const CBgraImage16& source, CBgraImage16& destination) const;
   // The destination must have the source's size; B, G and R are clamped to
   // 0..255 (the kernels used here never leave that range); alpha is not
   // written.
-  int ApplyToImage8(const CBgraImage& source, CBgraImage& destination) const;
+  [[nodiscard]] int ApplyToImage8(const CBgraImage& source, CBgraImage& destination) const;
   // The destination must have the source's size; clamped to 0..65535.
-  int ApplyToPlane16(const CPlane16& source, CPlane16& destination) const;
+  [[nodiscard]] int ApplyToPlane16(const CPlane16& source, CPlane16& destination) const;
 
   int IsUsable() const;
 };

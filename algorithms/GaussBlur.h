@@ -66,32 +66,32 @@ public:
   // cut into several stripes per helper thread, whatever the overlap the
   // reduction needs; the result is that of one pass, and progress then
   // counts stripes.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // One stripe of Process, at the reduction Process chose: the owned rows of
   // the result stripe become those rows of the whole blurred picture, given
   // the overlap Process asks for. A stripe is a copy whose row 0 is picture
   // row rowFrom, or the source and target themselves, of which only rows
   // rowFrom to rowTo are read. Rows the stripe holds from outside the
   // picture are not used. Reports progress only in a single-task pass.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
   // Hands every stripe the source and target themselves: ProcessStripe reads
   // the source rows it needs and writes its own rows of the target.
   int PrepareStripe(StripeTask* task, CBgraImage16& sourceStripe, CBgraImage16& resultStripe) override;
 
   // Below radius 0.1 (NaN excepted) the destination becomes a copy.
-  int BlurImage(const CBgraImage16& source, CBgraImage16& destination, double radius);
+  [[nodiscard]] int BlurImage(const CBgraImage16& source, CBgraImage16& destination, double radius);
   // No progress; the radius must be positive.
-  int BlurPlane(const CPlane8& source, CPlane8& destination, double radius);
+  [[nodiscard]] int BlurPlane(const CPlane8& source, CPlane8& destination, double radius);
   // The separable blur without reduction; the radius must be positive.
-  int BlurImageDirect(const CBgraImage16& source, CBgraImage16& destination, double radius);
-  int BlurPlaneDirect(const CPlane8& source, CPlane8& destination, double radius);
+  [[nodiscard]] int BlurImageDirect(const CBgraImage16& source, CBgraImage16& destination, double radius);
+  [[nodiscard]] int BlurPlaneDirect(const CPlane8& source, CPlane8& destination, double radius);
 
   // Box reduction by m_factor: floor(w / k) x floor(h / k), each pixel the
   // mean of its k x k block rounded to nearest (halves up); remainder rows
   // and columns are dropped. 0 when the factor is below 1 or above either
   // side.
-  int ShrinkImage(const CBgraImage16& source, CBgraImage16& destination);
-  int ShrinkPlane(const CPlane8& source, CPlane8& destination);
+  [[nodiscard]] int ShrinkImage(const CBgraImage16& source, CBgraImage16& destination);
+  [[nodiscard]] int ShrinkPlane(const CPlane8& source, CPlane8& destination);
   // Back to width x height, bilinearly between cell centres: each cell stands
   // at the centre of the block it was shrunk from, pixel k c + (k - 1) / 2
   // for factor k, so shrinking and enlarging move nothing. Pixel x samples
@@ -100,9 +100,10 @@ public:
   // is |b - a| x w / 2^16, rounded to nearest with halves away from the cell.
   // Pixels outside the outermost centres take the nearest cell. Destination
   // and small must differ.
-  int EnlargeBilinear(const CBgraImage16& small, CBgraImage16& destination, std::uint32_t width,
-                      std::uint32_t height);
-  int EnlargeBilinear(const CPlane8& small, CPlane8& destination, std::uint32_t width, std::uint32_t height);
+  [[nodiscard]] int EnlargeBilinear(const CBgraImage16& small, CBgraImage16& destination, std::uint32_t width,
+                                    std::uint32_t height);
+  [[nodiscard]] int EnlargeBilinear(const CPlane8& small, CPlane8& destination, std::uint32_t width,
+                                    std::uint32_t height);
 
   double m_radius = 0.0;      // radius of the last blur after reduction
   std::int32_t m_factor = 1;  // reduction factor of the last blur (1 = none)

@@ -21,4 +21,4 @@ struct PolygonPoint {
 // plane must exist at the wanted size and is overwritten completely. Returns
 // 0, or E_FAIL for fewer than 4 points, an open polygon or a plane without
 // pixels, leaving the plane unchanged.
-std::int32_t RasterizePolygon(std::span<const PolygonPoint> points, CPlane8& plane);
+[[nodiscard]] std::int32_t RasterizePolygon(std::span<const PolygonPoint> points, CPlane8& plane);

@@ -20,14 +20,14 @@ void FillIdentity(ToneTableSpan table);
 
 // Multiplies every entry v by factor (rounded) and, above 65535 - knee,
 // blends toward v so that the top keeps its value. knee <= 0 is a plain gain.
-int ApplyLutGain(ToneTableSpan table, double factor, std::int32_t knee);
+[[nodiscard]] int ApplyLutGain(ToneTableSpan table, double factor, std::int32_t knee);
 // Scales each entry's distance from 32768 by factor, with shoulders of width
 // knee (at most 32766) that blend toward the unscaled distance; the distance
 // stays below 32768, so entry 0 becomes 1 even at factor 1.
-int ApplyLutContrast(ToneTableSpan table, double factor, std::int32_t knee);
+[[nodiscard]] int ApplyLutContrast(ToneTableSpan table, double factor, std::int32_t knee);
 // v' = (amount x sin(a x 6.283) + a) x 65536 with a = v / 65536: lifts the
 // mid-darks and lowers the mid-lights for a positive amount.
-int ApplyLutSine(ToneTableSpan table, double amount);
+[[nodiscard]] int ApplyLutSine(ToneTableSpan table, double amount);
 // Fills the table with a levels stretch from black to white that is linear
 // in sRGB-encoded values, so mid-tones keep their look. Always succeeds.
 void BuildLevelsLutSrgb(ToneTableSpan table, std::int32_t black, std::int32_t white);

@@ -11,7 +11,7 @@ public:
   void Set();
   bool IsSet() const;
   // True when the event was set before the deadline.
-  bool WaitUntil(std::chrono::steady_clock::time_point deadline);
+  [[nodiscard]] bool WaitUntil(std::chrono::steady_clock::time_point deadline);
 
 private:
   mutable std::mutex m_mutex;

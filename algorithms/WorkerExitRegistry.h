@@ -17,7 +17,8 @@ public:
   // Registers one worker thread: requestStop must be callable from any thread
   // and must not block; the worker sets the returned event (not set at first)
   // when it has left its loop. Null when the registration cannot be made.
-  virtual std::shared_ptr<CWorkerExitEvent> RegisterWorkerExitEvent(std::function<void()> requestStop) = 0;
+  [[nodiscard]] virtual std::shared_ptr<CWorkerExitEvent> RegisterWorkerExitEvent(
+      std::function<void()> requestStop) = 0;
 
 protected:
   ~IWorkerExitRegistry() = default;

@@ -24,11 +24,14 @@ bool InitAppData() {
 
   const std::filesystem::path program = GetProgramPath();
   g_ProgramFolder = program.parent_path();
+  // The recorded path is only read by other programs; an unwritable settings
+  // file does not stop this one.
   if (!program.empty()) {
-    SetRegString(RegistryProfile::kProgramPath.section, RegistryProfile::kProgramPath.name,
-                 PathToUtf16(program));
+    static_cast<void>(SetRegString(RegistryProfile::kProgramPath.section, RegistryProfile::kProgramPath.name,
+                                   PathToUtf16(program)));
   }
   g_PublisherEdition = GetRegDword(RegistryProfile::kPublisherEdition, false);
-  GetRegString(RegistryProfile::kSkin, g_SkinName, true);
+  // Without a stored skin the default name stands.
+  static_cast<void>(GetRegString(RegistryProfile::kSkin, g_SkinName, true));
   return true;
 }

@@ -45,4 +45,4 @@ extern std::atomic<std::uint32_t> g_PublisherEdition;
 // none), purges old temporary files, finds the program folder and reads the
 // registry start values. False when the data folder cannot be made or
 // config.dat announces more than 256 favourites.
-bool InitAppData();
+[[nodiscard]] bool InitAppData();

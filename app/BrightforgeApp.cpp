@@ -44,7 +44,8 @@ bool CBrightforgeApp::InitInstance() {
     if (m_hooks.stopAlgorithmEngine) m_hooks.stopAlgorithmEngine();
   }
 
-  SaveConfigFile();
+  // A failed save has told the user; the program ends all the same.
+  static_cast<void>(SaveConfigFile());
   DeleteSessionTempFiles();
   m_exitStatus = engineStarted ? 0 : 1;
   return true;

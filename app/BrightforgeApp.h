@@ -23,7 +23,7 @@ public:
   // wait 3 seconds, no window) or the main window's modal run followed by
   // writing config.dat and deleting this run's temporary files. True after a
   // run, false when the start was refused or ended unattended.
-  bool InitInstance();
+  [[nodiscard]] bool InitInstance();
 
   // The process exit status: 0 after a run or an unattended start, 1 when
   // the start was refused.

@@ -37,7 +37,7 @@ void StoreField(std::span<char16_t> field, std::u16string_view text) {
   std::fill(std::copy(text.begin(), text.end(), field.begin()), field.end(), u'\0');
 }
 
-bool ReadFavourite(CFile& file, FavouriteFolder& favourite) {
+[[nodiscard]] bool ReadFavourite(CFile& file, FavouriteFolder& favourite) {
   std::array<std::uint8_t, kFavouriteFolderBytes> bytes;
   if (!file.ReadExact(bytes.data(), bytes.size())) return false;
   ByteReader reader(bytes);
@@ -46,7 +46,7 @@ bool ReadFavourite(CFile& file, FavouriteFolder& favourite) {
   return true;  // the reserved bytes are ignored
 }
 
-bool ReadU16(CFile& file, std::uint16_t& value) {
+[[nodiscard]] bool ReadU16(CFile& file, std::uint16_t& value) {
   std::uint8_t bytes[2];
   if (!file.ReadExact(bytes, 2)) return false;
   value = LoadLE16(bytes);
@@ -54,8 +54,8 @@ bool ReadU16(CFile& file, std::uint16_t& value) {
 }
 
 // Everything up to and with the album root. False when the file is damaged.
-bool ReadFavouritesAndRoot(CFile& file, std::size_t count, std::vector<FavouriteFolder>& favourites,
-                           std::u16string& root) {
+[[nodiscard]] bool ReadFavouritesAndRoot(CFile& file, std::size_t count,
+                                         std::vector<FavouriteFolder>& favourites, std::u16string& root) {
   for (std::size_t i = 0; i < count; ++i) {
     FavouriteFolder favourite;
     if (!ReadFavourite(file, favourite)) return false;
@@ -92,7 +92,8 @@ bool LoadConfigFile() {
   CFile file;
   if (!file.Open(g_ConfigFilePath, CFile::OpenMode::Read)) {
     g_AlbumRootFolder = DefaultAlbumRoot();
-    SaveConfigFile();
+    // A failed save has told the user; the defaults serve this run.
+    static_cast<void>(SaveConfigFile());
     return true;
   }
 

@@ -21,9 +21,9 @@ inline constexpr std::size_t kSearchScopeFieldBytes = 2048;
 // favourites and root and keeps the search folders as they were; it is
 // replaced at the next save. False only when the file announces more than
 // 256 favourites.
-bool LoadConfigFile();
+[[nodiscard]] bool LoadConfigFile();
 
 // Writes the application data to g_ConfigFilePath through a temporary file,
 // keeping the old file when anything fails (the user is then told). At most
 // 256 favourites are written, so the file always loads again.
-bool SaveConfigFile();
+[[nodiscard]] bool SaveConfigFile();

@@ -39,7 +39,8 @@ bool GetRegString(const RegTextValue& value, std::u16string& out, bool currentUs
 std::uint32_t GetRegDword(std::u16string_view section, std::u16string_view valueName,
                           std::uint32_t defaultValue, bool currentUser) {
   std::uint32_t value = defaultValue;
-  CSettingsStore().GetDword(ScopeOf(currentUser), section, valueName, value);
+  // A missing or unreadable value leaves the default in place.
+  static_cast<void>(CSettingsStore().GetDword(ScopeOf(currentUser), section, valueName, value));
   return value;
 }
 

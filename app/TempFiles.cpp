@@ -71,7 +71,9 @@ void PurgeOldTempFiles() {
   const std::filesystem::path folder = GetUserTempFolder();
   if (folder.empty()) return;
   std::vector<FolderEntry> entries;
-  ListFolder(folder, entries);
+  // The purge is tidying only: a listing that fails part way purges what it
+  // read.
+  static_cast<void>(ListFolder(folder, entries));
   const std::time_t now = std::time(nullptr);
   std::error_code ignored;
   for (const FolderEntry& entry : entries) {

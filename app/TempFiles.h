@@ -10,13 +10,13 @@
 #include <string_view>
 
 // The per-user temporary folder; empty when it cannot be made.
-std::filesystem::path GetTempFolder();
+[[nodiscard]] std::filesystem::path GetTempFolder();
 
 // Creates a new, empty file with a name no other call, thread or process
 // gets, puts its full path into path and remembers the name for deletion at
 // exit. The caller opens it (truncating) and fills it. False (path empty)
 // when the file cannot be created.
-bool MakeTempFileName(std::filesystem::path& path, std::u16string_view prefix);
+[[nodiscard]] bool MakeTempFileName(std::filesystem::path& path, std::u16string_view prefix);
 
 // Deletes every file remembered by MakeTempFileName; errors are ignored.
 void DeleteSessionTempFiles();

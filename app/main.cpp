@@ -9,6 +9,7 @@
 #include "algorithms/AlgorithmThread.h"
 #include "app/Globals.h"
 #include "document/BFDoc.h"
+#include "filters/EnlargeFilterSet.h"
 #include "image/ImageInfo.h"
 #include "platform/Platform.h"
 #include "platform/SystemMessage.h"
@@ -20,14 +21,19 @@ int main(int argc, char** argv) {
   theApp.SetCommandLine(std::move(arguments));
   theApp.SetStartupHooks({
       .startAlgorithmEngine = [] { return theAlgorithmThread.Start() == 1; },
-      .stopAlgorithmEngine = [] { theAlgorithmThread.Shutdown(); },
+      // A thread that does not join in time is detached; the process ends.
+      .stopAlgorithmEngine = [] { static_cast<void>(theAlgorithmThread.Shutdown()); },
   });
   // Documents opened from image files convert from the colour space their
   // information records.
   CBFDoc::SetColourSpaceReader(&ReadImageColourSpace);
+  // The enlargements finish with the filter library's deconvolution and
+  // edge steepening.
+  InstallEnlargeFilters();
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
   return RunPlatform([] {
-    theApp.InitInstance();
+    // The exit status tells how the run ended.
+    static_cast<void>(theApp.InitInstance());
     return theApp.ExitInstance();
   });
 }

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "bench/PeerTools.h"
+#include "bench/RequireSetup.h"
 #include "image/BgraImage16.h"
 
 inline constexpr std::uint32_t kWidth = 6000;
@@ -16,7 +17,7 @@ inline constexpr std::uint32_t kHeight = 4000;
 inline const CBgraImage16& Picture() {
   static CBgraImage16 picture = [] {
     CBgraImage16 image;
-    image.Create(kWidth, kHeight);
+    RequireSetup(image.Create(kWidth, kHeight), "picture memory");
     std::uint32_t state = 12345;
     for (std::uint32_t y = 0; y < kHeight; ++y) {
       std::uint16_t* p = image.Row(y);

@@ -12,6 +12,7 @@
 
 #include "algorithms/AlgorithmThread.h"
 #include "bench/PeakMemory.h"
+#include "bench/RequireSetup.h"
 #include "bench/SubjectAlpha.h"
 #include "filters/matting/Chromakey.h"
 #include "image/BgraImage.h"
@@ -25,7 +26,7 @@ constexpr double kScreen[3] = {60, 170, 50};  // B, G, R
 
 CBgraImage16 MakeScene(std::uint32_t w, std::uint32_t h) {
   CBgraImage image8;
-  image8.Create(w, h);
+  RequireSetup(image8.Create(w, h), "scene memory");
   const double edge = std::max(4.0, std::min(w, h) / 500.0);
   const double radius = 0.3 * std::min(w, h);
   for (std::uint32_t y = 0; y < h; ++y) {
@@ -47,19 +48,19 @@ CBgraImage16 MakeScene(std::uint32_t w, std::uint32_t h) {
     }
   }
   CBgraImage16 image;
-  image.FromBgraImage(image8, 0);
+  RequireSetup(image.FromBgraImage(image8, 0), "scene memory");
   return image;
 }
 
 std::uint64_t ScreenColour() {
   CBgraImage one;
-  one.Create(1, 1);
+  RequireSetup(one.Create(1, 1), "colour memory");
   one.pixels[0] = static_cast<std::uint8_t>(kScreen[0]);
   one.pixels[1] = static_cast<std::uint8_t>(kScreen[1]);
   one.pixels[2] = static_cast<std::uint8_t>(kScreen[2]);
   one.pixels[3] = 255;
   CBgraImage16 image;
-  image.FromBgraImage(one, 0);
+  RequireSetup(image.FromBgraImage(one, 0), "colour memory");
   const std::uint16_t* p = image.pixels;
   return std::uint64_t{p[0]} | std::uint64_t{p[1]} << 16 | std::uint64_t{p[2]} << 32 |
          std::uint64_t{p[3]} << 48;
@@ -93,10 +94,11 @@ BENCHMARK(BM_Chromakey)->Args({1000, 1000})->Args({4000, 3000})->Unit(benchmark:
 }  // namespace
 
 int main(int argc, char** argv) {
-  theAlgorithmThread.Start();
+  RequireSetup(theAlgorithmThread.Start() == 1, "the algorithm thread");
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  theAlgorithmThread.Shutdown();
+  // The process ends: a thread that does not join in time is left.
+  static_cast<void>(theAlgorithmThread.Shutdown());
   return 0;
 }

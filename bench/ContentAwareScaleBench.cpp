@@ -49,7 +49,7 @@ constexpr std::uint32_t kCutHeight = 3000;
 const CBgraImage16& Cut() {
   static const CBgraImage16 cut = [] {
     CBgraImage16 image;
-    image.Create(kCutWidth, kCutHeight);
+    RequireSetup(image.Create(kCutWidth, kCutHeight), "picture memory");
     for (std::uint32_t y = 0; y < kCutHeight; ++y)
       std::memcpy(image.Row(y), Picture().Row(y), image.Stride() * sizeof(std::uint16_t));
     return image;
@@ -178,14 +178,15 @@ void PrintComparison(const RatioTable& table) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  theAlgorithmThread.Start();
+  RequireSetup(theAlgorithmThread.Start() == 1, "the algorithm thread");
   Threads();
   Cut();
   Register();
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  theAlgorithmThread.Shutdown();
+  // The process ends: a thread that does not join in time is left.
+  static_cast<void>(theAlgorithmThread.Shutdown());
   RemovePeerWorkFolder();
   PrintComparison(reporter.table);
   return 0;

@@ -39,6 +39,7 @@
 #include "bench/BenchPicture.h"
 #include "bench/PeerTools.h"
 #include "bench/RatioReporter.h"
+#include "bench/RequireSetup.h"
 #include "filters/NoiseReduction.h"
 #include "filters/ResEnhance.h"
 #include "filters/Sharpen.h"
@@ -66,7 +67,7 @@ std::uint8_t Byte(double v) { return static_cast<std::uint8_t>(std::clamp(std::l
 const CBgraImage& CleanPhoto() {
   static const CBgraImage picture = [] {
     CBgraImage image;
-    image.Create(kWidth, kHeight);
+    RequireSetup(image.Create(kWidth, kHeight), "picture memory");
     for (std::uint32_t y = 0; y < kHeight; ++y) {
       std::uint8_t* p = image.Row(y);
       for (std::uint32_t x = 0; x < kWidth; ++x, p += 4) {
@@ -97,7 +98,7 @@ const CBgraImage& CleanPhoto() {
 const CBgraImage& NoisyPhoto() {
   static const CBgraImage picture = [] {
     CBgraImage image;
-    image.CopyFrom(CleanPhoto());
+    RequireSetup(image.CopyFrom(CleanPhoto()), "picture memory");
     std::mt19937 random(20240611);
     std::normal_distribution<double> noise(0.0, kNoiseSigma);
     std::uint8_t* p = image.pixels;
@@ -113,7 +114,7 @@ const CBgraImage& NoisyPhoto() {
 const CBgraImage16& NoisyWorking() {
   static const CBgraImage16 picture = [] {
     CBgraImage16 image;
-    image.FromBgraImage(NoisyPhoto(), 2);
+    RequireSetup(image.FromBgraImage(NoisyPhoto(), 2), "picture memory");
     return image;
   }();
   return picture;
@@ -280,14 +281,15 @@ BENCHMARK(BM_ImageMagickUnsharp)->Unit(benchmark::kMillisecond)->UseManualTime()
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  theAlgorithmThread.Start();
+  RequireSetup(theAlgorithmThread.Start() == 1, "the algorithm thread");
   Threads();  // counted while the helpers run
   Picture();
   NoisyWorking();
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  theAlgorithmThread.Shutdown();
+  // The process ends: a thread that does not join in time is left.
+  static_cast<void>(theAlgorithmThread.Shutdown());
   RemovePeerWorkFolder();
 
   const RatioTable& table = reporter.table;

@@ -25,6 +25,7 @@
 #include "bench/BenchPicture.h"
 #include "bench/PeerTools.h"
 #include "bench/RatioReporter.h"
+#include "bench/RequireSetup.h"
 
 namespace {
 
@@ -119,12 +120,13 @@ BENCHMARK(BM_ImageMagickGaussianBlur)
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  theAlgorithmThread.Start();
+  RequireSetup(theAlgorithmThread.Start() == 1, "the algorithm thread");
   Picture();
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  theAlgorithmThread.Shutdown();
+  // The process ends: a thread that does not join in time is left.
+  static_cast<void>(theAlgorithmThread.Shutdown());
   RemovePeerWorkFolder();
 
   std::printf("\n");

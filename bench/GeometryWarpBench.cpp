@@ -253,14 +253,15 @@ void PrintComparison(const RatioTable& table) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  theAlgorithmThread.Start();
+  RequireSetup(theAlgorithmThread.Start() == 1, "the algorithm thread");
   Threads();
   Picture();
   Register();
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  theAlgorithmThread.Shutdown();
+  // The process ends: a thread that does not join in time is left.
+  static_cast<void>(theAlgorithmThread.Shutdown());
   RemovePeerWorkFolder();
   PrintComparison(reporter.table);
   return 0;

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <random>
 
+#include "bench/RequireSetup.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
 #include "image/ColorModel.h"
@@ -26,8 +27,7 @@ struct Images {
   CBgraImage16 image16;
   Images() {
     BuildGammaTables();
-    image8.Create(kWidth, kHeight);
-    image16.Create(kWidth, kHeight);
+    RequireSetup(image8.Create(kWidth, kHeight) && image16.Create(kWidth, kHeight), "picture memory");
     std::minstd_rand random(1);
     for (std::uint32_t y = 0; y < kHeight; ++y) {
       std::uint8_t* p8 = image8.Row(y);
@@ -61,10 +61,7 @@ void SetRate(benchmark::State& state) {
 template <typename Target, typename Write>
 void RunIntoTarget(benchmark::State& state, bool fresh, Write write) {
   Target touched;
-  if (!fresh) {
-    touched.Create(kWidth, kHeight);
-    write(touched);
-  }
+  if (!fresh) RequireSetup(touched.Create(kWidth, kHeight) && write(touched), "the touched target");
   for (auto _ : state) {
     Target made;
     Target& target = fresh ? made : touched;
@@ -72,7 +69,10 @@ void RunIntoTarget(benchmark::State& state, bool fresh, Write write) {
       state.SkipWithError("out of memory");
       break;
     }
-    write(target);
+    if (!write(target)) {
+      state.SkipWithError("the conversion failed");
+      break;
+    }
     benchmark::DoNotOptimize(target.pixels);
     benchmark::ClobberMemory();
   }
@@ -82,19 +82,19 @@ void RunIntoTarget(benchmark::State& state, bool fresh, Write write) {
 void BM_Convert16To8(benchmark::State& state, bool fresh) {
   const Images& images = Shared();
   RunIntoTarget<CBgraImage>(state, fresh,
-                            [&](CBgraImage& target) { ConvertImage16To8(images.image16, target); });
+                            [&](CBgraImage& target) { return ConvertImage16To8(images.image16, target); });
 }
 
 void BM_Convert8To16(benchmark::State& state, bool fresh) {
   const Images& images = Shared();
   RunIntoTarget<CBgraImage16>(state, fresh,
-                              [&](CBgraImage16& target) { ConvertImage8To16(images.image8, target); });
+                              [&](CBgraImage16& target) { return ConvertImage8To16(images.image8, target); });
 }
 
 void BM_Dithered16To8(benchmark::State& state, bool fresh) {
   const Images& images = Shared();
   RunIntoTarget<CBgraImage>(state, fresh,
-                            [&](CBgraImage& target) { images.image16.ToBgraImageDithered(target); });
+                            [&](CBgraImage& target) { return images.image16.ToBgraImageDithered(target); });
 }
 
 // The yardstick: copying the 16-bit image's bytes into an image of the same
@@ -105,6 +105,7 @@ void BM_CopyYardstick(benchmark::State& state, bool fresh) {
   const Images& images = Shared();
   RunIntoTarget<CBgraImage16>(state, fresh, [&](CBgraImage16& target) {
     std::memcpy(target.pixels, images.image16.pixels, target.byteSize);
+    return 1;
   });
 }
 

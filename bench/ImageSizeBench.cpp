@@ -34,6 +34,7 @@
 #include "bench/BenchPicture.h"
 #include "bench/PeerTools.h"
 #include "bench/RatioReporter.h"
+#include "bench/RequireSetup.h"
 
 #if defined(TESSERA_BENCH_OPENCV)
 #include <opencv2/core.hpp>
@@ -209,14 +210,15 @@ void PrintComparison(const RatioTable& table) {
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  theAlgorithmThread.Start();
+  RequireSetup(theAlgorithmThread.Start() == 1, "the algorithm thread");
   Threads();
   Picture();
   Register();
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  theAlgorithmThread.Shutdown();
+  // The process ends: a thread that does not join in time is left.
+  static_cast<void>(theAlgorithmThread.Shutdown());
   RemovePeerWorkFolder();
   PrintComparison(reporter.table);
 #if !defined(TESSERA_BENCH_OPENCV)

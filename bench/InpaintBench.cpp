@@ -33,6 +33,7 @@
 
 #include "algorithms/AlgorithmThread.h"
 #include "bench/RatioReporter.h"
+#include "bench/RequireSetup.h"
 #include "filters/ImageInpainting.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
@@ -60,7 +61,7 @@ std::uint8_t Byte(double v) { return static_cast<std::uint8_t>(std::clamp(std::l
 // of the picture's size so both cases share them.
 Scene MakeScene(std::uint32_t w, std::uint32_t h, bool large) {
   Scene scene;
-  scene.clean.Create(w, h);
+  RequireSetup(scene.clean.Create(w, h), "picture memory");
   const std::uint32_t shirt = h * 11 / 20;
   std::uint32_t state = 2024;
   for (std::uint32_t y = 0; y < h; ++y) {
@@ -87,7 +88,7 @@ Scene MakeScene(std::uint32_t w, std::uint32_t h, bool large) {
       p[3] = 255;
     }
   }
-  scene.mask.Create(w, h);
+  RequireSetup(scene.mask.Create(w, h), "mask memory");
   std::memset(scene.mask.pixels, 0, scene.mask.byteSize);
   const auto disc = [&](double cx, double cy, double radius) {
     const double rx = cx * w, ry = cy * h, rr = radius * h;
@@ -113,11 +114,11 @@ Scene MakeScene(std::uint32_t w, std::uint32_t h, bool large) {
   scene.holeShare = static_cast<double>(holes) / scene.mask.pixelCount;
 
   CBgraImage spoiled;
-  spoiled.CopyFrom(scene.clean);
+  RequireSetup(spoiled.CopyFrom(scene.clean), "picture memory");
   for (std::uint32_t i = 0; i < spoiled.pixelCount; ++i) {
     if (scene.mask.pixels[i]) std::memcpy(spoiled.pixels + 4 * i, "\x20\x20\xF0\xFF", 4);
   }
-  scene.spoiled.FromBgraImage(spoiled, 2);
+  RequireSetup(scene.spoiled.FromBgraImage(spoiled, 2), "picture memory");
   return scene;
 }
 
@@ -150,7 +151,7 @@ double HolePsnr(const Scene& scene, const std::uint8_t* pixels, std::size_t stri
 double HolePsnr(const Scene& scene, const CBgraImage16& image) {
   BuildGammaTables();
   CBgraImage codes;
-  codes.Create(image.width, image.height);
+  RequireSetup(codes.Create(image.width, image.height), "picture memory");
   for (std::uint32_t i = 0; i < image.pixelCount; ++i) {
     for (int c = 0; c < 3; ++c) codes.pixels[4 * i + c] = LinearToSrgbTable[image.pixels[4 * i + c]];
   }
@@ -172,7 +173,7 @@ void TesseraInpaint(benchmark::State& state, const Scene& scene, const char* lab
   for (auto _ : state) {
     state.PauseTiming();
     CPlane8 mask;
-    mask.CopyFrom(scene.mask);
+    RequireSetup(mask.CopyFrom(scene.mask), "mask memory");
     state.ResumeTiming();
     InpaintingParams params;
     params.mask = &mask;
@@ -256,11 +257,12 @@ BENCHMARK(BM_OpenCvShiftMap)->Unit(benchmark::kMillisecond)->UseRealTime()->Iter
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  theAlgorithmThread.Start();
+  RequireSetup(theAlgorithmThread.Start() == 1, "the algorithm thread");
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  theAlgorithmThread.Shutdown();
+  // The process ends: a thread that does not join in time is left.
+  static_cast<void>(theAlgorithmThread.Shutdown());
 
   const RatioTable& table = reporter.table;
   std::printf("\ninpainting, 640 x 480 skin and stripes, holes %.1f %% of the picture:\n",

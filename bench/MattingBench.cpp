@@ -15,6 +15,7 @@
 #include "algorithms/AlgorithmThread.h"
 #include "algorithms/ChannelOP.h"
 #include "bench/PeakMemory.h"
+#include "bench/RequireSetup.h"
 #include "bench/SubjectAlpha.h"
 #include "filters/matting/InOutMatting.h"
 #include "image/BgraImage.h"
@@ -33,12 +34,10 @@ std::uint8_t Byte(double v) { return static_cast<std::uint8_t>(std::clamp(v, 0.0
 Scene MakeScene(std::uint32_t w, std::uint32_t h) {
   Scene s;
   CBgraImage image8;
-  image8.Create(w, h);
-  s.inside.Create(w, h);
-  s.region.Create(w, h);
   CPlane8 opaque, covered;
-  opaque.Create(w, h);
-  covered.Create(w, h);
+  RequireSetup(image8.Create(w, h) && s.inside.Create(w, h) && s.region.Create(w, h) && opaque.Create(w, h) &&
+                   covered.Create(w, h),
+               "scene memory");
   for (std::uint32_t y = 0; y < h; ++y) {
     for (std::uint32_t x = 0; x < w; ++x) {
       const double a = SubjectAlpha(x + 0.5, y + 0.5, w, h, 12);
@@ -55,10 +54,10 @@ Scene MakeScene(std::uint32_t w, std::uint32_t h) {
       *covered.At(x, y) = a > 0 ? 255 : 0;
     }
   }
-  s.image.FromBgraImage(image8, 0);
   CChannelOP op;
-  op.ErodeMask(opaque, s.inside, 6, 0);
-  op.DilateMask(covered, s.region, 6);
+  RequireSetup(s.image.FromBgraImage(image8, 0) && op.ErodeMask(opaque, s.inside, 6, 0) &&
+                   op.DilateMask(covered, s.region, 6),
+               "scene masks");
   return s;
 }
 
@@ -74,7 +73,10 @@ void BM_InOutMatting(benchmark::State& state) {
   int ok = 1;
   for (auto _ : state) {
     state.PauseTiming();
-    target.CopyFrom(scene.image);
+    if (!target.CopyFrom(scene.image)) {
+      state.SkipWithError("out of memory");
+      break;
+    }
     state.ResumeTiming();
     CInOutMatting matting;
     matting.m_source = &scene.image;
@@ -98,10 +100,11 @@ BENCHMARK(BM_InOutMatting)
 }  // namespace
 
 int main(int argc, char** argv) {
-  theAlgorithmThread.Start();
+  RequireSetup(theAlgorithmThread.Start() == 1, "the algorithm thread");
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
-  theAlgorithmThread.Shutdown();
+  // The process ends: a thread that does not join in time is left.
+  static_cast<void>(theAlgorithmThread.Shutdown());
   return 0;
 }

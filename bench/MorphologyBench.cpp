@@ -11,6 +11,7 @@
 
 #include "algorithms/ChannelOP.h"
 #include "bench/RatioReporter.h"
+#include "bench/RequireSetup.h"
 
 #if defined(TESSERA_BENCH_OPENCV)
 #include <opencv2/core.hpp>
@@ -27,7 +28,7 @@ constexpr std::int32_t kRadius = 50;
 const CPlane8& Mask() {
   static CPlane8 mask = [] {
     CPlane8 plane;
-    plane.Create(kWidth, kHeight);
+    RequireSetup(plane.Create(kWidth, kHeight), "mask memory");
     std::uint32_t state = 7;
     for (std::uint32_t y = 0; y < kHeight; ++y) {
       for (std::uint32_t x = 0; x < kWidth; ++x) {
@@ -49,7 +50,10 @@ void BM_TesseraDilate(benchmark::State& state) {
   CChannelOP op;
   CPlane8 out;
   for (auto _ : state) {
-    op.DilateMask(Mask(), out, kRadius);
+    if (!op.DilateMask(Mask(), out, kRadius)) {
+      state.SkipWithError("dilation failed");
+      break;
+    }
     benchmark::DoNotOptimize(out.pixels);
   }
 }
@@ -86,7 +90,7 @@ BENCHMARK(BM_OpenCvDilateDefaultThreads)->Unit(benchmark::kMillisecond)->Iterati
 bool SameAsOpenCv() {
   CChannelOP op;
   CPlane8 ours;
-  op.DilateMask(Mask(), ours, kRadius);
+  if (!op.DilateMask(Mask(), ours, kRadius)) return false;
   const cv::Mat in(kHeight, kWidth, CV_8U, const_cast<std::uint8_t*>(Mask().pixels));
   cv::Mat theirs;
   cv::dilate(in, theirs, DiscKernel());

@@ -55,7 +55,7 @@ inline void RemovePeerWorkFolder() {
 }
 
 // The picture as a binary PPM of 16-bit R, G, B (big-endian); alpha is dropped.
-inline bool WritePpm16(const CBgraImage16& image, const std::filesystem::path& file) {
+[[nodiscard]] inline bool WritePpm16(const CBgraImage16& image, const std::filesystem::path& file) {
   std::FILE* f = std::fopen(file.c_str(), "wb");
   if (!f) return false;
   std::fprintf(f, "P6\n%u %u\n65535\n", image.width, image.height);
@@ -83,7 +83,7 @@ inline bool HasTool(const char* name) {
 }
 
 // Seconds the command took, or a negative value when it failed.
-inline double TimedCommand(const std::string& command) {
+[[nodiscard]] inline double TimedCommand(const std::string& command) {
   const auto start = std::chrono::steady_clock::now();
   const int status = std::system((command + " >/dev/null 2>&1").c_str());
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
@@ -91,7 +91,7 @@ inline double TimedCommand(const std::string& command) {
 }
 
 // The shorter of two runs, against the run noise of a shared machine.
-inline double BestOfTwo(const std::string& command) {
+[[nodiscard]] inline double BestOfTwo(const std::string& command) {
   const double a = TimedCommand(command);
   const double b = TimedCommand(command);
   return a < 0 || b < 0 ? -1.0 : std::min(a, b);

@@ -15,6 +15,7 @@
 
 #include "bench/PictureHost.h"
 #include "bench/RatioReporter.h"
+#include "bench/RequireSetup.h"
 #include "platform/Clock.h"
 #include "platform/WindowHost.h"
 #include "ui/RenderWindow.h"
@@ -77,15 +78,15 @@ struct Scene {
   explicit Scene(Size client, int dpi) : host(client, dpi) {
     SetWindowHost(&host);
     window.windowOptions.minimumSize = {0, 0};
-    window.Create();
+    RequireSetup(window.Create() == 1, "the window");
     window.active = 1;
     window.RenderFrame(TickCount());
     auto top = [&](CSprite* sprite, const Rect& rect, std::int32_t layer) {
-      sprite->Create(nullptr, &window, 0, rect, layer);
+      RequireSetup(sprite->Create(nullptr, &window, 0, rect, layer), "a sprite");
       window.AddTopLevelSprite(sprite, true);
     };
     auto child = [&](CSprite* parent, CSprite* sprite, const Rect& rect) {
-      sprite->Create(parent, nullptr, 0, rect, 0);
+      RequireSetup(sprite->Create(parent, nullptr, 0, rect, 0), "a sprite");
       sprite->owned = 1;
       parent->AppendChild(sprite);
     };
@@ -102,7 +103,7 @@ struct Scene {
     child(page, new CPainted(K::Opaque, 0xFFC8C8C8u), {0, 1020, 1920, 1048});
     auto* dialog = new CBenchDialog;
     dialog->dimBackground = 1;
-    dialog->Create(nullptr, &window, 0, {660, 340, 1260, 740}, 160);
+    RequireSetup(dialog->Create(nullptr, &window, 0, {660, 340, 1260, 740}, 160), "the dialog");
     dialog->owned = 1;
     for (int i = 0; i < 12; ++i) {
       child(dialog, new CPainted(i % 2 ? K::Coverage : K::Opaque, 0xFF2050A0u),

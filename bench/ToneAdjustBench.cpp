@@ -30,6 +30,7 @@
 #include "algorithms/tone/WhiteBalance.h"
 #include "bench/BenchPicture.h"
 #include "bench/RatioReporter.h"
+#include "bench/RequireSetup.h"
 
 namespace {
 
@@ -40,7 +41,7 @@ void SetRate(benchmark::State& state) {
 
 void BM_MemoryPass(benchmark::State& state) {
   CBgraImage16 target;
-  target.CopyFrom(Picture());
+  RequireSetup(target.CopyFrom(Picture()), "target memory");
   for (auto _ : state) {
     std::memcpy(target.pixels, Picture().pixels, target.byteSize);
     benchmark::DoNotOptimize(target.pixels);
@@ -53,7 +54,7 @@ BENCHMARK(BM_MemoryPass)->Unit(benchmark::kMillisecond)->UseRealTime();
 template <typename Algorithm, typename Block>
 void Adjust(benchmark::State& state, const Block& block) {
   CBgraImage16 target;
-  target.CopyFrom(Picture());
+  RequireSetup(target.CopyFrom(Picture()), "target memory");
   for (auto _ : state) {
     Algorithm algorithm;
     algorithm.m_source = const_cast<CBgraImage16*>(&Picture());
@@ -221,7 +222,7 @@ void BM_HSBCurve(benchmark::State& state) {
     return t;
   }();
   CBgraImage16 target;
-  target.CopyFrom(Picture());
+  RequireSetup(target.CopyFrom(Picture()), "target memory");
   for (auto _ : state) {
     CHSBCurve curve;
     curve.m_source = const_cast<CBgraImage16*>(&Picture());
@@ -285,13 +286,14 @@ TONE_BENCHMARK(BM_Visual);
 
 int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
-  theAlgorithmThread.Start();
+  RequireSetup(theAlgorithmThread.Start() == 1, "the algorithm thread");
   const std::size_t helpers = theAlgorithmThread.HelperCount();
   Picture();
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   benchmark::Shutdown();
-  theAlgorithmThread.Shutdown();
+  // The process ends: a thread that does not join in time is left.
+  static_cast<void>(theAlgorithmThread.Shutdown());
 
   // With --benchmark_repetitions the medians are compared.
   const RatioTable& table = reporter.table;

@@ -65,7 +65,7 @@ public:
   // the masks and (unless the body carries one) the selection. With layers,
   // the current layer becomes the stored one, clamped to the last layer.
   // A successful read sets m_modified.
-  virtual int Serialize(CFile& stream, int load, int full);
+  [[nodiscard]] virtual int Serialize(CFile& stream, int load, int full);
 
   // Destroys every layer and saved mask, frees the selection, clears
   // m_modified; size, current layer and path stay.
@@ -77,7 +77,7 @@ public:
   // information records no colour space, 1 for any other success, 0 on
   // failure (the document is then unchanged). The layer is named after the
   // file; the path is kept.
-  int OpenImageFile(const std::filesystem::path& path);
+  [[nodiscard]] int OpenImageFile(const std::filesystem::path& path);
 
   // The colour space an image file's information records: 1 sRGB, 2 Adobe
   // RGB (1998), kColourSpaceNone when it records none. The image-information
@@ -90,7 +90,7 @@ public:
   // Replaces this document by a deep copy of source (m_modified cleared).
   // Built aside and swapped in: on failure (memory, an unknown layer kind)
   // this document is unchanged.
-  int CopyFrom(const CBFDoc& source);
+  [[nodiscard]] int CopyFrom(const CBFDoc& source);
 
   // Adds a layer holding a copy of image. Into an empty document: the base
   // layer at 0, 0, the document takes the image's size and loses its path
@@ -98,7 +98,7 @@ public:
   // document: index -1 puts it on top, any other index before that position
   // (clamped to 0..count); it becomes the current layer. 0 when the copy
   // fails or the document already holds 255 layers.
-  int InsertLayer(const CBgraImage16& image, std::u16string_view name, int index);
+  [[nodiscard]] int InsertLayer(const CBgraImage16& image, std::u16string_view name, int index);
 
   int LayerCount() const { return static_cast<int>(m_layers.size()); }
   // Null when the index is negative or past the end.
@@ -114,12 +114,12 @@ public:
   void DeleteLayer(int index);
   // Merges layer index into the one below; 1 also when there is nothing to
   // merge, 0 when the merged image cannot be allocated (nothing changed).
-  int MergeLayerDown(int index);
+  [[nodiscard]] int MergeLayerDown(int index);
 
   // target becomes the document's size filled with background (u16 B, G, R,
   // A from the low bits up), then every visible layer is blended in list
   // order. 0 when the target cannot be allocated.
-  int CompositeLayers(CBgraImage16& target, std::uint64_t background) const;
+  [[nodiscard]] int CompositeLayers(CBgraImage16& target, std::uint64_t background) const;
   // Blends one layer into a document-sized image at the layer's position;
   // pixels outside the target are skipped. The target's alpha stays.
   void BlendLayer(CBgraImage16& target, const CBFLayer& layer) const;
@@ -133,30 +133,30 @@ public:
   // a buffer cannot be allocated.
   //
   // Quarter turns swap the document's width and height (RotateFlipDocument.cpp).
-  int RotateRight();
-  int RotateLeft();
-  int FlipHorizontal();
-  int FlipVertical();
+  [[nodiscard]] int RotateRight();
+  [[nodiscard]] int RotateLeft();
+  [[nodiscard]] int FlipHorizontal();
+  [[nodiscard]] int FlipVertical();
   // Cuts the document to an inclusive rectangle (CropDocument.cpp), which is
   // first normalised and cut to the document. Layers and masks outside it
   // are destroyed, a selection left empty is dropped; the current layer
   // stays on its layer when that survives, else on the one that took its
   // place. 0 without any change when no layer overlaps the rectangle.
-  int Crop(const InclusiveRect& rectangle);
+  [[nodiscard]] int Crop(const InclusiveRect& rectangle);
   // A new canvas size with the old canvas at (dx, dy) in it (ResizeCanvas.cpp):
   // the base layer grows or shrinks, new area filled with fill (u16 B, G, R,
   // A from the low bits up); the other layers and the masks move by (dx, dy);
   // the selection gets a zero border. The same size changes nothing. Sets
   // m_modified. 0, with nothing changed, without layers, for a size below 1,
   // a position that leaves 32 bits or a failed allocation.
-  int ResizeCanvas(std::int32_t width, std::int32_t height, std::int32_t dx, std::int32_t dy,
-                   std::uint64_t fill);
+  [[nodiscard]] int ResizeCanvas(std::int32_t width, std::int32_t height, std::int32_t dx, std::int32_t dy,
+                                 std::uint64_t fill);
 
   // The whole-document resize of CImageSize (DocumentResize.cpp): the view
   // is taken under m_lock; the resized parts are exchanged under m_lock and
   // each layer's lock, so the canvas never sees a layer half swapped.
-  int ViewForResize(ResizableDocumentView& view) const override;
-  int TakeResized(ResizedDocumentParts& parts) override;
+  [[nodiscard]] int ViewForResize(ResizableDocumentView& view) const override;
+  [[nodiscard]] int TakeResized(ResizedDocumentParts& parts) override;
 
   std::u16string Path() const;
   // Cut as fixed fields are: 1023 characters or more become 1021 and "..".
@@ -174,9 +174,9 @@ public:
 
 private:
   // TakeResized without marking the document modified.
-  int ExchangeParts(ResizedDocumentParts& parts);
-  int WriteBody(CFile& stream, int full) const;
-  int ReadBody(CFile& stream, int full);
+  [[nodiscard]] int ExchangeParts(ResizedDocumentParts& parts);
+  [[nodiscard]] int WriteBody(CFile& stream, int full) const;
+  [[nodiscard]] int ReadBody(CFile& stream, int full);
   // Exchanges everything but the lock and the modified flag.
   void SwapContents(CBFDoc& other);
 };

@@ -42,11 +42,11 @@ public:
   // or has a side above 65535. A read takes effect only when the whole layer
   // arrived; on failure the layer stays as it was. A read raises the id
   // counter above the id it read. 1 or 0.
-  virtual int Serialize(CFile& stream, int load);
+  [[nodiscard]] virtual int Serialize(CFile& stream, int load);
   // Copies image, floating, visible, mask plane, opacity, blend mode,
   // position and name; id and kind stay. 0 when a copy cannot be allocated
   // (this layer is then unchanged).
-  virtual int CopyFrom(const CBFLayer& source);
+  [[nodiscard]] virtual int CopyFrom(const CBFLayer& source);
 
   // Under the layer lock: frees the mask plane and the image.
   void FreeBuffers();
@@ -54,7 +54,7 @@ public:
   // alpha and moves by the box's corner. Returns 1 without change for a base
   // layer, a layer without any such pixel or one that fills the box; 0 when
   // the image is missing or the smaller one cannot be allocated.
-  int CropToContent();
+  [[nodiscard]] int CropToContent();
 
   std::u16string Name() const;
   // Cut as fixed fields are: 31 characters or more become 29 and "..".
@@ -84,13 +84,13 @@ protected:
     LayerRecord record;
     CBgraImage16 image;
   };
-  static int ReadStoredLayer(CFile& stream, StoredLayer& stored);
+  [[nodiscard]] static int ReadStoredLayer(CFile& stream, StoredLayer& stored);
   // Under the layer lock: takes the record's properties and id and the image.
   void TakeStoredLayer(StoredLayer& stored);
   // The record and image, checked before the first byte goes out.
-  int WriteStoredLayer(CFile& stream) const;
+  [[nodiscard]] int WriteStoredLayer(CFile& stream) const;
 };
 
 // The bounding box of the pixels with non-zero alpha, in image coordinates;
 // 0 (box untouched) when there is none or the image is empty.
-int AlphaBounds(const CBgraImage16& image, Rect& box);
+[[nodiscard]] int AlphaBounds(const CBgraImage16& image, Rect& box);

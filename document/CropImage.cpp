@@ -10,7 +10,7 @@
 namespace {
 
 template <typename Image>
-int Crop(const Image& image, const InclusiveRect& rectangle, Image& result) {
+[[nodiscard]] int Crop(const Image& image, const InclusiveRect& rectangle, Image& result) {
   if (image.IsEmpty()) return 0;
   const InclusiveRect r = rectangle.Normalised();
   const std::int64_t left = std::max<std::int64_t>(r.left, 0);

@@ -13,7 +13,7 @@
 struct CBgraImage16;
 struct CPlane8;
 
-int CropImage(CBgraImage16& image, const InclusiveRect& rectangle);
-int CropPlane(CPlane8& plane, const InclusiveRect& rectangle);
-int CropImage(const CBgraImage16& source, const InclusiveRect& rectangle, CBgraImage16& result);
-int CropPlane(const CPlane8& source, const InclusiveRect& rectangle, CPlane8& result);
+[[nodiscard]] int CropImage(CBgraImage16& image, const InclusiveRect& rectangle);
+[[nodiscard]] int CropPlane(CPlane8& plane, const InclusiveRect& rectangle);
+[[nodiscard]] int CropImage(const CBgraImage16& source, const InclusiveRect& rectangle, CBgraImage16& result);
+[[nodiscard]] int CropPlane(const CPlane8& source, const InclusiveRect& rectangle, CPlane8& result);

@@ -23,5 +23,5 @@ struct DocHeader {
 
   void Encode(std::span<std::uint8_t, kSize> bytes) const;
   // 0 when the header size byte is not 12.
-  static int Decode(std::span<const std::uint8_t, kSize> bytes, DocHeader& header);
+  [[nodiscard]] static int Decode(std::span<const std::uint8_t, kSize> bytes, DocHeader& header);
 };

@@ -66,7 +66,7 @@ public:
 
   // Names and creates (empty) the history file and remembers the document.
   // False when the file cannot be made.
-  bool Open(CBFDoc& document, const HistoryFileMaker& makeFile);
+  [[nodiscard]] bool Open(CBFDoc& document, const HistoryFileMaker& makeFile);
   // The window and the listener; either may be null (nothing is told).
   void SetWindow(IHistoryWindow* window) { m_window = window; }
   void SetListener(IHistoryListener* listener) { m_listener = listener; }
@@ -85,32 +85,32 @@ public:
   // False, with the step list unchanged but for dropped redo steps, when the
   // file cannot be written, the layer does not exist, the rectangle has no
   // pixels in the layer or the document cannot be stored.
-  bool AddStep(HistoryStepType type, int layerIndex, std::u16string_view name, StepBlock block,
-               std::uint16_t stepType, std::span<const std::uint8_t> params);
+  [[nodiscard]] bool AddStep(HistoryStepType type, int layerIndex, std::u16string_view name, StepBlock block,
+                             std::uint16_t stepType, std::span<const std::uint8_t> params);
 
   // Undo (index currentStep - 1), redo (currentStep + 1) or a jump. Going to
   // the current step with skipIfCurrent does nothing. A size change drops
   // the selection. Marks the document modified. False for an index outside
   // the list or when a replay fails; the document then stays at the last
   // step that replayed, which becomes the current step.
-  bool GoToStep(int index, bool skipIfCurrent = true);
+  [[nodiscard]] bool GoToStep(int index, bool skipIfCurrent = true);
   // Rebuilds one step's state on top of the document.
-  bool ReplayStep(int index);
+  [[nodiscard]] bool ReplayStep(int index);
 
   // The payload parts, on an open, positioned stream.
   //
   // A whole layer (empty rectangle: left == right or top == bottom) or the
   // pixels of a rectangle, normalised and cut to the layer image. Returns the
   // bytes written; 0 when nothing could be written.
-  std::uint64_t WritePixels(CFile& stream, CBFLayer& layer, const Rect& rectangle) const;
+  [[nodiscard]] std::uint64_t WritePixels(CFile& stream, CBFLayer& layer, const Rect& rectangle) const;
   // Reads back what WritePixels wrote into the first layer with that id. The
   // rectangle is normalised and cut as it was when written, and the pixels
   // read are copied only where they fall inside it and the layer.
-  bool RestorePixels(CFile& stream, std::int32_t layerId, const Rect& rectangle);
+  [[nodiscard]] bool RestorePixels(CFile& stream, std::int32_t layerId, const Rect& rectangle);
   // u16 layer count, u16 current layer, an 80-byte LayerRecord per layer.
-  std::uint64_t WriteLayerList(CFile& stream) const;
+  [[nodiscard]] std::uint64_t WriteLayerList(CFile& stream) const;
   // Takes effect only when the whole list arrived and matches the layers.
-  bool ReadLayerList(CFile& stream);
+  [[nodiscard]] bool ReadLayerList(CFile& stream);
 
   // Empties the list (storage kept) / empties it and releases its storage.
   // Neither touches the current step or the file.
@@ -127,7 +127,7 @@ public:
 private:
   // The document's area in pixels, 0 when it has none.
   double DocumentArea() const;
-  std::uint64_t WritePayload(CFile& stream, HistoryStep& step, int layerIndex);
+  [[nodiscard]] std::uint64_t WritePayload(CFile& stream, HistoryStep& step, int layerIndex);
   void NotifyChanged();
 
   std::vector<HistoryStep> m_steps;  // oldest first

@@ -9,7 +9,7 @@
 namespace {
 
 template <typename Image>
-int FlipHorizontal(const Image& image, Image& result) {
+[[nodiscard]] int FlipHorizontal(const Image& image, Image& result) {
   const std::uint32_t w = image.width;
   return TransformPixels(image, result, image.width, image.height, [w](std::uint32_t x, std::uint32_t y) {
     return std::pair{w - 1 - x, y};
@@ -17,7 +17,7 @@ int FlipHorizontal(const Image& image, Image& result) {
 }
 
 template <typename Image>
-int FlipVertical(const Image& image, Image& result) {
+[[nodiscard]] int FlipVertical(const Image& image, Image& result) {
   const std::uint32_t h = image.height;
   return TransformPixels(image, result, image.width, image.height, [h](std::uint32_t x, std::uint32_t y) {
     return std::pair{x, h - 1 - y};

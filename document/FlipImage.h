@@ -10,11 +10,11 @@
 struct CBgraImage16;
 struct CPlane8;
 
-int FlipImageHorizontal(CBgraImage16& image);
-int FlipImageVertical(CBgraImage16& image);
-int FlipPlaneHorizontal(CPlane8& plane);
-int FlipPlaneVertical(CPlane8& plane);
-int FlipImageHorizontal(const CBgraImage16& source, CBgraImage16& result);
-int FlipImageVertical(const CBgraImage16& source, CBgraImage16& result);
-int FlipPlaneHorizontal(const CPlane8& source, CPlane8& result);
-int FlipPlaneVertical(const CPlane8& source, CPlane8& result);
+[[nodiscard]] int FlipImageHorizontal(CBgraImage16& image);
+[[nodiscard]] int FlipImageVertical(CBgraImage16& image);
+[[nodiscard]] int FlipPlaneHorizontal(CPlane8& plane);
+[[nodiscard]] int FlipPlaneVertical(CPlane8& plane);
+[[nodiscard]] int FlipImageHorizontal(const CBgraImage16& source, CBgraImage16& result);
+[[nodiscard]] int FlipImageVertical(const CBgraImage16& source, CBgraImage16& result);
+[[nodiscard]] int FlipPlaneHorizontal(const CPlane8& source, CPlane8& result);
+[[nodiscard]] int FlipPlaneVertical(const CPlane8& source, CPlane8& result);

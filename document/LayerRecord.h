@@ -34,11 +34,11 @@ struct LayerRecord {
   std::uint32_t id = 0;
 
   // The record of a layer; 0 when its position does not fit 16 bits.
-  static int FromLayer(const CBFLayer& layer, LayerRecord& record);
+  [[nodiscard]] static int FromLayer(const CBFLayer& layer, LayerRecord& record);
   void Encode(std::span<std::uint8_t, kSize> bytes) const;
   // 0 when the size byte is above 80. The name is cut at its first zero and
   // always ends in one.
-  static int Decode(std::span<const std::uint8_t, kSize> bytes, LayerRecord& record);
+  [[nodiscard]] static int Decode(std::span<const std::uint8_t, kSize> bytes, LayerRecord& record);
 
   // Sets floating, visible, opacity, blend mode, position and name of a
   // layer (not its id, mask or pixels).

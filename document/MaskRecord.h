@@ -38,12 +38,12 @@ struct MaskRecord {
 
   // A deep copy of plane, position, name, document size and thumbnail; 0
   // when memory is short (this record is then unchanged).
-  int CopyFrom(const MaskRecord& source);
+  [[nodiscard]] int CopyFrom(const MaskRecord& source);
 
   // The stored record (no thumbnail). 0 when the plane cannot be written.
-  int Write(CFile& stream) const;
+  [[nodiscard]] int Write(CFile& stream) const;
   // Fills a record from the stream; 0 on a short read or a bad plane (the
   // record is then unchanged). Names are cut at their first zero and always
   // end in one.
-  static int Read(CFile& stream, MaskRecord& record);
+  [[nodiscard]] static int Read(CFile& stream, MaskRecord& record);
 };

@@ -27,20 +27,20 @@ public:
   MappedPoint MapPoint(double t, double u) const;
   // Width = mean of the top and bottom edge lengths, height = mean of the
   // left and right ones, each rounded. 0 when a side leaves 32 bits.
-  int ComputeOutputSize(const Corners& corners);
+  [[nodiscard]] int ComputeOutputSize(const Corners& corners);
   std::int32_t OutputWidth() const { return m_width; }
   std::int32_t OutputHeight() const { return m_height; }
 
   // Resamples source through the map into target, sized to the output size;
   // alpha is opaque. 0 for an empty source or when target cannot be made.
-  int WarpImage(const CBgraImage16& source, CBgraImage16& target) const;
+  [[nodiscard]] int WarpImage(const CBgraImage16& source, CBgraImage16& target) const;
 
   // Replaces the current layer's image by its warp (the corners are taken
   // relative to the layer, which then sits at 0, 0); the document takes the
   // new size, loses its selection and saved masks and is marked modified.
   // 0, with nothing changed, when a side of the output is below 5 pixels,
   // there is no current layer or the image cannot be made.
-  int WarpDocument(CBFDoc& document, const Corners& corners);
+  [[nodiscard]] int WarpDocument(CBFDoc& document, const Corners& corners);
 
   static constexpr std::int32_t kMinSide = 5;
 

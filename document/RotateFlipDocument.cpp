@@ -56,7 +56,7 @@ bool FitsInt32(const Position& p) {
   return p.x >= lo && p.x <= hi && p.y >= lo && p.y <= hi;
 }
 
-int TransformImage(Turn turn, const CBgraImage16& image, CBgraImage16& result) {
+[[nodiscard]] int TransformImage(Turn turn, const CBgraImage16& image, CBgraImage16& result) {
   switch (turn) {
     case Turn::Right:
       return RotateImageRight(image, result);
@@ -70,7 +70,7 @@ int TransformImage(Turn turn, const CBgraImage16& image, CBgraImage16& result) {
   return 0;
 }
 
-int TransformPlane(Turn turn, const CPlane8& plane, CPlane8& result) {
+[[nodiscard]] int TransformPlane(Turn turn, const CPlane8& plane, CPlane8& result) {
   switch (turn) {
     case Turn::Right:
       return RotatePlaneRight(plane, result);
@@ -85,7 +85,7 @@ int TransformPlane(Turn turn, const CPlane8& plane, CPlane8& result) {
 }
 
 // Fills parts with the turned document; the document is only read.
-int BuildTurned(const CBFDoc& doc, Turn turn, ResizedDocumentParts& parts) {
+[[nodiscard]] int BuildTurned(const CBFDoc& doc, Turn turn, ResizedDocumentParts& parts) {
   const std::int64_t docWidth = doc.m_width, docHeight = doc.m_height;
   auto placeOf = [&](std::int64_t x, std::int64_t y, const Position& size) {
     return NewPosition(turn, x, y, size.x, size.y, docWidth, docHeight);

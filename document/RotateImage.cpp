@@ -9,7 +9,7 @@
 namespace {
 
 template <typename Image>
-int RotateRight(const Image& image, Image& result) {
+[[nodiscard]] int RotateRight(const Image& image, Image& result) {
   const std::uint32_t h = image.height;
   return TransformPixels(image, result, image.height, image.width, [h](std::uint32_t x, std::uint32_t y) {
     return std::pair{y, h - 1 - x};
@@ -17,7 +17,7 @@ int RotateRight(const Image& image, Image& result) {
 }
 
 template <typename Image>
-int RotateLeft(const Image& image, Image& result) {
+[[nodiscard]] int RotateLeft(const Image& image, Image& result) {
   const std::uint32_t w = image.width;
   return TransformPixels(image, result, image.height, image.width, [w](std::uint32_t x, std::uint32_t y) {
     return std::pair{w - 1 - y, x};

@@ -10,11 +10,11 @@
 struct CBgraImage16;
 struct CPlane8;
 
-int RotateImageRight(CBgraImage16& image);
-int RotateImageLeft(CBgraImage16& image);
-int RotatePlaneRight(CPlane8& plane);
-int RotatePlaneLeft(CPlane8& plane);
-int RotateImageRight(const CBgraImage16& source, CBgraImage16& result);
-int RotateImageLeft(const CBgraImage16& source, CBgraImage16& result);
-int RotatePlaneRight(const CPlane8& source, CPlane8& result);
-int RotatePlaneLeft(const CPlane8& source, CPlane8& result);
+[[nodiscard]] int RotateImageRight(CBgraImage16& image);
+[[nodiscard]] int RotateImageLeft(CBgraImage16& image);
+[[nodiscard]] int RotatePlaneRight(CPlane8& plane);
+[[nodiscard]] int RotatePlaneLeft(CPlane8& plane);
+[[nodiscard]] int RotateImageRight(const CBgraImage16& source, CBgraImage16& result);
+[[nodiscard]] int RotateImageLeft(const CBgraImage16& source, CBgraImage16& result);
+[[nodiscard]] int RotatePlaneRight(const CPlane8& source, CPlane8& result);
+[[nodiscard]] int RotatePlaneLeft(const CPlane8& source, CPlane8& result);

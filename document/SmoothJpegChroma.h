@@ -18,4 +18,4 @@ void SmoothJpegChroma(CBgraImage& image);
 // CBgraImage16::FromBgraImage(colourSpace) in turn (JPEG pixels are opaque),
 // without an 8-bit copy of the picture beside the 16-bit one. 0 when the file
 // cannot be read or decoded or memory runs out; image is then left as it was.
-int LoadSmoothedJpeg(const std::filesystem::path& path, CBgraImage16& image, int colourSpace);
+[[nodiscard]] int LoadSmoothedJpeg(const std::filesystem::path& path, CBgraImage16& image, int colourSpace);

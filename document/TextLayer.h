@@ -24,9 +24,9 @@ public:
 
   // The layer, then the text and the style. A read that ends early fails and
   // leaves the layer as it was.
-  int Serialize(CFile& stream, int load) override;
+  [[nodiscard]] int Serialize(CFile& stream, int load) override;
   // The layer; text and style too when the source is a text layer.
-  int CopyFrom(const CBFLayer& source) override;
+  [[nodiscard]] int CopyFrom(const CBFLayer& source) override;
 
   std::u16string Text() const;
   // Keeps at most 1024 characters, up to the first zero.

@@ -10,8 +10,8 @@
 #include <utility>
 
 template <typename Image, typename SourceOf>
-int TransformPixels(const Image& image, Image& result, std::uint32_t newWidth, std::uint32_t newHeight,
-                    SourceOf source) {
+[[nodiscard]] int TransformPixels(const Image& image, Image& result, std::uint32_t newWidth,
+                                  std::uint32_t newHeight, SourceOf source) {
   Image built;
   if (!image.IsEmpty()) {
     if (!built.Create(newWidth, newHeight)) return 0;

@@ -57,9 +57,9 @@ public:
   // Needs m_source, m_target (it may be the source) and m_params. 1 on
   // success (a cancelled run leaves a copy of the source), 0 for a missing
   // block or image, exhausted memory or a failed step.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // The stretch of the rows the task owns.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // The picture's size fitted into 200 x 200 with its aspect (each side at
   // least 1).
@@ -68,7 +68,7 @@ public:
   // the grey (6 G + 3 R + B) / 10, blurred at radius 12, over columns
   // x - r to x + r - 1 and rows y - r to y + r - 1 (r = window / 2) clipped
   // to the picture; B and A 0. An empty window gives R 0 and G 65535.
-  int BuildHazeMap(const CBgraImage16& reduced, CBgraImage16& haze);
+  [[nodiscard]] int BuildHazeMap(const CBgraImage16& reduced, CBgraImage16& haze);
   // The black and white points of a pixel from its haze levels (0..65535)
   // and the strength (0..100).
   static void Points(std::int32_t highest, std::int32_t lowest, std::int32_t strength, std::int32_t& black,

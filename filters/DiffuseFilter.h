@@ -63,9 +63,9 @@ public:
   // Needs m_source, m_target (a record of its own; it is made the source's
   // size) and m_params. 1 on success, 0 for a missing block or image,
   // exhausted memory or a failed pass.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // The rows the task owns, of the running pass.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // The 65536-entry ramp of block: 0 up to lower, linear from lower to upper
   // (truncated), 65535 from upper on; mode 0 lower = 30 x shadow and

@@ -126,9 +126,11 @@ int CEnhanceDynamic::ApplyLocal() {
   }
   FillIdentity(m_tables[0]);
   FillIdentity(m_tables[1]);
-  // Both factors are finite: the gains cannot fail.
-  ApplyLutGain(m_tables[0], ShadowGain(m_block.shadow), 50000);
-  ApplyLutGain(m_tables[1], 25.0 / (m_block.highlight + 25), 32768);
+  if (!ApplyLutGain(m_tables[0], ShadowGain(m_block.shadow), 50000) ||
+      !ApplyLutGain(m_tables[1], 25.0 / (m_block.highlight + 25), 32768)) {
+    m_tables.reset();
+    return 0;
+  }
 
   m_pass = Pass::kMasks;
   int done = RunRowPass(0, 20, 1, OnCancel::kFinishAll);

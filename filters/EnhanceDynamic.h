@@ -57,9 +57,9 @@ public:
   // becomes a copy of the source, then is adjusted. 1 on success, 0 for a
   // missing block or image or exhausted memory (the target may then hold the
   // copy).
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // The rows the task owns, of the running pass.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // The global curve for shadow amount a and highlight amount b: cubic
   // Hermite segments through (0, 0), (8000, 8000 + 100 a), (32768, 32768),
@@ -80,8 +80,8 @@ public:
 private:
   enum class Pass { kCurve, kMasks, kBlend };
 
-  int ApplyCurve();
-  int ApplyLocal();
+  [[nodiscard]] int ApplyCurve();
+  [[nodiscard]] int ApplyLocal();
 
   Pass m_pass = Pass::kCurve;
   // The curve (method 0), or the shadow and highlight gains (method 1).

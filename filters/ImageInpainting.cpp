@@ -30,7 +30,7 @@ constexpr std::int32_t kThickestRadius = 64;
 constexpr std::int64_t kStartBest = std::numeric_limits<std::int64_t>::max() / 2;
 
 template <typename Vector>
-bool ResizeVector(Vector& vector, std::size_t count) {
+[[nodiscard]] bool ResizeVector(Vector& vector, std::size_t count) {
   try {
     vector.resize(count);
     return true;
@@ -40,7 +40,7 @@ bool ResizeVector(Vector& vector, std::size_t count) {
 }
 
 template <typename Vector>
-bool ReserveVector(Vector& vector, std::size_t count) {
+[[nodiscard]] bool ReserveVector(Vector& vector, std::size_t count) {
   try {
     vector.reserve(count);
     return true;
@@ -218,8 +218,8 @@ int CImageInpainting::RunPadded(std::int32_t pad) {
 namespace {
 
 // The images of every index of 0..n - 1 among the padded indices 0..n + 2 pad - 1.
-bool MirrorImages(std::int64_t n, std::int32_t pad, std::vector<std::int32_t>& first,
-                  std::vector<std::int32_t>& images) {
+[[nodiscard]] bool MirrorImages(std::int64_t n, std::int32_t pad, std::vector<std::int32_t>& first,
+                                std::vector<std::int32_t>& images) {
   const std::int64_t padded = n + 2 * std::int64_t{pad};
   if (!ResizeVector(first, static_cast<std::size_t>(n + 1)) ||
       !ResizeVector(images, static_cast<std::size_t>(padded))) {

@@ -78,7 +78,7 @@ public:
   // patch without any fully known window near it without edgePatchesOnly,
   // or exhausted memory. Failing before the fill starts leaves the target
   // untouched.
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   InpaintingParams m_block;
   // Bounding box (inclusive) and count of the non-zero mask pixels; an empty
@@ -107,7 +107,7 @@ private:
   static constexpr std::int64_t kNoCandidate = -1;
 
   void MeasureMaskBounds();
-  int RunPadded(std::int32_t pad);
+  [[nodiscard]] int RunPadded(std::int32_t pad);
   // Where the padding of a padded run comes from: the padded columns (rows)
   // that show each column (row) of the picture, the picture's own included.
   struct PaddingMirror {
@@ -116,19 +116,20 @@ private:
         columns;  // images of column x: columns[columnFirst[x]...columnFirst[x + 1]]
     std::vector<std::int32_t> rowFirst, rows;
   };
-  int PadSourceAndMask(std::int32_t pad, CBgraImage16& image, CPlane8& mask, PaddingMirror& mirror) const;
+  [[nodiscard]] int PadSourceAndMask(std::int32_t pad, CBgraImage16& image, CPlane8& mask,
+                                     PaddingMirror& mirror) const;
   // Copies the pixel at padded (x, y), with its known and band values, to
   // every padding pixel that mirrors it, and widens written to cover them.
   void MirrorPixel(std::int32_t x, std::int32_t y, Rect& written);
-  int BuildKnownAndBand();
-  int PrepareCoarseImage();
+  [[nodiscard]] int BuildKnownAndBand();
+  [[nodiscard]] int PrepareCoarseImage();
   void UpdateCoarseImage(std::int32_t left, std::int32_t top, std::int32_t right, std::int32_t bottom);
-  int BuildPatchGrid();
+  [[nodiscard]] int BuildPatchGrid();
   // The index of the next patch, or -1 when none is left.
   std::int32_t SelectNextPatch(bool recount);
-  int MarkInteriorPatches();
-  int FillPatch(const InpaintPatch& patch);
-  int CapturePatchTemplate(const InpaintPatch& patch);
+  [[nodiscard]] int MarkInteriorPatches();
+  [[nodiscard]] int FillPatch(const InpaintPatch& patch);
+  [[nodiscard]] int CapturePatchTemplate(const InpaintPatch& patch);
   // Counts the pixels that are not known over the area candidate windows may
   // cover: columns [x0, x1), rows [y0, y1).
   void CountUnknown(std::int32_t x0, std::int32_t y0, std::int32_t x1, std::int32_t y1);

@@ -59,16 +59,16 @@ public:
   // plane of the source's size. 1 on success (a cancelled run leaves a copy
   // of the source), 0 for a missing or wrong block, image or plane, or
   // exhausted memory.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // The rows the task owns, of the running pass.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // Fills m_kernels and m_maxDiameter from m_block: kernel i (of one, or of
   // radius-many with a depth plane) has diameter Dmax - 2i and sits in its
   // 128-row tile as a D x D square from row and column (128 - D) / 2, each
   // cell the mean of four samples of the rotated shape. 0 for a missing or
   // wrong shape or exhausted memory.
-  int BuildKernels();
+  [[nodiscard]] int BuildKernels();
   // The boost of levels: v up to 32767 unchanged, then a ramp from 32768 to
   // 65535 that reaches the top at 65535 - 200 x highlight.
   static std::uint16_t Boost(std::uint32_t v, std::int32_t highlight);
@@ -103,7 +103,7 @@ private:
   void BlurRows(std::uint32_t first, std::uint32_t end);
   // Fills m_plans and m_planWeights for the source's width. 0 when memory
   // runs out.
-  int BuildPlans();
+  [[nodiscard]] int BuildPlans();
 
   Pass m_pass = Pass::kBlur;
   const CBgraImage16* m_read = nullptr;  // the working picture the sums read

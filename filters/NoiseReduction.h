@@ -55,11 +55,12 @@ std::array<std::uint8_t, sizeof(NoiseReductionParams)> NoiseReductionParamsToByt
 // Reads a stored record: a fresh block overlaid with as many stored bytes as
 // the record's size word says (at most 20), then validated. 0 (block
 // untouched) when fewer bytes are given than that.
-int NoiseReductionParamsFromBytes(std::span<const std::uint8_t> bytes, NoiseReductionParams& block);
+[[nodiscard]] int NoiseReductionParamsFromBytes(std::span<const std::uint8_t> bytes,
+                                                NoiseReductionParams& block);
 
 // Replaces plane by its 2 x 2 box average, (width / 2) x (height / 2), each
 // value the sum of four >> 2. 0 when memory runs out.
-int HalvePlane16(CPlane16& plane);
+[[nodiscard]] int HalvePlane16(CPlane16& plane);
 
 class CNoiseReduction : public CAlgorithm {
 public:
@@ -70,12 +71,12 @@ public:
 
   // Needs m_source, m_target and m_params (at most 20 bytes are taken). 1 on
   // success or cancel, 0 when memory runs out or an image is missing.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // The pass Process is running, over the task's rows: the edge directions,
   // the smoothing along them, the block filter (for the block origins in
   // those rows) or the chroma filter (rows of the half image). The edge and
   // chroma passes write only their own rows.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
   // The stripes work on the whole-image planes: no stripe buffers are made ...
   int PrepareStripe(StripeTask* task, CBgraImage16& sourceStripe, CBgraImage16& resultStripe) override;
   // ... and nothing is merged; the target is written at the end of Process.
@@ -111,12 +112,12 @@ public:
 private:
   enum class Pass { kEdgeCodes, kEdgeSmoothing, kBlocks, kChroma };
 
-  int SmoothAlongEdges();
+  [[nodiscard]] int SmoothAlongEdges();
   void FindEdges(std::uint32_t rowStart, std::uint32_t rowEnd);
   void SmoothEdgeRows(std::uint32_t rowStart, std::uint32_t rowEnd);
-  int RunBlockFilter(std::int32_t endPercent);
+  [[nodiscard]] int RunBlockFilter(std::int32_t endPercent);
   void FilterBlock(std::int32_t x, std::int32_t y);
-  int ReduceChromaNoise();
+  [[nodiscard]] int ReduceChromaNoise();
   void FilterChroma(std::uint32_t rowStart, std::uint32_t rowEnd);
   // Rows of a stripe of a row-by-row pass over the picture: the whole
   // picture below kStripeMinPixels, else about pixelsPerStripe pixels.
@@ -126,8 +127,8 @@ private:
   // even (0) or odd (1) ones; on the helpers when parallel work is allowed,
   // else one by one on this thread. Progress goes from fromPercent to
   // toPercent of this algorithm's range.
-  int RunPass(Pass pass, std::int32_t rows, std::int32_t stripeRows, std::int32_t parity,
-              std::int32_t fromPercent, std::int32_t toPercent);
+  [[nodiscard]] int RunPass(Pass pass, std::int32_t rows, std::int32_t stripeRows, std::int32_t parity,
+                            std::int32_t fromPercent, std::int32_t toPercent);
 
   Pass m_pass = Pass::kBlocks;
   CBgraImage16 m_half;    // the chroma pass's half-size working image

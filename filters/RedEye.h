@@ -38,7 +38,7 @@ public:
   // (target untouched) for an invalid block, a painted area wider or higher
   // than half the picture or below kMinSide across (an empty mask included),
   // or exhausted memory.
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // The weight tables, 65536 entries each, by hue, saturation and lightness
   // (RgbToHsl16 components).

@@ -30,7 +30,7 @@ static_assert(sizeof(ResEnhanceParams) == 8);
 void ValidateResEnhanceParams(ResEnhanceParams& block);
 std::array<std::uint8_t, sizeof(ResEnhanceParams)> ResEnhanceParamsToBytes(const ResEnhanceParams& block);
 // 0 (block untouched) when fewer than 8 bytes are given.
-int ResEnhanceParamsFromBytes(std::span<const std::uint8_t> bytes, ResEnhanceParams& block);
+[[nodiscard]] int ResEnhanceParamsFromBytes(std::span<const std::uint8_t> bytes, ResEnhanceParams& block);
 
 // A window around a pixel: columns colStart to colEnd - 1, rows rowStart to
 // rowEnd - 1.
@@ -51,9 +51,9 @@ public:
 
   // Needs m_source, m_target (a record of its own) and m_params. 1 when
   // every stripe succeeded, else 0.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // BuildEdgeMap then EnhanceStripe.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // The window size for a strength: 2 x strength^2, truncated, held to 3..8.
   static std::int32_t WindowSize(double strength);
@@ -61,8 +61,9 @@ public:
   // The window of the current window size.
   const ResEnhanceWindow& Window() const;
   // The edge strength (0 to 253) of every pixel of the stripe; 0 on its border.
-  static int BuildEdgeMap(const CBgraImage16& stripe, CPlane8& edges);
-  int EnhanceStripe(const CBgraImage16& source, CBgraImage16& result, const CPlane8& edges) const;
+  [[nodiscard]] static int BuildEdgeMap(const CBgraImage16& stripe, CPlane8& edges);
+  [[nodiscard]] int EnhanceStripe(const CBgraImage16& source, CBgraImage16& result,
+                                  const CPlane8& edges) const;
 
   double m_strength = 0.0;
   std::int32_t m_windowSize = 3;

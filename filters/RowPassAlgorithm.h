@@ -32,8 +32,8 @@ protected:
   // multiple of align; otherwise one task covers every row. m_target must
   // exist (an empty one becomes a copy of the source). 1 when every stripe
   // succeeded, else 0.
-  int RunRowPass(std::int32_t lo, std::int32_t hi, std::int32_t align = 1,
-                 OnCancel onCancel = OnCancel::kSkip);
+  [[nodiscard]] int RunRowPass(std::int32_t lo, std::int32_t hi, std::int32_t align = 1,
+                               OnCancel onCancel = OnCancel::kSkip);
   // The rows [first, end) of the picture that task owns, clipped to height.
   static void OwnRows(const StripeTask& task, std::uint32_t height, std::uint32_t& first, std::uint32_t& end);
   // 1 when the task runs alone (it may then report progress itself).

@@ -60,7 +60,8 @@ std::array<std::uint8_t, kSharpenRecordSize> SharpenRecordToBytes(const SharpenP
 // size word says (at most 40), the curve points read from right after those
 // bytes and expanded into table, whose address the block then carries;
 // validated. 0 (block and table untouched) when the bytes end too soon.
-int SharpenRecordFromBytes(std::span<const std::uint8_t> bytes, SharpenParams& block, ToneTableSpan table);
+[[nodiscard]] int SharpenRecordFromBytes(std::span<const std::uint8_t> bytes, SharpenParams& block,
+                                         ToneTableSpan table);
 
 class CSharpen : public CAlgorithm {
 public:
@@ -69,9 +70,9 @@ public:
 
   // Needs m_source, m_target (a record of its own) and m_params with its
   // response table. 1 when every stripe succeeded, else 0.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // The stripe's source sharpened into its result stripe.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // The reduction factor of the blur for radius (1 up to 2.5) and the stripe
   // overlap that follows from it.

@@ -19,7 +19,6 @@
 
 namespace {
 
-constexpr std::size_t kTableSize = CSkinClean::kTableSize;
 // The bell curve's base where e would stand.
 constexpr double kBellBase = 2.7188282;
 constexpr std::uint32_t kMinMaskValue = 8;  // lower skin values count as none
@@ -208,8 +207,7 @@ int CSkinClean::ToneSkin() {
     ToneTable& greenRed = tables[1];
     FillIdentity(blue);
     FillIdentity(greenRed);
-    ApplyLutGain(blue, 1 + t / 400.0, 100 * t);
-    ApplyLutGain(greenRed, 1 - t / 800.0, 0);
+    if (!ApplyLutGain(blue, 1 + t / 400.0, 100 * t) || !ApplyLutGain(greenRed, 1 - t / 800.0, 0)) return 0;
     for (std::uint32_t y = 0; y < m_toned.height; ++y) {
       std::uint16_t* p = m_toned.Row(y);
       for (std::uint32_t x = 0; x < m_toned.width; ++x, p += 4) {

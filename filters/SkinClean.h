@@ -83,7 +83,7 @@ public:
   // Needs m_source, m_target (another record) and m_params (at most 40 bytes
   // are taken). 1 on success and on cancel, 0 when an image is missing,
   // memory runs out or a nested algorithm fails.
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // The smoothing kernel for m_block.radius: m_kernel and its half-length
   // m_kernelHalf (the index of the first zero weight from the centre, or 128).
@@ -106,15 +106,15 @@ public:
   CBgraImage16 m_toned;  // the source lightened and tinted within the skin
 
 private:
-  int BuildSkinMask();
-  int ToneSkin();
-  int SmoothMasked();
+  [[nodiscard]] int BuildSkinMask();
+  [[nodiscard]] int ToneSkin();
+  [[nodiscard]] int SmoothMasked();
   // count pixels of a line, step pixels apart, smoothed by the kernel
   // weighted by the mask; pixels outside the skin are copied.
   void BlurLineMasked(const std::uint16_t* source, std::uint16_t* result, const std::uint8_t* mask,
                       std::size_t count, std::size_t step) const;
   void BlendResult();
-  int AddGrain();
+  [[nodiscard]] int AddGrain();
 
   std::optional<std::uint32_t> m_pinnedSeed;
 };

@@ -66,17 +66,17 @@ public:
   // (it may be the source): only B, G and R of the target are written. 1 on
   // success, 0 for a missing or wrong block, image or shape, or exhausted
   // memory.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // The glow of the rows the task owns, added to them.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // The size of the search copy: the longer side 1024, the other in
   // proportion (at least 1).
   static void SearchSize(std::uint32_t width, std::uint32_t height, std::int32_t& w, std::int32_t& h);
   // Fills m_stars from the search copy work of a width x height source.
-  int FindStars(const CBgraImage16& work, std::uint32_t width, std::uint32_t height);
+  [[nodiscard]] int FindStars(const CBgraImage16& work, std::uint32_t width, std::uint32_t height);
   // The strength plane of work and its blur: peak x bright / 255 per pixel.
-  static int LevelPlane(const CBgraImage16& work, const CBgraImage16& blurred, CPlane8& plane);
+  [[nodiscard]] static int LevelPlane(const CBgraImage16& work, const CBgraImage16& blurred, CPlane8& plane);
   // Three draws of RuntimeRandom (each modulo 16) per non-zero level, row by
   // row: the first is dropped; a level the second would push past 255
   // becomes 255, any other gains the third, held to 255.
@@ -88,7 +88,7 @@ public:
   // The stamp of 2 radius + 1 pixels square from m_block's shape: B, G and R
   // the rotated shape resampled (3 x 3 samples per pixel), or its rainbow
   // rings when colourful.
-  int BuildStamp(CBgraImage& stamp) const;
+  [[nodiscard]] int BuildStamp(CBgraImage& stamp) const;
 
   StarlightParams m_block;
   std::vector<StarPoint> m_stars;

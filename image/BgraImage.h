@@ -16,10 +16,12 @@ struct CBgraImage : PixelRecord<std::uint8_t, 4> {
   // 1 on success, 0 when memory is exhausted or the size is above the limit
   // (the record is then empty). A zero side counts as 1. The same size keeps
   // the block and its contents; new pixels are not initialised.
-  int Create(std::uint32_t newWidth, std::uint32_t newHeight) { return CreateImage(newWidth, newHeight); }
+  [[nodiscard]] int Create(std::uint32_t newWidth, std::uint32_t newHeight) {
+    return CreateImage(newWidth, newHeight);
+  }
   // 0 for an empty source (this record untouched). A block of equal byte
   // size is reused and takes the source's shape.
-  int CopyFrom(const CBgraImage& source) { return CopyImage(source); }
+  [[nodiscard]] int CopyFrom(const CBgraImage& source) { return CopyImage(source); }
   // Releases the pixels and zeroes every field; returns 0.
   int Free() {
     ZeroFields();
@@ -42,8 +44,8 @@ struct CBgraImage : PixelRecord<std::uint8_t, 4> {
   // left) stands for the whole image and is written back; any other must lie
   // inside the image. The same size as this image copies the whole image. 0
   // when a table or the target cannot be allocated or the rectangle is bad.
-  int ResampleTo(CBgraImage& target, std::uint32_t targetWidth, std::uint32_t targetHeight,
-                 std::uint32_t samples, Rect& rectangle) const;
+  [[nodiscard]] int ResampleTo(CBgraImage& target, std::uint32_t targetWidth, std::uint32_t targetHeight,
+                               std::uint32_t samples, Rect& rectangle) const;
   // B, G, R, A packed little-endian into a u32 (B in the low byte): B, G, R
   // interpolated with 8-bit fractions, A of the top-left pixel; 0 outside
   // 0 <= x < width, 0 <= y < height.
@@ -61,15 +63,15 @@ struct CBgraImage : PixelRecord<std::uint8_t, 4> {
   // SaveFile fails for an image without pixels; the codec of the extension
   // decides whether the format keeps the alpha. A failed save leaves any old
   // file as it was.
-  int LoadFile(const std::filesystem::path& path);
-  int SaveFile(const std::filesystem::path& path, bool withAlpha) const;
+  [[nodiscard]] int LoadFile(const std::filesystem::path& path);
+  [[nodiscard]] int SaveFile(const std::filesystem::path& path, bool withAlpha) const;
   // Top-down copy of a codec image (whose rows run bottom-up). A palette
   // image takes its colours from the palette and A = 0 exactly at
   // transparentIndex; a 24-bit image takes A from the alpha plane, or 255.
-  int FromCodecImage(const CCodecImage& codecImage);
+  [[nodiscard]] int FromCodecImage(const CCodecImage& codecImage);
   // Into a new 24-bit codec image at 72 dpi, with the alpha plane when asked.
-  int ToCodecImage(CCodecImage& codecImage, bool withAlpha) const;
-  int ToCodecImageRgb(CCodecImage& codecImage) const;
+  [[nodiscard]] int ToCodecImage(CCodecImage& codecImage, bool withAlpha) const;
+  [[nodiscard]] int ToCodecImageRgb(CCodecImage& codecImage) const;
 
   // The raw 24-bit picture file (PackedRecords.cpp): u32 width, u32 height,
   // then rows of B, G, R. SaveRawBgr replaces the file only when every byte
@@ -77,6 +79,6 @@ struct CBgraImage : PixelRecord<std::uint8_t, 4> {
   // image unchanged, for a file that cannot be opened or read, a header whose
   // sides are not 1..65535, or a file too short for the picture its header
   // announces (checked before the picture is made).
-  int SaveRawBgr(const std::filesystem::path& path) const;
-  int LoadRawBgr(const std::filesystem::path& path);
+  [[nodiscard]] int SaveRawBgr(const std::filesystem::path& path) const;
+  [[nodiscard]] int LoadRawBgr(const std::filesystem::path& path);
 };

@@ -12,8 +12,10 @@ struct CBgraImage;
 struct CPlane8;
 
 struct CBgraImage16 : PixelRecord<std::uint16_t, 4> {
-  int Create(std::uint32_t newWidth, std::uint32_t newHeight) { return CreateImage(newWidth, newHeight); }
-  int CopyFrom(const CBgraImage16& source) { return CopyImage(source); }
+  [[nodiscard]] int Create(std::uint32_t newWidth, std::uint32_t newHeight) {
+    return CreateImage(newWidth, newHeight);
+  }
+  [[nodiscard]] int CopyFrom(const CBgraImage16& source) { return CopyImage(source); }
   int Free() {
     ZeroFields();
     return 0;
@@ -23,19 +25,19 @@ struct CBgraImage16 : PixelRecord<std::uint16_t, 4> {
   // FromBgraImage sizes this image to the source: colourSpace 2 (Adobe RGB)
   // only linearises each channel; every other value is read as sRGB and
   // converted through the matrix. 0 for an empty source or exhausted memory.
-  int FromBgraImage(const CBgraImage& source, int colourSpace);
+  [[nodiscard]] int FromBgraImage(const CBgraImage& source, int colourSpace);
   // The plain conversion, for display and previews.
-  int ToBgraImage(CBgraImage& target) const;
+  [[nodiscard]] int ToBgraImage(CBgraImage& target) const;
   // The error-diffused conversion, for saving, printing and export.
-  int ToBgraImageDithered(CBgraImage& target) const;
+  [[nodiscard]] int ToBgraImageDithered(CBgraImage& target) const;
   // YCbCr in place with offset 32768: Y in the R slot, Cb in G, Cr in B.
   void RgbToYcc();
   void YccToRgb();
   // One sRGB byte per pixel of the grey (6 G + 3 R + B) / 10.
-  int ToGrayPlane(CPlane8& target) const;
+  [[nodiscard]] int ToGrayPlane(CPlane8& target) const;
 
   // Box resampling into an 8-bit image (Resample.cpp), as
   // CBgraImage::ResampleTo over 16-bit sums, then converted as ToBgraImage.
-  int ResampleToBgra(CBgraImage& target, std::uint32_t targetWidth, std::uint32_t targetHeight,
-                     std::uint32_t samples, Rect& rectangle) const;
+  [[nodiscard]] int ResampleToBgra(CBgraImage& target, std::uint32_t targetWidth, std::uint32_t targetHeight,
+                                   std::uint32_t samples, Rect& rectangle) const;
 };

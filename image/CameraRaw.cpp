@@ -32,7 +32,7 @@ bool EqualsIgnoringCase(std::string_view a, std::string_view b) {
 // A LibRaw object for a RAW name, else null. The object is large and its
 // constructor may throw: it lives on the heap, and nothing thrown leaves
 // this file.
-std::unique_ptr<LibRaw> MakeRawDecoder(const std::filesystem::path& path) {
+[[nodiscard]] std::unique_ptr<LibRaw> MakeRawDecoder(const std::filesystem::path& path) {
   if (!IsRawFileName(path)) return nullptr;
   return std::make_unique<LibRaw>(0);
 }
@@ -58,7 +58,7 @@ bool RawWithinLimits(const LibRaw& raw) {
 
 // Builds the bitmap preview block: the size prefix, then R, G, B triplets.
 // LibRaw's bitmap has no prefix and may be one grey channel.
-PixelBlock BitmapPreview(const libraw_thumbnail_t& thumbnail, std::uint32_t& length) {
+[[nodiscard]] PixelBlock BitmapPreview(const libraw_thumbnail_t& thumbnail, std::uint32_t& length) {
   const std::uint64_t pixels = std::uint64_t{thumbnail.twidth} * thumbnail.theight;
   const auto channels = static_cast<std::uint64_t>(thumbnail.tcolors);
   if (pixels == 0 || (channels != 1 && channels != 3) || thumbnail.tlength != pixels * channels)

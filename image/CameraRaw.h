@@ -38,18 +38,18 @@ int IsRawFileName(const std::filesystem::path& name);
 // diagonal sensors, stretched for non-square pixels). A picture above the
 // size limits is refused from the header, before LibRaw unpacks it. 1 on
 // success; 0 leaves image as it was, with the reason in ImageLoadError.
-int LoadRawImage(const std::filesystem::path& path, CBgraImage16& image);
+[[nodiscard]] int LoadRawImage(const std::filesystem::path& path, CBgraImage16& image);
 
 // The embedded preview as a new block of length bytes, or null. A bitmap
 // preview gets the width and height prefix that its users expect.
-PixelBlock ExtractRawThumbnail(const std::filesystem::path& path, std::uint32_t& length,
-                               RawPreviewKind& kind);
+[[nodiscard]] PixelBlock ExtractRawThumbnail(const std::filesystem::path& path, std::uint32_t& length,
+                                             RawPreviewKind& kind);
 
 // Takes RawDecodeLock, extracts the file's embedded preview and hands it to
 // use(block, kind) while the lock is held; the result is use's, or 0 without
 // a preview.
 template <typename Use>
-int UseRawPreview(const std::filesystem::path& path, Use&& use) {
+[[nodiscard]] int UseRawPreview(const std::filesystem::path& path, Use&& use) {
   const std::lock_guard<std::mutex> lock(RawDecodeLock);
   std::uint32_t length = 0;
   RawPreviewKind kind = RawPreviewKind::Other;

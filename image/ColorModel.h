@@ -25,8 +25,8 @@ struct CBgraImage16;
 
 // Whole images of equal size; 0 (and nothing converted) when the sizes differ
 // or either image is empty.
-int ConvertImage8To16(const CBgraImage& source, CBgraImage16& target);
-int ConvertImage16To8(const CBgraImage16& source, CBgraImage& target);
+[[nodiscard]] int ConvertImage8To16(const CBgraImage& source, CBgraImage16& target);
+[[nodiscard]] int ConvertImage16To8(const CBgraImage16& source, CBgraImage& target);
 
 // Runs of count consecutive pixels (4 samples each), for rows and partial
 // buffers.

@@ -18,7 +18,7 @@ public:
   explicit CExifFileSource(CFile& file);
 
   std::uint64_t Size() const override { return m_size; }
-  bool Read(std::uint64_t offset, std::span<std::uint8_t> out) override;
+  [[nodiscard]] bool Read(std::uint64_t offset, std::span<std::uint8_t> out) override;
 
 private:
   CFile& m_file;

@@ -51,10 +51,11 @@ public:
 
   // Appends the block's items. False (nothing appended) when the block does
   // not start with a TIFF header ("II*\0" or "MM\0*").
-  static bool Read(CExifSource& block, std::vector<ExifItem>& items, Layout layout = Layout::Exif);
+  [[nodiscard]] static bool Read(CExifSource& block, std::vector<ExifItem>& items,
+                                 Layout layout = Layout::Exif);
   // The same under the caller's caps; limited tells whether a cap (entries,
   // items, value or total bytes) left an entry or a value out, as opposed to
   // entries skipped for being damaged.
-  static bool Read(CExifSource& block, std::vector<ExifItem>& items, Layout layout, const Limits& limits,
-                   bool& limited);
+  [[nodiscard]] static bool Read(CExifSource& block, std::vector<ExifItem>& items, Layout layout,
+                                 const Limits& limits, bool& limited);
 };

@@ -11,7 +11,7 @@ public:
   virtual ~CExifSource() = default;
   virtual std::uint64_t Size() const = 0;
   // Fills out with the bytes at offset; false when they are not all there.
-  virtual bool Read(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
+  [[nodiscard]] virtual bool Read(std::uint64_t offset, std::span<std::uint8_t> out) = 0;
 
 protected:
   CExifSource() = default;

@@ -159,7 +159,7 @@ Plan Place(std::span<const ExifItem> items, Layout layout, bool withThumbnail) {
 
 // Writes IFD0 and what hangs from it at the writer's offset; false when an
 // offset passes 4 GiB.
-bool WriteDirectories(Plan& plan, BlockWriter& writer, std::uint32_t nextIfd) {
+[[nodiscard]] bool WriteDirectories(Plan& plan, BlockWriter& writer, std::uint32_t nextIfd) {
   auto& directories = plan.directories;
   // Pointer entries first, so that IFD0's size is known when offsets are set.
   const bool hasExif = !directories[kExif].empty();

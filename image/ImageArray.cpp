@@ -6,7 +6,9 @@
 
 namespace {
 
-std::unique_ptr<CBgraImage> NewImage() { return std::unique_ptr<CBgraImage>(new (std::nothrow) CBgraImage); }
+[[nodiscard]] std::unique_ptr<CBgraImage> NewImage() {
+  return std::unique_ptr<CBgraImage>(new (std::nothrow) CBgraImage);
+}
 
 }  // namespace
 

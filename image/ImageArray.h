@@ -23,20 +23,20 @@ public:
   // whole piece are dropped, and a picture narrower than one piece gives
   // none (still 1). 0 when the file cannot be loaded, pieceWidth is below
   // 1, or a piece cannot be made (the pieces made so far stay).
-  int LoadStrip(const std::filesystem::path& path, std::int32_t pieceWidth);
+  [[nodiscard]] int LoadStrip(const std::filesystem::path& path, std::int32_t pieceWidth);
   // The same, appended after the images already held.
-  int AppendStrip(const std::filesystem::path& path, std::int32_t pieceWidth);
+  [[nodiscard]] int AppendStrip(const std::filesystem::path& path, std::int32_t pieceWidth);
   // Appends a copy of every image of other, in order; 0 when one cannot be
   // made (the copies made so far stay).
-  int AppendCopies(const CImageArray& other);
+  [[nodiscard]] int AppendCopies(const CImageArray& other);
   // Appends a copy of one image; an empty image is appended as an empty one.
-  int AppendCopy(const CBgraImage& image);
+  [[nodiscard]] int AppendCopy(const CBgraImage& image);
   // Appends one picture loaded from a file; 0 (nothing appended) on failure.
-  int AppendFile(const std::filesystem::path& path);
+  [[nodiscard]] int AppendFile(const std::filesystem::path& path);
   // Resamples the images [first, last) (last -1: to the end) to the width,
   // the height in proportion, each output pixel the average of 2 x 2 point
   // samples. The first failure stops with 0; images already scaled stay so.
-  int ScaleToWidth(std::int32_t width, std::int32_t first, std::int32_t last);
+  [[nodiscard]] int ScaleToWidth(std::int32_t width, std::int32_t first, std::int32_t last);
   // Frees every image; the storage is kept.
   void Clear();
   // Frees every image and the storage.

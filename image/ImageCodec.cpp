@@ -70,7 +70,7 @@ struct FileCloser {
 // Runs decode(codec, stream) on the opened file; 0 when it cannot be opened.
 // A failure leaves the codec's text as the thread's load error.
 template <typename Decode>
-int DecodeJpegFile(const std::filesystem::path& path, Decode&& decode) {
+[[nodiscard]] int DecodeJpegFile(const std::filesystem::path& path, Decode&& decode) {
   SetImageLoadError({});
   const std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
   if (!file) return 0;
@@ -81,7 +81,7 @@ int DecodeJpegFile(const std::filesystem::path& path, Decode&& decode) {
   return 0;
 }
 
-int LoadJpegFile(const std::filesystem::path& path, CBgraImage& image) {
+[[nodiscard]] int LoadJpegFile(const std::filesystem::path& path, CBgraImage& image) {
   return DecodeJpegFile(path, [&image](CCodecImageJPG& codec, CCodecStream& stream) {
     return codec.DecodeBgra(stream, image);
   });
@@ -89,7 +89,7 @@ int LoadJpegFile(const std::filesystem::path& path, CBgraImage& image) {
 
 // A bitmap preview: u16 width, u16 height, then exactly width x height
 // R, G, B triplets, rows top-down.
-int LoadBitmapPreview(std::span<const std::uint8_t> block, CBgraImage& image) {
+[[nodiscard]] int LoadBitmapPreview(std::span<const std::uint8_t> block, CBgraImage& image) {
   if (block.size() < 4) return 0;
   const std::uint32_t width = LoadLE16(block.data());
   const std::uint32_t height = LoadLE16(block.data() + 2);
@@ -113,7 +113,7 @@ int LoadBitmapPreview(std::span<const std::uint8_t> block, CBgraImage& image) {
   return 1;
 }
 
-int LoadRawPreview(const std::filesystem::path& path, CBgraImage& image) {
+[[nodiscard]] int LoadRawPreview(const std::filesystem::path& path, CBgraImage& image) {
   SetImageLoadError({});
   return UseRawPreview(path, [&image](std::span<const std::uint8_t> block, RawPreviewKind kind) {
     return kind == RawPreviewKind::Jpeg ? DecodeJpegFromMemory(block, image)

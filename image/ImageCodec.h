@@ -40,17 +40,17 @@ ImageFileType GetImageType(const std::filesystem::path& path);
 
 // The CodecFormat code for the extension (jpg and jpeg 2, bmp 0, gif 1,
 // png 3, tif and tiff 5, tga 6, pcx 7), or -1.
-std::int32_t GetCodecFormat(const std::filesystem::path& path);
+[[nodiscard]] std::int32_t GetCodecFormat(const std::filesystem::path& path);
 
 // Loads any supported file as a full 8-bit picture: JPEG with alpha 255,
 // camera RAW as its embedded preview, other formats by CBgraImage::LoadFile.
 // A picture wider or taller than kMaxImageSide is refused from its header.
-int LoadImageAsBgra(const std::filesystem::path& path, CBgraImage& image);
+[[nodiscard]] int LoadImageAsBgra(const std::filesystem::path& path, CBgraImage& image);
 
 // Decodes a JPEG file as LoadImageAsBgra does (B, G, R, A with A = 255, the
 // same side limit) into the sink's memory, handing it the rows in batches
 // as they are complete.
-int LoadJpegRows(const std::filesystem::path& path, CBgraRowSink& sink);
+[[nodiscard]] int LoadJpegRows(const std::filesystem::path& path, CBgraRowSink& sink);
 
 // The JPEG options record of the save code: its first word is the save
 // code's own; a luminance table whose first entry is 0 means none.
@@ -63,17 +63,18 @@ struct JpegSaveOptions {
 // Quality above 100 means quality % 100 with chroma at full resolution
 // (195 is 95 without subsampling); then 0 means 100 and anything below 2
 // becomes 2. A failed write leaves any old file as it was.
-int SaveJpegFile(const JpegSaveOptions& options, const std::filesystem::path& path, const CBgraImage& image,
-                 int quality);
+[[nodiscard]] int SaveJpegFile(const JpegSaveOptions& options, const std::filesystem::path& path,
+                               const CBgraImage& image, int quality);
 
 // Decodes a JPEG held in memory (the block is only read); sides above
 // kMaxImageSide are refused before pixel memory is taken. On failure image
 // is left as it was.
-int DecodeJpegFromMemory(std::span<const std::uint8_t> block, CBgraImage& image);
+[[nodiscard]] int DecodeJpegFromMemory(std::span<const std::uint8_t> block, CBgraImage& image);
 
 // Copies source to destination (created or replaced). A read error fails the
 // copy, and a failed copy leaves any old destination as it was.
-int CopyFileContents(const std::filesystem::path& source, const std::filesystem::path& destination);
+[[nodiscard]] int CopyFileContents(const std::filesystem::path& source,
+                                   const std::filesystem::path& destination);
 
 // Turns a JPEG file in place: turn 1 is 90 degrees clockwise, 2 is 180, 3 is
 // 90 counter-clockwise. The DCT blocks are moved without re-encoding when the
@@ -81,4 +82,4 @@ int CopyFileContents(const std::filesystem::path& source, const std::filesystem:
 // encoded again at quality 95 with full-resolution chroma, keeping the
 // file's metadata segments. The new file replaces the old one only once it
 // is complete.
-int RotateJpegLossless(const std::filesystem::path& path, int turn);
+[[nodiscard]] int RotateJpegLossless(const std::filesystem::path& path, int turn);

@@ -31,7 +31,8 @@ bool StartsWith(std::span<const std::uint8_t> bytes, std::string_view prefix) {
 
 void ReadExifBlock(std::span<const std::uint8_t> block, CImageFileProbe::Result& result) {
   CExifSpanSource source(block);
-  CExifReader::Read(source, result.items);
+  // A block without a TIFF header adds no items; the format and size stand.
+  static_cast<void>(CExifReader::Read(source, result.items));
 }
 
 bool IsFrameHeader(std::uint8_t marker) {
@@ -108,7 +109,7 @@ void ProbePng(CExifFileSource& file, CImageFileProbe::Result& result) {
 }
 
 void ProbeTiff(CExifFileSource& file, CImageFileProbe::Result& result) {
-  CExifReader::Read(file, result.items, CExifReader::Layout::TiffFile);
+  if (!CExifReader::Read(file, result.items, CExifReader::Layout::TiffFile)) return;
   bool width = false;
   bool height = false;
   for (const ExifItem& item : result.items) {
@@ -144,7 +145,7 @@ void ProbeBmp(CExifFileSource& file, CImageFileProbe::Result& result) {
   result.height = static_cast<std::uint32_t>(height < 0 ? -height : height);
 }
 
-bool ProbeTga(CExifFileSource& file, CImageFileProbe::Result& result) {
+[[nodiscard]] bool ProbeTga(CExifFileSource& file, CImageFileProbe::Result& result) {
   std::array<std::uint8_t, 18> header{};
   if (!file.Read(0, header)) return false;
   const std::uint8_t type = header[2] & ~8;
@@ -156,7 +157,7 @@ bool ProbeTga(CExifFileSource& file, CImageFileProbe::Result& result) {
   return true;
 }
 
-bool ProbePcx(CExifFileSource& file, CImageFileProbe::Result& result) {
+[[nodiscard]] bool ProbePcx(CExifFileSource& file, CImageFileProbe::Result& result) {
   std::array<std::uint8_t, 12> header{};
   if (!file.Read(0, header) || header[0] != 10 || header[2] != 1) return false;
   const std::int64_t width = std::int64_t{LoadLE16(&header[8])} - LoadLE16(&header[4]) + 1;

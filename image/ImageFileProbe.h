@@ -36,5 +36,5 @@ public:
   // Recognises the file by its first bytes; a file without a known signature
   // is read as hint when hint is Tga or Pcx. A TGA hint is taken before the
   // signatures, since a TGA file may begin with any bytes.
-  static Result Probe(CFile& file, Format hint);
+  [[nodiscard]] static Result Probe(CFile& file, Format hint);
 };

@@ -66,7 +66,7 @@ struct ImageInfo {
   // file of an unknown or damaged kind still gives 1, with what could be
   // read of it. Fields the file does not set keep their values: read into a
   // fresh record.
-  int ReadFromFile(const std::filesystem::path& path);
+  [[nodiscard]] int ReadFromFile(const std::filesystem::path& path);
 
   // Sets the fields from the items of properties, in list order, and
   // recomputes metadataBytes.
@@ -179,5 +179,5 @@ void CopyImageInfo(ImageInfo& target, const ImageInfo& source);
 
 // The colour space an image file's information records, for the document
 // opener (CBFDoc::SetColourSpaceReader): ImageInfo::colorSpace after
-// ReadFromFile.
+// ReadFromFile, kColorSpaceNone when the file cannot be read.
 std::uint16_t ReadImageColourSpace(const std::filesystem::path& path);

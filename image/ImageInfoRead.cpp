@@ -113,6 +113,6 @@ int ImageInfo::ReadFromFile(const std::filesystem::path& path) {
 
 std::uint16_t ReadImageColourSpace(const std::filesystem::path& path) {
   ImageInfo info;
-  info.ReadFromFile(path);
+  if (!info.ReadFromFile(path)) return ImageInfo::kColorSpaceNone;
   return info.colorSpace;
 }

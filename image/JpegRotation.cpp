@@ -51,7 +51,7 @@ struct TurboJpegFree {
 // the EXIF segment is written again without it. A file without the tag, or
 // whose header the metadata splicer cannot follow, stays as it is; false
 // when the segment cannot be written again.
-bool RemoveOrientationTag(Bytes& jpeg) {
+[[nodiscard]] bool RemoveOrientationTag(Bytes& jpeg) {
   CMetadataImage image;
   if (!image.Load(jpeg) || !image.FindItem(ExifTag::kOrientation)) return true;
   image.RemovePropertyItem(ExifTag::kOrientation);
@@ -73,7 +73,7 @@ bool IsPerfect(int turn, int width, int height, int subsampling) {
 }
 
 // Lossless turn through TurboJPEG; every marker of the original is copied.
-bool TransformBlocks(tjhandle handle, const Bytes& original, int turn, Bytes& turned) {
+[[nodiscard]] bool TransformBlocks(tjhandle handle, const Bytes& original, int turn, Bytes& turned) {
   tjtransform transform{};
   transform.op = turn == 1 ? TJXOP_ROT90 : turn == 2 ? TJXOP_ROT180 : TJXOP_ROT270;
   transform.options = TJXOPT_PERFECT;
@@ -92,7 +92,7 @@ bool TransformBlocks(tjhandle handle, const Bytes& original, int turn, Bytes& tu
 // and, for a four-component original, the ICC profile (a CMYK profile does
 // not fit the YCbCr result). Stops at the first scan; false for a damaged
 // header.
-bool CollectMetadata(std::span<const std::uint8_t> jpeg, Bytes& segments) {
+[[nodiscard]] bool CollectMetadata(std::span<const std::uint8_t> jpeg, Bytes& segments) {
   if (jpeg.size() < 4 || jpeg[0] != kMarker || jpeg[1] != kSoi) return false;
   Bytes icc;
   int components = 0;
@@ -124,7 +124,7 @@ bool CollectMetadata(std::span<const std::uint8_t> jpeg, Bytes& segments) {
 
 // Decodes, turns the pixels and encodes again, then puts the original's
 // metadata segments after the new file's JFIF segment.
-bool ReencodeTurned(const Bytes& original, int turn, Bytes& turned) {
+[[nodiscard]] bool ReencodeTurned(const Bytes& original, int turn, Bytes& turned) {
   Bytes metadata;
   if (!CollectMetadata(original, metadata)) return false;
 

@@ -127,7 +127,10 @@ int CMetadataImage::LoadJpeg() {
       m_insertAt = at;
       CExifSpanSource source(payload.subspan(kExifPrefix.size()));
       bool limited = false;
-      CExifReader::Read(source, m_items, CExifReader::Layout::Exif, kRewriteLimits, limited);
+      // A block without a TIFF header holds nothing that could be kept: it is
+      // replaced by the block the items make.
+      static_cast<void>(
+          CExifReader::Read(source, m_items, CExifReader::Layout::Exif, kRewriteLimits, limited));
       if (limited) return 0;
     }
     at += 2 + length;
@@ -164,7 +167,10 @@ int CMetadataImage::LoadPng() {
         if (StartsWith(block, kExifPrefix)) block = block.subspan(kExifPrefix.size());
         CExifSpanSource source(block);
         bool limited = false;
-        CExifReader::Read(source, m_items, CExifReader::Layout::Exif, kRewriteLimits, limited);
+        // A block without a TIFF header holds nothing that could be kept: it is
+        // replaced by the block the items make.
+        static_cast<void>(
+            CExifReader::Read(source, m_items, CExifReader::Layout::Exif, kRewriteLimits, limited));
         if (limited) return 0;
       }
     } else if (StartsWith(type, "IEND")) {
@@ -185,7 +191,7 @@ int CMetadataImage::LoadTiff() {
   const auto u16 = [this, &file](std::size_t at) {
     return m_bigEndian ? LoadBE16(&file[at]) : std::uint32_t{file[at]} | std::uint32_t{file[at + 1]} << 8;
   };
-  const auto u32 = [this, &file, &u16](std::size_t at) {
+  const auto u32 = [this, &u16](std::size_t at) {
     return m_bigEndian ? (u16(at) << 16) | u16(at + 2) : u16(at) | (u16(at + 2) << 16);
   };
   const std::uint64_t ifd0 = u32(4);

@@ -43,7 +43,8 @@ private:
   std::uint8_t* m_at;
 };
 
-bool WriteBigEndian(CAtomicFile& file, std::initializer_list<std::pair<std::uint32_t, int>> fields) {
+[[nodiscard]] bool WriteBigEndian(CAtomicFile& file,
+                                  std::initializer_list<std::pair<std::uint32_t, int>> fields) {
   std::array<std::uint8_t, 64> bytes{};
   BigEndianCursor cursor(bytes.data());
   std::size_t size = 0;

@@ -37,7 +37,7 @@ public:
 
   // The layer information of an 8-bit image (4 b + 124 bytes) in a block of
   // the image's byte size + 374 bytes, zeroed beyond it.
-  static LayerInfo BuildLayerInfo(const CBgraImage& image);
+  [[nodiscard]] static LayerInfo BuildLayerInfo(const CBgraImage& image);
 
   // The channel block size b of an image of pixelCount pixels.
   static std::uint64_t ChannelBlockBytes(std::uint64_t pixelCount) {

@@ -28,26 +28,26 @@ std::uint64_t Remaining(const CFile& stream) {
   return length < 0 || position < 0 || position > length ? 0 : static_cast<std::uint64_t>(length - position);
 }
 
-bool WriteU16(CFile& stream, std::uint32_t value) {
+[[nodiscard]] bool WriteU16(CFile& stream, std::uint32_t value) {
   std::uint8_t bytes[2];
   StoreLE16(bytes, static_cast<std::uint16_t>(value));
   return stream.Write(bytes, 2);
 }
 
-bool WriteU32(CFile& stream, std::uint32_t value) {
+[[nodiscard]] bool WriteU32(CFile& stream, std::uint32_t value) {
   std::uint8_t bytes[4];
   StoreLE32(bytes, value);
   return stream.Write(bytes, 4);
 }
 
-bool ReadU16(CFile& stream, std::uint32_t& value) {
+[[nodiscard]] bool ReadU16(CFile& stream, std::uint32_t& value) {
   std::uint8_t bytes[2];
   if (!stream.ReadExact(bytes, 2)) return false;
   value = LoadLE16(bytes);
   return true;
 }
 
-bool ReadU32(CFile& stream, std::uint32_t& value) {
+[[nodiscard]] bool ReadU32(CFile& stream, std::uint32_t& value) {
   std::uint8_t bytes[4];
   if (!stream.ReadExact(bytes, 4)) return false;
   value = LoadLE32(bytes);
@@ -59,7 +59,7 @@ struct Compressed {
   LargeArray<std::uint8_t> bytes;
   std::uint32_t size = 0;
 
-  bool From(const std::uint8_t* data, std::uint64_t count) {
+  [[nodiscard]] bool From(const std::uint8_t* data, std::uint64_t count) {
     const uLong bound = compressBound(static_cast<uLong>(count));
     bytes = AllocLargeArray<std::uint8_t>(bound);
     if (!bytes) return false;
@@ -71,11 +71,14 @@ struct Compressed {
     return true;
   }
 
-  bool WriteTo(CFile& stream) const { return WriteU32(stream, size) && stream.Write(bytes.get(), size); }
+  [[nodiscard]] bool WriteTo(CFile& stream) const {
+    return WriteU32(stream, size) && stream.Write(bytes.get(), size);
+  }
 };
 
 // Inflates into exactly count bytes; anything shorter or longer fails.
-bool Inflate(const std::uint8_t* data, std::uint32_t size, std::uint8_t* out, std::uint64_t count) {
+[[nodiscard]] bool Inflate(const std::uint8_t* data, std::uint32_t size, std::uint8_t* out,
+                           std::uint64_t count) {
   if (size == 0) return false;
   uLongf length = static_cast<uLongf>(count);
   return uncompress(out, &length, data, size) == Z_OK && length == count;
@@ -83,7 +86,7 @@ bool Inflate(const std::uint8_t* data, std::uint32_t size, std::uint8_t* out, st
 
 // Reads a u32 byte count and that many bytes (none for a count of 0). A
 // count the stream cannot hold is refused before anything is allocated.
-bool ReadCompressed(CFile& stream, std::uint32_t& size, LargeArray<std::uint8_t>& bytes) {
+[[nodiscard]] bool ReadCompressed(CFile& stream, std::uint32_t& size, LargeArray<std::uint8_t>& bytes) {
   bytes.reset();
   if (!ReadU32(stream, size)) return false;
   if (size == 0) return true;
@@ -93,7 +96,7 @@ bool ReadCompressed(CFile& stream, std::uint32_t& size, LargeArray<std::uint8_t>
 }
 
 // One byte, or false when the stream has ended.
-bool ReadFlag(CFile& stream, std::uint8_t& flag) { return stream.Read(&flag, 1) == 1; }
+[[nodiscard]] bool ReadFlag(CFile& stream, std::uint8_t& flag) { return stream.Read(&flag, 1) == 1; }
 
 // ---- Pixel words of the 16-bit image record -------------------------------
 
@@ -172,7 +175,7 @@ namespace {
 
 // The pixel words and the optional alpha plane; on failure the image may be
 // partly filled.
-int ReadImage16Body(CFile& stream, CBgraImage16& image) {
+[[nodiscard]] int ReadImage16Body(CFile& stream, CBgraImage16& image) {
   std::uint32_t w = 0, h = 0;
   if (!ReadU16(stream, w) || !ReadU16(stream, h) || w == 0 || h == 0) return 0;
   // The pixel words must all be there before the image is allocated.
@@ -203,7 +206,7 @@ int ReadImage16Body(CFile& stream, CBgraImage16& image) {
   return 1;
 }
 
-int ReadPlaneBody(CFile& stream, CPlane8& plane) {
+[[nodiscard]] int ReadPlaneBody(CFile& stream, CPlane8& plane) {
   std::uint32_t w = 0, h = 0;
   if (!ReadU16(stream, w) || !ReadU16(stream, h)) return 0;
   if (w == 0 || h == 0) {

@@ -39,20 +39,21 @@ struct CBgraImage16;
 struct CPlane8;
 
 // The image must have pixels and sides of at most 65535.
-int WritePackedImage16(const CBgraImage16& image, CFile& stream);
+[[nodiscard]] int WritePackedImage16(const CBgraImage16& image, CFile& stream);
 // Sizes the image from the record and fills it; A is 65535 unless an alpha
 // plane follows. Alpha data that does not decompress leaves A at 65535 and
 // still succeeds. On failure the image is left empty.
-int ReadPackedImage16(CFile& stream, CBgraImage16& image);
+[[nodiscard]] int ReadPackedImage16(CFile& stream, CBgraImage16& image);
 
-int WritePackedPlane(const CPlane8& plane, CFile& stream);
+[[nodiscard]] int WritePackedPlane(const CPlane8& plane, CFile& stream);
 // A record of a zero side releases the plane's pixels and succeeds. On
 // failure the plane is left without pixels.
-int ReadPackedPlane(CFile& stream, CPlane8& plane);
+[[nodiscard]] int ReadPackedPlane(CFile& stream, CPlane8& plane);
 
 // The rectangle must be non-empty and inside the image.
-int WritePackedRegion(const CBgraImage& image, CFile& stream, const Rect& rectangle, std::uint8_t withAlpha);
+[[nodiscard]] int WritePackedRegion(const CBgraImage& image, CFile& stream, const Rect& rectangle,
+                                    std::uint8_t withAlpha);
 // Writes the region back into an image of the size it was taken from, at the
 // same rectangle. A is 255 unless an alpha plane follows that decompresses.
 // A record cut short in its alpha part fails after the colours are written.
-int ReadPackedRegion(CFile& stream, CBgraImage& image, const Rect& rectangle);
+[[nodiscard]] int ReadPackedRegion(CFile& stream, CBgraImage& image, const Rect& rectangle);

@@ -30,11 +30,12 @@ inline constexpr std::uint64_t kMaxImagePixels = std::uint64_t{kMaxImageSide} * 
 // A block of 2 MiB or more starts on a huge-page boundary and is backed by
 // transparent huge pages where the kernel grants them, so filling a new image
 // faults once per 2 MiB instead of once per 4 KiB.
-PixelBlock AllocPixelBlock(std::uint64_t size);
+[[nodiscard]] PixelBlock AllocPixelBlock(std::uint64_t size);
 
 // Width x height x bytesPerPixel, or 0 when the pixel count is above
 // kMaxImagePixels (a zero side also gives 0).
-std::uint64_t PixelByteCount(std::uint64_t width, std::uint64_t height, std::uint32_t bytesPerPixel);
+[[nodiscard]] std::uint64_t PixelByteCount(std::uint64_t width, std::uint64_t height,
+                                           std::uint32_t bytesPerPixel);
 
 // The first 16-byte boundary after the start of block (1 to 16 bytes in).
 inline std::uint8_t* AlignedPixels(std::uint8_t* block) {
@@ -45,7 +46,7 @@ inline std::uint8_t* AlignedPixels(std::uint8_t* block) {
 // A working array of count elements sized per call (tables, row and column
 // buffers), or null when memory is exhausted. Never throws.
 template <typename T>
-std::unique_ptr<T[]> AllocWorkArray(std::uint64_t count) {
+[[nodiscard]] std::unique_ptr<T[]> AllocWorkArray(std::uint64_t count) {
   if (count == 0 || count > SIZE_MAX / sizeof(T)) return nullptr;
   return std::unique_ptr<T[]>(new (std::nothrow) T[static_cast<std::size_t>(count)]);
 }
@@ -61,7 +62,7 @@ using LargeArray = std::unique_ptr<T[], LargeArrayFree>;
 // a large one is backed by huge pages. The values start undefined, as with
 // AllocWorkArray. Null when count is 0 or memory is exhausted.
 template <typename T>
-LargeArray<T> AllocLargeArray(std::uint64_t count) {
+[[nodiscard]] LargeArray<T> AllocLargeArray(std::uint64_t count) {
   static_assert(std::is_trivially_copyable_v<T> && std::is_trivially_destructible_v<T>);
   if (count == 0 || count > SIZE_MAX / sizeof(T)) return nullptr;
   return LargeArray<T>(static_cast<T*>(AllocLargeBlock(count * sizeof(T))));

@@ -59,7 +59,7 @@ struct PixelRecord {
 protected:
   // Takes a new block of w x h pixels and sets every field; on failure
   // (memory, or above kMaxImagePixels) nothing changes and false returns.
-  bool Allocate(std::uint32_t w, std::uint32_t h) {
+  [[nodiscard]] bool Allocate(std::uint32_t w, std::uint32_t h) {
     const std::uint64_t bytes = PixelByteCount(w, h, kBytesPerPixel);
     if (bytes == 0) return false;
     PixelBlock fresh = AllocPixelBlock(bytes + 16);
@@ -75,7 +75,7 @@ protected:
 
   // Create of the two images: a zero side counts as 1, an unchanged size
   // keeps the block and its contents, a failure leaves the record empty.
-  int CreateImage(std::uint32_t w, std::uint32_t h) {
+  [[nodiscard]] int CreateImage(std::uint32_t w, std::uint32_t h) {
     w = w ? w : 1;
     h = h ? h : 1;
     if (pixels && width == w && height == h) return 1;
@@ -85,7 +85,7 @@ protected:
 
   // CopyFrom of the two images: a block of equal byte size is reused and
   // takes the source's shape.
-  int CopyImage(const PixelRecord& source) {
+  [[nodiscard]] int CopyImage(const PixelRecord& source) {
     if (!source.pixels) return 0;
     if (&source == this) return 1;
     const std::uint64_t bytes = std::uint64_t{source.width} * source.height * kBytesPerPixel;

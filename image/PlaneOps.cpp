@@ -10,7 +10,7 @@
 namespace {
 
 template <typename Plane, typename Image>
-int CopyChannelInto(Plane& plane, const Image& source, int channel) {
+[[nodiscard]] int CopyChannelInto(Plane& plane, const Image& source, int channel) {
   if (source.IsEmpty() || channel < 0 || channel > 3 || !plane.Create(source.width, source.height)) return 0;
   const auto* in = source.pixels + channel;
   for (std::uint32_t i = 0; i < source.pixelCount; ++i, in += 4) plane.pixels[i] = *in;
@@ -20,7 +20,7 @@ int CopyChannelInto(Plane& plane, const Image& source, int channel) {
 // Combines every byte that has a non-zero partner; a plane that is empty or
 // of another size becomes a copy of other.
 template <typename Combine>
-int CombinePlanes(CPlane8& plane, const CPlane8& other, Combine combine) {
+[[nodiscard]] int CombinePlanes(CPlane8& plane, const CPlane8& other, Combine combine) {
   if (plane.IsEmpty() || other.IsEmpty() || plane.width != other.width || plane.height != other.height) {
     return plane.CopyFrom(other);
   }

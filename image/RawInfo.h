@@ -10,4 +10,4 @@ struct ImageInfo;
 // flash, exposure values, ISO speed, size, GPS and shooting date of info;
 // each only when LibRaw has a value for it. 1 on success, 0 when the name is
 // no RAW name or LibRaw cannot open the file.
-int ReadRawInfo(const std::filesystem::path& path, ImageInfo& info);
+[[nodiscard]] int ReadRawInfo(const std::filesystem::path& path, ImageInfo& info);

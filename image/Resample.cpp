@@ -33,8 +33,8 @@ bool InsideImage(const Rect& r, std::uint32_t width, std::uint32_t height) {
 }
 
 // n x side source coordinates spread evenly over [low, high).
-std::unique_ptr<std::uint32_t[]> BoxPositions(std::uint32_t samples, std::uint32_t side, std::int32_t low,
-                                              std::int32_t high) {
+[[nodiscard]] std::unique_ptr<std::uint32_t[]> BoxPositions(std::uint32_t samples, std::uint32_t side,
+                                                            std::int32_t low, std::int32_t high) {
   const std::uint64_t count = std::uint64_t{samples} * side;
   auto table = AllocWorkArray<std::uint32_t>(count);
   if (!table) return nullptr;
@@ -48,8 +48,8 @@ struct BoxTables {
   std::uint32_t samples = 1;
 };
 
-bool MakeBoxTables(BoxTables& t, std::uint32_t samples, std::uint32_t width, std::uint32_t height,
-                   const Rect& rectangle) {
+[[nodiscard]] bool MakeBoxTables(BoxTables& t, std::uint32_t samples, std::uint32_t width,
+                                 std::uint32_t height, const Rect& rectangle) {
   t.samples = std::max(samples, 1u);
   t.xs = BoxPositions(t.samples, width, rectangle.left, rectangle.right);
   t.ys = BoxPositions(t.samples, height, rectangle.top, rectangle.bottom);
@@ -87,7 +87,7 @@ struct AxisStep {
 // Output position i lies on i x (source - 1) / (out - 1) of the source, so
 // the first and last outputs fall on the first and last source pixels. An
 // output side of 1 takes the first source pixel.
-std::unique_ptr<AxisStep[]> BilinearAxis(std::uint32_t outSide, std::uint32_t sourceSide) {
+[[nodiscard]] std::unique_ptr<AxisStep[]> BilinearAxis(std::uint32_t outSide, std::uint32_t sourceSide) {
   auto steps = AllocWorkArray<AxisStep>(outSide);
   if (!steps) return nullptr;
   for (std::uint32_t i = 0; i < outSide; ++i) {
@@ -106,9 +106,9 @@ std::unique_ptr<AxisStep[]> BilinearAxis(std::uint32_t outSide, std::uint32_t so
 
 // Weights are complements to 255, not 256, as every caller's results assume.
 template <int Channels>
-int BilinearResize(const std::uint8_t* source, std::size_t sourceStride, std::uint32_t sourceWidth,
-                   std::uint32_t sourceHeight, std::uint8_t* target, std::uint32_t width,
-                   std::uint32_t height) {
+[[nodiscard]] int BilinearResize(const std::uint8_t* source, std::size_t sourceStride,
+                                 std::uint32_t sourceWidth, std::uint32_t sourceHeight, std::uint8_t* target,
+                                 std::uint32_t width, std::uint32_t height) {
   auto xs = BilinearAxis(width, sourceWidth);
   auto ys = BilinearAxis(height, sourceHeight);
   if (!xs || !ys) return 0;

@@ -15,11 +15,12 @@ struct CBgraImage;
 // the first source column or row. Returns 0 for an empty source, a target of
 // another size (or the source itself) or a part that is not inside the
 // source; 1 otherwise.
-int ResizeBgraBilinear(const CBgraImage& source, CBgraImage& target, std::uint32_t width,
-                       std::uint32_t height, std::int32_t sourceWidth, std::int32_t sourceHeight);
+[[nodiscard]] int ResizeBgraBilinear(const CBgraImage& source, CBgraImage& target, std::uint32_t width,
+                                     std::uint32_t height, std::int32_t sourceWidth,
+                                     std::int32_t sourceHeight);
 
 // target = source blurred with radius (all four channels; target may be the
 // source). The kernel has at most 16 entries, which bounds the reach of large
 // radii. A radius below 1 copies. 0 for an empty source or when memory is
 // exhausted.
-int BlurBgraImage(const CBgraImage& source, CBgraImage& target, std::int32_t radius);
+[[nodiscard]] int BlurBgraImage(const CBgraImage& source, CBgraImage& target, std::int32_t radius);

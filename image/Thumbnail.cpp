@@ -36,7 +36,7 @@ Fitted Fit(std::uint32_t width, std::uint32_t height, std::uint32_t side) {
 }
 
 // image = source fitted into side with 2 x 2 samples per pixel.
-int FitInto(const CBgraImage& source, std::uint32_t side, CBgraImage& image) {
+[[nodiscard]] int FitInto(const CBgraImage& source, std::uint32_t side, CBgraImage& image) {
   if (source.IsEmpty()) return 0;
   const Fitted size = Fit(source.width, source.height, side);
   CBgraImage fitted;
@@ -47,7 +47,7 @@ int FitInto(const CBgraImage& source, std::uint32_t side, CBgraImage& image) {
 }
 
 // A codec image fitted into side and converted.
-int FitCodecImage(CCodecImage& codec, std::uint32_t side, CBgraImage& image) {
+[[nodiscard]] int FitCodecImage(CCodecImage& codec, std::uint32_t side, CBgraImage& image) {
   const Fitted size = Fit(codec.GetWidth(), codec.GetHeight(), side);
   return codec.Resample(size.width, size.height) && image.FromCodecImage(codec) ? 1 : 0;
 }
@@ -76,7 +76,8 @@ std::span<const std::uint8_t> ThumbnailBytes(const CImageFileProbe::Result& prob
 // A DC-only decode (one pixel per 8 x 8 block, the partial blocks at the
 // right and bottom edges included) cut to the whole blocks of a width x
 // height picture, at least one.
-int WholeBlocks(const CCodecImage& dcOnly, std::uint32_t width, std::uint32_t height, CBgraImage& small) {
+[[nodiscard]] int WholeBlocks(const CCodecImage& dcOnly, std::uint32_t width, std::uint32_t height,
+                              CBgraImage& small) {
   CBgraImage blocks;
   if (!blocks.FromCodecImage(dcOnly)) return 0;
   const std::uint32_t w = std::clamp(width / kDcBlock, 1u, blocks.width);
@@ -92,14 +93,14 @@ int WholeBlocks(const CCodecImage& dcOnly, std::uint32_t width, std::uint32_t he
   return 1;
 }
 
-int LoadTgaThumbnail(const std::filesystem::path& path, std::uint32_t side, CBgraImage& image) {
+[[nodiscard]] int LoadTgaThumbnail(const std::filesystem::path& path, std::uint32_t side, CBgraImage& image) {
   CCodecImage codec;
   codec.attributes.maxSide = kMaxImageSide;
   if (!codec.Load(path, CodecFormat::Tga) || codec.IsEmpty()) return 0;
   return FitCodecImage(codec, side, image);
 }
 
-int LoadRawThumbnail(const std::filesystem::path& path, std::uint32_t side, CBgraImage& image) {
+[[nodiscard]] int LoadRawThumbnail(const std::filesystem::path& path, std::uint32_t side, CBgraImage& image) {
   return UseRawPreview(path, [side, &image](std::span<const std::uint8_t> block, RawPreviewKind kind) {
     if (kind == RawPreviewKind::Jpeg)
       return DecodeJpegThumbnailFromMemory(block, static_cast<std::int32_t>(side), image);

@@ -21,17 +21,17 @@ public:
 
   // Creates the temporary file beside the final target; false when that
   // fails or the links loop.
-  bool Open(const std::filesystem::path& target);
-  bool Write(const void* buffer, std::size_t count) override;
+  [[nodiscard]] bool Open(const std::filesystem::path& target);
+  [[nodiscard]] bool Write(const void* buffer, std::size_t count) override;
   using CFile::Write;
   // Flushes, closes, renames and flushes the folder so the new name outlives
   // a crash. False when any earlier write failed or the flush, close or
   // rename fails; the target is then untouched. A folder that cannot be
   // flushed does not undo a rename that is done: still true.
-  bool Commit();
+  [[nodiscard]] bool Commit();
   // The same, but only while the target does not exist: false, with the
   // target untouched, when it does.
-  bool CommitNew();
+  [[nodiscard]] bool CommitNew();
   // Drops the temporary file; the target is untouched.
   void Abandon();
 

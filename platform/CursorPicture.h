@@ -21,6 +21,6 @@ struct MonochromeCursor {
 
 // Only shapes without a system picture of their own take one
 // (CursorShape::OpenHand); false for the others or a hot spot off the cell.
-bool DefineCursorPicture(CursorShape shape, const MonochromeCursor& picture);
+[[nodiscard]] bool DefineCursorPicture(CursorShape shape, const MonochromeCursor& picture);
 // False when the shape has no picture of the program's.
-bool GetCursorPicture(CursorShape shape, MonochromeCursor& picture);
+[[nodiscard]] bool GetCursorPicture(CursorShape shape, MonochromeCursor& picture);

@@ -6,4 +6,4 @@
 
 // The bytes an unprivileged user may still write there (statvfs f_bavail).
 // False when the file system cannot be asked; freeBytes is then 0.
-bool GetFreeDiskSpace(const std::filesystem::path& path, std::uint64_t& freeBytes);
+[[nodiscard]] bool GetFreeDiskSpace(const std::filesystem::path& path, std::uint64_t& freeBytes);

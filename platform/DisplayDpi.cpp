@@ -10,7 +10,7 @@ namespace {
 constexpr int kMinDpi = 24;
 constexpr int kMaxDpi = 960;
 
-int ParseDpiValue(std::string_view text) {
+[[nodiscard]] int ParseDpiValue(std::string_view text) {
   while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
   double value = 0;
   const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);

@@ -9,8 +9,8 @@ inline constexpr int kDefaultDpi = 96;
 
 // The Xft.dpi entry of an X resource database text, or 0 when it has none or
 // its value is not a sane resolution (24 to 960).
-int ParseXftDpi(std::string_view resources);
+[[nodiscard]] int ParseXftDpi(std::string_view resources);
 // A TESSERA_DPI value: the same range, 0 when unusable.
-int ParseDpiOverride(const char* value);
+[[nodiscard]] int ParseDpiOverride(const char* value);
 // The override, else Xft.dpi of the display, else 96.
 int QueryDisplayDpi();

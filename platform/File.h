@@ -24,24 +24,24 @@ public:
   CFile& operator=(const CFile&) = delete;
 
   // Returns false (and stays closed) when the file cannot be opened.
-  bool Open(const std::filesystem::path& path, OpenMode mode);
+  [[nodiscard]] bool Open(const std::filesystem::path& path, OpenMode mode);
   virtual void Close();
   virtual bool IsOpen() const { return m_fd >= 0; }
 
   // A short count is the end of the file or an error; HasReadError tells
   // them apart (set by a failed read, cleared by Open).
-  virtual std::size_t Read(void* buffer, std::size_t count);
+  [[nodiscard]] virtual std::size_t Read(void* buffer, std::size_t count);
   bool HasReadError() const { return m_readError; }
-  virtual bool Write(const void* buffer, std::size_t count);
-  virtual bool Seek(std::int64_t offset, SeekOrigin origin);
+  [[nodiscard]] virtual bool Write(const void* buffer, std::size_t count);
+  [[nodiscard]] virtual bool Seek(std::int64_t offset, SeekOrigin origin);
   virtual std::int64_t GetPosition() const;
   virtual std::int64_t GetLength() const;
   // Pushes written data to the disk; false when the disk refused it.
-  virtual bool Flush();
+  [[nodiscard]] virtual bool Flush();
 
-  bool Write(std::span<const std::uint8_t> bytes) { return Write(bytes.data(), bytes.size()); }
+  [[nodiscard]] bool Write(std::span<const std::uint8_t> bytes) { return Write(bytes.data(), bytes.size()); }
   // Reads exactly count bytes or fails.
-  bool ReadExact(void* buffer, std::size_t count) { return Read(buffer, count) == count; }
+  [[nodiscard]] bool ReadExact(void* buffer, std::size_t count) { return Read(buffer, count) == count; }
 
 protected:
   int m_fd = -1;
@@ -61,12 +61,12 @@ public:
 
   void Close() override {}
   bool IsOpen() const override { return true; }
-  std::size_t Read(void* buffer, std::size_t count) override;
-  bool Write(const void* buffer, std::size_t count) override;
-  bool Seek(std::int64_t offset, SeekOrigin origin) override;
+  [[nodiscard]] std::size_t Read(void* buffer, std::size_t count) override;
+  [[nodiscard]] bool Write(const void* buffer, std::size_t count) override;
+  [[nodiscard]] bool Seek(std::int64_t offset, SeekOrigin origin) override;
   std::int64_t GetPosition() const override { return static_cast<std::int64_t>(m_pos); }
   std::int64_t GetLength() const override { return static_cast<std::int64_t>(m_bytes.size()); }
-  bool Flush() override { return true; }
+  [[nodiscard]] bool Flush() override { return true; }
 
   const std::vector<std::uint8_t>& bytes() const { return m_bytes; }
 

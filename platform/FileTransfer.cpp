@@ -48,7 +48,7 @@ void KeepAttributes(const fs::path& source, const fs::path& target) {
   if (!error) fs::last_write_time(target, time, error);
 }
 
-bool CopyFileData(const fs::path& source, const fs::path& target, bool replace) {
+[[nodiscard]] bool CopyFileData(const fs::path& source, const fs::path& target, bool replace) {
   CFile from;
   CAtomicFile to;
   if (!from.Open(source, CFile::OpenMode::Read) || !to.Open(target)) return false;
@@ -66,7 +66,7 @@ bool CopyFileData(const fs::path& source, const fs::path& target, bool replace) 
 // Copies a file, link or whole folder to a target name that is free (or, for
 // a file with replace, a file to be replaced). made tells whether a folder
 // was made that a failed copy leaves behind.
-bool CopyTree(const fs::path& source, const fs::path& target, bool replace, bool& made) {
+[[nodiscard]] bool CopyTree(const fs::path& source, const fs::path& target, bool replace, bool& made) {
   made = false;
   std::error_code error;
   const fs::file_status status = fs::symlink_status(source, error);

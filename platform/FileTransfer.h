@@ -32,6 +32,6 @@ struct FileTransferReport {
   std::vector<std::filesystem::path> failed;  // sources that could not be placed
 };
 
-FileTransferReport TransferFiles(std::span<const std::filesystem::path> sources,
-                                 const std::filesystem::path& folder, FileTransferMode mode,
-                                 const FileConflictQuestion& ask);
+[[nodiscard]] FileTransferReport TransferFiles(std::span<const std::filesystem::path> sources,
+                                               const std::filesystem::path& folder, FileTransferMode mode,
+                                               const FileConflictQuestion& ask);

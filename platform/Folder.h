@@ -15,7 +15,7 @@ enum class MakeFolderResult {
 };
 
 // Creates one level, folder itself, with mode 0700.
-MakeFolderResult MakeFolder(const std::filesystem::path& folder);
+[[nodiscard]] MakeFolderResult MakeFolder(const std::filesystem::path& folder);
 
 struct FolderEntry {
   std::string name;           // bare name, bytes as stored
@@ -27,7 +27,7 @@ struct FolderEntry {
 // entry that vanishes while it is listed is left out. False when the folder
 // cannot be opened (entries empty) or a read of it fails (entries holds what
 // was read before).
-bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries);
+[[nodiscard]] bool ListFolder(const std::filesystem::path& folder, std::vector<FolderEntry>& entries);
 
 // What a path names, links followed.
 struct PathStatus {

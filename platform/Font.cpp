@@ -26,7 +26,7 @@ std::mutex& FontLock() {
   return *lock;
 }
 
-FT_Library Library() {
+[[nodiscard]] FT_Library Library() {
   static FT_Library library = [] {
     FT_Library made = nullptr;
     return FT_Init_FreeType(&made) == 0 ? made : nullptr;
@@ -36,7 +36,7 @@ FT_Library Library() {
 
 // fontconfig keeps its configuration until FcFini; it is released at exit,
 // when no font is matched any more.
-bool FontconfigReady() {
+[[nodiscard]] bool FontconfigReady() {
   static const bool ready = [] {
     if (FcInit() != FcTrue) return false;
     std::atexit([] { FcFini(); });
@@ -135,7 +135,7 @@ struct MatchedFile {
 };
 
 // Caller holds the font lock.
-bool MatchFont(const FontRequest& request, char32_t mustHave, MatchedFile& match) {
+[[nodiscard]] bool MatchFont(const FontRequest& request, char32_t mustHave, MatchedFile& match) {
   if (!FontconfigReady()) return false;
   FcPattern* pattern = FcPatternCreate();
   if (!pattern) return false;

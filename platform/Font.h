@@ -34,9 +34,10 @@ class CFont {
 public:
   // The face fontconfig matches for the request (or the pinned file); null
   // when no font file can be loaded.
-  static std::unique_ptr<CFont> Create(const FontRequest& request);
+  [[nodiscard]] static std::unique_ptr<CFont> Create(const FontRequest& request);
   // A face loaded from a file; the request's face name is only recorded.
-  static std::unique_ptr<CFont> CreateFromFile(const std::filesystem::path& file, const FontRequest& request);
+  [[nodiscard]] static std::unique_ptr<CFont> CreateFromFile(const std::filesystem::path& file,
+                                                             const FontRequest& request);
 
   ~CFont();
   CFont(const CFont&) = delete;

@@ -146,7 +146,10 @@ void CHeadlessHost::AdvanceClock(std::uint64_t ms) {
   UiQueue().Wake();
 }
 
-void CHeadlessHost::Push(UiMessage message) { UiQueue().PushInput(std::move(message)); }
+void CHeadlessHost::Push(UiMessage message) {
+  // Refused only once the queue has shut down; nobody reads input then.
+  static_cast<void>(UiQueue().PushInput(std::move(message)));
+}
 
 void CHeadlessHost::MouseMove(Point point) {
   UiMessage m;

@@ -24,7 +24,7 @@ public:
   CHeadlessHost& operator=(const CHeadlessHost&) = delete;
 
   // IWindowHost.
-  int CreateMainWindow(const WindowOptions& options) override;
+  [[nodiscard]] int CreateMainWindow(const WindowOptions& options) override;
   void DestroyMainWindow() override;
   bool HasWindow() const override;
   void SetTitle(const std::u16string& title) override;

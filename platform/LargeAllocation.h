@@ -15,4 +15,4 @@ inline constexpr std::uint64_t kHugePageBytes = std::uint64_t{2} << 20;
 
 // A new block of size bytes, aligned to at least 16 bytes, or null when size
 // is 0 or memory is exhausted. Never throws.
-void* AllocLargeBlock(std::uint64_t size);
+[[nodiscard]] void* AllocLargeBlock(std::uint64_t size);

@@ -107,7 +107,8 @@ public:
   std::span<const std::uint8_t> Bytes(std::size_t n) {
     return Take(n) ? m_bytes.subspan(m_pos - n, n) : std::span<const std::uint8_t>();
   }
-  void Skip(std::size_t n) { Take(n); }
+  // A short skip sets the failed flag that ok() reports.
+  void Skip(std::size_t n) { static_cast<void>(Take(n)); }
   // A fixed field of n UTF-16 units; the text ends at the first zero or at
   // the end of the field, whichever comes first.
   std::u16string Text16(std::size_t n) {
@@ -126,7 +127,7 @@ public:
   std::size_t remaining() const { return m_bytes.size() - m_pos; }
 
 private:
-  bool Take(std::size_t n) {
+  [[nodiscard]] bool Take(std::size_t n) {
     if (m_failed || n > m_bytes.size() - m_pos) {
       m_failed = true;
       return false;

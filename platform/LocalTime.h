@@ -5,4 +5,4 @@
 
 // Fills local with the local calendar time of time. False when the calendar
 // cannot place it (the year does not fit).
-bool ToLocalTime(std::time_t time, std::tm& local);
+[[nodiscard]] bool ToLocalTime(std::time_t time, std::tm& local);

@@ -6,7 +6,7 @@ namespace {
 
 constexpr std::string_view kTextTarget = "UTF8_STRING";
 
-int Hand(ClipboardBytes made, ClipboardBytes& bytes) {
+[[nodiscard]] int Hand(ClipboardBytes made, ClipboardBytes& bytes) {
   if (!made) return 0;
   bytes = std::move(made);
   return 1;

@@ -16,7 +16,7 @@
 #include <functional>
 #include <string_view>
 
-int RunPlatform(const std::function<int()>& uiMain);
+[[nodiscard]] int RunPlatform(const std::function<int()>& uiMain);
 
 // A system message box for the few messages shown before the interface
 // exists; it waits until the user closes it. Without a display the text goes

@@ -46,7 +46,7 @@ SDL_SystemCursor SystemCursorOf(CursorShape shape) {
 // A cursor from the program's own two-colour picture, or null when the shape
 // has none. SDL's bits: data 1 mask 1 black, data 0 mask 1 white, both 0
 // transparent, data 1 mask 0 inverted.
-SDL_Cursor* CreatePictureCursor(CursorShape shape) {
+[[nodiscard]] SDL_Cursor* CreatePictureCursor(CursorShape shape) {
   MonochromeCursor picture;
   if (!GetCursorPicture(shape, picture)) return nullptr;
   std::array<Uint8, 128> data{};
@@ -476,7 +476,9 @@ void CSdlHost::HandleEvent(SDL_Event& event) {
   } else if (event.type == SDL_DROPCOMPLETE) {
     cursor = QueryCursor();
   }
-  for (UiMessage& message : m_translator.Translate(event, cursor)) UiQueue().PushInput(std::move(message));
+  // Refused only once the queue has shut down; nobody reads input then.
+  for (UiMessage& message : m_translator.Translate(event, cursor))
+    static_cast<void>(UiQueue().PushInput(std::move(message)));
   if (event.type == SDL_DROPFILE || event.type == SDL_DROPTEXT) SDL_free(event.drop.file);
   if (event.type == SDL_TEXTEDITING_EXT) SDL_free(event.editExt.text);
 }

@@ -36,7 +36,7 @@ public:
   void Call(std::function<void()> task, bool wait);
 
   // IWindowHost.
-  int CreateMainWindow(const WindowOptions& options) override;
+  [[nodiscard]] int CreateMainWindow(const WindowOptions& options) override;
   void DestroyMainWindow() override;
   bool HasWindow() const override { return m_hasWindow.load(); }
   void SetTitle(const std::u16string& title) override;
@@ -58,7 +58,7 @@ public:
 
 private:
   // Platform thread only.
-  bool InitVideo();
+  [[nodiscard]] bool InitVideo();
   void HandleEvent(SDL_Event& event);
   void OnClientResized(Size size);
   void PresentPicture(bool whole);

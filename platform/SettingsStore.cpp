@@ -76,7 +76,7 @@ std::string Escape(std::string_view text, bool isName) {
   return out;
 }
 
-int HexValue(char c) {
+[[nodiscard]] int HexValue(char c) {
   if (c >= '0' && c <= '9') return c - '0';
   c = LowerAscii(c);
   if (c >= 'a' && c <= 'f') return c - 'a' + 10;

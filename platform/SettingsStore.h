@@ -32,16 +32,17 @@ public:
 
   // False when the value is missing, of the other type, or unreadable; the
   // output is then untouched.
-  bool GetDword(Scope scope, std::u16string_view section, std::u16string_view name,
-                std::uint32_t& value) const;
-  bool GetString(Scope scope, std::u16string_view section, std::u16string_view name,
-                 std::u16string& text) const;
+  [[nodiscard]] bool GetDword(Scope scope, std::u16string_view section, std::u16string_view name,
+                              std::uint32_t& value) const;
+  [[nodiscard]] bool GetString(Scope scope, std::u16string_view section, std::u16string_view name,
+                               std::u16string& text) const;
 
   // Write to the per-user file, creating it and its folder when missing. A
   // text is stored up to its first NUL. False when the file cannot be read
   // or replaced; the old file then stays as it was.
-  bool SetDword(std::u16string_view section, std::u16string_view name, std::uint32_t value);
-  bool SetString(std::u16string_view section, std::u16string_view name, std::u16string_view text);
+  [[nodiscard]] bool SetDword(std::u16string_view section, std::u16string_view name, std::uint32_t value);
+  [[nodiscard]] bool SetString(std::u16string_view section, std::u16string_view name,
+                               std::u16string_view text);
 
   const std::filesystem::path& UserFile() const { return m_userFile; }
   const std::filesystem::path& MachineFile() const { return m_machineFile; }

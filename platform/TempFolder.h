@@ -9,12 +9,12 @@
 // Created with mode 0700 when missing; an existing one must be a real folder
 // (not a link) owned by this user, and is narrowed to 0700 when it is wider.
 // Empty when the folder cannot be made or is not ours.
-std::filesystem::path GetUserTempFolder();
+[[nodiscard]] std::filesystem::path GetUserTempFolder();
 
 // Creates a new empty file in folder named stem + "_" + process id + "_" +
 // counter + suffix. The file is created with O_EXCL, so no other thread or
 // process can be handed the same name; the counter rises with every call of
 // this process. Returns the bare file name, or empty when no file could be
 // created (stem or suffix holding '/' or NUL, folder missing, disk full).
-std::string CreateUniqueFile(const std::filesystem::path& folder, std::string_view stem,
-                             std::string_view suffix);
+[[nodiscard]] std::string CreateUniqueFile(const std::filesystem::path& folder, std::string_view stem,
+                                           std::string_view suffix);

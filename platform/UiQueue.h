@@ -41,12 +41,12 @@ public:
 
   // Any thread. False (and the message with its payload destroyed) after
   // Shutdown.
-  bool Post(UiMessage message);
-  bool Post(std::uint32_t message, std::uint64_t wparam = 0, std::uint64_t lparam = 0);
+  [[nodiscard]] bool Post(UiMessage message);
+  [[nodiscard]] bool Post(std::uint32_t message, std::uint64_t wparam = 0, std::uint64_t lparam = 0);
   // An input event, stamped with the time. A mouse move is queued behind a
   // WM_SETCURSOR at the same point, and replaces a move still waiting at the
   // end of the input queue, as the system coalesces moves.
-  bool PushInput(UiMessage message);
+  [[nodiscard]] bool PushInput(UiMessage message);
   // Asks the UI thread's main loop to end; RunMessageLoop sees WM_QUIT once
   // nothing else is pending. Modal loops leave it pending.
   void PostQuit(int exitCode);
@@ -60,16 +60,16 @@ public:
   // UI thread. GetMessage blocks until a message is there and returns false
   // only after Shutdown. PeekMessage takes what is due now or returns false.
   // Neither returns WM_QUIT unless takeQuit is set.
-  bool GetMessage(UiMessage& out, bool takeQuit = true);
-  bool PeekMessage(UiMessage& out, bool takeQuit = false);
+  [[nodiscard]] bool GetMessage(UiMessage& out, bool takeQuit = true);
+  [[nodiscard]] bool PeekMessage(UiMessage& out, bool takeQuit = false);
   // A message's payload delivers itself; otherwise the handler gets it.
   void Dispatch(UiMessage& message);
   // The main loop: returns the WM_QUIT exit code, or -1 after Shutdown.
-  int RunMessageLoop();
+  [[nodiscard]] int RunMessageLoop();
   // A nested loop: returns true once done() holds (checked before each wait
   // and after each dispatch, so no taken message is dropped), false when the
   // queue shuts down.
-  bool RunModalLoop(const std::function<bool()>& done);
+  [[nodiscard]] bool RunModalLoop(const std::function<bool()>& done);
   // Dispatches everything that is due now without waiting (headless tests);
   // returns how many messages it dispatched.
   std::size_t RunUntilIdle();
@@ -101,7 +101,7 @@ private:
     std::uint64_t due = 0;
   };
 
-  Take TakeNext(UiMessage& out, bool block, bool takeQuit);
+  [[nodiscard]] Take TakeNext(UiMessage& out, bool block, bool takeQuit);
   void TrackKeyState(const UiMessage& message);
 
   mutable std::mutex m_mutex;

@@ -41,7 +41,7 @@ bool IsValidUtf8(std::string_view text) { return ToUtf8(FromUtf8(text)) == text;
 // Splits at LF, dropping one CR before each LF; calls take(line) for each
 // line, the last one too when the text does not end in a line end.
 template <typename Take>
-bool ForEachLine(std::string_view text, Take take) {
+[[nodiscard]] bool ForEachLine(std::string_view text, Take take) {
   while (!text.empty()) {
     const std::size_t end = text.find('\n');
     std::string_view line = text.substr(0, end);
@@ -54,7 +54,7 @@ bool ForEachLine(std::string_view text, Take take) {
 }
 
 // The URIs of a list (comments and empty lines skipped), each one parsed.
-int ParseUris(std::string_view text, std::vector<std::filesystem::path>& paths) {
+[[nodiscard]] int ParseUris(std::string_view text, std::vector<std::filesystem::path>& paths) {
   paths.clear();
   const bool ok = ForEachLine(text, [&](std::string_view line) {
     if (line.empty() || line.front() == '#') return true;
@@ -164,6 +164,9 @@ std::string MakeUriList(std::span<const std::filesystem::path> paths) {
 
 std::string MakeGnomeCopiedFiles(bool cut, std::span<const std::filesystem::path> paths) {
   std::string list = cut ? "cut" : "copy";
-  for (const std::filesystem::path& path : paths) list += "\n" + MakeFileUri(path);
+  for (const std::filesystem::path& path : paths) {
+    list += '\n';
+    list += MakeFileUri(path);
+  }
   return list;
 }

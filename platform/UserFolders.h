@@ -24,4 +24,4 @@ std::filesystem::path GetPicturesFolder();
 
 // Creates every missing level of folder with mode 0700. True when folder is a
 // folder afterwards.
-bool CreateFolders(const std::filesystem::path& folder);
+[[nodiscard]] bool CreateFolders(const std::filesystem::path& folder);

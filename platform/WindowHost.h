@@ -43,7 +43,7 @@ public:
 
   // Opens the borderless, resizable window; 1 on success, 0 when no display
   // can be had. A second call only shows the window again.
-  virtual int CreateMainWindow(const WindowOptions& options) = 0;
+  [[nodiscard]] virtual int CreateMainWindow(const WindowOptions& options) = 0;
   virtual void DestroyMainWindow() = 0;
   virtual bool HasWindow() const = 0;
 

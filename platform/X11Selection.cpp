@@ -100,17 +100,19 @@ bool CX11Selection::WaitFor(const std::function<bool()>& done) {
 }
 
 // The server's time, from the notification of an empty change to a
-// property (owning a selection "since CurrentTime" is what ICCCM forbids).
+// property (owning a selection "since CurrentTime" is what ICCCM forbids);
+// CurrentTime when the notification does not come in time.
 unsigned long CX11Selection::ServerTime() {
   m_serverTime = CurrentTime;
   XChangeProperty(m_display, m_window, m_timeProperty, XA_INTEGER, 8, PropModeAppend, nullptr, 0);
-  WaitFor([this] { return m_serverTime != CurrentTime; });
+  if (!WaitFor([this] { return m_serverTime != CurrentTime; })) return CurrentTime;
   return m_serverTime;
 }
 
 int CX11Selection::Offer(std::vector<ClipboardTarget> targets) {
   if (!m_window) return 0;
   const unsigned long time = ServerTime();
+  if (time == CurrentTime) return 0;
   XSetSelectionOwner(m_display, m_clipboard, m_window, time);
   if (XGetSelectionOwner(m_display, m_clipboard) != m_window) {
     Forget();
@@ -124,7 +126,9 @@ int CX11Selection::Offer(std::vector<ClipboardTarget> targets) {
 
 int CX11Selection::Empty() {
   if (!m_window) return 0;
-  XSetSelectionOwner(m_display, m_clipboard, None, ServerTime());
+  const unsigned long time = ServerTime();
+  if (time == CurrentTime) return 0;
+  XSetSelectionOwner(m_display, m_clipboard, None, time);
   Forget();
   return XGetSelectionOwner(m_display, m_clipboard) == None ? 1 : 0;
 }

@@ -68,9 +68,10 @@ private:
   unsigned long InternAtom(std::string_view name);
   std::string AtomName(unsigned long atom);
   unsigned long ServerTime();
-  bool WaitFor(const std::function<bool()>& done);
+  [[nodiscard]] bool WaitFor(const std::function<bool()>& done);
   // The selection converted to target in our property; 0 when refused or late.
-  int Convert(unsigned long target, std::vector<std::uint8_t>& bytes, unsigned long& type, int& format);
+  [[nodiscard]] int Convert(unsigned long target, std::vector<std::uint8_t>& bytes, unsigned long& type,
+                            int& format);
   void Serve(const _XEvent& event);
   void SendChunk(Outgoing& transfer);
   void Expire();

@@ -171,7 +171,7 @@ public:
 
   // Writes the picture as a PNG with alpha; coverage pictures store the
   // alpha in all four bytes.
-  bool Save(const std::filesystem::path& path, bool coverage) const {
+  [[nodiscard]] bool Save(const std::filesystem::path& path, bool coverage) const {
     CCodecImage image(CodecFormat::Png);
     if (!image.Create(m_width, m_height, 24, CodecFormat::Png) || !image.AlphaCreate()) return false;
     std::uint8_t* alpha = image.GetAlphaPlane();
@@ -597,6 +597,43 @@ Canvas UndoIcon() { return TurnArrow(true); }
 
 Canvas RedoIcon() { return TurnArrow(false); }
 
+// The picture view's tool strip in five 28-pixel cells, light glyphs on
+// nothing: zoom in (a lens with a plus), zoom out (with a minus), pan (a
+// four-way cross, kept for its cell position), real size ("1:1") and best
+// fit (a picture between the corners of a frame).
+Canvas PicViewTools() {
+  Canvas c(140, 28);
+  const auto lens = [&](int cell) {
+    const int x0 = cell * 28;
+    c.Fill(Ring(12.0, 12.0, 6.5, 1.8), kLight, x0, 0, 28, 28);
+    c.Fill(Stroke({{16.8, 16.8}, {22.0, 22.0}}, 2.6), kLight, x0, 0, 28, 28);
+    c.Fill(Stroke({{9.0, 12.0}, {15.0, 12.0}}, 1.6), kLight, x0, 0, 28, 28);
+  };
+  lens(0);
+  c.Fill(Stroke({{12.0, 9.0}, {12.0, 15.0}}, 1.6), kLight, 0, 0, 28, 28);
+  lens(1);
+  c.Fill(Stroke({{14.0, 6.0}, {14.0, 22.0}}, 1.6), kLight, 56, 0, 28, 28);
+  c.Fill(Stroke({{6.0, 14.0}, {22.0, 14.0}}, 1.6), kLight, 56, 0, 28, 28);
+  for (const std::vector<Vec>& head : {std::vector<Vec>{{11.0, 9.0}, {14.0, 6.0}, {17.0, 9.0}},
+                                       std::vector<Vec>{{11.0, 19.0}, {14.0, 22.0}, {17.0, 19.0}},
+                                       std::vector<Vec>{{9.0, 11.0}, {6.0, 14.0}, {9.0, 17.0}},
+                                       std::vector<Vec>{{19.0, 11.0}, {22.0, 14.0}, {19.0, 17.0}}}) {
+    c.Fill(Stroke(head, 1.6), kLight, 56, 0, 28, 28);
+  }
+  c.Fill(Stroke({{6.5, 10.0}, {9.0, 8.0}, {9.0, 20.0}}, 1.7), kLight, 84, 0, 28, 28);
+  c.Fill(Circle(14.0, 11.5, 1.2), kLight, 84, 0, 28, 28);
+  c.Fill(Circle(14.0, 17.0, 1.2), kLight, 84, 0, 28, 28);
+  c.Fill(Stroke({{19.0, 10.0}, {21.5, 8.0}, {21.5, 20.0}}, 1.7), kLight, 84, 0, 28, 28);
+  for (const std::vector<Vec>& corner : {std::vector<Vec>{{5.0, 10.0}, {5.0, 5.0}, {10.0, 5.0}},
+                                         std::vector<Vec>{{18.0, 5.0}, {23.0, 5.0}, {23.0, 10.0}},
+                                         std::vector<Vec>{{5.0, 18.0}, {5.0, 23.0}, {10.0, 23.0}},
+                                         std::vector<Vec>{{18.0, 23.0}, {23.0, 23.0}, {23.0, 18.0}}}) {
+    c.Fill(Stroke(corner, 1.6), kLight, 112, 0, 28, 28);
+  }
+  c.Fill(RoundRect(9.5, 11.0, 18.5, 17.0, 1.0), kLight, 112, 0, 28, 28);
+  return c;
+}
+
 // The dialog frame, 100 x 100, stretched with borders of 32 pixels: the top
 // border is the title band, in a dark shade of the accent that the dialog's
 // shading of its top rows lifts to a blue grey.
@@ -725,6 +762,7 @@ int main(int argc, char** argv) {
       {"menupaste.png", PasteIcon},
       {"menuundo.png", UndoIcon},
       {"menuredo.png", RedoIcon},
+      {"picviewtool.png", PicViewTools},
       {"dialogframe.png", DialogFrame},
       {"defwndicon.png", DialogIcon},
       {"sliderbar.png", SliderBar},

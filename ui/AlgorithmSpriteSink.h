@@ -11,8 +11,8 @@ class CSprite;
 
 class CAlgorithmSpriteSink final : public IAlgorithmMessageSink {
 public:
-  int PostSpriteMessage(std::uint64_t target, std::int32_t code, std::uint64_t wparam,
-                        std::uint64_t lparam) override;
+  [[nodiscard]] int PostSpriteMessage(std::uint64_t target, std::int32_t code, std::uint64_t wparam,
+                                      std::uint64_t lparam) override;
 };
 
 // The one sink of the program.

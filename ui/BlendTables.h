@@ -12,7 +12,7 @@ struct BlendTables {
 };
 
 // Builds the tables once (later calls keep them); false when memory is short.
-bool BuildBlendTables();
+[[nodiscard]] bool BuildBlendTables();
 // Releases them; only when nothing composes any more (the render thread ended).
 void FreeBlendTables();
 // Null until built.

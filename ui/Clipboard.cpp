@@ -52,7 +52,7 @@ Bytes TextBytes(std::string_view text) { return Bytes(text.begin(), text.end());
 
 std::span<const std::uint8_t> Span(const ClipboardBytes& bytes) { return {bytes->data(), bytes->size()}; }
 
-Bytes EncodePng(const Bytes& dib) {
+[[nodiscard]] Bytes EncodePng(const Bytes& dib) {
   CBgraImage picture;
   CCodecImage codec;
   CCodecMemStream stream;
@@ -85,8 +85,8 @@ Bytes DropEffectBlock(std::uint32_t effect) {
 // The targets of the program's blocks: each block as written, and what
 // other programs understand of it. false when a file list or picture block
 // does not read back.
-bool AddTargets(std::vector<std::pair<ClipboardFormat, ClipboardBytes>> blocks,
-                std::vector<ClipboardTarget>& targets) {
+[[nodiscard]] bool AddTargets(std::vector<std::pair<ClipboardFormat, ClipboardBytes>> blocks,
+                              std::vector<ClipboardTarget>& targets) {
   bool cut = false;
   for (const auto& [format, bytes] : blocks) {
     if (format == ClipboardFormat::PreferredDropEffect && bytes->size() >= 4) {
@@ -112,14 +112,14 @@ bool AddTargets(std::vector<std::pair<ClipboardFormat, ClipboardBytes>> blocks,
   return true;
 }
 
-int PutBlocks(std::vector<std::pair<ClipboardFormat, ClipboardBytes>> blocks) {
+[[nodiscard]] int PutBlocks(std::vector<std::pair<ClipboardFormat, ClipboardBytes>> blocks) {
   IClipboard* board = Board();
   std::vector<ClipboardTarget> targets;
   if (!board || !AddTargets(std::move(blocks), targets)) return 0;
   return board->Offer(std::move(targets));
 }
 
-int DecodePicture(std::span<const std::uint8_t> file, CodecFormat format, CBgraImage& picture) {
+[[nodiscard]] int DecodePicture(std::span<const std::uint8_t> file, CodecFormat format, CBgraImage& picture) {
   CCodecMemStream stream(file);
   CCodecImage codec(format);
   codec.attributes.maxSide = kMaxImageSide;
@@ -127,7 +127,8 @@ int DecodePicture(std::span<const std::uint8_t> file, CodecFormat format, CBgraI
 }
 
 // Another program's picture file as a block.
-int ReadForeignPicture(IClipboard& board, const std::vector<std::string>& targets, ClipboardBytes& block) {
+[[nodiscard]] int ReadForeignPicture(IClipboard& board, const std::vector<std::string>& targets,
+                                     ClipboardBytes& block) {
   ClipboardBytes file;
   CBgraImage picture;
   if (Offers(targets, kPng) && board.Read(kPng, file)) {
@@ -144,7 +145,7 @@ int ReadForeignPicture(IClipboard& board, const std::vector<std::string>& target
 }
 
 // The block size of another program's picture, from its file's header.
-std::uint64_t ForeignPictureSize(IClipboard& board, const std::vector<std::string>& targets) {
+[[nodiscard]] std::uint64_t ForeignPictureSize(IClipboard& board, const std::vector<std::string>& targets) {
   ClipboardBytes file;
   if (!(Offers(targets, kPng) && board.Read(kPng, file)) &&
       !(Offers(targets, kBmp) && board.Read(kBmp, file))) {
@@ -162,8 +163,8 @@ std::uint64_t ForeignPictureSize(IClipboard& board, const std::vector<std::strin
 }
 
 // Another program's file list, with whether it was cut.
-int ReadForeignFiles(IClipboard& board, const std::vector<std::string>& targets,
-                     std::vector<std::filesystem::path>& paths, bool& cut) {
+[[nodiscard]] int ReadForeignFiles(IClipboard& board, const std::vector<std::string>& targets,
+                                   std::vector<std::filesystem::path>& paths, bool& cut) {
   ClipboardBytes list;
   cut = false;
   if (Offers(targets, kGnomeFiles) && board.Read(kGnomeFiles, list))
@@ -172,7 +173,7 @@ int ReadForeignFiles(IClipboard& board, const std::vector<std::string>& targets,
   return 0;
 }
 
-int ReadBlock(ClipboardFormat format, ClipboardBytes& block) {
+[[nodiscard]] int ReadBlock(ClipboardFormat format, ClipboardBytes& block) {
   IClipboard* board = Board();
   if (!board) return 0;
   const std::vector<std::string> targets = board->Targets();

@@ -64,8 +64,8 @@ struct FilePasteResult {
 // ask says so), then empties the clipboard whatever came of it, so a list is
 // pasted once. Nothing happens, and the clipboard stays, when it holds no
 // file list that can be read.
-FilePasteResult PasteFilesFromClipboard(const std::filesystem::path& destinationFolder,
-                                        const FileConflictQuestion& ask = {});
+[[nodiscard]] FilePasteResult PasteFilesFromClipboard(const std::filesystem::path& destinationFolder,
+                                                      const FileConflictQuestion& ask = {});
 
 // Puts the picture on the clipboard as a Dib block.
 [[nodiscard]] int CopyImageToClipboard(const CBgraImage& picture);

@@ -89,7 +89,7 @@ struct DibLayout {
   std::uint64_t stride = 0;
 };
 
-bool ReadDibLayout(std::span<const std::uint8_t> block, DibLayout& layout) {
+[[nodiscard]] bool ReadDibLayout(std::span<const std::uint8_t> block, DibLayout& layout) {
   if (block.size() < BitmapInfoHeader::kSize) return false;
   const BitmapInfoHeader header = BitmapInfoHeader::Load(block.data());
   const std::int64_t height = header.biHeight;

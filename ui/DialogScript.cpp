@@ -58,6 +58,15 @@ void CDialogScript::Fail(CDialogSprite& dialog, const std::string& why) {
   dialog.EndModal(kIdCancel);
 }
 
+void CDialogScript::PushKeys(CDialogSprite& dialog, std::vector<UiMessage> messages) {
+  for (UiMessage& message : messages) {
+    if (!UiQueue().PushInput(std::move(message))) {
+      Fail(dialog, "the input queue has shut down");
+      return;
+    }
+  }
+}
+
 void CDialogScript::Begin(CDialogSprite& dialog) {
   m_shown.push_back(dialog.id);
   Running running;
@@ -137,7 +146,7 @@ void CDialogScript::RunStep(CDialogSprite& dialog, const ScriptStep& step) {
       }
       window->SetFocusSprite(target, 0);
       const CInputBuilder builder;
-      for (UiMessage& message : builder.Characters(step.text)) UiQueue().PushInput(std::move(message));
+      PushKeys(dialog, builder.Characters(step.text));
       return;
     }
     case StepKind::Key: {
@@ -146,9 +155,10 @@ void CDialogScript::RunStep(CDialogSprite& dialog, const ScriptStep& step) {
       CInputBuilder builder;
       builder.SetModifiers(step.modifiers);
       const auto key = static_cast<std::uint32_t>(step.value);
-      for (UiMessage& message : builder.KeyDown(key, false)) UiQueue().PushInput(std::move(message));
+      std::vector<UiMessage> messages = builder.KeyDown(key, false);
       builder.SetModifiers(0);
-      UiQueue().PushInput(builder.KeyUp(key));
+      messages.push_back(builder.KeyUp(key));
+      PushKeys(dialog, std::move(messages));
       return;
     }
     case StepKind::Answer:

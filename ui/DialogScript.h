@@ -47,6 +47,7 @@
 #include <vector>
 
 class CDialogSprite;
+struct UiMessage;
 
 class CDialogScript {
 public:
@@ -97,6 +98,8 @@ private:
   CDialogScript& Add(ScriptStep step);
   void Fail(CDialogSprite& dialog, const std::string& why);
   void RunStep(CDialogSprite& dialog, const ScriptStep& step);
+  // Queues typed input; the dialog fails when the queue refuses it.
+  void PushKeys(CDialogSprite& dialog, std::vector<UiMessage> messages);
 
   std::deque<ScriptAnswer> m_answers;
   std::vector<Running> m_running;  // innermost last

@@ -30,7 +30,6 @@ namespace {
 
 std::int32_t g_dialogLayer = kFirstDialogLayer;  // UI thread
 
-constexpr std::int32_t kCloseButtonSide = 31;
 constexpr std::int32_t kControlLayer = 2;
 constexpr std::int32_t kStaticIdBase = 1000;
 constexpr std::int32_t kTitleMargin = 40;
@@ -333,7 +332,8 @@ std::int32_t CDialogSprite::RunModal() {
       std::lock_guard guard(lock);
       area = rect;
     }
-    window->StartFadeEffect(area, CBgraImage());
+    // Without the effect (no memory, nothing on screen) the dialog simply vanishes.
+    static_cast<void>(window->StartFadeEffect(area, CBgraImage()));
   }
   SleepMilliseconds(100);
   InvalidateArea({}, 1);
@@ -399,7 +399,7 @@ bool CDialogSprite::OnSpriteMessage(const SpriteMessage& message) {
 
 void CDialogSprite::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
   if (key == VK_RETURN) {
-    (void)OnOK();
+    (void)OnOK();  // a refused value keeps the dialog open
   } else if (key == VK_ESCAPE) {
     OnCancel();
   }
@@ -508,8 +508,10 @@ void CDialogSprite::UpdateFade(std::uint32_t now) {
 bool CDialogSprite::Draw(std::uint32_t now) {
   if (fadeState != 0) UpdateFade(now);
   if (const std::int32_t period = timerPeriod; period != 0) {
+    // Refused only once the dialog is gone or the queue has shut down: no tick is due then.
     if (++frameCounter % period == 0)
-      PostSpriteMessage(this, kDialogMsgTimer, static_cast<std::uint64_t>(period), 0, nullptr);
+      static_cast<void>(
+          PostSpriteMessage(this, kDialogMsgTimer, static_cast<std::uint64_t>(period), 0, nullptr));
   }
   if (!dirty || surface.IsEmpty()) return false;
   if (!StretchSkinFrame(surface, frameImage, 0, 0)) return false;

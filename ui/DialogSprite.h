@@ -115,11 +115,11 @@ public:
   // 1: OnOK, 2: OnCancel, other ids nothing.
   virtual void OnCommand(std::int32_t commandId);
   // Before the dialog shows; false ends RunModal at once (end code 0).
-  virtual bool OnInitDialog();
+  [[nodiscard]] virtual bool OnInitDialog();
   virtual void OnCancel();
   // UpdateData(true), then the end code 1; false (and the dialog open) when
   // a value is refused.
-  virtual bool OnOK();
+  [[nodiscard]] virtual bool OnOK();
   // The control with id 1, when there is one, takes the focus.
   virtual void SetInitialFocus();
 

@@ -29,7 +29,7 @@ public:
 
   // Starts the thread (again, after an earlier stop); its exit event is
   // registered with registry. 1 when running, 0 when it cannot start.
-  int Start(IWorkerExitRegistry& registry);
+  [[nodiscard]] int Start(IWorkerExitRegistry& registry);
   // Any thread; does not wait.
   void RequestStop();
   bool IsRunning() const;

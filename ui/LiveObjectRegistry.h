@@ -35,7 +35,7 @@ public:
   LiveObjectRegistry& operator=(const LiveObjectRegistry&) = delete;
 
   // The new key (1, 2, ... in registration order); 0 once keys are used up.
-  std::int32_t Register(const void* object, LiveObjectKind kind = LiveObjectKind::Other);
+  [[nodiscard]] std::int32_t Register(const void* object, LiveObjectKind kind = LiveObjectKind::Other);
   bool IsAlive(const void* object) const;
   bool IsKeyAlive(std::int32_t key) const;
   // A key that is not registered (or already dead) changes nothing.
@@ -63,7 +63,7 @@ private:
 // objects at exit) can still unregister.
 LiveObjectRegistry& ObjectRegistry();
 
-std::int32_t RegisterObject(const void* object, LiveObjectKind kind = LiveObjectKind::Other);
+[[nodiscard]] std::int32_t RegisterObject(const void* object, LiveObjectKind kind = LiveObjectKind::Other);
 bool IsObjectAlive(const void* object);
 bool IsObjectKeyAlive(std::int32_t key);
 void UnregisterObject(std::int32_t key);

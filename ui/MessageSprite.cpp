@@ -71,7 +71,8 @@ bool CMessageSprite::OnSpriteMessage(const SpriteMessage& message) {
   if (message.code != kSpriteMsgRefresh) return false;
   dirty = 1;
   for (CSprite* child : children) {
-    if (child->IsInputSprite()) PostSpriteMessage(child, kSpriteMsgRefresh, 0, 0, nullptr);
+    // A child already gone, or a queue shut down, needs no refresh.
+    if (child->IsInputSprite()) static_cast<void>(PostSpriteMessage(child, kSpriteMsgRefresh, 0, 0, nullptr));
   }
   return true;
 }

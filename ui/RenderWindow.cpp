@@ -126,7 +126,8 @@ int CRenderWindow::RunModal() {
   if (!Create()) return -1;
   m_modalDone = false;
   m_modalResult = -1;
-  UiQueue().RunModalLoop([this] { return m_modalDone; });
+  // A queue that shuts down ends the loop before EndDialog: the result stays -1.
+  if (!UiQueue().RunModalLoop([this] { return m_modalDone; })) m_modalResult = -1;
   DestroyWindow();
   return m_modalResult;
 }
@@ -191,7 +192,10 @@ int CRenderWindow::OnCreate() {
     host->DestroyMainWindow();
     return -1;
   }
-  for (int i = 0; i < kHelpLoaderCount; ++i) HelpLoaderThread(i).Start(*this);
+  // The window works without a loader; the album then shows no thumbnails.
+  for (int i = 0; i < kHelpLoaderCount; ++i) {
+    if (!HelpLoaderThread(i).Start(*this)) WriteLog("Help loader not started");
+  }
   return 0;
 }
 
@@ -238,7 +242,9 @@ void CRenderWindow::OnDestroy() {
     if (registration.requestStop) registration.requestStop();
   }
   const auto deadline = std::chrono::steady_clock::now() + exitWaitBound;
-  for (const ExitRegistration& registration : registrations) registration.event->WaitUntil(deadline);
+  // A worker still busy at the deadline is left to end on its own.
+  for (const ExitRegistration& registration : registrations)
+    static_cast<void>(registration.event->WaitUntil(deadline));
   // The render thread works on this object: it is always joined. It leaves
   // after the frame it may be in.
   if (m_renderThread.joinable()) m_renderThread.join();
@@ -417,7 +423,7 @@ void CRenderWindow::DeleteOwnedSprite(CSprite* sprite) {
   UiMessage message;
   message.message = kDeleteSpriteMessage;
   message.data = std::make_unique<CSpriteDeletion>(sprite);
-  UiQueue().Post(std::move(message));  // refused: the payload deletes it now
+  static_cast<void>(UiQueue().Post(std::move(message)));  // refused: the payload deletes it now
 }
 
 // Frames ------------------------------------------------------------------
@@ -710,7 +716,8 @@ void CRenderWindow::ShowWindowState(WindowShow show) {
   if (IWindowHost* host = WindowHost()) host->ShowWindow(show);
 }
 
-void CRenderWindow::RequestClose() { UiQueue().Post(WM_CLOSE); }
+// Refused only once the queue has shut down, when the window is closing anyway.
+void CRenderWindow::RequestClose() { static_cast<void>(UiQueue().Post(WM_CLOSE)); }
 
 Point CRenderWindow::PhysicalOffset(Point logical) {
   const std::int64_t pw = m_physicalWidth, ph = m_physicalHeight;

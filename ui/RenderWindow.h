@@ -116,10 +116,10 @@ public:
   // Opens the native window and initialises it (OnCreate, OnInitDialog);
   // the window then handles the UI queue. 1 on success, 0 when the window
   // could not be made.
-  int Create();
+  [[nodiscard]] int Create();
   // Runs the window as a modal dialog: Create, the UI queue until EndDialog,
   // then DestroyWindow. The result given to EndDialog, or -1.
-  int RunModal();
+  [[nodiscard]] int RunModal();
   void EndDialog(int result);
   // OnDestroy and the native window closed; also done by the destructor.
   void DestroyWindow();
@@ -135,7 +135,7 @@ public:
 
   // Message handlers.
   void OnUiMessage(UiMessage& message) override;
-  int OnCreate();
+  [[nodiscard]] int OnCreate();
   virtual bool OnInitDialog();
   void OnDestroy();
   void OnSize(std::uint64_t type, std::int32_t cx, std::int32_t cy);
@@ -151,7 +151,8 @@ public:
   // IWorkerExitRegistry: a worker thread registers when it starts and sets
   // the event when it ends; OnDestroy asks each to stop and waits for all of
   // them, at most exitWaitBound. Null once the window is being destroyed.
-  std::shared_ptr<CWorkerExitEvent> RegisterWorkerExitEvent(std::function<void()> requestStop) override;
+  [[nodiscard]] std::shared_ptr<CWorkerExitEvent> RegisterWorkerExitEvent(
+      std::function<void()> requestStop) override;
 
   // Top-level sprites.
   void AddTopLevelSprite(CSprite* sprite, bool isOwned = false);
@@ -169,10 +170,10 @@ public:
   void RenderFrame(std::uint32_t now);
   void ComposeTile(const Rect& rect);
   void BlitTile(const Rect& rect);
-  bool CopyBackBufferRect(const Rect& rect, CBgraImage& image);
+  [[nodiscard]] bool CopyBackBufferRect(const Rect& rect, CBgraImage& image);
 
   // Hooks of the window.
-  CSFadeEffect* StartFadeEffect(const Rect& rect, const CBgraImage& image);
+  [[nodiscard]] CSFadeEffect* StartFadeEffect(const Rect& rect, const CBgraImage& image);
   void SpawnClickWave();
   void ShowProgress(const Rect& rect);
   void HideProgress();
@@ -274,7 +275,7 @@ public:
 protected:
   // Resources the window needs before its sprites exist (skins, texts);
   // false refuses the window after the "errinit" message.
-  virtual bool InitResources();
+  [[nodiscard]] virtual bool InitResources();
   // The text of "errinit" and the debug log lines of the creation.
   virtual std::u16string InitErrorText() const;
   virtual void WriteLog(const char* line);
@@ -287,7 +288,8 @@ private:
   using MouseOperation = void (CMessageSprite::*)(Point, std::uint32_t);
 
   static void RenderThreadProc(CRenderWindow* window);
-  bool CreateBuiltInSprite(CSprite& sprite, std::int32_t spriteId, std::int32_t spriteLayer, bool shown);
+  [[nodiscard]] bool CreateBuiltInSprite(CSprite& sprite, std::int32_t spriteId, std::int32_t spriteLayer,
+                                         bool shown);
   void HideSprite(CSprite& sprite);
   void DeleteOwnedSprite(CSprite* sprite);
   void DropClosedSprites();
@@ -342,4 +344,4 @@ CRenderWindow* RenderThreadWindow();
 CRenderWindow* RenderWindowOf(const CSprite& sprite);
 // Registers a worker with the window the render thread serves; null when
 // there is none.
-std::shared_ptr<CWorkerExitEvent> RegisterWorkerExitEvent(std::function<void()> requestStop);
+[[nodiscard]] std::shared_ptr<CWorkerExitEvent> RegisterWorkerExitEvent(std::function<void()> requestStop);

@@ -196,14 +196,15 @@ CMessageSprite* CRenderWindow::SetFocusSprite(CMessageSprite* sprite, int byKeyb
       std::lock_guard guard(previous->lock);
       previous->dirty = 1;
     }
-    PostSpriteMessage(previous, kSpriteMsgFocusChanged, 0, 0, sprite);
+    // A sprite already gone, or a queue shut down, needs no focus news.
+    static_cast<void>(PostSpriteMessage(previous, kSpriteMsgFocusChanged, 0, 0, sprite));
   }
   if (sprite) {
     {
       std::lock_guard guard(sprite->lock);
       sprite->dirty = 1;
     }
-    PostSpriteMessage(sprite, kSpriteMsgFocusChanged, 1, 0, sprite);
+    static_cast<void>(PostSpriteMessage(sprite, kSpriteMsgFocusChanged, 1, 0, sprite));
   }
   UpdateFocusIndicator(byKeyboard);
   RefreshTextInput();
@@ -512,7 +513,8 @@ void CRenderWindow::RequestTip(const CSprite& requester, Point point, std::u16st
   message.message = kTipRequestMessage;
   message.data = std::make_unique<CTipRequest>(this, m_tipGeneration.load(), requester.key, point,
                                                std::move(text), opaque, toTheLeft, std::move(stillWanted));
-  UiQueue().Post(std::move(message));
+  // Refused only once the queue has shut down: no tip is wanted then.
+  static_cast<void>(UiQueue().Post(std::move(message)));
 }
 
 // Drops and the hover timer --------------------------------------------------

@@ -11,7 +11,7 @@ namespace {
 
 const BlendTables* Tables() {
   if (const BlendTables* tables = GetBlendTables()) return tables;
-  BuildBlendTables();
+  if (!BuildBlendTables()) return nullptr;
   return GetBlendTables();
 }
 

@@ -21,7 +21,8 @@
 // Pixels are copied, not blended. Source positions that would fall outside
 // the picture (a side under 10 pixels, borders larger than the picture) are
 // clamped to its edge. False when either image is empty.
-bool StretchSkinFrame(CBgraImage& target, const CBgraImage& source, std::int32_t left, std::int32_t top);
+[[nodiscard]] bool StretchSkinFrame(CBgraImage& target, const CBgraImage& source, std::int32_t left,
+                                    std::int32_t top);
 
 // Blends source with its top-left corner at (x, y), only where the clip,
 // the target and the placed source meet. alpha 0..256 scales the source's

@@ -93,12 +93,12 @@ public:
   // The text lock.
   void lock() { m_lock.lock(); }
   void unlock() { m_lock.unlock(); }
-  bool try_lock() { return m_lock.try_lock(); }
+  [[nodiscard]] bool try_lock() { return m_lock.try_lock(); }
 
   // Loads the shared pictures from the theme's basic folder (the tab title
   // picture takes the accent colour, keeping its alpha) and makes the
   // scratch buffer; false as soon as one step fails.
-  bool Load(const CUITheme& theme);
+  [[nodiscard]] bool Load(const CUITheme& theme);
   // The theme's skin folder followed by the file name.
   std::filesystem::path SkinFilePath(std::u16string_view fileName) const;
 
@@ -113,17 +113,19 @@ public:
   // a transparent picture 1 pixel wide and size pixels high (at most 256).
   // False when the picture cannot be allocated or no font can be had. The
   // caller holds the text lock.
-  bool RenderText(std::u16string_view text, CBgraImage& image, std::u16string_view face = {},
-                  std::int32_t size = 0, std::int32_t maxWidth = 0, std::int32_t* truncated = nullptr);
-  bool RenderTextLocked(std::u16string_view text, CBgraImage& image, std::u16string_view face = {},
-                        std::int32_t size = 0, std::int32_t maxWidth = 0, std::int32_t* truncated = nullptr);
+  [[nodiscard]] bool RenderText(std::u16string_view text, CBgraImage& image, std::u16string_view face = {},
+                                std::int32_t size = 0, std::int32_t maxWidth = 0,
+                                std::int32_t* truncated = nullptr);
+  [[nodiscard]] bool RenderTextLocked(std::u16string_view text, CBgraImage& image,
+                                      std::u16string_view face = {}, std::int32_t size = 0,
+                                      std::int32_t maxWidth = 0, std::int32_t* truncated = nullptr);
   // As RenderText with a caller's font (text layers): no retry at a smaller
   // size, no limit but the scratch for maxWidth 0 or less; the picture is a
   // third wider for an italic font and one pixel per character wider for a
   // bold one, except after shortening. A measured side of 65536 or more
   // counts as 32 x 32.
-  bool RenderTextWithFont(const CFont& font, std::u16string_view text, std::int32_t maxWidth,
-                          CBgraImage& image);
+  [[nodiscard]] bool RenderTextWithFont(const CFont& font, std::u16string_view text, std::int32_t maxWidth,
+                                        CBgraImage& image);
   // Several lines stacked top to bottom, left-aligned, as wide as the widest.
   // "\n", "\r" and "\\" in the text stand for a line feed, a carriage return
   // and a backslash, a backslash before any other character for a blank; a
@@ -134,8 +136,8 @@ public:
   // text breaks anywhere) or, without one, one character before the limit,
   // and a piece never holds more than 255 characters. Texts over 4096
   // characters are cut to 4095. An empty text gives 1 x 1 transparent.
-  bool RenderWrappedText(CBgraImage& image, std::u16string_view text, std::int32_t maxWidth,
-                         std::int32_t size);
+  [[nodiscard]] bool RenderWrappedText(CBgraImage& image, std::u16string_view text, std::int32_t maxWidth,
+                                       std::int32_t size);
   // The escapes of RenderWrappedText resolved: "\n", "\r" and "\\" give a
   // line feed, a carriage return and a backslash, a backslash before any
   // other character a blank; a backslash at the very end is dropped.
@@ -167,12 +169,12 @@ public:
 
 private:
   // Caller holds the lock.
-  bool EnsureFont(std::u16string_view face, std::int32_t size);
-  bool EnsureScratch();
+  [[nodiscard]] bool EnsureFont(std::u16string_view face, std::int32_t size);
+  [[nodiscard]] bool EnsureScratch();
   // Draws the text with the font into the scratch buffer and copies width x
   // height of it into image.
-  bool CopyRendered(const CFont& font, std::u16string_view text, std::int64_t width, std::int64_t height,
-                    CBgraImage& image);
+  [[nodiscard]] bool CopyRendered(const CFont& font, std::u16string_view text, std::int64_t width,
+                                  std::int64_t height, CBgraImage& image);
   std::int32_t Measure(const CFont& font, std::u16string_view text) const;
   // Shortens text that reaches the limit (see RenderText); returns its width.
   std::int32_t Shorten(const CFont& font, std::u16string& text, std::int32_t limit) const;

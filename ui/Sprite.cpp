@@ -73,7 +73,8 @@ CSprite::~CSprite() {
   // destructor: it leaves the container's list here. That is safe only
   // because the container is out of the tree by then; any other child is
   // taken out first by its parent's DestroyChild.
-  if (parent) parent->RemoveChild(this);
+  // False when the parent has let go of it already.
+  if (parent) static_cast<void>(parent->RemoveChild(this));
   CSprite::Destroy(1);
 }
 

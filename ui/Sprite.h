@@ -52,7 +52,7 @@ public:
   // The empty rectangle means the whole sprite.
   virtual Rect GetFocusRect();
   // Overrides load their pictures and create their children here.
-  virtual bool OnSpriteCreate();
+  [[nodiscard]] virtual bool OnSpriteCreate();
   // False: the sprite's own pixels in this local rectangle are not composed
   // (its children are).
   virtual bool DrawsInRect(const Rect& localRect);
@@ -67,14 +67,14 @@ public:
   // surface, calls OnSpriteCreate and registers the sprite. The caller then
   // inserts it (AppendChild, or the window's top-level list). Creating a
   // sprite again ends its earlier registration.
-  bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId, const Rect& spriteRect,
-              std::int32_t spriteLayer);
+  [[nodiscard]] bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId,
+                            const Rect& spriteRect, std::int32_t spriteLayer);
 
   // rect in own coordinates; the empty rectangle (right == left) is the whole
   // sprite. Every ancestor and the window tiles under the area are marked
   // dirty whatever state is; state concerns the sprite's own tiles.
   void InvalidateArea(const Rect& area, int state);
-  bool EnsureSurface();
+  [[nodiscard]] bool EnsureSurface();
   // Window mode: composes the part of the sprite tree under a rectangle in
   // window logical pixels onto the back buffer.
   void Composite(CBgraImage& backBuffer, const Rect& windowRect);
@@ -101,7 +101,7 @@ public:
   // The child list changes only here, under this sprite's lock. A removed
   // child forgets its parent.
   void AppendChild(CSprite* child);
-  bool RemoveChild(CSprite* child);
+  [[nodiscard]] bool RemoveChild(CSprite* child);
   // The way to destroy a child while the render thread may be composing this
   // sprite: the child leaves the list under this sprite's lock, which the
   // render thread holds while it updates or composes the children, before
@@ -109,7 +109,7 @@ public:
   // then); then Destroy(1), and an owned child is deleted. An unowned child
   // is left for its owner to free. False, and nothing done, when it is not a
   // child of this sprite.
-  bool DestroyChild(CSprite* child);
+  [[nodiscard]] bool DestroyChild(CSprite* child);
 
   bool IsInputSprite() const { return (kind & kSpriteKindInput) != 0; }
 

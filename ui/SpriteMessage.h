@@ -34,7 +34,7 @@ enum SpriteMessageCode : std::int32_t {
 
 // Any thread. False when the target is not registered (nothing is queued) or
 // the queue has shut down.
-bool PostSpriteMessage(const CSprite* target, std::int32_t code, std::uint64_t wparam, std::uint64_t lparam,
-                       CSprite* sender);
-bool PostSpriteMessageToKey(std::int32_t targetKey, std::int32_t code, std::uint64_t wparam,
-                            std::uint64_t lparam, CSprite* sender = nullptr);
+[[nodiscard]] bool PostSpriteMessage(const CSprite* target, std::int32_t code, std::uint64_t wparam,
+                                     std::uint64_t lparam, CSprite* sender);
+[[nodiscard]] bool PostSpriteMessageToKey(std::int32_t targetKey, std::int32_t code, std::uint64_t wparam,
+                                          std::uint64_t lparam, CSprite* sender = nullptr);

@@ -45,11 +45,11 @@ public:
   // the file cannot be read, has no marker, or an entry line does not parse;
   // that line is then shown to the user (ShowSystemMessage) and the entries
   // before it stay.
-  bool Load(const std::filesystem::path& path);
+  [[nodiscard]] bool Load(const std::filesystem::path& path);
   // The same over text already in memory (the kept base file).
-  bool Load(std::u16string_view text);
+  [[nodiscard]] bool Load(std::u16string_view text);
   // Appends the entry of one line; false when the line is not an entry.
-  bool ParseLine(std::u16string_view line);
+  [[nodiscard]] bool ParseLine(std::u16string_view line);
   void AddText(std::u16string_view key, std::u16string_view value);
   // Orders the entries by key; lookups need it after AddText and Load.
   void Sort();

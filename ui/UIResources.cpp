@@ -80,7 +80,8 @@ void CUIResources::WriteLog(std::string_view message) const {
   if (!file.Open(m_logPath, CFile::OpenMode::ReadWrite) && !file.Open(m_logPath, CFile::OpenMode::Create))
     return;
   if (!file.Seek(0, CFile::SeekOrigin::End)) return;
-  file.Write(line.data(), line.size());
+  // The log is a diagnostic aid: a line that cannot be written is lost.
+  static_cast<void>(file.Write(line.data(), line.size()));
 }
 
 CUIResources& UIResources() {

@@ -46,24 +46,24 @@ public:
   CUIResources& operator=(const CUIResources&) = delete;
 
   // Init over the data folder beside the executable.
-  bool Init(std::u16string_view variant);
+  [[nodiscard]] bool Init(std::u16string_view variant);
   // Theme (with the skin variant, empty for the default), base texts, log,
   // skin pictures, the hand cursor and the dialog templates, in this order.
   // False when the base text file is missing or bad, a shared skin picture
   // is missing, the cursor cannot be made or a dialog template file is bad
   // (shown to the user with its line); the caller then shows the text of
   // "errinit" and the program does not start.
-  bool Init(const std::filesystem::path& dataFolder, std::u16string_view variant);
+  [[nodiscard]] bool Init(const std::filesystem::path& dataFolder, std::u16string_view variant);
 
   // Reads basic/resource.txt of the data folder (never of a variant) whole
   // into baseText.
-  bool LoadResourceText();
+  [[nodiscard]] bool LoadResourceText();
   // Parses baseText into the table, adds "errmem" and "errinit" and sorts;
   // false when the base text does not parse (the table then still holds the
   // entries before the bad line and the two built-in texts).
-  bool LoadTexts();
+  [[nodiscard]] bool LoadTexts();
   // Gives the hand cursor its picture.
-  bool CreateCustomCursor();
+  [[nodiscard]] bool CreateCustomCursor();
   // Reads the templates of the data folder's "dialogs" folder (none when it
   // is missing); a bad file is shown to the user and logged.
   [[nodiscard]] bool LoadDialogTemplates();

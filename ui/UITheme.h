@@ -51,9 +51,9 @@ public:
   void Init(const std::filesystem::path& programFolder, std::u16string_view variant);
   // Applies the colours of a config.txt; false (nothing changed) when the
   // file is missing or does not hold nine good values.
-  bool ReadColors(const std::filesystem::path& path);
+  [[nodiscard]] bool ReadColors(const std::filesystem::path& path);
   // The nine values of a config.txt text; false when it does not hold them.
-  static bool ParseColorValues(std::u16string_view text, std::array<std::uint8_t, 9>& values);
+  [[nodiscard]] static bool ParseColorValues(std::u16string_view text, std::array<std::uint8_t, 9>& values);
 
   std::filesystem::path skinFolder;
   std::filesystem::path basicFolder;

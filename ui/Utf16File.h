@@ -10,5 +10,5 @@
 // At most maxBytes are read. A longer file is refused (false) unless
 // truncate is set, when only its first maxBytes count. False when the file
 // cannot be opened or read.
-bool ReadUtf16File(const std::filesystem::path& path, std::uint64_t maxBytes, bool truncate,
-                   std::u16string& text);
+[[nodiscard]] bool ReadUtf16File(const std::filesystem::path& path, std::uint64_t maxBytes, bool truncate,
+                                 std::u16string& text);

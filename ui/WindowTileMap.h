@@ -34,7 +34,7 @@ public:
   }
   // Marks the tiles under a rectangle in logical pixels; false when the
   // rectangle lies outside the map.
-  bool Mark(const Rect& rect) {
+  [[nodiscard]] bool Mark(const Rect& rect) {
     const std::int32_t c0 = rect.left > 0 ? rect.left / kTileSize : 0;
     const std::int32_t r0 = rect.top > 0 ? rect.top / kTileSize : 0;
     // Integer division truncates toward zero, as the tile arithmetic expects.

@@ -56,7 +56,7 @@ public:
   // missing block, source or target, a target that is the source, or
   // exhausted memory (after a failed crop the target holds the uncropped
   // picture).
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // Crops the target (CropImage of OpaqueCropRect with the corner and edge
   // midpoint test).
@@ -65,7 +65,7 @@ public:
   BarrelDistortParams m_block;
 
 protected:
-  int WarpRows(std::int32_t from, std::int32_t to, bool reportRows) override;
+  [[nodiscard]] int WarpRows(std::int32_t from, std::int32_t to, bool reportRows) override;
 
 private:
   double m_centreX = 0.0;

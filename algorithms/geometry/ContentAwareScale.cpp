@@ -23,8 +23,8 @@ std::int64_t Grey(const std::uint16_t* p) {
 
 // The half-resolution grey: the sum of the four source greys shifted right
 // by 10 (linear values, no gamma step).
-int MakeHalfGrey(const CBgraImage16& source, std::uint32_t halfWidth, std::uint32_t halfHeight,
-                 CPlane8& grey) {
+[[nodiscard]] int MakeHalfGrey(const CBgraImage16& source, std::uint32_t halfWidth, std::uint32_t halfHeight,
+                               CPlane8& grey) {
   if (!grey.Create(halfWidth, halfHeight)) return 0;
   for (std::uint32_t y = 0; y < halfHeight; ++y) {
     const std::uint16_t* top = source.Row(2 * y);
@@ -39,7 +39,7 @@ int MakeHalfGrey(const CBgraImage16& source, std::uint32_t halfWidth, std::uint3
 }
 
 // Zero on the border, SeamEnergyAt inside.
-int MakeEnergy(const CPlane8& grey, CPlane8& energy) {
+[[nodiscard]] int MakeEnergy(const CPlane8& grey, CPlane8& energy) {
   if (!energy.Create(grey.width, grey.height)) return 0;
   std::memset(energy.pixels, 0, energy.byteSize);
   const std::ptrdiff_t stride = grey.width;
@@ -65,7 +65,7 @@ void ApplyProtection(const CPlane8& protection, CPlane8& energy) {
 }
 
 // in transposed into out (height x width), in tiles for the cache.
-int TransposePlane(const CPlane8& in, CPlane8& out) {
+[[nodiscard]] int TransposePlane(const CPlane8& in, CPlane8& out) {
   if (!out.Create(in.height, in.width)) return 0;
   constexpr std::uint32_t kTile = 64;
   for (std::uint32_t y0 = 0; y0 < in.height; y0 += kTile) {

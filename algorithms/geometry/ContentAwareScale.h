@@ -79,7 +79,7 @@ public:
   // cancel of the algorithm thread's job is seen before each of the two and
   // whenever the carved width or height reaches a multiple of 100. A failed
   // or cancelled build releases both maps.
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // Frees both seam maps; the next scaling run builds them again. Callers
   // release them whenever the source or the protection changes.

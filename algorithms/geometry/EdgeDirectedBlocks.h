@@ -40,8 +40,8 @@ float EdgeGain(float w1, float w2, std::int32_t c, std::int32_t d, std::int32_t 
 // within the range of the source 3 x 3 and the block's old centre. 1, or 0
 // (nothing written) when the sizes do not match or (j, k) lies closer than
 // two pixels to the border.
-int ReconstructBlock(const CPlane16& s, CPlane16& p, std::span<const float> weights, const CPlane16& map,
-                     std::int64_t j, std::int64_t k);
+[[nodiscard]] int ReconstructBlock(const CPlane16& s, CPlane16& p, std::span<const float> weights,
+                                   const CPlane16& map, std::int64_t j, std::int64_t k);
 
 // Re-interpolates the two of the four pixels meeting at the junction of
 // source pixel (j, k) that lie off its dominant diagonal, along the

@@ -2,12 +2,24 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
+
 #include "algorithms/AlgorithmThread.h"
+#include "algorithms/BandedWork.h"
+#include "algorithms/ConvolutionKernel.h"
+#include "algorithms/geometry/2XEnlarge.h"
+#include "algorithms/geometry/EnlargeFilters.h"
 #include "algorithms/geometry/SeparableResize.h"
+#include "algorithms/geometry/X3Enlarge.h"
+#include "image/CpuFeatures.h"
 #include "image/PixelBlock.h"
 #include "platform/LittleEndian.h"
 
@@ -61,6 +73,117 @@ std::int32_t ScaledPosition(std::int32_t p, double f) {
   return static_cast<std::int32_t>(std::clamp(scaled, double{std::numeric_limits<std::int32_t>::min()},
                                               double{std::numeric_limits<std::int32_t>::max()}));
 }
+
+// Rows (or columns) per band when a resize is shared among the helpers.
+constexpr std::int64_t kBandRows = 16;
+
+// Source rows per band of the banded enlargement, and the context rows and
+// white columns around each.
+constexpr std::uint32_t kEnlargeBandRows = 100;
+constexpr std::uint32_t kEnlargeContext = 3;
+
+// The area reduction's quotients are truncated; summed in double they can
+// land a hair below the whole number they stand for (a flat 65535 would
+// come back as 65534), so this much below counts as the number.
+constexpr double kQuotientSlack = 1e-9;
+
+// Large enough for the helper threads to pay.
+bool WorthSharing(std::uint64_t pixels) { return pixels >= static_cast<std::uint64_t>(kStripeMinPixels); }
+
+// The boxes of one axis of the area reduction: output i is the weighted
+// mean of the source's count[i] values from first[i], with the weights from
+// at[i] on.
+struct BoxAxis {
+  std::unique_ptr<std::uint32_t[]> first;
+  std::unique_ptr<std::uint32_t[]> count;
+  std::unique_ptr<std::size_t[]> at;
+  std::unique_ptr<double[]> weights;
+  std::unique_ptr<double[]> total;  // the sum of each output's weights
+
+  // in source values to out outputs, the boxes widened by c on each side.
+  bool Build(std::uint32_t in, std::uint32_t out, double c) {
+    first = AllocWorkArray<std::uint32_t>(out);
+    count = AllocWorkArray<std::uint32_t>(out);
+    at = AllocWorkArray<std::size_t>(out);
+    total = AllocWorkArray<double>(out);
+    if (!first || !count || !at || !total) return false;
+    const auto box = [&](std::uint32_t i, double& e, double& g) {
+      e = std::max(0.0, (i - 0.5 - c) * in / out);
+      g = std::min(in - 1.0, (i + 0.5 + c) * in / out);
+    };
+    std::size_t size = 0;
+    for (std::uint32_t i = 0; i < out; ++i) {
+      double e = 0, g = 0;
+      box(i, e, g);
+      const auto lo = static_cast<std::uint32_t>(e), hi = static_cast<std::uint32_t>(g);
+      at[i] = size;
+      first[i] = lo;
+      count[i] = hi >= lo ? hi - lo + 1 : 1;
+      size += count[i];
+    }
+    weights = AllocWorkArray<double>(size);
+    if (!weights) return false;
+    for (std::uint32_t i = 0; i < out; ++i) {
+      double e = 0, g = 0;
+      box(i, e, g);
+      const std::uint32_t lo = first[i], hi = lo + count[i] - 1;
+      double sum = 0;
+      for (std::uint32_t k = lo; k <= hi; ++k) {
+        const double weight = k == hi ? g - k : k == lo ? 1 - (e - lo) : 1;
+        weights[at[i] + (k - lo)] = weight;
+        sum += weight;
+      }
+      if (!(sum > 0)) {
+        // A box that covers nothing takes the source value at i in / out.
+        first[i] = static_cast<std::uint32_t>(std::min<std::uint64_t>(std::uint64_t{i} * in / out, in - 1));
+        count[i] = 1;
+        weights[at[i]] = 1;
+        sum = 1;
+      }
+      total[i] = sum;
+    }
+    return true;
+  }
+};
+
+// One row of the area reduction's pass along the rows: output x is the
+// weighted mean of its box, per channel, quotient truncated.
+void BoxRow(const std::uint16_t* in, std::uint16_t* out, const BoxAxis& axis, std::uint32_t w) {
+  for (std::uint32_t x = 0; x < w; ++x, out += 4) {
+    const std::uint16_t* p = in + std::size_t{axis.first[x]} * 4;
+    const double* weight = &axis.weights[axis.at[x]];
+    double sum[4] = {0, 0, 0, 0};
+    for (std::uint32_t k = 0; k < axis.count[x]; ++k, p += 4) {
+      for (int ch = 0; ch < 4; ++ch) sum[ch] += weight[k] * p[ch];
+    }
+    for (int ch = 0; ch < 4; ++ch) {
+      out[ch] = static_cast<std::uint16_t>(std::min(sum[ch] / axis.total[x] + kQuotientSlack, 65535.0));
+    }
+  }
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// BoxRow with the four channels of a pixel in one register: the same
+// products, sums and quotients in the same order.
+[[gnu::target("avx2")]] void BoxRowAvx2(const std::uint16_t* in, std::uint16_t* out, const BoxAxis& axis,
+                                        std::uint32_t w) {
+  const __m256d slack = _mm256_set1_pd(kQuotientSlack);
+  const __m256d top = _mm256_set1_pd(65535.0);
+  for (std::uint32_t x = 0; x < w; ++x, out += 4) {
+    const std::uint16_t* p = in + std::size_t{axis.first[x]} * 4;
+    const double* weight = &axis.weights[axis.at[x]];
+    __m256d sum = _mm256_setzero_pd();
+    for (std::uint32_t k = 0; k < axis.count[x]; ++k, p += 4) {
+      const __m128i pixel = _mm_cvtepu16_epi32(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
+      sum = _mm256_add_pd(sum, _mm256_mul_pd(_mm256_set1_pd(weight[k]), _mm256_cvtepi32_pd(pixel)));
+    }
+    const __m256d mean =
+        _mm256_min_pd(_mm256_add_pd(_mm256_div_pd(sum, _mm256_set1_pd(axis.total[x])), slack), top);
+    const __m128i whole = _mm256_cvttpd_epi32(mean);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(out), _mm_packus_epi32(whole, whole));
+  }
+}
+#endif
 
 }  // namespace
 
@@ -221,6 +344,10 @@ int CImageSize::ResizeByMethod(const CBgraImage16& src, CBgraImage16& dst, std::
       return ResizeBilinear(src, dst, w, h);
     case kSizeBicubic:
       return ResizeSeparable(src, dst, w, h, kCubicB, kCubicC);
+    case kSizeAdvanced:
+      return ResizeSmart(src, dst, w, h);
+    case kSizeDouble:
+      return ResizeDouble(src, dst);
     default:
       return 0;
   }
@@ -347,6 +474,256 @@ int CImageSize::ResizeSeparable(const CBgraImage16& src, CBgraImage16& dst, std:
   if (!resize.Resize(src, dst, static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h), b, c)) return 0;
   ReportRange(10, 10);
   return 1;
+}
+
+// ---- The advanced method ---------------------------------------------------------------------------
+
+void BuildSharpenKernel5x5(std::int32_t sharpness, std::span<double, 25> kernel) {
+  const double b = (sharpness / 60.0) * 0.03125;
+  const double e = (sharpness / 60.0 + 1) / 9;
+  const double rows[5][5] = {{-b, -2 * b, -3 * b, -2 * b, -b},
+                             {-2 * b, e, e, e, -2 * b},
+                             {-3 * b, e, e, e, -3 * b},
+                             {-2 * b, e, e, e, -2 * b},
+                             {-b, -2 * b, -3 * b, -2 * b, -b}};
+  for (std::size_t i = 0; i < 25; ++i) kernel[i] = rows[i / 5][i % 5];
+}
+
+int CImageSize::ResizeSmart(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h) {
+  if (!CanResize(src, dst, w, h)) return 0;
+  const auto W = static_cast<std::uint32_t>(w), H = static_cast<std::uint32_t>(h);
+  if (W == src.width && H == src.height) return dst.CopyFrom(src);
+  const double rx = static_cast<double>(W) / src.width, ry = static_cast<double>(H) / src.height;
+  const double d = std::max(rx, ry);
+  if (d > 1) return EnlargeInBands(src, dst, W, H, d);
+  if (d < 1 && rx > 0.5) return ReduceByKernel(src, dst, W, H);
+  if (d < 1) return ShrinkSmart(src, dst, w, h);
+  return ResizeSupersample(src, dst, w, h);
+}
+
+int CImageSize::EnlargeInBands(const CBgraImage16& src, CBgraImage16& dst, std::uint32_t W, std::uint32_t H,
+                               double scale) {
+  const std::uint32_t sw = src.width, sh = src.height;
+  const std::int64_t bands = (sh + kEnlargeBandRows - 1) / kEnlargeBandRows;
+  // The target rows of band b: [H top / sh, H bottom / sh).
+  const auto targetRow = [&](std::int64_t sourceRow) {
+    return static_cast<std::uint32_t>(std::uint64_t{H} * static_cast<std::uint64_t>(sourceRow) / sh);
+  };
+  const auto bottomOf = [&](std::int64_t b) {
+    return std::min<std::int64_t>(sh, (b + 1) * kEnlargeBandRows);
+  };
+  // A band that maps to no target row fails the resize before any work.
+  for (std::int64_t b = 0; b < bands; ++b) {
+    if (targetRow(bottomOf(b)) <= targetRow(b * kEnlargeBandRows)) return 0;
+  }
+  const std::int32_t clearEdge = m_block.clearEdge != 0 ? 1 : 0;
+  IEnlargeFilters* filters = EnlargeFilters();
+  if ((clearEdge && !filters) || !dst.Create(W, H)) return 0;
+  const std::uint64_t sw3 = std::uint64_t{3} * sw;
+  if (sw3 + 6 * 3 > std::numeric_limits<std::uint32_t>::max()) return 0;
+  const std::int64_t rl = m_rangeLo, rh = m_rangeHi;
+  const std::size_t rowBytes = dst.Stride() * sizeof(std::uint16_t);
+
+  // One band, reporting the progress of a run in order when told to.
+  const auto enlargeBand = [&](std::int64_t b, bool report) -> int {
+    const std::int64_t top = b * kEnlargeBandRows, bottom = bottomOf(b);
+    const std::uint32_t y0 = targetRow(top), y1 = targetRow(bottom);
+    const std::int64_t ps = rl + (rh - rl) * top / sh;
+    const std::int64_t pe = std::min(rh, rl + (rh - rl) * (b + 1) * kEnlargeBandRows / sh);
+    if (report) SetProgress(static_cast<std::int32_t>(ps));
+    if (theAlgorithmThread.IsCancelRequested()) {
+      std::memset(dst.Row(y0), 0, rowBytes * (y1 - y0));
+      return 1;
+    }
+    CBgraImage16 band;
+    {
+      CBgraImage16 enlarged;
+      {
+        // The band with its context rows, between white columns.
+        CBgraImage16 source;
+        constexpr std::uint32_t kRows = kEnlargeBandRows + 2 * kEnlargeContext;
+        if (!source.Create(sw + 2 * kEnlargeContext, kRows)) return 0;
+        std::fill_n(source.pixels, source.Stride() * kRows, std::uint16_t{65535});
+        for (std::uint32_t r = 0; r < kRows; ++r) {
+          const auto from = static_cast<std::uint32_t>(
+              std::clamp<std::int64_t>(top - kEnlargeContext + r, 0, std::int64_t{sh} - 1));
+          std::memcpy(source.At(kEnlargeContext, r), src.Row(from), src.Stride() * sizeof(std::uint16_t));
+        }
+        CX3Enlarge x3;
+        x3.m_block = {sizeof(X3EnlargeParams), {}, 0, 0, 0, 0, clearEdge ? 0 : 1};
+        if (!x3.Enlarge(source, enlarged)) return 0;
+      }
+      if (report) SetProgress(static_cast<std::int32_t>((ps + 2 * pe) / 3));
+      CBgraImage16 cut;
+      const auto rows = static_cast<std::uint32_t>(3 * (bottom - top));
+      if (!cut.Create(static_cast<std::uint32_t>(sw3), rows)) return 0;
+      for (std::uint32_t r = 0; r < rows; ++r) {
+        std::memcpy(cut.Row(r), enlarged.At(3 * kEnlargeContext, 3 * kEnlargeContext + r),
+                    cut.Stride() * sizeof(std::uint16_t));
+      }
+      CImageSize resize;
+      if (!resize.ResizeBilinear(cut, band, static_cast<std::int32_t>(W), static_cast<std::int32_t>(y1 - y0)))
+        return 0;
+    }
+    if (clearEdge) {
+      CBgraImage16 copy;
+      if (!copy.CopyFrom(band) || !filters->SteepenEdges(copy, band, scale * 0.66 + 0.33)) return 0;
+      if (band.width != W || band.height != y1 - y0) return 0;
+    }
+    std::memcpy(dst.Row(y0), band.pixels, rowBytes * (y1 - y0));
+    if (report) SetProgress(static_cast<std::int32_t>(pe));
+    return 1;
+  };
+
+  CBandedWork work;
+  work.NestIn(*this, m_rangeLo, m_rangeHi);
+  return work.Run(bands, 1, true, [&](std::int64_t from, std::int64_t to) {
+    // A call over every band runs them in order on this thread.
+    const bool inOrder = from == 0 && to == bands;
+    int ok = 1;
+    for (std::int64_t b = from; b < to && ok; ++b) ok = enlargeBand(b, inOrder);
+    return ok;
+  });
+}
+
+int CImageSize::ReduceByKernel(const CBgraImage16& src, CBgraImage16& dst, std::uint32_t W, std::uint32_t H) {
+  std::array<double, 25> kernel{};
+  BuildSharpenKernel5x5(m_block.sharpness, kernel);
+  const double step = 0.666666 - m_block.detail * 0.00333333;
+  // SampleKernel5x5 with its taps worked out once per column and row: the
+  // same samples summed in the same order.
+  const auto tabulate = [step](std::uint32_t out, std::uint32_t in) {
+    auto taps = AllocWorkArray<AxisTap>(std::uint64_t{out} * 5);
+    if (!taps) return taps;
+    for (std::uint32_t i = 0; i < out; ++i) {
+      for (int k = 0; k < 5; ++k) taps[std::size_t{i} * 5 + k] = MakeTap((i + (k - 2) * step) * in / out, in);
+    }
+    return taps;
+  };
+  auto columns = tabulate(W, src.width);
+  auto rows = tabulate(H, src.height);
+  if (!columns || !rows || !dst.Create(W, H)) return 0;
+  const auto makeRows = [&](std::int64_t from, std::int64_t to) {
+    for (auto y = static_cast<std::uint32_t>(from); y < to; ++y) {
+      if (from == 0 && to == H && y % 40 == 10) ReportRange(y, H);
+      const AxisTap* ty = &rows[std::size_t{y} * 5];
+      std::uint16_t* out = dst.Row(y);
+      for (std::uint32_t x = 0; x < W; ++x, out += 4) {
+        const AxisTap* tx = &columns[std::size_t{x} * 5];
+        double sum[4] = {0, 0, 0, 0};
+        for (int j = 0; j < 5; ++j) {
+          const std::uint16_t* row0 = src.Row(ty[j].i0);
+          const std::uint16_t* row1 = src.Row(ty[j].i1);
+          for (int i = 0; i < 5; ++i) {
+            const double k = kernel[static_cast<std::size_t>(5 * j + i)];
+            if (k == 0.0) continue;
+            const std::uint16_t* a = row0 + std::size_t{tx[i].i0} * 4;
+            const std::uint16_t* b = row0 + std::size_t{tx[i].i1} * 4;
+            const std::uint16_t* c = row1 + std::size_t{tx[i].i0} * 4;
+            const std::uint16_t* d = row1 + std::size_t{tx[i].i1} * 4;
+            for (int ch = 0; ch < 4; ++ch)
+              sum[ch] += k * Bilinear(a[ch], b[ch], c[ch], d[ch], tx[i].f, ty[j].f);
+          }
+        }
+        for (int ch = 0; ch < 4; ++ch) {
+          out[ch] = static_cast<std::uint16_t>(std::clamp(std::trunc(sum[ch] + 0.5), 0.0, 65535.0));
+        }
+      }
+    }
+    return 1;
+  };
+  CBandedWork work;
+  work.NestIn(*this, m_rangeLo, m_rangeHi);
+  return work.Run(H, kBandRows, WorthSharing(std::uint64_t{W} * H * 4), makeRows);
+}
+
+int CImageSize::ShrinkSmart(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h) {
+  if (!CanResize(src, dst, w, h)) return 0;
+  const auto W = static_cast<std::uint32_t>(w), H = static_cast<std::uint32_t>(h);
+  const std::uint32_t sw = src.width, sh = src.height;
+  const double c = (100 - m_block.detail) / 400.0;
+  BoxAxis across, down;
+  CBgraImage16 temp;
+  if (!across.Build(sw, W, c) || !down.Build(sh, H, c) || !temp.Create(W, sh) || !dst.Create(W, H)) return 0;
+  const bool share = WorthSharing(std::uint64_t{sw} * sh);
+  const std::int64_t rl = m_rangeLo, rh = m_rangeHi, mid = rl + (rh - rl) / 2;
+
+  // Along the rows, into the temporary.
+  const auto alongRows = [&](std::int64_t from, std::int64_t to) {
+    for (auto y = static_cast<std::uint32_t>(from); y < to; ++y) {
+      if (from == 0 && to == sh && y % 100 == 10) ReportRange(y, std::int64_t{2} * sh);
+#if defined(__x86_64__) && defined(__GNUC__)
+      if (CpuHasAvx2()) {
+        BoxRowAvx2(src.Row(y), temp.Row(y), across, W);
+        continue;
+      }
+#endif
+      BoxRow(src.Row(y), temp.Row(y), across, W);
+    }
+    return 1;
+  };
+  // Down the columns, into dst, a whole row at a time.
+  const auto downColumns = [&](std::int64_t from, std::int64_t to) {
+    auto sum = AllocWorkArray<double>(std::uint64_t{W} * 4);
+    if (!sum) return 0;
+    const std::size_t values = std::size_t{W} * 4;
+    for (auto y = static_cast<std::uint32_t>(from); y < to; ++y) {
+      if (from == 0 && to == H && y % 100 == 10)
+        SetProgress(static_cast<std::int32_t>(mid + (rh - rl) * y / (2 * std::int64_t{H})));
+      std::fill_n(sum.get(), values, 0.0);
+      const double* weight = &down.weights[down.at[y]];
+      for (std::uint32_t k = 0; k < down.count[y]; ++k) {
+        const std::uint16_t* in = temp.Row(down.first[y] + k);
+        for (std::size_t i = 0; i < values; ++i) sum[i] += weight[k] * in[i];
+      }
+      std::uint16_t* out = dst.Row(y);
+      for (std::size_t i = 0; i < values; ++i) {
+        out[i] = static_cast<std::uint16_t>(std::min(sum[i] / down.total[y] + kQuotientSlack, 65535.0));
+      }
+    }
+    return 1;
+  };
+  {
+    CBandedWork work;
+    work.NestIn(*this, m_rangeLo, static_cast<std::int32_t>(mid));
+    if (!work.Run(sh, kBandRows, share, alongRows)) return 0;
+  }
+  SetProgress(static_cast<std::int32_t>(mid));
+  {
+    CBandedWork work;
+    work.NestIn(*this, static_cast<std::int32_t>(mid), m_rangeHi);
+    if (!work.Run(H, kBandRows, share, downColumns)) return 0;
+  }
+  temp.Free();
+
+  const std::int32_t s = m_block.sharpness;
+  if (s == 0) return 1;
+  static constexpr std::int32_t kBlur[9] = {4, 6, 4, 6, 8, 6, 4, 6, 4};
+  const ConvolutionKernel blur{kBlur, 48, 3, 3, 1, 1};
+  CBgraImage16 blurred;
+  if (!blur.ApplyToImage16(dst, blurred)) return 0;
+  // Brightening differences at full strength, darkening ones at half.
+  for (std::uint32_t y = 1; y + 1 < H; ++y) {
+    std::uint16_t* v = dst.At(1, y);
+    const std::uint16_t* b = blurred.At(1, y);
+    for (std::uint32_t x = 1; x + 1 < W; ++x, v += 4, b += 4) {
+      for (int ch = 0; ch < 3; ++ch) {
+        const std::int32_t diff = v[ch] - b[ch];
+        const std::int32_t m = std::abs(diff) * s / 100;
+        v[ch] = static_cast<std::uint16_t>(std::clamp(diff >= 0 ? v[ch] + m : v[ch] - m / 2, 0, 65535));
+      }
+    }
+  }
+  return 1;
+}
+
+int CImageSize::ResizeDouble(const CBgraImage16& src, CBgraImage16& dst) {
+  if (src.IsEmpty() || &src == &dst) return 0;
+  C2XEnlarge enlarge;
+  enlarge.m_source = const_cast<CBgraImage16*>(&src);  // read only
+  enlarge.m_target = &dst;
+  enlarge.NestIn(*this, m_rangeLo, m_rangeHi);
+  return enlarge.Process();
 }
 
 int CImageSize::ResizeDocument(IResizableDocument& document) {

@@ -81,7 +81,7 @@ std::array<std::uint8_t, sizeof(ImageSizeParams)> ImageSizeParamsToBytes(const I
 // 48, clearEdge 1, detail 100) overlaid with as many stored bytes as the
 // record's size word says (at most 48), the document reference cleared, then
 // validated. 0 (block untouched) when fewer bytes are given than that.
-int ImageSizeParamsFromBytes(std::span<const std::uint8_t> bytes, ImageSizeParams& block);
+[[nodiscard]] int ImageSizeParamsFromBytes(std::span<const std::uint8_t> bytes, ImageSizeParams& block);
 
 // The automation runner's fit of the stored width W and height H to an image
 // of sw x sh (quotients truncated): 1 width W and the height in proportion;
@@ -90,7 +90,7 @@ int ImageSizeParamsFromBytes(std::span<const std::uint8_t> bytes, ImageSizeParam
 // any other mode keeps W and H. Mode 0 fails (the step does not resize), as
 // does an empty image, a size the mode reads below 1 or a result outside
 // 1..INT32_MAX; the block is then unchanged.
-int ApplyFitMode(ImageSizeParams& block, std::uint32_t sw, std::uint32_t sh);
+[[nodiscard]] int ApplyFitMode(ImageSizeParams& block, std::uint32_t sw, std::uint32_t sh);
 
 // The weighted sum of 25 bilinear samples around output pixel (x, y) of a
 // W x H result from src: kernel[5j + i] weighs the sample at
@@ -99,6 +99,12 @@ int ApplyFitMode(ImageSizeParams& block, std::uint32_t sw, std::uint32_t sh);
 void SampleKernel5x5(const CBgraImage16& src, std::uint32_t x, std::uint32_t y, std::uint32_t w,
                      std::uint32_t h, std::span<const double, 25> kernel, double step,
                      std::span<std::uint16_t, 4> out);
+
+// The 5 x 5 weights of the advanced reduction at a sharpness s (0..100):
+// with b = s / 60 x 0.03125 and e = (s / 60 + 1) / 9, rows 0 and 4 are
+// -b -2b -3b -2b -b, rows 1 and 3 -2b e e e -2b, row 2 -3b e e e -3b. They
+// sum to 1; s = 0 is the plain mean of the inner 3 x 3.
+void BuildSharpenKernel5x5(std::int32_t sharpness, std::span<double, 25> kernel);
 
 class CImageSize : public CAlgorithm {
 public:
@@ -118,44 +124,87 @@ public:
   // cancel of the algorithm thread's job (seen after each layer) or an
   // unknown method leaves the document exactly as it was and gives 0. A
   // document already of that size is left alone and gives 1.
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
-  // The operation of m_block.method. Methods 4 (ResizeSmart) and 5
-  // (ResizeDouble) are not built yet and fail like any other method.
-  int ResizeByMethod(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  // The operation of m_block.method; method 5 ignores w and h.
+  [[nodiscard]] int ResizeByMethod(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w,
+                                   std::int32_t h);
 
   // Method 1: dst(x, y) = src(x sw / W, y sh / H). Progress every 40 rows.
-  int ResizeNearest(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  [[nodiscard]] int ResizeNearest(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
   // Method 2: bilinear interpolation with 8-bit fractions when both sides
   // grow, otherwise ResizeSupersample.
-  int ResizeBilinear(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  [[nodiscard]] int ResizeBilinear(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w,
+                                   std::int32_t h);
   // Rows [rowStart, rowEnd) of ResizeBilinear's enlargement of src to
   // width x height (both sides larger than src's), made into rows (row 0
   // being rowStart): the same pixels, for callers that need a few rows at a
   // time. 0 for sides that do not grow, an empty or reversed range, rows
   // being src, or exhausted memory.
-  static int EnlargeBilinearRows(const CBgraImage16& src, std::uint32_t width, std::uint32_t height,
-                                 std::uint32_t rowStart, std::uint32_t rowEnd, CBgraImage16& rows);
+  [[nodiscard]] static int EnlargeBilinearRows(const CBgraImage16& src, std::uint32_t width,
+                                               std::uint32_t height, std::uint32_t rowStart,
+                                               std::uint32_t rowEnd, CBgraImage16& rows);
   // The mean of the nine bilinear samples half an output pixel around each
   // output pixel (so an unchanged size still softens). Progress every 40
   // rows, at rows 10, 50, ...; there, unless m_rangeLo is -1 (no progress,
   // no cancel test), a cancel of the algorithm thread's job stops the loop:
   // the rows not computed are left zero and the result is still 1.
-  int ResizeSupersample(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  [[nodiscard]] int ResizeSupersample(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w,
+                                      std::int32_t h);
   // Method 3 with b = kCubicB and c = kCubicC: the separable cubic resize
   // (CSeparableResize in SeparableResize.h), a pass down the columns and one
   // along the rows, made band by band on the helper threads. Progress by
   // finished stripes through the range, then its end; no cancel test (the
   // result is always whole).
-  int ResizeSeparable(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h, float b,
-                      float c);
+  [[nodiscard]] int ResizeSeparable(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w,
+                                    std::int32_t h, float b, float c);
+
+  // Method 4, by the scale, with rx = w / sw, ry = h / sh, d = max(rx, ry):
+  // - the same size: a copy;
+  // - d > 1: the edge-directed triple-size enlargement (CX3Enlarge, only its
+  //   smoothing stage, when clearEdge is 0) in bands of 100 source rows,
+  //   each band read with 3 rows of context above and below (edge rows
+  //   repeated) and 3 opaque white columns each side, enlarged, cut to the
+  //   band proper and brought to the target width and its share of the
+  //   target rows by ResizeBilinear; with clearEdge each band's edges are
+  //   then steepened at strength 0.66 d + 0.33 (the filter library's,
+  //   EnlargeFilters.h; without it installed this fails). A band that maps
+  //   to no target row (h much below sh) fails the whole resize;
+  // - d < 1 and rx > 0.5: SampleKernel5x5 with BuildSharpenKernel5x5
+  //   (sharpness) at step 0.666666 - 0.00333333 detail;
+  // - d < 1 and rx <= 0.5 (the width alone decides): ShrinkSmart;
+  // - d = 1, one side reduced: ResizeSupersample.
+  // Large pictures are made band by band on the helper threads, with the
+  // result of one thread; progress then counts finished bands. When the
+  // algorithm thread's job is cancelled, the enlargement's bands not yet
+  // begun are left zero (the result is still 1); the reductions do not
+  // test for cancel.
+  int ResizeSmart(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  // The area reduction: with c = (100 - detail) / 400, output column x
+  // averages source columns [(x - 0.5 - c) sw / w, (x + 0.5 + c) sw / w]
+  // clamped to [0, sw - 1], each weighted by its coverage (sums in double,
+  // the quotient truncated); then the rows alike. Where the box covers
+  // nothing (a source of one column or row, the last output column or row
+  // of an enlargement by 1.5 or more) the output takes the source pixel at
+  // x sw / w. With sharpness s, every pixel off the border gains s % of its
+  // difference above the [4 6 4; 6 8 6; 4 6 4] / 48 blur, or loses half of
+  // s % of its difference below (B, G, R). Meant for halving or less, but
+  // any size works. No cancel test.
+  int ShrinkSmart(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  // Method 5: dst becomes the double-size enlargement of src (C2XEnlarge,
+  // 2XEnlarge.h), nested in this object's range.
+  int ResizeDouble(const CBgraImage16& src, CBgraImage16& dst);
 
   std::int32_t m_rangeLo = 0;
   std::int32_t m_rangeHi = 0;
   ImageSizeParams m_block;  // the working copy of the parameter block
 
 private:
-  int ResizeDocument(IResizableDocument& document);
+  [[nodiscard]] int ResizeDocument(IResizableDocument& document);
+  [[nodiscard]] int EnlargeInBands(const CBgraImage16& src, CBgraImage16& dst, std::uint32_t w,
+                                   std::uint32_t h, double scale);
+  [[nodiscard]] int ReduceByKernel(const CBgraImage16& src, CBgraImage16& dst, std::uint32_t w,
+                                   std::uint32_t h);
   // done of total units of the sub-range.
   void ReportRange(std::int64_t done, std::int64_t total);
 };

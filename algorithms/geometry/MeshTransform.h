@@ -36,14 +36,14 @@ public:
   // m_target becomes the warped m_source (which may be the target itself).
   // 1, or 0 for a missing or empty source, a missing target or exhausted
   // memory.
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   std::int32_t CellSize() const { return m_cellSize; }
   std::int32_t Columns() const { return m_columns; }
   std::int32_t Rows() const { return m_rows; }
 
 protected:
-  int WarpRows(std::int32_t from, std::int32_t to, bool reportRows) override;
+  [[nodiscard]] int WarpRows(std::int32_t from, std::int32_t to, bool reportRows) override;
 
 private:
   const MeshNode& Node(std::int64_t c, std::int64_t r) const {

@@ -56,13 +56,13 @@ struct ResizedDocumentParts {
 class IResizableDocument {
 public:
   // Fills view (replacing what it held). 0 when memory is short.
-  virtual int ViewForResize(ResizableDocumentView& view) const = 0;
+  [[nodiscard]] virtual int ViewForResize(ResizableDocumentView& view) const = 0;
   // Exchanges the document's size, layer images and positions, selection
   // and mask planes and positions with parts, all at once and without
   // allocating, and marks the document modified; parts then holds the old
   // ones. Every other property stays. 0, with nothing changed, when the
   // numbers of layers or masks differ from the document's.
-  virtual int TakeResized(ResizedDocumentParts& parts) = 0;
+  [[nodiscard]] virtual int TakeResized(ResizedDocumentParts& parts) = 0;
 
 protected:
   ~IResizableDocument() = default;

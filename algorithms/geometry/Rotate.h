@@ -51,7 +51,7 @@ public:
   // missing block, source or target, a target that is the source, a canvas
   // above the pixel limit or exhausted memory (after a failed crop the
   // target holds the uncropped canvas).
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // Fills the sized target from m_source with m_sin, m_cos and the centres.
   [[nodiscard]] int RotatePixels();
@@ -67,7 +67,7 @@ public:
   std::int32_t m_targetCentreY = 0;
 
 protected:
-  int WarpRows(std::int32_t from, std::int32_t to, bool reportRows) override;
+  [[nodiscard]] int WarpRows(std::int32_t from, std::int32_t to, bool reportRows) override;
 
 private:
   // dx x cos and (-dx) x sin of every canvas column, shared by the rows.

@@ -19,7 +19,7 @@
 class CRowStripedWarp : public CAlgorithm {
 public:
   // The rows the task owns, through WarpRows.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
   // Hands every stripe the written image itself: nothing is copied or merged.
   int PrepareStripe(StripeTask* task, CBgraImage16& sourceStripe, CBgraImage16& resultStripe) override;
   // Progress by finished stripes, within the pass's range.
@@ -29,7 +29,7 @@ protected:
   // Makes rows [from, to) of the pass's output. Several calls run at once on
   // the helper threads; reportRows is set only when the whole pass runs as
   // one pass, for the warp's own progress by rows. 1 or 0.
-  virtual int WarpRows(std::int32_t from, std::int32_t to, bool reportRows) = 0;
+  [[nodiscard]] virtual int WarpRows(std::int32_t from, std::int32_t to, bool reportRows) = 0;
 
   // Runs WarpRows over all rows of output: in bands of about
   // kStripeOwnPixels, each starting at a multiple of align, when output has

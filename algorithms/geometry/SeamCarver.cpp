@@ -119,7 +119,7 @@ public:
 
   // Starts the members 1 to size - 1; false (none left running) when a
   // thread cannot be made.
-  bool Start() {
+  [[nodiscard]] bool Start() {
     try {
       for (std::uint32_t member = 1; member < m_size; ++member)
         m_workers.emplace_back([this, member] { Work(member); });

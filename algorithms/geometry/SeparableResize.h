@@ -41,14 +41,15 @@ void BlendRows16(std::span<std::uint16_t> dst, std::span<const std::uint16_t> a,
 // 2u source rows each way, u = max(1, 1.05 srcRows / dstRows), and are
 // clipped to the image with the remaining weights renormalised. 0 when the
 // spans are too small for the rows or memory is exhausted.
-int ResampleRows16(std::span<std::uint16_t> dst, std::span<const std::uint16_t> src,
-                   std::uint32_t pixelsPerRow, std::size_t valuesPerRow, std::uint32_t srcRows,
-                   std::uint32_t dstRows, float b, float c);
+[[nodiscard]] int ResampleRows16(std::span<std::uint16_t> dst, std::span<const std::uint16_t> src,
+                                 std::uint32_t pixelsPerRow, std::size_t valuesPerRow, std::uint32_t srcRows,
+                                 std::uint32_t dstRows, float b, float c);
 
 // Copies 8-byte pixels so that source row r, column c lands in destination
 // row c, column r. Strides count u16 values. 0 when a span is too small.
-int TransposeImage16(std::span<std::uint16_t> dst, std::size_t dstStride, std::span<const std::uint16_t> src,
-                     std::uint32_t srcWidth, std::uint32_t srcHeight, std::size_t srcStride);
+[[nodiscard]] int TransposeImage16(std::span<std::uint16_t> dst, std::size_t dstStride,
+                                   std::span<const std::uint16_t> src, std::uint32_t srcWidth,
+                                   std::uint32_t srcHeight, std::size_t srcStride);
 
 class CSeparableResize : public CAlgorithm {
 public:
@@ -63,11 +64,12 @@ public:
   // Progress counts finished stripes, or output rows in a one-stripe run,
   // through SetProgress. 1, or 0 for an empty source, a side of 0 or
   // exhausted memory.
-  int Resize(const CBgraImage16& src, CBgraImage16& dst, std::uint32_t w, std::uint32_t h, float b, float c);
+  [[nodiscard]] int Resize(const CBgraImage16& src, CBgraImage16& dst, std::uint32_t w, std::uint32_t h,
+                           float b, float c);
 
   // The output rows [rowStart, rowEnd) of the task; rowFrom and rowTo are the
   // same rows (a stripe reads every source row it needs from m_source).
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
   // Hands each stripe the source and the target themselves: a stripe writes
   // only its own rows of the target, so nothing is copied or merged.
   int PrepareStripe(StripeTask* task, CBgraImage16& sourceStripe, CBgraImage16& resultStripe) override;
@@ -77,7 +79,7 @@ private:
 
   // Makes output rows [from, to) into m_target; 1, or 0 when its band
   // buffers cannot be allocated.
-  int ResizeRows(std::uint32_t from, std::uint32_t to, bool reportRows);
+  [[nodiscard]] int ResizeRows(std::uint32_t from, std::uint32_t to, bool reportRows);
 
   std::unique_ptr<Plans> m_plans;
 };

@@ -24,7 +24,7 @@ std::int32_t Edge(const CBgraImage& image, std::int64_t x, std::int64_t y) {
 // Grey (6 G + 3 R + B) / 10 per pixel, then the alpha: 0 on the border,
 // min(255, max(|left sum - right sum|, |top sum - bottom sum|)) of the 3 x 3
 // grey neighbours inside. 0 when the grey plane cannot be made.
-int EdgeMapToAlpha(CBgraImage& image) {
+[[nodiscard]] int EdgeMapToAlpha(CBgraImage& image) {
   CPlane8 grey;
   if (!grey.Create(image.width, image.height)) return 0;
   for (std::uint32_t i = 0; i < image.pixelCount; ++i) {
@@ -57,7 +57,7 @@ struct SlopeSums {
     uv += a * b;
     uu += a * a;
   }
-  bool Slope(double& slope) const {
+  [[nodiscard]] bool Slope(double& slope) const {
     const double mean = u / n;
     const double denominator = uu - n * mean * mean;
     if (!(denominator != 0)) return false;

@@ -60,7 +60,7 @@ public:
   // memory, or fewer than 9 blocks in grid rows, or in grid columns, of at
   // least 3 blocks. The alpha of both images holds their edge maps
   // afterwards. Progress: 2, the coarse search up to 80, 90, 100.
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // The blocks of the last run, in grid order.
   std::span<const ShakeBlock> Blocks() const { return m_blocks; }

@@ -35,7 +35,7 @@ EdgeLine LineThrough(Point from, Point to) {
 double Length(const EdgeLine& line) { return std::sqrt(line.a * line.a + line.b * line.b); }
 
 // The intersection of p and q; false when they are (nearly) parallel.
-bool Intersect(const EdgeLine& p, const EdgeLine& q, double& x, double& y) {
+[[nodiscard]] bool Intersect(const EdgeLine& p, const EdgeLine& q, double& x, double& y) {
   const double det = p.a * q.b - q.a * p.b;
   if (std::fabs(det) < kParallel) return false;
   x = (p.b * q.c - q.b * p.c) / det;

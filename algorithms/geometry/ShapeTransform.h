@@ -101,7 +101,7 @@ public:
   // 1, or 0 for a missing block, source or target, a target that is the
   // source, a target side of 0, exhausted memory or a rejected quad (the
   // target then stays zero).
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // The mapping of m_block's corners into the members below. 0 when the
   // quad is rejected: its diagonals do not cross (or the top-right and
@@ -135,7 +135,7 @@ public:
   double m_leftRightSpan = 0.0;
 
 protected:
-  int WarpRows(std::int32_t from, std::int32_t to, bool reportRows) override;
+  [[nodiscard]] int WarpRows(std::int32_t from, std::int32_t to, bool reportRows) override;
 
 private:
   enum class Axis : std::uint8_t { kVertical = 0, kHorizontal = 1 };

@@ -100,12 +100,13 @@ int CAFilmAdjust::BuildTables() {
   if (p.temperature != 0) {
     // t = 400 gives k = 1100: blue 1.1 and red 0.909 when cooling.
     const double k = 1000 + std::abs(p.temperature) / 4;
-    ApplyLutGain(p.temperature > 0 ? red : blue, 1000 / k, kTemperatureKnee);
-    ApplyLutGain(p.temperature > 0 ? blue : red, k / 1000, kTemperatureKnee);
+    if (!ApplyLutGain(p.temperature > 0 ? red : blue, 1000 / k, kTemperatureKnee)) return 0;
+    if (!ApplyLutGain(p.temperature > 0 ? blue : red, k / 1000, kTemperatureKnee)) return 0;
   }
   if (p.exposure != 0) {
     const double gain = std::pow(kFilmBase, p.exposure / 10.0);
-    for (ToneTable* table : {&red, &green, &blue}) ApplyLutGain(*table, gain, kExposureKnee);
+    for (ToneTable* table : {&red, &green, &blue})
+      if (!ApplyLutGain(*table, gain, kExposureKnee)) return 0;
   }
   // At factor 1 a contrast step would still move entry 0 to 1: each step is
   // left out at 0.
@@ -113,7 +114,8 @@ int CAFilmAdjust::BuildTables() {
     const double e = -p.dynamicRange / 150.0;
     const double factor = std::pow(kFilmBase, e > 0 ? e / 2 : e);
     const std::int32_t knee = p.dynamicRange < 1 ? kContrastKnee : kFlattenKnee;
-    for (ToneTable* table : {&red, &green, &blue}) ApplyLutContrast(*table, factor, knee);
+    for (ToneTable* table : {&red, &green, &blue})
+      if (!ApplyLutContrast(*table, factor, knee)) return 0;
   }
   if (p.grain > 0) {
     // The noise step of a draw n: trunc(sqrt(n mod 2g)), at most 127.
@@ -130,9 +132,9 @@ int CAFilmAdjust::BuildTables() {
   if (p.colourBoost != 0) {
     for (ToneTable* table : {&m_tables[kCbTable], &m_tables[kCrTable]}) {
       if (p.colourBoost < 0) {
-        ApplyLutContrast(*table, (p.colourBoost + 50) / 50.0, kDesaturateKnee);
+        if (!ApplyLutContrast(*table, (p.colourBoost + 50) / 50.0, kDesaturateKnee)) return 0;
       } else {
-        ApplyLutSine(*table, -p.colourBoost / 400.0);
+        if (!ApplyLutSine(*table, -p.colourBoost / 400.0)) return 0;
       }
     }
   }

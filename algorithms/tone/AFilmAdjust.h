@@ -77,9 +77,9 @@ public:
   // the striped pass runs, with rows beyond the picture repeating its edge
   // rows. 0 for a missing block, source or target, a target that is the
   // source, tables or stripes that cannot be allocated, or a failed stripe.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // One stripe, whose row 0 is picture row rowFrom.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // The five tables of m_block, and with grain the noise steps; 0 when they
   // cannot be allocated.

@@ -18,5 +18,5 @@ void ApplyToneTables(const std::uint16_t* in, std::uint16_t* out, std::size_t co
                      ConstToneTableSpan green, ConstToneTableSpan red);
 // The whole source into target, which is made the source's size. 0 for an
 // empty source or exhausted memory. Source and target may be one picture.
-int ApplyToneTables(const CBgraImage16& source, CBgraImage16& target, ConstToneTableSpan blue,
-                    ConstToneTableSpan green, ConstToneTableSpan red);
+[[nodiscard]] int ApplyToneTables(const CBgraImage16& source, CBgraImage16& target, ConstToneTableSpan blue,
+                                  ConstToneTableSpan green, ConstToneTableSpan red);

@@ -40,13 +40,15 @@ int BrightnessContrastParamsFromBytes(std::span<const std::uint8_t> bytes, Brigh
   return 1;
 }
 
-void CBrightnessContrast::BuildTable(const BrightnessContrastParams& block, ToneTableSpan table) {
+int CBrightnessContrast::BuildTable(const BrightnessContrastParams& block, ToneTableSpan table) {
   FillIdentity(table);
   const std::int32_t b = block.brightness;
-  if (b < 0) ApplyLutGain(table, 1.0 + b / 200.0, 0);
-  if (b > 0) ApplyLutGain(table, 1.0 + b / 100.0, kBrightKnee);
+  if (b < 0 && !ApplyLutGain(table, 1.0 + b / 200.0, 0)) return 0;
+  if (b > 0 && !ApplyLutGain(table, 1.0 + b / 100.0, kBrightKnee)) return 0;
   // At factor 1 the contrast step would still move entry 0 to 1: left out.
-  if (block.contrast != 0) ApplyLutContrast(table, (block.contrast + 100) / 100.0, kContrastKnee);
+  if (block.contrast != 0 && !ApplyLutContrast(table, (block.contrast + 100) / 100.0, kContrastKnee))
+    return 0;
+  return 1;
 }
 
 int CBrightnessContrast::Process() {
@@ -56,6 +58,6 @@ int CBrightnessContrast::Process() {
   if (m_block.brightness == 0 && m_block.contrast == 0) return m_target->CopyFrom(*m_source);
   auto table = AllocWorkArray<ToneTable>(1);
   if (!table) return 0;
-  BuildTable(m_block, table[0]);
+  if (!BuildTable(m_block, table[0])) return 0;
   return ApplyToneTables(*m_source, *m_target, table[0], table[0], table[0]);
 }

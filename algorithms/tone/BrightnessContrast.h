@@ -47,9 +47,9 @@ public:
   // of m_block as it is), then adjusts m_source into m_target. 0 for a
   // missing block, source or target, or exhausted memory. Source and target
   // may be one picture.
-  int Process() override;
-  // The table of the block's two values.
-  static void BuildTable(const BrightnessContrastParams& block, ToneTableSpan table);
+  [[nodiscard]] int Process() override;
+  // The table of the block's two values; 0 when a step refuses its factor.
+  [[nodiscard]] static int BuildTable(const BrightnessContrastParams& block, ToneTableSpan table);
 
   BrightnessContrastParams m_block;
 };

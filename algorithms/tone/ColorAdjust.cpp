@@ -105,7 +105,10 @@ int CColorAdjust::Process() {
   if (p.mode != 0) {
     const CWhiteBalance::Colour reference{ShiftReference(p.blueShift), ShiftReference(p.greenShift),
                                           ShiftReference(p.redShift)};
-    CWhiteBalance::BuildCastTables(reference, 1.0, std::span<ToneTable, 3>(m_tables.get(), kTableCount));
+    if (!CWhiteBalance::BuildCastTables(reference, 1.0,
+                                        std::span<ToneTable, 3>(m_tables.get(), kTableCount))) {
+      return 0;
+    }
   } else {
     const std::int32_t turn = p.hue * 32768 / 100;
     ToneTable& hue = m_tables[kHueTable];
@@ -115,16 +118,16 @@ int CColorAdjust::Process() {
     ToneTable& saturation = m_tables[kSaturationTable];
     FillIdentity(saturation);
     if (p.saturation <= 0) {
-      ApplyLutGain(saturation, 1.0 + p.saturation / 100.0, 0);
+      if (!ApplyLutGain(saturation, 1.0 + p.saturation / 100.0, 0)) return 0;
     } else {
-      ApplyLutGain(saturation, 1.0 + p.saturation / 50.0, kSaturationKnee);
+      if (!ApplyLutGain(saturation, 1.0 + p.saturation / 50.0, kSaturationKnee)) return 0;
     }
     ToneTable& lightness = m_tables[kLightnessTable];
     FillIdentity(lightness);
     if (p.lightness <= 0) {
-      ApplyLutGain(lightness, 1.0 + p.lightness / 150.0, 0);
+      if (!ApplyLutGain(lightness, 1.0 + p.lightness / 150.0, 0)) return 0;
     } else {
-      ApplyLutGain(lightness, 1.0 + p.lightness / 100.0, kLightnessKnee);
+      if (!ApplyLutGain(lightness, 1.0 + p.lightness / 100.0, kLightnessKnee)) return 0;
     }
   }
   if (p.hueRange) {

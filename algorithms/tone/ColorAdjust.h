@@ -74,10 +74,10 @@ public:
   // the result when the mode's three values are 0; otherwise the striped
   // pass. 0 for a missing block, source or target, a target that is the
   // source, exhausted memory or a failed stripe.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // One stripe: the mode's adjustment of the source stripe into the result
   // stripe, then the hue-range blend when it is on.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // The weight 0..255 of every hue i for the block's handles and offset. The
   // four intervals are half-open, so equal handles make empty ramps instead

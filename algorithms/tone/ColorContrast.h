@@ -49,9 +49,9 @@ public:
   // of m_block as it is), then adjusts m_source into m_target. 0 for a
   // missing block, source or target, a target that is the source, exhausted
   // memory or a failed stripe. A cancelled run leaves a copy of the source.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // The rows the task owns, of the current pass.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
   // Hands every stripe the source and target themselves.
   int PrepareStripe(StripeTask* task, CBgraImage16& sourceStripe, CBgraImage16& resultStripe) override;
   // Progress within the current pass's share.
@@ -63,7 +63,7 @@ public:
 private:
   enum class Pass { kToHsl, kContrast };
   // One striped pass over the whole picture, reported within [lo, hi].
-  int RunPass(Pass pass, std::int32_t lo, std::int32_t hi);
+  [[nodiscard]] int RunPass(Pass pass, std::int32_t lo, std::int32_t hi);
 
   Pass m_pass = Pass::kToHsl;
   std::int32_t m_passLo = 0;

@@ -57,7 +57,7 @@ public:
   // of m_block as it is), then mixes m_source into m_target and reports 100.
   // 0 for a missing block, source or target, or exhausted memory. Source and
   // target may be one picture.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // Mode 0 by m_block's three output rows, source into target (made the
   // source's size); 0 for an empty source or exhausted memory.
   [[nodiscard]] int MixChannels(const CBgraImage16& source, CBgraImage16& target) const;

@@ -83,8 +83,8 @@ public:
   // nothing copies the source. 0 for a missing block, source or target, a
   // target that is the source, a refused block, exhausted memory or a failed
   // stripe.
-  int Process() override;
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int Process() override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   CurveParams m_block;
 };

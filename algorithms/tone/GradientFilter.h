@@ -73,8 +73,8 @@ public:
   // 20) and runs the striped blend. 0 for a missing block, source or target,
   // a target that is the source, a version that cannot be made or a failed
   // stripe.
-  int Process() override;
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int Process() override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // The blend weight 0..255 of the second version at gradient position A
   // (0..1000) for start and end in percent.

@@ -43,8 +43,8 @@ public:
   // Keeps the table address m_params holds and runs the striped pass. 0 for
   // missing tables, source or target, a target that is the source, exhausted
   // memory or a failed stripe.
-  int Process() override;
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int Process() override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
 private:
   const std::uint16_t* m_tables = nullptr;  // during Process

@@ -46,6 +46,6 @@ int CSpotMetering::ExposeForSpot(const CBgraImage16& from, CBgraImage16& to) con
   auto table = AllocWorkArray<ToneTable>(1);
   if (!table) return 0;
   FillIdentity(table[0]);
-  ApplyLutGain(table[0], static_cast<double>(kMiddleGrey) / grey, kGainKnee);
+  if (!ApplyLutGain(table[0], static_cast<double>(kMiddleGrey) / grey, kGainKnee)) return 0;
   return ApplyToneTables(from, to, table[0], table[0], table[0]);
 }

@@ -40,7 +40,7 @@ public:
   // Copies the 8 bytes m_params points to, then exposes m_source into
   // m_target. 0 for a missing block, source or target, or exhausted memory.
   // Source and target may be one picture.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // from through the spot's gain into to (made from's size); 0 for an empty
   // picture or exhausted memory.
   [[nodiscard]] int ExposeForSpot(const CBgraImage16& from, CBgraImage16& to) const;

@@ -69,7 +69,7 @@ public:
   // block's method on it. 1 also after a cancel; 0 for a missing block,
   // source or target, a target that is the source, or exhausted memory (the
   // target then holds the copy of the source).
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // The methods, from m_source into the target copy. 1 or 0 as Process.
   [[nodiscard]] int ThresholdFixed();

@@ -80,8 +80,8 @@ public:
   // a copy of the source. Otherwise the tables are built and the striped
   // pass runs. 0 for a missing block, source or target, a target that is the
   // source, exhausted memory or a failed stripe.
-  int Process() override;
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int Process() override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // Fills the red, green and blue tables from m_block (allocating them when
   // there are none); 0 when memory is exhausted. The dialog draws its preview

@@ -79,12 +79,14 @@ int CVisual::BuildLuts() {
     } else {
       gain = std::pow(1 - s / 200.0, -p.exposure);
     }
-    for (int c = 0; c < kTableCount; ++c) ApplyLutGain(tables[c], gain, knee);
+    for (int c = 0; c < kTableCount; ++c)
+      if (!ApplyLutGain(tables[c], gain, knee)) return 0;
   }
   // At factor 1 the contrast step would still move entry 0 to 1: left out.
   if (p.contrast != 0) {
     const double factor = p.contrast > 0 ? p.contrast * s / 300.0 + 1 : std::pow(1 - s / 300.0, -p.contrast);
-    for (int c = 0; c < kTableCount; ++c) ApplyLutContrast(tables[c], factor, kContrastKnee);
+    for (int c = 0; c < kTableCount; ++c)
+      if (!ApplyLutContrast(tables[c], factor, kContrastKnee)) return 0;
   }
   // Many steps down would take a weight to 0 or below, a gain that wipes the
   // channel or turns it around.
@@ -96,7 +98,8 @@ int CVisual::BuildLuts() {
   const double luminance = (3 * w[kRedTable] + 6 * w[kGreenTable] + w[kBlueTable]) / 10;
   for (int c = 0; c < kTableCount; ++c) {
     const double gain = w[c] / luminance;
-    ApplyLutGain(tables[c], gain, gain > 1 ? static_cast<std::int32_t>(gain * kColourKnee) : 0);
+    if (!ApplyLutGain(tables[c], gain, gain > 1 ? static_cast<std::int32_t>(gain * kColourKnee) : 0))
+      return 0;
   }
   m_tables = std::move(tables);
   return 1;

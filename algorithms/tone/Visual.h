@@ -64,10 +64,10 @@ public:
   // the source. Otherwise fresh tables, the striped pass, the tables freed.
   // 0 for a missing block, source or target, a target that is the source,
   // tables that cannot be built or a failed stripe.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // The task's source stripe through the tables into its result stripe; 0
   // when there are no tables (stripes never build them).
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // All step counts 0: destination becomes a copy of source. Otherwise
   // builds the tables when there are none (they stay for later calls, even

@@ -151,7 +151,7 @@ int CWhiteBalance::EstimateCast(const CBgraImage16& levelled, Colour& cast) cons
   return 1;
 }
 
-void CWhiteBalance::BuildCastTables(Colour cast, double exponent, std::span<ToneTable, 3> tables) {
+int CWhiteBalance::BuildCastTables(Colour cast, double exponent, std::span<ToneTable, 3> tables) {
   std::int32_t* components[3] = {&cast.blue, &cast.green, &cast.red};
   for (std::int32_t* c : components) {
     if (*c < kLiftBelow) *c += (kLiftBelow - *c) * 256 / kLiftBelow;
@@ -162,8 +162,9 @@ void CWhiteBalance::BuildCastTables(Colour cast, double exponent, std::span<Tone
   const double y = std::max(Grey(cast), 1);
   for (int c = 0; c < 3; ++c) {
     FillIdentity(tables[c]);
-    ApplyLutGain(tables[c], std::pow(y / *components[c], exponent), kGainKnee);
+    if (!ApplyLutGain(tables[c], std::pow(y / *components[c], exponent), kGainKnee)) return 0;
   }
+  return 1;
 }
 
 int CWhiteBalance::CorrectCast(const CBgraImage16& from, CBgraImage16& to, Colour cast,
@@ -171,6 +172,6 @@ int CWhiteBalance::CorrectCast(const CBgraImage16& from, CBgraImage16& to, Colou
   if (from.IsEmpty()) return 0;
   auto tables = AllocWorkArray<ToneTable>(3);
   if (!tables) return 0;
-  BuildCastTables(cast, exponent, std::span<ToneTable, 3>(tables.get(), 3));
+  if (!BuildCastTables(cast, exponent, std::span<ToneTable, 3>(tables.get(), 3))) return 0;
   return ApplyToneTables(from, to, tables[0], tables[1], tables[2]);
 }

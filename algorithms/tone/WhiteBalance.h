@@ -64,7 +64,7 @@ public:
   // Copies the 8 bytes m_params points to into m_block, then corrects
   // m_source into m_target by the mode. 0 for a missing block, source or
   // target, or exhausted memory. Source and target may be one picture.
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // The colour of the cast in a levelled picture. Pixels whose R + G + B lies
   // in 38001..152999 are included and get a saturation 0..255 from their
@@ -77,8 +77,8 @@ public:
   [[nodiscard]] int EstimateCast(const CBgraImage16& levelled, Colour& cast) const;
   // The gain tables (blue, green, red) that make cast grey. Channels of the
   // cast below 4096 are lifted toward 4096 first, and all three are halved
-  // when one exceeds 58000.
-  static void BuildCastTables(Colour cast, double exponent, std::span<ToneTable, 3> tables);
+  // when one exceeds 58000. 0 when a gain is refused (not finite).
+  [[nodiscard]] static int BuildCastTables(Colour cast, double exponent, std::span<ToneTable, 3> tables);
   // from through the cast's tables into to (made from's size); 0 for an empty
   // picture or exhausted memory. from and to may be one picture.
   [[nodiscard]] int CorrectCast(const CBgraImage16& from, CBgraImage16& to, Colour cast,

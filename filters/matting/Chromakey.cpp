@@ -200,7 +200,7 @@ int CChromakey::PrepareTables() {
     const double towards = (key[static_cast<std::size_t>(c)] * static_cast<double>(s) + (100 - s) * y) / 100;
     if (!(towards > 0)) continue;  // a black key: nothing to scale by
     const double gain = y / towards;
-    ApplyLutGain(curve, gain, gain < 1 ? 3000 : 40000);
+    if (!ApplyLutGain(curve, gain, gain < 1 ? 3000 : 40000)) return 0;
   }
 
   // Every picked colour, spill-corrected, gives a key hue.
@@ -239,7 +239,9 @@ int CChromakey::PrepareTables() {
 
 int CChromakey::Cancelled() {
   if (!theAlgorithmThread.IsCancelRequested()) return 0;
-  m_target->CopyFrom(*m_source);
+  // The target has had the source's size since Process copied it, so this
+  // copy reuses its block and cannot fail; the run ends with 0 either way.
+  static_cast<void>(m_target->CopyFrom(*m_source));
   return 1;
 }
 

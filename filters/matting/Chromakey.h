@@ -75,7 +75,7 @@ void ValidateChromakeyParams(ChromakeyParams& block);
 std::array<std::uint8_t, sizeof(ChromakeyParams)> ChromakeyParamsToBytes(const ChromakeyParams& block);
 // Reads a stored record and validates it; 0 (block untouched) when fewer
 // than 360 bytes are given.
-int ChromakeyParamsFromBytes(std::span<const std::uint8_t> bytes, ChromakeyParams& block);
+[[nodiscard]] int ChromakeyParamsFromBytes(std::span<const std::uint8_t> bytes, ChromakeyParams& block);
 
 class CChromakey : public CAlgorithm {
 public:
@@ -88,9 +88,9 @@ public:
   // 0 when memory runs out, the refinement finds no alpha to solve (none
   // between 16 and 240 in its high byte), the grey path's matting fails, or
   // the job was cancelled.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // The first pass or the edge pass, whichever Process is running.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
 
   // The pixel's luminance and alpha with the colour's chroma (integer YCbCr).
   static Pixel16 TransferChroma(const std::uint16_t* pixel, const std::uint16_t* colour);
@@ -104,7 +104,7 @@ public:
 
   // The square table (once per object), the spill curves and the hue weights
   // for m_block and m_key. 0 when memory runs out.
-  int PrepareTables();
+  [[nodiscard]] int PrepareTables();
 
   ChromakeyParams m_block;
   std::uint64_t m_key = 0;                        // the key colour of this run
@@ -119,16 +119,16 @@ private:
   enum class Pass { kFirst, kEdge };
 
   void ChooseKey();
-  int EstimateAlpha();
+  [[nodiscard]] int EstimateAlpha();
   // 1 when the job was cancelled; the target is then restored from the source.
   int Cancelled();
-  int RunPass(Pass pass, std::int32_t overlap, std::int32_t lo, std::int32_t hi);
+  [[nodiscard]] int RunPass(Pass pass, std::int32_t overlap, std::int32_t lo, std::int32_t hi);
   void FirstPass(const StripeTask& task);
-  int EdgePass(const StripeTask& task);
-  int Feather();
-  int Refine();
-  int ApplyLevelCurve();
-  int GreyPath();
+  [[nodiscard]] int EdgePass(const StripeTask& task);
+  [[nodiscard]] int Feather();
+  [[nodiscard]] int Refine();
+  [[nodiscard]] int ApplyLevelCurve();
+  [[nodiscard]] int GreyPath();
 
   Pass m_pass = Pass::kFirst;
 };

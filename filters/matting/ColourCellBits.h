@@ -30,7 +30,7 @@ private:
   static constexpr std::uint32_t kKeyMask = (1u << 30) - 1;
 
   std::size_t Find(std::uint32_t keyPlusOne) const;  // its slot, or the empty slot it would take
-  int Grow();
+  [[nodiscard]] int Grow();
 
   std::unique_ptr<std::uint32_t[]> m_slots;
   std::size_t m_capacity = 0;  // a power of two, or 0

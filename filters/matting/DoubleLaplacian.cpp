@@ -84,9 +84,10 @@ int CDoubleLaplacian::Process() {
     m_from = halves[current];
     m_to = halves[1 - current];
     std::fill(m_rowSwept.begin(), m_rowSwept.end(), std::uint8_t{0});
-    if (SplitIntoStripes(3, m_rowsPerStripe) > 0) RunStripes(*this);
-    // A cancel skips the stripes still pending; the matting does not stop
-    // for it, so the rows they held are swept here.
+    // A cancel skips the stripes still pending and a failed pass leaves rows
+    // unswept; the matting does not stop for either, so those rows are swept
+    // here.
+    if (SplitIntoStripes(3, m_rowsPerStripe) > 0) static_cast<void>(RunStripes(*this));
     for (std::size_t y = 0; y < m_rowSwept.size(); ++y) {
       if (!m_rowSwept[y]) SweepRows(static_cast<std::int32_t>(y), static_cast<std::int32_t>(y + 1));
     }

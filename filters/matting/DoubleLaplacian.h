@@ -16,9 +16,9 @@ class CDoubleLaplacian : public CLaplasianMattingOptimize {
 public:
   // 1, or 0 as CLaplasianMattingOptimize::Process; 0 iterations still round
   // trip the alpha. No progress is reported during the sweeps.
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // One double-precision sweep over the task's own rows.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
   void OnStripeDone(StripeTask* task) override;
 
   // 2 x width x height values: the two halves the sweeps alternate between.

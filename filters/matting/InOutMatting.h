@@ -70,27 +70,27 @@ public:
   // unknown, memory runs out, or the refinement fails (no pixel free to
   // solve). The target is untouched when the failure comes before the alpha
   // estimate.
-  int Process() override;
+  [[nodiscard]] int Process() override;
 
   // The stages, in calling order; each 1 or 0.
-  int BuildTrimap();
-  int EstimateColours();
-  int EstimateAlpha();  // ends with ComposeForeground
-  int ComposeForeground();
+  [[nodiscard]] int BuildTrimap();
+  [[nodiscard]] int EstimateColours();
+  [[nodiscard]] int EstimateAlpha();  // ends with ComposeForeground
+  [[nodiscard]] int ComposeForeground();
   // Pixel P with the background Bg (each channel tone-only linear) taken out
   // at alpha x; the division uses max(x, 0.3).
   static Pixel16 UnmixWithBackground(const UnmixContext& background, const std::uint16_t* pixel,
                                      double alpha);
 
   // The parts of EstimateColours.
-  static int ComputeForegroundLikelihood(const CBgraImage16& image, const CPlane8& trimap,
-                                         CPlane8& likelihood);
-  static int GeodesicColourDistance(const CBgraImage16& image, const CPlane8& trimap, std::uint8_t label,
-                                    CPlane16& distance);
-  int BuildColourCells();
+  [[nodiscard]] static int ComputeForegroundLikelihood(const CBgraImage16& image, const CPlane8& trimap,
+                                                       CPlane8& likelihood);
+  [[nodiscard]] static int GeodesicColourDistance(const CBgraImage16& image, const CPlane8& trimap,
+                                                  std::uint8_t label, CPlane16& distance);
+  [[nodiscard]] int BuildColourCells();
   // 0 when the cells' bits cannot grow.
-  int SampleLocalColours();
-  int FillSampleHoles(CBgraImage& samples);
+  [[nodiscard]] int SampleLocalColours();
+  [[nodiscard]] int FillSampleHoles(CBgraImage& samples);
   // The bits of colour bin (15-bit) in cell (row-major index); 0 for a cell
   // that does not exist.
   [[nodiscard]] std::uint8_t CellBits(std::size_t cell, std::uint32_t bin) const;
@@ -106,7 +106,7 @@ public:
   InOutMattingParams m_block;
 
 private:
-  int Refine();
+  [[nodiscard]] int Refine();
   void ReleaseCells();
   // Cell row or column range (first, second) around coordinate v.
   void NeighbourCells(std::int64_t v, std::int64_t cellCount, std::int64_t& first,

@@ -61,8 +61,10 @@ int CInOutMatting::EstimateColours() {
   SetProgress(10);
   if (!BuildColourCells() || !SampleLocalColours()) return 0;
   SetProgress(20);
-  FillSampleHoles(m_bgSamples);
-  FillSampleHoles(m_fgSamples);
+  // A sample image whose snapshot cannot be made keeps its holes; the
+  // samples around them still serve.
+  static_cast<void>(FillSampleHoles(m_bgSamples));
+  static_cast<void>(FillSampleHoles(m_fgSamples));
   return 1;
 }
 

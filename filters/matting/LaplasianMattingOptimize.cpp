@@ -291,10 +291,7 @@ int CLaplasianMattingOptimize::Process() {
     const auto step =
         static_cast<std::int32_t>(m_savedLo + std::int64_t{m_savedHi - m_savedLo} * (90 * i / n + 10) / 100);
     m_progressLo = m_progressHi = step;
-    if (SplitIntoStripes(3, m_rowsPerStripe) == 0)
-      m_success = 0;
-    else
-      RunStripes(*this);
+    if (SplitIntoStripes(3, m_rowsPerStripe) == 0 || !RunStripes(*this)) m_success = 0;
     m_progressLo = m_savedLo;
     m_progressHi = m_savedHi;
     SetProgress(static_cast<std::int32_t>(90 * (i + 1) / n + 10));

@@ -35,15 +35,15 @@ public:
   // Refines the block's alpha in place; 1 (also for 0 iterations) or 0: no
   // free pixel, no guide, planes of another size than the guide, an unknown
   // window mode, or memory exhausted (the alpha is then unchanged).
-  int Process() override;
+  [[nodiscard]] int Process() override;
   // One sweep over the task's own rows, from m_snapshot into the alpha.
-  int ProcessStripe(StripeTask* task) override;
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override;
   // A sweep reads the guide nowhere: no stripe copies are made.
   int PrepareStripe(StripeTask* task, CBgraImage16& sourceStripe, CBgraImage16& resultStripe) override;
 
   // Ten sweeps of alpha against an 8-bit guide (own-window mode 0); alpha and
   // fixedMap of the guide's size. 1, or 0 as Process.
-  int RefineMask(const CBgraImage& guide, CPlane8& alpha, const CPlane8& fixedMap);
+  [[nodiscard]] int RefineMask(const CBgraImage& guide, CPlane8& alpha, const CPlane8& fixedMap);
 
   LaplacianMattingParams m_block;
   // Per window centre: the mean of the selected channel (8-bit guide: x 16),
@@ -62,18 +62,18 @@ public:
 protected:
   // Copies the block and checks it: the guide, the alpha and the fixed map
   // present and of one size (m_source too when set), mode 0 or 1.
-  int ReadAndCheckBlock();
+  [[nodiscard]] int ReadAndCheckBlock();
   // Counts the free pixels and allocates their stencils; 0 when none is free
   // or memory runs out.
-  int AllocateStencils(const CPlane8& fixedMap);
-  int BuildStatistics(const CBgraImage16& guide);
-  int BuildStatistics(const CBgraImage& guide);
+  [[nodiscard]] int AllocateStencils(const CPlane8& fixedMap);
+  [[nodiscard]] int BuildStatistics(const CBgraImage16& guide);
+  [[nodiscard]] int BuildStatistics(const CBgraImage& guide);
   void BuildStencils(const CBgraImage16& guide, const CPlane8& fixedMap, bool ownWindow);
   void BuildStencils(const CBgraImage& guide, const CPlane8& fixedMap, bool ownWindow);
   void ReleaseStencils();
   // The stencils of the free pixels from a 16-bit guide, reporting 5 and 10;
   // 0 (nothing held) when none is free or memory runs out.
-  int PrepareStencils(const CBgraImage16& guide, const CPlane8& fixedMap);
+  [[nodiscard]] int PrepareStencils(const CBgraImage16& guide, const CPlane8& fixedMap);
 
   // One integer sweep of rows [y0, y1) from snapshot into alpha.
   template <typename Plane>

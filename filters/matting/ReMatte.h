@@ -20,15 +20,15 @@
 // previous blended with the new alpha, colour from image. 1 done; 0 nothing
 // done: an empty brush, an empty list, sizes that differ, memory exhausted,
 // or a neighbour fill that gets stuck.
-int ReMatteFromSamples(const CBgraImage16& image, const CPlane8& brush, std::span<const Pixel16> foreground,
-                       std::span<const Pixel16> background, CBgraImage16& output,
-                       const CBgraImage16& previous);
+[[nodiscard]] int ReMatteFromSamples(const CBgraImage16& image, const CPlane8& brush,
+                                     std::span<const Pixel16> foreground, std::span<const Pixel16> background,
+                                     CBgraImage16& output, const CBgraImage16& previous);
 
 // The two fill steps. A pixel with alpha byte 128 is to be filled, 255 holds
 // a colour. FillFromNeighbourSamples gives each marked pixel the mean of the
 // colours in its 7 x 7 window once 4 of them hold one, pass after pass; 1
 // when all are filled, 0 when a pass fills nothing while some remain.
-int FillFromNeighbourSamples(CBgraImage& image);
+[[nodiscard]] int FillFromNeighbourSamples(CBgraImage& image);
 // Every marked pixel takes the mean colour of the samples (tone-only 8-bit).
 // 0, and nothing filled, for an empty list.
-int FillWithSampleMean(CBgraImage& image, std::span<const Pixel16> samples);
+[[nodiscard]] int FillWithSampleMean(CBgraImage& image, std::span<const Pixel16> samples);

@@ -15,7 +15,7 @@ class CBgraRowSink {
 public:
   // The memory of the picture's top row, the other rows following it without
   // gaps (width x 4 bytes each), or null to refuse the picture.
-  virtual std::uint8_t* BeginRows(std::uint32_t width, std::uint32_t height) = 0;
+  [[nodiscard]] virtual std::uint8_t* BeginRows(std::uint32_t width, std::uint32_t height) = 0;
   // Rows first .. first + count - 1 are complete.
   virtual void RowsDecoded(std::uint32_t first, std::uint32_t count) = 0;
 

@@ -62,7 +62,7 @@ concept Encoder = requires(Codec& codec, CCodecStream& stream) {
 
 // A codec's failure ends at its boundary, whatever it threw.
 template <typename Body>
-bool Guarded(CCodecImage& codec, Body&& body) {
+[[nodiscard]] bool Guarded(CCodecImage& codec, Body&& body) {
   try {
     return body();
   } catch (const std::bad_alloc&) {
@@ -76,7 +76,7 @@ bool Guarded(CCodecImage& codec, Body&& body) {
 }
 
 template <typename Codec, Frames kFrames>
-bool DecodeWith(CCodecImage& image, CCodecStream& stream) {
+[[nodiscard]] bool DecodeWith(CCodecImage& image, CCodecStream& stream) {
   Codec codec;
   codec.attributes.maxSide = image.attributes.maxSide;
   if constexpr (kFrames == Frames::Selectable) codec.attributes.frameIndex = image.attributes.frameIndex;
@@ -90,7 +90,7 @@ bool DecodeWith(CCodecImage& image, CCodecStream& stream) {
 }
 
 template <typename Codec>
-bool EncodeWith(CCodecImage& image, CCodecStream& stream) {
+[[nodiscard]] bool EncodeWith(CCodecImage& image, CCodecStream& stream) {
   Codec codec;
   codec.ShareFrom(image);
   if (Guarded(codec, [&] { return codec.Encode(stream); })) return true;

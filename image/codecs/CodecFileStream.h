@@ -12,18 +12,18 @@ public:
   ~CCodecFileStream() override = default;
 
   // Leaves the file open for its creator.
-  bool Close() override { return true; }
-  std::size_t Read(void* buffer, std::size_t itemSize, std::size_t count) override;
-  std::size_t Write(const void* buffer, std::size_t itemSize, std::size_t count) override;
-  bool Seek(std::int32_t offset, std::int32_t origin) override;
+  [[nodiscard]] bool Close() override { return true; }
+  [[nodiscard]] std::size_t Read(void* buffer, std::size_t itemSize, std::size_t count) override;
+  [[nodiscard]] std::size_t Write(const void* buffer, std::size_t itemSize, std::size_t count) override;
+  [[nodiscard]] bool Seek(std::int32_t offset, std::int32_t origin) override;
   std::int32_t Tell() override;
   // The file's length; the position is left where it was.
   std::int32_t Size() override;
-  bool Flush() override;
+  [[nodiscard]] bool Flush() override;
   bool Eof() override;
   std::int32_t Error() override;
-  bool PutC(std::uint8_t byte) override;
-  int GetC() override;
+  [[nodiscard]] bool PutC(std::uint8_t byte) override;
+  [[nodiscard]] int GetC() override;
 
 private:
   std::FILE* m_file = nullptr;

@@ -35,7 +35,8 @@ CCodecImage::CCodecImage(CodecFormat format) {
 }
 
 CCodecImage::CCodecImage(std::int64_t width, std::int64_t height) : CCodecImage(CodecFormat::Gif) {
-  Create(width, height, 24, CodecFormat::Gif);
+  // A refused size leaves the image empty, as the declaration says.
+  static_cast<void>(Create(width, height, 24, CodecFormat::Gif));
 }
 
 CCodecImage::~CCodecImage() = default;

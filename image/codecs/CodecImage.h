@@ -46,7 +46,7 @@ public:
   // Becomes an image of the source's attributes, size, bit count and format,
   // with its palette and a copy of its alpha plane; the rows are zero, not
   // copied. False (and empty) when the source is empty or memory runs out.
-  bool CopyLayout(const CCodecImage& source);
+  [[nodiscard]] bool CopyLayout(const CCodecImage& source);
   // Releases what the image owns; a borrowed block is only let go.
   void Destroy();
   // Takes over the source's header, attributes, block and alpha plane; the
@@ -64,7 +64,8 @@ public:
   // 16 and 256 entries (all zero), any larger count gives 24 bits. Returns
   // the new block, or null (and an empty image) for a refused size or on
   // exhaustion. Any alpha plane is dropped.
-  std::uint8_t* Create(std::int64_t width, std::int64_t height, std::int32_t bitCount, CodecFormat format);
+  [[nodiscard]] std::uint8_t* Create(std::int64_t width, std::int64_t height, std::int32_t bitCount,
+                                     CodecFormat format);
   std::uint8_t* GetBits() { return pixelStart; }
   const std::uint8_t* GetBits() const { return pixelStart; }
   bool IsEmpty() const { return block == nullptr; }
@@ -88,7 +89,8 @@ public:
   // All zeros when there is no palette or the index is past its end.
   RgbQuad GetPaletteColor(std::uint32_t index) const;
   // False when there is no palette.
-  bool GetPaletteColor(std::uint8_t index, std::uint8_t& red, std::uint8_t& green, std::uint8_t& blue) const;
+  [[nodiscard]] bool GetPaletteColor(std::uint8_t index, std::uint8_t& red, std::uint8_t& green,
+                                     std::uint8_t& blue) const;
   // Ignored without a palette or for an index past its end.
   void SetPaletteColor(std::uint8_t index, std::uint8_t red, std::uint8_t green, std::uint8_t blue);
   void SetPaletteColor(std::uint8_t index, RgbQuad entry);
@@ -141,36 +143,36 @@ public:
   // ((width + 1) / 2) x 4 and width x 4). Works from the last row and pixel
   // back to the first, so a 16-bit source may lie in this image's own
   // pixels. False for other bit counts, a short source or a palette image.
-  bool BitfieldsToRgb(std::span<const std::uint8_t> source, std::uint32_t redMask, std::uint32_t greenMask,
-                      std::uint32_t blueMask, std::uint32_t bitCount);
+  [[nodiscard]] bool BitfieldsToRgb(std::span<const std::uint8_t> source, std::uint32_t redMask,
+                                    std::uint32_t greenMask, std::uint32_t blueMask, std::uint32_t bitCount);
 
   // ---- Alpha plane ----------------------------------------------------------
   // A new plane, all 0 (transparent), replacing any old one; null for an
   // empty image or on exhaustion.
-  std::uint8_t* AlphaCreate();
+  [[nodiscard]] std::uint8_t* AlphaCreate();
   void AlphaFillOpaque();
   void AlphaDelete();
   void AlphaSet(std::int32_t x, std::int32_t y, std::uint8_t value);
   std::uint8_t AlphaGet(std::int32_t x, std::int32_t y) const;
   // Reverse the row order / each row; false without a plane.
-  bool AlphaFlip();
-  bool AlphaMirror();
+  [[nodiscard]] bool AlphaFlip();
+  [[nodiscard]] bool AlphaMirror();
   std::uint8_t* GetAlphaPlane() { return alphaPlane; }
   const std::uint8_t* GetAlphaPlane() const { return alphaPlane; }
 
   // ---- Whole-image operations -------------------------------------------------
   // Each builds the result in a new image and takes it over, keeping the
   // attributes; false (image unchanged) when empty or on exhaustion.
-  bool Flip();
-  bool Mirror();
+  [[nodiscard]] bool Flip();
+  [[nodiscard]] bool Mirror();
   // 90 degrees: result(x, y) = source(y, height - 1 - x).
-  bool RotateLeft();
+  [[nodiscard]] bool RotateLeft();
   // 90 degrees the other way: result(x, y) = source(width - 1 - y, x).
-  bool RotateRight();
+  [[nodiscard]] bool RotateRight();
   // Area average when a 24-bit image shrinks both ways, bilinear otherwise;
   // the alpha plane by nearest neighbour. An unchanged size succeeds without
   // change; a side of 0 or less fails.
-  bool Resample(std::int64_t newWidth, std::int64_t newHeight);
+  [[nodiscard]] bool Resample(std::int64_t newWidth, std::int64_t newHeight);
 
   // ---- HSL ------------------------------------------------------------------
   static HslQuad RGBtoHSL(RgbQuad color);
@@ -178,24 +180,24 @@ public:
 
   // ---- Files and streams (CodecDispatch.cpp) ------------------------------------
   // Decodes the file; false without text when it cannot be opened.
-  bool Load(const std::filesystem::path& path, CodecFormat format);
+  [[nodiscard]] bool Load(const std::filesystem::path& path, CodecFormat format);
   // A file the caller opened and closes.
-  bool Load(std::FILE* file, CodecFormat format);
+  [[nodiscard]] bool Load(std::FILE* file, CodecFormat format);
   // Encodes to a temporary file beside path and renames it over path, so a
   // failed save leaves any old file as it was. False without text when the
   // file cannot be created or written.
-  bool Save(const std::filesystem::path& path, CodecFormat format);
+  [[nodiscard]] bool Save(const std::filesystem::path& path, CodecFormat format);
   // A file the caller opened and closes; false when a write fails.
-  bool Save(std::FILE* file, CodecFormat format);
+  [[nodiscard]] bool Save(std::FILE* file, CodecFormat format);
   // On failure lastError holds the codec's text (or "Unsupported operation
   // for this format") and the image is otherwise unchanged; a format that
   // picks one image of a multi-image file also reports frameCount.
-  bool Decode(CCodecStream& stream, CodecFormat format);
-  bool Encode(CCodecStream& stream, CodecFormat format);
+  [[nodiscard]] bool Decode(CCodecStream& stream, CodecFormat format);
+  [[nodiscard]] bool Encode(CCodecStream& stream, CodecFormat format);
   // Encodes as JPEG into a new block handed to the caller with its size.
   // The caller's block must be null on entry (else false at once, no text);
   // on failure nothing is handed over.
-  bool Encode(PixelBlock& encoded, std::uint32_t& size);
+  [[nodiscard]] bool Encode(PixelBlock& encoded, std::uint32_t& size);
 
   // Keeps at most 255 characters.
   void SetLastError(std::string_view text);
@@ -205,13 +207,13 @@ public:
 
 private:
   // RotateLeft and RotateRight: a quarter turn into a new image.
-  bool TurnQuarter(bool clockwise);
+  [[nodiscard]] bool TurnQuarter(bool clockwise);
 
   std::uint8_t* Row(std::uint32_t y) { return pixelStart + std::size_t{y} * rowStride; }
   const std::uint8_t* Row(std::uint32_t y) const { return pixelStart + std::size_t{y} * rowStride; }
   // A new image with this image's attributes, bit count, format and palette
   // at the given size; false on exhaustion.
-  bool MakeLayoutTwin(CCodecImage& twin, std::int64_t width, std::int64_t height) const;
+  [[nodiscard]] bool MakeLayoutTwin(CCodecImage& twin, std::int64_t width, std::int64_t height) const;
   void ClearLayout();
 
   PixelBlock m_ownedBlock;  // null when the block is borrowed

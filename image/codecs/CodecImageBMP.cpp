@@ -37,13 +37,13 @@ enum Compression : std::uint32_t {
   kAlphaBitfields = 6,
 };
 
-bool WriteAll(CCodecStream& stream, const std::uint8_t* bytes, std::size_t size) {
+[[nodiscard]] bool WriteAll(CCodecStream& stream, const std::uint8_t* bytes, std::size_t size) {
   return size == 0 || stream.Write(bytes, size, 1) == 1;
 }
 
 // Seeks to an absolute position computed in 64 bits; false when it lies
 // outside what the stream can reach.
-bool SeekTo(CCodecStream& stream, std::int64_t position) {
+[[nodiscard]] bool SeekTo(CCodecStream& stream, std::int64_t position) {
   return position >= 0 && position <= std::numeric_limits<std::int32_t>::max() &&
          stream.Seek(static_cast<std::int32_t>(position), CCodecStream::kFromStart);
 }
@@ -92,11 +92,12 @@ void ReadRows(CCodecStream& stream, CCodecImage& image, std::uint32_t bitCount, 
     std::uint8_t* to = image.GetBits() + std::size_t{y} * image.GetRowStride();
     if (bitCount != 16 && bitCount != 32) {
       // The codec image's stride is the file's, whatever the header's image
-      // size says.
-      stream.Read(to, 1, image.GetRowStride());
+      // size says. A short read leaves the rest of the rows as they were
+      // made: a truncated file shows what it holds.
+      static_cast<void>(stream.Read(to, 1, image.GetRowStride()));
       continue;
     }
-    stream.Read(row.data(), 1, row.size());
+    static_cast<void>(stream.Read(row.data(), 1, row.size()));
     for (std::size_t x = 0; x < width; ++x, to += 3) {
       const std::uint32_t pixel = bitCount == 16 ? LoadLE16(&row[2 * x]) : LoadLE32(&row[4 * x]);
       to[0] = blue.Extract(pixel);

@@ -27,13 +27,13 @@ public:
   CCodecImageBMP() : CCodecImage(CodecFormat::Bmp) {}
 
   // False with the reason in lastError.
-  bool Decode(CCodecStream& stream);
+  [[nodiscard]] bool Decode(CCodecStream& stream);
   // False for an empty image or when the stream takes fewer bytes than given.
-  bool Encode(CCodecStream& stream);
+  [[nodiscard]] bool Encode(CCodecStream& stream);
 };
 
 // Reads a 40-byte information header (the size field may announce a longer
 // one; only its first 40 bytes are read), or a 12-byte OS/2 core header
 // converted to one: width, height, planes and bit count from its 16-bit
 // fields, the rest 0, biSize 12. False on a short read.
-bool ReadBmpInfoHeader(CCodecStream& stream, BitmapInfoHeader& header);
+[[nodiscard]] bool ReadBmpInfoHeader(CCodecStream& stream, BitmapInfoHeader& header);

@@ -70,7 +70,7 @@ struct FrameSurvey {
 void ReadColourTable(CCodecStream& stream, ColourTable& table, std::uint32_t size) {
   table.rgb.fill(0);
   table.size = size;
-  stream.Read(table.rgb.data(), 1, 3 * std::size_t{size});
+  static_cast<void>(stream.Read(table.rgb.data(), 1, 3 * std::size_t{size}));
 }
 
 void SkipSubBlocks(CCodecStream& stream) { CGifSubBlockReader(stream).SkipRest(); }
@@ -97,7 +97,7 @@ void ReadExtension(CCodecStream& stream, GraphicControl& control) {
 
 // Reads blocks up to the next image descriptor, passing over other bytes;
 // false at the trailer or the end of the stream.
-bool NextImage(CCodecStream& stream, GraphicControl& control, ImageDescriptor& descriptor) {
+[[nodiscard]] bool NextImage(CCodecStream& stream, GraphicControl& control, ImageDescriptor& descriptor) {
   // Every pass reads at least one byte, so the loop ends with the stream.
   for (;;) {
     const int byte = stream.GetC();
@@ -128,10 +128,12 @@ FrameSurvey SurveyFrames(CCodecStream& stream) {
     }
     ++survey.count;
     if (descriptor.HasLocalTable()) ReadColourTable(stream, scratch, descriptor.LocalTableSize());
-    stream.GetC();  // minimum code size
+    // The minimum code size; at the end of the data the next NextImage stops.
+    static_cast<void>(stream.GetC());
     SkipSubBlocks(stream);
   }
-  stream.Seek(position, CCodecStream::kFromStart);
+  // Back to where the survey began, a position the stream has held.
+  static_cast<void>(stream.Seek(position, CCodecStream::kFromStart));
   return survey;
 }
 
@@ -234,7 +236,7 @@ bool HasPixelIndex(const CCodecImage& image, std::int32_t index) {
 }
 
 // The palette picture as 24 bits, its transparent pixels in an alpha plane.
-bool PromoteToRgb(CCodecImage& picture) {
+[[nodiscard]] bool PromoteToRgb(CCodecImage& picture) {
   CCodecImage rgb(CodecFormat::Gif);
   rgb.CopyAttributes(picture);
   const auto width = static_cast<std::int32_t>(picture.GetWidth());
@@ -261,7 +263,7 @@ bool PromoteToRgb(CCodecImage& picture) {
 // Indexes are painted while the picture's palette begins with the frame's
 // colour table (the entries beyond it differ only by the white fill of a
 // transparent frame); otherwise colours.
-bool Overlay(CCodecImage& picture, CCodecImage& frame, std::uint32_t tableSize) {
+[[nodiscard]] bool Overlay(CCodecImage& picture, CCodecImage& frame, std::uint32_t tableSize) {
   const auto frameWidth = static_cast<std::int32_t>(frame.GetWidth());
   const auto frameHeight = static_cast<std::int32_t>(frame.GetHeight());
   const auto height = static_cast<std::int32_t>(picture.GetHeight());
@@ -349,8 +351,9 @@ const char* DecodeGif(CCodecStream& stream, CCodecImageGIF& codec, CCodecImage& 
       table = &local;
     }
     if (descriptor.width == 0 || descriptor.height == 0) {
-      // An empty frame leaves the picture as it is.
-      stream.GetC();
+      // An empty frame leaves the picture as it is; its minimum code size is
+      // skipped, and at the end of the data the next NextImage stops.
+      static_cast<void>(stream.GetC());
       SkipSubBlocks(stream);
     } else {
       CCodecImage frame(CodecFormat::Gif);
@@ -390,7 +393,7 @@ const char* DecodeGif(CCodecStream& stream, CCodecImageGIF& codec, CCodecImage& 
 
 // ---- Encoding ----------------------------------------------------------------
 
-bool WriteBytes(CCodecStream& stream, ByteWriter& out) {
+[[nodiscard]] bool WriteBytes(CCodecStream& stream, ByteWriter& out) {
   const auto& bytes = out.bytes();
   const bool written = bytes.empty() || stream.Write(bytes.data(), bytes.size(), 1) == 1;
   out = ByteWriter();
@@ -429,8 +432,8 @@ void PutDescriptor(ByteWriter& out, std::int32_t left, std::int32_t top, std::ui
 
 // The image data of indexes, rows from the top, then the block terminator.
 template <typename IndexAt>
-bool WriteImageData(CCodecStream& stream, int minimumCodeSize, std::int32_t width, std::int32_t height,
-                    IndexAt&& indexAt) {
+[[nodiscard]] bool WriteImageData(CCodecStream& stream, int minimumCodeSize, std::int32_t width,
+                                  std::int32_t height, IndexAt&& indexAt) {
   ByteWriter out;
   out.U8(static_cast<std::uint8_t>(minimumCodeSize));
   if (!WriteBytes(stream, out)) return false;
@@ -443,7 +446,7 @@ bool WriteImageData(CCodecStream& stream, int minimumCodeSize, std::int32_t widt
   return WriteBytes(stream, out);
 }
 
-bool EncodePalette(CCodecStream& stream, const CCodecImage& image) {
+[[nodiscard]] bool EncodePalette(CCodecStream& stream, const CCodecImage& image) {
   const std::uint32_t bits = image.GetBitCount();
   const auto width = static_cast<std::int32_t>(image.GetWidth());
   const auto height = static_cast<std::int32_t>(image.GetHeight());
@@ -504,7 +507,7 @@ std::uint32_t ColourKey(RgbQuad c) {
 // A 24-bit image as tiles of 17 x 15 pixels, each with a local table whose
 // entry k = row x 17 + column + 1 is that pixel's colour and entry 0 the
 // transparent colour (or black), so that every tile is lossless.
-bool EncodeTrueColour(CCodecStream& stream, const CCodecImage& image) {
+[[nodiscard]] bool EncodeTrueColour(CCodecStream& stream, const CCodecImage& image) {
   const auto width = static_cast<std::int32_t>(image.GetWidth());
   const auto height = static_cast<std::int32_t>(image.GetHeight());
   const bool transparent = image.attributes.transparentIndex >= 0;

@@ -43,9 +43,9 @@ public:
 
   // False with the reason in lastError; frameCount is set once the header
   // was read.
-  bool Decode(CCodecStream& stream);
+  [[nodiscard]] bool Decode(CCodecStream& stream);
   // False when a write fails or a side is above 65535.
-  bool Encode(CCodecStream& stream);
+  [[nodiscard]] bool Encode(CCodecStream& stream);
   // The number of image descriptors from the stream's position on, found by
   // walking the blocks without decoding pixels; the position is restored.
   std::int32_t CountFrames(CCodecStream& stream);

@@ -28,7 +28,7 @@ constexpr char kNoMemory[] = "Can't allocate memory";
 constexpr char kTooLarge[] = "Can't save this image as icon";
 constexpr char kWriteFailed[] = "Error writing icon";
 
-bool SeekTo(CCodecStream& stream, std::int64_t position) {
+[[nodiscard]] bool SeekTo(CCodecStream& stream, std::int64_t position) {
   return position >= 0 && position <= std::numeric_limits<std::int32_t>::max() &&
          stream.Seek(static_cast<std::int32_t>(position), CCodecStream::kFromStart);
 }

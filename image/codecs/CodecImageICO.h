@@ -27,7 +27,7 @@ public:
 
   // False with the reason in lastError; frameCount is set once the
   // directory was read.
-  bool Decode(CCodecStream& stream);
+  [[nodiscard]] bool Decode(CCodecStream& stream);
   // False with the reason in lastError.
-  bool Encode(CCodecStream& stream);
+  [[nodiscard]] bool Encode(CCodecStream& stream);
 };

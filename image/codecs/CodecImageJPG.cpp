@@ -102,7 +102,7 @@ void InitDestination(j_compress_ptr cinfo) {
 
 // The stream classes do not throw, but a stream must never unwind through the
 // library's frames: anything it throws becomes a library error.
-std::size_t WriteChunk(JpegStreamAdapter& adapter, std::size_t count) {
+[[nodiscard]] std::size_t WriteChunk(JpegStreamAdapter& adapter, std::size_t count) {
   try {
     return adapter.stream->Write(adapter.chunk, 1, count);
   } catch (...) {
@@ -202,7 +202,7 @@ void AttachDestination(jpeg_compress_struct& cinfo, JpegStreamAdapter& adapter, 
 // lastError set when the library or the body fails. The library object and
 // the adapter live in this frame, the return point's.
 template <typename Body>
-bool RunDecompress(CCodecImage& errorImage, CCodecStream& stream, Body&& body) {
+[[nodiscard]] bool RunDecompress(CCodecImage& errorImage, CCodecStream& stream, Body&& body) {
   jpeg_decompress_struct cinfo{};
   JpegErrorManager errors{};
   JpegStreamAdapter adapter{};
@@ -224,7 +224,8 @@ bool RunDecompress(CCodecImage& errorImage, CCodecStream& stream, Body&& body) {
 // Reads the header and refuses a picture beyond the image limits before the
 // library allocates anything for it (a progressive decode keeps every
 // coefficient of the picture).
-bool ReadHeaderWithinLimits(jpeg_decompress_struct& cinfo, CCodecImage& errorImage, std::uint32_t maxSide) {
+[[nodiscard]] bool ReadHeaderWithinLimits(jpeg_decompress_struct& cinfo, CCodecImage& errorImage,
+                                          std::uint32_t maxSide) {
   jpeg_read_header(&cinfo, TRUE);
   if (!FitsImageLimits(cinfo.image_width, cinfo.image_height, maxSide)) {
     errorImage.SetLastError(kImageTooLarge);
@@ -249,7 +250,8 @@ std::int32_t DotsPerInch(const jpeg_decompress_struct& cinfo, UINT16 density) {
   return cinfo.density_unit == 2 ? density * 254 / 100 : density;
 }
 
-bool DecodeCodecBody(jpeg_decompress_struct& cinfo, CCodecImage& image, unsigned scaleDenominator) {
+[[nodiscard]] bool DecodeCodecBody(jpeg_decompress_struct& cinfo, CCodecImage& image,
+                                   unsigned scaleDenominator) {
   if (!ReadHeaderWithinLimits(cinfo, image, image.attributes.maxSide)) return false;
   switch (cinfo.jpeg_color_space) {
     case JCS_GRAYSCALE:
@@ -313,7 +315,8 @@ bool DecodeCodecBody(jpeg_decompress_struct& cinfo, CCodecImage& image, unsigned
 // is still in the cache.
 constexpr std::uint32_t kBatchRows = 32;
 
-bool DecodeBgraBody(jpeg_decompress_struct& cinfo, CCodecImage& errorImage, CBgraRowSink& sink) {
+[[nodiscard]] bool DecodeBgraBody(jpeg_decompress_struct& cinfo, CCodecImage& errorImage,
+                                  CBgraRowSink& sink) {
   if (!ReadHeaderWithinLimits(cinfo, errorImage, kMaxImageSide)) return false;
   switch (cinfo.jpeg_color_space) {
     case JCS_GRAYSCALE:
@@ -375,7 +378,7 @@ struct ImageRowSink final : CBgraRowSink {
 
 // Sets up a compression into stream and writes image; the frame of the
 // return point, as RunDecompress.
-bool RunCompress(CCodecImage& image, CCodecStream& stream) {
+[[nodiscard]] bool RunCompress(CCodecImage& image, CCodecStream& stream) {
   jpeg_compress_struct cinfo{};
   JpegErrorManager errors{};
   JpegStreamAdapter adapter{};

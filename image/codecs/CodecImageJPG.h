@@ -23,14 +23,14 @@ public:
   // Grey files give 8 bits with the grey palette; colour files 24-bit
   // B, G, R; four-component (CMYK, 255 = no ink) files 24 bits weighted by K.
   // JFIF density unit 2 (dots per cm) is turned into dots per inch.
-  bool Decode(CCodecStream& stream);
+  [[nodiscard]] bool Decode(CCodecStream& stream);
 
   // The same decode at 1/8 scale: every 8 x 8 luminance block becomes one
   // pixel from its DC coefficient alone (the library skips the AC
   // coefficients), so the image is ceil(W / 8) x ceil(H / 8) pixels of block
   // means. The full picture must still be within the image limit, because a
   // progressive file keeps its coefficients for the whole picture.
-  bool DecodeJpegDcOnly(CCodecStream& stream);
+  [[nodiscard]] bool DecodeJpegDcOnly(CCodecStream& stream);
 
   // Writes a 24-bit image as YCbCr (chroma at half resolution when
   // jpegSubsampling is set, else full) or an 8-bit image with the identity
@@ -38,15 +38,15 @@ public:
   // integer DCT, baseline tables from quality and jpegLumaTable, JFIF density
   // in dots per inch. Other palette images are refused before anything is
   // written.
-  bool Encode(CCodecStream& stream);
+  [[nodiscard]] bool Encode(CCodecStream& stream);
 
   // Decodes into image: rows top-down, B, G, R, A with A = 255. A picture
   // wider or taller than kMaxImageSide is refused from its header, before
   // pixel memory is taken. On failure image is left as it was.
-  bool DecodeBgra(CCodecStream& stream, CBgraImage& image);
+  [[nodiscard]] bool DecodeBgra(CCodecStream& stream, CBgraImage& image);
 
   // The same decode into the memory the sink gives, handing it the rows in
   // batches as they are complete. On failure the sink's memory may hold a
   // partial picture.
-  bool DecodeBgraRows(CCodecStream& stream, CBgraRowSink& sink);
+  [[nodiscard]] bool DecodeBgraRows(CCodecStream& stream, CBgraRowSink& sink);
 };

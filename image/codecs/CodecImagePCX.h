@@ -21,6 +21,6 @@ class CCodecImagePCX final : public CCodecImage {
 public:
   CCodecImagePCX() : CCodecImage(CodecFormat::Pcx) {}
 
-  bool Decode(CCodecStream& stream);
-  bool Encode(CCodecStream& stream);
+  [[nodiscard]] bool Decode(CCodecStream& stream);
+  [[nodiscard]] bool Encode(CCodecStream& stream);
 };

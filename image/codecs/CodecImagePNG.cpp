@@ -68,7 +68,7 @@ std::uint8_t* AllocRow(PngSession& s, std::uint64_t size) {
   return s.row;
 }
 
-bool ReadPng(PngSession& s, CCodecImagePNG& image) {
+[[nodiscard]] bool ReadPng(PngSession& s, CCodecImagePNG& image) {
   if (setjmp(png_jmpbuf(s.png))) return false;
 
   png_set_read_fn(s.png, s.stream, PngReadCallback);
@@ -228,7 +228,7 @@ bool ReadPng(PngSession& s, CCodecImagePNG& image) {
   return true;
 }
 
-bool WritePng(PngSession& s, const CCodecImage& image) {
+[[nodiscard]] bool WritePng(PngSession& s, const CCodecImage& image) {
   if (setjmp(png_jmpbuf(s.png))) return false;
 
   png_set_write_fn(s.png, s.stream, PngWriteCallback, PngFlushCallback);

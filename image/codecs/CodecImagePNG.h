@@ -26,9 +26,9 @@ public:
   CCodecImagePNG() : CCodecImage(CodecFormat::Png) {}
 
   // False with the reason in lastError (libpng's own text for damaged files).
-  bool Decode(CCodecStream& stream);
+  [[nodiscard]] bool Decode(CCodecStream& stream);
   // False with "Error saving PNG file" when libpng or the stream fails.
-  bool Encode(CCodecStream& stream);
+  [[nodiscard]] bool Encode(CCodecStream& stream);
 
   // Widens the first width 2-bit samples of row to 4-bit samples in place,
   // last pixel first; values are unchanged. row must hold (width + 1) / 2

@@ -50,7 +50,7 @@ struct TgaHeader {
 // The kinds of pixel a file holds.
 enum class TgaPixels { Index, Grey, GreyAlpha, Rgb555, Rgb, Rgba };
 
-bool PixelKind(const TgaHeader& h, TgaPixels& kind) {
+[[nodiscard]] bool PixelKind(const TgaHeader& h, TgaPixels& kind) {
   switch (h.imageType & 7) {
     case 1:
       if (h.depth != 8) return false;
@@ -94,7 +94,7 @@ void Expand555(std::uint16_t v, std::uint8_t* bgr) {
 
 // The colour map's bytes: all of them are consumed. False when the entry
 // size is unknown or the stream ends.
-bool ReadColorMap(CCodecStream& stream, const TgaHeader& h, std::vector<std::uint8_t>& map) {
+[[nodiscard]] bool ReadColorMap(CCodecStream& stream, const TgaHeader& h, std::vector<std::uint8_t>& map) {
   if (h.colorMapType == 0 || h.mapLength == 0) return true;
   if (h.mapEntrySize != 15 && h.mapEntrySize != 16 && h.mapEntrySize != 24 && h.mapEntrySize != 32) {
     return false;
@@ -127,7 +127,7 @@ public:
   TgaRowReader(CCodecStream& stream, std::size_t pixelBytes, bool runLength)
       : m_stream(stream), m_pixelBytes(pixelBytes), m_runLength(runLength) {}
 
-  bool ReadRow(std::uint8_t* row, std::size_t width) {
+  [[nodiscard]] bool ReadRow(std::uint8_t* row, std::size_t width) {
     if (!m_runLength) return m_stream.Read(row, m_pixelBytes * width, 1) == 1;
     std::size_t x = 0;
     while (x < width) {
@@ -160,7 +160,7 @@ private:
   std::array<std::uint8_t, 4> m_value{};
 };
 
-bool WriteAll(CCodecStream& stream, const std::uint8_t* bytes, std::size_t size) {
+[[nodiscard]] bool WriteAll(CCodecStream& stream, const std::uint8_t* bytes, std::size_t size) {
   return size == 0 || stream.Write(bytes, size, 1) == 1;
 }
 

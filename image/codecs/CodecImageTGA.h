@@ -22,6 +22,6 @@ class CCodecImageTGA final : public CCodecImage {
 public:
   CCodecImageTGA() : CCodecImage(CodecFormat::Tga) {}
 
-  bool Decode(CCodecStream& stream);
-  bool Encode(CCodecStream& stream);
+  [[nodiscard]] bool Decode(CCodecStream& stream);
+  [[nodiscard]] bool Encode(CCodecStream& stream);
 };

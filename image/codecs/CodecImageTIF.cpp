@@ -58,7 +58,7 @@ TiffTags ReadTags(TIFF* tif) {
 }
 
 // A float tag truncated to a whole number; false when absent or out of range.
-bool ReadWholeNumber(TIFF* tif, ttag_t tag, std::int32_t& value) {
+[[nodiscard]] bool ReadWholeNumber(TIFF* tif, ttag_t tag, std::int32_t& value) {
   float number = 0;
   if (!TIFFGetField(tif, tag, &number)) return false;
   if (!(number > -2147483648.0f && number < 2147483648.0f)) return false;  // also NaN
@@ -192,8 +192,9 @@ void UnpackSamples(const std::uint8_t* packed, std::uint64_t count, std::uint32_
 // Rows first .. first + rows - 1 of a tiled picture, gathered from the tiles
 // of that band into whole rows of rowBytes. The tiles start on a byte
 // (IndexedReaderTakes) and tile holds one.
-bool ReadTileBand(TIFF* tif, const TiffTags& tags, std::uint32_t tileWidth, std::span<std::uint8_t> tile,
-                  std::uint32_t first, std::uint32_t rows, std::uint64_t rowBytes, std::uint8_t* band) {
+[[nodiscard]] bool ReadTileBand(TIFF* tif, const TiffTags& tags, std::uint32_t tileWidth,
+                                std::span<std::uint8_t> tile, std::uint32_t first, std::uint32_t rows,
+                                std::uint64_t rowBytes, std::uint8_t* band) {
   const std::uint64_t tileRowBytes = TIFFTileRowSize64(tif);
   const std::uint64_t bitsPerPixel = std::uint64_t{tags.samplesPerPixel} * tags.bitsPerSample;
   for (std::uint32_t x = 0; x < tags.width; x += tileWidth) {
@@ -303,7 +304,7 @@ const char* ReadIndexed(TIFF* tif, const TiffTags& tags, CCodecImage& image) {
 
 // Turns the decoded picture upright. Row 0 of the file is the visual top,
 // right, bottom or left as the tag says.
-bool ApplyOrientation(CCodecImage& image, std::uint16_t orientation) {
+[[nodiscard]] bool ApplyOrientation(CCodecImage& image, std::uint16_t orientation) {
   switch (orientation) {
     case ORIENTATION_TOPRIGHT:
       return image.Mirror();

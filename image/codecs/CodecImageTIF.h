@@ -26,7 +26,7 @@ public:
 
   // False with the reason in lastError; frameCount is set once the file
   // could be opened.
-  bool Decode(CCodecStream& stream);
+  [[nodiscard]] bool Decode(CCodecStream& stream);
   // False when libtiff or the stream fails anywhere, the directory included.
-  bool Encode(CCodecStream& stream);
+  [[nodiscard]] bool Encode(CCodecStream& stream);
 };

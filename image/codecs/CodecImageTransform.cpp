@@ -15,7 +15,7 @@ namespace {
 using Accumulators = std::unique_ptr<std::int64_t[]>;
 
 // Zeroed accumulators, or null when memory is exhausted.
-Accumulators NewAccumulators(std::size_t count) {
+[[nodiscard]] Accumulators NewAccumulators(std::size_t count) {
   return Accumulators(new (std::nothrow) std::int64_t[count]());
 }
 
@@ -29,7 +29,7 @@ std::uint8_t ToByte(std::int64_t value) {
 // weighted sum over nScale = 1000 x xScale x yScale. The accumulators are 64
 // bits wide: one output pixel may cover millions of source pixels. Float
 // scales accumulate rounding, so every index is kept within its array.
-bool AreaAverage(const CCodecImage& source, CCodecImage& target, float xScale, float yScale) {
+[[nodiscard]] bool AreaAverage(const CCodecImage& source, CCodecImage& target, float xScale, float yScale) {
   constexpr std::int32_t kAccuracy = 1000;
   const std::uint32_t width = source.GetWidth();
   const std::uint32_t height = source.GetHeight();
@@ -158,7 +158,7 @@ bool CCodecImage::Flip() {
   if (alphaPlane) {
     if (!result.AlphaCreate()) return false;
     std::memcpy(result.alphaPlane, alphaPlane, std::size_t{GetWidth()} * height);
-    result.AlphaFlip();
+    if (!result.AlphaFlip()) return false;
   }
   TakeFrom(result);
   return true;
@@ -188,7 +188,7 @@ bool CCodecImage::Mirror() {
   if (alphaPlane) {
     if (!result.AlphaCreate()) return false;
     std::memcpy(result.alphaPlane, alphaPlane, std::size_t{GetWidth()} * GetHeight());
-    result.AlphaMirror();
+    if (!result.AlphaMirror()) return false;
   }
   TakeFrom(result);
   return true;

@@ -14,7 +14,7 @@ constexpr std::uint32_t kMaxEncodedSide = 255;
 constexpr int kMaxIntegerBytes = 4;
 
 // A multi-byte integer; false at the end of the stream or when too long.
-bool ReadInteger(CCodecStream& stream, std::uint32_t& value) {
+[[nodiscard]] bool ReadInteger(CCodecStream& stream, std::uint32_t& value) {
   value = 0;
   for (int i = 0; i < kMaxIntegerBytes; ++i) {
     const int byte = stream.GetC();

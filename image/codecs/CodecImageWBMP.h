@@ -16,6 +16,6 @@ class CCodecImageWBMP final : public CCodecImage {
 public:
   CCodecImageWBMP() : CCodecImage(CodecFormat::Wbmp) {}
 
-  bool Decode(CCodecStream& stream);
-  bool Encode(CCodecStream& stream);
+  [[nodiscard]] bool Decode(CCodecStream& stream);
+  [[nodiscard]] bool Encode(CCodecStream& stream);
 };

@@ -11,6 +11,6 @@ class CCodecImageWMF final : public CCodecImage {
 public:
   CCodecImageWMF() : CCodecImage(CodecFormat::Wmf) {}
 
-  bool Decode(CCodecStream& stream);
-  bool Encode(CCodecStream& stream);
+  [[nodiscard]] bool Decode(CCodecStream& stream);
+  [[nodiscard]] bool Encode(CCodecStream& stream);
 };

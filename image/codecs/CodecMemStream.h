@@ -28,19 +28,19 @@ public:
   ~CCodecMemStream() override = default;
 
   // Frees the block when it is the stream's own; the stream then has none.
-  bool Close() override;
-  std::size_t Read(void* buffer, std::size_t itemSize, std::size_t count) override;
-  std::size_t Write(const void* buffer, std::size_t itemSize, std::size_t count) override;
+  [[nodiscard]] bool Close() override;
+  [[nodiscard]] std::size_t Read(void* buffer, std::size_t itemSize, std::size_t count) override;
+  [[nodiscard]] std::size_t Write(const void* buffer, std::size_t itemSize, std::size_t count) override;
   // The position may be set beyond the data, not below 0 nor beyond kMaxBytes.
-  bool Seek(std::int32_t offset, std::int32_t origin) override;
+  [[nodiscard]] bool Seek(std::int32_t offset, std::int32_t origin) override;
   std::int32_t Tell() override { return m_open ? m_position : -1; }
   std::int32_t Size() override { return m_open ? static_cast<std::int32_t>(m_size) : -1; }
-  bool Flush() override { return m_open; }
+  [[nodiscard]] bool Flush() override { return m_open; }
   bool Eof() override { return !m_open || m_position >= static_cast<std::int64_t>(m_size); }
   // 1 when the position lies beyond the data; a short read is no error.
   std::int32_t Error() override;
-  bool PutC(std::uint8_t byte) override { return Write(&byte, 1, 1) == 1; }
-  int GetC() override;
+  [[nodiscard]] bool PutC(std::uint8_t byte) override { return Write(&byte, 1, 1) == 1; }
+  [[nodiscard]] int GetC() override;
 
   // The valid bytes (empty without a stream).
   std::span<const std::uint8_t> Bytes() const;
@@ -48,11 +48,11 @@ public:
   // Hands the stream's own block and its valid byte count to the caller and
   // leaves the stream without a block. Null (size 0) when the stream has no
   // block of its own.
-  PixelBlock TakeBuffer(std::uint32_t& size);
+  [[nodiscard]] PixelBlock TakeBuffer(std::uint32_t& size);
 
 private:
   // Makes the stream's own block hold at least needed bytes.
-  bool Reserve(std::uint64_t needed);
+  [[nodiscard]] bool Reserve(std::uint64_t needed);
 
   PixelBlock m_owned;                      // the stream's own block, when it has one
   const std::uint8_t* m_buffer = nullptr;  // m_owned or the caller's block

@@ -18,21 +18,21 @@ public:
   CCodecStream(const CCodecStream&) = delete;
   CCodecStream& operator=(const CCodecStream&) = delete;
 
-  virtual bool Close() = 0;
+  [[nodiscard]] virtual bool Close() = 0;
   // Returns the number of whole items read.
-  virtual std::size_t Read(void* buffer, std::size_t itemSize, std::size_t count) = 0;
+  [[nodiscard]] virtual std::size_t Read(void* buffer, std::size_t itemSize, std::size_t count) = 0;
   // Returns the number of items written.
-  virtual std::size_t Write(const void* buffer, std::size_t itemSize, std::size_t count) = 0;
-  virtual bool Seek(std::int32_t offset, std::int32_t origin) = 0;
+  [[nodiscard]] virtual std::size_t Write(const void* buffer, std::size_t itemSize, std::size_t count) = 0;
+  [[nodiscard]] virtual bool Seek(std::int32_t offset, std::int32_t origin) = 0;
   virtual std::int32_t Tell() = 0;
   virtual std::int32_t Size() = 0;
-  virtual bool Flush() = 0;
+  [[nodiscard]] virtual bool Flush() = 0;
   virtual bool Eof() = 0;
   // Non-zero when the stream is in error.
   virtual std::int32_t Error() = 0;
-  virtual bool PutC(std::uint8_t byte);
+  [[nodiscard]] virtual bool PutC(std::uint8_t byte);
   // The next byte as 0..255, or -1 at the end.
-  virtual int GetC() = 0;
+  [[nodiscard]] virtual int GetC() = 0;
 
 protected:
   CCodecStream() = default;

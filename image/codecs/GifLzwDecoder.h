@@ -26,7 +26,7 @@ public:
   bool IsValid() const { return m_valid; }
   // Fills pixels from the data; returns how many were filled, fewer than
   // asked only once the data has ended (0 for an invalid decoder).
-  std::size_t Read(CGifSubBlockReader& source, std::span<std::uint8_t> pixels);
+  [[nodiscard]] std::size_t Read(CGifSubBlockReader& source, std::span<std::uint8_t> pixels);
 
   // No string is longer than the 4096 table entries and no code shorter
   // than 3 bits, so one byte of data gives at most this many pixels.
@@ -39,7 +39,7 @@ private:
 
   void ResetTable();
   // The next code, or -1 when the data has ended.
-  int NextCode(CGifSubBlockReader& source);
+  [[nodiscard]] int NextCode(CGifSubBlockReader& source);
   // Pushes the pixels of code onto the stack (last pixel first) and adds
   // the table entry that code implies.
   void Expand(int code);

@@ -30,7 +30,7 @@ public:
   void Put(std::uint8_t pixel);
   // Sends the last run and the end code and writes out the last bits and
   // sub-block. False when any write to the stream failed.
-  bool Finish();
+  [[nodiscard]] bool Finish();
 
 private:
   // Codes the current run.

@@ -14,13 +14,13 @@ public:
   explicit CGifSubBlockReader(CCodecStream& stream) : m_stream(stream) {}
 
   // The next data byte, or -1 once the block or the stream has ended.
-  int Next();
+  [[nodiscard]] int Next();
   // Skips what is left of the block, through its terminating size byte.
   void SkipRest();
 
 private:
   // Reads the next non-empty sub-block; false at the block's end.
-  bool Refill();
+  [[nodiscard]] bool Refill();
 
   CCodecStream& m_stream;
   std::array<std::uint8_t, 255> m_data{};

@@ -22,4 +22,4 @@ using TiffHandle = std::unique_ptr<TIFF, TiffHandleClose>;
 // for TIFFOpen: "rb" reads files of either byte order ("rbm" without the
 // map), "w+b" creates a big-endian file. Null when libtiff refuses the
 // stream.
-TiffHandle TiffStreamOpen(CCodecStream& stream, const char* mode);
+[[nodiscard]] TiffHandle TiffStreamOpen(CCodecStream& stream, const char* mode);

@@ -25,7 +25,7 @@ RunResult Film(const CBgraImage16& source, const AFilmAdjustParams& block, std::
 std::uint16_t Gained(std::uint16_t v, double gain, std::int32_t knee) {
   auto table = std::make_unique<ToneTable>();
   FillIdentity(*table);
-  ApplyLutGain(*table, gain, knee);
+  EXPECT_TRUE(ApplyLutGain(*table, gain, knee));
   return (*table)[v];
 }
 

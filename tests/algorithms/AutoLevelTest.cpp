@@ -14,7 +14,7 @@ namespace {
 // 1000 pixels; channel c of pixel i is value(i, c); alpha is i.
 CBgraImage16 Synthetic(const std::function<std::uint16_t(std::uint32_t, int)>& value) {
   CBgraImage16 image;
-  image.Create(40, 25);
+  EXPECT_TRUE(image.Create(40, 25));
   for (std::uint32_t i = 0; i < 1000; ++i) {
     for (int c = 0; c < 3; ++c) image.pixels[i * 4 + c] = value(i, c);
     image.pixels[i * 4 + 3] = static_cast<std::uint16_t>(i);
@@ -87,7 +87,7 @@ TEST(AutoLevel, LumaUsesOnePairFromTheGreyHistogram) {
     for (int c = 0; c < 3; ++c) ASSERT_EQ(out.pixels[i * 4 + c], Linear(10000 + 40 * i, black, white)) << i;
   }
   CBgraImage16 same;
-  same.CopyFrom(image);
+  ASSERT_TRUE(same.CopyFrom(image));
   ASSERT_EQ(level.LevelLuma(same, same), 1);
   auto table = std::make_unique<ToneTable>();
   BuildLevelsLutSrgb(*table, black, white);
@@ -100,7 +100,7 @@ TEST(AutoLevel, EmptySourceAndNaNClipFail) {
   EXPECT_EQ(level.LevelChannels(CBgraImage16{}, out, 2.0), 0);
   EXPECT_EQ(level.LevelLumaLinear(CBgraImage16{}, out), 0);
   CBgraImage16 image;
-  image.Create(2, 2);
+  ASSERT_TRUE(image.Create(2, 2));
   EXPECT_EQ(level.LevelChannelsLinear(image, out, std::nan("")), 0);
 }
 

@@ -29,7 +29,7 @@ CBgraImage16 ReferenceBarrel(const CBgraImage16& source, double a) {
   const double w = source.width, h = source.height;
   const double cx = w * 0.5, cy = h * 0.5, d = std::sqrt(h * h + w * w), g = 1 - a / 5;
   CBgraImage16 out;
-  out.Create(source.width, source.height);
+  EXPECT_TRUE(out.Create(source.width, source.height));
   for (std::uint32_t y = 0; y < source.height; ++y) {
     for (std::uint32_t x = 0; x < source.width; ++x) {
       const double px = (x - cx) / d, py = (y - cy) / d, r2 = px * px + py * py;

@@ -11,7 +11,7 @@ namespace {
 // Every 16-bit value once, in all three channels; alpha counts down.
 CBgraImage16 AllValues() {
   CBgraImage16 image;
-  image.Create(256, 256);
+  EXPECT_TRUE(image.Create(256, 256));
   for (std::uint32_t v = 0; v < 65536; ++v) {
     std::uint16_t* p = image.pixels + v * 4;
     p[0] = p[1] = p[2] = static_cast<std::uint16_t>(v);
@@ -72,7 +72,7 @@ TEST(BrightnessContrast, ZeroCopiesAndInPlaceWorks) {
   block.contrast = 30;
   const RunResult apart = RunWith<CBrightnessContrast>(image, block);
   CBgraImage16 same;
-  same.CopyFrom(image);
+  ASSERT_TRUE(same.CopyFrom(image));
   CBrightnessContrast algorithm;
   algorithm.m_source = algorithm.m_target = &same;
   algorithm.m_params = &block;

@@ -16,7 +16,7 @@ namespace {
 // min(w, h) / 50, each saturation pushed from its blurred value, back.
 CBgraImage16 Reference(const CBgraImage16& source, std::int64_t amount) {
   CBgraImage16 hsl;
-  hsl.CopyFrom(source);
+  EXPECT_TRUE(hsl.CopyFrom(source));
   RgbToHsl16(hsl.pixels, std::size_t{hsl.width} * hsl.height);
   CGaussBlur blur;
   CBgraImage16 blurred;
@@ -57,7 +57,7 @@ TEST(ColorContrast, ZeroCopiesAndGreysStay) {
   // A grey picture has no saturation to push: only the HSL round trip's
   // rounding can show.
   CBgraImage16 greys;
-  greys.Create(60, 40);
+  ASSERT_TRUE(greys.Create(60, 40));
   for (std::uint32_t i = 0; i < 2400; ++i) {
     const auto v = static_cast<std::uint16_t>(i * 27);
     greys.pixels[i * 4] = greys.pixels[i * 4 + 1] = greys.pixels[i * 4 + 2] = v;

@@ -64,7 +64,7 @@ TEST(ColorMixer, LumaModeReplacesOnlyY) {
   const RunResult run = RunWith<CColorMixer>(image, block);
   ASSERT_EQ(run.ok, 1);
   CBgraImage16 expected;
-  expected.CopyFrom(image);
+  ASSERT_TRUE(expected.CopyFrom(image));
   expected.RgbToYcc();
   for (std::uint32_t i = 0; i < 3; ++i) {
     const Bgra p = PixelAt(image, i);
@@ -77,14 +77,14 @@ TEST(ColorMixer, LumaModeReplacesOnlyY) {
   block.lumaOut = {0, 0, 0, 50};
   const RunResult constant = RunWith<CColorMixer>(image, block);
   CBgraImage16 ycc;
-  ycc.CopyFrom(constant.target);
+  ASSERT_TRUE(ycc.CopyFrom(constant.target));
   ycc.RgbToYcc();
   for (std::uint32_t i = 0; i < 3; ++i) EXPECT_NEAR(ycc.pixels[i * 4 + 2], 32767, 2) << i;
   EXPECT_EQ(PixelAt(constant.target, 2), (Bgra{32767, 32767, 32767, 3}));
 
   // In place gives the same pixels.
   CBgraImage16 same;
-  same.CopyFrom(image);
+  ASSERT_TRUE(same.CopyFrom(image));
   block.lumaOut = {30, 60, 10, 0};
   CColorMixer mixer;
   mixer.m_source = mixer.m_target = &same;

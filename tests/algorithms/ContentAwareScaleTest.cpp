@@ -29,7 +29,7 @@ Pixel At(const CBgraImage16& image, std::uint32_t x, std::uint32_t y) {
 CBgraImage16 Painted(std::uint32_t w, std::uint32_t h,
                      const std::function<Pixel(std::uint32_t, std::uint32_t)>& paint) {
   CBgraImage16 image;
-  image.Create(w, h);
+  EXPECT_TRUE(image.Create(w, h));
   for (std::uint32_t y = 0; y < h; ++y) {
     for (std::uint32_t x = 0; x < w; ++x) {
       const Pixel p = paint(x, y);

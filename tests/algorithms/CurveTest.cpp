@@ -133,7 +133,7 @@ RunResult RunHsb(const CBgraImage16& image, const std::vector<std::uint16_t>& ta
 TEST(HSBCurve, NeutralCurvesLeaveThePixels) {
   const CBgraImage16 image = NoiseImage(64, 48, 8);
   CBgraImage16 roundTrip;
-  roundTrip.CopyFrom(image);
+  ASSERT_TRUE(roundTrip.CopyFrom(image));
   RgbToHsl16(roundTrip.pixels, roundTrip.pixelCount);
   HslToRgb16(roundTrip.pixels, roundTrip.pixelCount);
   const RunResult run = RunHsb(image, HsbTables(32768, 32768, 32768));
@@ -155,7 +155,7 @@ TEST(HSBCurve, SaturationZeroIsGreyAndKeepsItsLightness) {
   ASSERT_EQ(brighter.ok, 1);
   EXPECT_TRUE(SamePixels(grey.target, brighter.target));
   CBgraImage16 hsl;
-  hsl.CopyFrom(image);
+  ASSERT_TRUE(hsl.CopyFrom(image));
   RgbToHsl16(hsl.pixels, hsl.pixelCount);
   for (std::uint32_t i = 0; i < image.pixelCount; ++i) {
     const Bgra p = PixelAt(grey.target, i);
@@ -173,17 +173,17 @@ TEST(HSBCurve, ShiftsHueAndScalesBrightness) {
   const RunResult shifted = RunHsb(red, HsbTables(32768 + 16384, 32768, 32768));
   ASSERT_EQ(shifted.ok, 1);
   CBgraImage16 hsl;
-  hsl.CopyFrom(shifted.target);
+  ASSERT_TRUE(hsl.CopyFrom(shifted.target));
   RgbToHsl16(hsl.pixels, 1);
   EXPECT_NEAR(hsl.pixels[2], 16384, 8);
 
   const RunResult lighter = RunHsb(red, HsbTables(32768, 32768, 49152));
   ASSERT_EQ(lighter.ok, 1);
   CBgraImage16 before;
-  before.CopyFrom(red);
+  ASSERT_TRUE(before.CopyFrom(red));
   RgbToHsl16(before.pixels, 1);
   CBgraImage16 after;
-  after.CopyFrom(lighter.target);
+  ASSERT_TRUE(after.CopyFrom(lighter.target));
   RgbToHsl16(after.pixels, 1);
   EXPECT_NEAR(after.pixels[0], before.pixels[0] * 3 / 2, 4);
 }

@@ -24,8 +24,9 @@ struct PostedMessage {
 
 class RecordingSink : public IAlgorithmMessageSink {
 public:
-  int PostSpriteMessage(std::uint64_t target, std::int32_t code, std::uint64_t wparam,
-                        std::uint64_t lparam) override {
+  virtual ~RecordingSink() = default;  // tests derive from it and hold it by shared_ptr
+  [[nodiscard]] int PostSpriteMessage(std::uint64_t target, std::int32_t code, std::uint64_t wparam,
+                                      std::uint64_t lparam) override {
     std::lock_guard lock(m_mutex);
     m_messages.push_back({target, code, wparam, lparam});
     m_changed.notify_all();
@@ -46,7 +47,7 @@ public:
   }
   // Waits (bounded, so a fault fails the test instead of hanging it) until
   // target has received a completion.
-  bool WaitForCompletion(std::uint64_t target) const {
+  [[nodiscard]] bool WaitForCompletion(std::uint64_t target) const {
     std::unique_lock lock(m_mutex);
     return m_changed.wait_for(lock, std::chrono::seconds(60), [&] {
       for (const auto& m : m_messages) {
@@ -65,7 +66,7 @@ private:
 // Every channel of row y holds value(y); alpha gets a distinct value.
 inline CBgraImage16 RowImage(std::uint32_t w, std::uint32_t h) {
   CBgraImage16 image;
-  image.Create(w, h);
+  EXPECT_TRUE(image.Create(w, h));
   for (std::uint32_t y = 0; y < h; ++y) {
     for (std::uint32_t x = 0; x < w; ++x) {
       std::uint16_t* p = image.At(x, y);
@@ -78,7 +79,7 @@ inline CBgraImage16 RowImage(std::uint32_t w, std::uint32_t h) {
 
 inline CBgraImage16 NoiseImage(std::uint32_t w, std::uint32_t h, std::uint32_t seed) {
   CBgraImage16 image;
-  image.Create(w, h);
+  EXPECT_TRUE(image.Create(w, h));
   std::uint32_t state = seed;
   for (std::uint16_t& s : image.Samples()) {
     state = state * 1664525u + 1013904223u;
@@ -98,7 +99,7 @@ public:
   std::atomic<int> stripesRun{0};
   std::function<int(StripeTask*)> onStripe;  // may fail a stripe by returning 0
 
-  int Process() override {
+  [[nodiscard]] int Process() override {
     if (!m_source || m_source->IsEmpty() || !m_target) return 0;
     for (std::int32_t pass = 0; pass < passes; ++pass) {
       if (SplitIntoStripes(kOverlap, rowsPerStripe) == 0) return 0;
@@ -107,7 +108,7 @@ public:
     return m_success;
   }
 
-  int ProcessStripe(StripeTask* task) override {
+  [[nodiscard]] int ProcessStripe(StripeTask* task) override {
     ++stripesRun;
     if (onStripe && !onStripe(task)) return 0;
     const CBgraImage16& in = *task->sourceStripe;
@@ -129,3 +130,17 @@ public:
     return 1;
   }
 };
+
+// Runs body as the algorithm thread's job and waits for it.
+template <typename F>
+int RunAsJob(F body) {
+  struct Job : CAlgorithm {
+    F* run;
+    int result = -1;
+    int Process() override { return result = (*run)(); }
+  } job;
+  job.run = &body;
+  if (!theAlgorithmThread.StartAlgorithmAsync(&job, nullptr, nullptr, nullptr, 0, {})) return -1;
+  theAlgorithmThread.WaitWhileBusy();
+  return job.result;
+}

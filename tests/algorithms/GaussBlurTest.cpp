@@ -160,7 +160,7 @@ std::vector<std::int64_t> Values(const CPlane8& plane) { return ToRef(plane).v; 
 
 CPlane8 NoisePlane(std::uint32_t w, std::uint32_t h, std::uint32_t seed) {
   CPlane8 plane;
-  plane.Create(w, h);
+  EXPECT_TRUE(plane.Create(w, h));
   std::uint32_t state = seed;
   for (std::uint8_t& s : plane.Samples()) {
     state = state * 1664525u + 1013904223u;
@@ -171,7 +171,7 @@ CPlane8 NoisePlane(std::uint32_t w, std::uint32_t h, std::uint32_t seed) {
 
 CBgraImage16 FlatImage(std::uint32_t w, std::uint32_t h, const std::uint16_t (&bgra)[4]) {
   CBgraImage16 image;
-  image.Create(w, h);
+  EXPECT_TRUE(image.Create(w, h));
   for (std::size_t i = 0; i < std::size_t{w} * h; ++i) std::memcpy(image.pixels + i * 4, bgra, sizeof bgra);
   return image;
 }
@@ -310,7 +310,7 @@ TEST(GaussBlur, FlatPicturesStayFlatAtEveryRadius) {
   const std::uint16_t bgra[4] = {12345, 0, 65535, 40000};
   const CBgraImage16 image = FlatImage(37, 29, bgra);
   CPlane8 plane;
-  plane.Create(37, 29);
+  ASSERT_TRUE(plane.Create(37, 29));
   std::memset(plane.pixels, 255, plane.byteSize);
   for (double r : {0.05, 0.5, 1.0, 2.5, 2.6, 5.1, 20.0, 100.0, 1e9}) {
     SCOPED_TRACE(r);
@@ -362,7 +362,7 @@ TEST(GaussBlur, TinyRadiusCopiesAndBadRadiiFail) {
 TEST(GaussBlur, OnePixelWideBlursItsColumnOnly) {
   const CBgraImage16 column = NoiseImage(1, 40, 5);
   CBgraImage16 row;
-  row.Create(40, 1);
+  ASSERT_TRUE(row.Create(40, 1));
   std::memcpy(row.pixels, column.pixels, column.byteSize);
   for (double r : {1.0, 2.5, 6.0}) {
     CGaussBlur blur;
@@ -380,7 +380,7 @@ TEST(GaussBlur, SourceAndDestinationMayBeOnePicture) {
     CBgraImage16 apart;
     ASSERT_EQ(blur.BlurImage(image, apart, r), 1);
     CBgraImage16 same;
-    same.CopyFrom(image);
+    ASSERT_TRUE(same.CopyFrom(image));
     ASSERT_EQ(blur.BlurImage(same, same, r), 1);
     EXPECT_EQ(Values(same), Values(apart)) << r;
   }
@@ -390,7 +390,7 @@ TEST(GaussBlur, SourceAndDestinationMayBeOnePicture) {
 // be enlarged from column -1: the factor is now held to the shorter side.
 TEST(GaussBlur, PicturesSmallerThanTheFactorBlurToTheirMean) {
   CPlane8 plane;
-  plane.Create(4, 4);
+  ASSERT_TRUE(plane.Create(4, 4));
   std::int64_t sum = 0;
   for (std::uint32_t i = 0; i < 16; ++i) {
     plane.pixels[i] = static_cast<std::uint8_t>(i * 15);
@@ -421,7 +421,7 @@ TEST(GaussBlur, PicturesSmallerThanTheFactorBlurToTheirMean) {
 
 TEST(GaussBlur, ShrinkAveragesWholeBlocksAndRefusesFactorsAboveTheSides) {
   CBgraImage16 image;
-  image.Create(5, 5);
+  ASSERT_TRUE(image.Create(5, 5));
   for (std::uint32_t y = 0; y < 5; ++y)
     for (std::uint32_t x = 0; x < 5; ++x)
       for (int c = 0; c < 4; ++c) image.At(x, y)[c] = static_cast<std::uint16_t>(1000 * (y * 5 + x) + c);
@@ -445,7 +445,7 @@ TEST(GaussBlur, ShrinkAveragesWholeBlocksAndRefusesFactorsAboveTheSides) {
 
   // Means are rounded to nearest, halves up.
   CPlane8 quarter;
-  quarter.Create(4, 2);
+  ASSERT_TRUE(quarter.Create(4, 2));
   const std::uint8_t blocks[8] = {0, 1, 1, 0,  // block means 2 / 4 and 1 / 4
                                   1, 0, 0, 0};
   std::memcpy(quarter.pixels, blocks, sizeof blocks);
@@ -466,7 +466,7 @@ TEST(GaussBlur, ShrinkAveragesWholeBlocksAndRefusesFactorsAboveTheSides) {
 // three quarters of the way between them.
 TEST(GaussBlur, EnlargeInterpolatesBetweenCellCentresRoundingToNearest) {
   CPlane8 small;
-  small.Create(2, 2);
+  ASSERT_TRUE(small.Create(2, 2));
   small.pixels[0] = 0;
   small.pixels[1] = 100;
   small.pixels[2] = 200;
@@ -482,7 +482,7 @@ TEST(GaussBlur, EnlargeInterpolatesBetweenCellCentresRoundingToNearest) {
   EXPECT_EQ(Values(out), expected);
 
   CPlane8 falling;
-  falling.Create(2, 1);
+  ASSERT_TRUE(falling.Create(2, 1));
   falling.pixels[0] = 100;
   falling.pixels[1] = 0;
   blur.m_factor = 3;
@@ -626,7 +626,7 @@ TEST(GaussBlur, BlurredMaskEdgesStayOnTheEdge) {
           SCOPED_TRACE(testing::Message() << "r=" << r << " edge=" << edge << (across ? " across" : " down")
                                           << (coarse ? " coarse" : ""));
           CPlane8 mask;
-          mask.Create(across ? length : breadth, across ? breadth : length);
+          ASSERT_TRUE(mask.Create(across ? length : breadth, across ? breadth : length));
           for (std::uint32_t y = 0; y < mask.height; ++y)
             for (std::uint32_t x = 0; x < mask.width; ++x)
               mask.pixels[std::size_t{y} * mask.Stride() + x] = (across ? x : y) >= edge ? 255 : 0;
@@ -738,7 +738,7 @@ std::vector<double> ExactGaussBlur(const CBgraImage16& image, double sigma, std:
 TEST(GaussBlur, ReducedBlurFollowsAnExactGaussian) {
   const std::uint32_t w = 360, h = 280;
   CBgraImage16 image;
-  image.Create(w, h);
+  ASSERT_TRUE(image.Create(w, h));
   for (std::uint32_t y = 0; y < h; ++y)
     for (std::uint32_t x = 0; x < w; ++x) {
       const bool check = ((x / 24) + (y / 32)) % 2 != 0;

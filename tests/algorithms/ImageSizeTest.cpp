@@ -13,6 +13,7 @@
 #include "algorithms/AlgorithmThread.h"
 #include "algorithms/geometry/ImageSize.h"
 #include "image/BgraImage16.h"
+#include "tests/algorithms/EngineTestSupport.h"
 
 namespace {
 
@@ -48,20 +49,6 @@ std::vector<std::vector<int>> Blues(const CBgraImage16& image) {
 bool SamePixels(const CBgraImage16& a, const CBgraImage16& b) {
   return a.width == b.width && a.height == b.height &&
          std::memcmp(a.pixels, b.pixels, std::size_t{a.width} * a.height * 8) == 0;
-}
-
-// Runs body as the algorithm thread's job and waits for it.
-template <typename F>
-int RunAsJob(F body) {
-  struct Job : CAlgorithm {
-    F* run;
-    int result = -1;
-    int Process() override { return result = (*run)(); }
-  } job;
-  job.run = &body;
-  if (!theAlgorithmThread.StartAlgorithmAsync(&job, nullptr, nullptr, nullptr, 0, {})) return -1;
-  theAlgorithmThread.WaitWhileBusy();
-  return job.result;
 }
 
 }  // namespace
@@ -212,7 +199,7 @@ TEST(ImageSizeOperations, RefuseMissingSourcesSameRecordsAndSidesBelowOne) {
     EXPECT_EQ((size.*op)(src, dst, 0, 2), 0);
     EXPECT_EQ((size.*op)(src, dst, 2, -1), 0);
     CBgraImage16 self;
-    self.CopyFrom(src);
+    ASSERT_TRUE(self.CopyFrom(src));
     EXPECT_EQ((size.*op)(self, self, 2, 2), 0);
   }
   EXPECT_EQ(size.ResizeSeparable(src, dst, 0, 3, kCubicB, kCubicC), 0);

@@ -20,7 +20,7 @@ RunResult Warp(CMeshTransform& mesh, const CBgraImage16& source) { return RunOn(
 CBgraImage16 ReferenceMesh(const CBgraImage16& source, const std::vector<MeshNode>& nodes, std::int64_t s,
                            std::int64_t columns, std::int64_t rows) {
   CBgraImage16 out;
-  out.CopyFrom(source);
+  EXPECT_TRUE(out.CopyFrom(source));
   const auto node = [&](std::int64_t c, std::int64_t r) {
     return nodes[static_cast<std::size_t>(r * columns + c)];
   };

@@ -10,7 +10,7 @@ namespace {
 
 CPlane8 Plane(std::uint32_t w, std::uint32_t h, std::uint8_t fill) {
   CPlane8 plane;
-  plane.Create(w, h);
+  EXPECT_TRUE(plane.Create(w, h));
   std::memset(plane.pixels, fill, plane.byteSize);
   return plane;
 }

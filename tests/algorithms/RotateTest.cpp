@@ -40,7 +40,7 @@ CBgraImage16 ReferenceRotate(const CBgraImage16& source, double angle) {
                      scy = static_cast<std::int32_t>(source.height / 2);
   const std::int32_t tcx = static_cast<std::int32_t>(tw / 2), tcy = static_cast<std::int32_t>(th / 2);
   CBgraImage16 canvas;
-  canvas.Create(tw, th);
+  EXPECT_TRUE(canvas.Create(tw, th));
   for (std::uint32_t y = 0; y < th; ++y) {
     for (std::uint32_t x = 0; x < tw; ++x) {
       const double dx = static_cast<std::int32_t>(x) - tcx, dy = static_cast<std::int32_t>(y) - tcy;

@@ -319,7 +319,9 @@ TEST(ResizeSeparable, EqualsTheLiteralPassesWithTranspositions) {
 TEST(ResizeSeparable, StripedOneThreadAndCancelledRunsAreIdentical) {
   ASSERT_GT(theAlgorithmThread.HelperCount(), 0u);
   const CBgraImage16 src = Noise(1203, 757);
-  for (auto [w, h] : {std::pair{601u, 379u}, std::pair{1501u, 1003u}}) {
+  for (const auto& side : {std::pair{601u, 379u}, std::pair{1501u, 1003u}}) {
+    // Plain variables: the job's lambda below captures them.
+    const std::uint32_t w = side.first, h = side.second;
     SCOPED_TRACE(testing::Message() << w << " x " << h);
     CCountingResize one;
     one.m_allowParallel = 0;

@@ -37,7 +37,7 @@ double ValueNoise(std::int64_t x, std::int64_t y, std::int64_t cell, std::uint32
 // `shiftY` down from that of the unshifted one.
 CBgraImage Texture(std::uint32_t w, std::uint32_t h, std::int64_t shiftX = 0, std::int64_t shiftY = 0) {
   CBgraImage image;
-  image.Create(w, h);
+  EXPECT_TRUE(image.Create(w, h));
   for (std::uint32_t y = 0; y < h; ++y) {
     for (std::uint32_t x = 0; x < w; ++x) {
       const std::int64_t u = x - shiftX, v = y - shiftY;
@@ -146,7 +146,7 @@ TEST(ShakeMap, RefusedInputs) {
   CBgraImage big = Texture(1024, 1024), narrow = Texture(1023, 1024), low = Texture(1024, 1023),
              wider = Texture(1100, 1024), empty;
   CBgraImage flat;
-  flat.Create(1024, 1024);
+  ASSERT_TRUE(flat.Create(1024, 1024));
   std::fill(flat.Samples().begin(), flat.Samples().end(), std::uint8_t{128});
   CBgraImage flatToo;
   ASSERT_EQ(flatToo.CopyFrom(flat), 1);
@@ -170,8 +170,8 @@ TEST(ShakeMap, RefusedInputs) {
 // Bilinear copy of source scaled by factor.
 CBgraImage Enlarged(const CBgraImage& source, double factor) {
   CBgraImage out;
-  out.Create(static_cast<std::uint32_t>(source.width * factor),
-             static_cast<std::uint32_t>(source.height * factor));
+  EXPECT_TRUE(out.Create(static_cast<std::uint32_t>(source.width * factor),
+                         static_cast<std::uint32_t>(source.height * factor)));
   for (std::uint32_t y = 0; y < out.height; ++y) {
     for (std::uint32_t x = 0; x < out.width; ++x) {
       const std::uint32_t v = source.SampleBilinear(x / factor, y / factor);
@@ -223,7 +223,7 @@ TEST(CompareHalfBrightness, HalvesMustAgree) {
   const auto picture = [](std::uint32_t w, std::uint32_t h,
                           const std::function<int(std::uint32_t, std::uint32_t)>& grey) {
     CBgraImage image;
-    image.Create(w, h);
+    EXPECT_TRUE(image.Create(w, h));
     for (std::uint32_t y = 0; y < h; ++y) {
       for (std::uint32_t x = 0; x < w; ++x) {
         std::uint8_t* p = image.At(x, y);

@@ -20,7 +20,7 @@ using Bgra = std::array<std::uint16_t, 4>;
 // One row of the given pixels.
 inline CBgraImage16 PixelRow(std::initializer_list<Bgra> pixels) {
   CBgraImage16 image;
-  image.Create(static_cast<std::uint32_t>(pixels.size()), 1);
+  EXPECT_TRUE(image.Create(static_cast<std::uint32_t>(pixels.size()), 1));
   std::uint16_t* p = image.pixels;
   for (const Bgra& q : pixels) {
     std::memcpy(p, q.data(), sizeof q);
@@ -31,7 +31,7 @@ inline CBgraImage16 PixelRow(std::initializer_list<Bgra> pixels) {
 
 inline CBgraImage16 Uniform(std::uint32_t w, std::uint32_t h, Bgra colour) {
   CBgraImage16 image;
-  image.Create(w, h);
+  EXPECT_TRUE(image.Create(w, h));
   for (std::uint32_t i = 0; i < w * h; ++i) std::memcpy(image.pixels + i * 4, colour.data(), sizeof colour);
   return image;
 }

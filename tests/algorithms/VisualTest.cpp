@@ -62,16 +62,16 @@ TEST(Visual, NoStepsCopiesAtAnyStepSize) {
 // squared with knee 5000; contrast -1 at step size 60 a factor of 0.8.
 TEST(Visual, ExposureAndContrastSteps) {
   auto brighter = Identity();
-  ApplyLutGain(*brighter, 1.5, 20000);
+  ASSERT_TRUE(ApplyLutGain(*brighter, 1.5, 20000));
   ExpectTables(*Built(Steps(0, 1, 0, 0, 0, 50)), *brighter, *brighter, *brighter);
   EXPECT_EQ((*brighter)[20000], 30000);
 
   auto darker = Identity();
-  ApplyLutGain(*darker, 0.5625, 5000);
+  ASSERT_TRUE(ApplyLutGain(*darker, 0.5625, 5000));
   ExpectTables(*Built(Steps(0, -2, 0, 0, 0, 50)), *darker, *darker, *darker);
 
   auto flatter = Identity();
-  ApplyLutContrast(*flatter, 0.8, 20000);
+  ASSERT_TRUE(ApplyLutContrast(*flatter, 0.8, 20000));
   ExpectTables(*Built(Steps(-1, 0, 0, 0, 0, 60)), *flatter, *flatter, *flatter);
   EXPECT_EQ((*flatter)[32768 + 10000], 32768 + 8000);
 }
@@ -86,17 +86,17 @@ TEST(Visual, ColourSteps) {
   // Red +2 at 50: weights 39768, 32768, 32768, luminance 34868.
   auto red = Identity();
   const double redGain = 39768.0 / 34868.0;
-  ApplyLutGain(*red, redGain, static_cast<std::int32_t>(redGain * 20000));
+  ASSERT_TRUE(ApplyLutGain(*red, redGain, static_cast<std::int32_t>(redGain * 20000)));
   auto other = Identity();
-  ApplyLutGain(*other, 32768.0 / 34868.0, 0);
+  ASSERT_TRUE(ApplyLutGain(*other, 32768.0 / 34868.0, 0));
   ExpectTables(*Built(Steps(0, 0, 2, 0, 0, 50)), *red, *other, *other);
 
   // Red -100 at 100: weight 1 (not -667232), luminance (3 + 6 x 32768 + 32768) / 10.
   const double luminance = (3 + 7 * 32768.0) / 10;
   auto none = Identity();
-  ApplyLutGain(*none, 1 / luminance, 0);
+  ASSERT_TRUE(ApplyLutGain(*none, 1 / luminance, 0));
   auto rest = Identity();
-  ApplyLutGain(*rest, 32768 / luminance, static_cast<std::int32_t>(32768 / luminance * 20000));
+  ASSERT_TRUE(ApplyLutGain(*rest, 32768 / luminance, static_cast<std::int32_t>(32768 / luminance * 20000)));
   const auto visual = Built(Steps(0, 0, -100, 0, 0, 100));
   ExpectTables(*visual, *none, *rest, *rest);
   EXPECT_LE((*visual->Table(CVisual::kRedTable))[65535], 3);

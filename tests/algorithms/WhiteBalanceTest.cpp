@@ -17,7 +17,7 @@ namespace {
 std::uint16_t Gained(std::uint16_t v, double gain, std::int32_t knee) {
   auto table = std::make_unique<ToneTable>();
   FillIdentity(*table);
-  ApplyLutGain(*table, gain, knee);
+  EXPECT_TRUE(ApplyLutGain(*table, gain, knee));
   return (*table)[v];
 }
 
@@ -36,7 +36,7 @@ TEST(WhiteBalance, GivenColourGetsTheGainsThatMakeItGrey) {
        {Gained(50000, 1.6, 20000), Gained(50000, 32000.0 / 30000, 20000), Gained(50000, 0.8, 20000), 2}},
   };
   CBgraImage16 source;
-  source.Create(std::size(cases), 1);
+  ASSERT_TRUE(source.Create(std::size(cases), 1));
   for (std::size_t i = 0; i < std::size(cases); ++i)
     std::memcpy(source.pixels + i * 4, cases[i].in.data(), 8);
   const WhiteBalanceParams block{20000, 30000, 40000, WhiteBalanceMode::kGivenColour};
@@ -86,7 +86,7 @@ TEST(WhiteBalance, EstimateComesFromTheLeastSaturatedPixels) {
   // Half grey (saturation 0), half orange (saturation 110): a sixth of the
   // included pixels lies in level 0, so only the grey ones count.
   CBgraImage16 mixed;
-  mixed.Create(10, 10);
+  ASSERT_TRUE(mixed.Create(10, 10));
   for (std::uint32_t i = 0; i < 100; ++i) {
     const Bgra p = i % 2 ? Bgra{20000, 20000, 20000, 0} : Bgra{10000, 20000, 40000, 0};
     std::memcpy(mixed.pixels + i * 4, p.data(), 8);
@@ -108,7 +108,7 @@ TEST(WhiteBalance, EstimateComesFromTheLeastSaturatedPixels) {
 // grey in red and blue, with exponent 1.4.
 TEST(WhiteBalance, HalfwayModeUsesHalfTheCastAndExponent) {
   CBgraImage16 image;
-  image.Create(16, 16);
+  ASSERT_TRUE(image.Create(16, 16));
   for (std::uint32_t i = 0; i < 256; ++i) {
     const auto v = static_cast<std::uint16_t>(i * 150);
     const Bgra p{static_cast<std::uint16_t>(8000 + v), static_cast<std::uint16_t>(14000 + v),
@@ -136,7 +136,7 @@ TEST(WhiteBalance, HalfwayModeUsesHalfTheCastAndExponent) {
   auto tables = std::make_unique<ToneTable[]>(3);
   for (int c = 0; c < 3; ++c) {
     FillIdentity(tables[c]);
-    ApplyLutGain(tables[c], gains[c], 20000);
+    ASSERT_TRUE(ApplyLutGain(tables[c], gains[c], 20000));
   }
   for (std::uint32_t i = 0; i < 256; ++i) {
     for (int c = 0; c < 3; ++c)

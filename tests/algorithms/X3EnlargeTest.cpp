@@ -1,8 +1,10 @@
 // The triple-size enlargement: the bilinear 3x upscale (block centres kept),
 // the directional smoothing along each of the 16 directions, the whole
 // pipeline (1 x 1, flat areas, no value outside the source footprint, alpha
-// only upscaled, two objects on two threads), its parameter block, and a
-// round trip on a real photo against the plain bilinear blocks.
+// only upscaled, two objects on two threads), its parameter block, a round
+// trip on a real photo against the plain bilinear blocks, and the finishing
+// stages (peak sharpening and softening, texture contrast, the deblur
+// stage's request, grain).
 
 #include <gtest/gtest.h>
 
@@ -15,8 +17,12 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <vector>
 
+#include "algorithms/ConvolutionKernel.h"
+#include "algorithms/RuntimeRandom.h"
 #include "algorithms/geometry/EdgeDirectionMap.h"
+#include "algorithms/geometry/EnlargeFilters.h"
 #include "algorithms/geometry/X3Enlarge.h"
 #include "image/BgraImage.h"
 #include "image/ImageCodec.h"
@@ -48,6 +54,35 @@ CBgraImage16 Grey(std::uint32_t w, std::uint32_t h, const std::function<std::int
   }
   return image;
 }
+
+// Stands in for the filter library: the deconvolution copies its source and
+// records what it was asked.
+struct FakeFilters : IEnlargeFilters {
+  std::vector<std::int32_t> weights;
+  ConvolutionKernel kernel;
+  std::int32_t iterations = -1;
+  int calls = 0;
+  int Deconvolve(const CBgraImage16& source, CBgraImage16& target, const ConvolutionKernel& k,
+                 std::int32_t n) override {
+    weights.assign(k.weights, k.weights + std::int64_t{k.width} * k.height);
+    kernel = k;
+    iterations = n;
+    ++calls;
+    return target.CopyFrom(source);
+  }
+  int SteepenEdges(const CBgraImage16& source, CBgraImage16& target, double) override {
+    return target.CopyFrom(source);
+  }
+};
+
+// Installs a FakeFilters for its lifetime.
+struct InstalledFilters {
+  FakeFilters filters;
+  InstalledFilters() { SetEnlargeFilters(&filters); }
+  ~InstalledFilters() { SetEnlargeFilters(nullptr); }
+  InstalledFilters(const InstalledFilters&) = delete;
+  InstalledFilters& operator=(const InstalledFilters&) = delete;
+};
 
 // The enlargement with every finishing stage off.
 struct BareEnlarge : CX3Enlarge {
@@ -303,7 +338,7 @@ TEST(X3EnlargeParams, ValidationHoldsEveryFieldToItsRange) {
   EXPECT_EQ(fresh.smooth, 0);
 }
 
-TEST(X3Enlarge, ProcessReadsTheCallersBlockAndRefusesFinishingStages) {
+TEST(X3Enlarge, ProcessReadsTheCallersBlock) {
   CBgraImage16 source = NoiseImage(12, 9, 21);
   BareEnlarge direct;
   CBgraImage16 expected;
@@ -323,24 +358,22 @@ TEST(X3Enlarge, ProcessReadsTheCallersBlockAndRefusesFinishingStages) {
   EXPECT_EQ(enlarge.m_block.size, 24);
   EXPECT_TRUE(std::equal(target.Samples().begin(), target.Samples().end(), expected.Samples().begin()));
 
-  // A 4-byte block leaves the owner's fields: here the stages, refused before
-  // the target is touched.
+  // A 4-byte block leaves the owner's fields: here every stage but the
+  // smoothing, whose deconvolution needs the filter library.
   const std::array<std::uint16_t, 2> shortBlock = {4, 0};
   CX3Enlarge withStages;
-  CBgraImage16 untouched;
+  CBgraImage16 staged;
   withStages.m_source = &source;
-  withStages.m_target = &untouched;
+  withStages.m_target = &staged;
   withStages.m_params = shortBlock.data();
   EXPECT_EQ(withStages.Process(), 0);
-  EXPECT_TRUE(untouched.IsEmpty());
-  for (const auto stage : {&X3EnlargeParams::grain, &X3EnlargeParams::deblur, &X3EnlargeParams::peakShaping,
-                           &X3EnlargeParams::textureContrast, &X3EnlargeParams::smooth}) {
-    BareEnlarge one;
-    one.m_block.*stage = 1;
-    EXPECT_EQ(one.Enlarge(source, untouched), 0);
-    EXPECT_TRUE(untouched.IsEmpty());
+  {
+    const InstalledFilters installed;
+    EXPECT_EQ(withStages.Process(), 1);
+    EXPECT_EQ(installed.filters.iterations, 3);
   }
   BareEnlarge bare;
+  CBgraImage16 untouched;
   EXPECT_EQ(bare.Process(), 0);  // no block, no images
   EXPECT_EQ(bare.Enlarge(CBgraImage16{}, untouched), 0);
   EXPECT_EQ(bare.Enlarge(untouched, untouched), 0);
@@ -396,4 +429,198 @@ TEST(X3Enlarge, RoundTripOfARealPhotoBeatsTheBilinearBlocks) {
   RecordProperty("psnr_bilinear", std::to_string(plain));
   std::printf("round trip PSNR: edge-directed %.2f dB, bilinear blocks %.2f dB\n", ours, plain);
   EXPECT_GT(ours, plain + 0.8);
+}
+
+namespace {
+
+// A flat grey 9 x 9 source with one bright pixel at (4, 4): an isolated
+// peak of class 15.
+CBgraImage16 OnePeak() {
+  return Grey(9, 9, [](int r, int c) { return r == 4 && c == 4 ? 9000 : 1000; });
+}
+
+}  // namespace
+
+// The block centre of a peak moves away from the mean of its 24 neighbours
+// by 2 x class percent of the difference; nothing else changes, and a source
+// without peaks keeps every value.
+TEST(X3EnlargeStages, SharpenPeaksMovesOnlyThePeaksBlockCentre) {
+  const CBgraImage16 source = OnePeak();
+  BareEnlarge enlarge;
+  ASSERT_EQ(enlarge.BuildDirectionMap(source), 1);
+  ASSERT_EQ(PeakClassOf(At(enlarge.DirectionMap(), 4, 4)), 15);
+  CPlane16 s, p, before;
+  ASSERT_EQ(s.CopyChannel(source, 1), 1);
+  ASSERT_EQ(UpscalePlane3x(s, p), 1);
+  ASSERT_EQ(UpscalePlane3x(s, before), 1);
+  enlarge.SharpenPeaks(s, p);
+  // (15 (3 x 9000 - 2 x 1000) + 85 x 9000) / 100
+  EXPECT_EQ(At(p, 13, 13), 11400);
+  for (std::uint32_t i = 0; i < p.pixelCount; ++i) {
+    if (i != 13 * p.width + 13) {
+      ASSERT_EQ(p.pixels[i], before.pixels[i]) << i;
+    }
+  }
+
+  const CBgraImage16 ramp = Grey(9, 9, [](int r, int c) { return 20000 + 40 * r + 30 * c; });
+  ASSERT_EQ(enlarge.BuildDirectionMap(ramp), 1);
+  ASSERT_EQ(s.CopyChannel(ramp, 0), 1);
+  ASSERT_EQ(UpscalePlane3x(s, p), 1);
+  ASSERT_EQ(UpscalePlane3x(s, before), 1);
+  enlarge.SharpenPeaks(s, p);
+  EXPECT_TRUE(std::equal(p.pixels, p.pixels + p.pixelCount, before.pixels));
+}
+
+// Class 15 replaces the eight outer pixels of the peak's block by the
+// [1 2 1; 2 4 2; 1 2 1] / 16 blur of the target; the centre, alpha and
+// every other pixel stay.
+TEST(X3EnlargeStages, SoftenPeakBlocksBlursTheOuterPixelsOfPeakBlocks) {
+  BareEnlarge enlarge;
+  ASSERT_EQ(enlarge.BuildDirectionMap(OnePeak()), 1);
+  const CBgraImage16 before = NoiseImage(27, 27, 5);
+  CBgraImage16 t;
+  ASSERT_EQ(t.CopyFrom(before), 1);
+  ASSERT_EQ(enlarge.SoftenPeakBlocks(t), 1);
+  for (std::uint32_t y = 0; y < 27; ++y) {
+    for (std::uint32_t x = 0; x < 27; ++x) {
+      const bool outer = y / 3 == 4 && x / 3 == 4 && !(y == 13 && x == 13);
+      for (int c = 0; c < 4; ++c) {
+        std::int32_t expected = before.At(x, y)[c];
+        if (outer && c < 3) {
+          expected = 0;
+          for (int dy = -1; dy <= 1; ++dy) {
+            for (int dx = -1; dx <= 1; ++dx) {
+              expected += (2 - std::abs(dx)) * (2 - std::abs(dy)) * before.At(x + dx, y + dy)[c];
+            }
+          }
+          expected >>= 4;
+        }
+        ASSERT_EQ(t.At(x, y)[c], expected) << x << "," << y << "," << c;
+      }
+    }
+  }
+  CBgraImage16 wrongSize = NoiseImage(26, 27, 5);
+  EXPECT_EQ(enlarge.SoftenPeakBlocks(wrongSize), 0);
+}
+
+// A flat source leaves every target value as it is; a dark neighbourhood
+// with bright specks pushes toward the local minimum, a bright one with
+// dark specks toward the local maximum.
+TEST(X3EnlargeStages, TextureContrastFollowsTheNeighbourhoodsBalance) {
+  const CBgraImage16 target = NoiseImage(60, 60, 8);
+  CBgraImage16 t;
+  ASSERT_EQ(t.CopyFrom(target), 1);
+  ASSERT_EQ(TextureContrast(Grey(20, 20, [](int, int) { return 30000; }), t), 1);
+  EXPECT_TRUE(std::equal(t.Samples().begin(), t.Samples().end(), target.Samples().begin()));
+
+  const auto specks = [](int r, int c) { return (r * 7 + c * 3) % 11 == 0; };
+  struct Case {
+    const char* name;
+    std::int32_t background, speck;
+    int direction;  // -1 every change darkens, +1 every change brightens
+  };
+  for (const Case& k : {Case{"dark", 3000, 40000, -1}, Case{"bright", 40000, 3000, +1}}) {
+    SCOPED_TRACE(k.name);
+    const CBgraImage16 source =
+        Grey(20, 20, [&](int r, int c) { return specks(r, c) ? k.speck : k.background; });
+    CPlane8 luma, balance;
+    ASSERT_EQ(source.ToGrayPlane(luma), 1);
+    ASSERT_EQ(BuildTextureBalanceMap(luma, balance), 1);
+    EXPECT_EQ(*balance.At(10, 10) > 128, k.direction < 0);
+    ASSERT_EQ(t.CopyFrom(target), 1);
+    ASSERT_EQ(TextureContrast(source, t), 1);
+    int changed = 0;
+    for (std::size_t i = 0; i < t.Samples().size(); ++i) {
+      const int d = t.pixels[i] - target.pixels[i];
+      if (d == 0) continue;
+      ++changed;
+      ASSERT_EQ(d > 0 ? 1 : -1, k.direction) << i;
+    }
+    EXPECT_GT(changed, 1000);
+  }
+  CBgraImage16 wrongSize = NoiseImage(59, 60, 8);
+  EXPECT_EQ(TextureContrast(Grey(20, 20, [](int, int) { return 1; }), wrongSize), 0);
+}
+
+// The deblur stage asks the filter library for the deconvolution of the
+// 5 x 5 kernel / 65 anchored at its centre with deblur / 30 iterations
+// (deblur 29 still runs it, with 0); without the library it fails.
+TEST(X3EnlargeStages, TheDeblurStageAsksForTheDeconvolutionOfItsKernel) {
+  const CBgraImage16 source = NoiseImage(10, 8, 3);
+  CBgraImage16 target;
+  BareEnlarge enlarge;
+  enlarge.m_block.deblur = 100;
+  EXPECT_EQ(enlarge.Enlarge(source, target), 0);
+  const InstalledFilters installed;
+  for (const auto [deblur, iterations] : {std::array<std::int32_t, 2>{100, 3}, {29, 0}, {3000, 100}}) {
+    enlarge.m_block.deblur = deblur;
+    ASSERT_EQ(enlarge.Enlarge(source, target), 1);
+    EXPECT_EQ(installed.filters.iterations, iterations) << deblur;
+  }
+  const ConvolutionKernel& k = installed.filters.kernel;
+  EXPECT_EQ(k.width, 5);
+  EXPECT_EQ(k.height, 5);
+  EXPECT_EQ(k.anchorX, 2);
+  EXPECT_EQ(k.anchorY, 2);
+  EXPECT_EQ(k.divisor, 65);
+  EXPECT_EQ(installed.filters.weights, (std::vector<std::int32_t>{0, 1, 2, 1, 0, 1, 4, 6, 4, 1, 2, 6, 9,
+                                                                  6, 2, 1, 4, 6, 4, 1, 0, 1, 2, 1, 0}));
+}
+
+// With every stage on but the grain, a flat source stays flat (the
+// deconvolution stands in as a copy here).
+TEST(X3EnlargeStages, AFlatSourceStaysFlatThroughEveryStage) {
+  const InstalledFilters installed;
+  CX3Enlarge enlarge;
+  enlarge.m_block = {24, {}, 0, 100, 1, 1, 1};
+  CBgraImage16 target;
+  ASSERT_EQ(enlarge.Enlarge(Grey(16, 12, [](int, int) { return 23456; }), target), 1);
+  EXPECT_EQ(installed.filters.calls, 1);
+  for (std::uint32_t i = 0; i < target.pixelCount; ++i) {
+    const std::uint16_t* p = target.pixels + std::size_t{i} * 4;
+    ASSERT_TRUE(p[0] == 23456 && p[1] == 23456 && p[2] == 23456 && p[3] == 65535) << i;
+  }
+}
+
+// The grain: per pixel, in row order, one draw picks a magnitude class v
+// (1 repeated 993 times, 2 961 times, ... v 1025 - 32 v times, the first
+// 15872 entries), the next its sign (odd: up); the luminance moves by
+// 10 v grain / 30. At grain 40 no pixel moves by more than 413; at grain 1
+// classes 1 and 2 move nothing.
+TEST(X3EnlargeStages, GrainMovesTheLuminanceByDrawnClasses) {
+  const auto classAt = [](int index) {
+    int v = 1, end = 993;  // the entries of classes 1 to v end before end
+    while (index >= end) {
+      ++v;
+      end += 1025 - 32 * v;
+    }
+    return v;
+  };
+  EXPECT_EQ(classAt(0), 1);
+  EXPECT_EQ(classAt(992), 1);
+  EXPECT_EQ(classAt(993), 2);
+  EXPECT_EQ(classAt(15871), 31);
+  for (const std::int32_t grain : {40, 1}) {
+    SCOPED_TRACE(grain);
+    const CBgraImage16 source = Grey(60, 50, [](int r, int c) { return 20000 + 100 * r + 50 * c; });
+    CBgraImage16 t, expected;
+    ASSERT_EQ(t.CopyFrom(source), 1);
+    ASSERT_EQ(expected.CopyFrom(source), 1);
+    SeedRuntimeRandom(77);
+    CX3Enlarge::AddGrain(t, grain);
+    SeedRuntimeRandom(77);
+    expected.RgbToYcc();
+    std::int32_t largest = 0;
+    for (std::uint32_t i = 0; i < expected.pixelCount; ++i) {
+      const int v = classAt(RuntimeRandom() % 15872);
+      const int m = 10 * v * grain / 30;
+      const int step = RuntimeRandom() % 2 ? m : -m;
+      largest = std::max(largest, std::abs(step));
+      std::uint16_t& y = expected.pixels[std::size_t{i} * 4 + 2];
+      y = static_cast<std::uint16_t>(std::clamp(y + step, 0, 65535));
+    }
+    expected.YccToRgb();
+    EXPECT_TRUE(std::equal(t.Samples().begin(), t.Samples().end(), expected.Samples().begin()));
+    EXPECT_LE(largest, grain == 40 ? 413 : 10);
+  }
 }

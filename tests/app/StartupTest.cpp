@@ -69,7 +69,7 @@ TEST_F(StartupTest, FailingHooksEndTheStart) {
                          .stopAlgorithmEngine = [&] { stopped = true; },
                          .runMainWindow = [&] { windowRan = true; }});
     std::filesystem::remove(ConfigFile());
-    app.InitInstance();
+    EXPECT_TRUE(app.InitInstance());
     EXPECT_EQ(app.ExitInstance(), 1);
     EXPECT_FALSE(windowRan);
     EXPECT_FALSE(stopped);

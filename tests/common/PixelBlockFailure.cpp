@@ -12,7 +12,11 @@ std::atomic<std::uint64_t> g_largest{0};
 
 }  // namespace
 
-// The linker's --wrap names for AllocPixelBlock(std::uint64_t).
+// The linker's --wrap names for AllocPixelBlock(std::uint64_t): C names of a
+// C++ function, so the C++ return type is what the callers expect.
+#if defined(__clang__)
+#pragma clang diagnostic ignored "-Wreturn-type-c-linkage"
+#endif
 extern "C" PixelBlock __real__Z15AllocPixelBlockm(std::uint64_t size);
 
 extern "C" PixelBlock __wrap__Z15AllocPixelBlockm(std::uint64_t size) {

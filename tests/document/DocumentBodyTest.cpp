@@ -202,8 +202,8 @@ TEST(DocumentBody, WriterRefusesWhatTheFormatCannotHold) {
       {"a side above 65535", [](CBFDoc& doc) { doc.m_width = 65536; }},
       {"a layer position beyond 16 bits", [](CBFDoc& doc) { doc.m_layers[1]->m_x = 32768; }},
       {"a layer without pixels", [](CBFDoc& doc) { doc.m_layers[0]->m_image.Free(); }},
-      {"a mask wider than 65535", [](CBFDoc& doc) { doc.m_masks[0]->plane.Create(65536, 1); }},
-      {"a selection of another size", [](CBFDoc& doc) { doc.m_selection.Create(5, 4); }},
+      {"a mask wider than 65535", [](CBFDoc& doc) { EXPECT_TRUE(doc.m_masks[0]->plane.Create(65536, 1)); }},
+      {"a selection of another size", [](CBFDoc& doc) { ASSERT_TRUE(doc.m_selection.Create(5, 4)); }},
       {"a text kind on a plain layer", [](CBFDoc& doc) { doc.m_layers[0]->m_kind = kLayerText; }},
       {"a plain kind on a text layer", [](CBFDoc& doc) { doc.m_layers[1]->m_kind = kLayerPlain; }},
   };
@@ -230,13 +230,13 @@ public:
   BodyBuilder& Header(DocHeader header) {
     std::array<std::uint8_t, DocHeader::kSize> bytes{};
     header.Encode(bytes);
-    m_file.Write(bytes.data(), bytes.size());
+    EXPECT_TRUE(m_file.Write(bytes.data(), bytes.size()));
     return *this;
   }
   BodyBuilder& Path(std::u16string_view text) {
     ByteWriter writer;
     writer.Text16(text, CBFDoc::kPathLength);
-    m_file.Write(writer.bytes().data(), writer.size());
+    EXPECT_TRUE(m_file.Write(writer.bytes().data(), writer.size()));
     return *this;
   }
   BodyBuilder& Plane(std::uint32_t width, std::uint32_t height) {
@@ -249,7 +249,7 @@ public:
   BodyBuilder& Layer(CBFLayer& layer) {
     std::uint8_t kind[4];
     StoreLE32(kind, layer.m_kind);
-    m_file.Write(kind, 4);
+    EXPECT_TRUE(m_file.Write(kind, 4));
     EXPECT_TRUE(layer.Serialize(m_file, 0));
     return *this;
   }
@@ -349,10 +349,10 @@ TEST(DocumentBody, UnterminatedTextsAreCutAndTheCurrentLayerClamped) {
     CMemFile file;
     std::uint8_t kind[4];
     StoreLE32(kind, 0);
-    file.Write(kind, 4);
-    source.m_layers[0]->Serialize(file, 0);
-    file.Write(kind, 4);
-    source.m_layers[1]->Serialize(file, 0);
+    EXPECT_TRUE(file.Write(kind, 4));
+    EXPECT_TRUE(source.m_layers[0]->Serialize(file, 0));
+    EXPECT_TRUE(file.Write(kind, 4));
+    EXPECT_TRUE(source.m_layers[1]->Serialize(file, 0));
     return kFirstLayer + static_cast<std::size_t>(file.GetLength());
   }();
   const std::size_t textStart = textEnd - TextStyle::kSize - CTextLayer::kTextBytes;

@@ -84,8 +84,8 @@ TEST(SetCurrentLayer, ClampsAndFlagsOnlyChanges) {
   doc.SetCurrentLayer(3);
   EXPECT_EQ(doc.m_currentLayer, -1) << "no layers";
   MakeBase(doc, 4, 4);
-  doc.InsertLayer(FilledImage(1, 1, kOpaqueGrey), u"1", -1);
-  doc.InsertLayer(FilledImage(1, 1, kOpaqueGrey), u"2", -1);
+  ASSERT_TRUE(doc.InsertLayer(FilledImage(1, 1, kOpaqueGrey), u"1", -1));
+  ASSERT_TRUE(doc.InsertLayer(FilledImage(1, 1, kOpaqueGrey), u"2", -1));
   doc.m_modified = 0;
   doc.SetCurrentLayer(2);
   EXPECT_EQ(doc.m_modified, 0) << "unchanged";
@@ -99,14 +99,15 @@ TEST(SetCurrentLayer, ClampsAndFlagsOnlyChanges) {
   EXPECT_EQ(doc.GetLayer(-1), nullptr);
   EXPECT_EQ(doc.FindLayerByImage(&doc.m_layers[1]->m_image), 1);
   CBgraImage16 copy;
-  copy.CopyFrom(doc.m_layers[1]->m_image);
+  ASSERT_TRUE(copy.CopyFrom(doc.m_layers[1]->m_image));
   EXPECT_EQ(doc.FindLayerByImage(&copy), -1) << "identity, not content";
 }
 
 TEST(DeleteLayer, KeepsTheCurrentLayerOnARealLayer) {
   CBFDoc doc;
   MakeBase(doc, 4, 4);
-  for (const char16_t* name : {u"1", u"2", u"3"}) doc.InsertLayer(FilledImage(1, 1, kOpaqueGrey), name, -1);
+  for (const char16_t* name : {u"1", u"2", u"3"})
+    ASSERT_TRUE(doc.InsertLayer(FilledImage(1, 1, kOpaqueGrey), name, -1));
   ASSERT_EQ(doc.m_currentLayer, 3);
 
   doc.m_modified = 0;
@@ -133,7 +134,7 @@ TEST(DeleteLayer, KeepsTheCurrentLayerOnARealLayer) {
 // A floating layer of w x h at (x, y) holding pixel, appended on top.
 CBFLayer& AddLayer(CBFDoc& doc, std::int32_t x, std::int32_t y, std::uint32_t w, std::uint32_t h,
                    Pixel16 pixel) {
-  doc.InsertLayer(FilledImage(w, h, pixel), u"layer", -1);
+  EXPECT_TRUE(doc.InsertLayer(FilledImage(w, h, pixel), u"layer", -1));
   CBFLayer& layer = *doc.m_layers.back();
   layer.m_x = x;
   layer.m_y = y;

@@ -183,7 +183,7 @@ TEST_F(OpenImageFile, MakesOneBaseLayerNamedAfterTheFile) {
   const std::filesystem::path path = Save(TranslucentPicture(12, 9), "holiday.png");
   CBFDoc doc;
   MakeBase(doc, 3, 3);
-  doc.InsertLayer(FilledImage(1, 1, kOpaqueGrey), u"old", -1);
+  ASSERT_TRUE(doc.InsertLayer(FilledImage(1, 1, kOpaqueGrey), u"old", -1));
   doc.m_masks.push_back(std::make_unique<MaskRecord>());
   EXPECT_EQ(doc.OpenImageFile(path), 1);
   ASSERT_EQ(doc.LayerCount(), 1);

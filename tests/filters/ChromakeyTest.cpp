@@ -62,7 +62,7 @@ KeyScene MakeKeyScene(std::uint32_t size, std::uint8_t b, std::uint8_t g, std::u
   s.screen = Colour8(b, g, r);
   const double cx = size / 2.0, radius = 0.3 * size;
   CBgraImage16 spilled;
-  spilled.CopyFrom(s.foreground);
+  EXPECT_TRUE(spilled.CopyFrom(s.foreground));
   for (std::uint32_t y = 0; y < size; ++y) {
     for (std::uint32_t x = 0; x < size; ++x) {
       // How far inside the soft edge the pixel lies.
@@ -75,15 +75,15 @@ KeyScene MakeKeyScene(std::uint32_t size, std::uint8_t b, std::uint8_t g, std::u
   }
   Composite(spilled, screen, s.alpha, s.image);
   CPlane8 opaque, covered;
-  opaque.Create(size, size);
-  covered.Create(size, size);
+  EXPECT_TRUE(opaque.Create(size, size));
+  EXPECT_TRUE(covered.Create(size, size));
   for (std::size_t i = 0; i < s.alpha.size(); ++i) {
     opaque.pixels[i] = s.alpha[i] >= 1 ? 255 : 0;
     covered.pixels[i] = s.alpha[i] > 0 ? 255 : 0;
   }
   CChannelOP op;
-  op.ErodeMask(opaque, s.inside, 6, 0);
-  op.DilateMask(covered, s.region, 6);
+  EXPECT_TRUE(op.ErodeMask(opaque, s.inside, 6, 0));
+  EXPECT_TRUE(op.DilateMask(covered, s.region, 6));
   return s;
 }
 
@@ -466,7 +466,7 @@ TEST(Chromakey, CancelInsideTheEstimateEndsTheRunAtOnce) {
   const KeyScene scene = MakeKeyScene(64, 60, 170, 50);
   const ChromakeyParams block = KeyBlock(scene.screen);
   CBgraImage16 source;
-  source.CopyFrom(scene.image);
+  ASSERT_TRUE(source.CopyFrom(scene.image));
   CBgraImage16 target;
   CChromakey key;
   CancellingSink sink;

@@ -2,6 +2,8 @@
 // Small 16-bit pictures for the light-effect and tone filter tests: flat
 // fields, seeded noise, planes, and the comparison every test makes.
 
+#include <gtest/gtest.h>
+
 #include <cstdint>
 #include <cstring>
 #include <random>
@@ -13,7 +15,7 @@ namespace filter_pictures {
 
 inline CBgraImage16 Flat(std::uint32_t w, std::uint32_t h, std::uint16_t value, std::uint16_t alpha = 65535) {
   CBgraImage16 image;
-  image.Create(w, h);
+  EXPECT_TRUE(image.Create(w, h));
   std::uint16_t* p = image.pixels;
   for (std::uint32_t i = 0; i < image.pixelCount; ++i, p += 4) {
     p[0] = p[1] = p[2] = value;
@@ -26,7 +28,7 @@ inline CBgraImage16 Flat(std::uint32_t w, std::uint32_t h, std::uint16_t value, 
 inline CBgraImage16 Noise(std::uint32_t w, std::uint32_t h, std::uint32_t seed, std::uint16_t lo = 0,
                           std::uint16_t hi = 65535) {
   CBgraImage16 image;
-  image.Create(w, h);
+  EXPECT_TRUE(image.Create(w, h));
   std::mt19937 random(seed);
   std::uniform_int_distribution<int> value(lo, hi);
   for (std::uint16_t& sample : image.Samples()) sample = static_cast<std::uint16_t>(value(random));
@@ -40,7 +42,7 @@ inline void SetPixel(CBgraImage16& image, std::uint32_t x, std::uint32_t y, std:
 
 inline CPlane8 FlatPlane(std::uint32_t w, std::uint32_t h, std::uint8_t value) {
   CPlane8 plane;
-  plane.Create(w, h);
+  EXPECT_TRUE(plane.Create(w, h));
   std::memset(plane.pixels, value, plane.byteSize);
   return plane;
 }
@@ -52,7 +54,7 @@ inline bool SamePixels(const CBgraImage16& a, const CBgraImage16& b) {
 
 inline CBgraImage16 Copy(const CBgraImage16& image) {
   CBgraImage16 copy;
-  copy.CopyFrom(image);
+  EXPECT_TRUE(copy.CopyFrom(image));
   return copy;
 }
 

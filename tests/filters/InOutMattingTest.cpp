@@ -22,7 +22,7 @@ struct MatteResult {
 
 MatteResult Matte(const Scene& scene, std::int32_t iterations) {
   MatteResult r;
-  r.target.CopyFrom(scene.image);
+  EXPECT_TRUE(r.target.CopyFrom(scene.image));
   InOutMattingParams block;
   block.inside = const_cast<CPlane8*>(&scene.inside);
   block.region = const_cast<CPlane8*>(&scene.region);
@@ -66,8 +66,8 @@ double CompositeError(const Scene& scene, const CBgraImage16& target, const CBgr
   Composite(target, back, alpha, mine);
   Composite(scene.foreground, back, scene.alpha, truth);
   CBgraImage mine8, truth8;
-  mine.ToBgraImage(mine8);
-  truth.ToBgraImage(truth8);
+  EXPECT_TRUE(mine.ToBgraImage(mine8));
+  EXPECT_TRUE(truth.ToBgraImage(truth8));
   double sum = 0;
   std::size_t n = 0;
   for (std::size_t i = 0; i < alpha.size(); ++i) {
@@ -173,15 +173,15 @@ Scene RedDiscOverBlue() {
   });
   Composite(s.foreground, blue, s.alpha, s.image);
   CPlane8 opaque, covered;
-  opaque.Create(64, 64);
-  covered.Create(64, 64);
+  EXPECT_TRUE(opaque.Create(64, 64));
+  EXPECT_TRUE(covered.Create(64, 64));
   for (std::size_t i = 0; i < s.alpha.size(); ++i) {
     opaque.pixels[i] = s.alpha[i] >= 1 ? 255 : 0;
     covered.pixels[i] = s.alpha[i] > 0 ? 255 : 0;
   }
   CChannelOP op;
-  op.ErodeMask(opaque, s.inside, 6, 0);
-  op.DilateMask(covered, s.region, 6);
+  EXPECT_TRUE(op.ErodeMask(opaque, s.inside, 6, 0));
+  EXPECT_TRUE(op.DilateMask(covered, s.region, 6));
   return s;
 }
 
@@ -232,8 +232,8 @@ TEST(InOutMatting, RareColoursMarkNoCell) {
     bgr[2] = x == 50 && y == 50 ? 0 : std::max<std::uint8_t>(v, 200);
   });
   CPlane8 inside, region;
-  inside.Create(96, 96);
-  region.Create(96, 96);
+  ASSERT_TRUE(inside.Create(96, 96));
+  ASSERT_TRUE(region.Create(96, 96));
   for (std::uint32_t y = 0; y < 96; ++y) {
     for (std::uint32_t x = 0; x < 96; ++x) {
       *inside.At(x, y) = x >= 8 && x < 88 && y >= 8 && y < 88 ? 255 : 0;
@@ -418,23 +418,24 @@ TEST(InOutMatting, FailsWithoutSomethingToMatte) {
          std::memset(s.inside.pixels, 255, s.inside.byteSize);
        }},
       {"inside plane of another size",
-       [](Scene& s, InOutMattingParams&, CBgraImage16&) { s.inside.Create(63, 64); }},
+       [](Scene& s, InOutMattingParams&, CBgraImage16&) { ASSERT_TRUE(s.inside.Create(63, 64)); }},
       {"region plane of another size",
-       [](Scene& s, InOutMattingParams&, CBgraImage16&) { s.region.Create(64, 65); }},
+       [](Scene& s, InOutMattingParams&, CBgraImage16&) { ASSERT_TRUE(s.region.Create(64, 65)); }},
       {"no region plane", [](Scene&, InOutMattingParams& b, CBgraImage16&) { b.region = nullptr; }},
-      {"target of another size", [](Scene&, InOutMattingParams&, CBgraImage16& t) { t.Create(32, 32); }},
+      {"target of another size",
+       [](Scene&, InOutMattingParams&, CBgraImage16& t) { ASSERT_TRUE(t.Create(32, 32)); }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     Scene scene = RedDiscOverBlue();
     CBgraImage16 target;
-    target.CopyFrom(scene.image);
+    ASSERT_TRUE(target.CopyFrom(scene.image));
     InOutMattingParams block;
     block.inside = &scene.inside;
     block.region = &scene.region;
     c.spoil(scene, block, target);
     CBgraImage16 before;
-    before.CopyFrom(target);
+    ASSERT_TRUE(before.CopyFrom(target));
     CInOutMatting matting;
     matting.m_source = &scene.image;
     matting.m_target = &target;
@@ -471,7 +472,7 @@ TEST(InOutMatting, NoErodedAlphaLeavesUnknownColoursAlone) {
     for (std::uint32_t y = 28; y < 37; ++y) *scene.region.At(x, y) = 255;
   }
   CBgraImage16 target;
-  target.CopyFrom(scene.image);
+  ASSERT_TRUE(target.CopyFrom(scene.image));
   for (std::size_t i = 0; i < target.pixelCount; ++i) target.pixels[i * 4] = 12345;  // a mark to find
   InOutMattingParams block;
   block.inside = &scene.inside;

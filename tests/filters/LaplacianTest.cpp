@@ -33,7 +33,7 @@ public:
 
 CBgraImage16 Guide(std::uint32_t w, std::uint32_t h, std::uint16_t (*red)(std::uint32_t x, std::uint32_t y)) {
   CBgraImage16 g;
-  g.Create(w, h);
+  EXPECT_TRUE(g.Create(w, h));
   for (std::uint32_t y = 0; y < h; ++y) {
     for (std::uint32_t x = 0; x < w; ++x) {
       std::uint16_t* p = g.At(x, y);
@@ -48,7 +48,7 @@ CBgraImage16 Guide(std::uint32_t w, std::uint32_t h, std::uint16_t (*red)(std::u
 
 CPlane8 OneFree(std::uint32_t w, std::uint32_t h, std::uint32_t fx, std::uint32_t fy) {
   CPlane8 fixed;
-  fixed.Create(w, h);
+  EXPECT_TRUE(fixed.Create(w, h));
   std::memset(fixed.pixels, 255, fixed.byteSize);
   *fixed.At(fx, fy) = 0;
   return fixed;
@@ -100,8 +100,8 @@ struct StepEdge {
   CPlane16 alpha;
   CPlane8 fixed;
   StepEdge() {
-    alpha.Create(kW, kH);
-    fixed.Create(kW, kH);
+    EXPECT_TRUE(alpha.Create(kW, kH));
+    EXPECT_TRUE(fixed.Create(kW, kH));
     for (std::uint32_t y = 0; y < kH; ++y) {
       for (std::uint32_t x = 0; x < kW; ++x) {
         const bool free = x >= 14 && x < 26;
@@ -146,9 +146,9 @@ TEST(LaplacianRefinement, StepEdgeBandConvergesToEachSide) {
 TEST(LaplacianRefinement, RefineMaskPullsAnEightBitBandApart) {
   CBgraImage guide;
   CPlane8 alpha, fixed;
-  guide.Create(40, 24);
-  alpha.Create(40, 24);
-  fixed.Create(40, 24);
+  ASSERT_TRUE(guide.Create(40, 24));
+  ASSERT_TRUE(alpha.Create(40, 24));
+  ASSERT_TRUE(fixed.Create(40, 24));
   for (std::uint32_t y = 0; y < 24; ++y) {
     for (std::uint32_t x = 0; x < 40; ++x) {
       std::uint8_t* p = guide.At(x, y);
@@ -178,8 +178,10 @@ TEST(LaplacianRefinement, FailuresLeaveTheAlphaAlone) {
       {"fixed map all 255",
        [](StepEdge& s, LaplacianMattingParams&) { std::memset(s.fixed.pixels, 255, s.fixed.byteSize); }},
       {"no guide", [](StepEdge&, LaplacianMattingParams& b) { b.guide = nullptr; }},
-      {"alpha of another size", [](StepEdge& s, LaplacianMattingParams&) { s.alpha.Create(39, 24); }},
-      {"fixed map of another size", [](StepEdge& s, LaplacianMattingParams&) { s.fixed.Create(40, 25); }},
+      {"alpha of another size",
+       [](StepEdge& s, LaplacianMattingParams&) { ASSERT_TRUE(s.alpha.Create(39, 24)); }},
+      {"fixed map of another size",
+       [](StepEdge& s, LaplacianMattingParams&) { ASSERT_TRUE(s.fixed.Create(40, 25)); }},
       {"unknown window mode", [](StepEdge&, LaplacianMattingParams& b) { b.ownWindowMode = 2; }},
   };
   for (const Case& c : cases) {
@@ -201,9 +203,9 @@ TEST(LaplacianRefinement, FailuresLeaveTheAlphaAlone) {
   // RefineMask: nothing free.
   CBgraImage guide;
   CPlane8 alpha, fixed;
-  guide.Create(8, 8);
-  alpha.Create(8, 8);
-  fixed.Create(8, 8);
+  ASSERT_TRUE(guide.Create(8, 8));
+  ASSERT_TRUE(alpha.Create(8, 8));
+  ASSERT_TRUE(fixed.Create(8, 8));
   std::memset(fixed.pixels, 255, fixed.byteSize);
   CLaplasianMattingOptimize solver;
   EXPECT_EQ(solver.RefineMask(guide, alpha, fixed), 0);
@@ -333,7 +335,7 @@ TEST(LaplacianRefinement, SweepsApproachTheClosedFormSolution) {
   using namespace matting_scene;
   Scene scene = MakeScene(128, Paint(GreenTexture));
   CBgraImage16 target;
-  target.CopyFrom(scene.image);
+  ASSERT_TRUE(target.CopyFrom(scene.image));
   InOutMattingParams matteBlock;
   matteBlock.inside = &scene.inside;
   matteBlock.region = &scene.region;
@@ -352,7 +354,7 @@ TEST(LaplacianRefinement, SweepsApproachTheClosedFormSolution) {
   std::vector<double> distances;
   for (const std::int32_t sweeps : {0, 4, 16, 64, 256}) {
     CPlane16 alpha;
-    alpha.Create(128, 128);
+    ASSERT_TRUE(alpha.Create(128, 128));
     for (std::size_t i = 0; i < estimate.size(); ++i) alpha.pixels[i] = target.pixels[i * 4 + 3];
     LaplacianMattingParams block;
     block.guide = &scene.image;
@@ -375,11 +377,11 @@ std::vector<std::uint16_t> RefineScene(std::int32_t rowsPerStripe) {
   using namespace matting_scene;
   const Scene scene = MakeScene(96, Paint(GreenTexture));
   CBgraImage16 guide;
-  guide.CopyFrom(scene.image);
+  EXPECT_TRUE(guide.CopyFrom(scene.image));
   CPlane16 alpha;
   CPlane8 fixed;
-  alpha.Create(96, 96);
-  fixed.Create(96, 96);
+  EXPECT_TRUE(alpha.Create(96, 96));
+  EXPECT_TRUE(fixed.Create(96, 96));
   for (std::size_t i = 0; i < scene.alpha.size(); ++i) {
     const bool unknown = scene.region.pixels[i] >= 128 && scene.inside.pixels[i] <= 128;
     fixed.pixels[i] = unknown ? 0 : 255;

@@ -227,7 +227,7 @@ TEST(LensBlur, MatchesThePlainWeightedSums) {
   const CPlane8 shape = Uneven();
   const CBgraImage16 source = Noise(150, 110, 7);
   CPlane8 depth;
-  depth.Create(source.width, source.height);
+  ASSERT_TRUE(depth.Create(source.width, source.height));
   std::mt19937 random(3);
   for (std::uint32_t i = 0; i < depth.pixelCount; ++i)
     depth.pixels[i] = static_cast<std::uint8_t>(random() % 80);
@@ -299,7 +299,7 @@ TEST(LensBlur, StripedRunMatchesOneTask) {
   // 245 rows per stripe unaligned: the stripes must move to even rows.
   const CBgraImage16 source = Noise(1224, 800, 13);
   CPlane8 depth;
-  depth.Create(source.width, source.height);
+  ASSERT_TRUE(depth.Create(source.width, source.height));
   // Mostly small discs, with patches of sparse ones (diameter 40).
   for (std::uint32_t y = 0; y < depth.height; ++y) {
     for (std::uint32_t x = 0; x < depth.width; ++x) {

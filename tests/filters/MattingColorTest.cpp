@@ -131,9 +131,9 @@ struct ReMatteScene {
   CBgraImage16 image, output, previous;
   CPlane8 brush;
   ReMatteScene() {
-    image.Create(kW, kH);
-    previous.Create(kW, kH);
-    brush.Create(kW, kH);
+    EXPECT_TRUE(image.Create(kW, kH));
+    EXPECT_TRUE(previous.Create(kW, kH));
+    EXPECT_TRUE(brush.Create(kW, kH));
     for (std::uint32_t y = 0; y < kH; ++y) {
       for (std::uint32_t x = 0; x < kW; ++x) {
         const Pixel16& c = x < kW / 2 ? fg : bg;
@@ -143,7 +143,7 @@ struct ReMatteScene {
         *brush.At(x, y) = 255;
       }
     }
-    output.CopyFrom(previous);
+    EXPECT_TRUE(output.CopyFrom(previous));
   }
 };
 
@@ -208,7 +208,7 @@ TEST(ReMatteFromSamples, FailuresAndTheCoincidingEstimates) {
     SCOPED_TRACE("sizes that differ");
     ReMatteScene s;
     CBgraImage16 small;
-    small.Create(8, 8);
+    ASSERT_TRUE(small.Create(8, 8));
     EXPECT_EQ(ReMatteFromSamples(s.image, s.brush, std::vector{s.fg}, std::vector{s.bg}, small, s.previous),
               0);
   }

@@ -59,7 +59,7 @@ inline void Magenta(std::uint32_t, std::uint32_t, std::uint8_t bgr[3]) {
 
 inline CBgraImage16 Painted(std::uint32_t w, std::uint32_t h, const Paint& paint) {
   CBgraImage image8;
-  image8.Create(w, h);
+  EXPECT_TRUE(image8.Create(w, h));
   for (std::uint32_t y = 0; y < h; ++y) {
     for (std::uint32_t x = 0; x < w; ++x) {
       std::uint8_t* p = image8.At(x, y);
@@ -68,7 +68,7 @@ inline CBgraImage16 Painted(std::uint32_t w, std::uint32_t h, const Paint& paint
     }
   }
   CBgraImage16 image;
-  image.FromBgraImage(image8, 0);
+  EXPECT_TRUE(image.FromBgraImage(image8, 0));
   return image;
 }
 
@@ -116,7 +116,7 @@ inline std::vector<double> TrueAlpha(std::uint32_t w, std::uint32_t h, double ed
 
 inline void Composite(const CBgraImage16& fg, const CBgraImage16& bg, const std::vector<double>& alpha,
                       CBgraImage16& out) {
-  out.Create(fg.width, fg.height);
+  EXPECT_TRUE(out.Create(fg.width, fg.height));
   for (std::size_t i = 0; i < alpha.size(); ++i) {
     for (int c = 0; c < 3; ++c) {
       out.pixels[i * 4 + c] = static_cast<std::uint16_t>(
@@ -134,15 +134,15 @@ inline Scene MakeScene(std::uint32_t size, const Paint& background) {
   const CBgraImage16 back = Painted(size, size, background);
   Composite(s.foreground, back, s.alpha, s.image);
   CPlane8 opaque, covered;
-  opaque.Create(size, size);
-  covered.Create(size, size);
+  EXPECT_TRUE(opaque.Create(size, size));
+  EXPECT_TRUE(covered.Create(size, size));
   for (std::size_t i = 0; i < s.alpha.size(); ++i) {
     opaque.pixels[i] = s.alpha[i] >= 1 ? 255 : 0;
     covered.pixels[i] = s.alpha[i] > 0 ? 255 : 0;
   }
   CChannelOP op;
-  op.ErodeMask(opaque, s.inside, 6, 0);
-  op.DilateMask(covered, s.region, 6);
+  EXPECT_TRUE(op.ErodeMask(opaque, s.inside, 6, 0));
+  EXPECT_TRUE(op.DilateMask(covered, s.region, 6));
   return s;
 }
 

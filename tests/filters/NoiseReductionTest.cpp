@@ -33,7 +33,7 @@ bool SamePixels(const CBgraImage16& a, const CBgraImage16& b) {
 // What a pixel becomes through the YCbCr round trip alone.
 CBgraImage16 RoundTrip(const CBgraImage16& source) {
   CBgraImage16 copy;
-  copy.CopyFrom(source);
+  EXPECT_TRUE(copy.CopyFrom(source));
   copy.RgbToYcc();
   copy.YccToRgb();
   return copy;

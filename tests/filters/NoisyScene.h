@@ -27,7 +27,7 @@ inline std::uint32_t StepColumn(std::uint32_t w) { return w / 4; }
 
 inline CBgraImage Clean(std::uint32_t w, std::uint32_t h) {
   CBgraImage image;
-  image.Create(w, h);
+  EXPECT_TRUE(image.Create(w, h));
   for (std::uint32_t y = 0; y < h; ++y) {
     std::uint8_t* p = image.Row(y);
     for (std::uint32_t x = 0; x < w; ++x, p += 4) {
@@ -57,7 +57,7 @@ inline CBgraImage Clean(std::uint32_t w, std::uint32_t h) {
 // every colour sample, rounded and clamped.
 inline CBgraImage Noisy(const CBgraImage& clean, double sigma, std::uint32_t seed) {
   CBgraImage image;
-  image.CopyFrom(clean);
+  EXPECT_TRUE(image.CopyFrom(clean));
   std::mt19937 random(seed);
   std::normal_distribution<double> noise(0.0, sigma);
   std::uint8_t* p = image.pixels;
@@ -70,14 +70,14 @@ inline CBgraImage Noisy(const CBgraImage& clean, double sigma, std::uint32_t see
 
 inline CBgraImage16 To16(const CBgraImage& image) {
   CBgraImage16 out;
-  out.FromBgraImage(image, 2);
+  EXPECT_TRUE(out.FromBgraImage(image, 2));
   return out;
 }
 
 inline CBgraImage To8(const CBgraImage16& image) {
   BuildGammaTables();
   CBgraImage out;
-  out.Create(image.width, image.height);
+  EXPECT_TRUE(out.Create(image.width, image.height));
   const std::uint16_t* in = image.pixels;
   std::uint8_t* p = out.pixels;
   for (std::uint32_t i = 0; i < image.pixelCount; ++i, in += 4, p += 4) {

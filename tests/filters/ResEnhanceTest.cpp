@@ -30,7 +30,7 @@ bool SamePixels(const CBgraImage16& a, const CBgraImage16& b) {
 
 CBgraImage16 RoundTrip(const CBgraImage16& source) {
   CBgraImage16 copy;
-  copy.CopyFrom(source);
+  EXPECT_TRUE(copy.CopyFrom(source));
   copy.RgbToYcc();
   copy.YccToRgb();
   return copy;

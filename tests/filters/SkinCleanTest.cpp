@@ -27,7 +27,7 @@ bool InDisc(std::uint32_t x, std::uint32_t y, std::int32_t r) {
 const CBgraImage16& NoisySkin() {
   static const CBgraImage16 image = [] {
     CBgraImage16 picture;
-    picture.Create(kSide, kSide);
+    EXPECT_TRUE(picture.Create(kSide, kSide));
     std::mt19937 random(41);
     std::normal_distribution<double> noise(0.0, 1200.0);
     for (std::uint32_t y = 0; y < kSide; ++y) {

@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   WriteFuzzFile(path, std::span<const std::uint8_t>(data, size));
 
   CBgraImage preview;
-  LoadImageAsBgra(path, preview);
+  if (LoadImageAsBgra(path, preview)) FuzzCheck(!preview.IsEmpty(), "a loaded preview has pixels");
 
   const std::lock_guard<std::mutex> lock(RawDecodeLock);
   CBgraImage16 developed;

@@ -36,7 +36,7 @@ void CheckDocumentUsable(CBFDoc& doc) {
             "the current layer is one of the layers");
   if (doc.LayerCount() > 0 && std::uint64_t{doc.m_width} * doc.m_height <= kMaxComposedPixels) {
     CBgraImage16 composite;
-    doc.CompositeLayers(composite, 0);
+    FuzzCheck(doc.CompositeLayers(composite, 0) != 0, "the layers can be composed");
   }
   CBFDoc copy;
   FuzzCheck(copy.CopyFrom(doc) != 0, "the document can be copied");

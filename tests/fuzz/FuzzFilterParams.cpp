@@ -1,7 +1,9 @@
-// The stored parameter records of the defog, the dynamic-range enhance and
-// the diffuse glow, as history and automation-scheme steps hand them back.
+// The stored parameter records of the defog, the dynamic-range enhance, the
+// diffuse glow, the descreen and the purple-fringe removal, as history and
+// automation-scheme steps hand them back.
 //
-// Input: u8 kind (0 defog, 1 dynamic range, 2 diffuse glow), then the record.
+// Input: u8 kind (0 defog, 1 dynamic range, 2 diffuse glow, 3 descreen, 4
+// purple fringe), then the record.
 // A record that is read must give a block that writes back to bytes reading
 // as the same block, and the filter must run with it on a small picture.
 
@@ -11,8 +13,10 @@
 #include <span>
 
 #include "filters/Defog.h"
+#include "filters/Descreen.h"
 #include "filters/DiffuseFilter.h"
 #include "filters/EnhanceDynamic.h"
+#include "filters/PurpleFringe.h"
 #include "image/BgraImage16.h"
 #include "tests/fuzz/FuzzSupport.h"
 
@@ -60,7 +64,7 @@ bool ReadStable(std::span<const std::uint8_t> record, Block& block, ToBytes toBy
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   FuzzBytes input(data, size);
-  const std::uint8_t kind = input.U8() % 3;
+  const std::uint8_t kind = input.U8() % 5;
   const std::span<const std::uint8_t> record = input.Rest();
   switch (kind) {
     case 0: {
@@ -74,9 +78,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         Run<CEnhanceDynamic>(block);
       break;
     }
-    default: {
+    case 2: {
       DiffuseParams block;
       if (ReadStable(record, block, DiffuseParamsToBytes, DiffuseParamsFromBytes)) Run<CDiffuseFilter>(block);
+      break;
+    }
+    case 3: {
+      DescreenParams block;
+      if (ReadStable(record, block, DescreenParamsToBytes, DescreenParamsFromBytes)) Run<CDescreen>(block);
+      break;
+    }
+    default: {
+      PurpleFringeParams block;
+      if (ReadStable(record, block, PurpleFringeParamsToBytes, PurpleFringeParamsFromBytes))
+        Run<CPurpleFringe>(block);
       break;
     }
   }

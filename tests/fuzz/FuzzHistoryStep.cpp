@@ -38,18 +38,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   });
   FuzzCheck(opened, "the history file is made");
   const std::int32_t id = doc.m_layers[layer]->m_id;
+  // A payload may be taken or refused; either way the document must stay
+  // whole, which CheckDocumentUsable tells.
   switch (type) {
     case 0:
-      history.RestorePixels(payload, id, Rect{});
+      static_cast<void>(history.RestorePixels(payload, id, Rect{}));
       break;
     case 1:
-      history.RestorePixels(payload, id, rectangle);
+      static_cast<void>(history.RestorePixels(payload, id, rectangle));
       break;
     case 2:
-      history.ReadLayerList(payload);
+      static_cast<void>(history.ReadLayerList(payload));
       break;
     default:
-      doc.Serialize(payload, 1, 0);
+      static_cast<void>(doc.Serialize(payload, 1, 0));
       break;
   }
   CheckDocumentUsable(doc);

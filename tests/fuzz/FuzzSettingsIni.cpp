@@ -39,7 +39,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   CSettingsStore store(file, FuzzScratchFile("machine.ini"));
 
   std::uint32_t number = 0;
-  store.GetDword(Scope::CurrentUser, u"Program", u"Animation", number);
+  // Found or not, either is right for a damaged file.
+  static_cast<void>(store.GetDword(Scope::CurrentUser, u"Program", u"Animation", number));
   const std::optional<std::u16string> skin = Skin(store);
 
   if (!store.SetString(u"Fuzz", name, text)) return 0;

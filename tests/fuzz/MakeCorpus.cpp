@@ -30,8 +30,10 @@
 #include "document/MaskRecord.h"
 #include "document/TextLayer.h"
 #include "filters/Defog.h"
+#include "filters/Descreen.h"
 #include "filters/DiffuseFilter.h"
 #include "filters/EnhanceDynamic.h"
+#include "filters/PurpleFringe.h"
 #include "filters/SkinClean.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
@@ -370,7 +372,7 @@ void ImageSeeds() {
   Paint(twoTone, 17, 5, 1);
   Paint(sixteen, 10, 6, 4);
   Paint(transparent, 8, 8, 24);
-  transparent.AlphaCreate();
+  FuzzCheck(transparent.AlphaCreate() != nullptr, "an alpha plane is made");
   for (std::int32_t i = 0; i < 8; ++i) transparent.AlphaSet(i, i, 255);
 
   const Bytes jpeg = Encoded(colour, CodecFormat::Jpeg);
@@ -554,16 +556,18 @@ void DocumentSeeds() {
             "a history is opened");
   const auto step = [&](std::string_view name, std::initializer_list<std::uint8_t> prefix, auto&& write) {
     CMemFile payload;
-    write(payload);
+    FuzzCheck(write(payload), "a payload is written");
     Put("history_step", name, Prefixed(prefix, payload.bytes()));
   };
-  step("layer", {0, 1, 0, 0, 0, 0}, [&](CFile& f) { history.WritePixels(f, *doc.m_layers[1], Rect{}); });
-  step("text-layer", {0, 2, 0, 0, 0, 0}, [&](CFile& f) { history.WritePixels(f, *doc.m_layers[2], Rect{}); });
+  step("layer", {0, 1, 0, 0, 0, 0},
+       [&](CFile& f) { return history.WritePixels(f, *doc.m_layers[1], Rect{}) != 0; });
+  step("text-layer", {0, 2, 0, 0, 0, 0},
+       [&](CFile& f) { return history.WritePixels(f, *doc.m_layers[2], Rect{}) != 0; });
   step("region", {1, 0, 2, 1, 7, 5}, [&](CFile& f) {
-    history.WritePixels(f, *doc.m_layers[0], Rect{2, 1, 7, 5});
+    return history.WritePixels(f, *doc.m_layers[0], Rect{2, 1, 7, 5}) != 0;
   });
-  step("layer-list", {2, 0, 0, 0, 0, 0}, [&](CFile& f) { history.WriteLayerList(f); });
-  step("snapshot", {3, 0, 0, 0, 0, 0}, [&](CFile& f) { doc.Serialize(f, 0, 0); });
+  step("layer-list", {2, 0, 0, 0, 0, 0}, [&](CFile& f) { return history.WriteLayerList(f) != 0; });
+  step("snapshot", {3, 0, 0, 0, 0, 0}, [&](CFile& f) { return doc.Serialize(f, 0, 0) != 0; });
 }
 
 // Each block after its kind and the picture's size bytes (FuzzGeometryParams).
@@ -608,10 +612,10 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
   // settings.ini: the name and text to store, then a file the store wrote.
   const std::filesystem::path ini = FuzzScratchFile("seed.ini");
   CSettingsStore store(ini, {});
-  store.SetDword(u"Program", u"Animation", 1);
-  store.SetString(u"Program", u"Skin", u"bright");
-  store.SetString(u"Last Path", u" odd=name\\", u"/home/anna/\u5199\u771f\n[x]");
-  store.SetDword(u"", u"Root", 0xFFFFFFFF);
+  FuzzCheck(store.SetDword(u"Program", u"Animation", 1) && store.SetString(u"Program", u"Skin", u"bright") &&
+                store.SetString(u"Last Path", u" odd=name\\", u"/home/anna/\u5199\u771f\n[x]") &&
+                store.SetDword(u"", u"Root", 0xFFFFFFFF),
+            "settings are stored");
   const Bytes file = FileBytes(ini);
   Put("settings_ini", "store", Prefixed({4, 'S', 'k', 'i', 'n', 4, 'd', 'a', 'r', 'k'}, file));
   Put("settings_ini", "escapes", Prefixed({3, '[', '=', ']', 2, '\\', 0}, file));
@@ -701,6 +705,16 @@ void FilterParamsSeeds() {
   auto shorter = DiffuseParamsToBytes({});
   StoreLE16(shorter.data(), 16);
   Put("filter_params", "diffuse-short", Prefixed({2}, std::span(shorter).first(16)));
+  DescreenParams screen;
+  screen.patternSize = 0;
+  screen.fast = 0;
+  Put("filter_params", "descreen", Prefixed({3}, DescreenParamsToBytes(screen)));
+  PurpleFringeParams fringe;
+  Put("filter_params", "purple-fringe", Prefixed({4}, PurpleFringeParamsToBytes(fringe)));
+  fringe.mode = 1;
+  fringe.redScale = 60;
+  fringe.blueScale = -30;
+  Put("filter_params", "aberration", Prefixed({4}, PurpleFringeParamsToBytes(fringe)));
 }
 
 // Typed values: UTF-16 little-endian texts.

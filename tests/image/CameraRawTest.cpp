@@ -66,7 +66,7 @@ TEST(CameraRaw, RefusedNamesAndFilesLeaveTheImage) {
   for (const char* name : {"tiny.nrw", "junk.dng", "missing.dng"}) {
     SCOPED_TRACE(name);
     CBgraImage16 image;
-    image.Create(2, 2);
+    ASSERT_TRUE(image.Create(2, 2));
     EXPECT_EQ(LoadRawImage(folder / name, image), 0);
     EXPECT_EQ(image.width, 2u);
     std::uint32_t length = 7;

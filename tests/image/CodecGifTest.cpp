@@ -778,7 +778,10 @@ TEST(CodecGifDecode, DamagedFilesFailCleanly) {
       }
       CCodecImage image;
       image.attributes.frameIndex = 2;
-      DecodeAs(Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(at)), image, CodecFormat::Gif);
+      if (DecodeAs(Bytes(good.begin(), good.begin() + static_cast<std::ptrdiff_t>(at)), image,
+                   CodecFormat::Gif)) {
+        EXPECT_FALSE(image.IsEmpty());
+      }
     }
   }
 }

@@ -213,7 +213,10 @@ TEST(CodecIcoDecode, RefusedFiles) {
         }
       }
       CCodecImage image;
-      DecodeAs(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(at)), image, CodecFormat::Ico);
+      if (DecodeAs(Bytes(file.begin(), file.begin() + static_cast<std::ptrdiff_t>(at)), image,
+                   CodecFormat::Ico)) {
+        EXPECT_FALSE(image.IsEmpty());
+      }
     }
   }
 }

@@ -84,7 +84,7 @@ TEST(CodecImage, RefusedSizesLeaveAnEmptyImage) {
   for (auto [width, height] : sizes) {
     CCodecImage image;
     ASSERT_NE(image.Create(4, 4, 24, CodecFormat::Bmp), nullptr);
-    image.AlphaCreate();
+    ASSERT_NE(image.AlphaCreate(), nullptr);
     EXPECT_EQ(image.Create(width, height, 24, CodecFormat::Bmp), nullptr) << width << "x" << height;
     EXPECT_TRUE(image.IsEmpty());
     EXPECT_EQ(image.GetBits(), nullptr);
@@ -222,7 +222,7 @@ TEST(CodecImage, TransparentColourAndColourType) {
   image.attributes.transparentIndex = 5;
   EXPECT_EQ(image.GetTransparentColor(), Bgr(5, 5, 5));
   EXPECT_EQ(image.GetColorType(), 1);
-  image.AlphaCreate();
+  ASSERT_NE(image.AlphaCreate(), nullptr);
   EXPECT_EQ(image.GetColorType(), 4);
 
   CCodecImage rgb;
@@ -393,7 +393,7 @@ TEST(CodecImage, AlphaPlane) {
 TEST(CodecImage, TakeFromMovesEverything) {
   CCodecImage source(CodecFormat::Tiff);
   ASSERT_NE(source.Create(4, 3, 8, CodecFormat::Tiff), nullptr);
-  source.AlphaCreate();
+  ASSERT_NE(source.AlphaCreate(), nullptr);
   source.attributes.quality = 12;
   const std::uint8_t* bits = source.GetBits();
   CCodecImage target;
@@ -411,7 +411,7 @@ TEST(CodecImage, TakeFromMovesEverything) {
 TEST(CodecImage, AnAliasBorrowsAndFreesNothing) {
   CCodecImage source;
   ASSERT_NE(source.Create(3, 2, 24, CodecFormat::Bmp), nullptr);
-  source.AlphaCreate();
+  ASSERT_NE(source.AlphaCreate(), nullptr);
   source.SetPixelColor(0, 0, Bgr(1, 2, 3));
   {
     CCodecImage alias;
@@ -441,7 +441,7 @@ TEST(CodecImage, CopyLayoutCopiesAllButThePixels) {
   source.SetXDPI(150);
   ASSERT_NE(source.Create(5, 4, 8, CodecFormat::Gif), nullptr);
   source.SetGrayPalette();
-  source.AlphaCreate();
+  ASSERT_NE(source.AlphaCreate(), nullptr);
   source.AlphaSet(4, 3, 99);
   source.SetPixelIndex(1, 1, 7);
   source.attributes.transparentIndex = 3;

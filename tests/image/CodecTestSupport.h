@@ -13,7 +13,7 @@
 
 using Bytes = std::vector<std::uint8_t>;
 
-inline bool DecodeAs(const Bytes& bytes, CCodecImage& image, CodecFormat format) {
+[[nodiscard]] inline bool DecodeAs(const Bytes& bytes, CCodecImage& image, CodecFormat format) {
   CCodecMemStream stream(bytes);
   return image.Decode(stream, format);
 }

@@ -21,7 +21,7 @@ inline constexpr std::uint32_t kPreviewHeight = 12;
 // The preview picture: a horizontal red ramp over constant green and blue.
 inline CBgraImage MakePreview() {
   CBgraImage preview;
-  preview.Create(kPreviewWidth, kPreviewHeight);
+  EXPECT_TRUE(preview.Create(kPreviewWidth, kPreviewHeight));
   for (std::uint32_t y = 0; y < kPreviewHeight; ++y) {
     for (std::uint32_t x = 0; x < kPreviewWidth; ++x) {
       std::uint8_t* p = preview.At(x, y);

@@ -316,7 +316,7 @@ TEST(ImageCodecFiles, CopyFileContentsCopiesOrLeavesTheTarget) {
 // coefficients, so moving blocks turns the decoded pixels exactly.
 CBgraImage MakeBlockPicture(std::uint32_t width, std::uint32_t height) {
   CBgraImage picture;
-  picture.Create(width, height);
+  EXPECT_TRUE(picture.Create(width, height));
   for (std::uint32_t y = 0; y < height; ++y) {
     for (std::uint32_t x = 0; x < width; ++x) {
       const std::uint32_t block = (y / 8) * 8 + x / 8;
@@ -334,7 +334,7 @@ CBgraImage MakeBlockPicture(std::uint32_t width, std::uint32_t height) {
 CBgraImage Turned(const CBgraImage& source, int turn) {
   CBgraImage result;
   const bool swap = turn != 2;
-  result.Create(swap ? source.height : source.width, swap ? source.width : source.height);
+  EXPECT_TRUE(result.Create(swap ? source.height : source.width, swap ? source.width : source.height));
   for (std::uint32_t y = 0; y < result.height; ++y) {
     for (std::uint32_t x = 0; x < result.width; ++x) {
       std::uint32_t sx = 0;

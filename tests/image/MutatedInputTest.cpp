@@ -94,7 +94,8 @@ TEST(MutatedInput, ExifBlocksAndTheirFields) {
     ForEachMutation(ExifSeed(bigEndian), bigEndian ? 7 : 11, [](std::span<const std::uint8_t> block) {
       CExifSpanSource source(block);
       std::vector<ExifItem> items;
-      CExifReader::Read(source, items);
+      // A mutated header is refused with no items; either way is right.
+      static_cast<void>(CExifReader::Read(source, items));
       ImageInfo info;
       for (const ExifItem& item : items) {
         if (item.value.size() != item.length) continue;

@@ -37,8 +37,8 @@ TEST_F(UiQueueTest, PostedMessagesOvertakeQueuedInputAndTimersWaitForIdle) {
   host.AdvanceClock(60);  // the timer is due before anything is queued
   host.KeyDown('A');
   host.Click(MouseButton::Left, {5, 6});
-  UiQueue().Post(WM_USER + 1);
-  UiQueue().Post(WM_USER + 2);
+  ASSERT_TRUE(UiQueue().Post(WM_USER + 1));
+  ASSERT_TRUE(UiQueue().Post(WM_USER + 2));
   EXPECT_EQ(UiQueue().RunUntilIdle(), 6u);
   const std::vector<std::uint32_t> expected = {WM_USER + 1,    WM_USER + 2,  WM_KEYDOWN,
                                                WM_LBUTTONDOWN, WM_LBUTTONUP, WM_TIMER};
@@ -66,17 +66,17 @@ TEST_F(UiQueueTest, NestedModalLoopKeepsDeliveringAndLeavesQuitToTheMainLoop) {
       // A handler runs a modal loop; messages posted before and during it
       // are delivered by it, and the quit request stays for the main loop.
       UiQueue().PostQuit(3);
-      UiQueue().Post(WM_USER + 2);
+      ASSERT_TRUE(UiQueue().Post(WM_USER + 2));
       EXPECT_TRUE(UiQueue().RunModalLoop([&] { return endModal; }));
       --depth;
     } else if (m.message == WM_USER + 2) {
       depthSeen = depth;
-      UiQueue().Post(WM_USER + 3);
+      ASSERT_TRUE(UiQueue().Post(WM_USER + 3));
     } else if (m.message == WM_USER + 3) {
       endModal = true;
     }
   };
-  UiQueue().Post(WM_USER + 1);
+  ASSERT_TRUE(UiQueue().Post(WM_USER + 1));
   EXPECT_EQ(UiQueue().RunMessageLoop(), 3);
   EXPECT_EQ(depthSeen, 1);
   const std::vector<std::uint32_t> expected = {WM_USER + 1, WM_USER + 2, WM_USER + 3};
@@ -110,7 +110,7 @@ TEST_F(UiQueueTest, ShutdownFreesPendingPayloadsAndRefusesPosts) {
 TEST_F(UiQueueTest, PostFromWorkerWakesTheWaitingUiThread) {
   std::thread worker([] {
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    UiQueue().Post(WM_USER + 9, 42);
+    ASSERT_TRUE(UiQueue().Post(WM_USER + 9, 42));
   });
   UiMessage m;
   ASSERT_TRUE(UiQueue().GetMessage(m));

@@ -84,7 +84,7 @@ TEST_F(DialogControlsTest, NarrowStaticsAreSeparatorsOfOneOrTwoLines) {
         }
       }
     }
-    parent->DestroyChild(label);
+    ASSERT_TRUE(parent->DestroyChild(label));
   }
 }
 

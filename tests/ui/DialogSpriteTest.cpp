@@ -39,7 +39,7 @@ control Button 1 "OK" 100 60 40 14
 
 class CFieldsDialog : public CDialogSprite {
 public:
-  bool OnInitDialog() override {
+  [[nodiscard]] bool OnInitDialog() override {
     initCalls++;
     if (!initResult) return false;
     bool bound = true;

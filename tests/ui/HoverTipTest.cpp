@@ -165,7 +165,7 @@ TEST_F(TipTest, RequestsFromDrawingAreDroppedOnceStale) {
   Run();
   EXPECT_FALSE(window.tip.visible);
   window.RequestTip(*requester, {30, 40}, u"tip", false, false, nullptr);
-  parent->DestroyChild(requester);
+  ASSERT_TRUE(parent->DestroyChild(requester));
   Run();
   EXPECT_FALSE(window.tip.visible);
 }

@@ -292,7 +292,7 @@ TEST_F(InputTest, ShortcutsReachTheirSpritesAndTheFocusStillGetsTheKey) {
     if (key != VK_F1) return;
     for (int i = 0; i < 64; ++i) {
       extra.push_back(std::make_unique<CRecorder>("x", nullptr));
-      extra.back()->Create(nullptr, &window, 0, {0, 0, 1, 1}, 2);
+      ASSERT_TRUE(extra.back()->Create(nullptr, &window, 0, {0, 0, 1, 1}, 2));
       window.AddKeyShortcut(extra.back().get(), VK_F1 + 1, false, false);
     }
     window.CloseTopLevelSprite(victim);

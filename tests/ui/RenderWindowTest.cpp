@@ -275,7 +275,7 @@ TEST_F(HighDpiTest, FullHdAt144DpiIs1280By720Logical) {
     message.message = WM_SIZE;
     message.wparam = type;
     message.point = size;
-    UiQueue().PushInput(std::move(message));
+    ASSERT_TRUE(UiQueue().PushInput(std::move(message)));
     Run();
     EXPECT_EQ(window.frame.rect, (Rect{0, 0, 1000, 600}));
   }

@@ -70,7 +70,7 @@ TEST_F(ScrollBarTest, OrientationAndParts) {
     CSScrollBar* bar = Make(c.size);
     EXPECT_EQ(bar->IsHorizontal(), c.size.width > 20);
     EXPECT_EQ(bar->HitTestPart(c.point), c.part) << c.size.width << "x" << c.size.height;
-    parent->DestroyChild(bar);
+    ASSERT_TRUE(parent->DestroyChild(bar));
   }
 }
 
@@ -107,7 +107,7 @@ TEST_F(ScrollBarTest, TheThumbForOrdinaryLongAndOversizedRanges) {
         EXPECT_EQ(p[2], 235);
       }
     }
-    parent->DestroyChild(bar);
+    ASSERT_TRUE(parent->DestroyChild(bar));
   }
 }
 
@@ -120,7 +120,7 @@ TEST_F(ScrollBarTest, NoThumbWithoutARangeOrATrack) {
     std::lock_guard guard(bar->lock);
     EXPECT_EQ(std::memcmp(bar->surface.pixels, plain.pixels, plain.byteSize), 0) << "the skin alone";
   }
-  parent->DestroyChild(bar);
+  ASSERT_TRUE(parent->DestroyChild(bar));
   // Bars of 30 pixels and less have no track: nothing is divided by it.
   for (const std::int32_t length : {30, 20, 12}) {
     SCOPED_TRACE(length);
@@ -133,7 +133,7 @@ TEST_F(ScrollBarTest, NoThumbWithoutARangeOrATrack) {
     host.MouseUp(MouseButton::Left, At(bar, length + 100));
     Run();
     EXPECT_EQ(bar->position, 0);
-    parent->DestroyChild(bar);
+    ASSERT_TRUE(parent->DestroyChild(bar));
     host.MouseMove({390, 290});
     Run();
   }
@@ -171,7 +171,7 @@ TEST_F(ScrollBarTest, DragsAndPageClicksStayInTheRange) {
     host.MouseUp(MouseButton::Left, At(bar, c.dragTo));
     Run();
     EXPECT_EQ(bar->draggingThumb, 0);
-    parent->DestroyChild(bar);
+    ASSERT_TRUE(parent->DestroyChild(bar));
     host.MouseMove({390, 290});
     Messages();
   }

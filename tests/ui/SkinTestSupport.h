@@ -20,7 +20,7 @@ void WriteUtf16File(const std::filesystem::path& path, std::u16string_view text)
 // Writes raw bytes.
 void WriteBytes(const std::filesystem::path& path, std::string_view bytes);
 // Writes an 8-bit picture with its alpha as PNG; false on failure.
-bool WritePng(const std::filesystem::path& path, const CBgraImage& image);
+[[nodiscard]] bool WritePng(const std::filesystem::path& path, const CBgraImage& image);
 
 // B, G, R, A of a pixel as one u32 (blue in the low byte).
 std::uint32_t PixelAt(const CBgraImage& image, std::uint32_t x, std::uint32_t y);

@@ -85,7 +85,7 @@ TEST_F(SpriteMessageTest, ANewSpriteAtADeadSpritesAddressGetsNoneOfItsMessages) 
   alignas(CProbe) unsigned char storage[sizeof(CProbe)];
   auto* first = new (storage) CProbe;
   ASSERT_TRUE(first->Create(nullptr, &window, 1, {0, 0, 8, 8}, 0));
-  PostSpriteMessage(first, 11, 0, 0, nullptr);
+  ASSERT_TRUE(PostSpriteMessage(first, 11, 0, 0, nullptr));
   first->~CProbe();
   auto* second = new (storage) CProbe;
   ASSERT_TRUE(second->Create(nullptr, &window, 1, {0, 0, 8, 8}, 0));
@@ -103,7 +103,7 @@ TEST_F(SpriteMessageTest, RefreshTravelsDownOneLevelPerDelivery) {
   child.AppendChild(&grandchild);
   root.UpdateSurface(1000);
   ASSERT_FALSE(grandchild.dirty);
-  PostSpriteMessage(&root, kSpriteMsgRefresh, 0, 0, nullptr);
+  ASSERT_TRUE(PostSpriteMessage(&root, kSpriteMsgRefresh, 0, 0, nullptr));
   UiMessage m;
   std::vector<std::array<bool, 3>> seen;
   while (UiQueue().PeekMessage(m)) {
@@ -120,7 +120,7 @@ TEST_F(SpriteMessageTest, AMessagePostedFromAWorkerIsDeliveredOnceOnTheUiThread)
   CProbe target;
   ASSERT_TRUE(target.Create(nullptr, &window, 1, {0, 0, 8, 8}, 0));
   const std::int32_t key = target.key;
-  std::thread worker([key] { PostSpriteMessageToKey(key, 11101, 100, 0); });
+  std::thread worker([key] { EXPECT_TRUE(PostSpriteMessageToKey(key, 11101, 100, 0)); });
   ASSERT_TRUE(UiQueue().RunModalLoop([&] { return !target.codes.empty(); }));
   worker.join();
   UiQueue().RunUntilIdle();
@@ -131,7 +131,7 @@ TEST_F(SpriteMessageTest, AMessagePostedFromAWorkerIsDeliveredOnceOnTheUiThread)
 TEST_F(SpriteMessageTest, PendingMessagesAreFreedAndPostsRefusedAfterShutdown) {
   CProbe target;
   ASSERT_TRUE(target.Create(nullptr, &window, 1, {0, 0, 8, 8}, 0));
-  for (int i = 0; i < 5; ++i) PostSpriteMessage(&target, 11, 0, 0, nullptr);
+  for (int i = 0; i < 5; ++i) ASSERT_TRUE(PostSpriteMessage(&target, 11, 0, 0, nullptr));
   UiQueue().Shutdown();
   EXPECT_EQ(UiQueue().PendingCount(), 0u);
   EXPECT_FALSE(PostSpriteMessage(&target, 11, 0, 0, nullptr));

@@ -337,7 +337,7 @@ TEST_F(TabFrameTest, RemovingPages) {
     EXPECT_EQ(PageChanges(), c.changed ? std::vector<Note>{Changed(current, page)} : std::vector<Note>{});
     Frame();
     EXPECT_EQ(host.PresentedPixel(PageCentre(frame)), page->colour);
-    parent->DestroyChild(frame);
+    ASSERT_TRUE(parent->DestroyChild(frame));
   }
   // The last page removed leaves no current page.
   CSTabFrame* frame = MakeFrame();
@@ -488,7 +488,7 @@ TEST_F(TabFrameTest, AFailedSnapshotMakesThePlainChange) {
     EXPECT_EQ(PageChanges(), (std::vector<Note>{Changed(1, b)}));
     Frame();
     EXPECT_EQ(host.PresentedPixel(PageCentre(frame)), kColourB);
-    parent->DestroyChild(frame);
+    ASSERT_TRUE(parent->DestroyChild(frame));
   }
 }
 
@@ -497,7 +497,7 @@ TEST_F(TabFrameTest, AResizeDuringTheCrossFadeEndsIt) {
   AnimationOn animation;
   std::atomic<bool> done{false};
   std::thread ui([&] {
-    frame->SelectPage(b, false);
+    EXPECT_TRUE(frame->SelectPage(b, false));
     done = true;
   });
   for (int i = 0; i < 2000 && !(frame->animFlags & CSTabFrame::kAnimTransition); ++i)

@@ -99,7 +99,7 @@ TEST_F(VerticalFramesTest, LayoutsByPriority) {
     for (const std::size_t index : c.clicks) ClickBar(column, index);
     EXPECT_EQ(Open(column), c.open);
     ExpectPlaced(column);
-    parent->DestroyChild(column);
+    ASSERT_TRUE(parent->DestroyChild(column));
   }
 }
 

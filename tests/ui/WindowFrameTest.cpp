@@ -230,7 +230,7 @@ TEST_F(WindowFrameTest, TheWindowManagersStateIsFollowed) {
     message.message = WM_SIZE;
     message.wparam = type;
     message.point = {256, 192};
-    UiQueue().PushInput(std::move(message));
+    ASSERT_TRUE(UiQueue().PushInput(std::move(message)));
     Run();
   };
   size(SIZE_MAXIMIZED);

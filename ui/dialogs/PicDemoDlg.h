@@ -32,7 +32,7 @@ public:
   bool Draw(std::uint32_t now) override;
   // Loads the picture, renders the title, makes the hint and lays the
   // dialog out; false when one of these fails.
-  bool OnInitDialog() override;
+  [[nodiscard]] bool OnInitDialog() override;
   // The dialog takes the picture's size plus its margins around its centre;
   // OK, the hint and the close button move to match.
   void LayoutToPicture();

@@ -45,7 +45,7 @@ public:
   void OnKeyDown(std::uint32_t key, std::uint32_t repeat, std::uint32_t flags) override;
   bool OnSpriteMessage(const SpriteMessage& message) override;
   // Sets the text, shows the button set, registers Y and N, grows to fit.
-  bool OnInitDialog() override;
+  [[nodiscard]] bool OnInitDialog() override;
   // 7 in a Yes/No box, else 2.
   void OnCancel() override;
 

@@ -39,7 +39,7 @@ public:
   static constexpr std::size_t kPromptField = 256;
 
   // Binds the field to answer, gives it the focus, its maximum and filter.
-  bool OnInitDialog() override;
+  [[nodiscard]] bool OnInitDialog() override;
   void SetInitialFocus() override;
 
   // Builds the dialog (centred) with the title and prompt (each at most 255

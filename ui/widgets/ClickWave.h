@@ -13,8 +13,8 @@ public:
 
   bool UpdateSurface(std::uint32_t now) override;
   // Start = now, end = now + 500 ms; then as CSprite::Create.
-  bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId, const Rect& spriteRect,
-              std::int32_t spriteLayer);
+  [[nodiscard]] bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId,
+                            const Rect& spriteRect, std::int32_t spriteLayer);
 
   std::uint32_t start = 0;
   std::uint32_t end = 0;

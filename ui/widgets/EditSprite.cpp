@@ -47,7 +47,7 @@ std::vector<char32_t> Characters(std::u16string_view text) {
 std::u16string TextOf(std::u16string_view key) { return UIResources().texts.TextOrKey(key); }
 
 // A record with its glyph; false when the glyph cannot be made.
-bool MakeRecord(char32_t character, EditCharRecord& record) {
+[[nodiscard]] bool MakeRecord(char32_t character, EditCharRecord& record) {
   record.character = character;
   if (IsLineBreak(character)) return true;
   record.glyph = UIResources().glyphs.Get(UIResources().skins, character, 0);
@@ -162,7 +162,8 @@ void CEditSprite::ClampCaret() { caret = std::clamp(caret, 0, static_cast<std::i
 
 void CEditSprite::NotifyTextChanged() {
   if (parent && parent->IsInputSprite())
-    PostSpriteMessage(parent, kEditMsgTextChanged, static_cast<std::uint64_t>(Count()), 0, this);
+    static_cast<void>(PostSpriteMessage(parent, kEditMsgTextChanged, static_cast<std::uint64_t>(Count()), 0,
+                                        this));  // nothing to tell a target that is gone
 }
 
 // Editing -------------------------------------------------------------------------

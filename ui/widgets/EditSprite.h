@@ -137,7 +137,7 @@ public:
   void Redo();
   // Puts the selected characters on the clipboard as text; false when
   // nothing is selected or the clipboard refused it.
-  bool CopySelection();
+  [[nodiscard]] bool CopySelection();
   // Copies, and deletes the selection only when the copy worked.
   void CutSelection();
   void Paste();

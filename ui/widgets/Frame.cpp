@@ -214,14 +214,16 @@ void CFrame::ToggleMaximize() {
   const bool restore = maximized != 0;
   if (windowOperations)
     windowOperations->ShowWindowState(restore ? WindowShow::Normal : WindowShow::Maximized);
-  maximizeButton.SetIcon(restore ? u"maximal.png" : u"restore.png");
+  // Without the skin's picture the button keeps the one it shows.
+  static_cast<void>(maximizeButton.SetIcon(restore ? u"maximal.png" : u"restore.png"));
   maximized = restore ? 0 : 1;
 }
 
 void CFrame::SetMaximizedState(bool isMaximized) {
   if ((maximized != 0) == isMaximized) return;
   maximized = isMaximized ? 1 : 0;
-  maximizeButton.SetIcon(isMaximized ? u"restore.png" : u"maximal.png");
+  // Without the skin's picture the button keeps the one it shows.
+  static_cast<void>(maximizeButton.SetIcon(isMaximized ? u"restore.png" : u"maximal.png"));
 }
 
 bool CFrame::OnSpriteMessage(const SpriteMessage& message) {

@@ -47,7 +47,7 @@ public:
   void SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
   // Loads "title.png" (the skin folder, else the basic folder) and creates
   // the three buttons; false when one fails.
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   bool DrawsInRect(const Rect& localRect) override;
   bool Draw(std::uint32_t now) override;
   void Destroy(int final) override;

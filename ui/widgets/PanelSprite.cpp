@@ -28,7 +28,9 @@ bool CPanelSprite::IsItemIndex(std::int32_t index) const {
 }
 
 void CPanelSprite::Notify(std::int32_t code, std::uint64_t wparam, std::uint64_t lparam) {
-  if (parent && parent->IsInputSprite()) PostSpriteMessage(parent, code, wparam, lparam, this);
+  // A parent already gone, or a queue shut down, takes no notice.
+  if (parent && parent->IsInputSprite())
+    static_cast<void>(PostSpriteMessage(parent, code, wparam, lparam, this));
 }
 
 // Items ----------------------------------------------------------------------

@@ -61,12 +61,12 @@ public:
   // Appends an item; its caption is rendered at the item's width less 10,
   // wrapped at size 12 when it does not fit on one line. False (nothing
   // added) when rendering or copying fails.
-  bool AddItem(std::uint32_t itemId, const Rect& itemRect, std::uint8_t itemKind, std::u16string_view text,
-               std::u16string_view tip, const CBgraImage* icon);
+  [[nodiscard]] bool AddItem(std::uint32_t itemId, const Rect& itemRect, std::uint8_t itemKind,
+                             std::u16string_view text, std::u16string_view tip, const CBgraImage* icon);
   // An icon-only item: the icon centred on the skin's item cell, 2 pixels
   // smaller than the item.
-  bool AddIconItem(std::uint32_t itemId, const Rect& itemRect, const CBgraImage& icon,
-                   std::u16string_view tip);
+  [[nodiscard]] bool AddIconItem(std::uint32_t itemId, const Rect& itemRect, const CBgraImage& icon,
+                                 std::u16string_view tip);
   // The first item with the id, or null.
   PanelItem* FindItem(std::uint32_t itemId);
   // Each acts on the first item with the id and does nothing without one.

@@ -137,7 +137,9 @@ void CSButton::SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std
   const bool widthChanged = w != rect.Width();
   rect = {x, y, x + w, y + h};
   dirty = 1;
-  MakeBackground(w, h);
+  // Without a new background the old one no longer fits; Draw then leaves
+  // the glow unshaped.
+  static_cast<void>(MakeBackground(w, h));
   if (widthChanged && !caption.empty()) {
     CBgraImage picture;
     bool cut = false;
@@ -313,9 +315,12 @@ void CSButton::Click() {
     hovered = 1;
     dirty = 1;
   }
+  // A click whose listener is gone, or that reaches a queue shut down, has
+  // nobody to act on it.
   if (parent && parent->IsInputSprite()) {
-    PostSpriteMessage(parent, kSpriteMsgButtonClicked, static_cast<std::uint64_t>(id), 0, this);
+    static_cast<void>(
+        PostSpriteMessage(parent, kSpriteMsgButtonClicked, static_cast<std::uint64_t>(id), 0, this));
   } else if (RenderWindowOf(*this)) {
-    UiQueue().Post(kButtonClickedWindowMessage, static_cast<std::uint64_t>(id), 0);
+    static_cast<void>(UiQueue().Post(kButtonClickedWindowMessage, static_cast<std::uint64_t>(id), 0));
   }
 }

@@ -52,14 +52,14 @@ public:
   // the icon from the skin folder or else the basic folder and makes the
   // background. False when one of these fails. The caller appends the
   // button to its parent.
-  bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t buttonId, const Rect& buttonRect,
-              std::int32_t buttonLayer, std::u16string_view captionText, std::u16string_view iconFile,
-              bool verticalLayout);
+  [[nodiscard]] bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t buttonId,
+                            const Rect& buttonRect, std::int32_t buttonLayer, std::u16string_view captionText,
+                            std::u16string_view iconFile, bool verticalLayout);
   // A new caption, rendered at the width less 10; a failed rendering keeps
   // the old one. The tooltip is only ever written by a cut caption.
   void SetText(std::u16string_view newText);
   // False (nothing changed) when the file is in neither folder.
-  bool SetIcon(std::u16string_view fileName);
+  [[nodiscard]] bool SetIcon(std::u16string_view fileName);
   // Drops the skin shape: the glow then covers the whole button, faintly.
   void ReleaseBackground();
   // Flips a toggle, then tells the parent or the window.
@@ -89,6 +89,7 @@ private:
   bool Contains(Point point) const;
   // Renders text limited to the width less margin (when cutCaption); true
   // and cut set when it worked.
-  bool RenderCaption(std::u16string_view text, std::int32_t margin, CBgraImage& picture, bool& cut) const;
-  bool MakeBackground(std::int32_t w, std::int32_t h);
+  [[nodiscard]] bool RenderCaption(std::u16string_view text, std::int32_t margin, CBgraImage& picture,
+                                   bool& cut) const;
+  [[nodiscard]] bool MakeBackground(std::int32_t w, std::int32_t h);
 };

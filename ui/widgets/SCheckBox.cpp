@@ -46,8 +46,9 @@ void CSCheckBox::SetValue(std::u16string_view text) {
 
 void CSCheckBox::Notify(std::int32_t state) {
   if (parent && parent->IsInputSprite())
-    PostSpriteMessage(parent, kCheckMsgChanged, static_cast<std::uint64_t>(id),
-                      static_cast<std::uint64_t>(state), this);
+    static_cast<void>(PostSpriteMessage(parent, kCheckMsgChanged, static_cast<std::uint64_t>(id),
+                                        static_cast<std::uint64_t>(state),
+                                        this));  // nothing to tell a target that is gone
 }
 
 void CSCheckBox::Toggle() {

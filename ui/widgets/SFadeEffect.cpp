@@ -55,7 +55,8 @@ bool CSFadeEffect::UpdateSurface(std::uint32_t) {
   }
   if (!snapshot.IsEmpty() && !surface.IsEmpty()) {
     if (framesDrawn == 0) {
-      BlurBgraImage(snapshot, snapshot, 1);
+      // Short of memory the first frame shows the snapshot unblurred.
+      static_cast<void>(BlurBgraImage(snapshot, snapshot, 1));
       Brighten(snapshot, 3);
       CopyInto(surface, snapshot);
     } else {

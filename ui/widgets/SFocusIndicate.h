@@ -21,7 +21,7 @@ public:
   // Alpha 255, the old area invalidated, the new rectangle stored, dirty.
   void SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
   // Loads "kbd.png" from the basic folder; false when it is missing.
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   bool Draw(std::uint32_t now) override;
 
   // The sprite with the keyboard focus (null: none); kept with its registry

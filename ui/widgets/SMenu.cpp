@@ -376,7 +376,8 @@ void CSMenu::RequestItemTip() {
 }
 
 void CSMenu::PostClosed() {
-  PostSpriteMessage(this, kMenuMsgClosed, menuState == kClosingChosen ? 1 : 0, 0, nullptr);
+  static_cast<void>(PostSpriteMessage(this, kMenuMsgClosed, menuState == kClosingChosen ? 1 : 0, 0,
+                                      nullptr));  // nothing to tell a target that is gone
   menuState = kIdle;
   dirty = 1;
 }
@@ -554,7 +555,8 @@ void CSMenu::ChooseItem(std::int32_t index, bool animate) {
     target = notifyTarget;
   }
   if (chosen && target)
-    PostSpriteMessage(target, kMenuMsgCommand, static_cast<std::uint64_t>(commandId), 0, this);
+    static_cast<void>(PostSpriteMessage(target, kMenuMsgCommand, static_cast<std::uint64_t>(commandId), 0,
+                                        this));  // nothing to tell a target that is gone
   HideNow();
   Destroy(0);
   CSMenu* sub = nullptr;
@@ -649,7 +651,8 @@ void CSMenu::RepostClick(std::uint32_t downMessage, Point point, std::uint32_t f
     posted.message = message;
     posted.wparam = flags & 0xFFFF;
     posted.point = physical;
-    UiQueue().Post(std::move(posted));
+    // A queue that is shutting down has no one left to click.
+    static_cast<void>(UiQueue().Post(std::move(posted)));
   }
   window->InvalidateAll();
 }

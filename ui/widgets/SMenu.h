@@ -62,7 +62,7 @@ public:
   ~CSMenu() override;
 
   // Creates the scroll bar (hidden) as the menu's child.
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   bool Draw(std::uint32_t now) override;
   // Empties the menu and its sub-menus (Destroy(final) on each); only a
   // non-zero final releases the sprite itself as well.

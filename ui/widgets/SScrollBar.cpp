@@ -32,7 +32,8 @@ void CSScrollBar::SetPosition(std::int64_t value) {
 }
 
 void CSScrollBar::Notify(std::int32_t code) {
-  if (parent && parent->IsInputSprite()) PostSpriteMessage(parent, code, 0, 0, this);
+  // A parent already gone, or a queue shut down, takes no notice.
+  if (parent && parent->IsInputSprite()) static_cast<void>(PostSpriteMessage(parent, code, 0, 0, this));
 }
 
 // Drawing ----------------------------------------------------------------------

@@ -118,7 +118,8 @@ std::int32_t CSTabFrame::AddPage(CSTabPage* page) {
     index = static_cast<std::int32_t>(pages.size()) - 1;
     MarkHighlight();
   }
-  if (currentPage < 0) SelectPage(page, true);
+  // A first page that refuses leaves the frame without a current page.
+  if (currentPage < 0) static_cast<void>(SelectPage(page, true));
   return index;
 }
 
@@ -140,7 +141,9 @@ void CSTabFrame::RemovePage(CSTabPage* page) {
     // replacement may lie behind the removed page.
     if (replacement >= 0) {
       m_holdPageChanged = true;
-      SelectPage(pages[static_cast<std::size_t>(replacement)], true);
+      // A replacement that refuses leaves the frame without a current page
+      // once this one is gone.
+      static_cast<void>(SelectPage(pages[static_cast<std::size_t>(replacement)], true));
       m_holdPageChanged = false;
     }
   }
@@ -161,7 +164,8 @@ void CSTabFrame::RemovePage(CSTabPage* page) {
   page->closed = 1;
   page->closing = 1;
   page->owned = 1;
-  DestroyChild(page);
+  // Every page is a child from AddPage on, so it is always found.
+  static_cast<void>(DestroyChild(page));
   if (std::exchange(m_heldPageChanged, false)) {
     const std::int32_t current = currentPage;
     if (current >= 0) NotifyPageChanged(current);
@@ -174,8 +178,10 @@ void CSTabFrame::NotifyPageChanged(std::int32_t index) {
     return;
   }
   if (parent && parent->IsInputSprite()) {
-    PostSpriteMessage(parent, kTabMsgPageChanged, static_cast<std::uint64_t>(index),
-                      reinterpret_cast<std::uintptr_t>(pages[static_cast<std::size_t>(index)]), this);
+    // A parent already gone, or a queue shut down, takes no notice.
+    static_cast<void>(
+        PostSpriteMessage(parent, kTabMsgPageChanged, static_cast<std::uint64_t>(index),
+                          reinterpret_cast<std::uintptr_t>(pages[static_cast<std::size_t>(index)]), this));
   }
 }
 
@@ -249,7 +255,8 @@ bool CSTabFrame::SelectPage(CSTabPage* page, bool force) {
       transitionAlpha = 255;
     }
     if (!finished && oldPage) HideSprite(*oldPage);
-    PostSpriteMessage(this, kSpriteMsgRefresh, 0, 0, this);
+    // Refused only once the queue has shut down, when nothing is drawn.
+    static_cast<void>(PostSpriteMessage(this, kSpriteMsgRefresh, 0, 0, this));
   } else if (oldPage) {
     HideSprite(*oldPage);
   }
@@ -389,7 +396,8 @@ bool CSTabFrame::Draw(std::uint32_t now) {
       refreshPending = 0;
       const std::int32_t current = currentPage;
       if (current >= 0 && current < static_cast<std::int32_t>(pages.size()))
-        PostSpriteMessage(pages[static_cast<std::size_t>(current)], kSpriteMsgRefresh, 0, 0, this);
+        static_cast<void>(
+            PostSpriteMessage(pages[static_cast<std::size_t>(current)], kSpriteMsgRefresh, 0, 0, this));
     }
     changed = true;
   }
@@ -579,7 +587,8 @@ void CSTabFrame::OnLButtonUp(Point point, std::uint32_t flags) {
   const std::int32_t tab = TabAtPoint(point);
   const std::int32_t pressed = std::exchange(pressedTab, -1);
   if (tab < 0 || tab != pressed) return;
-  SelectPage(pages[static_cast<std::size_t>(tab)], false);
+  // A page that refuses keeps the current one.
+  static_cast<void>(SelectPage(pages[static_cast<std::size_t>(tab)], false));
   if (CRenderWindow* window = RenderWindowOf(*this)) {
     window->ReleaseCaptureSprite(this);
     window->SpawnClickWave();
@@ -604,7 +613,8 @@ void CSTabFrame::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
   } else if (key == VK_RIGHT || key == VK_DOWN) {
     target = std::min(current + 1, count - 1);
   }
-  if (target != current) SelectPage(pages[static_cast<std::size_t>(target)], false);
+  // A page that refuses keeps the current one.
+  if (target != current) static_cast<void>(SelectPage(pages[static_cast<std::size_t>(target)], false));
 }
 
 bool CSTabFrame::OnSpriteMessage(const SpriteMessage& message) {

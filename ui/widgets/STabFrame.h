@@ -60,7 +60,7 @@ public:
   // The title strip, in window coordinates.
   Rect GetFocusRect() override;
   // Creates the two scroll arrows.
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   bool Draw(std::uint32_t now) override;
   void Destroy(int final) override;
   void OnMouseMove(Point point, std::uint32_t flags) override;
@@ -80,10 +80,10 @@ public:
   // Makes the page current (see the file comment). True also when it is
   // current already; false when it is not in the frame, selection is off
   // and force is not given, or the page refuses.
-  virtual bool SelectPage(CSTabPage* page, bool force);
+  [[nodiscard]] virtual bool SelectPage(CSTabPage* page, bool force);
   // Attaches as CSprite::Create and lays the frame out for its rectangle.
-  virtual bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId,
-                      const Rect& spriteRect, std::int32_t spriteLayer);
+  [[nodiscard]] virtual bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId,
+                                    const Rect& spriteRect, std::int32_t spriteLayer);
   // The title's horizontal extent in strip coordinates: left = sum of
   // (title width + 20) over the pages before it, right = left + its title
   // width + 20. Both -1 for an index that names no page.
@@ -98,7 +98,7 @@ public:
   // Creates the page in the page area as a hidden child and takes it over;
   // a frame without a current page selects it. Its index, or -1 when it
   // cannot be created (the caller keeps it then).
-  std::int32_t AddPage(CSTabPage* page);
+  [[nodiscard]] std::int32_t AddPage(CSTabPage* page);
   // Makes another page current first when it was the current one: the page
   // current before it, else its left neighbour, else its right one. Then the
   // page is destroyed and deleted.
@@ -146,7 +146,7 @@ private:
   void Layout();
   // The page area's picture over the skin's panel colour; false when the
   // skin has no such pixel or the picture cannot be made.
-  bool SnapshotPage(CBgraImage& picture, CSTabPage* page);
+  [[nodiscard]] bool SnapshotPage(CBgraImage& picture, CSTabPage* page);
   // Blends the next step of a running cross-fade; true when it ended (done,
   // or abandoned for snapshots that do not fit the page area).
   bool ComposeTransition();

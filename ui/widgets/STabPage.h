@@ -41,18 +41,18 @@ public:
 
   // Attaches as CSprite::Create, then builds the title picture; false when
   // either fails.
-  virtual bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId,
-                      const Rect& spriteRect, std::int32_t spriteLayer);
+  [[nodiscard]] virtual bool Create(CSprite* parentSprite, ISpriteWindow* window, std::int32_t spriteId,
+                                    const Rect& spriteRect, std::int32_t spriteLayer);
   // The page stops being the current one.
   virtual void OnPageDeactivate();
   // The page is about to become the current one; false refuses.
-  virtual bool OnPageActivate();
+  [[nodiscard]] virtual bool OnPageActivate();
 
   // The icon (skin folder, else basic folder) and the text rendered at size
   // 14 in theme colour 0, side by side and top-aligned. False for a title
   // whose "icon:[" has no "]", a missing icon, a failed rendering or a
   // title with neither icon nor text.
-  bool BuildTitleImage();
+  [[nodiscard]] bool BuildTitleImage();
 
   CBgraImage titleImage;  // under lock
   std::u16string title;

@@ -31,7 +31,7 @@ public:
 
   // Loads "tip.png" and "tippoint.png" from the basic folder and takes no
   // input; false when a picture is missing.
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   // Fills the balloon and centres the text on it; false without a text
   // picture or when nothing is dirty.
   bool Draw(std::uint32_t now) override;
@@ -39,7 +39,7 @@ public:
   // Stores the text (cut) and renders its picture; the tip is dirty. The
   // same text again keeps the picture. False for an empty text (nothing to
   // show) and when the picture cannot be allocated.
-  bool SetText(std::u16string_view newText);
+  [[nodiscard]] bool SetText(std::u16string_view newText);
   // The size of the text picture.
   Size TextSize() const;
 

@@ -40,7 +40,7 @@ public:
   // Creates the page as a hidden child (id = frames + 1) and adds it closed,
   // then lays out by priority. The frame's index (the first one for a page
   // already added), or -1 when the page cannot be created.
-  std::int32_t AddFrame(CSTabPage* page, std::int32_t priority, std::int32_t height);
+  [[nodiscard]] std::int32_t AddFrame(CSTabPage* page, std::int32_t priority, std::int32_t height);
   std::int32_t FindFrame(const CSTabPage* page) const;
   // request >= 0 opens that frame when it fits with at least a pixel to
   // spare, closing frames of lower priority as needed (when it cannot fit,

@@ -7,4 +7,4 @@
 #include "image/BgraImage.h"
 
 // False, picture untouched or emptied, when the file is in neither folder.
-bool LoadSkinIcon(std::u16string_view fileName, CBgraImage& picture);
+[[nodiscard]] bool LoadSkinIcon(std::u16string_view fileName, CBgraImage& picture);

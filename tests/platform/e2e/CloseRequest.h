@@ -3,4 +3,4 @@
 // the user closes it. Kept apart because Xlib's macros clash with our names.
 
 // 0 when the request was sent.
-int SendCloseRequest(unsigned long window);
+[[nodiscard]] int SendCloseRequest(unsigned long window);

@@ -68,7 +68,11 @@ public:
 
   template <typename... Args>
   void Write(const char* format, Args... args) {
-    std::fprintf(m_log, format, args...);
+    // A bare text is no format: it prints as it stands.
+    if constexpr (sizeof...(args) == 0)
+      std::fputs(format, m_log);
+    else
+      std::fprintf(m_log, format, args...);
     std::fputc('\n', m_log);
     std::fflush(m_log);
   }

@@ -8,9 +8,9 @@
 
 // Runs until killed; writes "wm ready" to readyFile once it serves. Not 0
 // when the display cannot be opened.
-int RunFakeWindowManager(const char* readyFile);
+[[nodiscard]] int RunFakeWindowManager(const char* readyFile);
 
 // Asks the window manager to maximise or restore a window, as a desktop's
 // own controls do (so the program learns of it only by its window events).
 // 0 when the request was sent.
-int RequestMaximizedState(unsigned long window, bool maximized);
+[[nodiscard]] int RequestMaximizedState(unsigned long window, bool maximized);

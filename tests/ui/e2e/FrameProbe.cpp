@@ -38,7 +38,11 @@ std::FILE* g_log = nullptr;
 
 template <typename... Args>
 void Write(const char* format, Args... args) {
-  std::fprintf(g_log, format, args...);
+  // A bare text is no format: it prints as it stands.
+  if constexpr (sizeof...(args) == 0)
+    std::fputs(format, g_log);
+  else
+    std::fprintf(g_log, format, args...);
   std::fputc('\n', g_log);
   std::fflush(g_log);
 }
@@ -49,7 +53,7 @@ class CDemoPage final : public CMessageSprite {
 public:
   bool Draw(std::uint32_t) override {
     if (!dirty || surface.IsEmpty()) return false;
-    StretchSkinFrame(surface, UIResources().skins.roundFrameImage, 0, 0);
+    if (!StretchSkinFrame(surface, UIResources().skins.roundFrameImage, 0, 0)) return false;
     InvalidateArea({}, 1);
     return true;
   }
@@ -66,7 +70,7 @@ public:
   bool Draw(std::uint32_t now) override {
     const bool changed = CMoveOverSprite::Draw(now);
     if (!dirty || surface.IsEmpty()) return changed;
-    StretchSkinFrame(surface, UIResources().skins.roundFrameImage, 0, 0);
+    if (!StretchSkinFrame(surface, UIResources().skins.roundFrameImage, 0, 0)) return false;
     std::lock_guard textGuard(UIResources().skins);
     CBgraImage text;
     if (UIResources().skins.RenderText(u"Hover over me", text)) {

@@ -42,7 +42,11 @@ std::mutex g_logLock;  // the render thread writes too
 template <typename... Args>
 void Write(const char* format, Args... args) {
   std::lock_guard guard(g_logLock);
-  std::fprintf(g_log, format, args...);
+  // A bare text is no format: it prints as it stands.
+  if constexpr (sizeof...(args) == 0)
+    std::fputs(format, g_log);
+  else
+    std::fprintf(g_log, format, args...);
   std::fputc('\n', g_log);
   std::fflush(g_log);
 }

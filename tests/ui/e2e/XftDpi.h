@@ -4,4 +4,4 @@
 // because Xlib's macros clash with our names.
 
 // 0 when the resource was set.
-int SetXftDpiResource(int dpi);
+[[nodiscard]] int SetXftDpiResource(int dpi);
