@@ -30,7 +30,8 @@ struct Scene {
     window.windowOptions.minimumSize = {0, 0};
     created = window.Create() == 1;
     window.active = 1;
-    picture.Create(160, 120);
+    created = created && picture.Create(160, 120);
+    if (!created) return;
     for (std::uint32_t y = 0; y < picture.height; ++y) {
       for (std::uint32_t x = 0; x < picture.width; ++x) {
         std::uint8_t* p = picture.At(x, y);
@@ -41,7 +42,7 @@ struct Scene {
       }
     }
     list = new CListSprite;
-    created = created && list->Create(nullptr, &window, 1, {0, 0, kClient.width, kClient.height}, 2);
+    created = list->Create(nullptr, &window, 1, {0, 0, kClient.width, kClient.height}, 2);
     if (!created) return;
     window.AddTopLevelSprite(list, true);
     for (int i = 0; i < kItems; ++i) {
@@ -75,7 +76,8 @@ Scene& TheScene() {
 void BM_GridScrollFrame(benchmark::State& state) {
   Scene& scene = TheScene();
   if (!scene.created) {
-    state.SkipWithError("the window or the grid could not be made (is data/ beside the program?)");
+    state.SkipWithError(
+        "the window, the picture or the grid could not be made (is data/ beside the program?)");
     return;
   }
   std::int32_t direction = -kStep;
@@ -93,7 +95,8 @@ void BM_GridScrollFrame(benchmark::State& state) {
 void BM_FullRepaintFrame(benchmark::State& state) {
   Scene& scene = TheScene();
   if (!scene.created) {
-    state.SkipWithError("the window or the grid could not be made (is data/ beside the program?)");
+    state.SkipWithError(
+        "the window, the picture or the grid could not be made (is data/ beside the program?)");
     return;
   }
   for (auto _ : state) {

@@ -482,7 +482,7 @@ TEST_F(ListTest, CellsCutAtTheEdgesAreClippedToTheSurface) {
     for (int i = 0; i < 4; ++i) ASSERT_GE(list->AddItem(u"late", &picture, 0), 0);
     list->SetViewMode(mode);  // the new items glide in from (-100, -100)
     for (int i = 0; i < 12; ++i) Frame();
-    parent->DestroyChild(list);
+    EXPECT_TRUE(parent->DestroyChild(list));
   }
   // The reflection mirrors the picture's bottom rows below it.
   CListSprite* list = Make(1, {460, 250}, 3);

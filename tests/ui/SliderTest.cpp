@@ -243,7 +243,7 @@ TEST_F(SliderTest, TheValueButtonTakesANumberOrAFractionAndRefusesTheRest) {
   closing.Next(CSStringDialog::kTemplateId)
       .Call([&](CDialogSprite& dialog) {
         ASSERT_TRUE(dynamic_cast<CEditSprite*>(dialog.FindControl(CSStringDialog::kEditId))->SetText(u"1/4"));
-        parent->DestroyChild(slider);
+        EXPECT_TRUE(parent->DestroyChild(slider));
       })
       .Press(kIdOk);
   ClickAt(At(slider, 262));
@@ -344,7 +344,7 @@ TEST_F(SliderTest, HugeValuesAndDegenerateRangesAndTracks) {
     Run();
     EXPECT_GE(narrow->Value(), 0);
     EXPECT_LE(narrow->Value(), 100);
-    parent->DestroyChild(narrow);
+    EXPECT_TRUE(parent->DestroyChild(narrow));
     host.AdvanceClock(150);
   }
 }

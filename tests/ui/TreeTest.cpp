@@ -55,7 +55,7 @@ public:
   }
   ~TreeTest() override {
     g_AnimationEnabled = 0;
-    parent->DestroyChild(owner);  // the trees go before the nodes they show
+    EXPECT_TRUE(parent->DestroyChild(owner));  // the trees go before the nodes they show
   }
 
   template <typename Tree = CSTree>
@@ -339,7 +339,7 @@ TEST_F(TreeTest, AMoveOfFivePixelsScrollsAndSelectsNothing) {
     EXPECT_EQ(tree->scrollOffset, c.scroll);
     EXPECT_EQ(tree->selectedRow, c.selected);
     EXPECT_EQ(tree->dragging, 0);
-    owner->DestroyChild(tree);
+    EXPECT_TRUE(owner->DestroyChild(tree));
     Notes();
   }
 }
@@ -348,7 +348,7 @@ TEST_F(TreeTest, TheScrollBarAndItsBounds) {
   // Trees lower than 33 pixels never show the bar.
   CSTree* low = MakeFlat(10, {200, 32});
   EXPECT_FALSE(low->scrollBar.visible);
-  owner->DestroyChild(low);
+  EXPECT_TRUE(owner->DestroyChild(low));
   root.DeleteChildren();
   CSTree* tree = MakeFlat(10, {200, 33});
   EXPECT_TRUE(tree->scrollBar.visible);

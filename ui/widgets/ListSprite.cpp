@@ -101,8 +101,10 @@ void CListSprite::SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, 
 void CListSprite::Notify(std::int32_t code, std::int32_t index) {
   if (!parent || !parent->IsInputSprite()) return;
   const CListItem* item = ValidIndex(index) ? items[static_cast<std::size_t>(index)].get() : nullptr;
-  PostSpriteMessage(parent, code, static_cast<std::uint64_t>(static_cast<std::int64_t>(index)),
-                    static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(item)), this);
+  // An owner already gone, or a queue shut down, takes no notice.
+  static_cast<void>(
+      PostSpriteMessage(parent, code, static_cast<std::uint64_t>(static_cast<std::int64_t>(index)),
+                        static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(item)), this));
 }
 
 bool CListSprite::OverScrollBar(Point point) const {
@@ -415,13 +417,16 @@ void CListSprite::UpdateHoverFade(std::int32_t index) {
       value = std::max(before + 14, 64);
       if (value >= kFullHover) {
         value = kFullHover;
-        PostSpriteMessage(this, kListMsgHoverChanged, 1, reinterpret_cast<std::uintptr_t>(&item), nullptr);
+        // Only the note is lost when the list is going or the queue shut down.
+        static_cast<void>(PostSpriteMessage(this, kListMsgHoverChanged, 1,
+                                            reinterpret_cast<std::uintptr_t>(&item), nullptr));
       }
     }
   } else {
     value = before / 2;
-    if (before == kFullHover)
-      PostSpriteMessage(this, kListMsgHoverChanged, 0, reinterpret_cast<std::uintptr_t>(&item), nullptr);
+    if (before == kFullHover)  // as above, only the note is lost
+      static_cast<void>(
+          PostSpriteMessage(this, kListMsgHoverChanged, 0, reinterpret_cast<std::uintptr_t>(&item), nullptr));
   }
   if (value == before) return;
   item.hoverAlpha = static_cast<std::uint8_t>(value);

@@ -61,7 +61,7 @@ public:
 
   void SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
   // Creates the scroll bar (hidden).
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   bool Draw(std::uint32_t now) override;
   // Releases and deletes the items; a non-zero final also frees the surface
   // and the children.
@@ -86,7 +86,7 @@ public:
   virtual void SortItems();
   // Draws one item's cell (render thread, lock held); false when nothing
   // was drawn.
-  virtual bool DrawItem(std::int32_t index);
+  [[nodiscard]] virtual bool DrawItem(std::int32_t index);
   virtual std::unique_ptr<CListItem> CreateItem();
   // Moves the items one step toward their cells; the number still moving.
   virtual std::int32_t AnimateItems(std::uint32_t now);
@@ -111,7 +111,7 @@ public:
   void UpdateHoverFade(std::int32_t index);
   // The cell-sized hover and selection backgrounds; false when memory runs
   // out (render thread, lock held).
-  bool PrepareCellBackgrounds();
+  [[nodiscard]] bool PrepareCellBackgrounds();
   std::int32_t GetFirstSelected();
   // The next selected item after item (from the first when item is null or
   // not in the list), or null.

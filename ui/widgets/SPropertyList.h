@@ -68,7 +68,7 @@ public:
 
   // The tree's creation, then "propedit.png", the edit field (hidden child,
   // id 1) and the option menu (a popup of the window, id 2).
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   // A final one also takes the option menu out of the window.
   void Destroy(int final) override;
   void OnMouseMove(Point point, std::uint32_t flags) override;

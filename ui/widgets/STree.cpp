@@ -54,8 +54,10 @@ void CSTree::SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::
 
 void CSTree::Notify(std::int32_t code, std::int64_t wparam, const void* lparam) {
   if (parent && parent->IsInputSprite()) {
-    PostSpriteMessage(parent, code, static_cast<std::uint64_t>(wparam),
-                      static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(lparam)), this);
+    // An owner already gone, or a queue shut down, takes no notice.
+    static_cast<void>(PostSpriteMessage(parent, code, static_cast<std::uint64_t>(wparam),
+                                        static_cast<std::uint64_t>(reinterpret_cast<std::uintptr_t>(lparam)),
+                                        this));
   }
 }
 
@@ -554,7 +556,9 @@ void CSTree::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
     CTreeNode* node = selected ? rows[static_cast<std::size_t>(selectedRow)].node : nullptr;
     switch (key) {
       case VK_BACK:
-        if (parent && parent->IsInputSprite()) PostSpriteMessage(parent, kTreeMsgBackspace, 0, 0, nullptr);
+        // An owner already gone, or a queue shut down, takes no notice.
+        if (parent && parent->IsInputSprite())
+          static_cast<void>(PostSpriteMessage(parent, kTreeMsgBackspace, 0, 0, nullptr));
         return;
       case VK_PRIOR:
         target = selectedRow == -1 ? 0 : std::max(selectedRow - page, 0);

@@ -68,7 +68,7 @@ public:
   void SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
   // Creates the scroll bar (hidden) and takes the expander glyphs from the
   // skin set's icons.
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   bool Draw(std::uint32_t now) override;
   void Destroy(int final) override;
   void OnMouseWheel(Point point, std::int32_t delta) override;

@@ -67,7 +67,7 @@ public:
   // Stores the rectangle and rebuilds the segments for the new width.
   void SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
   // Makes the sibling list, a popup of the window (hidden, id 100, layer 201).
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   bool Draw(std::uint32_t now) override;
   // Frees the segments; a final one also takes the sibling list out of the
   // window and destroys it.

@@ -112,8 +112,11 @@ void CSliderSprite::PostChanged() {
     raw = value;
     units = scale;
   }
-  PostSpriteMessage(parent, kSliderMsgChanged, static_cast<std::uint64_t>(static_cast<std::int64_t>(raw)),
-                    static_cast<std::uint64_t>(units), this);
+  // An owner already gone, or a queue shut down, takes no notice; the value
+  // itself is kept.
+  static_cast<void>(PostSpriteMessage(parent, kSliderMsgChanged,
+                                      static_cast<std::uint64_t>(static_cast<std::int64_t>(raw)),
+                                      static_cast<std::uint64_t>(units), this));
 }
 
 void CSliderSprite::SetSliderValue(double shown, bool notify) {

@@ -51,7 +51,7 @@ public:
 
   void SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, std::int32_t h) override;
   // The three buttons and the two pictures; false when one fails.
-  bool OnSpriteCreate() override;
+  [[nodiscard]] bool OnSpriteCreate() override;
   bool Draw(std::uint32_t now) override;
   void OnMouseWheel(Point point, std::int32_t delta) override;
   void OnMouseMove(Point point, std::uint32_t flags) override;
