@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "algorithms/geometry/BarrelDistort.h"
@@ -735,6 +736,55 @@ void FilterParamsSeeds() {
   Put("filter_params", "aberration", Prefixed({4}, PurpleFringeParamsToBytes(fringe)));
 }
 
+// Typed values: UTF-16 little-endian texts.
+void FractionSeeds() {
+  const std::pair<const char*, std::u16string_view> texts[] = {
+      {"fraction", u"1/4"},       {"negative", u"-2.5"},
+      {"exponent", u"1e400"},     {"tiny-denominator", u"1/1e-9"},
+      {"two-slashes", u" 3/4/5"},
+  };
+  for (const auto& [name, text] : texts) {
+    Bytes bytes;
+    for (const char16_t c : text) {
+      bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+      bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    Put("fraction", name, bytes);
+  }
+}
+
+// The property list's outside input: a reader byte, two u32 (a range or a
+// rational pair), then UTF-16 little-endian text.
+void PropertyEditSeeds() {
+  struct Seed {
+    const char* name;
+    std::uint8_t reader;
+    std::int32_t first, second;
+    std::u16string_view text;
+  };
+  const Seed seeds[] = {
+      {"options", 0, 0, 0, u"Off^0|On^1|Red-eye^65"},
+      {"integer", 1, -2147483647, 2147483647, u"99999999999"},
+      {"unsigned", 1, 0, 16777214, u"+16777215"},
+      {"rational", 2, 0, 0, u"1/8"},
+      {"huge-rational", 2, 0, 0, u"-1e300"},
+      {"pair", 3, 3, 10, u""},
+      {"pair-min", 3, 1, INT32_MIN, u""},
+  };
+  for (const Seed& seed : seeds) {
+    Bytes bytes{seed.reader};
+    for (const std::int32_t value : {seed.first, seed.second}) {
+      for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> shift));
+    }
+    for (const char16_t c : seed.text) {
+      bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+      bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    Put("property_edit", seed.name, bytes);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -752,5 +802,7 @@ int main(int argc, char** argv) {
   FilterSeeds();
   GeometrySeeds();
   FilterParamsSeeds();
+  FractionSeeds();
+  PropertyEditSeeds();
   return 0;
 }
