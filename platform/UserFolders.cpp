@@ -85,6 +85,11 @@ std::filesystem::path GetConfigHome() {
   return home.empty() ? home : home / ".config";
 }
 
+std::filesystem::path GetMakerFolder() {
+  const std::filesystem::path config = GetConfigHome();
+  return config.empty() ? config : config / "Varnel Softwares";
+}
+
 std::vector<std::filesystem::path> GetConfigDirs() {
   std::vector<std::filesystem::path> dirs;
   if (const char* value = std::getenv("XDG_CONFIG_DIRS")) {

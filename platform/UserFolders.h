@@ -13,6 +13,11 @@ std::filesystem::path GetHomeFolder();
 // when there is no home. Stands in for the roaming application-data folder.
 std::filesystem::path GetConfigHome();
 
+// The maker folder: config home / "Varnel Softwares", where the small preset
+// files live (the program's own settings are in config home / "Tessera").
+// Empty when there is no config home. Not created here.
+std::filesystem::path GetMakerFolder();
+
 // The absolute entries of $XDG_CONFIG_DIRS, else /etc/xdg. Machine-wide
 // configuration, read only.
 std::vector<std::filesystem::path> GetConfigDirs();

@@ -138,3 +138,13 @@ bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view word) {
   const auto same = [](char16_t a, char16_t b) { return FoldCase(a) == FoldCase(b); };
   return std::search(text.begin(), text.end(), word.begin(), word.end(), same) != text.end();
 }
+
+int CompareAsciiNoCase(std::u16string_view a, std::u16string_view b) {
+  const auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? static_cast<char16_t>(c + 32) : c; };
+  const std::size_t n = std::min(a.size(), b.size());
+  for (std::size_t i = 0; i < n; ++i) {
+    const char16_t x = fold(a[i]), y = fold(b[i]);
+    if (x != y) return x < y ? -1 : 1;
+  }
+  return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}

@@ -3,6 +3,7 @@
 // only where the operating system is called.
 
 #include <cstddef>
+#include <cstdint>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -42,3 +43,7 @@ char16_t FoldCase(char16_t c);
 // Whether word occurs anywhere in text, letters compared through FoldCase;
 // an empty word occurs in every text.
 bool ContainsIgnoringCase(std::u16string_view text, std::u16string_view word);
+
+// Orders two texts by UTF-16 code unit with the ASCII letters folded to
+// lower case (other letters keep their case): negative, 0 or positive.
+int CompareAsciiNoCase(std::u16string_view a, std::u16string_view b);

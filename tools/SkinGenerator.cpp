@@ -510,6 +510,39 @@ Canvas TipPointerBalloon() {
   return c;
 }
 
+// The slider's bar, 60 x 20, stretched with a left border of 25 and a top
+// border of 5 pixels: a capsule under the minus button, the track and the
+// plus button, with the groove from x = 20 to 20 pixels before the right
+// end (the track the slider measures).
+Canvas SliderBar() {
+  Canvas c(60, 20);
+  Bordered(c, RoundRect(0.5, 1, 59.5, 19, 6), WithAlpha(kWell, 0.85), kPanelBorder);
+  Bordered(c, RoundRect(20, 8, 40, 12, 2), kDark, Colour{78, 82, 90});
+  return c;
+}
+
+// The slider's thumb, 10 x 14, placed over the groove at y = 3.
+Canvas SliderThumb() {
+  Canvas c(10, 14);
+  Bordered(c, RoundRect(0.5, 0.5, 9.5, 13.5, 3), kLight, Colour{96, 101, 110});
+  c.Fill(Box(4, 4, 6, 10), WithAlpha(kAccent, 0.9));
+  return c;
+}
+
+// The slider's step buttons' icons, 16 x 16.
+Canvas PlusGlyph() {
+  Canvas c(16, 16);
+  c.Fill(Stroke({{4.0, 8.0}, {12.0, 8.0}}, 1.8), kLight);
+  c.Fill(Stroke({{8.0, 4.0}, {8.0, 12.0}}, 1.8), kLight);
+  return c;
+}
+
+Canvas MinusGlyph() {
+  Canvas c(16, 16);
+  c.Fill(Stroke({{4.0, 8.0}, {12.0, 8.0}}, 1.8), kLight);
+  return c;
+}
+
 // The keyboard-focus mark drawn at the top-left corner of the focused
 // control, 16 x 12: a small accent key cap with keys.
 Canvas KeyboardMark() {
@@ -635,6 +668,16 @@ Canvas DialogFrame() {
   return c;
 }
 
+// The marker of editable property rows, 16 x 16: a pencil leaning to the
+// right, its body in the glyph grey and its tip in the accent.
+Canvas PropertyEditMarker() {
+  Canvas c(16, 16);
+  c.Fill(Stroke({{12.5, 3.5}, {6.0, 10.0}}, 3.2), kGlyph);
+  c.Fill(Polygon({{4.3, 9.2}, {6.8, 11.7}, {2.6, 13.4}}), kAccent);
+  c.Fill(Stroke({{2.5, 14.5}, {13.5, 14.5}}, 1.0), WithAlpha(kGlyph, 0.6));
+  return c;
+}
+
 // The title band's icon of dialogs, 16 x 16: the emblem's mosaic, small.
 Canvas DialogIcon() {
   Canvas c(16, 16);
@@ -743,6 +786,11 @@ int main(int argc, char** argv) {
       {"picviewtool.png", PicViewTools},
       {"dialogframe.png", DialogFrame},
       {"defwndicon.png", DialogIcon},
+      {"sliderbar.png", SliderBar},
+      {"slider.png", SliderThumb},
+      {"add.png", PlusGlyph},
+      {"sub.png", MinusGlyph},
+      {"propedit.png", PropertyEditMarker},
       {"folderthumb.png", FolderThumb},
       {"projectfile.png", ProjectFile},
       {"maintabframe.png", MainTabFrame},

@@ -20,9 +20,11 @@
 #include "ui/dialogs/SMessageDlg.h"
 #include "ui/widgets/AnimationSwitch.h"
 #include "ui/widgets/EditSprite.h"
+#include "ui/widgets/FlatSimpleList.h"
 #include "ui/widgets/SCheckBox.h"
 #include "ui/widgets/SRatioButton.h"
 #include "ui/widgets/SStaticText.h"
+#include "ui/widgets/SliderSprite.h"
 
 namespace {
 
@@ -87,9 +89,26 @@ CDialogControl* MakeControl(CDialogSprite& dialog, const DialogControlTemplate& 
       delete field;
       return nullptr;
     }
+    case DialogControlKind::ListBox: {
+      auto* list = new (std::nothrow) CFlatSimpleList;
+      if (list && list->Create(&dialog, nullptr, entry.controlId, entry.rect, kControlLayer)) {
+        // Given its place once more, now that it has its scroll bar, so that
+        // it lays itself out.
+        list->SetSpriteRect(entry.rect.left, entry.rect.top, entry.rect.Width(), entry.rect.Height());
+        return list;
+      }
+      delete list;
+      return nullptr;
+    }
+    case DialogControlKind::Trackbar: {
+      auto* slider = new (std::nothrow) CSliderSprite;
+      if (slider && slider->Create(&dialog, nullptr, entry.controlId, entry.rect, kControlLayer))
+        return slider;
+      delete slider;
+      return nullptr;
+    }
     default:
-      // Lists, sliders and unknown classes are not made here: a template
-      // with one cannot be built.
+      // Unknown classes are not made: a template with one cannot be built.
       return nullptr;
   }
 }
@@ -97,6 +116,12 @@ CDialogControl* MakeControl(CDialogSprite& dialog, const DialogControlTemplate& 
 }  // namespace
 
 std::int32_t CDialogSprite::LayerCounter() { return g_dialogLayer; }
+
+std::u16string CDialogSprite::RangeMessage(std::int64_t minimum, std::int64_t maximum, std::int64_t value) {
+  const std::u16string message =
+      FormatText(UIResources().texts.TextOrKey(u"dlgUpdateRange"), {minimum, maximum, value});
+  return TruncatedText(message, kRangeMessageField);
+}
 
 CDialogSprite::CDialogSprite() {
   kind |= kSpriteKindNoFaintFocus | kSpriteKindDialog;
@@ -451,10 +476,7 @@ bool CDialogSprite::UpdateData(bool save) {
     auto* const* number = std::get_if<std::int32_t*>(&binding.variable);
     if (!number) return false;
     if (binding.kind == BindKind::RangedInt && (value < binding.minimum || value > binding.maximum)) {
-      // A language file's text: only the three numbers are filled in.
-      const std::u16string message = FormatText(UIResources().texts.TextOrKey(u"dlgUpdateRange"),
-                                                {binding.minimum, binding.maximum, value});
-      ShowMessageBox(TruncatedText(message, kRangeMessageField), MessageBoxIcon::Error,
+      ShowMessageBox(RangeMessage(binding.minimum, binding.maximum, value), MessageBoxIcon::Error,
                      MessageBoxButtons::Ok);
       return false;
     }

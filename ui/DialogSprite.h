@@ -154,6 +154,10 @@ public:
 
   // The layer the next dialog gets; starts at 160.
   static std::int32_t LayerCounter();
+  // The text of "dlgUpdateRange" with the range and the value refused filled
+  // in (a language file's text: only three numbers are), cut to
+  // kRangeMessageField characters.
+  static std::u16string RangeMessage(std::int64_t minimum, std::int64_t maximum, std::int64_t value);
 
   // Fields.
   std::uint32_t fadeStart = 0;  // under lock

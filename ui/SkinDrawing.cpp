@@ -194,6 +194,11 @@ void TintRect(CBgraImage& target, const Rect& rect, std::uint32_t color, std::in
       std::uint8_t* p = target.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
       if (strength == 255 && p[3] == 0) p[3] = 255;
       const std::int32_t d = strength * p[3] / 255;
+      if (d == 255) {
+        // The formula gives the colour itself: the common opaque case, without divisions.
+        for (int i = 0; i < 3; ++i) p[i] = Channel(color, i);
+        continue;
+      }
       for (int i = 0; i < 3; ++i) {
         const std::int32_t value = p[i];
         p[i] = static_cast<std::uint8_t>(value + (Channel(color, i) - value) * d / 255);

@@ -42,6 +42,7 @@ enum SkinIcon : std::size_t {
   kIconRadio = 6,         // 4 cells, as the check box
   kIconCornerHandle = 10,
   kIconEdgeHandle = 11,
+  kIconColorMarker = 11,  // the colour picker's marks on the wheel and the bar
   kIconHueMarker = 12,
   kIconGuideHandle = 13,
   kIconCurvePoint = 14,

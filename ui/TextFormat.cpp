@@ -1,10 +1,10 @@
 #include "ui/TextFormat.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 
 namespace {
 
@@ -76,40 +76,28 @@ std::u16string FormatNumber(std::int64_t value, char16_t conversion, const Place
   return Pad(sign + digits, field, sign.size(), !field.hasPrecision);
 }
 
-// Locale-independent, so the decimal point is always '.'.
-std::u16string FormatFraction(double value, char16_t conversion, const Placeholder& field) {
-  const bool upper = conversion == u'F' || conversion == u'E' || conversion == u'G';
-  std::u16string sign;
-  if (std::signbit(value) && !std::isnan(value)) {
-    sign = u"-";
-    value = -value;
-  } else if (field.plus) {
-    sign = u"+";
-  } else if (field.space) {
-    sign = u" ";
+// The format is built here from the parsed field alone (flags, width and
+// precision capped at 256), never from the pattern's text.
+std::u16string FormatReal(double value, char16_t conversion, const Placeholder& field) {
+  if (!std::isfinite(value)) {
+    std::u16string text = std::isnan(value) ? u"nan" : (value < 0 ? u"-inf" : u"inf");
+    return Pad(text, field, 0, false);
   }
-  std::u16string digits;
-  if (std::isnan(value) || std::isinf(value)) {
-    digits = std::isnan(value) ? u"nan" : u"inf";
-  } else {
-    const int precision = static_cast<int>(field.hasPrecision ? field.precision : 6);
-    std::chars_format format = std::chars_format::general;
-    if (conversion == u'f' || conversion == u'F') format = std::chars_format::fixed;
-    if (conversion == u'e' || conversion == u'E') format = std::chars_format::scientific;
-    // The longest: 309 integer digits, the point and a precision of at most 256.
-    char buffer[640];
-    const auto [end, error] =
-        std::to_chars(buffer, buffer + sizeof buffer, value, format,
-                      format == std::chars_format::general ? std::max(precision, 1) : precision);
-    if (error != std::errc()) return {};
-    digits.assign(buffer, end);
-  }
-  if (upper) {
-    for (char16_t& c : digits) {
-      if (c >= u'a' && c <= u'z') c = static_cast<char16_t>(c - u'a' + u'A');
-    }
-  }
-  return Pad(sign + digits, field, sign.size(), std::isfinite(value));
+  std::string format = "%";
+  if (field.left) format += '-';
+  if (field.zero) format += '0';
+  if (field.plus) format += '+';
+  if (field.space) format += ' ';
+  if (field.alternate) format += '#';
+  if (field.width) format += std::to_string(field.width);
+  if (field.hasPrecision) format += "." + std::to_string(field.precision);
+  format += static_cast<char>(conversion);
+  // The widest text: 309 integer digits, a point, 256 decimals, a sign.
+  char buffer[640];
+  const int length = std::snprintf(buffer, sizeof buffer, format.c_str(), value);
+  if (length < 0) return {};
+  const std::size_t used = std::min(static_cast<std::size_t>(length), sizeof buffer - 1);
+  return std::u16string(buffer, buffer + used);
 }
 
 }  // namespace
@@ -162,19 +150,17 @@ std::u16string FormatText(std::u16string_view pattern, std::initializer_list<Tex
       i += 3;
     } else {
       while (i < pattern.size() &&
-             std::u16string_view(u"hlLzjt").find(pattern[i]) != std::u16string_view::npos) {
+             std::u16string_view(u"hlzjt").find(pattern[i]) != std::u16string_view::npos) {
         ++i;
       }
     }
     const char16_t conversion = i < pattern.size() ? pattern[i] : u'\0';
-    TextArg::Kind wants = TextArg::Kind::Number;
-    if (conversion == u's' || conversion == u'S') {
-      wants = TextArg::Kind::Text;
-    } else if (conversion != u'\0' &&
-               std::u16string_view(u"fFeEgG").find(conversion) != std::u16string_view::npos) {
-      wants = TextArg::Kind::Fraction;
-    } else if (conversion == u'\0' ||
-               std::u16string_view(u"diuxXc").find(conversion) == std::u16string_view::npos) {
+    const bool wantsText = conversion == u's' || conversion == u'S';
+    const bool wantsNumber =
+        std::u16string_view(u"diuxXc").find(conversion) != std::u16string_view::npos && conversion != u'\0';
+    const bool wantsReal =
+        std::u16string_view(u"fFeEgG").find(conversion) != std::u16string_view::npos && conversion != u'\0';
+    if (!wantsText && !wantsNumber && !wantsReal) {
       // Not a placeholder: the '%' stands for itself.
       out.push_back(u'%');
       i = start + 1;
@@ -182,16 +168,18 @@ std::u16string FormatText(std::u16string_view pattern, std::initializer_list<Tex
     }
     ++i;
     const TextArg* arg = next != args.end() ? &*next++ : nullptr;
-    if (!arg || arg->GetKind() != wants) {
+    const TextArg::Kind wanted =
+        wantsText ? TextArg::Kind::Text : (wantsReal ? TextArg::Kind::Real : TextArg::Kind::Number);
+    if (!arg || arg->GetKind() != wanted) {
       out.append(pattern.substr(start, i - start));
       continue;
     }
-    if (wants == TextArg::Kind::Text) {
+    if (wantsReal) {
+      out += FormatReal(arg->Real(), conversion, field);
+    } else if (wantsText) {
       std::u16string_view text = arg->Text();
       if (field.hasPrecision && text.size() > field.precision) text = text.substr(0, field.precision);
       out += Pad(std::u16string(text), field, 0, false);
-    } else if (wants == TextArg::Kind::Fraction) {
-      out += FormatFraction(arg->Fraction(), conversion, field);
     } else if (conversion == u'c') {
       out += Pad(std::u16string(1, static_cast<char16_t>(arg->Number())), field, 0, false);
     } else {
@@ -201,15 +189,23 @@ std::u16string FormatText(std::u16string_view pattern, std::initializer_list<Tex
   return out;
 }
 
-std::int32_t LeadingInteger(std::u16string_view text) {
+std::int64_t LeadingInteger64(std::u16string_view text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == u' ' || text[i] == u'\t')) ++i;
   bool negative = false;
   if (i < text.size() && (text[i] == u'-' || text[i] == u'+')) negative = text[i++] == u'-';
-  std::int64_t value = 0;
+  // The magnitude saturates one above INT64_MAX, which only a negative
+  // value keeps.
+  constexpr std::uint64_t kLimit = std::uint64_t{INT64_MAX} + 1;
+  std::uint64_t magnitude = 0;
   for (; i < text.size() && IsDigit(text[i]); ++i) {
-    value = std::min<std::int64_t>(value * 10 + (text[i] - u'0'), std::int64_t{INT32_MAX} + 1);
+    const std::uint64_t digit = static_cast<std::uint64_t>(text[i] - u'0');
+    magnitude = magnitude > (kLimit - digit) / 10 ? kLimit : magnitude * 10 + digit;
   }
-  if (negative) value = -value;
-  return static_cast<std::int32_t>(std::clamp<std::int64_t>(value, INT32_MIN, INT32_MAX));
+  if (negative) return magnitude == kLimit ? INT64_MIN : -static_cast<std::int64_t>(magnitude);
+  return magnitude >= kLimit ? INT64_MAX : static_cast<std::int64_t>(magnitude);
+}
+
+std::int32_t LeadingInteger(std::u16string_view text) {
+  return static_cast<std::int32_t>(std::clamp<std::int64_t>(LeadingInteger64(text), INT32_MIN, INT32_MAX));
 }

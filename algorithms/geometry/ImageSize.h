@@ -179,7 +179,7 @@ public:
   // algorithm thread's job is cancelled, the enlargement's bands not yet
   // begun are left zero (the result is still 1); the reductions do not
   // test for cancel.
-  int ResizeSmart(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  [[nodiscard]] int ResizeSmart(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
   // The area reduction: with c = (100 - detail) / 400, output column x
   // averages source columns [(x - 0.5 - c) sw / w, (x + 0.5 + c) sw / w]
   // clamped to [0, sw - 1], each weighted by its coverage (sums in double,
@@ -190,10 +190,10 @@ public:
   // difference above the [4 6 4; 6 8 6; 4 6 4] / 48 blur, or loses half of
   // s % of its difference below (B, G, R). Meant for halving or less, but
   // any size works. No cancel test.
-  int ShrinkSmart(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
+  [[nodiscard]] int ShrinkSmart(const CBgraImage16& src, CBgraImage16& dst, std::int32_t w, std::int32_t h);
   // Method 5: dst becomes the double-size enlargement of src (C2XEnlarge,
   // 2XEnlarge.h), nested in this object's range.
-  int ResizeDouble(const CBgraImage16& src, CBgraImage16& dst);
+  [[nodiscard]] int ResizeDouble(const CBgraImage16& src, CBgraImage16& dst);
 
   std::int32_t m_rangeLo = 0;
   std::int32_t m_rangeHi = 0;

@@ -17,6 +17,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "algorithms/geometry/BarrelDistort.h"
@@ -50,6 +51,7 @@
 #include "tests/fuzz/FuzzSupport.h"
 #include "tests/image/DngFixture.h"
 #include "ui/ClipboardBlocks.h"
+#include "ui/RatioPreset.h"
 #include "ui/StringTable.h"
 
 namespace {
@@ -634,13 +636,31 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
 
   // Dialog templates: the shipped files, and one with escapes, a trackbar,
   // negative places and a bad last line.
-  for (const char* name : {"messagebox.dlg", "textinput.dlg", "picturehint.dlg"})
+  for (const char* name :
+       {"messagebox.dlg", "textinput.dlg", "picturehint.dlg", "colorpicker.dlg", "lockratio.dlg"})
     Put("dialog_templates", name, FileBytes(sourceRoot / "data/dialogs" / name));
   const std::string odd =
       "\xEF\xBB\xBF# odd\r\ndialog 60000 \"a \\\"b\\\" \\\\ \\n\" 10 20\r\n"
       "\tcontrol msctls_trackbar32 65535 \"#Rkey\" -32768 -1 32767 0\n"
       "control Button 1 \"x\" 0 0 1\n";
   Put("dialog_templates", "odd.dlg", Bytes(odd.begin(), odd.end()));
+
+  // Preset files: the reader's record size less one, then "lockratio.set"
+  // as the ratio presets write it, with older 40-byte records, and with a
+  // record size of 0.
+  ByteWriter presets;
+  presets.U8(RatioPreset::kRecordSize - 1);
+  presets.U16(RatioPreset::kRecordSize);
+  RatioPreset{u"16:9 wide", 16, 9}.AppendRecord(presets);
+  RatioPreset{u"\u5199\u771f", 3, 2}.AppendRecord(presets);
+  Put("preset_file", "ratios", presets.bytes());
+  ByteWriter older;
+  older.U8(RatioPreset::kRecordSize - 1);
+  older.U16(40);
+  older.Text16(u"square", 20);
+  older.Text16(u"portrait", 20);
+  Put("preset_file", "older-records", older.bytes());
+  Put("preset_file", "size-zero", Bytes{7, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8});
 }
 
 void UpdateReplySeeds(const std::filesystem::path& sourceRoot) {
@@ -751,6 +771,55 @@ void FilterParamsSeeds() {
   Put("filter_params", "aberration", Prefixed({4}, PurpleFringeParamsToBytes(fringe)));
 }
 
+// Typed values: UTF-16 little-endian texts.
+void FractionSeeds() {
+  const std::pair<const char*, std::u16string_view> texts[] = {
+      {"fraction", u"1/4"},       {"negative", u"-2.5"},
+      {"exponent", u"1e400"},     {"tiny-denominator", u"1/1e-9"},
+      {"two-slashes", u" 3/4/5"},
+  };
+  for (const auto& [name, text] : texts) {
+    Bytes bytes;
+    for (const char16_t c : text) {
+      bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+      bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    Put("fraction", name, bytes);
+  }
+}
+
+// The property list's outside input: a reader byte, two u32 (a range or a
+// rational pair), then UTF-16 little-endian text.
+void PropertyEditSeeds() {
+  struct Seed {
+    const char* name;
+    std::uint8_t reader;
+    std::int32_t first, second;
+    std::u16string_view text;
+  };
+  const Seed seeds[] = {
+      {"options", 0, 0, 0, u"Off^0|On^1|Red-eye^65"},
+      {"integer", 1, -2147483647, 2147483647, u"99999999999"},
+      {"unsigned", 1, 0, 16777214, u"+16777215"},
+      {"rational", 2, 0, 0, u"1/8"},
+      {"huge-rational", 2, 0, 0, u"-1e300"},
+      {"pair", 3, 3, 10, u""},
+      {"pair-min", 3, 1, INT32_MIN, u""},
+  };
+  for (const Seed& seed : seeds) {
+    Bytes bytes{seed.reader};
+    for (const std::int32_t value : {seed.first, seed.second}) {
+      for (int shift = 0; shift < 32; shift += 8)
+        bytes.push_back(static_cast<std::uint8_t>(static_cast<std::uint32_t>(value) >> shift));
+    }
+    for (const char16_t c : seed.text) {
+      bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+      bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    Put("property_edit", seed.name, bytes);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -769,5 +838,7 @@ int main(int argc, char** argv) {
   FilterSeeds();
   GeometrySeeds();
   FilterParamsSeeds();
+  FractionSeeds();
+  PropertyEditSeeds();
   return 0;
 }

@@ -16,10 +16,12 @@
 #include "ui/dialogs/SMessageDlg.h"
 #include "ui/widgets/AnimationSwitch.h"
 #include "ui/widgets/EditSprite.h"
+#include "ui/widgets/FlatSimpleList.h"
 #include "ui/widgets/SCheckBox.h"
 #include "ui/widgets/SFadeEffect.h"
 #include "ui/widgets/SRatioButton.h"
 #include "ui/widgets/SStaticText.h"
+#include "ui/widgets/SliderSprite.h"
 
 namespace {
 
@@ -132,13 +134,58 @@ TEST_F(DialogSpriteTest, CreateFailsForAMissingTemplateOrAnUnsupportedClass) {
   AddTemplates(R"(
 dialog 60002 "x" 50 50
 control SysListView32 5 "" 0 0 10 10
-dialog 60003 "x" 50 50
-control ListBox 5 "" 0 0 10 10
 )");
-  for (const std::int32_t templateId : {60002, 60003, 60999}) {
+  for (const std::int32_t templateId : {60002, 60999}) {
     CFieldsDialog dialog;
     EXPECT_FALSE(dialog.Create(templateId)) << templateId;
     EXPECT_EQ(dialog.RunModal(), 0);
+  }
+}
+
+// A list box and a slider, the slider bound to a variable in tenths.
+class CListSliderDialog : public CDialogSprite {
+public:
+  bool OnInitDialog() override {
+    auto* slider = dynamic_cast<CSliderSprite*>(FindControl(22));
+    if (!slider) return false;
+    slider->SetRange(0, 1000, 0, 10, u"%");
+    return BindControl(22, level) && UpdateData(false);
+  }
+  std::int32_t level = 0;
+};
+
+TEST_F(DialogSpriteTest, ListBoxesAndSlidersAreMadeAndASliderBindsItsRawValue) {
+  AddTemplates(R"(
+dialog 60004 "x" 200 100
+control ListBox 21 "" 10 10 80 40
+control msctls_trackbar32 22 "" 10 60 180 14
+control Button 1 "OK" 140 80 40 14
+)");
+  std::int32_t level = 125;
+  for (int round = 0; round < 3; ++round) {
+    SCOPED_TRACE(round);
+    CListSliderDialog dialog;
+    ASSERT_TRUE(dialog.Create(60004));
+    auto* list = dynamic_cast<CFlatSimpleList*>(dialog.FindControl(21));
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(list->id, 21);
+    // Laid out: its scroll bar at the right edge.
+    EXPECT_EQ(list->scrollBar.rect,
+              (Rect{list->rect.Width() - 17, 0, list->rect.Width(), list->rect.Height()}));
+    EXPECT_EQ(list->AddItem(u"first", nullptr), 0);
+    auto* slider = dynamic_cast<CSliderSprite*>(dialog.FindControl(22));
+    ASSERT_NE(slider, nullptr);
+    EXPECT_EQ(slider->id, 22);
+    dialog.level = level;
+    std::u16string caption;
+    CDialogScript script;
+    script.Next(60004).Call([&](CDialogSprite&) { caption = slider->valueButton.Caption(); }).Press(kIdOk);
+    EXPECT_EQ(dialog.RunModal(), kIdOk);
+    ExpectAnswered(script);
+    // Both ways the raw value: a scaled value neither grows nor shrinks.
+    EXPECT_EQ(caption, u"12.5%");
+    EXPECT_EQ(dialog.level, 125);
+    level = dialog.level;
   }
 }
 

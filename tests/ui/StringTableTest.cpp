@@ -214,7 +214,30 @@ TEST(TextFormatTest, FillsOnlyThePlaceholdersTheCallerExpects) {
   EXPECT_EQ(FormatText(u"%s", {nullptr}), u"");
 }
 
-}  // namespace
+// A language text with two real placeholders, as the slider's prompt has:
+// reals fill only real placeholders, in the C locale's form, whatever the
+// pattern asks for around them.
+TEST(TextFormatTest, RealsFillOnlyRealPlaceholders) {
+  struct Case {
+    const char* name;
+    std::u16string pattern;
+    std::u16string expected;
+  };
+  const Case cases[] = {
+      {"shortest form", u"from %g to %g", u"from -2.5 to 12500"},
+      {"fixed and exponent with width and precision", u"[%8.2f] [%.1e]", u"[   -2.50] [1.2e+04]"},
+      {"numbers and texts stay for reals", u"%d %s", u"%d %s"},
+      {"a huge precision is capped", u"%.999999f",
+       u"-2." + std::u16string(1, u'5') + std::u16string(255, u'0')},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(FormatText(c.pattern, {-2.5, 12500.0}), c.expected);
+  }
+  EXPECT_EQ(FormatText(u"%g %d %g", {7, 3, 0.25}), u"%g 3 0.25") << "a number is no real";
+  EXPECT_EQ(FormatText(u"%g %g %g", {1e308 * 10, -1e308 * 10, std::nan("")}), u"inf -inf nan");
+  EXPECT_EQ(FormatText(u"%.0f", {1e308}).size(), 309u) << "the widest fixed text fits";
+}
 
 // The update notice's pattern comes from a language file: one fraction and
 // one text, nothing else is filled.
@@ -229,7 +252,7 @@ TEST(TextFormatTest, FillsAFractionOnlyWhereAFractionIsExpected) {
       {"default precision", u"%f|%s", u"2.510000|faster"},
       {"general and exponent", u"%g %E %s", u"2.51 %E %s"},
       {"width, sign and length letters", u"[%+8.1lf] [%-8s]", u"[    +2.5] [faster  ]"},
-      {"left and zero padding", u"[%-6.1Lf] [%08.3f]", u"[2.5   ] [%08.3f]"},
+      {"left and zero padding", u"[%-6.1f] [%08.3f]", u"[2.5   ] [%08.3f]"},
       {"a whole-number placeholder stays", u"%d %s", u"%d faster"},
       {"a text placeholder for the number stays", u"%s %s", u"%s faster"},
       {"more placeholders than arguments", u"%.2f %s %s %n", u"2.51 faster %s %n"},
@@ -239,7 +262,9 @@ TEST(TextFormatTest, FillsAFractionOnlyWhereAFractionIsExpected) {
     EXPECT_EQ(FormatText(c.pattern, {2.51, u"faster"}), c.expected);
   }
   EXPECT_EQ(FormatText(u"%.1f %e %G", {-0.25, 1e300, 1e-5}), u"-0.2 1.000000e+300 1E-05");
-  EXPECT_EQ(FormatText(u"%f %F", {std::numeric_limits<double>::infinity(), std::nan("")}), u"inf NAN");
+  EXPECT_EQ(FormatText(u"%f %F", {std::numeric_limits<double>::infinity(), std::nan("")}), u"inf nan");
   EXPECT_EQ(FormatText(u"%05.1f", {-2.5}), u"-02.5");
   EXPECT_EQ(FormatText(u"%.99999f", {0.5}), u"0.5" + std::u16string(255, u'0'));  // capped at 256
 }
+
+}  // namespace

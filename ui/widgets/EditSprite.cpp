@@ -62,7 +62,8 @@ CEditSprite::CEditSprite() {
   idleAlpha = 220;
 }
 
-CEditSprite::~CEditSprite() { ReleaseContextMenu(); }
+// The menu dies with the field: the render thread must not reach it.
+CEditSprite::~CEditSprite() { contextMenu.RemoveFromWindow(); }
 
 bool CEditSprite::Create(CSprite* parentSprite, std::int32_t fieldId, const Rect& fieldRect,
                          std::int32_t fieldLayer, std::optional<std::u16string_view> initialText) {
@@ -75,15 +76,6 @@ bool CEditSprite::Create(CSprite* parentSprite, std::int32_t fieldId, const Rect
   return true;
 }
 
-void CEditSprite::ReleaseContextMenu() {
-  if (contextMenu.key == 0) return;
-  if (CRenderWindow* window = RenderWindowOf(*this)) {
-    if (contextMenu.visible) contextMenu.CloseMenu(false);
-    // The menu dies with the field: the render thread must not reach it.
-    window->RemoveTopLevelSprite(&contextMenu);
-  }
-}
-
 void CEditSprite::Destroy(int final) {
   {
     std::lock_guard guard(lock);
@@ -92,7 +84,7 @@ void CEditSprite::Destroy(int final) {
     caret = 0;
   }
   if (final) {
-    ReleaseContextMenu();
+    contextMenu.RemoveFromWindow();
     contextMenu.Destroy(final);
   }
   CMoveOverSprite::Destroy(final);

@@ -181,7 +181,6 @@ private:
   // when the field has the focus. Never under the lock.
   void Redraw();
   void UpdateInputArea();
-  void ReleaseContextMenu();
   void RunCommand(std::int32_t command);
 
   std::atomic<std::int32_t> m_hasFocus{0};

@@ -615,6 +615,14 @@ void CSMenu::CloseMenu(bool animated) {
   if (CRenderWindow* window = RenderWindowOf(*this)) window->HideTip();
 }
 
+void CSMenu::RemoveFromWindow() {
+  if (key == 0) return;
+  if (CRenderWindow* window = RenderWindowOf(*this)) {
+    if (visible) CloseMenu(false);
+    window->RemoveTopLevelSprite(this);
+  }
+}
+
 void CSMenu::HideWithSubMenus() {
   HideNow();
   CSMenu* sub = nullptr;

@@ -107,6 +107,10 @@ public:
   void CloseMenu(bool animated);
   // Hidden and closed as a popup with its open sub-menus; the items stay.
   void HideWithSubMenus();
+  // For a menu that is a member of a widget: closes it at once and takes it
+  // out of the window's top-level list, so that the render thread no longer
+  // reaches it once its owner destroys it. Nothing for a menu never created.
+  void RemoveFromWindow();
   // animate: starts the closing animation around the chosen row. Otherwise
   // (the 11001 message) delivers the choice and closes the menu.
   void ChooseItem(std::int32_t index, bool animate);

@@ -124,7 +124,7 @@ public:
     }
     m_page->AppendChild(view);
     m_page->view = view;
-    view->SetImage(&m_photo, u"Kleiber");
+    view->SetImage(&m_photo, u"large_image");
     Write("photo %u %u", m_photo.width, m_photo.height);
     return true;
   }

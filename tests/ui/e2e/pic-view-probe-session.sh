@@ -80,8 +80,8 @@ awk -v z="$zoom" 'BEGIN { exit !(z > 0 && z < 1) }' || fail "the photo is not fi
 
 # The wheel at the pointer: one step in, and the view centred on the image
 # point that was under the pointer.
-px=$((sx - 100))
-py=$((sy - 60))
+px=$((sx - 20))
+py=$((sy - 12))
 read -r ix iy <<<"$(point_under "$px" "$py")"
 states=$(count 'state ')
 timeout 10 xdotool click --window "$window" 4
@@ -96,10 +96,10 @@ echo "wheel: zoom $fit -> $zoom, image point ($ix, $iy) under the pointer now at
 # A drag pans: the grabbed image point stays under the pointer.
 ax=$((sx + 40)); ay=$((sy + 30))
 read -r gx gy <<<"$(point_under "$ax" "$ay")"
-bx=$((ax - 120)); by=$((ay - 70))
+bx=$((ax - 40)); by=$((ay - 25))
 timeout 10 xdotool mousedown --window "$window" 1
 for step in 1 2 3 4; do
-  move $((ax - 30 * step)) $((ay - 70 * step / 4))
+  move $((ax - 10 * step)) $((ay - 25 * step / 4))
   sleep 0.05
 done
 move "$bx" "$by"

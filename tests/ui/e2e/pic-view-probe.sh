@@ -8,7 +8,7 @@
 set -u
 probe=$1
 dpi=$2
-photo=${3:-}/usr/share/backgrounds/Kleiber_by_Lukas_Baubkus.jpg
+photo=${3:-}/usr/share/cargo/registry/jpeg-decoder-0.2.6/benches/large_image.jpg
 for tool in xvfb-run xdotool; do
   if ! command -v "$tool" >/dev/null; then
     echo "$tool is not installed: skipped"

@@ -1,0 +1,21 @@
+#pragma once
+// A rational shown as one over a whole number: an exposure time stored as
+// (3, 10) reads as 1/3. Used by the property list for its rational rows.
+//
+// EXIF keeps numerators and denominators as 32-bit values that the rows read
+// as signed; every 32-bit pattern is a valid input, INT32_MIN included, so
+// magnitudes are taken in 64 bits (INT32_MIN has none in 32).
+
+#include <cstdint>
+
+struct Fraction32 {
+  std::int32_t numerator = 0;
+  std::int32_t denominator = 0;
+  bool operator==(const Fraction32&) const = default;
+};
+
+// When neither part is 0 and |numerator| < |denominator|, the pair becomes
+// (+-1, +-(|denominator| div |numerator|)), each part keeping its own sign;
+// otherwise it is returned unchanged. The result always fits: a quotient of
+// 2^31 only arises from a negative denominator.
+[[nodiscard]] Fraction32 ReduceToUnitFraction(Fraction32 value);
