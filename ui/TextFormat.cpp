@@ -150,7 +150,7 @@ std::u16string FormatText(std::u16string_view pattern, std::initializer_list<Tex
       i += 3;
     } else {
       while (i < pattern.size() &&
-             std::u16string_view(u"hlLzjt").find(pattern[i]) != std::u16string_view::npos) {
+             std::u16string_view(u"hlzjt").find(pattern[i]) != std::u16string_view::npos) {
         ++i;
       }
     }

@@ -5,12 +5,12 @@
 // placeholders the caller's arguments stand for, in order.
 //
 // A placeholder is '%', optional flags ("-", "0", "+", " ", "#"), an optional
-// width, an optional '.' precision, optional length letters (h, l, ll, L, z,
-// j, t, I64) and a conversion: d or i (number), u, x or X (number, unsigned
+// width, an optional '.' precision, optional length letters (h, l, ll, z, j,
+// t, I64) and a conversion: d or i (number), u, x or X (number, unsigned
 // forms), c (number as one UTF-16 unit), f, F, e, E, g or G (real), s or S
 // (text). "%%" gives "%".
 // Width and precision are capped at 256. A placeholder whose argument is
-// missing or of another kind is copied as it stands (its argument, if any,
+// missing or of the other kind is copied as it stands (its argument, if any,
 // is still used up), and so is anything else that follows a '%'. Arguments
 // left over are ignored. Reals are written in the "C" locale's form; one that
 // is not finite gives "inf", "-inf" or "nan".

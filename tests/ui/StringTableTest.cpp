@@ -239,8 +239,6 @@ TEST(TextFormatTest, RealsFillOnlyRealPlaceholders) {
   EXPECT_EQ(FormatText(u"%.0f", {1e308}).size(), 309u) << "the widest fixed text fits";
 }
 
-}  // namespace
-
 // The update notice's pattern comes from a language file: one fraction and
 // one text, nothing else is filled.
 TEST(TextFormatTest, FillsAFractionOnlyWhereAFractionIsExpected) {
@@ -254,7 +252,7 @@ TEST(TextFormatTest, FillsAFractionOnlyWhereAFractionIsExpected) {
       {"default precision", u"%f|%s", u"2.510000|faster"},
       {"general and exponent", u"%g %E %s", u"2.51 %E %s"},
       {"width, sign and length letters", u"[%+8.1lf] [%-8s]", u"[    +2.5] [faster  ]"},
-      {"left and zero padding", u"[%-6.1Lf] [%08.3f]", u"[2.5   ] [%08.3f]"},
+      {"left and zero padding", u"[%-6.1f] [%08.3f]", u"[2.5   ] [%08.3f]"},
       {"a whole-number placeholder stays", u"%d %s", u"%d faster"},
       {"a text placeholder for the number stays", u"%s %s", u"%s faster"},
       {"more placeholders than arguments", u"%.2f %s %s %n", u"2.51 faster %s %n"},
@@ -268,3 +266,5 @@ TEST(TextFormatTest, FillsAFractionOnlyWhereAFractionIsExpected) {
   EXPECT_EQ(FormatText(u"%05.1f", {-2.5}), u"-02.5");
   EXPECT_EQ(FormatText(u"%.99999f", {0.5}), u"0.5" + std::u16string(255, u'0'));  // capped at 256
 }
+
+}  // namespace
