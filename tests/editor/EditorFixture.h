@@ -199,9 +199,16 @@ protected:
   }
 
   void TearDown() override {
-    window.reset();
+    CloseWindow();
     shell.tools.list.clear();
     SetFontFileOverride({});
+  }
+
+  // The render thread stops before the window's destructors begin: they
+  // change the object the thread is still drawing for.
+  void CloseWindow() {
+    if (window) window->DestroyWindow();
+    window.reset();
   }
 
   // The shipped data folder with the debug log switched on.

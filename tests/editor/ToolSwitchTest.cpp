@@ -151,6 +151,6 @@ TEST_F(ToolSwitch, TheOverlaySeesTheViewOnlyWhileItIsStill) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_GE(reader.draws, 3);
   CSToolPage::SwitchTool(*page, nullptr);
-  window.reset();
+  CloseWindow();
   std::erase(shell.tools.list, &reader);
 }
