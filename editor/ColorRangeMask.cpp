@@ -39,19 +39,22 @@ const std::uint16_t* LayerPixel(const PlacedImage& layer, std::int32_t x, std::i
 
 std::int32_t Luminance(const std::uint16_t* pixel) { return (6 * pixel[1] + 3 * pixel[2] + pixel[0]) / 10; }
 
-// The hue value t of one pixel, given weight(h).
+// The hue value t of one pixel, given weight(h). Pixels outside the band
+// (most of a picture, for a narrow band) skip the saturation's division.
 std::int32_t HueValue(const std::uint16_t* pixel, const std::uint8_t* hueWeights) {
   const PixelHue hue = GetPixelHue(pixel);
+  const std::int32_t weight = hueWeights[hue.hue];
+  if (weight == 0) return 0;
   const std::int32_t l = hue.lightness;
   const std::int32_t k = l < 32768 ? l + 1 : 65537 - l;
   std::int32_t saturation = 0;
   if (k > 31) {
     // At most 3 x 65535 x 256: within 32 bits.
     const std::int32_t spread = std::abs(pixel[2] - l) + std::abs(pixel[1] - l) + std::abs(pixel[0] - l);
-    saturation = std::min(256, spread * 256 / k);
+    saturation = spread >= k ? 256 : spread * 256 / k;
   }
   const std::int32_t fade = l <= 60000 ? std::min(l, 256) : (65536 - l) / 22;
-  return saturation * fade * hueWeights[hue.hue] / 65536;
+  return saturation * fade * weight / 65536;
 }
 
 // Multiplies the mask by the luminance gradient inside the overlap and
@@ -176,8 +179,10 @@ int BuildColorRangeMask(const PlacedImage& layer, std::uint32_t width, std::uint
     std::uint8_t* out = mask.Row(static_cast<std::uint32_t>(y));
     const std::uint16_t* pixel = LayerPixel(layer, part.left, y);
     if (options.hue && options.AnyZone()) {
-      for (std::int32_t x = part.left; x < part.right; ++x, pixel += 4)
-        out[x] = static_cast<std::uint8_t>(HueValue(pixel, hues) * tones[Luminance(pixel)] / kFull);
+      for (std::int32_t x = part.left; x < part.right; ++x, pixel += 4) {
+        const std::int32_t tone = tones[Luminance(pixel)];
+        out[x] = tone == 0 ? 0 : static_cast<std::uint8_t>(HueValue(pixel, hues) * tone / kFull);
+      }
     } else if (options.hue) {
       for (std::int32_t x = part.left; x < part.right; ++x, pixel += 4)
         out[x] = static_cast<std::uint8_t>(HueValue(pixel, hues));
