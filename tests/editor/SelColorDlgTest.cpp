@@ -207,6 +207,16 @@ TEST_F(SelColorDlgTest, OkWithoutAnOptionAsksForOne) {
   EXPECT_EQ(script.Shown(), (std::vector<std::int32_t>{137, 132}));
 }
 
+TEST_F(SelColorDlgTest, ADocumentWithoutLayersCannotBeSelectedFrom) {
+  CSelColorDlg dialog;
+  script.Next(CSelColorDlg::kTemplateId).Press(1037).Press(1046).Press(1).Press(2);
+  script.Next(132).Press(1);  // "errselcolor"
+  EXPECT_EQ(Run(dialog), kIdCancel);
+  Answered();
+  EXPECT_TRUE(document.m_selection.IsEmpty());
+  EXPECT_EQ(document.m_modified, 0);
+}
+
 TEST_F(SelColorDlgTest, ALayerLargerThanTheDocumentAtMinusFifty) {
   ASSERT_EQ(document.InsertLayer(Gradient(40, 30), u"Base", -1), 1);
   ASSERT_EQ(document.InsertLayer(Gradient(140, 120), u"Large", -1), 1);
