@@ -59,6 +59,16 @@ std::uint32_t CRangeSelector::HueColorAt(std::int32_t value) const {
          (std::uint32_t{out[3]} << 24);
 }
 
+Rect CRangeSelector::HandleRect(std::size_t index) const {
+  std::lock_guard guard(lock);
+  return handleRects[index];
+}
+
+Rect CRangeSelector::MarkerRect() const {
+  std::lock_guard guard(lock);
+  return markerRect;
+}
+
 Rect CRangeSelector::BarRect() const {
   return {kBarInset, kBarInset, rect.Width() - kBarInset, rect.Height() - kBarInset};
 }

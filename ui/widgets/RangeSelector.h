@@ -58,8 +58,9 @@ public:
   // not clamped; the bar's left end for a bar of no width.
   std::int32_t BarValueAt(std::int32_t x) const;
   Rect BarRect() const;
-  Rect HandleRect(std::size_t index) const { return handleRects[index]; }
-  Rect MarkerRect() const { return markerRect; }
+  // The hit rectangles (the render thread lays them out as it draws).
+  Rect HandleRect(std::size_t index) const;
+  Rect MarkerRect() const;
   // The hovered part at a point (see the drag parts above), as a move
   // without a drag finds it.
   std::int32_t PartAt(Point point) const;
