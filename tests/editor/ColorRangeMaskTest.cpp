@@ -178,6 +178,26 @@ TEST(ColorRangeMaskTest, GreyIsNeverSelectedByHue) {
   EXPECT_EQ(Bytes(mask), std::vector<std::uint8_t>(256, 0));
 }
 
+TEST(ColorRangeMaskTest, ToneZonesFollowTheirRampsAtEveryLuminance) {
+  // Grey pixels of every 16-bit level: the luminance is the level itself.
+  CBgraImage16 levels;
+  ASSERT_TRUE(levels.Create(256, 256));
+  for (std::uint32_t i = 0; i < 65536; ++i) {
+    std::uint16_t* p = levels.At(i % 256, i / 256);
+    p[0] = p[1] = p[2] = static_cast<std::uint16_t>(i);
+    p[3] = 65535;
+  }
+  for (int zones = 1; zones < 8; ++zones) {
+    SCOPED_TRACE(zones);
+    ColorRangeOptions o;
+    o.highlight = zones & 1, o.midtone = zones & 2, o.shadow = zones & 4;
+    CPlane8 mask;
+    ASSERT_TRUE(BuildColorRangeMask({&levels, 0, 0}, 256, 256, o, mask));
+    for (std::uint32_t i = 0; i < 65536; ++i)
+      ASSERT_EQ(mask.pixels[i], ReferenceMaskByte(o, levels.At(i % 256, i / 256))) << i;
+  }
+}
+
 TEST(ColorRangeMaskTest, EdgeAloneGivesTheLuminanceEdgesOfTheLayer) {
   // Left half black, right half white: the edge is the two columns beside
   // the step, 255 there and 0 elsewhere.
