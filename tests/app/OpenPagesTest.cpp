@@ -3,8 +3,11 @@
 // pages and the after-matting choices on the edit page's document, and the
 // group-photo pages.
 
+#include <atomic>
 #include <deque>
 
+#include "algorithms/Algorithm.h"
+#include "algorithms/AlgorithmThread.h"
 #include "app/FirstOpenAction.h"
 #include "app/MattingOperations.h"
 #include "app/Registry.h"
@@ -12,6 +15,7 @@
 #include "document/BFLayer.h"
 #include "editor/CommandRegistry.h"
 #include "editor/SEditPage.h"
+#include "editor/Tool.h"
 #include "tests/app/MainWindowFixture.h"
 #include "ui/dialogs/FileChooser.h"
 
@@ -283,6 +287,52 @@ TEST_F(OpenPagesTest, ClosingAsksTheEditPageAndAMaskPageDropsItsTool) {
   EXPECT_TRUE(std::find(pageLog->begin(), pageLog->end(), "mask tool dropped") != pageLog->end());
   EXPECT_EQ(window->CurrentEditPage(), page);  // a mask page returns to the page it came from
   EXPECT_FALSE(window->ClosePage(nullptr));
+}
+
+// A job that runs until it is cancelled.
+class CEndlessJob final : public CAlgorithm {
+public:
+  int Process() override {
+    started = true;
+    while (!theAlgorithmThread.IsCancelRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(150));  // a job lets go a while after the flag
+    ended = true;
+    return 1;
+  }
+  std::atomic<bool> started{false}, ended{false};
+};
+
+class CBusyTool final : public CTool {
+public:
+  std::int32_t Activate() override { return 1; }
+  std::int32_t IsBusy() override { return busy; }
+  std::int32_t busy = 0;
+};
+
+TEST_F(OpenPagesTest, AMaskPageClosesOnlyOnceItsJobHasStoppedAndABusyToolStays) {
+  OpenWindow();
+  CSEditPage* page = OpenPrepared(false);
+  CBusyTool tool;
+  CSToolPage::SwitchTool(*page, &tool);
+  ASSERT_EQ(page->canvas.currentTool, &tool);
+  tool.busy = 1;
+  window->DropCurrentTool();
+  EXPECT_EQ(page->canvas.currentTool, &tool);
+  tool.busy = 0;
+  window->DropCurrentTool();
+  EXPECT_EQ(page->canvas.currentTool, nullptr);
+
+  CutOut(*page);
+  ASSERT_EQ(theAlgorithmThread.Start(2), 1);
+  CEndlessJob job;
+  ASSERT_EQ(theAlgorithmThread.StartAlgorithmAsync(&job, &mask->picture, &mask->result, nullptr, 1, {}), 1);
+  for (int i = 0; i < 500 && !job.started; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(job.started);
+  EXPECT_TRUE(window->ClosePage(mask));
+  EXPECT_TRUE(job.ended);
+  EXPECT_EQ(theAlgorithmThread.IsBusy(), 0);
+  EXPECT_EQ(PageTitles().size(), 2u);
+  EXPECT_EQ(theAlgorithmThread.Shutdown(), 1);
 }
 
 struct MattingCase {
