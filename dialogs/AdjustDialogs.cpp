@@ -1,5 +1,6 @@
 #include "dialogs/AdjustDialogs.h"
 
+#include "dialogs/ClickDlg.h"
 #include "dialogs/DialogHost.h"
 #include "dialogs/ProgDlg.h"
 #include "editor/CommandRegistry.h"
@@ -14,14 +15,26 @@ public:
   }
 };
 CDialogProgressRunner g_runner;
+
+// Builds the dialog on the handler's stack and runs it; 1 when OK ended it.
+template <typename Dialog>
+std::int32_t RunClickDialog(CSEditPage&, const SpriteMessage&) {
+  Dialog dialog;
+  if (!dialog.Create(CClickDlg::kTemplateId)) return 0;
+  return dialog.RunModal() == kIdOk ? 1 : 0;
+}
 }  // namespace
 
 void InstallAdjustDialogs(IDialogHost* host) {
   if (host) SetDialogHost(host);
   SetProgressRunner(&g_runner);
+  EditCommands().Register(kCmdWhiteBalance, &RunClickDialog<CWBDlg>);
+  EditCommands().Register(kCmdSpotMetering, &RunClickDialog<CSpotMeteringDlg>);
 }
 
 void UninstallAdjustDialogs() {
+  EditCommands().Register(kCmdWhiteBalance, {});
+  EditCommands().Register(kCmdSpotMetering, {});
   SetProgressRunner(nullptr);
   SetDialogHost(nullptr);
 }
