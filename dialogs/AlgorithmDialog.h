@@ -17,6 +17,7 @@
 //
 // UI thread, except Draw and DrawProgress (render thread, under the lock).
 
+#include <atomic>
 #include <cstdint>
 
 #include "platform/Rect.h"
@@ -77,7 +78,7 @@ public:
   std::int32_t JobsInFlight() const { return m_jobsInFlight; }
 
   std::int32_t m_restartPending = 0;
-  std::int32_t m_progress = 0;
+  std::atomic<std::int32_t> m_progress{0};  // read by the render thread
   std::atomic<std::int32_t> m_progressDirty{0};
   CBFDoc* m_sourceDoc = nullptr;
   CDocHistory* m_history = nullptr;

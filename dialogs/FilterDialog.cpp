@@ -54,14 +54,13 @@ bool WriteUndoImage(const std::filesystem::path& path, const CBgraImage16& image
   return file.Flush();
 }
 
-bool ReadUndoImage(const std::filesystem::path& path, CBgraImage16& image) {
-  CFile file;
-  if (!file.Open(path, CFile::OpenMode::Read)) return false;
+bool ReadUndoImage(CFile& file, CBgraImage16& image) {
   std::uint8_t head[8];
   if (!file.ReadExact(head, sizeof head)) return false;
   const std::uint64_t w = LoadLE32(head), h = LoadLE32(head + 4);
   if (w == 0 || h == 0 || w > kMaxImageSide || h > kMaxImageSide || w * h > kMaxImagePixels) return false;
-  if (static_cast<std::uint64_t>(file.GetLength()) != 8 + w * h * 8) return false;
+  const std::int64_t length = file.GetLength();
+  if (length < 0 || static_cast<std::uint64_t>(length) != 8 + w * h * 8) return false;
   CBgraImage16 read;
   if (!read.Create(static_cast<std::uint32_t>(w), static_cast<std::uint32_t>(h))) return false;
   std::vector<std::uint8_t> row(w * 8);
@@ -72,6 +71,11 @@ bool ReadUndoImage(const std::filesystem::path& path, CBgraImage16& image) {
   }
   image.Swap(read);
   return true;
+}
+
+bool ReadUndoImage(const std::filesystem::path& path, CBgraImage16& image) {
+  CFile file;
+  return file.Open(path, CFile::OpenMode::Read) && ReadUndoImage(file, image);
 }
 
 bool LoadSavedMaskPlane(const CBFDoc& doc, const MaskRecord& mask, CPlane8& plane) {
@@ -451,18 +455,22 @@ void CFilterDialog::OnCancel() {
   theAlgorithmThread.WaitWhileBusy();
   m_restartPending = 0;
   if (m_applied) {
-    CBgraImage16 original;
-    if (!ReadUndoImage(m_undoFile, original)) {
-      // The last Apply's state, and the dialog stays open with the file kept.
+    CFile file;
+    if (!file.Open(m_undoFile, CFile::OpenMode::Read)) {
+      // The state of the last Apply; the dialog stays open and the file is
+      // kept, so a second Cancel can try again.
       if (!PutIntoLayer(m_backup)) ShowErrorApply();
+      return;
+    }
+    CBgraImage16 original;
+    const bool read = ReadUndoImage(file, original);
+    file.Close();
+    if (!PutIntoLayer(read ? original : m_backup)) {
       ShowErrorApply();
       return;
     }
-    if (!PutIntoLayer(original)) {
-      ShowErrorApply();
-      return;
-    }
-    RemoveUndoFile(m_undoFile);
+    // A damaged file is kept for inspection; a good one has served.
+    if (read) RemoveUndoFile(m_undoFile);
     m_applied = 0;
   } else if (!PutIntoLayer(m_backup)) {
     ShowErrorApply();

@@ -37,6 +37,7 @@
 #include "ui/widgets/SPicView.h"
 
 class CBFLayer;
+class CFile;
 struct MaskRecord;
 
 enum FilterViewMode : std::int32_t {
@@ -147,6 +148,8 @@ private:
 // short, long or oversized file and leaves image untouched.
 [[nodiscard]] bool WriteUndoImage(const std::filesystem::path& path, const CBgraImage16& image);
 [[nodiscard]] bool ReadUndoImage(const std::filesystem::path& path, CBgraImage16& image);
+// The same from an open stream at the record's start.
+[[nodiscard]] bool ReadUndoImage(CFile& file, CBgraImage16& image);
 // A document-sized plane holding saved mask at its place (clipped), built
 // aside: plane changes only on success.
 [[nodiscard]] bool LoadSavedMaskPlane(const CBFDoc& doc, const MaskRecord& mask, CPlane8& plane);

@@ -3,7 +3,10 @@
 #include <filesystem>
 #include <string>
 
+#include "dialogs/FilterBlendDlg.h"
 #include "dialogs/FilterDialog.h"
+#include "dialogs/ResultMix.h"
+#include "document/BlendMode.h"
 #include "document/DocHistory.h"
 #include "document/MaskRecord.h"
 #include "tests/dialogs/DialogsFixture.h"
@@ -325,6 +328,94 @@ TEST_F(FilterDialogTest, TheUndoFileHoldsRawPixelsAndRefusesDamage) {
   CBgraImage16 untouched;
   EXPECT_FALSE(ReadUndoImage(path, untouched));
   EXPECT_EQ(untouched.pixels, nullptr);
+}
+
+TEST_F(FilterDialogTest, TheBlendDialogRestartsOnlyForNewValuesAndTheResultIsBlended) {
+  OpenPage("p", OneLayer(12, 8));
+  CTestFilterDialog dialog;
+  std::size_t runs = 0;
+  CDialogScript script;
+  script.Next(kTestTemplate)
+      .Call([&](CDialogSprite& d) {
+        CTestFilterDialog& t = Of(d);
+        ASSERT_TRUE(t.SettleJobs());
+        runs = t.algorithm.Started().size();
+        t.ShowBlendDialog();  // cancelled
+        t.ShowBlendDialog();  // OK with the values unchanged
+        EXPECT_EQ(t.algorithm.Started().size(), runs);
+        t.ShowBlendDialog();  // multiply at 50 %
+        ASSERT_TRUE(t.SettleJobs());
+        EXPECT_EQ(t.algorithm.Started().size(), runs + 1);
+        EXPECT_EQ(t.m_blendMode, kBlendMultiply);
+        EXPECT_EQ(t.m_opacity, 50);
+        // The layer holds source + 100 blended by multiply at half strength.
+        CBgraImage16 expected;
+        ASSERT_EQ(expected.CopyFrom(t.m_backup), 1);
+        for (std::uint32_t i = 0; i < expected.pixelCount; ++i)
+          for (int c = 0; c < 3; ++c)
+            expected.pixels[i * 4 + c] = static_cast<std::uint16_t>(expected.pixels[i * 4 + c] + 100);
+        BlendResultMix(expected, t.m_backup, kBlendMultiply, 50);
+        EXPECT_TRUE(SameBytes(LayerImage(), expected));
+      })
+      .Press(2);
+  script.Next(CFilterBlendDlg::kTemplateId).Press(2);
+  script.Next(CFilterBlendDlg::kTemplateId).Press(1);
+  script.Next(CFilterBlendDlg::kTemplateId)
+      .Call([](CDialogSprite& d) {
+        SpriteMessage choice;
+        choice.code = kMenuMsgCommand;
+        choice.wparam = kBlendMenuFirstId + kBlendMultiply;
+        d.OnSpriteMessage(choice);
+        d.FindControl(CFilterBlendDlg::kOpacitySlider)->SetValue(u"50");
+      })
+      .Press(1);
+  EXPECT_EQ(Run(dialog), kIdCancel);
+  EXPECT_TRUE(script.Errors().empty()) << script.Errors().front();
+  EXPECT_EQ(script.Pending(), 0u);
+}
+
+TEST_F(FilterDialogTest, CancelWithAMissingOrDamagedUndoFileKeepsTheLastApply) {
+  OpenPage("p", OneLayer(10, 6));
+  CBgraImage16 applied;
+  {
+    // Missing: the layer gets the last Apply's state and the dialog stays open.
+    CTestFilterDialog dialog;
+    CDialogScript script;
+    script.Next(kTestTemplate)
+        .Call([&](CDialogSprite& d) {
+          Of(d).Apply();
+          ASSERT_EQ(applied.CopyFrom(Of(d).m_backup), 1);
+          std::filesystem::remove(Of(d).m_undoFile);
+          Of(d).Change(900);
+          ASSERT_TRUE(Of(d).SettleJobs());
+        })
+        .Press(2)
+        .Call([&](CDialogSprite& d) {
+          EXPECT_EQ(d.EndCode(), 0);
+          EXPECT_TRUE(SameBytes(LayerImage(), applied));
+        })
+        .Press(1);
+    EXPECT_EQ(Run(dialog), kIdOk);
+    EXPECT_TRUE(script.Errors().empty()) << script.Errors().front();
+  }
+  {
+    // Damaged: the same state, the dialog ends, the file is not deleted unread.
+    CTestFilterDialog dialog;
+    std::filesystem::path undo;
+    CDialogScript script;
+    script.Next(kTestTemplate)
+        .Call([&](CDialogSprite& d) {
+          Of(d).Apply();
+          ASSERT_EQ(applied.CopyFrom(Of(d).m_backup), 1);
+          undo = Of(d).m_undoFile;
+          std::filesystem::resize_file(undo, 20);
+        })
+        .Press(2);
+    EXPECT_EQ(Run(dialog), kIdCancel);
+    EXPECT_TRUE(script.Errors().empty()) << script.Errors().front();
+    EXPECT_TRUE(SameBytes(LayerImage(), applied));
+    EXPECT_TRUE(std::filesystem::exists(undo));
+  }
 }
 
 }  // namespace
