@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
@@ -55,6 +56,12 @@ public:
     const bool cut = theAlgorithmThread.IsCancelRequested() != 0;
     if (fail) return 0;
     if (!m_source || !m_target) return 1;
+    if (halve) {
+      // A result of another size: half the source, every sample 7.
+      if (!m_target->Create(m_source->width / 2, m_source->height / 2)) return 0;
+      std::fill(m_target->pixels, m_target->pixels + std::size_t{m_target->pixelCount} * 4, std::uint16_t{7});
+      return 1;
+    }
     if (m_target != m_source && !m_target->CopyFrom(*m_source)) return 0;
     for (std::uint32_t y = 0; y < m_target->height; ++y) {
       if (cut && y == m_target->height / 2) break;  // a partial image, as a stopped run leaves
@@ -88,6 +95,7 @@ public:
   int releases = 0;
   bool gated = false;
   bool fail = false;
+  bool halve = false;
   std::atomic<int> finished{0};
 };
 

@@ -418,4 +418,25 @@ TEST_F(FilterDialogTest, CancelWithAMissingOrDamagedUndoFileKeepsTheLastApply) {
   }
 }
 
+TEST_F(FilterDialogTest, AResultOfAnotherSizeIsNeitherBlendedNorMasked) {
+  OpenPage("p", OneLayer(20, 12));
+  ASSERT_EQ(Doc().m_selection.Create(20, 12), 1);
+  std::fill(Doc().m_selection.pixels, Doc().m_selection.pixels + 240, std::uint8_t{0});  // nothing selected
+  CTestFilterDialog dialog;
+  dialog.m_opacity = 50;
+  dialog.algorithm.halve = true;
+  CDialogScript script;
+  script.Next(kTestTemplate)
+      .Call([&](CDialogSprite& d) {
+        ASSERT_TRUE(Of(d).SettleJobs());
+        ASSERT_EQ(LayerImage().width, 10u);
+        ASSERT_EQ(LayerImage().height, 6u);
+        for (std::uint32_t i = 0; i < 60 * 4; ++i) ASSERT_EQ(LayerImage().pixels[i], 7);
+      })
+      .Press(2);
+  EXPECT_EQ(Run(dialog), kIdCancel);
+  EXPECT_TRUE(script.Errors().empty()) << script.Errors().front();
+  EXPECT_EQ(LayerImage().width, 20u);  // Cancel brought the layer back
+}
+
 }  // namespace
