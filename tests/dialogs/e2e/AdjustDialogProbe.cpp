@@ -41,6 +41,7 @@
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/WindowMessages.h"
+#include "ui/RenderWindow.h"
 
 namespace {
 
@@ -199,8 +200,9 @@ int main(int argc, char** argv) {
   if (!g_log) return 2;
   const char* dumpPath = argv[2];
   const std::filesystem::path photo = argv[3];
-  // The dialogs find the edit pages through the probe's main window.
-  CShellDialogHost host([]() -> IEditorShell* { return g_window; });
+  // The dialogs find the edit pages through the live main window, as the
+  // program's main() installs them.
+  CShellDialogHost host([] { return dynamic_cast<IEditorShell*>(g_RenderWindow.load()); });
   InstallAdjustDialogs(&host);
   // The white-balance command as the program has it, with the dialog
   // visible to the driver while it runs.
