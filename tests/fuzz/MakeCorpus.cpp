@@ -28,6 +28,7 @@
 #include "document/BFDoc.h"
 #include "document/DocHistory.h"
 #include "document/MaskRecord.h"
+#include "document/ProjectFile.h"
 #include "document/TextLayer.h"
 #include "filters/Defog.h"
 #include "filters/Descreen.h"
@@ -546,6 +547,28 @@ void DocumentSeeds() {
     FuzzCheck(doc.Serialize(body, 0, full), "a body is written");
     Put("document_body", full ? "full" : "layers-only",
         Prefixed({static_cast<std::uint8_t>(full)}, body.bytes()));
+  }
+  {
+    // A project with two items: an ASCII text and a RATIONAL.
+    ImageInfo info;
+    const auto add = [&info](std::uint32_t id, std::uint16_t type,
+                             std::initializer_list<std::uint8_t> value) {
+      auto record = std::make_unique<ImagePropertyRecord>();
+      record->id = id;
+      record->type = type;
+      record->kind = ImagePropertyRecord::KindOfType(type);
+      FuzzCheck(record->SetData(std::span<const std::uint8_t>(value.begin(), value.size())),
+                "an item is stored");
+      info.properties.push_back(std::move(record));
+    };
+    add(271, 2, {'C', 'a', 'm'});
+    add(33434, 5, {1, 0, 0, 0, 125, 0, 0, 0});
+    CMemFile project;
+    FuzzCheck(WriteProjectFile(project, doc, &info), "a project is written");
+    Put("project_file", "two-items", project.bytes());
+    CMemFile bare;
+    FuzzCheck(WriteProjectFile(bare, doc, nullptr), "a project without items is written");
+    Put("project_file", "no-items", bare.bytes());
   }
 
   // One payload of each step kind, as the history writes it.
