@@ -3,11 +3,17 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <functional>
+#include <map>
+#include <system_error>
+#include <thread>
 #include <utility>
+#include <vector>
 
 #include "algorithms/AlgorithmThread.h"
 #include "algorithms/geometry/ImageSize.h"
 #include "image/BgraImage16.h"
+#include "image/ImageCodec.h"
 #include "output/JpegOptimizeSteps.h"
 #include "platform/AtomicFile.h"
 #include "platform/Utf16.h"
@@ -20,6 +26,20 @@ constexpr std::uint32_t kSmallestSide = 10;
 void ReportDctRow(void* context, std::uint32_t row, std::uint32_t rows) {
   static_cast<CJpegOptimize*>(context)->SetProgress(
       20 + static_cast<std::int32_t>(20 * std::uint64_t{row} / rows));
+}
+
+// Runs the jobs at once, the first on the calling thread and each other on
+// a thread of its own; one after another when a thread cannot be made.
+void RunSideBySide(const std::vector<std::function<void()>>& jobs) {
+  std::vector<std::thread> threads;
+  std::size_t next = 1;
+  try {
+    for (; next < jobs.size(); ++next) threads.emplace_back(jobs[next]);
+  } catch (const std::system_error&) {
+  }
+  if (!jobs.empty()) jobs[0]();
+  for (std::thread& thread : threads) thread.join();
+  for (; next < jobs.size(); ++next) jobs[next]();
 }
 
 }  // namespace
@@ -69,6 +89,7 @@ int CJpegOptimize::Process() {
   ValidateJpegOptimizeParams(m_block);
   m_chosenQuality = 0;
   m_lastEncoding.clear();
+  m_workingDecoded = false;
   if (!m_block.source || m_block.source->IsEmpty() || !m_block.working) return 0;
   const CBgraImage& source = *m_block.source;
   CBgraImage& working = *m_block.working;
@@ -105,52 +126,64 @@ int CJpegOptimize::Process() {
 
   if (m_block.runFlags & (kRunEncode | kRunMeasure)) {
     CBgraImage prepared;
-    if (!prepared.CopyFrom(working)) return 0;
-    if (!FirstEncoding(prepared)) return 0;
-    if (m_block.sizePolicy != kPolicyNone &&
-        std::uint64_t{m_encodedSize} > std::uint64_t(m_block.targetKb) * 1024 && !m_cancelled) {
-      const int searched =
-          m_block.sizePolicy == kPolicyShrink ? ShrinkSearch(prepared) : QualitySearch(prepared);
+    CCodecImage codec;
+    if (!prepared.CopyFrom(working) || !PrepareJpegTrial(prepared, codec)) return 0;
+    if (!FirstEncoding(codec)) return 0;
+    if (m_block.sizePolicy != kPolicyNone && !m_cancelled &&
+        std::uint64_t{m_encodedSize} > std::uint64_t(m_block.targetKb) * 1024) {
+      int searched = 0;
+      if (m_block.sizePolicy == kPolicyShrink) {
+        codec.Destroy();
+        searched = ShrinkSearch(prepared);
+      } else {
+        searched = QualitySearch(codec);
+      }
       if (!searched) return 0;
     }
     if (m_cancelled) {
       SetProgress(100);
       return 1;
     }
+    if (!m_lastEncoding.empty() && !DecodeLastEncoding()) return 0;
     if (!(m_block.runFlags & kRunMeasure) && !WriteResult()) return 0;
   }
   SetProgress(100);
   return 1;
 }
 
-int CJpegOptimize::FirstEncoding(const CBgraImage& prepared) {
-  CBgraImage& working = *m_block.working;
+int CJpegOptimize::DecodeLastEncoding() {
+  if (m_workingDecoded) return 1;
+  if (m_lastEncoding.empty() || !DecodeJpegFromMemory(m_lastEncoding, *m_block.working)) return 0;
+  m_workingDecoded = true;
+  return 1;
+}
+
+int CJpegOptimize::FirstEncoding(CCodecImage& prepared) {
   const std::int32_t quality = PassedQuality(m_block.quality);
-  CBgraImage standard;
-  std::vector<std::uint8_t> standardBytes;
-  const std::uint32_t standardSize = EncodeJpegTrial(prepared, quality, nullptr, standardBytes, &standard);
-  if (standardSize == 0) return 0;
+  std::vector<std::uint8_t> standardBytes, adaptiveBytes;
+  std::uint32_t standardSize = 0, adaptiveSize = 0;
   if (!m_block.adaptive) {
-    working = std::move(standard);
+    standardSize = EncodeJpegTrial(prepared, quality, nullptr, standardBytes);
+    if (standardSize == 0) return 0;
     m_encodedSize = standardSize;
     m_lastEncoding = std::move(standardBytes);
     return 1;
   }
+  // The two encodings side by side; a cancel meanwhile keeps the standard one.
+  RunSideBySide(
+      {[&] { standardSize = EncodeJpegTrial(prepared, quality, nullptr, standardBytes); },
+       [&] { adaptiveSize = EncodeJpegTrial(prepared, quality, &m_adaptiveTable, adaptiveBytes); }});
+  if (standardSize == 0) return 0;
   if (CancelRequested()) {
     m_encodedSize = standardSize;
+    m_lastEncoding = std::move(standardBytes);
     return 1;
   }
-  CBgraImage adaptive;
-  std::vector<std::uint8_t> adaptiveBytes;
-  const std::uint32_t adaptiveSize =
-      EncodeJpegTrial(prepared, quality, &m_adaptiveTable, adaptiveBytes, &adaptive);
   if (adaptiveSize != 0 && adaptiveSize < standardSize) {
-    working = std::move(adaptive);
     m_encodedSize = adaptiveSize;
     m_lastEncoding = std::move(adaptiveBytes);
     m_tableChoice = 0;
   } else {
-    working = std::move(standard);
     m_encodedSize = standardSize;
     m_lastEncoding = std::move(standardBytes);
     m_tableChoice = 1;
@@ -165,11 +198,12 @@ int CJpegOptimize::FirstEncoding(const CBgraImage& prepared) {
 // 0 KB) or on a cancel; the last result stands.
 int CJpegOptimize::ShrinkSearch(CBgraImage& prepared) {
   const CBgraImage& source = *m_block.source;
-  CBgraImage& working = *m_block.working;
   const auto goal =
       static_cast<std::uint32_t>(static_cast<double>(std::uint64_t(m_block.targetKb) * 1024) * 0.9);
   const std::int32_t quality = PassedQuality(m_block.quality);
   m_tableChoice = 1;
+  // The sides of the last result; the working image is decoded at the end.
+  std::uint32_t lastWidth = prepared.width, lastHeight = prepared.height;
   while (m_encodedSize >= goal && m_encodedSize != 0) {
     if (CancelRequested()) return 1;
     const double f = std::min(std::sqrt(static_cast<double>(goal) / m_encodedSize), 0.9);
@@ -177,35 +211,68 @@ int CJpegOptimize::ShrinkSearch(CBgraImage& prepared) {
       const auto scaled = static_cast<std::uint32_t>(current * f + 0.5);
       return std::max(scaled, std::min(kSmallestSide, limit));
     };
-    const std::uint32_t width = side(working.width, source.width),
-                        height = side(working.height, source.height);
-    if (width == working.width && height == working.height) break;
+    const std::uint32_t width = side(lastWidth, source.width), height = side(lastHeight, source.height);
+    if (width == lastWidth && height == lastHeight) break;
     if (!ResizeInto(source, width, height, prepared, 80, 100)) return 0;
-    CBgraImage decoded;
+    CCodecImage codec;
     std::vector<std::uint8_t> bytes;
-    const std::uint32_t size = EncodeJpegTrial(prepared, quality, nullptr, bytes, &decoded);
+    const std::uint32_t size =
+        PrepareJpegTrial(prepared, codec) ? EncodeJpegTrial(codec, quality, nullptr, bytes) : 0;
     if (size == 0) break;
     const bool fell = size < m_encodedSize;
-    working = std::move(decoded);
+    lastWidth = width;
+    lastHeight = height;
     m_encodedSize = size;
     m_lastEncoding = std::move(bytes);
+    m_workingDecoded = false;
     if (!fell) break;
   }
   SetProgress(100);
   return 1;
 }
 
-int CJpegOptimize::QualitySearch(const CBgraImage& prepared) {
+namespace {
+
+struct QualityTrial {
+  std::uint32_t size = 0;
+  std::vector<std::uint8_t> bytes;
+};
+
+}  // namespace
+
+int CJpegOptimize::QualitySearch(CCodecImage& prepared) {
   const std::uint64_t limit = std::uint64_t(m_block.targetKb) * 1024;
   const bool useTable = m_block.adaptive && m_tableChoice == 0;
   const std::array<std::uint32_t, 64>* table = useTable ? &m_adaptiveTable : nullptr;
+  std::map<std::int32_t, QualityTrial> trials;
+  // Encodes the qualities not yet measured, side by side; false when one of
+  // them failed.
+  const auto measure = [&](std::initializer_list<std::int32_t> qualities) {
+    std::vector<std::function<void()>> jobs;
+    std::vector<std::int32_t> started;
+    for (std::int32_t q : qualities) {
+      if (q < 0 || trials.contains(q) || std::find(started.begin(), started.end(), q) != started.end())
+        continue;
+      started.push_back(q);
+      QualityTrial& trial = trials[q];
+      jobs.push_back([this, &prepared, &trial, table, q] {
+        trial.size = EncodeJpegTrial(prepared, PassedQuality(q), table, trial.bytes);
+      });
+    }
+    RunSideBySide(jobs);
+    for (std::int32_t q : started) {
+      if (trials[q].size == 0) return false;
+    }
+    return true;
+  };
+
+  // The steps of a bisection between lo (fits) and hi (does not); each
+  // trial is measured together with the two that may follow it.
   std::int32_t hi = m_block.quality, lo = 0, best = 1;
   std::int32_t q = hi / 2;
-  std::vector<std::uint8_t> bytes;
-  std::uint32_t size = EncodeJpegTrial(prepared, PassedQuality(q), table, bytes, nullptr);
-  if (size == 0) return 0;
   for (;;) {
-    if (size > limit) {
+    if (!trials.contains(q) && !measure({q, (lo + q) / 2, (q + hi) / 2})) return 0;
+    if (trials[q].size > limit) {
       hi = q;
       if (q < 1) break;
     } else {
@@ -216,19 +283,18 @@ int CJpegOptimize::QualitySearch(const CBgraImage& prepared) {
     SetProgress((lo - hi + 100) / 5 + 80);
     if (CancelRequested()) return 1;
     q = (lo + hi) / 2;
-    size = EncodeJpegTrial(prepared, PassedQuality(q), table, bytes, nullptr);
-    if (size == 0) return 0;
-  }
-  CBgraImage decoded;
-  const std::uint32_t last = EncodeJpegTrial(prepared, PassedQuality(best), table, bytes, &decoded);
-  m_encodedSize = last;
-  if (last != 0) {
-    *m_block.working = std::move(decoded);
-    m_lastEncoding = std::move(bytes);
-  } else {
-    m_lastEncoding.clear();
   }
   m_chosenQuality = best;
+  // The chosen quality's encoding was measured on the way, but for a
+  // quality of 1 that nothing reached.
+  if (!measure({best})) {
+    m_encodedSize = 0;
+    m_lastEncoding.clear();
+  } else {
+    m_encodedSize = trials[best].size;
+    m_lastEncoding = std::move(trials[best].bytes);
+  }
+  m_workingDecoded = false;
   SetProgress(100);
   return 1;
 }

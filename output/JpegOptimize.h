@@ -8,7 +8,10 @@
 // the size, flag 4) and a save (flag 2 with a path).
 //
 // The file written is the encoding last measured, through a temporary file
-// that replaces the path only when complete. A run tests the algorithm
+// that replaces the path only when complete. Trial encodings that do not
+// depend on each other run side by side on threads of their own: the two
+// tables of the first encoding, and in the quality search a trial together
+// with both trials that can follow it. A run tests the algorithm
 // thread's cancel switch after its preparation and in every round of the
 // searches; a cancelled run returns 1, writes nothing and says so through
 // Cancelled().
@@ -21,6 +24,7 @@
 
 #include "algorithms/Algorithm.h"
 #include "image/BgraImage.h"
+#include "image/codecs/CodecImage.h"
 #include "output/JpegOptimizeParams.h"
 
 class CJpegOptimize : public CAlgorithm {
@@ -44,9 +48,12 @@ public:
 private:
   [[nodiscard]] int ResizeInto(const CBgraImage& source, std::uint32_t width, std::uint32_t height,
                                CBgraImage& target, std::int32_t lo, std::int32_t hi);
-  [[nodiscard]] int FirstEncoding(const CBgraImage& prepared);
+  [[nodiscard]] int FirstEncoding(CCodecImage& prepared);
   [[nodiscard]] int ShrinkSearch(CBgraImage& prepared);
-  [[nodiscard]] int QualitySearch(const CBgraImage& prepared);
+  [[nodiscard]] int QualitySearch(CCodecImage& prepared);
+  // The working image becomes the decode of the last encoding, unless it
+  // holds it already.
+  [[nodiscard]] int DecodeLastEncoding();
   [[nodiscard]] int WriteResult();
   bool CancelRequested();
   std::int32_t PassedQuality(std::int32_t quality) const;
@@ -58,4 +65,5 @@ private:
   bool m_cancelled = false;
   std::array<std::uint32_t, 64> m_adaptiveTable{};
   std::vector<std::uint8_t> m_lastEncoding;  // the bytes of the last measured encoding
+  bool m_workingDecoded = false;             // the working image is m_lastEncoding decoded
 };

@@ -293,12 +293,17 @@ void BuildAdaptiveTable(const std::array<std::uint16_t, 64>& averages, std::uint
   }
 }
 
-std::uint32_t EncodeJpegTrial(const CBgraImage& image, std::int32_t quality,
-                              const std::array<std::uint32_t, 64>* table, std::vector<std::uint8_t>& encoded,
-                              CBgraImage* decoded) {
+int PrepareJpegTrial(const CBgraImage& image, CCodecImage& prepared) {
+  return !image.IsEmpty() && image.ToCodecImageRgb(prepared) ? 1 : 0;
+}
+
+std::uint32_t EncodeJpegTrial(CCodecImage& prepared, std::int32_t quality,
+                              const std::array<std::uint32_t, 64>* table,
+                              std::vector<std::uint8_t>& encoded) {
   encoded.clear();
+  if (prepared.IsEmpty()) return 0;
   CCodecImage codec;
-  if (image.IsEmpty() || !image.ToCodecImageRgb(codec)) return 0;
+  codec.ShareFrom(prepared);  // this trial's own attributes over the shared pixels
   if (quality > 100) {
     codec.attributes.jpegSubsampling = false;
     quality %= 100;
@@ -311,6 +316,16 @@ std::uint32_t EncodeJpegTrial(const CBgraImage& image, std::int32_t quality,
   std::uint32_t size = 0;
   if (!codec.Encode(block, size) || !block || size == 0) return 0;
   encoded.assign(block.get(), block.get() + size);
-  if (decoded && !DecodeJpegFromMemory(encoded, *decoded)) return 0;
+  return size;
+}
+
+std::uint32_t EncodeJpegTrial(const CBgraImage& image, std::int32_t quality,
+                              const std::array<std::uint32_t, 64>* table, std::vector<std::uint8_t>& encoded,
+                              CBgraImage* decoded) {
+  encoded.clear();
+  CCodecImage prepared;
+  if (!PrepareJpegTrial(image, prepared)) return 0;
+  const std::uint32_t size = EncodeJpegTrial(prepared, quality, table, encoded);
+  if (size == 0 || (decoded && !DecodeJpegFromMemory(encoded, *decoded))) return 0;
   return size;
 }

@@ -9,6 +9,7 @@
 #include <vector>
 
 struct CBgraImage;
+class CCodecImage;
 
 // The JPEG standard's luminance table (Annex K), natural order.
 extern const std::array<std::uint32_t, 64> kStandardLumaTable;
@@ -56,11 +57,19 @@ std::uint64_t RunDctPass(CBgraImage& ycc, bool optimiseMore, std::array<std::uin
 void BuildAdaptiveTable(const std::array<std::uint16_t, 64>& averages, std::uint64_t blocks, bool adaptive,
                         std::array<std::uint32_t, 64>& table);
 
-// Encodes image as a JPEG in memory: quality as the optimiser passes it
-// (above 100 full-resolution chroma, 0 is 100, below 2 the lowest), table
-// as the luminance table when non-null and its first entry is not 0. The
-// bytes go to encoded, the decoded result to decoded when non-null. The
-// size, or 0 on any failure.
+// The picture converted once for trial encodings (a 24-bit codec image).
+[[nodiscard]] int PrepareJpegTrial(const CBgraImage& image, CCodecImage& prepared);
+
+// Encodes a prepared picture as a JPEG in memory: quality as the optimiser
+// passes it (above 100 full-resolution chroma, 0 is 100, below 2 the
+// lowest), table as the luminance table when non-null and its first entry
+// is not 0. The prepared picture is only read, so trials on one picture may
+// run on several threads at once. The bytes go to encoded; the size, or 0
+// on failure.
+std::uint32_t EncodeJpegTrial(CCodecImage& prepared, std::int32_t quality,
+                              const std::array<std::uint32_t, 64>* table, std::vector<std::uint8_t>& encoded);
+// The same from an 8-bit picture, and the decoded result into decoded when
+// non-null (0 when that fails).
 std::uint32_t EncodeJpegTrial(const CBgraImage& image, std::int32_t quality,
                               const std::array<std::uint32_t, 64>* table, std::vector<std::uint8_t>& encoded,
                               CBgraImage* decoded);
