@@ -17,6 +17,7 @@
 #include "document/BFDoc.h"
 #include "filters/EnlargeFilterSet.h"
 #include "image/ImageInfo.h"
+#include "output/SaveCommands.h"
 #include "platform/Platform.h"
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
@@ -65,6 +66,8 @@ int main(int argc, char** argv) {
   // The enlargements finish with the filter library's deconvolution and
   // edge steepening.
   InstallEnlargeFilters();
+  // The edit page's save chooser and layer export.
+  RegisterSaveCommands();
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
   return RunPlatform([] {
     // The exit status tells how the run ended.

@@ -24,17 +24,16 @@ JpegSavePreset Preset(const char16_t* name, std::int32_t quality, std::int32_t t
 // A file of stored record size r holding the records, each cut or padded
 // to r bytes, plus extra trailing bytes.
 Bytes PresetFile(std::uint16_t r, const std::vector<JpegSavePreset>& presets, std::size_t extra = 0) {
-  ByteWriter out;
-  out.U16(r);
+  Bytes file{static_cast<std::uint8_t>(r & 0xFF), static_cast<std::uint8_t>(r >> 8)};
   for (const JpegSavePreset& preset : presets) {
     ByteWriter record;
     preset.AppendRecord(record);
     Bytes bytes = record.Take();
     bytes.resize(r, 0);
-    out.Bytes(bytes);
+    file.insert(file.end(), bytes.begin(), bytes.end());
   }
-  out.Zeros(extra);
-  return out.Take();
+  file.resize(file.size() + extra, 0);
+  return file;
 }
 
 class JpegPresetListTest : public testing::Test {
