@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -57,8 +59,13 @@ protected:
     return page;
   }
 
-  // Runs the chooser on the page; each step is a call on the dialog.
+public:
+  // Runs the chooser on the page through its save command.
   std::int32_t RunChooser(CSEditPage& page) { return EditCommands().Run(kCmdSave, page, SpriteMessage{}); }
+  CSEditPage* Open(const std::string& title, const std::function<void(CBFDoc&)>& fill) {
+    return OpenPage(title, fill);
+  }
+  const std::filesystem::path& Root() const { return root; }
 
   CScriptedChooser chooser;
   CDialogScript script;
@@ -212,11 +219,14 @@ TEST_F(SaveDlgTest, APresetSavesAJpegWithinItsTarget) {
 }
 
 // Saves that do not fit: the chooser shows the failure and stays open, the
-// earlier file stays byte for byte and no temporary file is left.
-TEST_F(SaveDlgTest, SavesThatDoNotFitKeepTheEarlierFile) {
-  WriteUserPresets(root / "config", {MakePreset(u"Big", 95, kPolicyNone, 0)});
-  CSEditPage* page = OpenPage("big", OneLayer(400, 300));
-  const std::filesystem::path original = folder / "original.tif";
+// earlier file stays byte for byte and no temporary file is left. With
+// limitFileSize the process's file-size limit stands in for a full disk;
+// otherwise the folder lies on a small file system that a filler file has
+// filled up.
+void ExpectSavesKeepEarlierFiles(SaveDlgTest& test, const std::filesystem::path& where, bool limitFileSize) {
+  WriteUserPresets(test.Root() / "config", {MakePreset(u"Big", 95, kPolicyNone, 0)});
+  CSEditPage* page = test.Open("big", OneLayer(400, 300));
+  const std::filesystem::path original = where / "original.tif";
   const std::vector<std::uint8_t> earlier(3000, 0x42);
   struct Case {
     const char* what;
@@ -225,35 +235,46 @@ TEST_F(SaveDlgTest, SavesThatDoNotFitKeepTheEarlierFile) {
     const char16_t* message;
   };
   const std::vector<Case> cases = {
-      {"project", folder / "earlier.bfdoc", [](CSaveDlg& d) { return d.SaveProjectFile(); }, u"ErrorSave"},
-      {"png", folder / "earlier.png", [](CSaveDlg& d) { return d.SaveAsPng(); }, u"ErrorSave"},
-      {"jpeg preset", folder / "earlier.jpg", [](CSaveDlg& d) { return d.SaveWithPreset(0); }, u"unexpect"},
+      {"project", where / "earlier.bfdoc", [](CSaveDlg& d) { return d.SaveProjectFile(); }, u"ErrorSave"},
+      {"png", where / "earlier.png", [](CSaveDlg& d) { return d.SaveAsPng(); }, u"ErrorSave"},
+      {"jpeg preset", where / "earlier.jpg", [](CSaveDlg& d) { return d.SaveWithPreset(0); }, u"unexpect"},
       {"original", original, [](CSaveDlg& d) { return d.SaveOverOriginal(); }, u"ErrorSave"},
   };
   page->document.SetPath(PathToUtf16(original));
+  for (const Case& c : cases) WriteFileBytes(c.target, earlier);
+  if (!limitFileSize) FillFileSystem(where / "filler", 1024);
+  const std::size_t entries = FolderEntries(where);
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    WriteFileBytes(c.target, earlier);
-    chooser.answers = {c.target};
+    test.chooser.answers = {c.target};
     std::u16string told;
-    script.Next(CSaveDlg::kTemplateId)
+    test.script.Next(CSaveDlg::kTemplateId)
         .Call([&](CDialogSprite& dialog) {
-          FileSizeLimit limit(4000);
+          std::optional<FileSizeLimit> limit;
+          if (limitFileSize) limit.emplace(4000);
           EXPECT_FALSE(c.save(static_cast<CSaveDlg&>(dialog)));
           EXPECT_EQ(dialog.EndCode(), 0);
         })
         .Answer(2);
-    if (c.target == original) script.Next(CSMessageDlg::kTemplateId).Press(kIdYes);
-    script.Next(CSMessageDlg::kTemplateId)
+    if (c.target == original) test.script.Next(CSMessageDlg::kTemplateId).Press(kIdYes);
+    test.script.Next(CSMessageDlg::kTemplateId)
         .Call([&](CDialogSprite& box) { told = static_cast<CSMessageDlg&>(box).text; })
         .Press(kIdOk);
-    EXPECT_EQ(RunChooser(*page), 0);
-    ExpectAnswered(script);
+    EXPECT_EQ(test.RunChooser(*page), 0);
+    ExpectAnswered(test.script);
     EXPECT_EQ(told, UIResources().texts.TextOrKey(c.message));
     EXPECT_EQ(ReadFileBytes(c.target), earlier);
-    std::filesystem::remove(c.target);
-    EXPECT_EQ(FolderEntries(folder), 0u) << "no temporary file";
+    EXPECT_EQ(FolderEntries(where), entries) << "no temporary file";
   }
+}
+
+TEST_F(SaveDlgTest, SavesThatDoNotFitKeepTheEarlierFile) { ExpectSavesKeepEarlierFiles(*this, folder, true); }
+
+// Run by small-disk.sh on a small tmpfs of its own.
+TEST_F(SaveDlgTest, SmallDiskSavesThatDoNotFitKeepTheEarlierFile) {
+  const char* small = std::getenv("TESSERA_SMALL_DISK");
+  if (!small || !*small) GTEST_SKIP() << "runs on the small file system of small-disk.sh";
+  ExpectSavesKeepEarlierFiles(*this, small, false);
 }
 
 }  // namespace

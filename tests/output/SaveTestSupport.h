@@ -78,6 +78,14 @@ inline void ExpectAnswered(const CDialogScript& script) {
   EXPECT_EQ(script.Pending(), 0u);
 }
 
+// Fills the file system of path with one file until about leave bytes stay
+// free.
+inline void FillFileSystem(const std::filesystem::path& path, std::uintmax_t leave) {
+  const std::filesystem::space_info space = std::filesystem::space(path.parent_path());
+  ASSERT_GT(space.available, leave);
+  WriteFileBytes(path, std::vector<std::uint8_t>(space.available - leave, 0));
+}
+
 inline std::size_t FolderEntries(const std::filesystem::path& folder) {
   return static_cast<std::size_t>(
       std::distance(std::filesystem::directory_iterator(folder), std::filesystem::directory_iterator()));
