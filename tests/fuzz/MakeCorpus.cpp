@@ -44,6 +44,7 @@
 #include "image/Plane8.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecMemStream.h"
+#include "output/JpegSavePreset.h"
 #include "platform/File.h"
 #include "platform/LittleEndian.h"
 #include "platform/SettingsStore.h"
@@ -684,6 +685,22 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
   older.Text16(u"portrait", 20);
   Put("preset_file", "older-records", older.bytes());
   Put("preset_file", "size-zero", Bytes{7, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8});
+  {
+    // JPEG presets: two records, then the same cut short inside the second.
+    ByteWriter jpeg;
+    jpeg.U16(static_cast<std::uint16_t>(JpegSavePreset::kRecordSize));
+    for (const char16_t* name : {u"Web 200 KB", u"Print"}) {
+      JpegSavePreset preset;
+      preset.name = name;
+      preset.block.sizePolicy = kPolicyQuality;
+      preset.block.targetKb = 200;
+      preset.AppendRecord(jpeg);
+    }
+    Put("jpeg_presets", "two", jpeg.bytes());
+    Bytes cut = jpeg.bytes();
+    cut.resize(2 + JpegSavePreset::kRecordSize + 100);
+    Put("jpeg_presets", "partial", cut);
+  }
 }
 
 void UpdateReplySeeds(const std::filesystem::path& sourceRoot) {
