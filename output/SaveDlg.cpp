@@ -9,6 +9,7 @@
 #include "image/ImageInfo.h"
 #include "image/PSDLayerSave.h"
 #include "output/JpegOptimize.h"
+#include "output/JpegSaveSettings.h"
 #include "output/LastFolder.h"
 #include "output/WriteThroughTemporary.h"
 #include "platform/Utf16.h"
@@ -342,14 +343,9 @@ bool CSaveDlg::SaveWithPreset(std::size_t row) {
   const JpegSavePreset& preset = presets.presets[row];
   JpegOptimizeParams block = preset.block;
   ValidateJpegOptimizeParams(block);
-  // The target less what the photo's information will take, never below
-  // 1 KB (an estimate above the target would leave nothing to aim at), in
-  // whole kilobytes rounded down so that the file stays within the target.
-  const std::int64_t estimate = info ? static_cast<std::int64_t>(info->GetMetadataSize(
-                                           static_cast<MetadataSizeMode>(block.metadataMode)))
-                                     : 0;
-  const std::int64_t target = std::max<std::int64_t>(std::int64_t{block.targetKb} * 1024 - estimate, 1024);
-  block.targetKb = static_cast<std::int32_t>(target >> 10);
+  // The target less what the photo's information will take (never below
+  // 1 KB, so a large estimate cannot switch the limit off).
+  block.targetKb = JpegPictureTargetKb(block.targetKb, JpegMetadataEstimate(info, block.metadataMode));
   block.chromaMode = kChromaDetect;
   block.runFlags = kRunEncode;
   CBgraImage working;
