@@ -24,6 +24,7 @@
 #include "tests/image/Exiftool.h"
 #include "tests/output/SaveTestSupport.h"
 #include "ui/dialogs/SMessageDlg.h"
+#include "ui/widgets/FlatSimpleList.h"
 
 namespace {
 
@@ -209,7 +210,10 @@ TEST_F(SaveDlgTest, APresetSavesAJpegWithinItsTarget) {
   script.Next(CSaveDlg::kTemplateId).Call([](CDialogSprite& dialog) {
     auto& saveDialog = static_cast<CSaveDlg&>(dialog);
     ASSERT_EQ(saveDialog.presets.presets.size(), 1u);
-    EXPECT_TRUE(saveDialog.SaveWithPreset(0));
+    // A click on the preset's row saves at once.
+    auto* list = dynamic_cast<CFlatSimpleList*>(saveDialog.FindControl(CSaveDlg::kPresetListId));
+    ASSERT_NE(list, nullptr);
+    list->SelectRow(0, false, false);
   });
   ASSERT_EQ(RunChooser(*page), 1);
   ExpectAnswered(script);
