@@ -90,6 +90,7 @@ int CJpegOptimize::Process() {
   m_chosenQuality = 0;
   m_lastEncoding.clear();
   m_workingDecoded = false;
+  m_trials.clear();
   if (!m_block.source || m_block.source->IsEmpty() || !m_block.working) return 0;
   const CBgraImage& source = *m_block.source;
   CBgraImage& working = *m_block.working;
@@ -163,6 +164,20 @@ int CJpegOptimize::FirstEncoding(CCodecImage& prepared) {
   std::vector<std::uint8_t> standardBytes, adaptiveBytes;
   std::uint32_t standardSize = 0, adaptiveSize = 0;
   if (!m_block.adaptive) {
+    if (m_block.sizePolicy == kPolicyQuality) {
+      // The first encoding is the search's upper trial; the first search
+      // trials run beside it and are kept for the search, if it comes.
+      const std::int32_t hi = m_block.quality, q = hi / 2;
+      if (!MeasureQualities(prepared, nullptr, {hi, q, q / 2, (q + hi) / 2})) {
+        // A failed trial is measured again when the search needs it.
+        std::erase_if(m_trials, [](const auto& trial) { return trial.second.size == 0; });
+        if (!m_trials.contains(hi)) return 0;
+      }
+      m_encodedSize = m_trials[hi].size;
+      m_lastEncoding = std::move(m_trials[hi].bytes);
+      m_trials.erase(hi);
+      return 1;
+    }
     standardSize = EncodeJpegTrial(prepared, quality, nullptr, standardBytes);
     if (standardSize == 0) return 0;
     m_encodedSize = standardSize;
@@ -231,39 +246,34 @@ int CJpegOptimize::ShrinkSearch(CBgraImage& prepared) {
   return 1;
 }
 
-namespace {
-
-struct QualityTrial {
-  std::uint32_t size = 0;
-  std::vector<std::uint8_t> bytes;
-};
-
-}  // namespace
+bool CJpegOptimize::MeasureQualities(CCodecImage& prepared, const std::array<std::uint32_t, 64>* table,
+                                     std::initializer_list<std::int32_t> qualities) {
+  std::vector<std::function<void()>> jobs;
+  std::vector<std::int32_t> started;
+  for (std::int32_t q : qualities) {
+    if (q < 0 || m_trials.contains(q) || std::find(started.begin(), started.end(), q) != started.end())
+      continue;
+    started.push_back(q);
+    QualityTrial& trial = m_trials[q];
+    jobs.push_back([this, &prepared, &trial, table, q] {
+      trial.size = EncodeJpegTrial(prepared, PassedQuality(q), table, trial.bytes);
+    });
+  }
+  RunSideBySide(jobs);
+  for (std::int32_t q : started) {
+    if (m_trials[q].size == 0) return false;
+  }
+  return true;
+}
 
 int CJpegOptimize::QualitySearch(CCodecImage& prepared) {
   const std::uint64_t limit = std::uint64_t(m_block.targetKb) * 1024;
   const bool useTable = m_block.adaptive && m_tableChoice == 0;
   const std::array<std::uint32_t, 64>* table = useTable ? &m_adaptiveTable : nullptr;
-  std::map<std::int32_t, QualityTrial> trials;
-  // Encodes the qualities not yet measured, side by side; false when one of
-  // them failed.
+  // Trials of the first encoding were made with the standard table.
+  if (useTable) m_trials.clear();
   const auto measure = [&](std::initializer_list<std::int32_t> qualities) {
-    std::vector<std::function<void()>> jobs;
-    std::vector<std::int32_t> started;
-    for (std::int32_t q : qualities) {
-      if (q < 0 || trials.contains(q) || std::find(started.begin(), started.end(), q) != started.end())
-        continue;
-      started.push_back(q);
-      QualityTrial& trial = trials[q];
-      jobs.push_back([this, &prepared, &trial, table, q] {
-        trial.size = EncodeJpegTrial(prepared, PassedQuality(q), table, trial.bytes);
-      });
-    }
-    RunSideBySide(jobs);
-    for (std::int32_t q : started) {
-      if (trials[q].size == 0) return false;
-    }
-    return true;
+    return MeasureQualities(prepared, table, qualities);
   };
 
   // The steps of a bisection between lo (fits) and hi (does not); each
@@ -271,8 +281,8 @@ int CJpegOptimize::QualitySearch(CCodecImage& prepared) {
   std::int32_t hi = m_block.quality, lo = 0, best = 1;
   std::int32_t q = hi / 2;
   for (;;) {
-    if (!trials.contains(q) && !measure({q, (lo + q) / 2, (q + hi) / 2})) return 0;
-    if (trials[q].size > limit) {
+    if (!m_trials.contains(q) && !measure({q, (lo + q) / 2, (q + hi) / 2})) return 0;
+    if (m_trials[q].size > limit) {
       hi = q;
       if (q < 1) break;
     } else {
@@ -291,8 +301,8 @@ int CJpegOptimize::QualitySearch(CCodecImage& prepared) {
     m_encodedSize = 0;
     m_lastEncoding.clear();
   } else {
-    m_encodedSize = trials[best].size;
-    m_lastEncoding = std::move(trials[best].bytes);
+    m_encodedSize = m_trials[best].size;
+    m_lastEncoding = std::move(m_trials[best].bytes);
   }
   m_workingDecoded = false;
   SetProgress(100);

@@ -20,6 +20,8 @@
 
 #include <array>
 #include <cstdint>
+#include <initializer_list>
+#include <map>
 #include <vector>
 
 #include "algorithms/Algorithm.h"
@@ -51,6 +53,10 @@ private:
   [[nodiscard]] int FirstEncoding(CCodecImage& prepared);
   [[nodiscard]] int ShrinkSearch(CBgraImage& prepared);
   [[nodiscard]] int QualitySearch(CCodecImage& prepared);
+  // Encodes the qualities not measured yet, side by side; false when one of
+  // them failed.
+  [[nodiscard]] bool MeasureQualities(CCodecImage& prepared, const std::array<std::uint32_t, 64>* table,
+                                      std::initializer_list<std::int32_t> qualities);
   // The working image becomes the decode of the last encoding, unless it
   // holds it already.
   [[nodiscard]] int DecodeLastEncoding();
@@ -66,4 +72,9 @@ private:
   std::array<std::uint32_t, 64> m_adaptiveTable{};
   std::vector<std::uint8_t> m_lastEncoding;  // the bytes of the last measured encoding
   bool m_workingDecoded = false;             // the working image is m_lastEncoding decoded
+  struct QualityTrial {
+    std::uint32_t size = 0;
+    std::vector<std::uint8_t> bytes;
+  };
+  std::map<std::int32_t, QualityTrial> m_trials;  // the quality search's encodings by quality
 };

@@ -81,6 +81,12 @@ TEST(JpegOptimize, QualitySearchFindsTheHighestQualityThatFits) {
   EXPECT_EQ(optimizer.EncodedSize(), SizeAt(source, q));
   EXPECT_EQ(working.width, 256u);
 
+  block.adaptive = 1;  // the search with the table the first encoding chose
+  ASSERT_EQ(RunOptimizer(optimizer, block), 1);
+  EXPECT_GT(optimizer.ChosenQuality(), 1);
+  EXPECT_LE(optimizer.EncodedSize(), 12u * 1024);
+  block.adaptive = 0;
+
   block.targetKb = 0;  // nothing fits
   ASSERT_EQ(RunOptimizer(optimizer, block), 1);
   EXPECT_EQ(optimizer.ChosenQuality(), 1);
