@@ -68,6 +68,7 @@ bool CSaveDlg::OnInitDialog() {
   const Rect place{10, 40, list->rect.left - 30, bottom->rect.top - 10};
   if (place.Width() < 100 || place.Height() < 60) return false;
   if (!panel.Create(this, nullptr, kPanelId, place, kPanelLayer)) return false;
+  AppendChild(&panel);
   CSkinSet& skins = UIResources().skins;
   if (!icons.LoadStrip(skins.SkinFilePath(u"save.png"), kIconWidth) || icons.Count() < 5) return false;
   if (!includePicture.LoadFile(skins.SkinFilePath(u"include.png"))) return false;

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -89,6 +90,9 @@ TEST_F(SaveDlgTest, TheOriginalTileIsOffForRawAndUnknownTypes) {
           ASSERT_NE(item, nullptr);
           enabled = item->enabled != 0;
           EXPECT_EQ(chooserDialog.panel.items.size(), 5u);
+          EXPECT_NE(std::find(dialog.children.begin(), dialog.children.end(), &chooserDialog.panel),
+                    dialog.children.end())
+              << "the tiles are drawn with the dialog";
           if (!c.enabled) {
             EXPECT_FALSE(chooserDialog.SaveOverOriginal()) << "a disabled tile cannot save";
           }
