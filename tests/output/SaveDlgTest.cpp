@@ -162,6 +162,9 @@ TEST_F(SaveDlgTest, ACancelledQuestionWritesNothingAndKeepsTheChooserOpen) {
 TEST_F(SaveDlgTest, OverwritingAJpegKeepsQuality95FullChromaAndEveryItem) {
   const std::filesystem::path photo = folder / "photo.jpg";
   std::filesystem::copy_file(TestDataPath(kExifPhoto), photo);
+  const auto mode = std::filesystem::perms::owner_read | std::filesystem::perms::owner_write |
+                    std::filesystem::perms::group_read;
+  std::filesystem::permissions(photo, mode);
   CSEditPage* page =
       OpenPage("photo", [&](CBFDoc& document) { EXPECT_GE(document.OpenImageFile(photo), 1); });
   page->document.SetPath(PathToUtf16(photo));
@@ -173,6 +176,7 @@ TEST_F(SaveDlgTest, OverwritingAJpegKeepsQuality95FullChromaAndEveryItem) {
   ASSERT_EQ(RunChooser(*page), 1);
   ExpectAnswered(script);
   EXPECT_EQ(JpegQualityOf(photo), "95 1x1,1x1,1x1");
+  EXPECT_EQ(std::filesystem::status(photo).permissions(), mode) << "the file keeps its mode";
   if (HasExiftool()) {
     const auto rows =
         RunExiftool({"-IFD0:Make", "-IFD0:Model", "-IFD0:Software", "-ExifIFD:DateTimeOriginal",
