@@ -141,6 +141,11 @@ bool CSAlbumPage::InitFolderTree() {
   // need: without it the listing stays as made until F5 or a folder change.
   if (!watchThread.IsRunning() && watchThread.Start(key, RenderWindowOf(*this)) != 1)
     UIResources().WriteLog("Folder watch not started");
+  const Rect place = RectToWindow({0, 0, rect.Width(), rect.Height()});
+  UIResources().WriteLog("Album page at " + std::to_string(place.left) + " " + std::to_string(place.top) +
+                         " " + std::to_string(place.Width()) + " " + std::to_string(place.Height()) +
+                         ", sort " + std::to_string(photoList.sortOrder) + ", view " +
+                         std::to_string(photoList.viewMode));
   return folderPage->InitFolderTree();
 }
 
@@ -461,6 +466,8 @@ void CSAlbumPage::ListFolderIntoList(const CFolderNode& folder) {
   if (listed) photoList.EndRescan();
   photoList.SortItems();
   photoList.dirty = 1;
+  UIResources().WriteLog("Album listed " + std::to_string(photoList.ItemCount()) + " items of " +
+                         path.string());
 }
 
 void CSAlbumPage::RefreshFolderListing() {
