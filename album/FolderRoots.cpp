@@ -200,3 +200,14 @@ bool BothOnFixedDrives(const std::filesystem::path& a, const std::filesystem::pa
   };
   return fixed(a) && fixed(b);
 }
+
+DropPlan PlanImageDrop(std::span<const std::filesystem::path> files, const std::filesystem::path& folder,
+                       const FolderRootSources& sources) {
+  DropPlan plan;
+  for (const std::filesystem::path& file : files) {
+    if (GetImageType(file) == ImageFileType::Unknown || StatPath(file).kind != PathStatus::Kind::File)
+      continue;
+    (BothOnFixedDrives(file, folder, sources) ? plan.move : plan.copy).push_back(file);
+  }
+  return plan;
+}

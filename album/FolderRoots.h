@@ -66,5 +66,14 @@ bool BothOnFixedDrives(const std::filesystem::path& a, const std::filesystem::pa
 // prefix names path or one of its ancestors, by whole segments (texts
 // without a trailing "/"): "/a/Photo" is no prefix of "/a/Photos".
 bool IsPathPrefix(const std::string& prefix, const std::string& path);
+// A drop of files onto a folder: the image files among them, each moved
+// when it and the folder lie on fixed drives, else copied; other files and
+// folders are left out.
+struct DropPlan {
+  std::vector<std::filesystem::path> move;
+  std::vector<std::filesystem::path> copy;
+};
+DropPlan PlanImageDrop(std::span<const std::filesystem::path> files, const std::filesystem::path& folder,
+                       const FolderRootSources& sources);
 // The path's text without a trailing "/" (except "/" itself).
 std::string WithoutTrailingSlash(std::string text);

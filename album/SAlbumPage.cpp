@@ -41,10 +41,6 @@ constexpr ToolItemSpec kBigItems[] = {
 constexpr std::int32_t kBigSide = 70;
 constexpr std::int32_t kSmallSide = 35;
 
-bool NamesRegularFolder(const std::filesystem::path& path) {
-  return StatPath(path).kind == PathStatus::Kind::Folder;
-}
-
 }  // namespace
 
 CSAlbumPage::CSAlbumPage(std::u16string_view pageTitle) : CSAlbumPageBase(pageTitle) {}
@@ -452,11 +448,13 @@ void CSAlbumPage::ListFolderIntoList(const CFolderNode& folder) {
     const SystemTime time = entry.lastWrite != 0
                                 ? SystemTime::FromUtc(std::chrono::system_clock::from_time_t(entry.lastWrite))
                                 : SystemTime{};
+    // Links count as what they lead to.
+    const PathStatus::Kind kind = entry.isFile ? PathStatus::Kind::File : StatPath(full).kind;
     std::int32_t type = 0;
-    if (entry.isFile) {
+    if (kind == PathStatus::Kind::File) {
       type = static_cast<std::int32_t>(GetImageType(full));
       if (type <= 0) continue;
-    } else if (NamesRegularFolder(full)) {
+    } else if (kind == PathStatus::Kind::Folder) {
       type = kFolderItemType;
     } else {
       continue;

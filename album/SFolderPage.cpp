@@ -72,6 +72,7 @@ bool CSFolderPage::OnSpriteCreate() {
     }
     AppendChild(&entry.button);
   }
+  tree.sources = &sources;
   if (!tree.Create(this, nullptr, kTreeId, {0, 23, 100, 100}, 2)) return false;
   AppendChild(&tree);
   if (!tag.Create(this, nullptr, kTagId, {2, 80, 96, 20}, 2)) return false;

@@ -3,6 +3,8 @@
 #include <cstdio>
 
 #include "album/FolderNode.h"
+#include "platform/FileTransfer.h"
+#include "platform/UiMessage.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UIResources.h"
 
@@ -33,4 +35,32 @@ void CSFolderTree::DrawRowExtra(std::int32_t row, std::int32_t rowY) {
     if (const CBgraImage* glyph = digits.At(cell)) BlendColorMask(surface, *glyph, x, rowY + 7, colour, {});
     x += 5;
   }
+}
+
+std::uint32_t CSFolderTree::OnDragOver(Point point) {
+  if (OverScrollBar(point)) return 0;
+  const std::int32_t row = RowAtPoint(point);
+  std::lock_guard guard(lock);
+  if (row != hoveredRow) {
+    hoveredRow = row;
+    dirty = 1;
+  }
+  return row >= 0 ? 1 : 0;
+}
+
+std::int32_t CSFolderTree::OnDrop(Point point, const CDropFileList& files) {
+  if (OverScrollBar(point) || !sources) return 0;
+  std::filesystem::path folder;
+  {
+    std::lock_guard guard(lock);
+    const std::int32_t row = RowAtPoint(point);
+    if (row < 0 || row >= static_cast<std::int32_t>(rows.size())) return 0;
+    folder = static_cast<const CFolderNode*>(rows[static_cast<std::size_t>(row)].node)->GetPath();
+  }
+  const DropPlan plan = PlanImageDrop(files.files, folder, *sources);
+  if (plan.move.empty() && plan.copy.empty()) return 0;
+  // Taken names are kept; the folder watch shows what arrived.
+  (void)TransferFiles(plan.move, folder, FileTransferMode::Move, nullptr);
+  (void)TransferFiles(plan.copy, folder, FileTransferMode::Copy, nullptr);
+  return 1;
 }

@@ -119,10 +119,11 @@ TEST_F(AlbumPageTest, ListingShowsFoldersAndPhotosOnlyAndOpeningWalksInAndOut) {
   std::filesystem::create_directories(pictures / "Trip" / "day1");
   std::filesystem::create_directories(pictures / ".git");
   Touch(pictures / "Trip" / "x.jpg");
+  std::filesystem::create_symlink(pictures / "a.png", pictures / "linked.png");
   CSAlbumPage& album = MakePage();
   ASSERT_EQ(Folders().CurrentPath(), std::filesystem::path(pictures.string() + "/"));
-  // Pictures is a top-level entry: no "..".
-  EXPECT_EQ(Captions(), (std::vector<std::string>{"Trip", "a", "b"}));
+  // Pictures is a top-level entry: no "..". A link counts as its photo.
+  EXPECT_EQ(Captions(), (std::vector<std::string>{"Trip", "a", "b", "linked"}));
   album.OpenItem(0, album.photoList.PhotoAt(0));
   EXPECT_EQ(Folders().CurrentPath(), std::filesystem::path((pictures / "Trip").string() + "/"));
   EXPECT_EQ(Captions(), (std::vector<std::string>{"..", "day1", "x"}));

@@ -199,3 +199,26 @@ TEST_F(FolderBrowserTest, FavouritesButtonAsksAtOnceWhenEmptyAndManagerActsOnThe
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(FolderBrowserTest, ADropMovesOrCopiesEachImageByItsOwnDrive) {
+  // "/" is a local disk; the stick is a medium and the share a network drive.
+  WriteMounts({{"/media/tester/STICK", "vfat"}, {(root / "share").string(), "nfs4"}});
+  FolderRootSources sources;
+  sources.mountInfo = mountInfo;
+  sources.user = "tester";
+  const std::filesystem::path local = root / "local" / "a.jpg";
+  const std::filesystem::path shared = root / "share" / "b.JPG";
+  const std::filesystem::path text = root / "local" / "notes.txt";
+  for (const auto& file : {local, shared, text}) Touch(file);
+  const std::vector<std::filesystem::path> files = {shared, local, text, root / "local"};
+  const DropPlan onDisk = PlanImageDrop(files, pictures, sources);
+  EXPECT_EQ(onDisk.move, (std::vector<std::filesystem::path>{local}));
+  EXPECT_EQ(onDisk.copy, (std::vector<std::filesystem::path>{shared}));
+  const DropPlan onStick = PlanImageDrop(files, "/media/tester/STICK/photos", sources);
+  EXPECT_TRUE(onStick.move.empty());
+  EXPECT_EQ(onStick.copy, (std::vector<std::filesystem::path>{shared, local}));
+}
+
+}  // namespace
