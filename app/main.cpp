@@ -15,6 +15,7 @@
 #include "app/AppData.h"
 #include "app/Globals.h"
 #include "app/SAlbumPageBase.h"
+#include "app/WizardDlg.h"
 #include "document/BFDoc.h"
 #include "filters/EnlargeFilterSet.h"
 #include "image/ImageInfo.h"
@@ -78,6 +79,8 @@ int main(int argc, char** argv) {
   // The enlargements finish with the filter library's deconvolution and
   // edge steepening.
   InstallEnlargeFilters();
+  // The canvas's and the menu's wizard command runs the auto wizard.
+  RegisterWizardCommand();
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
   // Files to open and to save to are asked for as typed paths.
   static CTypedPathChooser fileChooser;
