@@ -959,6 +959,24 @@ Canvas SelectionIcons() {
   return c;
 }
 
+// The about box, 560 x 320: a dark card with the emblem's mosaic large at
+// the top left, a row of photo frames, and a rule above the version line
+// that the program draws right-aligned at x 529, top 279.
+Canvas About() {
+  Canvas c(560, 320);
+  Bordered(c, RoundRect(0, 0, 560, 320, 12), kWindow, kFrameBorder);
+  Mosaic(c, 40.0, 44.0, 50.0, 60.0, 8.0);
+  for (int i = 0; i < 3; ++i) {
+    const double x = 220.0 + i * 104.0;
+    Bordered(c, RoundRect(x, 60, x + 88, 168, 5), kCard, kCardBorder);
+    c.Fill(Polygon({{x + 10, 156}, {x + 38, 104}, {x + 62, 156}}), WithAlpha(kAccent, 0.7));
+    c.Fill(Polygon({{x + 44, 156}, {x + 62, 126}, {x + 80, 156}}), WithAlpha(kAccent, 0.45));
+    c.Fill(Circle(x + 66, 84, 8), kLight);
+  }
+  c.Fill(Box(30, 266, 530, 267), kSeparator);
+  return c;
+}
+
 // The menu icons of the command catalogue, 29 cells of 16 pixels addressed
 // by the catalogue's icon numbers (cells 0 and 19 empty): 1 barrel, 2 free
 // crop, 3 image size, 4 shape, 5 crop, 6 auto level, 7 auto contrast, 8
@@ -1186,7 +1204,7 @@ int main(int argc, char** argv) {
   // Pictures widgets load from the skin folder by name.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> skinPictures = {
       {"messagebox.png", MessageBoxIcons}, {"toolbar.png", ToolIcons},        {"no.png", NoToolIcon},
-      {"editview.png", EditViewIcons},     {"selection.png", SelectionIcons},
+      {"editview.png", EditViewIcons},     {"selection.png", SelectionIcons}, {"about.png", About},
   };
   // The command catalogue's menu icons and the adjust page's pictures.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> adjustPictures = {
