@@ -162,8 +162,10 @@ bool DrawCard(const WizardCard& card, const Rect& rect, CBgraImage& image) {
   const std::int32_t bandTop = stacked ? pictureTop + pictureHeight + 8 : 8;
   std::lock_guard guard(UIResources().skins);
   CBgraImage text;
-  if (!RenderLine(card.title, CWizardDlg::kTitleSize, all.right - textLeft - 12, text)) return false;
-  BlendColorMask(image, text, textLeft + 11, bandTop, CWizardDlg::kTitleColour, all);
+  // The narrow direct-task cards give their title the whole width.
+  const std::int32_t titleLeft = textLeft + (IsDirectTask(card.id) ? 4 : 11);
+  if (!RenderLine(card.title, CWizardDlg::kTitleSize, all.right - titleLeft - 4, text)) return false;
+  BlendColorMask(image, text, titleLeft, bandTop, CWizardDlg::kTitleColour, all);
   for (std::size_t i = 0; i < lines; ++i) {
     if (!RenderLine(card.lines[i], CWizardDlg::kDescriptionSize, all.right - textLeft - 20, text))
       return false;
