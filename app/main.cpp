@@ -72,6 +72,11 @@ int main(int argc, char** argv) {
       .initTools = [] { return g_ToolSet.InitTools() == 1; },
       .releaseToolPanels = [] { g_ToolSet.ReleaseToolPanels(); },
       .serviceClient = &theServerThread,
+      .countPhotoOpening =
+          [](const std::filesystem::path& path) {
+            // A photo the album never listed has no record to count in.
+            static_cast<void>(GlobalPhotoInfoCache().CountOpening(PathToUtf16(path)));
+          },
   });
   // Documents opened from image files convert from the colour space their
   // information records.

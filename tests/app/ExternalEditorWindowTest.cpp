@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ExchangeFile.h"
+#include "editor/SEditPage.h"
 #include "image/BgraImage16.h"
 #include "platform/LittleEndian.h"
 #include "tests/app/MainWindowFixture.h"
@@ -40,6 +41,16 @@ TEST_F(ExternalEditorWindowTest, ModeOneImportsTheExchangeFileIntoAWindowWithout
   Tick();
   EXPECT_FALSE(std::filesystem::exists(file)) << "imported";
   EXPECT_TRUE(questions.empty());
+  EXPECT_EQ(PageTitles(), std::vector<std::string>{"in.bin"});
+  CSEditPage* page = window->CurrentEditPage();
+  ASSERT_NE(page, nullptr);
+  EXPECT_EQ(page->hostPage, 1);
+  ASSERT_EQ(page->document.LayerCount(), 1);
+  EXPECT_EQ(page->document.m_width, 2u);
+  EXPECT_EQ(page->document.m_height, 1u);
+  EXPECT_EQ(page->document.GetLayer(0)->Name(), UIResources().texts.TextOrEmpty(u"pluginLayer"));
+  EXPECT_EQ(page->document.GetLayer(0)->m_image.At(0, 0)[0], 65535) << "white";
+  EXPECT_EQ(page->document.GetLayer(0)->m_image.At(1, 0)[0], 0) << "black";
 }
 
 TEST_F(ExternalEditorWindowTest, AFileThatCannotBeReadSaysSoAndStays) {

@@ -25,10 +25,13 @@ for _ in $(seq 1 50); do
   sleep 0.1
 done
 [[ -e "$exchange" ]] && fail "the exchange file was not taken in"
+sleep 0.5
+# The photo's tab title on the tab strip (from x 150 of the frame at 2, 40).
+[[ $(colours 152 44 100 24) -gt 10 ]] || fail "no tab for the host's photo"
 measure_plain
 close_with_yes
 [[ $rc -eq 0 ]] || fail "external-editor mode ended with $rc"
-echo "tessera i0 took the host's exchange file into a window without album and closed with status 0"
+echo "tessera i0 took the host's exchange file into a tab of a window without album and closed with status 0"
 
 # A normal run against the stand-in service, which offers 2.51.
 rm -f "$log"
