@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <thread>
 #include <vector>
 
@@ -19,10 +20,11 @@ using Server = CFakeServiceServer;
 
 namespace {
 
-std::u16string FieldText(const std::vector<std::uint8_t>& packet, std::size_t offset, std::size_t field) {
+// A text field of the request payload.
+std::u16string FieldText(std::span<const std::uint8_t> request, std::size_t offset, std::size_t field) {
   std::u16string text;
   for (std::size_t i = 0; i < field; ++i) {
-    const char16_t c = LoadLE16(packet.data() + 17 + offset + 2 * i);
+    const char16_t c = LoadLE16(request.data() + offset + 2 * i);
     if (c == 0) break;
     text.push_back(c);
   }
@@ -46,12 +48,10 @@ TEST(MaskingTaskTest, TheRequestCutsLongFieldsOnly) {
   const std::u16string message70(70, u'm');
   MaskingTaskCopies task{name63, u"x@y.z", message70, std::vector<std::uint8_t>(10000, 1)};
   const auto request = BuildSubmitTaskRequest(task);
-  std::vector<std::uint8_t> packet(17, 0);
-  packet.insert(packet.end(), request.begin(), request.end());
   EXPECT_EQ(request[0], 1);
-  EXPECT_EQ(FieldText(packet, 1, 64), u"x@y.z");
-  EXPECT_EQ(FieldText(packet, 129, 64), std::u16string(61, u'n') + u"..");
-  EXPECT_EQ(FieldText(packet, 257, 1024), message70);
+  EXPECT_EQ(FieldText(request, 1, 64), u"x@y.z");
+  EXPECT_EQ(FieldText(request, 129, 64), std::u16string(61, u'n') + u"..");
+  EXPECT_EQ(FieldText(request, 257, 1024), message70);
   EXPECT_EQ(LoadLE32(request.data() + 2305), 10000u);
   EXPECT_TRUE(std::all_of(request.begin() + 2309, request.end(), [](std::uint8_t b) { return b == 0; }));
 }
