@@ -20,6 +20,7 @@ bool CBrightforgeApp::IsUnattended() const {
 bool CBrightforgeApp::InitInstance() {
   using namespace std::chrono_literals;
   m_exitStatus = 1;
+  m_handedBack = false;
   if (!InitAppData()) {
     ShowSystemMessage(u"Init application data failed");
     return false;
@@ -46,7 +47,7 @@ bool CBrightforgeApp::InitInstance() {
   if (m_hooks.stopAlgorithmEngine) m_hooks.stopAlgorithmEngine();
 
   // A failed save has told the user; the program ends all the same.
-  static_cast<void>(SaveConfigFile());
+  if (!m_handedBack) static_cast<void>(SaveConfigFile());
   DeleteSessionTempFiles();
   m_exitStatus = ran ? 0 : 1;
   return true;
@@ -55,6 +56,7 @@ bool CBrightforgeApp::InitInstance() {
 bool CBrightforgeApp::RunMainWindow() {
   CBrightforgeDlg window(m_windowHooks, m_arguments);
   const int result = window.RunModal();
+  m_handedBack = result == CBrightforgeDlg::kHandedBack;
   // Without a display nothing else could have told the user.
   if (!window.IsCreated()) ShowSystemMessage(u"Can not open the program window (is there a display?)");
   return result != CBrightforgeDlg::kRefusedStart;

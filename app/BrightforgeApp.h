@@ -24,8 +24,9 @@ public:
 
   // Application data, service client, then either the unattended stop ("/u":
   // wait 3 seconds, no window) or the main window's modal run followed by
-  // writing config.dat and deleting this run's temporary files. True after a
-  // run, false when the start was refused or ended unattended.
+  // writing config.dat (not after a hand-back to the host of external-editor
+  // mode) and deleting this run's temporary files. True after a run, false
+  // when the start was refused or ended unattended.
   [[nodiscard]] bool InitInstance();
 
   // The process exit status: 0 after a run or an unattended start, 1 when
@@ -44,4 +45,6 @@ private:
   StartupHooks m_hooks;
   MainWindowHooks m_windowHooks;
   int m_exitStatus = 1;
+  // The image went back to the host: the run ends without writing config.dat.
+  bool m_handedBack = false;
 };

@@ -8,6 +8,8 @@
 #include <utility>
 
 #include "app/AppData.h"
+#include "app/ExchangeFile.h"
+#include "app/ExternalEditorArguments.h"
 #include "app/Globals.h"
 #include "app/Language.h"
 #include "app/PageCloseQuestion.h"
@@ -216,11 +218,26 @@ bool CBrightforgeDlg::RunStartupStages() {
     WriteNotBuilt("Tools");
   }
   WriteLog("Tools Init OK");
+  if (externalEditorMode == kExternalEditorImportMode) ImportPluginImage();
   return true;
 }
 
 void CBrightforgeDlg::ParseCommandLine() {
-  if (!m_arguments.empty()) WriteNotBuilt("External-editor command line");
+  ExternalEditorArguments parsed = ParseExternalEditorArguments(m_arguments);
+  externalEditorMode = parsed.mode;
+  exchangePath = std::move(parsed.exchangePath);
+}
+
+void CBrightforgeDlg::ImportPluginImage() {
+  CBgraImage16 image;
+  CBFDoc document;
+  if (!ReadExchangeFile(exchangePath, image) || !document.InsertLayer(image, TextOf(u"pluginLayer"), 0)) {
+    (void)ShowMessageBox(TextOf(u"unexpect"), MessageBoxIcon::Information,
+                         MessageBoxButtons::Ok);  // only OK
+    return;
+  }
+  image.Free();
+  OpenDocumentPage(exchangePath, true, &document, 0);
 }
 
 // Close ------------------------------------------------------------------------
@@ -234,6 +251,11 @@ void CBrightforgeDlg::OnClose() {
   // Only No keeps the window: a box that could not be shown does not.
   if (ShowMessageBox(TextOf(u"closeProgram"), MessageBoxIcon::Warning, MessageBoxButtons::YesNo) == kIdNo)
     return;
+  // The host gets nothing back: the pages are not asked.
+  if (externalEditorMode != 0) {
+    CRenderWindow::OnClose();
+    return;
+  }
 
   std::vector<CSTabPage*> closable;
   for (CSTabPage* page : tabFrame.pages) {
@@ -314,9 +336,14 @@ void CBrightforgeDlg::OnServiceResult(std::uint64_t result) {
 
 // IEditorShell -----------------------------------------------------------------
 
-bool CBrightforgeDlg::ReturnImageToHost(const CBgraImage16&) {
-  WriteNotBuilt("Handing the image back to the host");
-  return false;
+bool CBrightforgeDlg::ReturnImageToHost(const CBgraImage16& image) {
+  if (!WriteExchangeFile(exchangePath, image)) {
+    (void)ShowMessageBox(TextOf(u"unexpect"), MessageBoxIcon::Information,
+                         MessageBoxButtons::Ok);  // only OK
+    return false;
+  }
+  EndDialog(kHandedBack);
+  return true;
 }
 
 bool CBrightforgeDlg::MakeTempFile(std::filesystem::path& path, std::u16string_view prefix) {

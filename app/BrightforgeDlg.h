@@ -61,6 +61,8 @@ public:
   static constexpr std::u16string_view kIconFile = u"title.png";
   // The modal result of a start that was refused; a close gives 2.
   static constexpr int kRefusedStart = -1;
+  // The modal result once the image went back to the host.
+  static constexpr int kHandedBack = 4;
 
   explicit CBrightforgeDlg(MainWindowHooks hooks = {}, std::vector<std::u16string> arguments = {});
   ~CBrightforgeDlg() override;
@@ -143,7 +145,9 @@ public:
   CSEditPage* CurrentEditPage() override;
   void DropCurrentTool() override;
   bool IsExternalEditor() override { return externalEditorMode != 0; }
-  // Not built yet: logged, false.
+  // Writes the image into the exchange file (the host's file stays as it
+  // was when that fails: "unexpect", false) and ends the window's run with
+  // kHandedBack; the window's own end then runs as after a close.
   [[nodiscard]] bool ReturnImageToHost(const CBgraImage16& image) override;
   [[nodiscard]] bool MakeTempFile(std::filesystem::path& path, std::u16string_view prefix) override;
   CToolSet& Tools() override;
@@ -157,8 +161,12 @@ public:
 
   // The help button and F1.
   void OnHelpInfo();
-  // External-editor command line.
+  // External-editor mode and exchange path from the command line.
   void ParseCommandLine();
+  // Mode 1, at the end of the start-up stages: the exchange file becomes a
+  // one-layer document in an edit page titled with the file's name; a file
+  // that cannot be read shows "unexpect" and the window stays empty.
+  void ImportPluginImage();
 
   std::filesystem::path recoveryIndexPath;  // empty until the index is first written
   std::filesystem::path exchangePath;

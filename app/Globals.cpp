@@ -21,3 +21,5 @@ CMergeJobQueue g_MergeJobQueue;
 // Constant-initialised and with nothing to tear down, so its place here does
 // not matter to its users.
 std::mutex g_TempFileNamesLock;
+
+CServerThread theServerThread;

@@ -10,6 +10,9 @@
 //                        releases the tools' option panels
 //   g_MergeJobQueue      the group-photo merge worker pool, no workers
 //   g_TempFileNamesLock  the lock of the temporary-file list (AppData.h)
+//   theServerThread      the companion-service client; the application's
+//                        start-up starts its thread, main stops and joins
+//                        it once the application has ended
 //
 // The other process-wide objects are defined beside the code that uses them,
 // because their libraries and tests run without the application:
@@ -42,6 +45,7 @@
 
 #include "app/AppData.h"
 #include "app/BrightforgeApp.h"
+#include "app/ServerThread.h"
 #include "editor/MenuCatalogue.h"
 #include "editor/ToolSet.h"
 #include "image/ImageArray.h"
@@ -50,3 +54,4 @@
 extern CBrightforgeApp theApp;
 extern CToolSet g_ToolSet;
 extern CMergeJobQueue g_MergeJobQueue;
+extern CServerThread theServerThread;

@@ -26,6 +26,9 @@ inline constexpr std::uint64_t kServiceResultInfoRecords = 1;
 // The stored part of an update reply: u16 newest version in hundredths, then
 // a UTF-16 text that need not be terminated.
 inline constexpr std::size_t kUpdateReplyBytes = 402;
+// The stored part of an information reply: 13 records of 128 bytes and 11
+// further bytes; the album's notice is the UTF-16 text from byte 11.
+inline constexpr std::size_t kInfoRecordsBytes = 1675;
 
 class IServiceClient {
 public:
@@ -36,6 +39,8 @@ public:
   // The last accepted update reply; the UI thread reads it once result 0
   // has arrived (the client writes it before it posts the result).
   virtual std::array<std::uint8_t, kUpdateReplyBytes> UpdateReply() const = 0;
+  // The last information records, once result 1 has arrived.
+  virtual std::array<std::uint8_t, kInfoRecordsBytes> InfoRecords() const { return {}; }
 };
 
 // Enabled for the plain edition (edition flag 0); the machine-wide value

@@ -1,6 +1,7 @@
 // The program's entry point. The main thread becomes the platform thread; the
 // application runs on the UI thread and ends with its exit status.
 
+#include <cstdlib>
 #include <string>
 #include <string_view>
 #include <thread>
@@ -18,6 +19,7 @@
 #include "app/Globals.h"
 #include "app/Language.h"
 #include "app/SAlbumPageBase.h"
+#include "app/WizardDlg.h"
 #include "dialogs/AdjustDialogs.h"
 #include "dialogs/DialogHost.h"
 #include "document/BFDoc.h"
@@ -73,6 +75,16 @@ int main(int argc, char** argv) {
   for (int i = 1; i < argc; ++i) arguments.push_back(FromUtf8(argv[i]));
   theApp.SetCommandLine(std::move(arguments));
   theApp.SetStartupHooks({
+      // TESSERA_SERVICE_PORT moves the companion service (a stand-in for
+      // end-to-end checks).
+      .startServiceClient =
+          [](bool enabled) {
+            if (const char* port = std::getenv("TESSERA_SERVICE_PORT")) {
+              const long value = std::strtol(port, nullptr, 10);
+              if (value > 0 && value <= 65535) theServerThread.port = static_cast<std::uint16_t>(value);
+            }
+            return theServerThread.Start(enabled);
+          },
       // A thread that does not join in time is detached; the process ends.
       .stopAlgorithmEngine = [] { static_cast<void>(theAlgorithmThread.Shutdown()); },
   });
@@ -108,6 +120,7 @@ int main(int argc, char** argv) {
           },
       .initTools = [] { return g_ToolSet.InitTools() == 1; },
       .releaseToolPanels = [] { g_ToolSet.ReleaseToolPanels(); },
+      .serviceClient = &theServerThread,
       .countPhotoOpening =
           [](const std::filesystem::path& path) {
             // A photo the album never listed has no record to count in.
@@ -120,6 +133,8 @@ int main(int argc, char** argv) {
   // The enlargements finish with the filter library's deconvolution and
   // edge steepening.
   InstallEnlargeFilters();
+  // The canvas's and the menu's wizard command runs the auto wizard.
+  RegisterWizardCommand();
   // The adjustment dialogs and the progress runner reach the edit pages
   // through the main window's editor shell.
   static CShellDialogHost dialogHost([] { return dynamic_cast<IEditorShell*>(g_RenderWindow.load()); });
@@ -133,6 +148,7 @@ int main(int argc, char** argv) {
   return RunPlatform([] {
     // The exit status tells how the run ended.
     static_cast<void>(theApp.InitInstance());
+    theServerThread.Stop();
     // The window asked the album's threads to stop; they end here, while
     // the objects they use still exist.
     PhotoScanThread().Stop();

@@ -296,7 +296,11 @@ bool CSEditPage::ConfirmClose() {
     if (ShowMessageBox(UIResources().texts.TextOrEmpty(u"pluginapplyask"), MessageBoxIcon::Warning,
                        MessageBoxButtons::YesNo) == kIdYes &&
         !ReturnImageToHost()) {
+      // The edits would be lost with the page: it stays, so the user can
+      // try again.
       UIResources().WriteLog("Image not handed back");
+      RegisterShortcuts();
+      return false;
     }
     return true;
   }

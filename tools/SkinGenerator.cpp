@@ -202,6 +202,31 @@ public:
     return true;
   }
 
+  // Writes the picture as a JPEG at quality 90, over the colour behind.
+  [[nodiscard]] bool SaveJpeg(const std::filesystem::path& path, Colour behind) const {
+    CCodecImage image(CodecFormat::Jpeg);
+    if (!image.Create(m_width, m_height, 24, CodecFormat::Jpeg)) return false;
+    image.attributes.quality = 90;
+    for (int y = 0; y < m_height; ++y) {
+      std::uint8_t* row = image.GetBits() + std::size_t(m_height - 1 - y) * image.GetRowStride();
+      for (int x = 0; x < m_width; ++x) {
+        const Pixel& p = m_pixels[std::size_t(y) * m_width + x];
+        const double rest = 1 - std::clamp(p.a, 0.0, 1.0);
+        const auto channel = [&](double premultiplied, double back) {
+          return static_cast<std::uint8_t>(std::lround(std::clamp(premultiplied + back * rest, 0.0, 255.0)));
+        };
+        row[3 * x] = channel(p.b, behind.b);
+        row[3 * x + 1] = channel(p.g, behind.g);
+        row[3 * x + 2] = channel(p.r, behind.r);
+      }
+    }
+    if (!image.Save(path, CodecFormat::Jpeg)) {
+      std::fprintf(stderr, "skin_generator: cannot write %s\n", path.c_str());
+      return false;
+    }
+    return true;
+  }
+
 private:
   struct Pixel {
     double r = 0, g = 0, b = 0, a = 0;
@@ -1333,6 +1358,55 @@ Canvas FavouriteIcon() {
   });
 }
 
+// The auto wizard's entry icons, 17 cells of 50 pixels: a light sign on a
+// rounded well, each cell its own (exposure 0 to 2, colour 3, lens errors 4
+// to 7, noise 8 and 9, sharpness 10 to 12, portrait 13 to 16).
+Canvas WizardIcons() {
+  constexpr int kSide = 50;
+  constexpr int kCells = 17;
+  Canvas c(kCells * kSide, kSide);
+  for (int i = 0; i < kCells; ++i) {
+    const CellPainter cell{c, i * kSide, kSide};
+    cell(RoundRect(3, 3, 47, 47, 8), kWell);
+    const double turn = i * 0.37;
+    switch (i % 4) {
+      case 0:
+        cell(Circle(25, 25, 10 + i % 3), kLight);
+        break;
+      case 1:
+        cell(Ring(25, 25, 13, 3), kLight);
+        break;
+      case 2:
+        cell(Polygon({{25 + 15 * std::cos(turn), 25 + 15 * std::sin(turn)},
+                      {25 + 15 * std::cos(turn + 2.1), 25 + 15 * std::sin(turn + 2.1)},
+                      {25 + 15 * std::cos(turn + 4.2), 25 + 15 * std::sin(turn + 4.2)}}),
+             kLight);
+        break;
+      default:
+        cell(RoundRect(13, 13, 37, 37, 3), kLight);
+        break;
+    }
+    // A mark of the cell's number, so that no two cells look alike.
+    for (int dot = 0; dot <= i / 4; ++dot) cell(Circle(10 + dot * 7, 41, 2.5), kAccent);
+  }
+  return c;
+}
+
+// A card picture of the wizard: a small scene in the card's colours.
+Canvas WizardCardPicture(int width, int height, Colour sky, Colour ground, Colour sign) {
+  Canvas c(width, height);
+  c.Fill(RoundRect(0, 0, width, height, 6), sky);
+  c.Fill(Polygon({{0.0, height * 0.7},
+                  {width * 0.35, height * 0.45},
+                  {width * 0.7, height * 0.65},
+                  {double(width), height * 0.5},
+                  {double(width), double(height)},
+                  {0.0, double(height)}}),
+         ground);
+  c.Fill(Circle(width * 0.75, height * 0.3, height * 0.16), sign);
+  return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1422,6 +1496,27 @@ int main(int argc, char** argv) {
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;
   for (const auto& [name, draw] : skinPictures) ok = draw().Save(skinFolder / name, false) && ok;
   for (const auto& [name, draw] : adjustPictures) ok = draw().Save(skinFolder / name, false) && ok;
+  // The auto wizard's icons and card pictures.
+  ok = WizardIcons().Save(skinFolder / "wizard.png", false) && ok;
+  const Colour kNight{40, 50, 80};
+  const Colour kGrass{70, 120, 70};
+  const Colour kSun{250, 210, 90};
+  const std::vector<std::pair<const char*, Canvas>> cardPictures = {
+      {"EXPOSURE.jpg", WizardCardPicture(80, 48, kNight, kDark, kSun)},
+      {"COLOR.jpg", WizardCardPicture(80, 48, Colour{90, 160, 220}, Colour{200, 120, 60}, kSun)},
+      {"CONTRASTY.jpg", WizardCardPicture(80, 48, Colour{170, 175, 180}, Colour{110, 115, 120}, kLight)},
+      {"noise.jpg", WizardCardPicture(80, 48, Colour{60, 60, 70}, Colour{90, 80, 90}, Colour{200, 200, 210})},
+      {"LENSERROR.jpg", WizardCardPicture(80, 48, Colour{120, 170, 210}, kGrass, Colour{180, 90, 200})},
+      {"PORTRAIT.jpg",
+       WizardCardPicture(80, 48, Colour{200, 170, 150}, Colour{120, 80, 60}, Colour{240, 200, 180})},
+      {"VIVIDCOLOR.jpg",
+       WizardCardPicture(64, 48, Colour{60, 150, 250}, Colour{60, 200, 90}, Colour{250, 80, 80})},
+      {"inpaint.jpg", WizardCardPicture(64, 48, Colour{140, 190, 230}, kGrass, kDark)},
+  };
+  for (const auto& [name, picture] : cardPictures) ok = picture.SaveJpeg(skinFolder / name, kPanel) && ok;
+  ok = WizardCardPicture(64, 48, Colour{220, 150, 90}, Colour{120, 60, 100}, kLight)
+           .Save(skinFolder / "instantfilter.png", false) &&
+       ok;
   ok = Button().Save(folder / "btn.png", true) && ok;
   ok = DigitStrip(20, 27, 4.0, 4.0, 12.0, 19.0, 2.6).Save(folder / "digi.png", true) && ok;
   ok = SmallDigits().Save(folder / "smalldigi.png", true) && ok;

@@ -33,11 +33,31 @@ public:
   std::optional<std::int32_t> Number(std::int32_t minimum, std::int32_t maximum) {
     const std::optional<std::string_view> word = Word();
     if (!word) return std::nullopt;
+    return NumberOf(*word, minimum, maximum);
+  }
+
+  static std::optional<std::int32_t> NumberOf(std::string_view word, std::int32_t minimum,
+                                              std::int32_t maximum) {
+    if (word.empty()) return std::nullopt;
     std::int64_t value = 0;
-    const char* end = word->data() + word->size();
-    const auto [last, error] = std::from_chars(word->data(), end, value);
+    const char* end = word.data() + word.size();
+    const auto [last, error] = std::from_chars(word.data(), end, value);
     if (error != std::errc() || last != end || value < minimum || value > maximum) return std::nullopt;
     return static_cast<std::int32_t>(value);
+  }
+
+  // A template key: an id from 0 to 65535, optionally followed by "/" and a
+  // group from 1 to 255 (DialogTemplateKey).
+  std::optional<std::int32_t> TemplateKey() {
+    const std::optional<std::string_view> word = Word();
+    if (!word) return std::nullopt;
+    const std::size_t slash = word->find('/');
+    const std::optional<std::int32_t> id = NumberOf(word->substr(0, slash), 0, CDialogTemplateSet::kMaxId);
+    if (!id || slash == std::string_view::npos) return id;
+    const std::optional<std::int32_t> group =
+        NumberOf(word->substr(slash + 1), 1, CDialogTemplateSet::kMaxGroup);
+    if (!group) return std::nullopt;
+    return DialogTemplateKey(*id, *group);
   }
 
   // A quoted text; \" and \\ stand for one character, other backslashes stay.
@@ -78,6 +98,12 @@ bool IsClassName(std::string_view name) {
 
 }  // namespace
 
+std::string DialogTemplateKeyText(std::int32_t key) {
+  const std::int32_t group = key / (CDialogTemplateSet::kMaxId + 1);
+  const std::int32_t id = key % (CDialogTemplateSet::kMaxId + 1);
+  return group == 0 ? std::to_string(id) : std::to_string(id) + "/" + std::to_string(group);
+}
+
 bool CDialogTemplateSet::Parse(std::string_view text, std::string_view sourceName, std::string& error) {
   if (text.size() >= 3 && text.substr(0, 3) == "\xEF\xBB\xBF") text.remove_prefix(3);
   std::vector<DialogTemplate> parsed;
@@ -107,7 +133,7 @@ bool CDialogTemplateSet::Parse(std::string_view text, std::string_view sourceNam
 
     if (*keyword == "dialog") {
       DialogTemplate dialog;
-      const std::optional<std::int32_t> id = reader.Number(0, kMaxId);
+      const std::optional<std::int32_t> id = reader.TemplateKey();
       if (!id) return fail("the dialog id is not a number from 0 to 65535");
       const std::optional<std::string> caption = reader.Quoted();
       if (!caption) return fail("the caption is not a quoted text");
@@ -115,7 +141,7 @@ bool CDialogTemplateSet::Parse(std::string_view text, std::string_view sourceNam
       const std::optional<std::int32_t> height = reader.Number(0, kMaxUnits);
       if (!width || !height) return fail("the dialog size is not two numbers from 0 to 32767");
       if (!reader.AtEnd()) return fail("more than a dialog line holds");
-      if (taken(*id)) return fail("the dialog id " + std::to_string(*id) + " is taken");
+      if (taken(*id)) return fail("the dialog id " + DialogTemplateKeyText(*id) + " is taken");
       if (m_templates.size() + parsed.size() >= kMaxTemplates) return fail("too many dialogs");
       dialog.id = *id;
       dialog.caption = FromUtf8(*caption);

@@ -4,11 +4,13 @@
 // lines:
 //
 //   # a comment (also blank lines)
-//   dialog <id> "<caption>" <width> <height>
+//   dialog <id>[/<group>] "<caption>" <width> <height>
 //   control <class> <id> "<text>" <x> <y> <cx> <cy>
 //
 // A control line belongs to the dialog line above it; sizes and positions are
-// dialog units. A quoted text may hold \" and \\; any other backslash stays
+// dialog units. Two dialogs may share an id in different groups (1 to 255;
+// no group is group 0): each is found by its key, DialogTemplateKey(id,
+// group). A quoted text may hold \" and \\; any other backslash stays
 // as it is (the text renderer reads "\n" as a line break). Ids are 0 to 65535,
 // x and y -32768 to 32767, sizes 0 to 32767, texts at most 255 UTF-16 units,
 // class names letters, digits and '_'. A file with any bad line adds nothing.
@@ -22,8 +24,14 @@
 
 #include "ui/DialogTemplate.h"
 
+// The key of a template: its id alone in group 0.
+constexpr std::int32_t DialogTemplateKey(std::int32_t id, std::int32_t group) { return group * 65536 + id; }
+// "id" or "id/group".
+std::string DialogTemplateKeyText(std::int32_t key);
+
 class CDialogTemplateSet {
 public:
+  static constexpr std::int32_t kMaxGroup = 255;
   static constexpr std::uint64_t kMaxFileBytes = 1 << 20;
   static constexpr std::size_t kMaxLineBytes = 4096;
   static constexpr std::size_t kMaxTextUnits = 255;
@@ -42,7 +50,7 @@ public:
   // the files before it stay.
   [[nodiscard]] bool LoadFolder(const std::filesystem::path& folder, std::string& error);
 
-  // The template with that id, or null. The pointer stays valid until the
+  // The template with that key (DialogTemplateKey), or null. The pointer stays valid until the
   // set changes.
   const DialogTemplate* Find(std::int32_t id) const;
   std::size_t Count() const { return m_templates.size(); }

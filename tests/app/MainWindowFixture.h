@@ -33,8 +33,9 @@
 // The main window over the fixture's data folder.
 class CTestMainWindow final : public CBrightforgeDlg {
 public:
-  CTestMainWindow(MainWindowHooks hooks, std::filesystem::path data)
-      : CBrightforgeDlg(std::move(hooks)), dataFolder(std::move(data)) {}
+  CTestMainWindow(MainWindowHooks hooks, std::filesystem::path data,
+                  std::vector<std::u16string> arguments = {})
+      : CBrightforgeDlg(std::move(hooks), std::move(arguments)), dataFolder(std::move(data)) {}
 
 protected:
   [[nodiscard]] bool InitResources() override { return UIResources().Init(dataFolder, variantName); }
@@ -191,7 +192,7 @@ protected:
   // opened records what the shell was asked to open.
   void Open(MainWindowHooks hooks = {}) {
     hooks.shellOpen = [this](std::u16string_view target) { return opened.push_back(ToUtf8(target)), true; };
-    window = std::make_unique<CTestMainWindow>(std::move(hooks), dataFolder);
+    window = std::make_unique<CTestMainWindow>(std::move(hooks), dataFolder, arguments);
     window->exitPause = std::chrono::milliseconds(0);
     window->windowOptions.minimumSize = {0, 0};
     ASSERT_EQ(window->Create(), 1);
@@ -262,6 +263,7 @@ protected:
   std::filesystem::path dataFolder;
   std::filesystem::path logFile;
   std::unique_ptr<CTestMainWindow> window;
+  std::vector<std::u16string> arguments;  // the command line Open gives the window
   std::unique_ptr<CDialogScript> script;
   std::vector<std::string> questions;
   std::vector<std::string> opened;

@@ -184,6 +184,21 @@ TEST_F(EditPage, AHostsPageHandsBackTheCompositeOfItsVisibleLayers) {
   EXPECT_EQ(std::memcmp(back.pixels, expected.pixels, back.byteSize), 0);
 }
 
+TEST_F(EditPage, AHostsPageStaysWhenTheHandBackFails) {
+  shell.externalEditor = true;
+  shell.refuseHandBack = true;
+  CSEditPage* page = OpenPage("host", RichDocument, true);
+  Edit(*page, 7);
+  CDialogScript script;
+  script.Next(CSMessageDlg::kTemplateId).Answer(kIdYes);
+  EXPECT_FALSE(shell.ClosePage(page)) << "the edits stay for another try";
+  ASSERT_EQ(frame->pages.size(), 1u);
+  EXPECT_TRUE(page->history.ChangedSinceSave());
+  // No gives up the edits.
+  script.Next(CSMessageDlg::kTemplateId).Answer(kIdNo);
+  EXPECT_TRUE(shell.ClosePage(page));
+}
+
 TEST_F(EditPage, CtrlKeysUndoRedoAndDeselect) {
   CSEditPage* page = OpenPage("keys", RichDocument);
   Edit(*page, 9);

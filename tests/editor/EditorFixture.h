@@ -69,6 +69,7 @@ public:
   }
   bool IsExternalEditor() override { return externalEditor; }
   bool ReturnImageToHost(const CBgraImage16& image) override {
+    if (refuseHandBack) return false;
     handedBack.emplace_back();
     return handedBack.back().CopyFrom(image) != 0;
   }
@@ -90,6 +91,7 @@ public:
   int counter = 0;
   std::vector<std::filesystem::path> made;
   std::vector<CBgraImage16> handedBack;
+  bool refuseHandBack = false;
 };
 
 // A tool that records every call as a line and answers as told.

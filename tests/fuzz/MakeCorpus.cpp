@@ -872,6 +872,40 @@ void PropertyEditSeeds() {
 
 }  // namespace
 
+void ExternalEditorSeeds() {
+  // Exchange files: 2 x 1 of 3 channels, 1 x 2 of 4 channels, one with its
+  // last row short.
+  const auto exchange = [](std::int32_t width, std::int32_t height, std::uint8_t channels, std::size_t cut) {
+    Bytes bytes(9, 0);
+    StoreLE32(bytes.data(), static_cast<std::uint32_t>(width));
+    StoreLE32(bytes.data() + 4, static_cast<std::uint32_t>(height));
+    bytes[8] = channels;
+    for (std::size_t i = 0; i < std::size_t(width) * height * channels; ++i) {
+      bytes.push_back(static_cast<std::uint8_t>(i * 37));
+      bytes.push_back(static_cast<std::uint8_t>(i * 91));
+    }
+    bytes.resize(bytes.size() - cut);
+    return bytes;
+  };
+  Put("exchange_file", "rgb-2x1", exchange(2, 1, 3, 0));
+  Put("exchange_file", "rgba-1x2", exchange(1, 2, 4, 0));
+  Put("exchange_file", "short-row", exchange(2, 2, 4, 3));
+  // Service replies: piece size, then the packet (an update reply, an empty
+  // one, one announcing too much).
+  const auto packet = [](std::uint8_t piece, std::uint16_t command, std::uint32_t length,
+                         std::size_t payload) {
+    Bytes bytes{piece, 'S', 'E', 'N', 'T', 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    StoreLE16(bytes.data() + 5, command);
+    StoreLE32(bytes.data() + 7, length);
+    StoreLE32(bytes.data() + 12, length);
+    for (std::size_t i = 0; i < payload; ++i) bytes.push_back(static_cast<std::uint8_t>(i));
+    return bytes;
+  };
+  Put("service_packet", "update-reply", packet(7, 201, 40, 40));
+  Put("service_packet", "empty", packet(0, 205, 0, 0));
+  Put("service_packet", "too-long", packet(3, 201, 4080, 10));
+}
+
 // The parameter dialogs' undo file: a 2 x 2 record and one cut short.
 void UndoImageSeeds() {
   std::vector<std::uint8_t> record(8 + 2 * 2 * 8);
@@ -895,6 +929,7 @@ int main(int argc, char** argv) {
   DocumentSeeds();
   SettingsSeeds(sourceRoot);
   UpdateReplySeeds(sourceRoot);
+  ExternalEditorSeeds();
   ClipboardSeeds();
   FilterSeeds();
   GeometrySeeds();

@@ -69,6 +69,10 @@ TEST(DialogTemplateSetTest, ABadLineIsNamedAndTheFileAddsNothing) {
       {"dialog 1 \"\" 1 1x", "line 1: the dialog size is not two numbers from 0 to 32767"},
       {"dialog 1 \"\" 99999999999999999999 1", "line 1: the dialog size is not two numbers from 0 to 32767"},
       {"dialog 1 \"\" 1 1\ndialog 1 \"\" 1 1", "line 2: the dialog id 1 is taken"},
+      {"dialog 1/2 \"\" 1 1\ndialog 1/2 \"\" 1 1", "line 2: the dialog id 1/2 is taken"},
+      {"dialog 1/0 \"\" 1 1", "line 1: the dialog id is not a number from 0 to 65535"},
+      {"dialog 1/256 \"\" 1 1", "line 1: the dialog id is not a number from 0 to 65535"},
+      {"dialog 1/ \"\" 1 1", "line 1: the dialog id is not a number from 0 to 65535"},
       {"dialog 1 \"\" 1 1\ncontrol Bu-tton 1 \"\" 0 0 1 1", "line 2: the control class is not a name"},
       {"dialog 1 \"\" 1 1\ncontrol Button 1 \"\" 0 0 1 -1",
        "line 2: the control's place is not x, y, cx and cy in range"},
@@ -137,3 +141,16 @@ TEST(DialogTemplateSetTest, TheDataFolderTemplatesAreThere) {
 }
 
 }  // namespace
+
+TEST(DialogTemplateSetTest, TwoDialogsShareAnIdInDifferentGroups) {
+  CDialogTemplateSet set;
+  std::string error;
+  ASSERT_TRUE(set.Parse("dialog 210 \"dlgAlign\" 10 10\ndialog 210/1 \"dlgTask\" 315 213\n", "g", error))
+      << error;
+  ASSERT_NE(set.Find(210), nullptr);
+  ASSERT_NE(set.Find(DialogTemplateKey(210, 1)), nullptr);
+  EXPECT_EQ(set.Find(210)->caption, u"dlgAlign");
+  EXPECT_EQ(set.Find(DialogTemplateKey(210, 1))->caption, u"dlgTask");
+  EXPECT_EQ(set.Find(DialogTemplateKey(210, 1))->width, 315);
+  EXPECT_EQ(set.Find(DialogTemplateKey(210, 2)), nullptr);
+}

@@ -18,7 +18,8 @@ namespace {
 std::set<std::string> PngFiles(const std::filesystem::path& folder) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.path().extension() == ".png") names.insert(entry.path().filename().string());
+    const std::filesystem::path extension = entry.path().extension();
+    if (extension == ".png" || extension == ".jpg") names.insert(entry.path().filename().string());
   }
   return names;
 }

@@ -4,32 +4,10 @@ set -u
 program=$1
 data=$2
 texttable=$3
-work=$(mktemp -d)
-log=$work/debug.log
-pid=
-cleanup() {
-  [[ -n "$pid" ]] && kill "$pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  echo "--- debug log:"
-  cat "$log" 2>/dev/null
-  echo "--- program output:"
-  cat "$work/output" 2>/dev/null
-  exit 1
-}
-
-# The program with a data folder of its own: the shipped one, the debug log
-# switched on in the base texts and a language whose title the test knows.
-mkdir -p "$work/bin" "$work/home/Pictures" "$work/config/Tessera" "$work/etc" "$work/tmp"
-ln "$program" "$work/bin/tessera" 2>/dev/null || cp "$program" "$work/bin/tessera" || fail "cannot copy the program"
-cp -rL "$data" "$work/bin/data" || fail "cannot copy the data folder"
-"$texttable" decode "$data/basic/resource.txt" > "$work/resource.utf8" || fail "cannot read the base texts"
-echo "\"logpath\"=\"$log\"" >> "$work/resource.utf8"
-"$texttable" encode "$work/resource.utf8" "$work/bin/data/basic/resource.txt" || fail "cannot write the base texts"
+here=$(cd "$(dirname "$0")" && pwd)
+# The program with a data folder of its own: the shipped one with the debug
+# log switched on, and a language whose title the test knows.
+source "$here/session-lib.sh"
 mkdir -p "$work/bin/data/basic/Localize"
 printf '[StringTab]\n"title"="Tessera Testfenster"\n' > "$work/language.utf8"
 "$texttable" encode "$work/language.utf8" "$work/bin/data/basic/Localize/Testsprache.txt" ||
@@ -53,37 +31,9 @@ root=$work/home/Pictures
   head -c $((2048 - 2 * ${#scope})) /dev/zero
 } > "$work/config/Tessera/config.dat" || fail "cannot write config.dat"
 
-# Waits up to 20 s (or the seconds given) for a line of the log.
-wait_for() {
-  local tries=$((${2:-20} * 10))
-  for _ in $(seq 1 "$tries"); do
-    grep -q "$1" "$log" 2>/dev/null && return 0
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  grep -q "$1" "$log" 2>/dev/null
-}
-# The number of colours in a rectangle of the window.
-colours() {
-  timeout 20 import -window "$window" -crop "$3x$4+$1+$2" +repage "$work/part.png" ||
-    fail "import could not capture the window"
-  convert "$work/part.png" -format '%k' info:
-}
-
 start=$(date +%s%N)
-HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/etc TMPDIR=$work/tmp \
-  "$work/bin/tessera" > "$work/output" 2>&1 &
-pid=$!
-# Searched again and again: xdotool gives up on an X error from a window that
-# went away during its search (the program's start makes short-lived ones).
-window=
-for _ in $(seq 1 60); do
-  window=$(timeout 10 xdotool search --onlyvisible --name '^Tessera Testfenster$' 2>/dev/null | head -n 1)
-  [[ -n "$window" ]] && break
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.5
-done
-[[ -n "$window" ]] || fail "no window titled 'Tessera Testfenster'"
+start_program
+find_window '^Tessera Testfenster$' || fail "no window titled 'Tessera Testfenster'"
 shown=$(date +%s%N)
 wait_for '^[-0-9]* Tools Init OK' || fail "the start-up stages did not end"
 echo "window titled from the language after $(((shown - start) / 1000000)) ms"
