@@ -61,6 +61,7 @@ bool CSEditPage::OnSpriteCreate() {
   const std::int32_t w = rect.Width();
   const std::int32_t h = rect.Height();
   canvas.document = &document;
+  maskPanel.document = &document;
   if (!canvas.Create(this, renderWindow, kCanvasId, {0, 0, 100, 100}, 0)) return false;
   AppendChild(&canvas);
   canvas.SetSpriteRect(kAdjustWidth, 0, w - kAdjustWidth - kSideWidth, h);
@@ -125,7 +126,8 @@ void CSEditPage::Destroy(int final) {
 }
 
 void CSEditPage::RefreshPanels() {
-  maskPanel.Refresh();
+  (void)maskPanel.RefreshMasks();  // the page always gives it the document
+  maskPanel.UpdateStrip();
   layerPanel.Refresh();
 }
 
@@ -144,7 +146,7 @@ void CSEditPage::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
   command.code = kMenuMsgCommand;
   auto run = [&](std::int32_t id) {
     command.wparam = static_cast<std::uint64_t>(id);
-    (void)EditCommands().Run(id, *this, command);  // what it did shows in the document
+    (void)RunCommand(id, command);  // what it did shows in the document
   };
   switch (key) {
     case kKeyA:
@@ -187,9 +189,7 @@ void CSEditPage::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
 
 void CSEditPage::DeselectAll() {
   if (document.m_selection.IsEmpty()) return;
-  if (!document.StoreSelectionAsMask(UIResources().texts.TextOrEmpty(u"Lastarea")))
-    UIResources().WriteLog("Lastarea not stored");
-  RefreshPanels();
+  KeepLastArea();
   {
     std::lock_guard guard(document.m_lock);
     document.m_selection.Free();
@@ -205,16 +205,8 @@ bool CSEditPage::OnSpriteMessage(const SpriteMessage& message) {
     if (id >= kFirstCanvasCommand && id <= kLastCanvasCommand) {
       // Refused only while the window goes away.
       (void)PostSpriteMessage(&canvas, kMenuMsgCommand, message.wparam, message.lparam, this);
-    } else if (id == kCmdSave) {
-      canvas.OnPanelItem(CSEditView::kItemSave);
-    } else if (id == kCmdPhotoProperties) {
-      canvas.OnPanelItem(CSEditView::kItemInfo);
-    } else if (id == kCmdWizard || id == kCmdPrint) {
-      canvas.OnPanelItem(id == kCmdWizard ? CSEditView::kItemWizard : CSEditView::kItemPrint);
-      canvas.toolbar.OnCaptureReleased();
-      canvas.toolbar.dirty = 1;
     } else {
-      (void)EditCommands().Run(id, *this, message);  // what it did shows in the document
+      (void)RunCommand(id, message);  // what it did shows in the document
     }
   }
   return CSTabPage::OnSpriteMessage(message);

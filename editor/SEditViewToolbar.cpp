@@ -131,13 +131,9 @@ void CSEditView::OnPanelItem(std::uint32_t id) {
       if (CRenderWindow* window = RenderWindowOf(*this)) window->HideTip();
       DropSelection();
       break;
-    case kItemFeather: {
-      SpriteMessage message;
-      message.code = kMenuMsgCommand;
-      message.wparam = kCmdFeatherSelection;
-      (void)EditCommands().Run(kCmdFeatherSelection, page, message);  // the selection shows the result
+    case kItemFeather:
+      (void)page.FeatherSelection();  // the selection shows the result
       break;
-    }
     case kItemInpaint:
       (void)InpaintSelection();  // failures are shown to the user
       break;
