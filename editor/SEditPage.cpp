@@ -12,6 +12,7 @@
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
+#include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UIResources.h"
@@ -62,6 +63,8 @@ bool CSEditPage::OnSpriteCreate() {
   const std::int32_t h = rect.Height();
   canvas.document = &document;
   maskPanel.document = &document;
+  historyPanel.document = &document;
+  historyPanel.history = &history;
   if (!canvas.Create(this, renderWindow, kCanvasId, {0, 0, 100, 100}, 0)) return false;
   AppendChild(&canvas);
   canvas.SetSpriteRect(kAdjustWidth, 0, w - kAdjustWidth - kSideWidth, h);
@@ -84,6 +87,7 @@ bool CSEditPage::OnSpriteCreate() {
     return false;
   }
   history.SetWindow(this);
+  history.SetListener(this);
   if (!AddPanel(sideFrame, historyPanel, kHistoryPanel)) return false;
   sideFrame.SetSpriteRect(w - kSideWidth, 0, kSideWidth, h);
   return true;
@@ -272,6 +276,10 @@ void CSEditPage::HideProgress() {
 void CSEditPage::LockFrames() {
   if (CRenderWindow* window = RenderWindowOf(*this)) window->windowLock.lock();
 }
+
+void CSEditPage::OnHistoryChanged(const CDocHistory&) { historyPanel.Refresh(); }
+
+void CSEditPage::OnRecoveryIndexDue(const CDocHistory&) { WriteNotBuilt("Recovery index"); }
 
 void CSEditPage::UnlockFrames() {
   if (CRenderWindow* window = RenderWindowOf(*this)) window->windowLock.unlock();

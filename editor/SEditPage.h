@@ -24,9 +24,11 @@
 
 #include "document/BFDoc.h"
 #include "document/DocHistory.h"
+#include "document/HistoryListener.h"
 #include "document/HistoryWindow.h"
 #include "editor/SEditView.h"
 #include "editor/SEmptyPanel.h"
+#include "editor/SHistoryPage.h"
 #include "editor/SMaskPage.h"
 #include "editor/SToolPage.h"
 #include "image/ImageInfo.h"
@@ -35,7 +37,7 @@
 
 class IEditorShell;
 
-class CSEditPage final : public CSTabPage, public IHistoryWindow {
+class CSEditPage final : public CSTabPage, public IHistoryWindow, public IHistoryListener {
 public:
   static constexpr std::int32_t kCanvasId = 1;
   static constexpr std::int32_t kAdjustPanelId = 2;
@@ -72,6 +74,9 @@ public:
   void HideProgress() override;
   void LockFrames() override;
   void UnlockFrames() override;
+  // IHistoryListener: the history panel follows every change.
+  void OnHistoryChanged(const CDocHistory& changed) override;
+  void OnRecoveryIndexDue(const CDocHistory& changed) override;
 
   // Asked before the page is closed; may ask the user; false keeps it.
   [[nodiscard]] bool ConfirmClose();
@@ -122,7 +127,7 @@ public:
   CSEditView canvas;
   CSVerticalFrames sideFrame;
   CSEmptyPanel adjustPanel{"Adjust"};
-  CSEmptyPanel historyPanel{"History"};
+  CSHistoryPage historyPanel{*this};
   CSEmptyPanel layerPanel{"Layer"};
   CSMaskPage maskPanel;
   CSToolPage toolPanel;
