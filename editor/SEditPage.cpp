@@ -65,6 +65,8 @@ bool CSEditPage::OnSpriteCreate() {
   maskPanel.document = &document;
   historyPanel.document = &document;
   historyPanel.history = &history;
+  layerPanel.document = &document;
+  layerPanel.history = &history;
   if (!canvas.Create(this, renderWindow, kCanvasId, {0, 0, 100, 100}, 0)) return false;
   AppendChild(&canvas);
   canvas.SetSpriteRect(kAdjustWidth, 0, w - kAdjustWidth - kSideWidth, h);
@@ -90,6 +92,7 @@ bool CSEditPage::OnSpriteCreate() {
   history.SetListener(this);
   if (!AddPanel(sideFrame, historyPanel, kHistoryPanel)) return false;
   sideFrame.SetSpriteRect(w - kSideWidth, 0, kSideWidth, h);
+  RefreshPanels();
   return true;
 }
 
@@ -132,7 +135,10 @@ void CSEditPage::Destroy(int final) {
 void CSEditPage::RefreshPanels() {
   (void)maskPanel.RefreshMasks();  // the page always gives it the document
   maskPanel.UpdateStrip();
-  layerPanel.Refresh();
+  if (!shell.IsExternalEditor()) {
+    (void)layerPanel.RefreshLayers();  // the page always gives it the document
+    layerPanel.UpdateStrip();
+  }
 }
 
 // Keys -----------------------------------------------------------------------

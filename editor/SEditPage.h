@@ -29,6 +29,7 @@
 #include "editor/SEditView.h"
 #include "editor/SEmptyPanel.h"
 #include "editor/SHistoryPage.h"
+#include "editor/SLayerPage.h"
 #include "editor/SMaskPage.h"
 #include "editor/SToolPage.h"
 #include "image/ImageInfo.h"
@@ -128,7 +129,7 @@ public:
   CSVerticalFrames sideFrame;
   CSEmptyPanel adjustPanel{"Adjust"};
   CSHistoryPage historyPanel{*this};
-  CSEmptyPanel layerPanel{"Layer"};
+  CSLayerPage layerPanel{*this};
   CSMaskPage maskPanel;
   CSToolPage toolPanel;
   std::int32_t hostPage = 0;

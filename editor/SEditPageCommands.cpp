@@ -125,6 +125,8 @@ std::int32_t CSEditPage::RunCommand(std::int32_t id, const SpriteMessage& messag
       canvas.toolbar.dirty = 1;
       return result;
     }
+    case kCmdLoadLayer:
+      return layerPanel.LoadLayerFromFile() ? 1 : 0;
     case kCmdClosePage:
       return shell.ClosePage(this) ? 1 : 0;
     default:
