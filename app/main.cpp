@@ -21,6 +21,7 @@
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
 #include "ui/UIResources.h"
+#include "ui/dialogs/TypedPathChooser.h"
 
 int main(int argc, char** argv) {
   std::vector<std::u16string> arguments;
@@ -58,6 +59,11 @@ int main(int argc, char** argv) {
           },
       .initTools = [] { return g_ToolSet.InitTools() == 1; },
       .releaseToolPanels = [] { g_ToolSet.ReleaseToolPanels(); },
+      .countPhotoOpening =
+          [](const std::filesystem::path& path) {
+            // A photo the album never listed has no record to count in.
+            static_cast<void>(GlobalPhotoInfoCache().CountOpening(PathToUtf16(path)));
+          },
   });
   // Documents opened from image files convert from the colour space their
   // information records.
@@ -66,6 +72,9 @@ int main(int argc, char** argv) {
   // edge steepening.
   InstallEnlargeFilters();
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
+  // Files to open and to save to are asked for as typed paths.
+  static CTypedPathChooser fileChooser;
+  SetFileChooser(&fileChooser);
   return RunPlatform([] {
     // The exit status tells how the run ended.
     static_cast<void>(theApp.InitInstance());

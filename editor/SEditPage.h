@@ -26,6 +26,7 @@
 #include "document/DocHistory.h"
 #include "document/HistoryListener.h"
 #include "document/HistoryWindow.h"
+#include "editor/SAdjustPage.h"
 #include "editor/SEditView.h"
 #include "editor/SEmptyPanel.h"
 #include "editor/SHistoryPage.h"
@@ -127,7 +128,7 @@ public:
   CDocHistory history;
   CSEditView canvas;
   CSVerticalFrames sideFrame;
-  CSEmptyPanel adjustPanel{"Adjust"};
+  CSAdjustPage adjustPanel{*this};
   CSHistoryPage historyPanel{*this};
   CSLayerPage layerPanel{*this};
   CSMaskPage maskPanel;
