@@ -171,6 +171,11 @@ bool CSLayerList::DrawRow(std::int32_t index) {
   if (node->textImage.IsEmpty() && !UIResources().skins.RenderTextLocked(node->text, node->textImage))
     return false;
   BlendColorMask(surface, node->textImage, 50, nameY, colors[0], {});
+  // A name wider than the list less 55 pixels shows whole as a tooltip.
+  TreeRow& row = rows[static_cast<std::size_t>(index)];
+  row.textLeft = 54;
+  row.textTop = std::max(nameY, 0);
+  row.textFits = static_cast<std::int32_t>(node->textImage.width) <= sw - 55 ? 1 : 0;
   return false;
 }
 

@@ -118,6 +118,18 @@ TEST_F(LayerPanel, RowActionsSetVisibilityOpacityAndBlendModeWithOneStepEach) {
   EXPECT_EQ(top->m_blendMode, 5);
   EXPECT_EQ(page->history.Steps().back().Name(), Text(u"hisChangeBlendMode"));
   EXPECT_EQ(page->history.StepCount(), steps + 4);
+
+  // A name wider than the list less 55 pixels is shown whole as a tooltip.
+  {
+    std::lock_guard guard(list.lock);
+    EXPECT_EQ(list.rows[0].textFits, 1);
+  }
+  top->SetName(u"A long name for a layer tooltip");
+  page->RefreshPanels();
+  Frame();
+  Frame();
+  std::lock_guard guard(list.lock);
+  EXPECT_EQ(list.rows[0].textFits, 0);
 }
 
 TEST_F(LayerPanel, ThumbnailsShowTheLayerInTheDocumentsFrame) {
