@@ -208,7 +208,6 @@ public:
   // advanced sharpen dialog.
   static constexpr std::int32_t kWizardSharpen = -1;
   static std::int32_t WizardEntryCommand(std::int32_t entry, bool hasSelection);
-  static constexpr std::int32_t kSelectionMenuType = 6;
 
   // Fields.
   CSEditPage& page;

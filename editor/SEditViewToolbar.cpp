@@ -167,7 +167,7 @@ void CSEditView::ShowSelectionMenu() {
   const PanelItem* more = selectionPanel.FindItem(kItemSelectionMore);
   if (!window || !more) return;
   CSMenu* const subMenus[] = {&selectionSubMenu};
-  BuildPopupMenu(selectionMenu, kSelectionMenuType, subMenus, document);
+  BuildPopupMenu(selectionMenu, kMenuSelection, subMenus, document);
   window->ShowPopupMenu(&selectionMenu, selectionPanel.PointToWindow({more->rect.right, more->rect.top}),
                         true, true, this);
 }

@@ -272,7 +272,7 @@ void CSLayerList::ShowBlendModeMenu() {
     if (hoveredRow < 0 || hoveredRow >= static_cast<std::int32_t>(rows.size())) return;
     blend = static_cast<const CLayerNode*>(rows[static_cast<std::size_t>(hoveredRow)].node)->blendModeRect;
   }
-  BuildPopupMenu(blendModeMenu, kBlendMenuType, {}, document);
+  BuildPopupMenu(blendModeMenu, kMenuBlendModes, {}, document);
   if (window)
     window->ShowPopupMenu(&blendModeMenu, PointToWindow({blend.right, blend.top - scrollOffset}), true, false,
                           this);

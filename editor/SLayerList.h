@@ -28,7 +28,6 @@ public:
   static constexpr std::int32_t kSelectionStrength = 160;
   static constexpr std::int32_t kMenuId = 100;
   static constexpr std::int32_t kMenuLayer = 201;
-  static constexpr std::int32_t kBlendMenuType = 25;
   static constexpr std::int32_t kFirstBlendCommand = 23000;
   enum HotPart : std::int32_t { kHotNone = -1, kHotEye = 0, kHotBlendMode = 1, kHotOpacity = 2 };
 

@@ -1132,6 +1132,9 @@ Canvas AdjustBackground() {
 Canvas MenuButtonIcon() {
   Canvas c(24, 24);
   for (int line = 0; line < 3; ++line) c.Fill(RoundRect(3, 5 + line * 6, 21, 7.5 + line * 6, 1.2), kLight);
+  return c;
+}
+
 // The preview buttons of the adjustment dialogs, 16-pixel cells: 0 before
 // (an empty frame), 1 after (a filled one), 2 before above after, 3 before
 // beside after, 4 the result on the canvas (an eye), 5 blend (two
