@@ -48,6 +48,7 @@ enum EditCommandId : std::int32_t {
   kCmdUndo = 22001,
   kCmdRedo = 22002,
   kCmdMakeScheme = 22003,
+  kCmdExportLayer = 20003,  // the current layer as PNG or PSD
   kCmdCopy = 22004,
   kCmdPaste = 22005,
   kCmdClosePage = 21001,

@@ -14,7 +14,6 @@
 #include "image/ImageCodec.h"
 #include "platform/Utf16.h"
 #include "ui/Clipboard.h"
-#include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
 #include "ui/TextFormat.h"
 #include "ui/UIResources.h"
@@ -152,7 +151,7 @@ bool CSLayerPage::OnSpriteMessage(const SpriteMessage& message) {
         RenameCurrentLayer();
         break;
       case kItemSave:
-        WriteNotBuilt("Save layer");
+        (void)m_page.RunCommand(kCmdExportLayer, message);  // the export tells the user itself
         break;
       case kItemUp:
       case kItemDown:

@@ -934,64 +934,43 @@ Canvas SelectionIcons() {
   return c;
 }
 
-// The history panel's strip, 28-pixel cells: 0 undo, 1 redo, 2 make an
-// automation scheme, 3 the replayable step's mark (its top-left 16 x 16).
-Canvas HistoryIcons() {
-  constexpr int kSide = 28;
-  Canvas c(4 * kSide, kSide);
+// The save chooser's icons, 48-pixel cells: 0 the project file (stacked
+// layers), 1 JPEG with options (a photo with a slider), 2 PNG (a
+// checkerboard behind a photo), 3 overwrite the original (a photo with a
+// turning arrow), 4 other formats (three small sheets).
+Canvas SaveIcons() {
+  constexpr int kSide = 48;
+  Canvas c(5 * kSide, kSide);
   const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
-  cell(0)(Stroke(Arc(15, 16, 8, 7, -1.6, 1.8), 2.4), kLight);
-  cell(0)(Polygon({{4.0, 9.0}, {14.0, 4.0}, {14.0, 14.0}}), kAccent);
-  cell(1)(Stroke(Arc(13, 16, 8, 7, 1.3, 4.7), 2.4), kLight);
-  cell(1)(Polygon({{24.0, 9.0}, {14.0, 4.0}, {14.0, 14.0}}), kAccent);
-  cell(2)(RoundRect(6, 9, 22, 23, 3), kLight);
-  cell(2)(Circle(11, 15, 2), kDark);
-  cell(2)(Circle(17, 15, 2), kDark);
-  cell(2)(Stroke({{14, 9}, {14, 4}}, 1.6), kLight);
-  cell(2)(Circle(14, 4, 2), kAccent);
-  cell(3)(Circle(8, 8, 6), kAccent);
-  cell(3)(Stroke({{5, 8}, {7.5, 10.5}, {11, 5.5}}, 1.6), kDark);
-  return c;
-}
-
-// The layer and mask panels' strip, 28-pixel cells: 0 new, 1 delete, 2
-// merge down, 3 rename, 4 save, 5 more, 6 mask to selection, 7 selection
-// to mask, 8 up, 9 down.
-Canvas LayerToolIcons() {
-  constexpr int kSide = 28;
-  Canvas c(10 * kSide, kSide);
-  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
-  const auto sheet = [&](int index) { cell(index)(RoundRect(5, 7, 23, 21, 2), kLight); };
-  sheet(0);
-  cell(0)(Box(19, 3, 21, 11), kAccent);
-  cell(0)(Box(16, 6, 24, 8), kAccent);
-  sheet(1);
-  cell(1)(Stroke({{9, 10}, {19, 18}}, 2.2), kAccent);
-  cell(1)(Stroke({{19, 10}, {9, 18}}, 2.2), kAccent);
-  cell(2)(RoundRect(5, 4, 23, 12, 2), kLight);
-  cell(2)(RoundRect(5, 16, 23, 24, 2), kLight);
-  cell(2)(Polygon({{10.0, 11.0}, {18.0, 11.0}, {14.0, 17.0}}), kAccent);
-  sheet(3);
-  cell(3)(Stroke({{9, 18}, {19, 8}}, 2.4), kAccent);
-  cell(4)(RoundRect(6, 6, 22, 22, 2), kLight);
-  cell(4)(Box(10, 6, 18, 11), kDark);
-  cell(4)(RoundRect(9, 15, 19, 22, 1), kAccent);
-  for (int dot = 0; dot < 3; ++dot) cell(5)(Circle(8 + dot * 6, 14, 2), kLight);
-  cell(6)(RoundRect(4, 8, 14, 20, 2), kLight);
-  cell(6)([](Vec p) { return std::abs(RoundRect(15, 8, 25, 20, 2)(p)) - 0.8; }, kAccent);
-  cell(7)([](Vec p) { return std::abs(RoundRect(4, 8, 14, 20, 2)(p)) - 0.8; }, kAccent);
-  cell(7)(RoundRect(15, 8, 25, 20, 2), kLight);
-  cell(8)(Polygon({{14.0, 5.0}, {23.0, 17.0}, {5.0, 17.0}}), kLight);
-  cell(9)(Polygon({{14.0, 23.0}, {23.0, 11.0}, {5.0, 11.0}}), kLight);
-  return c;
-}
-
-// The layer list's visibility mark, an eye of 20 x 16.
-Canvas EyeIcon() {
-  Canvas c(20, 16);
-  c.Fill([](Vec p) { return std::max(Circle(10, 14, 9.5)(p), Circle(10, 2, 9.5)(p)); }, kLight);
-  c.Fill(Circle(10, 8, 3.6), kAccent);
-  c.Fill(Circle(10, 8, 1.6), kDark);
+  for (int layer = 2; layer >= 0; --layer) {
+    const double d = layer * 6.0;
+    Bordered(c, RoundRect(6 + d, 18 - d, 32 + d, 42 - d, 3), layer == 0 ? kAccent : kCard, kLight, 0, 0,
+             kSide, kSide);
+  }
+  const auto photo = [&](int index) {
+    cell(index)(RoundRect(5, 8, 43, 38, 3), kLight);
+    cell(index)(Polygon({{14.0, 18.0}, {24.0, 34.0}, {6.0, 34.0}}), kDark);
+    cell(index)(Polygon({{28.0, 22.0}, {40.0, 34.0}, {18.0, 34.0}}), kDark);
+    cell(index)(Circle(33, 16, 3.5), kAccent);
+  };
+  photo(1);
+  cell(1)(Box(6, 42, 42, 44), kLight);
+  cell(1)(Circle(30, 43, 3.5), kAccent);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      if ((x + y) % 2 == 0) cell(2)(Box(4 + x * 10.0, 4 + y * 10.0, 14 + x * 10.0, 14 + y * 10.0), kCard);
+    }
+  }
+  cell(2)(RoundRect(12, 12, 44, 40, 3), kLight);
+  cell(2)(Polygon({{22.0, 20.0}, {31.0, 36.0}, {14.0, 36.0}}), kAccent);
+  photo(3);
+  cell(3)(Stroke(Arc(34, 34, 9, 9, 20, 300), 3.0), kAccent);
+  cell(3)(Polygon({{40.0, 30.0}, {46.0, 36.0}, {38.0, 38.0}}), kAccent);
+  for (int sheet = 0; sheet < 3; ++sheet) {
+    const double x = 6 + sheet * 12.0, y = 10 + (sheet % 2) * 8.0;
+    Bordered(c, RoundRect(x, y, x + 14, y + 20, 2), sheet == 1 ? kAccent : kLight, kDark, 4 * kSide, 0, kSide,
+             kSide);
+  }
   return c;
 }
 
@@ -1128,6 +1107,14 @@ Canvas AdjustBackground() {
   return c;
 }
 
+// The mark between the save chooser's tiles and its presets, 20 x 160: a
+// brace opening toward the presets.
+Canvas IncludeMark() {
+  Canvas c(20, 160);
+  c.Fill(Stroke({{4, 4}, {10, 10}, {10, 72}, {16, 80}, {10, 88}, {10, 150}, {4, 156}}, 2.0), kLight);
+  return c;
+}
+
 // The adjust page's "menu" button icon: three lines.
 Canvas MenuButtonIcon() {
   Canvas c(24, 24);
@@ -1162,6 +1149,67 @@ Canvas ViewModeIcons() {
   cell(6)(frame, kLight);
   cell(6)(Circle(8, 8, 3.5), kAccent);
   cell(7)(frame, kLight);
+  return c;
+}
+
+// The history panel's strip, 28-pixel cells: 0 undo, 1 redo, 2 make an
+// automation scheme, 3 the replayable step's mark (its top-left 16 x 16).
+Canvas HistoryIcons() {
+  constexpr int kSide = 28;
+  Canvas c(4 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(Stroke(Arc(15, 16, 8, 7, -1.6, 1.8), 2.4), kLight);
+  cell(0)(Polygon({{4.0, 9.0}, {14.0, 4.0}, {14.0, 14.0}}), kAccent);
+  cell(1)(Stroke(Arc(13, 16, 8, 7, 1.3, 4.7), 2.4), kLight);
+  cell(1)(Polygon({{24.0, 9.0}, {14.0, 4.0}, {14.0, 14.0}}), kAccent);
+  cell(2)(RoundRect(6, 9, 22, 23, 3), kLight);
+  cell(2)(Circle(11, 15, 2), kDark);
+  cell(2)(Circle(17, 15, 2), kDark);
+  cell(2)(Stroke({{14, 9}, {14, 4}}, 1.6), kLight);
+  cell(2)(Circle(14, 4, 2), kAccent);
+  cell(3)(Circle(8, 8, 6), kAccent);
+  cell(3)(Stroke({{5, 8}, {7.5, 10.5}, {11, 5.5}}, 1.6), kDark);
+  return c;
+}
+
+// The layer and mask panels' strip, 28-pixel cells: 0 new, 1 delete, 2
+// merge down, 3 rename, 4 save, 5 more, 6 mask to selection, 7 selection
+// to mask, 8 up, 9 down.
+Canvas LayerToolIcons() {
+  constexpr int kSide = 28;
+  Canvas c(10 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  const auto sheet = [&](int index) { cell(index)(RoundRect(5, 7, 23, 21, 2), kLight); };
+  sheet(0);
+  cell(0)(Box(19, 3, 21, 11), kAccent);
+  cell(0)(Box(16, 6, 24, 8), kAccent);
+  sheet(1);
+  cell(1)(Stroke({{9, 10}, {19, 18}}, 2.2), kAccent);
+  cell(1)(Stroke({{19, 10}, {9, 18}}, 2.2), kAccent);
+  cell(2)(RoundRect(5, 4, 23, 12, 2), kLight);
+  cell(2)(RoundRect(5, 16, 23, 24, 2), kLight);
+  cell(2)(Polygon({{10.0, 11.0}, {18.0, 11.0}, {14.0, 17.0}}), kAccent);
+  sheet(3);
+  cell(3)(Stroke({{9, 18}, {19, 8}}, 2.4), kAccent);
+  cell(4)(RoundRect(6, 6, 22, 22, 2), kLight);
+  cell(4)(Box(10, 6, 18, 11), kDark);
+  cell(4)(RoundRect(9, 15, 19, 22, 1), kAccent);
+  for (int dot = 0; dot < 3; ++dot) cell(5)(Circle(8 + dot * 6, 14, 2), kLight);
+  cell(6)(RoundRect(4, 8, 14, 20, 2), kLight);
+  cell(6)([](Vec p) { return std::abs(RoundRect(15, 8, 25, 20, 2)(p)) - 0.8; }, kAccent);
+  cell(7)([](Vec p) { return std::abs(RoundRect(4, 8, 14, 20, 2)(p)) - 0.8; }, kAccent);
+  cell(7)(RoundRect(15, 8, 25, 20, 2), kLight);
+  cell(8)(Polygon({{14.0, 5.0}, {23.0, 17.0}, {5.0, 17.0}}), kLight);
+  cell(9)(Polygon({{14.0, 23.0}, {23.0, 11.0}, {5.0, 11.0}}), kLight);
+  return c;
+}
+
+// The layer list's visibility mark, an eye of 20 x 16.
+Canvas EyeIcon() {
+  Canvas c(20, 16);
+  c.Fill([](Vec p) { return std::max(Circle(10, 14, 9.5)(p), Circle(10, 2, 9.5)(p)); }, kLight);
+  c.Fill(Circle(10, 8, 3.6), kAccent);
+  c.Fill(Circle(10, 8, 1.6), kDark);
   return c;
 }
 
@@ -1221,8 +1269,14 @@ int main(int argc, char** argv) {
   };
   // Pictures widgets load from the skin folder by name.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> skinPictures = {
-      {"messagebox.png", MessageBoxIcons}, {"toolbar.png", ToolIcons},        {"no.png", NoToolIcon},
-      {"editview.png", EditViewIcons},     {"selection.png", SelectionIcons}, {"about.png", About},
+      {"messagebox.png", MessageBoxIcons},
+      {"toolbar.png", ToolIcons},
+      {"no.png", NoToolIcon},
+      {"editview.png", EditViewIcons},
+      {"selection.png", SelectionIcons},
+      {"about.png", About},
+      {"save.png", SaveIcons},
+      {"include.png", IncludeMark},
   };
   // The command catalogue's menu icons and the adjust page's pictures.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> adjustPictures = {
