@@ -18,6 +18,19 @@ struct SpriteMessage;
 
 // Command ids the editor runs through the registry.
 enum EditCommandId : std::int32_t {
+  kCmdCrop = 10001,
+  kCmdRotateRight = 10002,
+  kCmdRotateLeft = 10003,
+  kCmdRotateFree = 10004,
+  kCmdFlipHorizontal = 10005,
+  kCmdFlipVertical = 10006,
+  kCmdBarrel = 10007,
+  kCmdFreeCrop = 10008,
+  kCmdShape = 10012,
+  kCmdAutoLevel = 11001,
+  kCmdAutoContrast = 11002,
+  kCmdAutoLevelLinear = 11011,
+  kCmdAutoContrastLinear = 11012,
   kCmdSelectAll = 16001,
   kCmdInvertSelection = 16002,
   kCmdDropSelection = 16003,
@@ -32,10 +45,15 @@ enum EditCommandId : std::int32_t {
   kCmdPhotoProperties = 18002,
   kCmdSave = 20001,
   kCmdPrint = 20002,
+  kCmdUndo = 22001,
+  kCmdRedo = 22002,
+  kCmdMakeScheme = 22003,
   kCmdExportLayer = 20003,  // the current layer as PNG or PSD
   kCmdCopy = 22004,
   kCmdPaste = 22005,
   kCmdClosePage = 21001,
+  kCmdNewBlankLayer = 23011,
+  kCmdLoadLayer = 23012,
   kCmdDeblur = 13021,
 };
 // The canvas's own range: ids the page passes on to its canvas.

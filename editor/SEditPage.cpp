@@ -12,6 +12,7 @@
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
+#include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UIResources.h"
@@ -61,6 +62,11 @@ bool CSEditPage::OnSpriteCreate() {
   const std::int32_t w = rect.Width();
   const std::int32_t h = rect.Height();
   canvas.document = &document;
+  maskPanel.document = &document;
+  historyPanel.document = &document;
+  historyPanel.history = &history;
+  layerPanel.document = &document;
+  layerPanel.history = &history;
   if (!canvas.Create(this, renderWindow, kCanvasId, {0, 0, 100, 100}, 0)) return false;
   AppendChild(&canvas);
   canvas.SetSpriteRect(kAdjustWidth, 0, w - kAdjustWidth - kSideWidth, h);
@@ -83,8 +89,10 @@ bool CSEditPage::OnSpriteCreate() {
     return false;
   }
   history.SetWindow(this);
+  history.SetListener(this);
   if (!AddPanel(sideFrame, historyPanel, kHistoryPanel)) return false;
   sideFrame.SetSpriteRect(w - kSideWidth, 0, kSideWidth, h);
+  RefreshPanels();
   return true;
 }
 
@@ -125,8 +133,12 @@ void CSEditPage::Destroy(int final) {
 }
 
 void CSEditPage::RefreshPanels() {
-  maskPanel.Refresh();
-  layerPanel.Refresh();
+  (void)maskPanel.RefreshMasks();  // the page always gives it the document
+  maskPanel.UpdateStrip();
+  if (!shell.IsExternalEditor()) {
+    (void)layerPanel.RefreshLayers();  // the page always gives it the document
+    layerPanel.UpdateStrip();
+  }
 }
 
 // Keys -----------------------------------------------------------------------
@@ -144,7 +156,7 @@ void CSEditPage::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
   command.code = kMenuMsgCommand;
   auto run = [&](std::int32_t id) {
     command.wparam = static_cast<std::uint64_t>(id);
-    (void)EditCommands().Run(id, *this, command);  // what it did shows in the document
+    (void)RunCommand(id, command);  // what it did shows in the document
   };
   switch (key) {
     case kKeyA:
@@ -187,9 +199,7 @@ void CSEditPage::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
 
 void CSEditPage::DeselectAll() {
   if (document.m_selection.IsEmpty()) return;
-  if (!document.StoreSelectionAsMask(UIResources().texts.TextOrEmpty(u"Lastarea")))
-    UIResources().WriteLog("Lastarea not stored");
-  RefreshPanels();
+  KeepLastArea();
   {
     std::lock_guard guard(document.m_lock);
     document.m_selection.Free();
@@ -205,16 +215,8 @@ bool CSEditPage::OnSpriteMessage(const SpriteMessage& message) {
     if (id >= kFirstCanvasCommand && id <= kLastCanvasCommand) {
       // Refused only while the window goes away.
       (void)PostSpriteMessage(&canvas, kMenuMsgCommand, message.wparam, message.lparam, this);
-    } else if (id == kCmdSave) {
-      canvas.OnPanelItem(CSEditView::kItemSave);
-    } else if (id == kCmdPhotoProperties) {
-      canvas.OnPanelItem(CSEditView::kItemInfo);
-    } else if (id == kCmdWizard || id == kCmdPrint) {
-      canvas.OnPanelItem(id == kCmdWizard ? CSEditView::kItemWizard : CSEditView::kItemPrint);
-      canvas.toolbar.OnCaptureReleased();
-      canvas.toolbar.dirty = 1;
     } else {
-      (void)EditCommands().Run(id, *this, message);  // what it did shows in the document
+      (void)RunCommand(id, message);  // what it did shows in the document
     }
   }
   return CSTabPage::OnSpriteMessage(message);
@@ -280,6 +282,10 @@ void CSEditPage::HideProgress() {
 void CSEditPage::LockFrames() {
   if (CRenderWindow* window = RenderWindowOf(*this)) window->windowLock.lock();
 }
+
+void CSEditPage::OnHistoryChanged(const CDocHistory&) { historyPanel.Refresh(); }
+
+void CSEditPage::OnRecoveryIndexDue(const CDocHistory&) { WriteNotBuilt("Recovery index"); }
 
 void CSEditPage::UnlockFrames() {
   if (CRenderWindow* window = RenderWindowOf(*this)) window->windowLock.unlock();

@@ -24,10 +24,14 @@
 
 #include "document/BFDoc.h"
 #include "document/DocHistory.h"
+#include "document/HistoryListener.h"
 #include "document/HistoryWindow.h"
 #include "editor/SAdjustPage.h"
 #include "editor/SEditView.h"
 #include "editor/SEmptyPanel.h"
+#include "editor/SHistoryPage.h"
+#include "editor/SLayerPage.h"
+#include "editor/SMaskPage.h"
 #include "editor/SToolPage.h"
 #include "image/ImageInfo.h"
 #include "ui/widgets/STabPage.h"
@@ -35,7 +39,7 @@
 
 class IEditorShell;
 
-class CSEditPage final : public CSTabPage, public IHistoryWindow {
+class CSEditPage final : public CSTabPage, public IHistoryWindow, public IHistoryListener {
 public:
   static constexpr std::int32_t kCanvasId = 1;
   static constexpr std::int32_t kAdjustPanelId = 2;
@@ -72,6 +76,9 @@ public:
   void HideProgress() override;
   void LockFrames() override;
   void UnlockFrames() override;
+  // IHistoryListener: the history panel follows every change.
+  void OnHistoryChanged(const CDocHistory& changed) override;
+  void OnRecoveryIndexDue(const CDocHistory& changed) override;
 
   // Asked before the page is closed; may ask the user; false keeps it.
   [[nodiscard]] bool ConfirmClose();
@@ -82,6 +89,39 @@ public:
   // Whether the document lives in the page-out file now.
   bool IsSwappedOut() const { return m_swappedOut; }
 
+  // Commands (SEditPageCommands.cpp). Runs a command of the page's own,
+  // else of the command registry; 1 when it was done.
+  std::int32_t RunCommand(std::int32_t id, const SpriteMessage& message);
+  // 10002, 10003, 10005, 10006: with the base layer current the whole
+  // document turns (a full step), else only the current layer (a layer
+  // step). A failed operation leaves the document as it was.
+  [[nodiscard]] bool RotateOrFlip(std::int32_t id);
+  // 11001, 11002, 11011, 11012 on the current layer.
+  [[nodiscard]] bool AutoLevels(std::int32_t id);
+  // The questions before free rotate and barrel: false when the document has
+  // more than one layer, or the user declines to lose the selection and masks.
+  [[nodiscard]] bool FreeTransformAllowed();
+
+  // Selection, copy and paste (SEditPageSelection.cpp).
+  static constexpr std::int32_t kMaxFeatherRadius = 256;
+  static constexpr std::int32_t kMaxShapeRadius = 32;
+  // 16001 select all, 16002 invert (nothing without a selection), 16003
+  // none; the outgoing selection is kept as "Lastarea".
+  void SelectionCommand(std::int32_t id);
+  // Ask for a radius and change the selection; false when cancelled, not a
+  // positive number, without a selection or when the operation failed.
+  [[nodiscard]] bool FeatherSelection();
+  [[nodiscard]] bool ExpandSelection();
+  [[nodiscard]] bool ShrinkSelection();
+  [[nodiscard]] bool SelectionBorder();
+  // The current layer, or its selected part with the selection as alpha, to
+  // the clipboard.
+  [[nodiscard]] bool CopySelection();
+  // The clipboard's picture as a layer above the current one ("hisPaste").
+  [[nodiscard]] bool PasteAsLayer();
+  // Keeps the selection, when there is one, as the saved mask "Lastarea".
+  void KeepLastArea();
+
   IEditorShell& shell;
   CBFDoc document;
   ImageInfo imageInfo;
@@ -89,9 +129,9 @@ public:
   CSEditView canvas;
   CSVerticalFrames sideFrame;
   CSAdjustPage adjustPanel{*this};
-  CSEmptyPanel historyPanel{"History"};
-  CSEmptyPanel layerPanel{"Layer"};
-  CSEmptyPanel maskPanel{"Mask"};
+  CSHistoryPage historyPanel{*this};
+  CSLayerPage layerPanel{*this};
+  CSMaskPage maskPanel;
   CSToolPage toolPanel;
   std::int32_t hostPage = 0;
   std::filesystem::path pageOutFile;
@@ -100,6 +140,9 @@ private:
   void RegisterShortcuts();
   // Ctrl+D: the selection is kept as "Lastarea" and dropped.
   void DeselectAll();
+  [[nodiscard]] bool ChangeSelectionByRadius(std::int32_t id);
+  // The tool of a tool command, made current.
+  void SelectTool(std::int32_t toolId);
 
   bool m_swappedOut = false;
   std::uint32_t m_lastKey = 0;

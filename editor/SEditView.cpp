@@ -483,9 +483,7 @@ void CSEditView::AutoScroll(Point point) {
 
 void CSEditView::DropSelection() {
   if (!document || document->m_selection.IsEmpty()) return;
-  if (!document->StoreSelectionAsMask(UIResources().texts.TextOrEmpty(u"Lastarea")))
-    UIResources().WriteLog("Lastarea not stored");
-  page.RefreshPanels();
+  page.KeepLastArea();
   {
     std::lock_guard guard(document->m_lock);
     document->m_selection.Free();

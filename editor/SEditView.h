@@ -188,10 +188,26 @@ public:
   [[nodiscard]] std::int32_t SaveDocument();
   [[nodiscard]] std::int32_t ShowPhotoProperties();
   [[nodiscard]] std::int32_t PrintDocument();
+  // The wizard dialog (the registry's command 18001, whose result is the
+  // chosen entry, 0 when cancelled); the entry's command is posted to the
+  // page. The chosen entry, 0 when none.
   [[nodiscard]] std::int32_t RunWizard();
+  // A picture file chosen by the user as a new layer on top ("hisaddimage");
+  // "Cannotopenfile" when it cannot be opened. 1 when added.
   [[nodiscard]] std::int32_t AddImageAsLayer();
+  // Fills the selected area of the current layer from its surroundings
+  // ("hismarterase") and then keeps and drops the selection. 1 also without
+  // a selection (nothing to do); 0 when the fill did not finish
+  // ("smarterasefaild"), the selection staying.
   [[nodiscard]] std::int32_t InpaintSelection();
+  // Mixes the selected pixels of the base layer toward a colour the user
+  // picks (kept in Editor FillR, FillG, FillB), or makes those of another
+  // layer transparent by the selection ("hisdelsel"). 1 when done.
   [[nodiscard]] std::int32_t DeleteSelectionContent();
+  // The command a wizard entry stands for: 0 none, kWizardSharpen for the
+  // advanced sharpen dialog.
+  static constexpr std::int32_t kWizardSharpen = -1;
+  static std::int32_t WizardEntryCommand(std::int32_t entry, bool hasSelection);
 
   // Fields.
   CSEditPage& page;

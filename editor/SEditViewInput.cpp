@@ -239,7 +239,7 @@ void CSEditView::RunCommand(const SpriteMessage& message) {
   } else if (id == kCmdDropSelection) {
     DropSelection();
   } else if ((id >= kCmdSelectAll && id <= kCmdStoreNamedMask) || id == kCmdCopy) {
-    (void)EditCommands().Run(id, page, message);  // what the command did shows in the document
+    (void)page.RunCommand(id, message);  // what the command did shows in the document
   } else if (currentTool && page.shell.Tools().Contains(currentTool)) {
     currentTool->OnMessage(message);
   }

@@ -10,9 +10,9 @@
 #include "document/BFDoc.h"
 #include "editor/CommandRegistry.h"
 #include "editor/Histogram.h"
+#include "editor/MenuCatalogue.h"
 #include "editor/SEditPage.h"
 #include "editor/SEditView.h"
-#include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
 #include "ui/UIResources.h"
 
@@ -131,13 +131,9 @@ void CSEditView::OnPanelItem(std::uint32_t id) {
       if (CRenderWindow* window = RenderWindowOf(*this)) window->HideTip();
       DropSelection();
       break;
-    case kItemFeather: {
-      SpriteMessage message;
-      message.code = kMenuMsgCommand;
-      message.wparam = kCmdFeatherSelection;
-      (void)EditCommands().Run(kCmdFeatherSelection, page, message);  // the selection shows the result
+    case kItemFeather:
+      (void)page.FeatherSelection();  // the selection shows the result
       break;
-    }
     case kItemInpaint:
       (void)InpaintSelection();  // failures are shown to the user
       break;
@@ -166,7 +162,15 @@ void CSEditView::ShowZoomMenu() {
   window->ShowPopupMenu(&zoomMenu, PointToWindow({content.right, content.top}), true, false, this);
 }
 
-void CSEditView::ShowSelectionMenu() { WriteNotBuilt("Selection menu"); }
+void CSEditView::ShowSelectionMenu() {
+  CRenderWindow* window = RenderWindowOf(*this);
+  const PanelItem* more = selectionPanel.FindItem(kItemSelectionMore);
+  if (!window || !more) return;
+  CSMenu* const subMenus[] = {&selectionSubMenu};
+  BuildPopupMenu(selectionMenu, kMenuSelection, subMenus, document);
+  window->ShowPopupMenu(&selectionMenu, selectionPanel.PointToWindow({more->rect.right, more->rect.top}),
+                        true, true, this);
+}
 
 void CSEditView::DrawHistogram() {
   const PanelItem* item = toolbar.FindItem(kItemHistogram);
@@ -188,35 +192,3 @@ void CSEditView::DrawHistogram() {
   if (drawn) toolbar.SetItemImage(kItemHistogram, &picture);
   toolbar.dirty = 1;
 }
-
-namespace {
-
-[[nodiscard]] std::int32_t RunPageCommand(CSEditPage& page, std::int32_t id) {
-  SpriteMessage message;
-  message.code = kMenuMsgCommand;
-  message.wparam = static_cast<std::uint64_t>(id);
-  return EditCommands().Run(id, page, message);
-}
-
-}  // namespace
-
-std::int32_t CSEditView::SaveDocument() {
-  const std::int32_t result = RunPageCommand(page, kCmdSave);
-  if (result == 1) page.history.MarkSaved();
-  return result;
-}
-
-std::int32_t CSEditView::ShowPhotoProperties() { return RunPageCommand(page, kCmdPhotoProperties); }
-
-std::int32_t CSEditView::PrintDocument() { return RunPageCommand(page, kCmdPrint); }
-
-std::int32_t CSEditView::RunWizard() { return RunPageCommand(page, kCmdWizard); }
-
-std::int32_t CSEditView::AddImageAsLayer() {
-  WriteNotBuilt("Add image as layer");
-  return 0;
-}
-
-std::int32_t CSEditView::InpaintSelection() { return RunPageCommand(page, kCmdInpaintSelection); }
-
-std::int32_t CSEditView::DeleteSelectionContent() { return RunPageCommand(page, kCmdDeleteSelected); }

@@ -1407,6 +1407,67 @@ Canvas WizardCardPicture(int width, int height, Colour sky, Colour ground, Colou
   return c;
 }
 
+// The history panel's strip, 28-pixel cells: 0 undo, 1 redo, 2 make an
+// automation scheme, 3 the replayable step's mark (its top-left 16 x 16).
+Canvas HistoryIcons() {
+  constexpr int kSide = 28;
+  Canvas c(4 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(Stroke(Arc(15, 16, 8, 7, -1.6, 1.8), 2.4), kLight);
+  cell(0)(Polygon({{4.0, 9.0}, {14.0, 4.0}, {14.0, 14.0}}), kAccent);
+  cell(1)(Stroke(Arc(13, 16, 8, 7, 1.3, 4.7), 2.4), kLight);
+  cell(1)(Polygon({{24.0, 9.0}, {14.0, 4.0}, {14.0, 14.0}}), kAccent);
+  cell(2)(RoundRect(6, 9, 22, 23, 3), kLight);
+  cell(2)(Circle(11, 15, 2), kDark);
+  cell(2)(Circle(17, 15, 2), kDark);
+  cell(2)(Stroke({{14, 9}, {14, 4}}, 1.6), kLight);
+  cell(2)(Circle(14, 4, 2), kAccent);
+  cell(3)(Circle(8, 8, 6), kAccent);
+  cell(3)(Stroke({{5, 8}, {7.5, 10.5}, {11, 5.5}}, 1.6), kDark);
+  return c;
+}
+
+// The layer and mask panels' strip, 28-pixel cells: 0 new, 1 delete, 2
+// merge down, 3 rename, 4 save, 5 more, 6 mask to selection, 7 selection
+// to mask, 8 up, 9 down.
+Canvas LayerToolIcons() {
+  constexpr int kSide = 28;
+  Canvas c(10 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  const auto sheet = [&](int index) { cell(index)(RoundRect(5, 7, 23, 21, 2), kLight); };
+  sheet(0);
+  cell(0)(Box(19, 3, 21, 11), kAccent);
+  cell(0)(Box(16, 6, 24, 8), kAccent);
+  sheet(1);
+  cell(1)(Stroke({{9, 10}, {19, 18}}, 2.2), kAccent);
+  cell(1)(Stroke({{19, 10}, {9, 18}}, 2.2), kAccent);
+  cell(2)(RoundRect(5, 4, 23, 12, 2), kLight);
+  cell(2)(RoundRect(5, 16, 23, 24, 2), kLight);
+  cell(2)(Polygon({{10.0, 11.0}, {18.0, 11.0}, {14.0, 17.0}}), kAccent);
+  sheet(3);
+  cell(3)(Stroke({{9, 18}, {19, 8}}, 2.4), kAccent);
+  cell(4)(RoundRect(6, 6, 22, 22, 2), kLight);
+  cell(4)(Box(10, 6, 18, 11), kDark);
+  cell(4)(RoundRect(9, 15, 19, 22, 1), kAccent);
+  for (int dot = 0; dot < 3; ++dot) cell(5)(Circle(8 + dot * 6, 14, 2), kLight);
+  cell(6)(RoundRect(4, 8, 14, 20, 2), kLight);
+  cell(6)([](Vec p) { return std::abs(RoundRect(15, 8, 25, 20, 2)(p)) - 0.8; }, kAccent);
+  cell(7)([](Vec p) { return std::abs(RoundRect(4, 8, 14, 20, 2)(p)) - 0.8; }, kAccent);
+  cell(7)(RoundRect(15, 8, 25, 20, 2), kLight);
+  cell(8)(Polygon({{14.0, 5.0}, {23.0, 17.0}, {5.0, 17.0}}), kLight);
+  cell(9)(Polygon({{14.0, 23.0}, {23.0, 11.0}, {5.0, 11.0}}), kLight);
+  return c;
+}
+
+// The layer list's visibility mark, an eye of 20 x 16.
+Canvas EyeIcon() {
+  Canvas c(20, 16);
+  c.Fill([](Vec p) { return std::max(Circle(10, 14, 9.5)(p), Circle(10, 2, 9.5)(p)); }, kLight);
+  c.Fill(Circle(10, 8, 3.6), kAccent);
+  c.Fill(Circle(10, 8, 1.6), kDark);
+  return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1492,9 +1553,16 @@ int main(int argc, char** argv) {
       {"film.png", AdjustBackground},
       {"menu.png", MenuButtonIcon},
   };
+  // The side panels' pictures.
+  const std::vector<std::pair<const char*, std::function<Canvas()>>> panelPictures = {
+      {"history.png", HistoryIcons},
+      {"layertool.png", LayerToolIcons},
+      {"eye.png", EyeIcon},
+  };
   bool ok = true;
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;
   for (const auto& [name, draw] : skinPictures) ok = draw().Save(skinFolder / name, false) && ok;
+  for (const auto& [name, draw] : panelPictures) ok = draw().Save(skinFolder / name, false) && ok;
   for (const auto& [name, draw] : adjustPictures) ok = draw().Save(skinFolder / name, false) && ok;
   // The auto wizard's icons and card pictures.
   ok = WizardIcons().Save(skinFolder / "wizard.png", false) && ok;

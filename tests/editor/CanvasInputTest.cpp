@@ -6,6 +6,7 @@
 
 #include "platform/WindowMessages.h"
 #include "tests/editor/EditorFixture.h"
+#include "ui/dialogs/ColorPickerDlg.h"
 
 namespace {
 
@@ -189,12 +190,18 @@ TEST_F(CanvasInput, DeleteBecomesACommandAndEscapeDropsTheTool) {
   CSToolPage::SwitchTool(*page, tool);
   window->SetFocusSprite(&page->canvas, 0);
   tool->handlesKeys = 0;
+  // With a selection on the base layer, deleting asks for the fill colour.
+  ASSERT_EQ(page->document.m_selection.Create(400, 300), 1);
+  std::fill_n(page->document.m_selection.pixels, page->document.m_selection.byteSize, std::uint8_t{255});
+  CDialogScript script;
+  script.Next(CColorPickerDlg::kTemplateId).Answer(kIdCancel);
   host.KeyPress(VK_DELETE);
   Run();
-  EXPECT_TRUE(Logged("Command 16009 not built"));
+  EXPECT_EQ(script.Shown(), std::vector<std::int32_t>{CColorPickerDlg::kTemplateId});
   EXPECT_NE(std::find(toolLog.begin(), toolLog.end(), "16 key 46 v"), toolLog.end());
 
   // Esc drops even a tool that takes every key.
+  window->SetFocusSprite(&page->canvas, 0);
   tool->handlesKeys = 1;
   host.KeyPress(VK_ESCAPE);
   Run();

@@ -233,19 +233,20 @@ TEST_F(EditPage, CtrlKeysUndoRedoAndDeselect) {
 
 TEST_F(EditPage, CommandsNotBuiltSaySoAndRegisteredOnesRun) {
   CSEditPage* page = OpenPage("commands", OneLayer(64, 48));
+  constexpr std::int32_t kRegistered = 13006;
   int ran = 0;
-  EditCommands().Register(kCmdCopy, [&](CSEditPage& target, const SpriteMessage&) {
+  EditCommands().Register(kRegistered, [&](CSEditPage& target, const SpriteMessage&) {
     EXPECT_EQ(&target, page);
     return ++ran;
   });
   EXPECT_TRUE(PostSpriteMessage(page, kMenuMsgCommand, 13005, 0, nullptr));
-  EXPECT_TRUE(PostSpriteMessage(page, kMenuMsgCommand, kCmdFeatherSelection, 0, nullptr));
-  EXPECT_TRUE(PostSpriteMessage(page, kMenuMsgCommand, kCmdCopy, 0, nullptr));
+  EXPECT_TRUE(PostSpriteMessage(page, kMenuMsgCommand, kCmdSave, 0, nullptr));
+  EXPECT_TRUE(PostSpriteMessage(page, kMenuMsgCommand, kRegistered, 0, nullptr));
   Run();
   EXPECT_TRUE(Logged("Command 13005 not built"));
-  EXPECT_TRUE(Logged("Command 16004 not built"));
+  EXPECT_TRUE(Logged("Command 20001 not built"));
   EXPECT_EQ(ran, 1);
-  EditCommands().Register(kCmdCopy, nullptr);
+  EditCommands().Register(kRegistered, nullptr);
 
   // The zoom menu's presets come back as commands to the canvas.
   EXPECT_TRUE(PostSpriteMessage(&page->canvas, kMenuMsgCommand, 4, 0, nullptr));  // 200 %

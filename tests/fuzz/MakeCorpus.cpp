@@ -773,6 +773,20 @@ void ClipboardSeeds() {
     topDown.insert(topDown.end(), 3, 0);
   }
   Put("dib_block", "top-down-24", topDown);
+
+  // Pasted bitmaps: a format byte (0 Dib, 1 DibV5) before the block.
+  const auto pasted = [](std::uint8_t format, const Bytes& block) {
+    Bytes seed{format};
+    seed.insert(seed.end(), block.begin(), block.end());
+    return seed;
+  };
+  Put("clipboard_picture", "dib-32", pasted(0, dib));
+  Put("clipboard_picture", "v5-top-down-24", pasted(1, topDown));
+  Bytes fields = dib;
+  StoreLE32(&fields[16], 3);  // bit fields: 12 bytes of masks after the header
+  StoreLE32(&fields[20], 0);
+  fields.insert(fields.begin() + 40, 12, 0xFF);
+  Put("clipboard_picture", "dib-bitfields", pasted(0, fields));
 }
 
 void FilterSeeds() {

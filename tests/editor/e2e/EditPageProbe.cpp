@@ -7,7 +7,10 @@
 // edit page (zoom, source rectangle, the image rectangle in window pixels,
 // the current history step and the centres of the album's and the photo's
 // tab titles) and the canvas's display picture to DUMP as raw RGB; F9 makes
-// an undoable edit (the base layer's colours inverted, one history step).
+// an undoable edit (the base layer's colours inverted, one history step); F7
+// writes, 300 ms later, the layer count, the current layer and step, and the
+// window centres of the history panel's rows, and the current layer's
+// dithered picture to DUMP.layer as raw RGBA.
 // The probe ends by the window's close (its questions answered by the
 // test), after 150 s at the latest.
 //
@@ -16,6 +19,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
+#include <string>
 #include <thread>
 
 #include "algorithms/AlgorithmThread.h"
@@ -23,6 +27,7 @@
 #include "app/Globals.h"
 #include "document/BFDoc.h"
 #include "editor/SEditPage.h"
+#include "image/BgraImage.h"
 #include "image/ImageInfo.h"
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
@@ -36,6 +41,8 @@ constexpr std::uint32_t kTimeLimitTimer = 7001;
 // passed, so that the canvas has caught up with the document.
 constexpr std::uint32_t kStateTimer = 7002;
 constexpr std::uint32_t kStateDelayMs = 300;
+constexpr std::uint32_t kLayerTimer = 7003;
+constexpr std::uint32_t kF7 = VK_F1 + 6;
 constexpr std::uint32_t kF8 = VK_F1 + 7;
 constexpr std::uint32_t kF9 = VK_F1 + 8;
 
@@ -64,6 +71,11 @@ public:
       WriteState();
       return;
     }
+    if (id == kLayerTimer) {
+      UiQueue().KillTimer(kLayerTimer);
+      WriteLayers();
+      return;
+    }
     CBrightforgeDlg::OnTimer(id);
     if (id == kStartupTimerId && ++m_ticks == 1) {
       UiQueue().SetTimer(kTimeLimitTimer, 150000);
@@ -79,6 +91,8 @@ public:
     if (message.message == WM_KEYDOWN && message.wparam == kF8)
       UiQueue().SetTimer(kStateTimer, kStateDelayMs);
     if (message.message == WM_KEYDOWN && message.wparam == kF9) Edit();
+    if (message.message == WM_KEYDOWN && message.wparam == kF7)
+      UiQueue().SetTimer(kLayerTimer, kStateDelayMs);
     CBrightforgeDlg::OnUiMessage(message);
   }
 
@@ -124,6 +138,39 @@ private:
           dumped ? "dumped" : "nodump", m.zoom, m.source.left, m.source.top, m.source.right, m.source.bottom,
           image.left, image.top, image.Width(), image.Height(), page->history.CurrentStep(),
           CurrentEditPage() == page ? 1 : 0, titles[0].x, titles[0].y, titles[1].x, titles[1].y);
+  }
+
+  void WriteLayers() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) {
+      Write("layers none");
+      return;
+    }
+    CBgraImage picture;
+    const CBFLayer* layer = page->document.GetCurrentLayer();
+    bool dumped = layer && layer->m_image.ToBgraImageDithered(picture);
+    if (dumped) {
+      std::FILE* file = std::fopen((std::string(m_dumpPath) + ".layer").c_str(), "wb");
+      dumped = file != nullptr;
+      for (std::uint32_t y = 0; dumped && y < picture.height; ++y) {
+        for (std::uint32_t x = 0; x < picture.width; ++x) {
+          const std::uint8_t* p = picture.At(x, y);
+          const std::uint8_t rgba[4] = {p[2], p[1], p[0], p[3]};
+          dumped = std::fwrite(rgba, 1, 4, file) == 4 && dumped;
+        }
+      }
+      if (file) dumped = std::fclose(file) == 0 && dumped;
+    }
+    std::string rows;
+    const CSHistoryList& list = page->historyPanel.list;
+    for (std::int32_t i = 0; i < list.RowCount(); ++i) {
+      const Point centre = list.PointToWindow(
+          {list.rect.Width() / 2, i * list.rowHeight + list.rowHeight / 2 - list.scrollOffset});
+      rows += " " + std::to_string(centre.x) + " " + std::to_string(centre.y);
+    }
+    Write("layers %d current %d step %d size %u %u %s rows%s", page->document.LayerCount(),
+          page->document.m_currentLayer, page->history.CurrentStep(), dumped ? picture.width : 0,
+          dumped ? picture.height : 0, dumped ? "dumped" : "nodump", rows.c_str());
   }
 
   void Edit() {
