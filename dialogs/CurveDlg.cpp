@@ -164,6 +164,11 @@ bool CCurveDlg::OnInitDialog() {
 void CCurveDlg::Destroy(int final) {
   m_channelMenu.RemoveFromWindow();
   CFilterDialog::Destroy(final);
+  {
+    // The box may still be drawn until it leaves the window.
+    std::lock_guard guard(m_curveBox.lock);
+    m_curveBox.m_channelLuts = nullptr;
+  }
   m_channelTables.reset();
 }
 
