@@ -1,6 +1,7 @@
 #include "dialogs/AdjustDialogs.h"
 
 #include "dialogs/ClickDlg.h"
+#include "dialogs/CurveDlg.h"
 #include "dialogs/DialogHost.h"
 #include "dialogs/ProgDlg.h"
 #include "editor/CommandRegistry.h"
@@ -23,6 +24,12 @@ std::int32_t RunClickDialog(CSEditPage&, const SpriteMessage&) {
   if (!dialog.Create(CClickDlg::kTemplateId)) return 0;
   return dialog.RunModal() == kIdOk ? 1 : 0;
 }
+
+std::int32_t RunCurveDialog(CSEditPage&, const SpriteMessage&) {
+  CCurveDlg dialog;
+  if (!dialog.Create(CCurveDlg::kTemplateId)) return 0;
+  return dialog.RunModal() == kIdOk ? 1 : 0;
+}
 }  // namespace
 
 void InstallAdjustDialogs(IDialogHost* host) {
@@ -30,11 +37,13 @@ void InstallAdjustDialogs(IDialogHost* host) {
   SetProgressRunner(&g_runner);
   EditCommands().Register(kCmdWhiteBalance, &RunClickDialog<CWBDlg>);
   EditCommands().Register(kCmdSpotMetering, &RunClickDialog<CSpotMeteringDlg>);
+  EditCommands().Register(kCmdCurves, &RunCurveDialog);
 }
 
 void UninstallAdjustDialogs() {
   EditCommands().Register(kCmdWhiteBalance, {});
   EditCommands().Register(kCmdSpotMetering, {});
+  EditCommands().Register(kCmdCurves, {});
   SetProgressRunner(nullptr);
   SetDialogHost(nullptr);
 }

@@ -9,6 +9,7 @@ class IDialogHost;
 
 inline constexpr std::int32_t kCmdWhiteBalance = 11003;
 inline constexpr std::int32_t kCmdSpotMetering = 12003;
+inline constexpr std::int32_t kCmdCurves = 11005;
 
 // Installs the progress runner and the host (null keeps the one installed)
 // and registers the dialogs' commands with the edit page.

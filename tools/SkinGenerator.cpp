@@ -1468,6 +1468,31 @@ Canvas EyeIcon() {
   return c;
 }
 
+// The curves dialog's tools, 24-pixel cells: "8", "16" (as bars), straight
+// segments, a spline, the sample pipette (its top-left swatch corner left
+// clear), levels stretch and the adaptive curve.
+Canvas CurveToolIcons() {
+  constexpr int kSide = 24;
+  Canvas c(7 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  const auto frame = [](Vec p) { return std::abs(RoundRect(3, 3, 21, 21, 2)(p)) - 0.7; };
+  cell(0)(frame, kLight);
+  cell(0)(Box(7, 8, 17, 10), kAccent);
+  cell(1)(frame, kLight);
+  cell(1)(Box(7, 8, 17, 10), kAccent);
+  cell(1)(Box(7, 14, 17, 16), kAccent);
+  cell(2)(Stroke({{4, 20}, {10, 12}, {14, 14}, {20, 4}}, 1.6), kLight);
+  cell(3)(Stroke({{4, 20}, {8, 15}, {12, 12}, {16, 9}, {20, 4}}, 1.6), kLight);
+  cell(3)(Circle(12, 12, 1.8), kAccent);
+  cell(4)(Stroke({{8, 20}, {18, 10}}, 2.2), kLight);
+  cell(4)(Circle(19, 9, 3), kLight);
+  cell(5)(Stroke({{4, 20}, {8, 20}, {16, 4}, {20, 4}}, 1.6), kLight);
+  cell(5)(Box(4, 21, 20, 22), kAccent);
+  cell(6)(Stroke({{4, 20}, {9, 17}, {12, 12}, {15, 7}, {20, 4}}, 1.6), kLight);
+  cell(6)(Box(4, 21, 20, 22), kAccent);
+  return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1532,6 +1557,7 @@ int main(int argc, char** argv) {
       {"about.png", About},
       {"save.png", SaveIcons},
       {"include.png", IncludeMark},
+      {"curvetool.png", CurveToolIcons},
       // The album and its folder browser.
       {"albumtools.png", AlbumTools},
       {"message.png", NoticeIcon},
