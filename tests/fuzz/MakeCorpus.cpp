@@ -20,6 +20,9 @@
 #include <utility>
 #include <vector>
 
+#include "album/CatalogFile.h"
+#include "album/PlaceNameList.h"
+#include "album/SearchNode.h"
 #include "algorithms/geometry/BarrelDistort.h"
 #include "algorithms/geometry/Rotate.h"
 #include "algorithms/geometry/ShapeTransform.h"
@@ -820,6 +823,43 @@ void PropertyEditSeeds() {
   }
 }
 
+// The search page's files: a catalog file with a nested catalog, and a
+// place-name file with one full and one short-sized record.
+void SearchFileSeeds() {
+  CSearchNode root;
+  auto parent = std::make_unique<CSearchNode>();
+  parent->text = u"Holidays";
+  parent->criteria.slots[kSlotDate] = SearchCondition::Make(ConditionKind::DateRange, 20100101, 20110101);
+  auto child = std::make_unique<CSearchNode>();
+  child->text = u"Beach";
+  child->criteria.SetTagWords(u"sea sand");
+  parent->AppendChild(std::move(child));
+  root.AppendChild(std::move(parent));
+  ByteWriter catalogs;
+  for (const auto& node : root.children) WriteCatalogRecord(catalogs, static_cast<const CSearchNode&>(*node));
+  Put("catalog_file", "nested", catalogs.bytes());
+  ByteWriter tiny;
+  tiny.U16(66);
+  tiny.Text16(u"tiny", 32);
+  tiny.U16(0);
+  Put("catalog_file", "no-criteria", tiny.bytes());
+
+  PlaceNameRecord place;
+  place.latitude = SearchCondition::Make(ConditionKind::Near, 488584, 1000);
+  place.longitude = SearchCondition::Make(ConditionKind::Near, -22945, 1000);
+  place.SetName(u"Paris");
+  ByteWriter names;
+  names.U16(static_cast<std::uint16_t>(PlaceNameRecord::kBytes));
+  place.Write(names);
+  Put("place_names", "one", names.bytes());
+  ByteWriter shorter;
+  shorter.U16(300);
+  ByteWriter body;
+  place.Write(body);
+  shorter.Bytes(std::span(body.bytes()).first(300));
+  Put("place_names", "short-records", shorter.bytes());
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -840,5 +880,6 @@ int main(int argc, char** argv) {
   FilterParamsSeeds();
   FractionSeeds();
   PropertyEditSeeds();
+  SearchFileSeeds();
   return 0;
 }
