@@ -9,7 +9,7 @@
 #include <functional>
 #include <string>
 
-class CBgraImage;
+struct CBgraImage;
 class CSearchNode;
 class PhotoInfoCache;
 class PlaceNameList;

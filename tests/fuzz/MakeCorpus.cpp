@@ -20,6 +20,7 @@
 #include <utility>
 #include <vector>
 
+#include "album/AddCatalogDlg.h"
 #include "album/CatalogFile.h"
 #include "album/PlaceNameList.h"
 #include "album/SearchNode.h"
@@ -858,6 +859,17 @@ void SearchFileSeeds() {
   place.Write(body);
   shorter.Bytes(std::span(body.bytes()).first(300));
   Put("place_names", "short-records", shorter.bytes());
+
+  for (const auto& [name, text] : {std::pair<const char*, std::u16string_view>{"dashes", u"2010-05-01"},
+                                   {"mixed", u" 2010/5 :1 "},
+                                   {"month-only", u"2010_05"}}) {
+    Bytes bytes;
+    for (const char16_t c : text) {
+      bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+      bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    Put("catalog_date", name, bytes);
+  }
 }
 
 }  // namespace
