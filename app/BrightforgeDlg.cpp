@@ -33,7 +33,6 @@
 
 namespace {
 
-constexpr std::int32_t kMenuIconWidth = 16;
 constexpr std::uint32_t kClosablePages = kPageKindEdit | kPageKindMask | kPageKindGroupPhoto;
 
 std::u16string_view TextOf(std::u16string_view key) {
@@ -47,9 +46,11 @@ CBrightforgeDlg::CBrightforgeDlg(MainWindowHooks hooks, std::vector<std::u16stri
     : m_hooks(std::move(hooks)), m_arguments(std::move(arguments)) {
   variantName = g_SkinName;
   tabFrame.shell = this;
+  SetMenuCatalogueState(this);
 }
 
 CBrightforgeDlg::~CBrightforgeDlg() {
+  if (MenuCatalogueState() == this) SetMenuCatalogueState(nullptr);
   // The window goes while this object is whole; the two members leave the
   // top-level list before they are destroyed.
   DestroyWindow();
@@ -396,6 +397,23 @@ bool CBrightforgeDlg::MakeTempFile(std::filesystem::path& path, std::u16string_v
 }
 
 CToolSet& CBrightforgeDlg::Tools() { return g_ToolSet; }
+
+// IMenuCatalogueState -----------------------------------------------------------
+
+std::vector<std::u16string> CBrightforgeDlg::LanguageNames() {
+  std::vector<std::u16string> names;
+  for (const LanguageFile& file : g_LanguageFiles) names.push_back(file.name);
+  return names;
+}
+
+std::u16string CBrightforgeDlg::CurrentLanguage() { return g_CurrentLanguage; }
+
+std::u16string CBrightforgeDlg::SkinName() { return g_SkinName; }
+
+const CDocHistory* CBrightforgeDlg::CurrentHistory() {
+  CSEditPage* page = CurrentEditPage();
+  return page ? &page->history : nullptr;
+}
 
 void CBrightforgeDlg::WriteRecoveryIndex() { WriteNotBuilt("Recovery index"); }
 

@@ -27,11 +27,15 @@
 #include "app/SAlbumPageBase.h"
 #include "app/SMainTabFrame.h"
 #include "editor/EditorShell.h"
+#include "editor/MenuCatalogueState.h"
 #include "image/BgraImage.h"
 #include "ui/RenderWindow.h"
 #include "ui/widgets/SButton.h"
 
-class CBrightforgeDlg : public CRenderWindow, public IDocumentTabShell, public IEditorShell {
+class CBrightforgeDlg : public CRenderWindow,
+                        public IDocumentTabShell,
+                        public IEditorShell,
+                        public IMenuCatalogueState {
 public:
   static constexpr std::uint32_t kStartupTimerId = 123;
   static constexpr std::uint32_t kStartupTimerPeriodMs = 100;
@@ -102,6 +106,13 @@ public:
   [[nodiscard]] bool ReturnImageToHost(const CBgraImage16& image) override;
   [[nodiscard]] bool MakeTempFile(std::filesystem::path& path, std::u16string_view prefix) override;
   CToolSet& Tools() override;
+
+  // IMenuCatalogueState: the language files, the choices of language and
+  // skin, and the current edit page's history.
+  std::vector<std::u16string> LanguageNames() override;
+  std::u16string CurrentLanguage() override;
+  std::u16string SkinName() override;
+  const CDocHistory* CurrentHistory() override;
 
   // The help button and F1.
   void OnHelpInfo();

@@ -15,7 +15,6 @@ std::vector<LanguageFile> g_LanguageFiles;
 std::u16string g_CurrentLanguage;
 std::atomic<std::uint32_t> g_PublisherEdition{0};
 
-CImageArray g_MenuIcons;
 CToolSet g_ToolSet;
 CMergeJobQueue g_MergeJobQueue;
 

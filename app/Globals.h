@@ -5,7 +5,6 @@
 //
 //   theApp               the application object
 //   the application data (AppData.h): lists empty, nothing else set
-//   g_MenuIcons          the menu icon strip, empty until the start-up stages
 //   g_ToolSet            one instance of every editing tool; the start-up
 //                        stages initialise it, the main window's end
 //                        releases the tools' option panels
@@ -15,6 +14,8 @@
 // The other process-wide objects are defined beside the code that uses them,
 // because their libraries and tests run without the application:
 //
+//   g_MenuIcons          editor/MenuCatalogue.cpp; the menu icon strip, empty
+//                        until the start-up stages cut it into 16-pixel icons.
 //   theAlgorithmThread   algorithms/AlgorithmThread.cpp; built not started,
 //                        before or after the objects above (unspecified).
 //                        None of them uses it: the main window's start-up
@@ -41,12 +42,11 @@
 
 #include "app/AppData.h"
 #include "app/BrightforgeApp.h"
+#include "editor/MenuCatalogue.h"
 #include "editor/ToolSet.h"
 #include "image/ImageArray.h"
 #include "merge/MergeJobQueue.h"
 
 extern CBrightforgeApp theApp;
-// Cut into icons 16 pixels wide by the start-up stages.
-extern CImageArray g_MenuIcons;
 extern CToolSet g_ToolSet;
 extern CMergeJobQueue g_MergeJobQueue;

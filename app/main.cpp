@@ -21,6 +21,7 @@
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
 #include "ui/UIResources.h"
+#include "ui/dialogs/TypedPathChooser.h"
 
 int main(int argc, char** argv) {
   std::vector<std::u16string> arguments;
@@ -66,6 +67,9 @@ int main(int argc, char** argv) {
   // edge steepening.
   InstallEnlargeFilters();
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
+  // Files to open and to save to are asked for as typed paths.
+  static CTypedPathChooser fileChooser;
+  SetFileChooser(&fileChooser);
   return RunPlatform([] {
     // The exit status tells how the run ended.
     static_cast<void>(theApp.InitInstance());

@@ -1029,6 +1029,146 @@ Canvas SearchPageTools() {
   return c;
 }
 
+// The about box, 560 x 320: a dark card with the emblem's mosaic large at
+// the top left, a row of photo frames, and a rule above the version line
+// that the program draws right-aligned at x 529, top 279.
+Canvas About() {
+  Canvas c(560, 320);
+  Bordered(c, RoundRect(0, 0, 560, 320, 12), kWindow, kFrameBorder);
+  Mosaic(c, 40.0, 44.0, 50.0, 60.0, 8.0);
+  for (int i = 0; i < 3; ++i) {
+    const double x = 220.0 + i * 104.0;
+    Bordered(c, RoundRect(x, 60, x + 88, 168, 5), kCard, kCardBorder);
+    c.Fill(Polygon({{x + 10, 156}, {x + 38, 104}, {x + 62, 156}}), WithAlpha(kAccent, 0.7));
+    c.Fill(Polygon({{x + 44, 156}, {x + 62, 126}, {x + 80, 156}}), WithAlpha(kAccent, 0.45));
+    c.Fill(Circle(x + 66, 84, 8), kLight);
+  }
+  c.Fill(Box(30, 266, 530, 267), kSeparator);
+  return c;
+}
+
+// The menu icons of the command catalogue, 29 cells of 16 pixels addressed
+// by the catalogue's icon numbers (cells 0 and 19 empty): 1 barrel, 2 free
+// crop, 3 image size, 4 shape, 5 crop, 6 auto level, 7 auto contrast, 8
+// visual, 9 spot, 10 film, 11 curve, 12 colour curve, 13 tone, 14 noise, 15
+// skin, 16 starlight, 17 gradient, 18 defog, 20 smart erase, 21 diffuse, 22
+// wizard, 23 properties, 24 save, 25 print, 26 undo, 27 redo, 28 apply on
+// others. Written into the skin folder, where the start-up looks first; the
+// basic folder's three-cell strip stays the skin set's.
+Canvas MenuIconStrip() {
+  constexpr int kSide = 16;
+  Canvas c(29 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  const auto outline = [](Field f, double w) { return [f, w](Vec p) { return std::abs(f(p)) - w / 2; }; };
+  cell(1)(outline(Circle(8, 8, 5.5), 1.4), kLight);
+  cell(1)(Stroke({{8, 2.5}, {8, 13.5}}, 1.2), kAccent);
+  cell(2)(Stroke({{3, 5}, {12, 3}, {13, 11}, {4, 13}, {3, 5}}, 1.4), kLight);
+  cell(3)(outline(Box(2, 6, 10, 14), 1.2), kLight);
+  cell(3)(outline(Box(6, 2, 14, 10), 1.2), kAccent);
+  cell(4)(Stroke({{2, 10}, {5, 5}, {8, 10}, {11, 5}, {14, 10}}, 1.6), kLight);
+  cell(5)(Stroke({{4, 1}, {4, 12}, {15, 12}}, 1.6), kLight);
+  cell(5)(Stroke({{1, 4}, {12, 4}, {12, 15}}, 1.6), kAccent);
+  for (int bar = 0; bar < 4; ++bar) cell(6)(Box(2 + bar * 3.5, 13 - bar * 3, 4.5 + bar * 3.5, 14), kLight);
+  cell(7)(outline(Circle(8, 8, 6), 1.2), kLight);
+  cell(7)(Polygon({{8.0, 2.0}, {8.0, 14.0}, {3.0, 12.0}, {2.0, 8.0}, {3.0, 4.0}}), kLight);
+  cell(8)(outline(Circle(8, 8, 5.5), 1.3), kLight);
+  cell(8)(Circle(8, 8, 2.2), kAccent);
+  cell(9)(outline(Circle(8, 8, 5), 1.3), kLight);
+  cell(9)(Stroke({{8, 1}, {8, 15}}, 1.0), kAccent);
+  cell(9)(Stroke({{1, 8}, {15, 8}}, 1.0), kAccent);
+  cell(10)(outline(Box(2, 3, 14, 13), 1.3), kLight);
+  for (int hole = 0; hole < 3; ++hole) cell(10)(Box(4 + hole * 3.5, 4.5, 6 + hole * 3.5, 6), kAccent);
+  cell(11)(Stroke({{2, 14}, {6, 11}, {10, 5}, {14, 2}}, 1.6), kLight);
+  cell(12)(Stroke({{2, 12}, {6, 6}, {10, 10}, {14, 4}}, 1.6), kAccent);
+  cell(13)(Box(2, 4, 6, 12), kDark);
+  cell(13)(Box(6, 4, 10, 12), kGlyph);
+  cell(13)(Box(10, 4, 14, 12), kLight);
+  for (int dot = 0; dot < 9; ++dot) cell(14)(Circle(4 + (dot % 3) * 4, 4 + (dot / 3) * 4, 1.1), kLight);
+  cell(15)(Circle(8, 8, 5.5), WithAlpha(kLight, 0.8));
+  cell(15)(Circle(6, 7, 1), kDark);
+  cell(15)(Circle(10, 7, 1), kDark);
+  cell(16)(
+      Polygon(
+          {{8.0, 1.0}, {9.5, 6.5}, {15.0, 8.0}, {9.5, 9.5}, {8.0, 15.0}, {6.5, 9.5}, {1.0, 8.0}, {6.5, 6.5}}),
+      kLight);
+  for (int band = 0; band < 4; ++band)
+    cell(17)(Box(2, 2 + band * 3, 14, 5 + band * 3), WithAlpha(kLight, 0.25 + band * 0.25));
+  for (int wave = 0; wave < 3; ++wave)
+    cell(18)(
+        Stroke({{2, 4.0 + wave * 4}, {6, 2.0 + wave * 4}, {10, 6.0 + wave * 4}, {14, 4.0 + wave * 4}}, 1.2),
+        kLight);
+  cell(20)(Polygon({{6.0, 3.0}, {14.0, 8.0}, {10.0, 14.0}, {2.0, 9.0}}), kLight);
+  cell(20)(Polygon({{2.0, 9.0}, {6.0, 11.5}, {4.5, 14.0}, {1.0, 12.0}}), kAccent);
+  for (int dot = 0; dot < 7; ++dot) cell(21)(Circle(3 + (dot * 5) % 11, 3 + (dot * 7) % 11, 1.0), kLight);
+  cell(22)(Stroke({{3, 14}, {11, 6}}, 1.8), kLight);
+  cell(22)(Circle(12.5, 4, 2), kAccent);
+  cell(23)(outline(Circle(8, 8, 6.5), 1.2), kLight);
+  cell(23)(Box(7.2, 7, 8.8, 12), kLight);
+  cell(23)(Circle(8, 4.8, 1), kLight);
+  cell(24)(RoundRect(2, 2, 14, 14, 1.5), kLight);
+  cell(24)(Box(5, 2, 11, 6), kDark);
+  cell(24)(Box(4.5, 9, 11.5, 14), kAccent);
+  cell(25)(RoundRect(1, 6, 15, 12, 1.5), kLight);
+  cell(25)(Box(4, 2, 12, 6), kGlyph);
+  cell(25)(Box(4, 11, 12, 15), kAccent);
+  cell(26)(Stroke({{13, 12}, {13, 7}, {4, 7}}, 1.6), kLight);
+  cell(26)(Polygon({{1.5, 7.0}, {6.0, 3.0}, {6.0, 11.0}}), kLight);
+  cell(27)(Stroke({{3, 12}, {3, 7}, {12, 7}}, 1.6), kLight);
+  cell(27)(Polygon({{14.5, 7.0}, {10.0, 11.0}, {10.0, 3.0}}), kLight);
+  cell(28)(outline(Box(1.5, 5.5, 9.5, 13.5), 1.2), kLight);
+  cell(28)(outline(Box(6.5, 2.5, 14.5, 10.5), 1.2), kAccent);
+  return c;
+}
+
+// The adjust page's four large buttons, 80-pixel cells: transform, exposure,
+// colour, enhancement.
+Canvas AdjustIcons() {
+  constexpr int kSide = 80;
+  Canvas c(4 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)([](Vec p) { return std::abs(Box(14, 22, 56, 58)(p)) - 2.5; }, kLight);
+  cell(0)(Stroke({{46, 12}, {66, 20}, {60, 40}}, 4.0), kAccent);
+  cell(1)(Circle(40, 40, 22), kLight);
+  cell(1)(Polygon({{40.0, 18.0}, {40.0, 62.0}, {26.0, 58.0}, {18.0, 40.0}, {26.0, 22.0}}), kDark);
+  cell(1)([](Vec p) { return std::abs(Circle(40, 40, 22)(p)) - 1.5; }, kLight);
+  const Colour shades[3] = {Colour{230, 90, 90}, Colour{100, 200, 110}, kAccent};
+  for (int i = 0; i < 3; ++i)
+    cell(2)(Circle(30 + (i % 2) * 20, 30 + (i / 2) * 18 + (i == 2 ? 0 : 0), 15), WithAlpha(shades[i], 0.75));
+  cell(3)(Polygon({{40.0, 10.0},
+                   {47.0, 33.0},
+                   {70.0, 40.0},
+                   {47.0, 47.0},
+                   {40.0, 70.0},
+                   {33.0, 47.0},
+                   {10.0, 40.0},
+                   {33.0, 33.0}}),
+          kLight);
+  cell(3)(Circle(40, 40, 6), kAccent);
+  return c;
+}
+
+// The adjust page's background, stretched with borders of 80 pixels left and
+// right and 68 above and below: a dark panel with a faint film strip at the
+// sides.
+Canvas AdjustBackground() {
+  Canvas c(200, 180);
+  c.Fill(Box(0, 0, 200, 180), kPanel);
+  for (int side = 0; side < 2; ++side) {
+    const double x = side == 0 ? 6.0 : 182.0;
+    c.Fill(Box(x, 0, x + 12, 180), kWell);
+    for (int hole = 0; hole < 9; ++hole)
+      c.Fill(RoundRect(x + 3, 6 + hole * 20, x + 9, 14 + hole * 20, 1.5), kCard);
+  }
+  return c;
+}
+
+// The adjust page's "menu" button icon: three lines.
+Canvas MenuButtonIcon() {
+  Canvas c(24, 24);
+  for (int line = 0; line < 3; ++line) c.Fill(RoundRect(3, 5 + line * 6, 21, 7.5 + line * 6, 1.2), kLight);
+  return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1085,7 +1225,14 @@ int main(int argc, char** argv) {
   // Pictures widgets load from the skin folder by name.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> skinPictures = {
       {"messagebox.png", MessageBoxIcons}, {"toolbar.png", ToolIcons},        {"no.png", NoToolIcon},
-      {"editview.png", EditViewIcons},     {"selection.png", SelectionIcons},
+      {"editview.png", EditViewIcons},     {"selection.png", SelectionIcons}, {"about.png", About},
+  };
+  // The command catalogue's menu icons and the adjust page's pictures.
+  const std::vector<std::pair<const char*, std::function<Canvas()>>> adjustPictures = {
+      {"menuicon.png", MenuIconStrip},
+      {"adjust.png", AdjustIcons},
+      {"film.png", AdjustBackground},
+      {"menu.png", MenuButtonIcon},
   };
   const std::vector<std::pair<const char*, std::function<Canvas()>>> searchPictures = {
       {"searchnode.png", SearchNodeIcons},
@@ -1095,6 +1242,7 @@ int main(int argc, char** argv) {
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;
   for (const auto& [name, draw] : skinPictures) ok = draw().Save(skinFolder / name, false) && ok;
   for (const auto& [name, draw] : searchPictures) ok = draw().Save(skinFolder / name, false) && ok;
+  for (const auto& [name, draw] : adjustPictures) ok = draw().Save(skinFolder / name, false) && ok;
   ok = Button().Save(folder / "btn.png", true) && ok;
   ok = DigitStrip(20, 27, 4.0, 4.0, 12.0, 19.0, 2.6).Save(folder / "digi.png", true) && ok;
   ok = SmallDigits().Save(folder / "smalldigi.png", true) && ok;

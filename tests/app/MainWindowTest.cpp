@@ -75,7 +75,7 @@ TEST_F(MainWindowTest, OpensWithTheAlbumTabAndTheHelpButtonThenRunsTheStagesOnTh
   EXPECT_EQ(registry, static_cast<IWorkerExitRegistry*>(window.get()));
   EXPECT_EQ(scanRegistry, registry);
   EXPECT_EQ(service.commands, (std::vector<std::uint16_t>{kServiceUpdateCheck, kServiceInfoRecords}));
-  EXPECT_EQ(g_MenuIcons.Count(), 3u);
+  EXPECT_EQ(g_MenuIcons.Count(), static_cast<std::size_t>(kMenuIconCount));  // the skin folder's strip
   EXPECT_TRUE(InOrder(LogLines(), {"Album page not built", "Main Window inited, childs created.",
                                    "Album folder tree not built", "Album Init OK", "Image Core Init OK",
                                    "Menu Init OK", "Tools Init OK"}));

@@ -33,7 +33,7 @@ control Edit 11 "" 10 10 80 14
 control Static 500 "label" 10 30 80 10
 control Edit 12 "" 10 45 80 14
 control Button 13 "#CCheck me" 100 10 80 14
-control Button 14 "#RdlgCRAll" 100 30 80 14
+control Button 14 "#RdlgRadioKeyOfThisTest" 100 30 80 14
 control Button 1 "OK" 100 60 40 14
 )";
 
@@ -82,7 +82,7 @@ TEST(DialogUnitsTest, ConvertWithTheFixedBaseUnitsRoundingHalfUp) {
 }
 
 TEST_F(DialogSpriteTest, TheTemplateGivesSizeCaptionControlsAndPlaces) {
-  UIResources().texts.AddText(u"dlgCRAll", u"All of them");
+  UIResources().texts.AddText(u"dlgRadioKeyOfThisTest", u"All of them");
   UIResources().texts.Sort();
   CFieldsDialog dialog;
   ASSERT_TRUE(dialog.Create(60001));
@@ -115,7 +115,7 @@ TEST_F(DialogSpriteTest, TheTemplateGivesSizeCaptionControlsAndPlaces) {
   auto* radio = dynamic_cast<CSRatioButton*>(dialog.FindControl(14));
   ASSERT_NE(radio, nullptr);
   EXPECT_EQ(dialog.templates[4].subtype, u'R');
-  EXPECT_EQ(dialog.templates[4].text, u"dlgCRAll");
+  EXPECT_EQ(dialog.templates[4].text, u"dlgRadioKeyOfThisTest");
   EXPECT_EQ(radio->Caption(), u"All of them");
   EXPECT_NE(dynamic_cast<CSButton*>(dialog.FindControl(kIdOk)), nullptr);
   EXPECT_EQ(dialog.FindControl(99), nullptr);
@@ -127,7 +127,7 @@ TEST_F(DialogSpriteTest, TheTemplateGivesSizeCaptionControlsAndPlaces) {
 TEST_F(DialogSpriteTest, ARadioCaptionKeyWithoutATextShowsTheKey) {
   CFieldsDialog dialog;
   ASSERT_TRUE(dialog.Create(60001));
-  EXPECT_EQ(dynamic_cast<CSRatioButton*>(dialog.FindControl(14))->Caption(), u"dlgCRAll");
+  EXPECT_EQ(dynamic_cast<CSRatioButton*>(dialog.FindControl(14))->Caption(), u"dlgRadioKeyOfThisTest");
 }
 
 TEST_F(DialogSpriteTest, CreateFailsForAMissingTemplateOrAnUnsupportedClass) {

@@ -2,9 +2,11 @@
 
 #include <cmath>
 #include <limits>
+#include <set>
 #include <string>
 #include <vector>
 
+#include "platform/ProgramPath.h"
 #include "platform/SystemMessage.h"
 #include "tests/common/TestData.h"
 #include "tests/ui/SkinTestSupport.h"
@@ -268,3 +270,31 @@ TEST(TextFormatTest, FillsAFractionOnlyWhereAFractionIsExpected) {
 }
 
 }  // namespace
+
+// Lookups find one of several entries of a key at random, so a key the
+// shipped table holds twice (a careless merge) shows either text.
+TEST(ShippedTextTableTest, EachKeyIsThereOnce) {
+  const std::vector<std::uint8_t> bytes = ReadFileBytes(GetProgramDataFolder() / "basic" / "resource.txt");
+  ASSERT_GE(bytes.size(), 2u);
+  std::u16string text(bytes.size() / 2, u'\0');
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    text[i] = static_cast<char16_t>(bytes[2 * i] | (bytes[2 * i + 1] << 8));
+  }
+  std::set<std::u16string> keys;
+  std::vector<std::string> twice;
+  std::size_t lineStart = 0;
+  while (lineStart < text.size()) {
+    std::size_t lineEnd = text.find(u'\n', lineStart);
+    if (lineEnd == std::u16string::npos) lineEnd = text.size();
+    const std::u16string_view line(text.data() + lineStart, lineEnd - lineStart);
+    const std::size_t open = line.find(u'"');
+    const std::size_t close = open == std::u16string_view::npos ? open : line.find(u'"', open + 1);
+    if (close != std::u16string_view::npos && line.substr(close + 1).starts_with(u"=")) {
+      const std::u16string key(line.substr(open + 1, close - open - 1));
+      if (!keys.insert(key).second) twice.emplace_back(key.begin(), key.end());
+    }
+    lineStart = lineEnd + 1;
+  }
+  EXPECT_GT(keys.size(), 10u);
+  EXPECT_TRUE(twice.empty()) << "first key found twice: " << twice.front();
+}
