@@ -393,6 +393,7 @@ bool CAddCatalogDlg::OnInitDialog() {
   if (!propertyList.Create(this, renderWindow, kListId,
                            {kListAt.x, kListAt.y, rect.Width() - kListAt.x, rect.Height() - 40}, 1))
     return false;
+  AppendChild(&propertyList);
   propertyList.labelColumn = kLabelColumn;
   {
     CSTree::EditGuard guard(propertyList);
