@@ -17,6 +17,8 @@
 #include "app/ServiceClient.h"
 #include "app/TempFiles.h"
 #include "document/FormatFileTitle.h"
+#include "editor/CommandRegistry.h"
+#include "editor/MenuCatalogue.h"
 #include "editor/SEditPage.h"
 #include "editor/ToolSet.h"
 #include "image/ColorTables.h"
@@ -47,10 +49,12 @@ CBrightforgeDlg::CBrightforgeDlg(MainWindowHooks hooks, std::vector<std::u16stri
   variantName = g_SkinName;
   tabFrame.shell = this;
   SetMenuCatalogueState(this);
+  RegisterShellCommands(true);
 }
 
 CBrightforgeDlg::~CBrightforgeDlg() {
   if (MenuCatalogueState() == this) SetMenuCatalogueState(nullptr);
+  RegisterShellCommands(false);
   // The window goes while this object is whole; the two members leave the
   // top-level list before they are destroyed.
   DestroyWindow();
@@ -248,27 +252,6 @@ void CBrightforgeDlg::OnClose() {
   CRenderWindow::OnClose();
 }
 
-bool CBrightforgeDlg::ClosePage(CSTabPage* page) {
-  if (!page || tabFrame.FindPage(page) < 0) return false;
-  if (g_MergeJobQueue.RunningWorkerCount() != 0) {
-    ShowProgress({});
-    while (g_MergeJobQueue.RunningWorkerCount() != 0)
-      std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    HideProgress();
-  }
-  if (page->kind & kClosablePages) {
-    if (auto* editPage = dynamic_cast<CSEditPage*>(page); editPage && !editPage->ConfirmClose()) return false;
-    if (auto* question = dynamic_cast<IPageCloseQuestion*>(page); question && !question->ConfirmClose()) {
-      return false;
-    }
-    tabFrame.RemovePage(page);
-    EmptyCaptures();
-    SetFocusSprite(nullptr, 0);
-  }
-  InvalidateAll();
-  return true;
-}
-
 void CBrightforgeDlg::OnDestroy() {
   UiQueue().KillTimer(kStartupTimerId);
   // A current tool's option panel leaves its canvas before it is released,
@@ -329,63 +312,7 @@ void CBrightforgeDlg::OnServiceResult(std::uint64_t result) {
   }
 }
 
-void CBrightforgeDlg::OpenDocumentPage(const std::filesystem::path& path, bool openAnew,
-                                       const CBFDoc* document, std::int32_t) {
-  if (document) {
-    WriteNotBuilt("Opening a prepared document");
-    return;
-  }
-  const std::u16string wanted = PathToUtf16(path);
-  if (!openAnew) {
-    for (CSTabPage* page : tabFrame.pages) {
-      auto* editPage = dynamic_cast<CSEditPage*>(page);
-      if (editPage && editPage->document.Path() == wanted) {
-        (void)tabFrame.SelectPage(editPage, false);  // a refused change keeps the current tab
-        return;
-      }
-    }
-  }
-  std::u16string title = FormatFileTitle(path, 80);
-  if (title.size() > 30) title = title.substr(0, 29) + u"..";
-  auto* page = new (std::nothrow) CSEditPage(title, *this);
-  if (!page) return;
-  page->hostPage = externalEditorMode != 0 ? 1 : 0;
-  ShowProgress({});
-  const int opened = page->document.OpenImageFile(path);
-  HideProgress();
-  if (!opened) {
-    delete page;
-    (void)ShowMessageBox(TextOf(u"Cannotopenfile"), MessageBoxIcon::Information,
-                         MessageBoxButtons::Ok);  // only OK
-    return;
-  }
-  if (!page->imageInfo.ReadFromFile(path)) WriteLog("Photo information not read");
-  if (tabFrame.AddPage(page) < 0) {
-    delete page;
-    (void)ShowMessageBox(TextOf(u"unexpect"), MessageBoxIcon::Information,
-                         MessageBoxButtons::Ok);  // only OK
-    return;
-  }
-  page->owned = 1;
-  (void)tabFrame.SelectPage(page, false);  // a refused change leaves the page behind its tab
-  if (!page->history.AddStep(kStepDocument, -1, TextOf(u"hisopen"), StepBlock::None, 0, {}))
-    WriteLog("First history step not recorded");
-  InvalidateAll();
-  WriteNotBuilt("First action after opening");
-}
-
 // IEditorShell -----------------------------------------------------------------
-
-CSEditPage* CBrightforgeDlg::CurrentEditPage() {
-  const std::int32_t current = tabFrame.currentPage;
-  if (current < 0 || current >= static_cast<std::int32_t>(tabFrame.pages.size())) return nullptr;
-  CSTabPage* page = tabFrame.pages[static_cast<std::size_t>(current)];
-  return (page->kind & kPageKindEdit) ? dynamic_cast<CSEditPage*>(page) : nullptr;
-}
-
-void CBrightforgeDlg::DropCurrentTool() {
-  if (CSEditPage* page = CurrentEditPage()) CSToolPage::SwitchTool(*page, nullptr);
-}
 
 bool CBrightforgeDlg::ReturnImageToHost(const CBgraImage16&) {
   WriteNotBuilt("Handing the image back to the host");
@@ -397,6 +324,28 @@ bool CBrightforgeDlg::MakeTempFile(std::filesystem::path& path, std::u16string_v
 }
 
 CToolSet& CBrightforgeDlg::Tools() { return g_ToolSet; }
+
+void CBrightforgeDlg::RegisterShellCommands(bool install) {
+  CCommandRegistry& commands = EditCommands();
+  const auto set = [&](std::int32_t id, CCommandRegistry::Handler handler) {
+    commands.Register(id, install ? std::move(handler) : CCommandRegistry::Handler());
+  };
+  for (const std::int32_t kind : {0, 1}) {
+    set(kind == 0 ? kCmdMaskBlue : kCmdMaskInOut, [this, kind](CSEditPage& page, const SpriteMessage&) {
+      return OpenMaskPageForCurrentLayer(page, kind) ? 1 : 0;
+    });
+  }
+  set(kCmdDarkSkin, [](CSEditPage&, const SpriteMessage&) { return ChangeSkin(u""), 1; });
+  set(kCmdBrightSkin, [](CSEditPage&, const SpriteMessage&) { return ChangeSkin(u"bright"), 1; });
+  set(kCmdDefaultLanguage, [](CSEditPage&, const SpriteMessage&) { return ChangeLanguage(u""), 1; });
+  for (std::int32_t i = 0; i < kMaxLanguageEntries; ++i) {
+    set(kCmdFirstLanguage + i, [i](CSEditPage&, const SpriteMessage&) {
+      if (static_cast<std::size_t>(i) >= g_LanguageFiles.size()) return 0;
+      ChangeLanguage(g_LanguageFiles[static_cast<std::size_t>(i)].name);
+      return 1;
+    });
+  }
+}
 
 // IMenuCatalogueState -----------------------------------------------------------
 

@@ -18,12 +18,15 @@
 #include <chrono>
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "app/DocumentTabShell.h"
 #include "app/MainWindowHooks.h"
+#include "app/MaskPageLink.h"
 #include "app/SAlbumPageBase.h"
 #include "app/SMainTabFrame.h"
 #include "editor/EditorShell.h"
@@ -31,6 +34,8 @@
 #include "image/BgraImage.h"
 #include "ui/RenderWindow.h"
 #include "ui/widgets/SButton.h"
+
+class CDocHistory;
 
 class CBrightforgeDlg : public CRenderWindow,
                         public IDocumentTabShell,
@@ -49,6 +54,9 @@ public:
   static constexpr std::u16string_view kProductPage = u"https://www.varnel.example/tessera/";
   static constexpr std::u16string_view kDefaultTitle = u"Tessera Professional";
   static constexpr std::size_t kMessageTextLength = 1024;
+  // The edit page's cut-out commands: a mask page on the current layer.
+  static constexpr std::int32_t kCmdMaskBlue = 23001;
+  static constexpr std::int32_t kCmdMaskInOut = 23002;
   // The application's icon: the title band's emblem.
   static constexpr std::u16string_view kIconFile = u"title.png";
   // The modal result of a start that was refused; a close gives 2.
@@ -91,12 +99,45 @@ public:
   void OnUiMessage(UiMessage& message) override;
 
   // IDocumentTabShell.
+  // A photo (document null) or a copy of a prepared document in a new edit
+  // page titled from the path's file name (30 characters or more keep 29
+  // and ".."), with the first step "hisopen". Unless openAnew, a page that
+  // shows the same absolute path (letter case counts) is selected instead.
+  // Then, outside external-editor mode, the first action: mode 1 and 2 the
+  // two cut-outs, mode 0 the film dialog for camera RAW files (Editor
+  // "FilmForRAW") or else the wizard (Editor "AutoWizard"). A file that
+  // cannot be read shows "Cannotopenfile", a copy or a page that fails
+  // "unexpect"; no page is left then.
   void OpenDocumentPage(const std::filesystem::path& path, bool openAnew, const CBFDoc* document,
                         std::int32_t mode) override;
   // Asks a page that has a close question, takes an edit, mask or
   // group-photo page out of the tab frame (the album stays) and repaints.
+  // A mask page first drops its tool and cancels the algorithm thread's job,
+  // waiting until the thread is idle.
   [[nodiscard]] bool ClosePage(CSTabPage* page) override;
+  // Not built: the crash-recovery index.
   void WriteRecoveryIndex() override;
+
+  // The current edit page's document and history, else null.
+  CBFDoc* GetCurrentDocument();
+  CDocHistory* GetCurrentHistory();
+  // A mask page (kind 0 blue screen, 1 inside/outside) over a copy of the
+  // layer image, remembering the current page as the one it came from; it
+  // calls onDone when the user finished it. Any other kind: false, silently;
+  // a page that cannot be made or added: "unexpect", false.
+  [[nodiscard]] bool OpenMaskPage(const CBgraImage16* layerImage, std::int32_t kind,
+                                  std::function<bool(IMaskPageLink&)> onDone, const std::u16string* path);
+  // The cut-out commands: a mask page on the page's current layer that
+  // applies its result with ApplyMattingResult.
+  [[nodiscard]] bool OpenMaskPageForCurrentLayer(CSEditPage& page, std::int32_t kind);
+  // The mask page finished: its edit page becomes current and the
+  // after-matting dialog asks how to use the cut-out (MattingOperations.h),
+  // recorded as a history step. A cancelled background photo brings the
+  // dialog back. False only when the edit page is gone.
+  [[nodiscard]] bool ApplyMattingResult(IMaskPageLink* maskPage);
+  // A group-photo page (kind 1 merge, 2 clone) over the photos, titled with
+  // the first photo's name; false, silently, when it cannot be made.
+  [[nodiscard]] bool OpenGroupPhotoPage(std::span<const std::filesystem::path> photos, std::int32_t kind);
 
   // IEditorShell.
   CSEditPage* CurrentEditPage() override;
@@ -133,6 +174,9 @@ public:
 
 private:
   bool ServiceEnabled() const;
+  // The commands of the edit pages that are the main window's work: the
+  // cut-outs, the language and the skin. false takes them out again.
+  void RegisterShellCommands(bool install);
 
   MainWindowHooks m_hooks;
   std::vector<std::u16string> m_arguments;

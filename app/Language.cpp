@@ -11,6 +11,7 @@
 #include "platform/Utf16.h"
 #include "ui/StringTable.h"
 #include "ui/UIResources.h"
+#include "ui/dialogs/SMessageDlg.h"
 
 namespace {
 
@@ -79,4 +80,36 @@ bool LoadLanguageChoice() {
   }
   g_CurrentLanguage.clear();
   return true;
+}
+
+namespace {
+
+// The read-back of a stored choice is compared in a field of this size.
+constexpr std::size_t kReadBackField = 128;
+
+void Tell(std::u16string_view key, MessageBoxIcon icon) {
+  static_cast<void>(ShowMessageBox(UIResources().texts.TextOrEmpty(key), icon,
+                                   MessageBoxButtons::Ok));  // only OK
+}
+
+}  // namespace
+
+void ChangeLanguage(std::u16string_view name) {
+  g_CurrentLanguage = std::u16string(name);
+  bool stored = SetRegString(RegistryProfile::kLanguage.section, RegistryProfile::kLanguage.name, name);
+  if (stored) {
+    std::u16string readBack;
+    stored = GetRegString(RegistryProfile::kLanguage.section, RegistryProfile::kLanguage.name, u"", readBack,
+                          kReadBackField, true) &&
+             EqualsIgnoringAsciiCase(readBack, name);
+  }
+  Tell(stored ? u"restartTosee" : u"unexpect", MessageBoxIcon::Information);
+}
+
+void ChangeSkin(std::u16string_view name) {
+  if (SetRegString(RegistryProfile::kSkin.section, RegistryProfile::kSkin.name, name)) {
+    Tell(u"restartTosee", MessageBoxIcon::Information);
+  } else {
+    Tell(u"unexpect", MessageBoxIcon::Error);
+  }
 }

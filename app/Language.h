@@ -4,6 +4,8 @@
 // user, else for the machine), laid over the base texts once at start, before
 // the main window shows any text.
 
+#include <string_view>
+
 #include "app/LanguageFile.h"
 
 // Reads the stored choice into g_CurrentLanguage, fills g_LanguageFiles and
@@ -23,3 +25,13 @@ void ScanLanguageFiles();
 // its text, keys it lacks keep the base text, keys only it has are not
 // added. False (table unchanged) when the file cannot be loaded.
 [[nodiscard]] bool ApplyLanguageFile(const LanguageFile& file);
+
+// Stores a new choice (empty: the base texts) for the next start and says
+// so with "restartTosee"; a failed write, or a stored value that does not
+// read back, shows "unexpect". g_CurrentLanguage takes the name at once;
+// the texts change only at the next start.
+void ChangeLanguage(std::u16string_view name);
+
+// Stores a new skin name (empty: the default skin) for the next start and
+// says so with "restartTosee"; a failed write shows "unexpect" as an error.
+void ChangeSkin(std::u16string_view name);

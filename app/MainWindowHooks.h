@@ -7,12 +7,18 @@
 // without it (start-up stages then succeed, requests are refused).
 
 #include <cstdint>
+#include <filesystem>
 #include <functional>
+#include <span>
 #include <string_view>
 
+#include "app/AfterMattingAnswer.h"
 #include "platform/ShellOpen.h"
 
+class CBFDoc;
 class CSAlbumPageBase;
+class CSTabPage;
+struct CBgraImage16;
 class IServiceClient;
 class IWorkerExitRegistry;
 
@@ -36,6 +42,19 @@ struct MainWindowHooks {
   std::function<void()> releaseToolPanels;
   // Commands 201 and 205, the stored update reply; null: not built.
   IServiceClient* serviceClient = nullptr;
+  // A mask page (kind 0 blue screen, 1 inside/outside strokes) with its
+  // title; the page implements IMaskPageLink. Null: not built.
+  std::function<CSTabPage*(std::int32_t kind, std::u16string_view title)> createMaskPage;
+  // The after-matting dialog over the document and the mask page's result.
+  std::function<AfterMattingAnswer(const CBFDoc& document, const CBgraImage16& result)> runAfterMatting;
+  // A group-photo page (kind 1 merge, 2 clone) with its title over the
+  // photos, which it copies and prepares its work files for; null when that
+  // fails. The page may implement IPageCloseQuestion.
+  std::function<CSTabPage*(std::int32_t kind, std::u16string_view title,
+                           std::span<const std::filesystem::path> photos)>
+      createGroupPhotoPage;
+  // Counts an opening of the photo in the album's photo information.
+  std::function<void(const std::filesystem::path& path)> countPhotoOpening;
   // Opens a document or web address with the desktop's program.
   std::function<bool(std::u16string_view target)> shellOpen = [](std::u16string_view target) {
     return ShellOpen(target) != 0;

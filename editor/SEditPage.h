@@ -25,6 +25,7 @@
 #include "document/BFDoc.h"
 #include "document/DocHistory.h"
 #include "document/HistoryWindow.h"
+#include "editor/SAdjustPage.h"
 #include "editor/SEditView.h"
 #include "editor/SEmptyPanel.h"
 #include "editor/SToolPage.h"
@@ -87,7 +88,7 @@ public:
   CDocHistory history;
   CSEditView canvas;
   CSVerticalFrames sideFrame;
-  CSEmptyPanel adjustPanel{"Adjust"};
+  CSAdjustPage adjustPanel{*this};
   CSEmptyPanel historyPanel{"History"};
   CSEmptyPanel layerPanel{"Layer"};
   CSEmptyPanel maskPanel{"Mask"};
