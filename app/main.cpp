@@ -7,12 +7,16 @@
 #include <utility>
 #include <vector>
 
+#include "album/AlbumShell.h"
 #include "album/PhotoInfoCache.h"
 #include "album/PhotoScanThread.h"
+#include "album/SAlbumPage.h"
 #include "album/ThumbnailLoader.h"
 #include "algorithms/AlgorithmThread.h"
 #include "app/AppData.h"
+#include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
+#include "app/Language.h"
 #include "app/SAlbumPageBase.h"
 #include "dialogs/AdjustDialogs.h"
 #include "dialogs/DialogHost.h"
@@ -24,9 +28,45 @@
 #include "platform/Platform.h"
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
+#include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
 #include "ui/UIResources.h"
 #include "ui/dialogs/TypedPathChooser.h"
+
+namespace {
+
+// The album's requests, answered by the main window (the parts it has not
+// got yet say so in the debug log).
+class CMainWindowAlbumShell final : public IAlbumShell {
+public:
+  void OpenDocumentPage(const std::filesystem::path& path, bool openAnew, std::int32_t mode) override {
+    if (CBrightforgeDlg* window = MainWindow()) window->OpenDocumentPage(path, openAnew, nullptr, mode);
+  }
+  void EndMainWindow() override {
+    if (CBrightforgeDlg* window = MainWindow()) window->EndDialog(2);
+  }
+  void ShowAboutBox() override { WriteNotBuilt("About box"); }
+  void ShowHelp() override {
+    if (CBrightforgeDlg* window = MainWindow()) window->OnHelpInfo();
+  }
+  void ShowSettings() override { WriteNotBuilt("Settings dialog"); }
+  void ChangeSkin(std::u16string_view name) override { ::ChangeSkin(name); }
+  // An entry of g_LanguageFiles, or -1 for the base texts.
+  void ChangeLanguage(std::int32_t entry) override {
+    if (entry < 0) {
+      ::ChangeLanguage({});
+    } else if (static_cast<std::size_t>(entry) < g_LanguageFiles.size()) {
+      ::ChangeLanguage(g_LanguageFiles[static_cast<std::size_t>(entry)].name);
+    }
+  }
+
+private:
+  static CBrightforgeDlg* MainWindow() { return dynamic_cast<CBrightforgeDlg*>(g_RenderWindow.load()); }
+};
+
+CMainWindowAlbumShell g_albumShell;
+
+}  // namespace
 
 int main(int argc, char** argv) {
   std::vector<std::u16string> arguments;
@@ -38,7 +78,11 @@ int main(int argc, char** argv) {
   });
   // The parts of the main window that are built; the others show as not
   // built (MainWindowHooks).
+  SetAlbumShell(&g_albumShell);
   theApp.SetMainWindowHooks({
+      .createAlbumPage = [](std::u16string_view title) -> CSAlbumPageBase* {
+        return new (std::nothrow) CSAlbumPage(title);
+      },
       // The album's engine: the thumbnail loaders are the work of the
       // window's loader threads; the scan walks the search folders of
       // config.dat and reports to the album page.

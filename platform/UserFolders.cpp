@@ -26,11 +26,10 @@ bool IsFolder(const std::filesystem::path& path) {
 
 // The value of XDG_PICTURES_DIR in a user-dirs.dirs file: a double-quoted
 // text that is either "$HOME/..." or an absolute path, with backslash escapes.
-std::filesystem::path PicturesFromUserDirs(const std::filesystem::path& file,
-                                           const std::filesystem::path& home) {
+std::filesystem::path FolderFromUserDirs(const std::filesystem::path& file, const std::filesystem::path& home,
+                                         std::string_view kKey) {
   std::ifstream in(file);
   std::string line;
-  constexpr std::string_view kKey = "XDG_PICTURES_DIR=";
   while (std::getline(in, line)) {
     std::string_view text(line);
     while (!text.empty() && (text.front() == ' ' || text.front() == '\t')) text.remove_prefix(1);
@@ -110,12 +109,25 @@ std::filesystem::path GetPicturesFolder() {
   const std::filesystem::path home = GetHomeFolder();
   const std::filesystem::path config = GetConfigHome();
   if (!config.empty()) {
-    const std::filesystem::path pictures = PicturesFromUserDirs(config / "user-dirs.dirs", home);
+    const std::filesystem::path pictures =
+        FolderFromUserDirs(config / "user-dirs.dirs", home, "XDG_PICTURES_DIR=");
     if (IsFolder(pictures)) return pictures.lexically_normal();
   }
   if (home.empty()) return {};
   if (IsFolder(home / "Pictures")) return home / "Pictures";
   return home;
+}
+
+std::filesystem::path GetUserDirFolder(std::string_view name, std::string_view fallback) {
+  const std::filesystem::path home = GetHomeFolder();
+  const std::filesystem::path config = GetConfigHome();
+  if (!config.empty()) {
+    const std::string key = "XDG_" + std::string(name) + "_DIR=";
+    const std::filesystem::path folder = FolderFromUserDirs(config / "user-dirs.dirs", home, key);
+    if (!folder.empty()) return IsFolder(folder) ? folder.lexically_normal() : std::filesystem::path();
+  }
+  if (home.empty() || !IsFolder(home / fallback)) return {};
+  return home / fallback;
 }
 
 bool CreateFolders(const std::filesystem::path& folder) {

@@ -4,6 +4,7 @@
 // with HOME, XDG_CONFIG_HOME and XDG_CONFIG_DIRS.
 
 #include <filesystem>
+#include <string_view>
 #include <vector>
 
 // $HOME, else the home folder of the user's passwd entry; empty when neither.
@@ -27,6 +28,10 @@ std::vector<std::filesystem::path> GetConfigDirs();
 // does), so the answer is a folder that exists whenever there is a home.
 std::filesystem::path GetPicturesFolder();
 
+// XDG_<name>_DIR (DESKTOP, DOCUMENTS, ...) of config-home/user-dirs.dirs
+// when that names a folder, else home/fallback when it is a folder; empty
+// when the named folder is missing.
+std::filesystem::path GetUserDirFolder(std::string_view name, std::string_view fallback);
 // Creates every missing level of folder with mode 0700. True when folder is a
 // folder afterwards.
 [[nodiscard]] bool CreateFolders(const std::filesystem::path& folder);

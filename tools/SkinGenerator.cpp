@@ -1247,6 +1247,187 @@ Canvas ViewModeIcons() {
   return c;
 }
 
+// The album's tool strip, 32-pixel cells: 0 menu, 1 view, 2 group photo,
+// 3 batch, 4 print, 5 large thumbnails, 6 thumbnails, 7 list, 8 sort by
+// name, 9 by date, 10 by modification, 11 blue-screen cut-out, 12
+// inside/outside cut-out, 13 multi-photo menu.
+Canvas AlbumTools() {
+  constexpr int kSide = 32;
+  Canvas c(14 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  for (int i = 0; i < 3; ++i) cell(0)(RoundRect(5, 8 + i * 7, 27, 11 + i * 7, 1.5), kLight);
+  cell(1)(Ring(14, 14, 8, 2.6), kLight);
+  cell(1)(Stroke({{20.0, 20.0}, {27.0, 27.0}}, 4.0), kLight);
+  cell(2)(Circle(11, 11, 4.5), kLight);
+  cell(2)(RoundRect(4, 17, 18, 28, 5), kLight);
+  cell(2)(Circle(22, 12, 4.5), kAccent);
+  cell(2)(RoundRect(15, 18, 29, 29, 5), kAccent);
+  for (int i = 0; i < 3; ++i)
+    cell(3)(RoundRect(6 + i * 3, 18 - i * 5, 26 + i * 3, 27 - i * 5, 2), i == 2 ? kAccent : kLight);
+  cell(4)(RoundRect(4, 12, 28, 24, 3), kLight);
+  cell(4)(Box(9, 5, 23, 12), kLight);
+  cell(4)(Box(9, 20, 23, 29), kAccent);
+  for (int y = 0; y < 2; ++y) {
+    for (int x = 0; x < 2; ++x)
+      cell(5)(RoundRect(5 + x * 12, 5 + y * 12, 15 + x * 12, 15 + y * 12, 2), kLight);
+  }
+  for (int y = 0; y < 3; ++y) {
+    for (int x = 0; x < 3; ++x) cell(6)(RoundRect(5 + x * 8, 5 + y * 8, 11 + x * 8, 11 + y * 8, 1.5), kLight);
+  }
+  for (int i = 0; i < 4; ++i) {
+    cell(7)(Box(5, 6 + i * 6, 9, 9 + i * 6), kAccent);
+    cell(7)(Box(12, 6 + i * 6, 27, 9 + i * 6), kLight);
+  }
+  cell(8)(Stroke({{6.0, 27.0}, {11.0, 6.0}, {16.0, 27.0}}, 2.4), kLight);
+  cell(8)(Stroke({{8.0, 19.0}, {14.0, 19.0}}, 2.0), kLight);
+  cell(8)(Stroke({{19.0, 6.0}, {27.0, 6.0}, {19.0, 27.0}, {27.0, 27.0}}, 2.4), kAccent);
+  cell(9)(RoundRect(5, 7, 27, 27, 3), kLight);
+  cell(9)(Box(5, 7, 27, 12), kAccent);
+  cell(9)(Box(10, 4, 12, 9), kDark);
+  cell(9)(Box(20, 4, 22, 9), kDark);
+  cell(10)(Circle(16, 16, 11), kLight);
+  cell(10)(Stroke({{16.0, 9.0}, {16.0, 16.0}, {21.0, 19.0}}, 2.2), kDark);
+  cell(11)(RoundRect(3, 3, 29, 29, 3), Colour{40, 90, 220});
+  cell(11)(Circle(16, 12, 5), kLight);
+  cell(11)(RoundRect(8, 18, 24, 30, 6), kLight);
+  cell(12)(RoundRect(3, 3, 29, 29, 3), WithAlpha(kLight, 0.25));
+  cell(12)(Circle(16, 12, 5), kLight);
+  cell(12)(RoundRect(8, 18, 24, 30, 6), kLight);
+  cell(12)(Stroke({{5.0, 26.0}, {9.0, 20.0}}, 2.0), Colour{80, 220, 120});
+  cell(12)(Stroke({{23.0, 6.0}, {28.0, 10.0}}, 2.0), Colour{230, 80, 80});
+  for (int i = 0; i < 3; ++i)
+    cell(13)(RoundRect(4 + i * 4, 4 + i * 4, 20 + i * 4, 20 + i * 4, 2),
+             i == 2 ? kAccent : WithAlpha(kLight, 0.6 + i * 0.2));
+  return c;
+}
+
+// The album's notice item, 32 x 32: a letter.
+Canvas NoticeIcon() {
+  Canvas c(32, 32);
+  Bordered(c, RoundRect(3, 7, 29, 25, 2.5), kLight, kControlBorder);
+  c.Fill(Stroke({{4.0, 8.0}, {16.0, 17.0}, {28.0, 8.0}}, 1.8), kDark);
+  c.Fill(Circle(27, 8, 4), kAccent);
+  return c;
+}
+
+// The placeholder of a photo not yet (or not) loaded, 200 x 200: a page
+// with a question mark.
+Canvas UnknownThumb() {
+  Canvas c(200, 200);
+  Bordered(c, RoundRect(40, 20, 160, 180, 10), kCard, kCardBorder);
+  c.Fill(Stroke(Arc(100, 82, 22, 22, 190, 395, 20), 9), kGlyph);
+  c.Fill(Stroke({{117.0, 96.0}, {100.0, 110.0}, {100.0, 124.0}}, 9), kGlyph);
+  c.Fill(Circle(100, 145, 6), kGlyph);
+  return c;
+}
+
+// The file-type marks of the photo list, 20 x 14 cells for types 1 to 9:
+// JPG, BMP, GIF, PNG, TIF, TGA, PCX, RAW and the project file, as coloured
+// tabs (the caption says the name).
+Canvas ImageTypeIcons() {
+  constexpr int kSide = 20;
+  Canvas c(9 * kSide, 14);
+  const Colour colours[9] = {Colour{90, 170, 240},  Colour{170, 170, 170}, Colour{200, 140, 240},
+                             Colour{110, 210, 140}, Colour{240, 190, 90},  Colour{200, 120, 120},
+                             Colour{150, 150, 210}, Colour{240, 120, 70},  kAccent};
+  for (int i = 0; i < 9; ++i) {
+    c.Fill(RoundRect(2, 2, 18, 12, 2.5), colours[i], i * kSide, 0, kSide, 14);
+    for (int d = 0; d <= i % 3; ++d) c.Fill(Box(5 + d * 4, 6, 7 + d * 4, 8), kDark, i * kSide, 0, kSide, 14);
+  }
+  return c;
+}
+
+// The EXIF badge, 22 x 14: a small camera.
+Canvas ExifBadge() {
+  Canvas c(22, 14);
+  c.Fill(RoundRect(1, 3, 21, 13, 2.5), kAccent);
+  c.Fill(Box(7, 1, 13, 4), kAccent);
+  c.Fill(Ring(11, 8, 3, 1.4), kDark);
+  return c;
+}
+
+// The album background's corner picture, 160 x 110: a faint camera.
+Canvas CameraCorner() {
+  Canvas c(160, 110);
+  const Colour faint = WithAlpha(kLight, 0.06);
+  c.Fill(RoundRect(20, 34, 150, 104, 12), faint);
+  c.Fill(RoundRect(50, 20, 96, 40, 6), faint);
+  c.Fill(Ring(85, 69, 24, 6), WithAlpha(kLight, 0.08));
+  return c;
+}
+
+// The folder tree's icons, 16-pixel cells: 0 fixed disk, 1 optical disc,
+// 2 unused, 3 removable medium, 4 folder, 5 folder with photos, 6 and 7
+// the collapsed and expanded expanders.
+Canvas FolderTreeIcons() {
+  constexpr int kSide = 16;
+  Canvas c(8 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(RoundRect(1.5, 4.5, 14.5, 11.5, 2), kGlyph);
+  cell(0)(Circle(12, 8, 1.2), kAccent);
+  cell(1)(Ring(8, 8, 5.2, 2.4), kGlyph);
+  cell(1)(Circle(8, 8, 1.2), kGlyph);
+  cell(3)(RoundRect(4, 1.5, 12, 14.5, 2), kGlyph);
+  cell(3)(Box(6, 3, 10, 6), kDark);
+  const Colour folder{214, 176, 96};
+  cell(4)(RoundRect(1, 3, 7, 6, 1.2), folder);
+  cell(4)(RoundRect(1, 4.5, 15, 13.5, 1.5), folder);
+  cell(5)(RoundRect(1, 3, 7, 6, 1.2), folder);
+  cell(5)(RoundRect(1, 4.5, 15, 13.5, 1.5), folder);
+  cell(5)(RoundRect(5, 7, 13, 12, 1), kAccent);
+  cell(6)(Polygon({{6.0, 4.0}, {11.0, 8.0}, {6.0, 12.0}}), kGlyph);
+  cell(7)(Polygon({{4.0, 6.0}, {12.0, 6.0}, {8.0, 11.0}}), kGlyph);
+  return c;
+}
+
+// The folder browser's 20-pixel buttons.
+Canvas BrowserButton(const std::function<void(Canvas&)>& draw) {
+  Canvas c(20, 20);
+  draw(c);
+  return c;
+}
+
+Canvas PreviousIcon() {
+  return BrowserButton([](Canvas& c) {
+    c.Fill(Stroke({{12.0, 4.0}, {6.0, 10.0}, {12.0, 16.0}}, 2.4), kLight);
+  });
+}
+
+Canvas NextIcon() {
+  return BrowserButton([](Canvas& c) {
+    c.Fill(Stroke({{8.0, 4.0}, {14.0, 10.0}, {8.0, 16.0}}, 2.4), kLight);
+  });
+}
+
+Canvas UpIcon() {
+  return BrowserButton([](Canvas& c) {
+    c.Fill(Stroke({{4.0, 12.0}, {10.0, 6.0}, {16.0, 12.0}}, 2.4), kLight);
+    c.Fill(Box(9, 7, 11, 17), kLight);
+  });
+}
+
+Canvas NewFolderIcon() {
+  return BrowserButton([](Canvas& c) {
+    const Colour folder{214, 176, 96};
+    c.Fill(RoundRect(2, 4, 9, 7, 1.2), folder);
+    c.Fill(RoundRect(2, 6, 16, 16, 1.5), folder);
+    c.Fill(Box(12, 9, 14, 19), kAccent);
+    c.Fill(Box(8, 13, 18, 15), kAccent);
+  });
+}
+
+Canvas FavouriteIcon() {
+  return BrowserButton([](Canvas& c) {
+    std::vector<Vec> star;
+    for (int i = 0; i < 10; ++i) {
+      const double angle = -1.5707963 + i * 0.6283185;
+      const double radius = i % 2 == 0 ? 8.5 : 3.6;
+      star.push_back({10 + radius * std::cos(angle), 10.5 + radius * std::sin(angle)});
+    }
+    c.Fill(Polygon(star), Colour{250, 206, 80});
+  });
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1311,6 +1492,19 @@ int main(int argc, char** argv) {
       {"about.png", About},
       {"save.png", SaveIcons},
       {"include.png", IncludeMark},
+      // The album and its folder browser.
+      {"albumtools.png", AlbumTools},
+      {"message.png", NoticeIcon},
+      {"unknownthumb.png", UnknownThumb},
+      {"imgtype.png", ImageTypeIcons},
+      {"exif.png", ExifBadge},
+      {"camera.png", CameraCorner},
+      {"foldertree.png", FolderTreeIcons},
+      {"prev.png", PreviousIcon},
+      {"next.png", NextIcon},
+      {"up.png", UpIcon},
+      {"newfolder.png", NewFolderIcon},
+      {"fav.png", FavouriteIcon},
   };
   // The command catalogue's menu icons and the adjust page's pictures.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> adjustPictures = {

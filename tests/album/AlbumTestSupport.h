@@ -66,7 +66,11 @@ struct MessageLog {
     std::vector<Entry>& m_entries;
   };
 
-  MessageLog() : listener(entries) { EXPECT_TRUE(listener.Create(nullptr, &window, 1, {0, 0, 8, 8}, 0)); }
+  MessageLog() : listener(entries) {
+    // A headless window of an earlier test shut the queue when it went.
+    UiQueue().Open();
+    EXPECT_TRUE(listener.Create(nullptr, &window, 1, {0, 0, 8, 8}, 0));
+  }
 
   std::int32_t Key() const { return listener.key; }
   std::size_t Count(std::int32_t code) const {

@@ -650,6 +650,16 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
   Put("settings_ini", "store", Prefixed({4, 'S', 'k', 'i', 'n', 4, 'd', 'a', 'r', 'k'}, file));
   Put("settings_ini", "escapes", Prefixed({3, '[', '=', ']', 2, '\\', 0}, file));
 
+  // The mount table: a root, media with an escaped blank and optional
+  // fields, a network share, and a cut line.
+  const std::string_view mounts =
+      "22 1 8:1 / / rw,relatime shared:1 - ext4 /dev/sda1 rw\n"
+      "40 22 8:17 / /media/me/MY\\040STICK rw,nosuid shared:5 master:1 - vfat /dev/sdb1 rw\n"
+      "41 22 0:50 / /mnt/nas rw - nfs4 server:/photos rw\n"
+      "42 22 8:33 / /run/media/me/DVD ro -";
+  Put("mount_info", "mountinfo",
+      std::span(reinterpret_cast<const std::uint8_t*>(mounts.data()), mounts.size()));
+
   // Text tables: the base table and a language file with a bad line.
   Put("string_table", "resource.txt", FileBytes(sourceRoot / "data/basic/resource.txt"));
   const std::u16string language =
