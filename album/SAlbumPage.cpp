@@ -497,6 +497,10 @@ bool CSAlbumPage::EditSearchScope() {
 }
 
 void CSAlbumPage::OnSearchPageShown() {
+  const Rect place = searchPage->RectToWindow({0, 0, searchPage->rect.Width(), searchPage->rect.Height()});
+  UIResources().WriteLog("Search page at " + std::to_string(place.left) + " " + std::to_string(place.top) +
+                         " " + std::to_string(place.Width()) + " " + std::to_string(place.Height()) + ", " +
+                         std::to_string(g_SearchScopeFolders.size()) + " search folders");
   if (!g_SearchScopeFolders.empty()) return;
   (void)ShowMessageBox(TextOf(u"Firsttimesearching"), MessageBoxIcon::Information, MessageBoxButtons::Ok);
   (void)EditSearchScope();  // Cancel leaves the scope empty: asked again next time

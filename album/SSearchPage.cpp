@@ -1,6 +1,7 @@
 #include "album/SSearchPage.h"
 
 #include <memory>
+#include <string>
 #include <utility>
 
 #include "album/AddCatalogDlg.h"
@@ -79,9 +80,10 @@ void CSSearchPage::RebuildRows() {
 
 bool CSSearchPage::OnSpriteCreate() {
   if (!CSTabPage::OnSpriteCreate()) return false;
-  if (!busy.Create(this, renderWindow, kBusyId, {0, 0, 100, 100}, 1) ||
-      !tree.Create(this, renderWindow, kTreeId, {0, kTreeTop, rect.Width(), rect.Height()}, 1))
-    return false;
+  if (!busy.Create(this, renderWindow, kBusyId, {0, 0, 100, 100}, 1)) return false;
+  AppendChild(&busy);
+  if (!tree.Create(this, renderWindow, kTreeId, {0, kTreeTop, rect.Width(), rect.Height()}, 1)) return false;
+  AppendChild(&tree);
   if (!LoadSkinIconStrip(u"searchnode.png", kNodeIconWidth, nodeIcons)) return false;
   const auto makeRoot = [&](std::u16string_view key, std::size_t icon) {
     auto node = std::make_unique<CSearchNode>();
@@ -103,6 +105,7 @@ bool CSSearchPage::OnSpriteCreate() {
     return false;
   const std::int32_t w = rect.Width();
   if (!toolPanel.Create(this, renderWindow, kToolPanelId, {10, 1, w - 10, kToolHeight}, 1)) return false;
+  AppendChild(&toolPanel);
   struct Tool {
     SearchToolItem id;
     std::u16string_view tip;
@@ -179,6 +182,9 @@ void CSSearchPage::RebuildTree() {
     tree.SetRoot(&root);
   }
   tree.dirty = 1;
+  UIResources().WriteLog("Search tree built: " + std::to_string(dateRoot->children.size()) + " years, " +
+                         std::to_string(placeRoot->children.size()) + " places, " +
+                         std::to_string(tagRoot->children.size()) + " tags");
 }
 
 void CSSearchPage::LoadCatalogs() {
@@ -214,6 +220,7 @@ void CSSearchPage::RunSearch(bool fresh) {
         if (window) window->progress.SetPercent(percent);
       });
   if (window) window->HideProgress();
+  UIResources().WriteLog("Search found " + std::to_string(currentNode->matchCount) + " photos");
   if (!fresh) photoList->EndRescan();
   photoList->SortItems();
 }

@@ -1,5 +1,7 @@
 #include "album/SearchScopeDlg.h"
 
+#include <string>
+
 #include "album/FolderRoots.h"
 #include "platform/Utf16.h"
 #include "ui/RenderWindow.h"
@@ -45,6 +47,7 @@ bool CSearchScopeDlg::OnInitDialog() {
   CDialogControl* note = FindControl(kNoteId);
   if (!note) return false;
   if (!tree.Create(this, renderWindow, kTreeId, {0, 0, 10, 10}, kTreeLayer)) return false;
+  AppendChild(&tree);
   tree.collapsedGlyph = icons.At(kFolderIconCollapsed);
   tree.expandedGlyph = icons.At(kFolderIconExpanded);
   {
@@ -58,6 +61,7 @@ bool CSearchScopeDlg::OnInitDialog() {
   tree.SetSpriteRect(place.left, top, place.Width(), rect.Height() - kBottomMargin - top);
   CSTree::EditGuard guard(tree);
   tree.SetRoot(&root);
+  UIResources().WriteLog("Search folders dialog with " + std::to_string(scopeFolders.size()) + " folders");
   return true;
 }
 
