@@ -6,15 +6,20 @@
 
 #include "album/AlbumMessages.h"
 #include "album/AlbumShell.h"
+#include "album/SearchScopeDlg.h"
+#include "app/AppData.h"
+#include "app/ConfigFile.h"
 #include "app/Registry.h"
 #include "editor/MenuCatalogue.h"
 #include "image/ImageCodec.h"
 #include "platform/Folder.h"
+#include "platform/ProgramPath.h"
 #include "platform/Utf16.h"
 #include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UIResources.h"
+#include "ui/dialogs/SMessageDlg.h"
 #include "ui/widgets/SkinIcon.h"
 
 namespace {
@@ -72,6 +77,14 @@ bool CSAlbumPage::OnSpriteCreate() {
     folderPage = nullptr;
     return false;
   }
+  searchPage = new (std::nothrow) CSSearchPage(TextOf(u"searchtab"), g_DataFolder, GetProgramDataFolder());
+  if (!searchPage) return false;
+  searchPage->photoList = &photoList;
+  if (tabFrame.AddPage(searchPage) < 0) {
+    delete searchPage;
+    searchPage = nullptr;
+    return false;
+  }
   photoList.albumPage = this;
   if (!photoList.Create(this, nullptr, kPhotoListId, {0, 0, 100, 100}, 2)) return false;
   AppendChild(&photoList);
@@ -120,6 +133,7 @@ void CSAlbumPage::Destroy(int final) {
     if (child->parent == this) (void)DestroyChild(child);  // a member: destroyed, never deleted
   }
   folderPage = nullptr;
+  searchPage = nullptr;
   CSAlbumPageBase::Destroy(final);
 }
 
@@ -323,6 +337,8 @@ void CSAlbumPage::ShowAlbumMenu() {
     albumMenu.CheckItem(entry.command, entry.ticked);
   }
   albumMenu.AddItem({}, 0, {}, nullptr);
+  albumMenu.AddItemEx({}, kAlbumCmdSearchScope, TextOf(u"menuSearchScope"), {}, {}, nullptr);
+  albumMenu.AddItem({}, 0, {}, nullptr);
   albumMenu.AddItemEx(u"X", kAlbumCmdExit, TextOf(u"menuExit"), {}, {}, nullptr);
   window->ShowPopupMenu(&albumMenu, toolStrip.PointToWindow({75, 35}), true, true, this);
 }
@@ -367,8 +383,11 @@ void CSAlbumPage::OnCommand(std::int32_t command) {
       SetSortOrder(command - kAlbumCmdSortName);
       break;
     case kAlbumCmdSearchPage:
+      if (searchPage && !tabFrame.SelectPage(searchPage, false))
+        UIResources().WriteLog("Search page not shown");
+      break;
     case kAlbumCmdSearchScope:
-      WriteNotBuilt("Album search");
+      (void)EditSearchScope();  // Cancel changes nothing
       break;
     case kAlbumCmdPasteAsPhoto:
       WriteNotBuilt("Paste as a new photo");
@@ -468,6 +487,25 @@ void CSAlbumPage::ListFolderIntoList(const CFolderNode& folder) {
                          path.string());
 }
 
+bool CSAlbumPage::EditSearchScope() {
+  CSearchScopeDlg dialog;
+  dialog.scopeFolders = g_SearchScopeFolders;
+  if (!dialog.Create(CSearchScopeDlg::kTemplateId) || dialog.RunModal() != kIdOk) return false;
+  g_SearchScopeFolders = dialog.scopeFolders;
+  if (!SaveConfigFile()) UIResources().WriteLog("config.dat not written");
+  return true;
+}
+
+void CSAlbumPage::OnSearchPageShown() {
+  const Rect place = searchPage->RectToWindow({0, 0, searchPage->rect.Width(), searchPage->rect.Height()});
+  UIResources().WriteLog("Search page at " + std::to_string(place.left) + " " + std::to_string(place.top) +
+                         " " + std::to_string(place.Width()) + " " + std::to_string(place.Height()) + ", " +
+                         std::to_string(g_SearchScopeFolders.size()) + " search folders");
+  if (!g_SearchScopeFolders.empty()) return;
+  (void)ShowMessageBox(TextOf(u"Firsttimesearching"), MessageBoxIcon::Information, MessageBoxButtons::Ok);
+  (void)EditSearchScope();  // Cancel leaves the scope empty: asked again next time
+}
+
 void CSAlbumPage::RefreshFolderListing() {
   if (!folderPage || IsFolderPageInactive()) return;
   const CFolderNode* current = folderPage->CurrentFolder();
@@ -482,7 +520,14 @@ bool CSAlbumPage::OnSpriteMessage(const SpriteMessage& message) {
       OnCommand(static_cast<std::int32_t>(message.wparam));
       break;
     case kTabMsgPageChanged:
-      RefreshFolderListing();
+      if (searchPage && reinterpret_cast<CSSearchPage*>(message.lparam) == searchPage)
+        OnSearchPageShown();
+      else
+        RefreshFolderListing();
+      break;
+    case kSpriteMsgPhotoScan:
+      // The scan reports to the album; its results are the search page's.
+      if (searchPage) (void)searchPage->OnSpriteMessage(message);
       break;
     case kListMsgSelectionChanged:
       UpdateToolStripState();

@@ -17,6 +17,7 @@
 #include "album/FolderWatchThread.h"
 #include "album/SAlbumPhotoList.h"
 #include "album/SFolderPage.h"
+#include "album/SSearchPage.h"
 #include "app/SAlbumPageBase.h"
 #include "image/ImageArray.h"
 #include "ui/widgets/PanelSprite.h"
@@ -118,6 +119,12 @@ public:
   void ShowMultiPhotoMenu();
   void OnToolItem(std::uint32_t itemId);
   void OnCommand(std::int32_t command);
+  // Runs the search-folder dialog; after OK config.dat is written. True
+  // after OK.
+  bool EditSearchScope();
+  // The search tab became the current one: a first visit without search
+  // folders asks for them.
+  void OnSearchPageShown();
   // Sort order and view mode from the menu: the grid changes, nothing is
   // stored.
   void SetSortOrder(std::int32_t order);
@@ -125,6 +132,7 @@ public:
 
   CSVerticalTabFrame tabFrame;
   CSFolderPage* folderPage = nullptr;  // owned by the tab frame once added
+  CSSearchPage* searchPage = nullptr;  // the second tab, owned by the tab frame once added
   CSAlbumPhotoList photoList;
   CPanelSprite toolStrip;
   CImageArray toolPictures;

@@ -959,6 +959,101 @@ Canvas SelectionIcons() {
   return c;
 }
 
+// The search page's node icons, 16-pixel cells: 0 dates, 1 catalogs, 2 the
+// tag root, 3 a tag, 4 collapsed and 5 expanded expander glyphs, 6 unused,
+// 7 photos without camera data, 8 a place.
+Canvas SearchNodeIcons() {
+  constexpr int kSide = 16;
+  Canvas c(9 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  // A calendar sheet.
+  cell(0)(RoundRect(2, 3, 14, 14, 1.5), kLight);
+  cell(0)(Box(2, 3, 14, 6), kAccent);
+  for (int row = 0; row < 2; ++row) {
+    for (int col = 0; col < 3; ++col)
+      cell(0)(Box(4 + col * 3.3, 8 + row * 2.8, 6 + col * 3.3, 9.6 + row * 2.8), kDark);
+  }
+  // A star for the user's catalogs.
+  cell(1)(Polygon({{8.0, 1.5},
+                   {9.9, 6.0},
+                   {14.5, 6.2},
+                   {10.9, 9.1},
+                   {12.1, 14.0},
+                   {8.0, 11.3},
+                   {3.9, 14.0},
+                   {5.1, 9.1},
+                   {1.5, 6.2},
+                   {6.1, 6.0}}),
+          kAccent);
+  // Two tags, then one.
+  const auto tag = [](double dx, double dy) {
+    return Polygon({{2.0 + dx, 5.0 + dy},
+                    {8.0 + dx, 5.0 + dy},
+                    {12.0 + dx, 8.5 + dy},
+                    {8.0 + dx, 12.0 + dy},
+                    {2.0 + dx, 12.0 + dy}});
+  };
+  cell(2)(tag(2, -2.5), WithAlpha(kLight, 0.55));
+  cell(2)(tag(0, 1), kLight);
+  cell(3)(tag(1, -0.5), kLight);
+  cell(3)(Circle(4.5, 8, 1.2), kDark);
+  cell(4)(Stroke({{6.0, 4.5}, {9.5, 8.0}, {6.0, 11.5}}, 1.6), kGlyph);
+  cell(5)(Stroke({{4.5, 6.0}, {8.0, 9.5}, {11.5, 6.0}}, 1.6), kGlyph);
+  // A camera crossed out.
+  cell(7)(RoundRect(1.5, 5, 14.5, 13.5, 1.5), kLight);
+  cell(7)(Box(5, 3, 10, 5.5), kLight);
+  cell(7)(Circle(8, 9.2, 2.6), kDark);
+  cell(7)(Stroke({{2.0, 14.5}, {14.5, 2.0}}, 1.6), Colour{222, 72, 72, 1.0});
+  // A map pin.
+  cell(8)(Circle(8, 6.5, 4.8), kAccent);
+  cell(8)(Polygon({{4.2, 9.0}, {11.8, 9.0}, {8.0, 15.0}}), kAccent);
+  cell(8)(Circle(8, 6.5, 1.8), kDark);
+  return c;
+}
+
+// The search page's tool icons, 24-pixel cells: 0 new catalog, 1 change the
+// catalog, 2 delete the catalog, 3 name the place, 4 search again.
+Canvas SearchPageTools() {
+  constexpr int kSide = 24;
+  Canvas c(5 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  const auto star = [](double dx) {
+    return Polygon({{8.0 + dx, 2.0},
+                    {10.4, 7.6},
+                    {16.0, 7.9},
+                    {11.7, 11.4},
+                    {13.2, 17.5},
+                    {8.0, 14.2},
+                    {2.8, 17.5},
+                    {4.3, 11.4},
+                    {0.0, 7.9},
+                    {5.6, 7.6}});
+  };
+  cell(0)(star(0), kLight);
+  cell(0)(Circle(17.5, 17.5, 5.5), kAccent);
+  cell(0)(Box(14.5, 16.7, 20.5, 18.3), kDark);
+  cell(0)(Box(16.7, 14.5, 18.3, 20.5), kDark);
+  cell(1)(star(0), kLight);
+  cell(1)(Stroke({{21.0, 9.0}, {12.0, 18.0}}, 2.6), kAccent);
+  cell(1)(Polygon({{10.5, 17.0}, {13.0, 19.5}, {9.5, 20.5}}), kAccent);
+  cell(2)(star(0), kLight);
+  cell(2)(Circle(17.5, 17.5, 5.5), Colour{222, 72, 72, 1.0});
+  cell(2)(Box(14.5, 16.7, 20.5, 18.3), kDark);
+  cell(3)(Circle(9, 8, 6), kLight);
+  cell(3)(Polygon({{4.3, 11.0}, {13.7, 11.0}, {9.0, 20.0}}), kLight);
+  cell(3)(Circle(9, 8, 2.2), kDark);
+  cell(3)(Stroke({{21.5, 11.0}, {14.0, 18.5}}, 2.6), kAccent);
+  // An arrow round three quarters of a circle.
+  std::vector<Vec> arc;
+  for (int step = 0; step <= 24; ++step) {
+    const double angle = -1.5708 + step * (4.712 / 24);
+    arc.push_back({12.0 + 7.5 * std::cos(angle + 1.5708), 12.0 + 7.5 * std::sin(angle + 1.5708)});
+  }
+  cell(4)(Stroke(arc, 2.6), kLight);
+  cell(4)(Polygon({{12.0, 1.0}, {19.0, 4.5}, {12.0, 8.0}}), kLight);
+  return c;
+}
+
 // The save chooser's icons, 48-pixel cells: 0 the project file (stacked
 // layers), 1 JPEG with options (a photo with a slider), 2 PNG (a
 // checkerboard behind a photo), 3 overwrite the original (a photo with a
@@ -1558,6 +1653,8 @@ int main(int argc, char** argv) {
       {"save.png", SaveIcons},
       {"include.png", IncludeMark},
       {"curvetool.png", CurveToolIcons},
+      {"searchnode.png", SearchNodeIcons},
+      {"searchpagetool.png", SearchPageTools},
       // The album and its folder browser.
       {"albumtools.png", AlbumTools},
       {"message.png", NoticeIcon},

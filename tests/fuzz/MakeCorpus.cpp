@@ -20,6 +20,10 @@
 #include <utility>
 #include <vector>
 
+#include "album/AddCatalogDlg.h"
+#include "album/CatalogFile.h"
+#include "album/PlaceNameList.h"
+#include "album/SearchNode.h"
 #include "algorithms/geometry/BarrelDistort.h"
 #include "algorithms/geometry/Rotate.h"
 #include "algorithms/geometry/ShapeTransform.h"
@@ -884,6 +888,54 @@ void PropertyEditSeeds() {
   }
 }
 
+// The search page's files: a catalog file with a nested catalog, and a
+// place-name file with one full and one short-sized record.
+void SearchFileSeeds() {
+  CSearchNode root;
+  auto parent = std::make_unique<CSearchNode>();
+  parent->text = u"Holidays";
+  parent->criteria.slots[kSlotDate] = SearchCondition::Make(ConditionKind::DateRange, 20100101, 20110101);
+  auto child = std::make_unique<CSearchNode>();
+  child->text = u"Beach";
+  child->criteria.SetTagWords(u"sea sand");
+  parent->AppendChild(std::move(child));
+  root.AppendChild(std::move(parent));
+  ByteWriter catalogs;
+  for (const auto& node : root.children) WriteCatalogRecord(catalogs, static_cast<const CSearchNode&>(*node));
+  Put("catalog_file", "nested", catalogs.bytes());
+  ByteWriter tiny;
+  tiny.U16(66);
+  tiny.Text16(u"tiny", 32);
+  tiny.U16(0);
+  Put("catalog_file", "no-criteria", tiny.bytes());
+
+  PlaceNameRecord place;
+  place.latitude = SearchCondition::Make(ConditionKind::Near, 488584, 1000);
+  place.longitude = SearchCondition::Make(ConditionKind::Near, -22945, 1000);
+  place.SetName(u"Paris");
+  ByteWriter names;
+  names.U16(static_cast<std::uint16_t>(PlaceNameRecord::kBytes));
+  place.Write(names);
+  Put("place_names", "one", names.bytes());
+  ByteWriter shorter;
+  shorter.U16(300);
+  ByteWriter body;
+  place.Write(body);
+  shorter.Bytes(std::span(body.bytes()).first(300));
+  Put("place_names", "short-records", shorter.bytes());
+
+  for (const auto& [name, text] : {std::pair<const char*, std::u16string_view>{"dashes", u"2010-05-01"},
+                                   {"mixed", u" 2010/5 :1 "},
+                                   {"month-only", u"2010_05"}}) {
+    Bytes bytes;
+    for (const char16_t c : text) {
+      bytes.push_back(static_cast<std::uint8_t>(c & 0xFF));
+      bytes.push_back(static_cast<std::uint8_t>(c >> 8));
+    }
+    Put("catalog_date", name, bytes);
+  }
+}
+
 }  // namespace
 
 void ExternalEditorSeeds() {
@@ -950,6 +1002,7 @@ int main(int argc, char** argv) {
   FilterParamsSeeds();
   FractionSeeds();
   PropertyEditSeeds();
+  SearchFileSeeds();
   UndoImageSeeds();
   return 0;
 }
