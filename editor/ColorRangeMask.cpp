@@ -71,6 +71,7 @@ std::int32_t HueValue(const std::uint16_t* pixel, const std::uint8_t* hueWeights
   } catch (const std::bad_alloc&) {
     return false;
   }
+  BuildGammaTables();  // a caller before the program's start-up finds them empty
   const std::uint8_t* toSrgb = LinearToSrgbTable.data();
   for (std::int32_t y = part.top; y < part.bottom; ++y) {
     const std::uint16_t* pixel = LayerPixel(layer, part.left, y);
