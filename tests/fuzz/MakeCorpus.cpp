@@ -25,6 +25,7 @@
 #include "algorithms/geometry/ShapeTransform.h"
 #include "app/AppData.h"
 #include "app/ConfigFile.h"
+#include "app/RecoveryIndex.h"
 #include "document/BFDoc.h"
 #include "document/DocHistory.h"
 #include "document/MaskRecord.h"
@@ -822,6 +823,27 @@ void PropertyEditSeeds() {
 
 }  // namespace
 
+// Recovery indexes over the fuzz target's fixed history file: one usable
+// page, a page with a damaged step beside it, and a truncated one.
+void RecoveryIndexSeeds() {
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / "tessera-fuzz-recovery" / "h.bftmp";
+  HistoryStep snapshot, layer;
+  snapshot.size = 200;
+  layer.type = kStepLayer;
+  layer.offset = 200;
+  layer.size = 100;
+  const std::vector<HistoryStep> good{snapshot, layer};
+  std::vector<HistoryStep> damaged = good;
+  damaged[1].size = 101;
+  const std::vector<RecoveryIndexPage> one{{file, good}}, two{{file, good}, {file, damaged}};
+  Put("recovery_index", "one-page", EncodeRecoveryIndex(one));
+  Put("recovery_index", "damaged-second-page", EncodeRecoveryIndex(two));
+  Bytes cut = EncodeRecoveryIndex(two);
+  cut.resize(cut.size() - 500);
+  Put("recovery_index", "cut-short", cut);
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
@@ -840,5 +862,6 @@ int main(int argc, char** argv) {
   FilterParamsSeeds();
   FractionSeeds();
   PropertyEditSeeds();
+  RecoveryIndexSeeds();
   return 0;
 }
