@@ -14,12 +14,16 @@
 #include "app/AppData.h"
 #include "app/Globals.h"
 #include "app/SAlbumPageBase.h"
+#include "dialogs/AdjustDialogs.h"
+#include "dialogs/DialogHost.h"
 #include "document/BFDoc.h"
+#include "editor/EditorShell.h"
 #include "filters/EnlargeFilterSet.h"
 #include "image/ImageInfo.h"
 #include "platform/Platform.h"
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
+#include "ui/RenderWindow.h"
 #include "ui/UIResources.h"
 #include "ui/dialogs/TypedPathChooser.h"
 
@@ -71,6 +75,10 @@ int main(int argc, char** argv) {
   // The enlargements finish with the filter library's deconvolution and
   // edge steepening.
   InstallEnlargeFilters();
+  // The adjustment dialogs and the progress runner reach the edit pages
+  // through the main window's editor shell.
+  static CShellDialogHost dialogHost([] { return dynamic_cast<IEditorShell*>(g_RenderWindow.load()); });
+  InstallAdjustDialogs(&dialogHost);
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
   // Files to open and to save to are asked for as typed paths.
   static CTypedPathChooser fileChooser;

@@ -7,24 +7,33 @@ namespace {
 
 std::mutex g_lock;
 std::optional<MonochromeCursor> g_openHand;
+std::optional<MonochromeCursor> g_picker;
+
+std::optional<MonochromeCursor>* PictureOf(CursorShape shape) {
+  if (shape == CursorShape::OpenHand) return &g_openHand;
+  if (shape == CursorShape::Picker) return &g_picker;
+  return nullptr;
+}
 
 }  // namespace
 
 bool DefineCursorPicture(CursorShape shape, const MonochromeCursor& picture) {
-  if (shape != CursorShape::OpenHand) return false;
+  std::optional<MonochromeCursor>* slot = PictureOf(shape);
+  if (!slot) return false;
   if (picture.hotSpot.x < 0 || picture.hotSpot.x >= MonochromeCursor::kSide || picture.hotSpot.y < 0 ||
       picture.hotSpot.y >= MonochromeCursor::kSide) {
     return false;
   }
   std::lock_guard lock(g_lock);
-  g_openHand = picture;
+  *slot = picture;
   return true;
 }
 
 bool GetCursorPicture(CursorShape shape, MonochromeCursor& picture) {
-  if (shape != CursorShape::OpenHand) return false;
+  std::optional<MonochromeCursor>* slot = PictureOf(shape);
+  if (!slot) return false;
   std::lock_guard lock(g_lock);
-  if (!g_openHand) return false;
-  picture = *g_openHand;
+  if (!*slot) return false;
+  picture = **slot;
   return true;
 }

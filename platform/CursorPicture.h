@@ -20,7 +20,8 @@ struct MonochromeCursor {
 };
 
 // Only shapes without a system picture of their own take one
-// (CursorShape::OpenHand); false for the others or a hot spot off the cell.
+// (CursorShape::OpenHand, CursorShape::Picker); false for the others or a hot
+// spot off the cell.
 [[nodiscard]] bool DefineCursorPicture(CursorShape shape, const MonochromeCursor& picture);
 // False when the shape has no picture of the program's.
 [[nodiscard]] bool GetCursorPicture(CursorShape shape, MonochromeCursor& picture);

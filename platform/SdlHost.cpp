@@ -38,6 +38,8 @@ SDL_SystemCursor SystemCursorOf(CursorShape shape) {
       return SDL_SYSTEM_CURSOR_NO;
     case CursorShape::OpenHand:
       return SDL_SYSTEM_CURSOR_HAND;
+    case CursorShape::Picker:
+      return SDL_SYSTEM_CURSOR_CROSSHAIR;
     case CursorShape::Count:
       break;
   }

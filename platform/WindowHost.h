@@ -25,6 +25,7 @@ enum class CursorShape : std::uint8_t {
   SizeNESW,
   No,
   OpenHand,  // the program's own picture (DefineCursorPicture), else the system hand
+  Picker,    // the program's own picture of a colour picker, else the crosshair
   Count,
 };
 

@@ -1071,6 +1071,33 @@ Canvas AdjustBackground() {
 Canvas MenuButtonIcon() {
   Canvas c(24, 24);
   for (int line = 0; line < 3; ++line) c.Fill(RoundRect(3, 5 + line * 6, 21, 7.5 + line * 6, 1.2), kLight);
+// The preview buttons of the adjustment dialogs, 16-pixel cells: 0 before
+// (an empty frame), 1 after (a filled one), 2 before above after, 3 before
+// beside after, 4 the result on the canvas (an eye), 5 blend (two
+// overlapping discs), 6 a mask in force (a filled half disc in a frame), 7
+// no mask (the frame alone).
+Canvas ViewModeIcons() {
+  constexpr int kSide = 16;
+  Canvas c(8 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  const auto frame = [](Vec p) { return std::abs(RoundRect(2, 3, 14, 13, 1.0)(p)) - 0.6; };
+  cell(0)(frame, kLight);
+  cell(1)(frame, kLight);
+  cell(1)(Box(4, 5, 12, 11), kAccent);
+  cell(2)(frame, kLight);
+  cell(2)(Box(4, 8.5, 12, 11), kAccent);
+  cell(2)(Box(3, 7.6, 13, 8.4), kLight);
+  cell(3)(frame, kLight);
+  cell(3)(Box(8.5, 5, 12, 11), kAccent);
+  cell(3)(Box(7.6, 4, 8.4, 12), kLight);
+  cell(4)(Stroke({{2, 8}, {5, 5}, {8, 4}, {11, 5}, {14, 8}, {11, 11}, {8, 12}, {5, 11}, {2, 8}}, 1.2),
+          kLight);
+  cell(4)(Circle(8, 8, 2.2), kAccent);
+  cell(5)(Circle(6, 8, 4), WithAlpha(kLight, 0.8));
+  cell(5)(Circle(10, 8, 4), WithAlpha(kAccent, 0.8));
+  cell(6)(frame, kLight);
+  cell(6)(Circle(8, 8, 3.5), kAccent);
+  cell(7)(frame, kLight);
   return c;
 }
 
@@ -1126,6 +1153,7 @@ int main(int argc, char** argv) {
       {"projectfile.png", ProjectFile},
       {"maintabframe.png", MainTabFrame},
       {"help.png", HelpIcon},
+      {"viewmode.png", ViewModeIcons},
   };
   // Pictures widgets load from the skin folder by name.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> skinPictures = {

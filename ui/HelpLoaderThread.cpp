@@ -46,6 +46,14 @@ bool CHelpLoaderThread::IsRunning() const {
   return m_running;
 }
 
+void CHelpLoaderThread::JoinIfEnded() {
+  {
+    std::lock_guard guard(m_mutex);
+    if (m_running) return;
+  }
+  if (m_thread.joinable()) m_thread.join();
+}
+
 void CHelpLoaderThread::SetWork(ILoaderWork* work) {
   std::lock_guard guard(m_workMutex);
   m_work = work;

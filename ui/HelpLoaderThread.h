@@ -33,6 +33,10 @@ public:
   // Any thread; does not wait.
   void RequestStop();
   bool IsRunning() const;
+  // Joins the thread when its loop has left (after a stop), so no ended
+  // thread outlives the window that stopped it; a loader still busy with a
+  // job is left to end on its own and is joined at its next start.
+  void JoinIfEnded();
 
   // Installs the work the loop does (null: none). Waits for a job under way
   // to end, so the caller must hold neither loader's lock.

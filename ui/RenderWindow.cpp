@@ -245,6 +245,7 @@ void CRenderWindow::OnDestroy() {
   // A worker still busy at the deadline is left to end on its own.
   for (const ExitRegistration& registration : registrations)
     static_cast<void>(registration.event->WaitUntil(deadline));
+  for (int i = 0; i < kHelpLoaderCount; ++i) HelpLoaderThread(i).JoinIfEnded();
   // The render thread works on this object: it is always joined. It leaves
   // after the frame it may be in.
   if (m_renderThread.joinable()) m_renderThread.join();

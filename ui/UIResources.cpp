@@ -10,6 +10,7 @@
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
 #include "ui/HandCursor.h"
+#include "ui/PickCursor.h"
 #include "ui/Utf16File.h"
 
 bool CUIResources::Init(std::u16string_view variant) { return Init(GetProgramDataFolder(), variant); }
@@ -63,6 +64,8 @@ bool CUIResources::LoadTexts() {
 bool CUIResources::CreateCustomCursor() {
   if (!DefineCursorPicture(CursorShape::OpenHand, BuildHandCursor())) return false;
   handCursor = CursorShape::OpenHand;
+  if (!DefineCursorPicture(CursorShape::Picker, BuildPickCursor())) return false;
+  pickCursor = CursorShape::Picker;
   return true;
 }
 

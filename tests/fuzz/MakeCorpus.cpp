@@ -844,6 +844,17 @@ void RecoveryIndexSeeds() {
   Put("recovery_index", "cut-short", cut);
 }
 
+// The parameter dialogs' undo file: a 2 x 2 record and one cut short.
+void UndoImageSeeds() {
+  std::vector<std::uint8_t> record(8 + 2 * 2 * 8);
+  StoreLE32(record.data(), 2);
+  StoreLE32(record.data() + 4, 2);
+  for (std::size_t i = 8; i < record.size(); ++i) record[i] = static_cast<std::uint8_t>(i * 37);
+  Put("undo_image", "two-by-two", record);
+  record.resize(record.size() - 3);
+  Put("undo_image", "cut-short", record);
+}
+
 int main(int argc, char** argv) {
   if (argc != 2) {
     std::fprintf(stderr, "usage: %s <corpus folder>\n", argv[0]);
@@ -863,5 +874,6 @@ int main(int argc, char** argv) {
   FractionSeeds();
   PropertyEditSeeds();
   RecoveryIndexSeeds();
+  UndoImageSeeds();
   return 0;
 }

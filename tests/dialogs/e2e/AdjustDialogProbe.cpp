@@ -1,0 +1,244 @@
+// The program itself with a test driver, for the end-to-end test of the
+// white-balance dialog: Tessera's main window with the adjustment dialogs
+// installed, which opens the photo given on its command line into an edit
+// page once its start-up stages have run and writes to a log what the test
+// needs. The driver keeps the photo's layer as opened to compare with.
+//
+// Keys (none of them is an editor key):
+//   F6   sets a selection: columns left of the middle less 20 are out,
+//        right of the middle plus 20 in, with a ramp between
+//   F7   "layer step S diff D": the history's current step and the largest
+//        channel difference of the layer from the layer as opened
+//   F8   (in the dialog) "dialog mode M before X Y W H after X Y W H mix R",
+//        the view mode, the displayed rectangles of the two views in window
+//        pixels, and whether the layer is the white balance of the picture
+//        as it was, mixed through the selection (R exact, or the number of
+//        samples that differ), and the centre of the OK button; the after
+//        view's back-buffer pixels go to DUMP as raw RGB
+//   F3   runs the white-balance command
+// The probe ends by the window's close (its questions answered by the
+// test), after 150 s at the latest.
+//
+//   adjust_dialog_probe LOG DUMP PHOTO
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+#include <mutex>
+#include <thread>
+
+#include "algorithms/AlgorithmThread.h"
+#include "app/BrightforgeDlg.h"
+#include "app/Globals.h"
+#include "dialogs/AdjustDialogs.h"
+#include "dialogs/ClickDlg.h"
+#include "dialogs/DialogHost.h"
+#include "dialogs/ResultMix.h"
+#include "document/BFDoc.h"
+#include "editor/CommandRegistry.h"
+#include "editor/SEditPage.h"
+#include "image/ImageInfo.h"
+#include "platform/Platform.h"
+#include "platform/UiQueue.h"
+#include "platform/WindowMessages.h"
+#include "ui/RenderWindow.h"
+
+namespace {
+
+constexpr std::uint32_t kTimeLimitTimer = 7001;
+constexpr std::uint32_t kF6 = VK_F1 + 5;
+constexpr std::uint32_t kF7 = VK_F1 + 6;
+constexpr std::uint32_t kF8 = VK_F1 + 7;
+constexpr std::uint32_t kF3 = VK_F1 + 2;
+constexpr std::int32_t kRamp = 40;
+
+std::FILE* g_log = nullptr;
+
+template <typename... Args>
+void Write(const char* format, Args... args) {
+  std::fprintf(g_log, format, args...);
+  std::fputc('\n', g_log);
+  std::fflush(g_log);
+}
+
+class CProbeWindow final : public CBrightforgeDlg {
+public:
+  CProbeWindow(MainWindowHooks hooks, const char* dumpPath, std::filesystem::path photoPath)
+      : CBrightforgeDlg(std::move(hooks)), m_dumpPath(dumpPath), m_photo(std::move(photoPath)) {}
+
+  void OnTimer(std::uint32_t id) override {
+    if (id == kTimeLimitTimer) {
+      Write("time limit");
+      EndDialog(3);
+      return;
+    }
+    CBrightforgeDlg::OnTimer(id);
+    if (id == kStartupTimerId && ++m_ticks == 1) {
+      UiQueue().SetTimer(kTimeLimitTimer, 150000);
+      OpenDocumentPage(m_photo, false, nullptr, 0);
+      CSEditPage* page = CurrentEditPage();
+      if (page && page->document.GetCurrentLayer() &&
+          m_opened.CopyFrom(page->document.GetCurrentLayer()->m_image))
+        Write("opened %d x %d", static_cast<int>(page->document.m_width),
+              static_cast<int>(page->document.m_height));
+      else
+        Write("not opened");
+    }
+  }
+
+  void OnUiMessage(UiMessage& message) override {
+    if (message.message == WM_KEYDOWN) {
+      if (message.wparam == kF6) Select();
+      if (message.wparam == kF7) WriteLayer();
+      if (message.wparam == kF8) WriteDialog();
+      if (message.wparam == kF3) {
+        CSEditPage* page = CurrentEditPage();
+        Write("white balance %d", page ? EditCommands().Run(kCmdWhiteBalance, *page, {}) : -1);
+        return;
+      }
+    }
+    CBrightforgeDlg::OnUiMessage(message);
+  }
+
+  void OnClose() override {
+    Write("close asked");
+    CBrightforgeDlg::OnClose();
+  }
+
+  CWBDlg* dialog = nullptr;  // while the white-balance dialog runs
+
+private:
+  void Select() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) return;
+    CBFDoc& doc = page->document;
+    if (!doc.m_selection.Create(doc.m_width, doc.m_height)) return;
+    const std::int32_t middle = static_cast<std::int32_t>(doc.m_width / 2);
+    for (std::uint32_t y = 0; y < doc.m_height; ++y)
+      for (std::uint32_t x = 0; x < doc.m_width; ++x) {
+        const std::int32_t t = std::clamp(static_cast<std::int32_t>(x) - (middle - kRamp / 2), 0, kRamp);
+        *doc.m_selection.At(x, y) = static_cast<std::uint8_t>(t * 255 / kRamp);
+      }
+    doc.m_modified = 1;
+    Write("selected");
+  }
+
+  void WriteLayer() {
+    CSEditPage* page = CurrentEditPage();
+    const CBFLayer* layer = page ? page->document.GetCurrentLayer() : nullptr;
+    if (!layer || layer->m_image.width != m_opened.width || layer->m_image.height != m_opened.height) {
+      Write("layer none");
+      return;
+    }
+    int diff = 0;
+    for (std::size_t i = 0; i < std::size_t{m_opened.pixelCount} * 4; ++i)
+      diff = std::max(diff, std::abs(layer->m_image.pixels[i] - m_opened.pixels[i]));
+    Write("layer step %d diff %d", page->history.CurrentStep(), diff);
+  }
+
+  void WriteDialog() {
+    if (!dialog) {
+      Write("dialog none");
+      return;
+    }
+    theAlgorithmThread.WaitWhileBusy();
+    const Rect before = dialog->m_beforeView.RectToWindow(dialog->m_beforeView.DisplayedRect());
+    const Rect after = dialog->m_afterView.RectToWindow(dialog->m_afterView.DisplayedRect());
+    // The reference: the algorithm on the picture as it was, mixed through
+    // the selection with the dialog's own formula.
+    long mismatches = -1;
+    CBgraImage16 expected;
+    CWhiteBalance reference;
+    reference.m_source = &dialog->m_backup;
+    reference.m_target = &expected;
+    reference.m_params = &dialog->m_params;
+    if (dialog->m_target && dialog->m_params.mode == WhiteBalanceMode::kGivenColour && reference.Process()) {
+      if (dialog->m_restriction) MaskResultMix(expected, dialog->m_backup, *dialog->m_restriction, 0, 0);
+      mismatches = 0;
+      for (std::size_t i = 0; i < std::size_t{expected.pixelCount} * 4; ++i)
+        mismatches += expected.pixels[i] != dialog->m_target->pixels[i];
+    }
+    CBgraImage shown;
+    bool dumped = after.Width() > 0 && CopyBackBufferRect(after, shown);
+    if (dumped) {
+      std::FILE* file = std::fopen(m_dumpPath, "wb");
+      dumped = file != nullptr;
+      for (std::uint32_t y = 0; dumped && y < shown.height; ++y)
+        for (std::uint32_t x = 0; x < shown.width; ++x) {
+          const std::uint8_t* p = shown.At(x, y);
+          const std::uint8_t rgb[3] = {p[2], p[1], p[0]};
+          dumped = std::fwrite(rgb, 1, 3, file) == 3 && dumped;
+        }
+      if (file) dumped = std::fclose(file) == 0 && dumped;
+    }
+    Point ok{};
+    if (const CSprite* button = dialog->FindControl(kIdOk)) {
+      const Rect r = button->RectToWindow({0, 0, button->rect.Width(), button->rect.Height()});
+      ok = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    Write("dialog mode %d before %d %d %d %d after %d %d %d %d %s mix %ld ok %d %d", dialog->m_viewMode,
+          before.left, before.top, before.Width(), before.Height(), after.left, after.top, after.Width(),
+          after.Height(), dumped ? "dumped" : "nodump", mismatches, ok.x, ok.y);
+  }
+
+  const char* m_dumpPath;
+  std::filesystem::path m_photo;
+  CBgraImage16 m_opened;
+  int m_ticks = 0;
+};
+
+CProbeWindow* g_window = nullptr;
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc != 4) {
+    std::fprintf(stderr, "usage: adjust_dialog_probe LOG DUMP PHOTO\n");
+    return 2;
+  }
+  g_log = std::fopen(argv[1], "w");
+  if (!g_log) return 2;
+  const char* dumpPath = argv[2];
+  const std::filesystem::path photo = argv[3];
+  // The dialogs find the edit pages through the live main window, as the
+  // program's main() installs them.
+  CShellDialogHost host([] { return dynamic_cast<IEditorShell*>(g_RenderWindow.load()); });
+  InstallAdjustDialogs(&host);
+  // The white-balance command as the program has it, with the dialog
+  // visible to the driver while it runs.
+  EditCommands().Register(kCmdWhiteBalance, [](CSEditPage&, const SpriteMessage&) -> std::int32_t {
+    CWBDlg wb;
+    if (!wb.Create(CClickDlg::kTemplateId)) return 0;
+    g_window->dialog = &wb;
+    const std::int32_t code = wb.RunModal();
+    g_window->dialog = nullptr;
+    return code == kIdOk ? 1 : 0;
+  });
+  MainWindowHooks hooks{
+      .startAlgorithmEngine =
+          [](IWorkerExitRegistry& registry) {
+            return theAlgorithmThread.Start(std::thread::hardware_concurrency(), &registry) == 1;
+          },
+      .initTools = [] { return g_ToolSet.InitTools() == 1; },
+      .releaseToolPanels = [] { g_ToolSet.ReleaseToolPanels(); },
+  };
+  theApp.SetStartupHooks({
+      .stopAlgorithmEngine = [] { Write("engine joined %d", theAlgorithmThread.Shutdown()); },
+      .runMainWindow =
+          [&] {
+            CProbeWindow window(hooks, dumpPath, photo);
+            g_window = &window;
+            Write("run %d", window.RunModal());
+            g_window = nullptr;
+          },
+  });
+  CBFDoc::SetColourSpaceReader(&ReadImageColourSpace);
+  const int code = RunPlatform([] {
+    Write("init %d", theApp.InitInstance() ? 1 : 0);
+    return theApp.ExitInstance();
+  });
+  UninstallAdjustDialogs();
+  Write("exit %d", code);
+  std::fclose(g_log);
+  return code;
+}
