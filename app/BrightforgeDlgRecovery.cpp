@@ -106,6 +106,9 @@ bool CBrightforgeDlg::OpenRecoveredPage(RecoveredPage& recovered) {
   page->title = title;
   if (!page->BuildTitleImage()) WriteLog("Recovered page's title not drawn");
   static_cast<void>(tabFrame.SelectPage(page, false));  // a refused change leaves the page behind its tab
+  // The page was laid out over an empty document.
+  page->canvas.FitToView();
+  page->canvas.DrawHistogram();
   page->document.m_modified = 1;
   tabFrame.dirty = 1;
   InvalidateAll();
