@@ -20,6 +20,7 @@
 #include "editor/EditorShell.h"
 #include "filters/EnlargeFilterSet.h"
 #include "image/ImageInfo.h"
+#include "output/SaveCommands.h"
 #include "platform/Platform.h"
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
@@ -79,6 +80,8 @@ int main(int argc, char** argv) {
   // through the main window's editor shell.
   static CShellDialogHost dialogHost([] { return dynamic_cast<IEditorShell*>(g_RenderWindow.load()); });
   InstallAdjustDialogs(&dialogHost);
+  // The edit page's save chooser and layer export.
+  RegisterSaveCommands();
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
   // Files to open and to save to are asked for as typed paths.
   static CTypedPathChooser fileChooser;

@@ -32,6 +32,7 @@ enum EditCommandId : std::int32_t {
   kCmdPhotoProperties = 18002,
   kCmdSave = 20001,
   kCmdPrint = 20002,
+  kCmdExportLayer = 20003,  // the current layer as PNG or PSD
   kCmdCopy = 22004,
   kCmdPaste = 22005,
   kCmdClosePage = 21001,

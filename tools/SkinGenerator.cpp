@@ -934,6 +934,46 @@ Canvas SelectionIcons() {
   return c;
 }
 
+// The save chooser's icons, 48-pixel cells: 0 the project file (stacked
+// layers), 1 JPEG with options (a photo with a slider), 2 PNG (a
+// checkerboard behind a photo), 3 overwrite the original (a photo with a
+// turning arrow), 4 other formats (three small sheets).
+Canvas SaveIcons() {
+  constexpr int kSide = 48;
+  Canvas c(5 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  for (int layer = 2; layer >= 0; --layer) {
+    const double d = layer * 6.0;
+    Bordered(c, RoundRect(6 + d, 18 - d, 32 + d, 42 - d, 3), layer == 0 ? kAccent : kCard, kLight, 0, 0,
+             kSide, kSide);
+  }
+  const auto photo = [&](int index) {
+    cell(index)(RoundRect(5, 8, 43, 38, 3), kLight);
+    cell(index)(Polygon({{14.0, 18.0}, {24.0, 34.0}, {6.0, 34.0}}), kDark);
+    cell(index)(Polygon({{28.0, 22.0}, {40.0, 34.0}, {18.0, 34.0}}), kDark);
+    cell(index)(Circle(33, 16, 3.5), kAccent);
+  };
+  photo(1);
+  cell(1)(Box(6, 42, 42, 44), kLight);
+  cell(1)(Circle(30, 43, 3.5), kAccent);
+  for (int y = 0; y < 4; ++y) {
+    for (int x = 0; x < 4; ++x) {
+      if ((x + y) % 2 == 0) cell(2)(Box(4 + x * 10.0, 4 + y * 10.0, 14 + x * 10.0, 14 + y * 10.0), kCard);
+    }
+  }
+  cell(2)(RoundRect(12, 12, 44, 40, 3), kLight);
+  cell(2)(Polygon({{22.0, 20.0}, {31.0, 36.0}, {14.0, 36.0}}), kAccent);
+  photo(3);
+  cell(3)(Stroke(Arc(34, 34, 9, 9, 20, 300), 3.0), kAccent);
+  cell(3)(Polygon({{40.0, 30.0}, {46.0, 36.0}, {38.0, 38.0}}), kAccent);
+  for (int sheet = 0; sheet < 3; ++sheet) {
+    const double x = 6 + sheet * 12.0, y = 10 + (sheet % 2) * 8.0;
+    Bordered(c, RoundRect(x, y, x + 14, y + 20, 2), sheet == 1 ? kAccent : kLight, kDark, 4 * kSide, 0, kSide,
+             kSide);
+  }
+  return c;
+}
+
 // The about box, 560 x 320: a dark card with the emblem's mosaic large at
 // the top left, a row of photo frames, and a rule above the version line
 // that the program draws right-aligned at x 529, top 279.
@@ -1067,10 +1107,21 @@ Canvas AdjustBackground() {
   return c;
 }
 
+// The mark between the save chooser's tiles and its presets, 20 x 160: a
+// brace opening toward the presets.
+Canvas IncludeMark() {
+  Canvas c(20, 160);
+  c.Fill(Stroke({{4, 4}, {10, 10}, {10, 72}, {16, 80}, {10, 88}, {10, 150}, {4, 156}}, 2.0), kLight);
+  return c;
+}
+
 // The adjust page's "menu" button icon: three lines.
 Canvas MenuButtonIcon() {
   Canvas c(24, 24);
   for (int line = 0; line < 3; ++line) c.Fill(RoundRect(3, 5 + line * 6, 21, 7.5 + line * 6, 1.2), kLight);
+  return c;
+}
+
 // The preview buttons of the adjustment dialogs, 16-pixel cells: 0 before
 // (an empty frame), 1 after (a filled one), 2 before above after, 3 before
 // beside after, 4 the result on the canvas (an eye), 5 blend (two
@@ -1157,8 +1208,14 @@ int main(int argc, char** argv) {
   };
   // Pictures widgets load from the skin folder by name.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> skinPictures = {
-      {"messagebox.png", MessageBoxIcons}, {"toolbar.png", ToolIcons},        {"no.png", NoToolIcon},
-      {"editview.png", EditViewIcons},     {"selection.png", SelectionIcons}, {"about.png", About},
+      {"messagebox.png", MessageBoxIcons},
+      {"toolbar.png", ToolIcons},
+      {"no.png", NoToolIcon},
+      {"editview.png", EditViewIcons},
+      {"selection.png", SelectionIcons},
+      {"about.png", About},
+      {"save.png", SaveIcons},
+      {"include.png", IncludeMark},
   };
   // The command catalogue's menu icons and the adjust page's pictures.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> adjustPictures = {

@@ -29,6 +29,7 @@
 #include "document/BFDoc.h"
 #include "document/DocHistory.h"
 #include "document/MaskRecord.h"
+#include "document/ProjectFile.h"
 #include "document/TextLayer.h"
 #include "filters/Defog.h"
 #include "filters/Descreen.h"
@@ -44,6 +45,7 @@
 #include "image/Plane8.h"
 #include "image/codecs/CodecImage.h"
 #include "image/codecs/CodecMemStream.h"
+#include "output/JpegSavePreset.h"
 #include "platform/File.h"
 #include "platform/LittleEndian.h"
 #include "platform/SettingsStore.h"
@@ -548,6 +550,28 @@ void DocumentSeeds() {
     Put("document_body", full ? "full" : "layers-only",
         Prefixed({static_cast<std::uint8_t>(full)}, body.bytes()));
   }
+  {
+    // A project with two items: an ASCII text and a RATIONAL.
+    ImageInfo info;
+    const auto add = [&info](std::uint32_t id, std::uint16_t type,
+                             std::initializer_list<std::uint8_t> value) {
+      auto record = std::make_unique<ImagePropertyRecord>();
+      record->id = id;
+      record->type = type;
+      record->kind = ImagePropertyRecord::KindOfType(type);
+      FuzzCheck(record->SetData(std::span<const std::uint8_t>(value.begin(), value.size())),
+                "an item is stored");
+      info.properties.push_back(std::move(record));
+    };
+    add(271, 2, {'C', 'a', 'm'});
+    add(33434, 5, {1, 0, 0, 0, 125, 0, 0, 0});
+    CMemFile project;
+    FuzzCheck(WriteProjectFile(project, doc, &info), "a project is written");
+    Put("project_file", "two-items", project.bytes());
+    CMemFile bare;
+    FuzzCheck(WriteProjectFile(bare, doc, nullptr), "a project without items is written");
+    Put("project_file", "no-items", bare.bytes());
+  }
 
   // One payload of each step kind, as the history writes it.
   CDocHistory history;
@@ -662,6 +686,22 @@ void SettingsSeeds(const std::filesystem::path& sourceRoot) {
   older.Text16(u"portrait", 20);
   Put("preset_file", "older-records", older.bytes());
   Put("preset_file", "size-zero", Bytes{7, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8});
+  {
+    // JPEG presets: two records, then the same cut short inside the second.
+    ByteWriter jpeg;
+    jpeg.U16(static_cast<std::uint16_t>(JpegSavePreset::kRecordSize));
+    for (const char16_t* name : {u"Web 200 KB", u"Print"}) {
+      JpegSavePreset preset;
+      preset.name = name;
+      preset.block.sizePolicy = kPolicyQuality;
+      preset.block.targetKb = 200;
+      preset.AppendRecord(jpeg);
+    }
+    Put("jpeg_presets", "two", jpeg.bytes());
+    Bytes cut = jpeg.bytes();
+    cut.resize(2 + JpegSavePreset::kRecordSize + 100);
+    Put("jpeg_presets", "partial", cut);
+  }
 }
 
 void UpdateReplySeeds(const std::filesystem::path& sourceRoot) {
