@@ -13,6 +13,7 @@
 #include "app/Globals.h"
 #include "app/Language.h"
 #include "app/PageCloseQuestion.h"
+#include "app/ProgramSettings.h"
 #include "app/Registry.h"
 #include "app/RegistryProfile.h"
 #include "app/SAlbumPlaceholderPage.h"
@@ -180,7 +181,13 @@ void CBrightforgeDlg::OnFocusMoved(Point point) {
 void CBrightforgeDlg::OnTimer(std::uint32_t id) {
   if (id == kStartupTimerId) {
     ++m_startupTicks;
-    if (m_startupTicks == 1 && !RunStartupStages()) EndDialog(kRefusedStart);
+    if (m_startupTicks == 1) {
+      if (!RunStartupStages()) {
+        EndDialog(kRefusedStart);
+      } else if (externalEditorMode == 0) {
+        OfferRecovery();
+      }
+    }
     if (m_startupTicks >= kStartupTimerTicks) UiQueue().KillTimer(kStartupTimerId);
   }
   CRenderWindow::OnTimer(id);
@@ -270,6 +277,8 @@ void CBrightforgeDlg::OnClose() {
   if (!recoveryIndexPath.empty()) {
     std::error_code ignored;
     std::filesystem::remove(recoveryIndexPath, ignored);
+    if (recoveryLock.IsHeld()) std::filesystem::remove(RecoveryLockPath(recoveryIndexPath), ignored);
+    recoveryLock.Release();
   }
   CRenderWindow::OnClose();
 }
@@ -362,6 +371,9 @@ void CBrightforgeDlg::RegisterShellCommands(bool install) {
       return OpenMaskPageForCurrentLayer(page, kind) ? 1 : 0;
     });
   }
+  set(kCmdAbout, [this](CSEditPage&, const SpriteMessage&) { return ShowAboutBox(), 1; });
+  set(kCmdHelp, [this](CSEditPage&, const SpriteMessage&) { return OnHelpInfo(), 1; });
+  set(kCmdSettings, [](CSEditPage&, const SpriteMessage&) { return ShowSettingsDialog(), 1; });
   set(kCmdDarkSkin, [](CSEditPage&, const SpriteMessage&) { return ChangeSkin(u""), 1; });
   set(kCmdBrightSkin, [](CSEditPage&, const SpriteMessage&) { return ChangeSkin(u"bright"), 1; });
   set(kCmdDefaultLanguage, [](CSEditPage&, const SpriteMessage&) { return ChangeLanguage(u""), 1; });
@@ -390,10 +402,6 @@ const CDocHistory* CBrightforgeDlg::CurrentHistory() {
   CSEditPage* page = CurrentEditPage();
   return page ? &page->history : nullptr;
 }
-
-void CBrightforgeDlg::WriteRecoveryIndex() { WriteNotBuilt("Recovery index"); }
-
-void CBrightforgeDlg::OnHelpInfo() { WriteNotBuilt("Help"); }
 
 bool CBrightforgeDlg::ServiceEnabled() const {
   return m_hooks.serviceClient && m_hooks.serviceClient->IsEnabled();

@@ -27,6 +27,7 @@
 #include "app/DocumentTabShell.h"
 #include "app/MainWindowHooks.h"
 #include "app/MaskPageLink.h"
+#include "app/RecoveryIndex.h"
 #include "app/SAlbumPageBase.h"
 #include "app/SMainTabFrame.h"
 #include "editor/EditorShell.h"
@@ -117,8 +118,20 @@ public:
   // A mask page first drops its tool and cancels the algorithm thread's job,
   // waiting until the thread is idle.
   [[nodiscard]] bool ClosePage(CSTabPage* page) override;
-  // Not built: the crash-recovery index.
+  // Rewrites this process's crash-recovery index (RecoveryIndex.h) with
+  // the edit pages in tab order; deletes it when there are none; nothing in
+  // external-editor mode. The index's lock is taken at the first write and
+  // held until the window closes. A failed write keeps the previous index.
   void WriteRecoveryIndex() override;
+  // After the start-up stages of a normal run: the indexes of copies that
+  // died are read and, when a page can be recovered, "recoverAsk" offers
+  // them. Yes opens each as an edit page with its history, at its last
+  // step, unsaved; No deletes their history files. Either way the indexes
+  // and their lock files go.
+  void OfferRecovery();
+  // One recovered page in a new edit page; false (no page left) when it
+  // cannot be made or its history not taken over.
+  [[nodiscard]] bool OpenRecoveredPage(RecoveredPage& recovered);
 
   // The current edit page's document and history, else null.
   CBFDoc* GetCurrentDocument();
@@ -159,7 +172,11 @@ public:
   std::u16string SkinName() override;
   const CDocHistory* CurrentHistory() override;
 
-  // The help button and F1.
+  // The about box over the window until a click or key closes it.
+  void ShowAboutBox();
+  // The help button, F1 and the help command: the manual
+  // "<program folder>/Tessera.pdf" with the desktop's program; a missing
+  // file or an opener that cannot start shows the error number.
   void OnHelpInfo();
   // External-editor mode and exchange path from the command line.
   void ParseCommandLine();
@@ -169,6 +186,7 @@ public:
   void ImportPluginImage();
 
   std::filesystem::path recoveryIndexPath;  // empty until the index is first written
+  CRecoveryLock recoveryLock;               // held from the first write to the close
   std::filesystem::path exchangePath;
   std::int32_t externalEditorMode = 0;   // 0 normal run
   CSAlbumPageBase* albumPage = nullptr;  // in tabFrame; null in external-editor mode

@@ -6,8 +6,10 @@
 #include <limits>
 #include <mutex>
 #include <new>
+#include <system_error>
 
 #include "document/BFDoc.h"
+#include "document/DocHeader.h"
 #include "document/HistoryListener.h"
 #include "document/HistoryWindow.h"
 #include "document/LayerRecord.h"
@@ -87,6 +89,59 @@ bool CDocHistory::Open(CBFDoc& document, const HistoryFileMaker& makeFile) {
   m_changedArea = 0;
   m_savedStep = 0;
   m_savedDropped = false;
+  return true;
+}
+
+bool CDocHistory::CheckAdoptable(const std::filesystem::path& file, std::span<const HistoryStep> steps) {
+  if (steps.empty() || steps.front().type != kStepDocument) return false;
+  std::error_code error;
+  // Not through a link: only a file of its own is taken over.
+  if (!std::filesystem::is_regular_file(std::filesystem::symlink_status(file, error))) return false;
+  const std::uintmax_t fileSize = std::filesystem::file_size(file, error);
+  if (error) return false;
+  for (const HistoryStep& step : steps) {
+    if (!KnownType(step.type) || step.size == 0 || step.offset > HistoryStep::kMaxOffset ||
+        step.size > HistoryStep::kMaxSize || step.offset + step.size > fileSize) {
+      return false;
+    }
+  }
+  return true;
+}
+
+bool CDocHistory::AdoptSteps(CBFDoc& document, const std::filesystem::path& file,
+                             std::vector<HistoryStep> steps, const HistoryFileMaker& makeFile) {
+  if (!makeFile || !CheckAdoptable(file, steps)) return false;
+  std::error_code error;
+  std::filesystem::path taken;
+  if (!makeFile(taken, kFilePrefix) || taken.empty()) return false;
+  std::filesystem::rename(file, taken, error);
+  if (error) {
+    std::filesystem::remove(taken, error);
+    return false;
+  }
+  m_filePath = taken;
+  m_document = &document;
+  m_steps = std::move(steps);
+  m_currentStep = -1;
+  m_changedArea = 0;
+  m_savedStep = 0;
+  m_savedDropped = true;
+  if (!GoToStep(StepCount() - 1, false)) return false;
+  // A snapshot's replay keeps the document's path; the document's own is
+  // the one its newest snapshot holds.
+  for (auto it = m_steps.rbegin(); it != m_steps.rend(); ++it) {
+    if (it->type != kStepDocument) continue;
+    CFile stream;
+    std::array<std::uint8_t, DocHeader::kSize + CBFDoc::kPathLength * 2> head{};
+    if (stream.Open(m_filePath, CFile::OpenMode::Read) &&
+        stream.Seek(static_cast<std::int64_t>(it->offset), CFile::SeekOrigin::Begin) &&
+        stream.ReadExact(head.data(), head.size())) {
+      std::array<char16_t, CBFDoc::kPathLength> path{};
+      for (std::size_t i = 0; i < path.size(); ++i) path[i] = LoadLE16(&head[DocHeader::kSize + 2 * i]);
+      document.SetPath(std::u16string_view(path.data(), BoundedLength(path)));
+    }
+    break;
+  }
   return true;
 }
 

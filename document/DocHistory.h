@@ -67,6 +67,20 @@ public:
   // Names and creates (empty) the history file and remembers the document.
   // False when the file cannot be made.
   [[nodiscard]] bool Open(CBFDoc& document, const HistoryFileMaker& makeFile);
+  // Takes over a history file left by another process with its steps (read
+  // from outside, so checked): the first step must be a snapshot, every
+  // payload must lie inside the file. The file is renamed to a new temporary
+  // name of this run (made by makeFile), the document replays up to the last
+  // step and counts as changed since its save. False, with the history and
+  // the file as they were, when a check fails or the file cannot be taken;
+  // a replay that fails after the file was taken leaves the steps that
+  // replayed.
+  // The checks of AdoptSteps without taking anything: steps present, the
+  // first a snapshot, every type known and every payload inside the file.
+  [[nodiscard]] static bool CheckAdoptable(const std::filesystem::path& file,
+                                           std::span<const HistoryStep> steps);
+  [[nodiscard]] bool AdoptSteps(CBFDoc& document, const std::filesystem::path& file,
+                                std::vector<HistoryStep> steps, const HistoryFileMaker& makeFile);
   // The window and the listener; either may be null (nothing is told).
   void SetWindow(IHistoryWindow* window) { m_window = window; }
   void SetListener(IHistoryListener* listener) { m_listener = listener; }

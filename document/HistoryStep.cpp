@@ -45,3 +45,29 @@ void HistoryStep::Encode(std::span<std::uint8_t, kRecordSize> bytes) const {
   StoreLE32(&bytes[1108], static_cast<std::uint32_t>(paramSize));
   // 1112..1119 stay zero.
 }
+
+bool HistoryStep::Decode(std::span<const std::uint8_t, kRecordSize> bytes, HistoryStep& step) {
+  HistoryStep read;
+  for (std::size_t i = 0; i < kNameLength; ++i) read.name[i] = LoadLE16(&bytes[2 * i]);
+  if (BoundedLength(read.name) >= kNameLength) return false;
+  read.offset = LoadLE32(&bytes[64]) | (std::uint64_t{LoadLE16(&bytes[74])} << 32);
+  read.size = LoadLE32(&bytes[68]) | (std::uint64_t{bytes[81]} << 32);
+  read.type = bytes[72];
+  read.layerIndex = bytes[73];
+  read.layerId = static_cast<std::int32_t>(LoadLE32(&bytes[76]));
+  read.replayable = bytes[80] != 0 ? 1 : 0;
+  read.stepType = LoadLE16(&bytes[82]);
+  std::copy_n(bytes.begin() + 84, kInlineParams, read.params.begin());
+  const auto paramSize = static_cast<std::int32_t>(LoadLE32(&bytes[1108]));
+  const bool known = read.type == kStepLayer || read.type == kStepRegion || read.type == kStepLayerList ||
+                     read.type == kStepDocument;
+  if (!known || read.size == 0 || paramSize < 0) return false;
+  if (paramSize > static_cast<std::int32_t>(kInlineParams)) {
+    read.replayable = 0;
+  } else {
+    read.paramSize = paramSize;
+  }
+  if (!read.replayable) read.paramSize = 0;
+  step = read;
+  return true;
+}

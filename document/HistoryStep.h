@@ -75,6 +75,12 @@ struct HistoryStep {
   Rect Rectangle() const;
 
   void Encode(std::span<std::uint8_t, kRecordSize> bytes) const;
+  // Reads a stored record that came from outside the process. False for a
+  // name without terminator, an unknown type, a zero size, an offset or size
+  // the record cannot express or a negative block size. A block above
+  // kInlineParams bytes lived on the heap of the process that wrote it and
+  // is gone: such a step keeps no block and is not replayable.
+  [[nodiscard]] static bool Decode(std::span<const std::uint8_t, kRecordSize> bytes, HistoryStep& step);
 
   // The 16 bytes a type-13 step takes as its parameter block.
   static std::array<std::uint8_t, kRectangleBytes> EncodeRectangle(const Rect& rectangle);

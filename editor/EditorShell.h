@@ -33,6 +33,9 @@ public:
   // empty, when none can be made.
   [[nodiscard]] virtual bool MakeTempFile(std::filesystem::path& path, std::u16string_view prefix) = 0;
   virtual CToolSet& Tools() = 0;
+  // Rewrites the crash-recovery index after a page's history changed
+  // (a shell without one does nothing).
+  virtual void WriteRecoveryIndex() {}
 
 protected:
   ~IEditorShell() = default;

@@ -39,6 +39,9 @@ enum MenuType : std::int32_t {
 inline constexpr std::int32_t kCmdDefaultLanguage = 21500;
 inline constexpr std::int32_t kCmdFirstLanguage = 21501;
 inline constexpr std::int32_t kMaxLanguageEntries = 99;  // ids up to 21599
+inline constexpr std::int32_t kCmdAbout = 21003;
+inline constexpr std::int32_t kCmdHelp = 21004;
+inline constexpr std::int32_t kCmdSettings = 21006;
 inline constexpr std::int32_t kCmdDarkSkin = 21010;
 inline constexpr std::int32_t kCmdBrightSkin = 21011;
 

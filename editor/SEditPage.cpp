@@ -285,7 +285,7 @@ void CSEditPage::LockFrames() {
 
 void CSEditPage::OnHistoryChanged(const CDocHistory&) { historyPanel.Refresh(); }
 
-void CSEditPage::OnRecoveryIndexDue(const CDocHistory&) { WriteNotBuilt("Recovery index"); }
+void CSEditPage::OnRecoveryIndexDue(const CDocHistory&) { shell.WriteRecoveryIndex(); }
 
 void CSEditPage::UnlockFrames() {
   if (CRenderWindow* window = RenderWindowOf(*this)) window->windowLock.unlock();

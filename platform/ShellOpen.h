@@ -10,3 +10,8 @@
 // empty target, or one that starts with '-', which the opener would take for
 // an option).
 [[nodiscard]] int ShellOpen(std::u16string_view target);
+
+// The same, telling why it failed: 0 when the opener was started, else the
+// error number (EINVAL for an empty target or one that starts with '-', or
+// what starting the opener gave).
+[[nodiscard]] int ShellOpenError(std::u16string_view target);

@@ -434,3 +434,129 @@ TEST(DocHistoryOpen, FailuresAreReported) {
 }
 
 }  // namespace
+
+namespace {
+
+// Steps as another process left them: each record encoded and decoded.
+std::vector<HistoryStep> ThroughRecords(std::span<const HistoryStep> steps) {
+  std::vector<HistoryStep> read;
+  for (const HistoryStep& step : steps) {
+    std::array<std::uint8_t, HistoryStep::kRecordSize> bytes;
+    step.Encode(bytes);
+    HistoryStep decoded;
+    EXPECT_TRUE(HistoryStep::Decode(bytes, decoded));
+    read.push_back(decoded);
+  }
+  return read;
+}
+
+}  // namespace
+
+TEST(HistoryStepRecord, DecodeRefusesWhatNoHistoryWritesAndDropsHeapBlocks) {
+  HistoryStep step;
+  step.name[0] = u'R';
+  step.offset = 0x0001'2345'6789ULL;
+  step.size = 0x02'0000'0010ULL;
+  step.type = kStepRegion;
+  step.layerId = -7;
+  step.replayable = 1;
+  step.stepType = 9;
+  step.paramSize = 16;
+  step.params[15] = 0xEE;
+  std::array<std::uint8_t, HistoryStep::kRecordSize> bytes;
+  step.Encode(bytes);
+  HistoryStep read;
+  ASSERT_TRUE(HistoryStep::Decode(bytes, read));
+  EXPECT_EQ(read.Name(), u"R");
+  EXPECT_EQ(read.offset, step.offset);
+  EXPECT_EQ(read.size, step.size);
+  EXPECT_EQ(read.layerId, -7);
+  EXPECT_EQ(read.Params().size(), 16u);
+  EXPECT_EQ(read.Params()[15], 0xEE);
+
+  const struct {
+    const char* what;
+    std::size_t at;
+    std::uint32_t value;
+    bool ok;
+  } cases[] = {
+      {"unknown type", 72, 7, false},
+      {"zero size", 68, 0, false},
+      {"negative block size", 1108, 0xFFFF'FFFF, false},
+      {"heap block: kept without it", 1108, 2000, true},
+  };
+  for (const auto& c : cases) {
+    auto damaged = bytes;
+    if (c.at == 72) {
+      damaged[72] = static_cast<std::uint8_t>(c.value);
+    } else {
+      StoreLE32(&damaged[c.at], c.value);
+      if (c.at == 68) damaged[81] = 0;
+    }
+    HistoryStep out;
+    EXPECT_EQ(HistoryStep::Decode(damaged, out), c.ok) << c.what;
+    if (c.ok) {
+      EXPECT_EQ(out.replayable, 0) << c.what;
+      EXPECT_TRUE(out.Params().empty()) << c.what;
+    }
+  }
+  auto unterminated = bytes;
+  for (std::size_t i = 0; i < HistoryStep::kNameLength; ++i) StoreLE16(&unterminated[2 * i], u'x');
+  EXPECT_FALSE(HistoryStep::Decode(unterminated, read));
+}
+
+TEST_F(DocHistoryTest, AdoptedStepsReplayToTheLastAndUndoToTheFirst) {
+  MakeBase(doc, 6, 6, kDark);
+  ASSERT_TRUE(Record(kStepDocument, u"hisopen"));
+  ASSERT_TRUE(Paint(0, {0, 0, 3, 3}, kLight));
+  ASSERT_TRUE(Paint(0, {3, 3, 6, 6}, kLight));
+  const std::filesystem::path file = history.FilePath();
+  const std::vector<HistoryStep> steps = ThroughRecords(history.Steps());
+
+  CBFDoc other;
+  CDocHistory adopted;
+  ASSERT_TRUE(adopted.Open(other, ScratchFileMaker()));
+  ASSERT_TRUE(adopted.AdoptSteps(other, file, steps, ScratchFileMaker()));
+  EXPECT_FALSE(std::filesystem::exists(file)) << "taken under a name of this run";
+  EXPECT_TRUE(std::filesystem::exists(adopted.FilePath()));
+  EXPECT_EQ(adopted.CurrentStep(), 2);
+  EXPECT_TRUE(adopted.ChangedSinceSave());
+  ASSERT_EQ(other.LayerCount(), 1);
+  EXPECT_EQ(PixelOf(other.m_layers[0]->m_image, 0, 0), kLight);
+  EXPECT_EQ(PixelOf(other.m_layers[0]->m_image, 5, 5), kLight);
+  ASSERT_TRUE(adopted.GoToStep(0));
+  EXPECT_EQ(PixelOf(other.m_layers[0]->m_image, 0, 0), kDark);
+  EXPECT_EQ(PixelOf(other.m_layers[0]->m_image, 5, 5), kDark);
+}
+
+TEST_F(DocHistoryTest, StepsThatDoNotFitTheirFileAreNotAdopted) {
+  MakeBase(doc, 6, 6, kDark);
+  ASSERT_TRUE(Record(kStepDocument, u"hisopen"));
+  ASSERT_TRUE(Paint(0, {0, 0, 3, 3}, kLight));
+  const std::filesystem::path file = history.FilePath();
+  const std::vector<HistoryStep> good = ThroughRecords(history.Steps());
+
+  std::vector<HistoryStep> pastEnd = good, noSnapshot = good, unknown = good;
+  pastEnd[1].size += 1;
+  noSnapshot.erase(noSnapshot.begin());
+  unknown[1].type = 77;
+  const struct {
+    const char* what;
+    std::vector<HistoryStep> steps;
+    std::filesystem::path file;
+  } cases[] = {
+      {"a payload past the file's end", pastEnd, file},
+      {"step 0 not a snapshot", noSnapshot, file},
+      {"an unknown step type", unknown, file},
+      {"no steps", {}, file},
+      {"a missing file", good, file.parent_path() / "missing.bftmp"},
+  };
+  for (const auto& c : cases) {
+    CBFDoc other;
+    CDocHistory adopted;
+    ASSERT_TRUE(adopted.Open(other, ScratchFileMaker()));
+    EXPECT_FALSE(adopted.AdoptSteps(other, c.file, c.steps, ScratchFileMaker())) << c.what;
+    EXPECT_EQ(adopted.StepCount(), 0) << c.what;
+    EXPECT_TRUE(std::filesystem::exists(file)) << c.what << ": the file stays where it was";
+  }
+}

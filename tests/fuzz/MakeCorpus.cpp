@@ -29,6 +29,7 @@
 #include "algorithms/geometry/ShapeTransform.h"
 #include "app/AppData.h"
 #include "app/ConfigFile.h"
+#include "app/RecoveryIndex.h"
 #include "document/BFDoc.h"
 #include "document/DocHistory.h"
 #include "document/MaskRecord.h"
@@ -972,6 +973,27 @@ void ExternalEditorSeeds() {
   Put("service_packet", "too-long", packet(3, 201, 4080, 10));
 }
 
+// Recovery indexes over the fuzz target's fixed history file: one usable
+// page, a page with a damaged step beside it, and a truncated one.
+void RecoveryIndexSeeds() {
+  const std::filesystem::path file =
+      std::filesystem::temp_directory_path() / "tessera-fuzz-recovery" / "h.bftmp";
+  HistoryStep snapshot, layer;
+  snapshot.size = 200;
+  layer.type = kStepLayer;
+  layer.offset = 200;
+  layer.size = 100;
+  const std::vector<HistoryStep> good{snapshot, layer};
+  std::vector<HistoryStep> damaged = good;
+  damaged[1].size = 101;
+  const std::vector<RecoveryIndexPage> one{{file, good}}, two{{file, good}, {file, damaged}};
+  Put("recovery_index", "one-page", EncodeRecoveryIndex(one));
+  Put("recovery_index", "damaged-second-page", EncodeRecoveryIndex(two));
+  Bytes cut = EncodeRecoveryIndex(two);
+  cut.resize(cut.size() - 500);
+  Put("recovery_index", "cut-short", cut);
+}
+
 // The parameter dialogs' undo file: a 2 x 2 record and one cut short.
 void UndoImageSeeds() {
   std::vector<std::uint8_t> record(8 + 2 * 2 * 8);
@@ -1003,6 +1025,7 @@ int main(int argc, char** argv) {
   FractionSeeds();
   PropertyEditSeeds();
   SearchFileSeeds();
+  RecoveryIndexSeeds();
   UndoImageSeeds();
   return 0;
 }

@@ -3,7 +3,8 @@
 # virtual X server, with its debug log switched on, a language of the
 # test's own chosen and one search folder in config.dat, and checks the
 # window (its title from that language, its icon, the album tab, the help
-# button), the start-up lines of the log in order, that closing it by its
+# button, whose message says the manual is missing), the start-up lines of
+# the log in order, that closing it by its
 # close button asks in a message box (N keeps the window, Y ends the process
 # with status 0) and that the photo scan found the folder's two pictures.
 # Skipped (exit 77) when xvfb-run, xdotool or ImageMagick's import is
