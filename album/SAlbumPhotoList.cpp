@@ -7,6 +7,7 @@
 #include "album/AlbumShell.h"
 #include "album/PhotoInfoCache.h"
 #include "album/PhotoInfoRecord.h"
+#include "album/ThumbnailBudget.h"
 #include "album/SAlbumPage.h"
 #include "app/Registry.h"
 #include "platform/Folder.h"
@@ -14,7 +15,10 @@
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
+#include "image/ImageCodec.h"
 #include "ui/Clipboard.h"
+#include "ui/HelpLoaderThread.h"
+#include "ui/TextFormat.h"
 #include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
@@ -374,6 +378,80 @@ void CSAlbumPhotoList::DeleteSelectedFiles(bool toTrash) {
   }
 }
 
+void CSAlbumPhotoList::ForgetPictures(std::int32_t itemKey) {
+  std::lock_guard guard(lock);
+  // Loader 2 may be writing this item's pictures: both loader locks first.
+  const CBothLoaderLocks loaders;
+  CPhotoItem* item = FindByKey(itemKey);
+  if (!item) return;
+  ThumbnailBudget().Forget(itemKey);
+  item->ReleaseImages();
+  item->thumbnail.Free();
+  item->source.Free();
+  item->captionImage.Free();
+  item->needsDraw = 1;
+  dirty = 1;
+}
+
+void CSAlbumPhotoList::RotateSelectedLossless(bool right) {
+  struct Target {
+    std::int32_t key;
+    std::filesystem::path path;
+    std::u16string caption;
+  };
+  std::vector<Target> targets;
+  bool otherTypes = false;
+  {
+    std::lock_guard guard(lock);
+    for (const auto& entry : items) {
+      const auto& item = static_cast<const CPhotoItem&>(*entry);
+      if (!item.selected) continue;
+      if (item.type != static_cast<std::int32_t>(ImageFileType::Jpeg)) {
+        otherTypes = true;
+        continue;
+      }
+      targets.push_back({item.key, item.path, item.caption});
+    }
+  }
+  CRenderWindow* window = RenderWindowOf(*this);
+  if (window) window->ShowProgress({});
+  for (const Target& target : targets) {
+    if (GetImageType(target.path) != ImageFileType::Jpeg) continue;
+    if (RotateJpegLossless(target.path, right ? 1 : 3) == 1) {
+      ForgetPictures(target.key);
+    } else {
+      static_cast<void>(ShowMessageBox(FormatText(TextOf(u"errorllr"), {target.caption}),
+                                       MessageBoxIcon::Information, MessageBoxButtons::Ok));
+    }
+  }
+  if (window) window->HideProgress();
+  if (otherTypes)
+    static_cast<void>(
+        ShowMessageBox(TextOf(u"nonjpgcannotllr"), MessageBoxIcon::Information, MessageBoxButtons::Ok));
+}
+
+void CSAlbumPhotoList::RotateAllByExif() {
+  std::vector<std::pair<std::int32_t, std::filesystem::path>> jpegs;
+  {
+    std::lock_guard guard(lock);
+    for (const auto& entry : items) {
+      const auto& item = static_cast<const CPhotoItem&>(*entry);
+      if (item.type == static_cast<std::int32_t>(ImageFileType::Jpeg)) jpegs.emplace_back(item.key, item.path);
+    }
+  }
+  CRenderWindow* window = RenderWindowOf(*this);
+  if (window) window->ShowProgress({});
+  for (const auto& [key, path] : jpegs) {
+    ImageInfo info;
+    if (info.ReadFromFile(path) != 1 || info.width <= info.height) continue;
+    if (info.orientation != 6 && info.orientation != 8) continue;
+    if (GetImageType(path) != ImageFileType::Jpeg) continue;
+    // A photo that cannot be turned stays as it is, silently.
+    if (RotateJpegLossless(path, info.orientation == 6 ? 1 : 3) == 1) ForgetPictures(key);
+  }
+  if (window) window->HideProgress();
+}
+
 void CSAlbumPhotoList::BuildContextMenu(CSMenu* menu) {
   if (!menu) return;
   menu->Destroy(0);
@@ -432,6 +510,13 @@ bool CSAlbumPhotoList::OnSpriteMessage(const SpriteMessage& message) {
                                               reinterpret_cast<std::uintptr_t>(PhotoAt(first)), this));
         break;
       }
+      case 104:
+      case 105:
+        RotateSelectedLossless(command == 105);
+        break;
+      case 106:
+        RotateAllByExif();
+        break;
       case 108:
         DeleteSelectedFiles(true);
         break;

@@ -67,6 +67,12 @@ public:
   // After the user's yes: to the trash, or for good (folders with their
   // contents); a failure is listed in one message.
   void DeleteSelectedFiles(bool toTrash);
+  // Turns the selected JPEG photos by 90 degrees without re-encoding; a
+  // failure names the photo, other file types are named once afterwards.
+  void RotateSelectedLossless(bool right);
+  // Every JPEG of the list stored landscape with orientation 6 or 8 is
+  // turned upright (the turn removes the tag, so a second run does nothing).
+  void RotateAllByExif();
   // Ctrl and the wheel: 2 -> 3 -> 4 for a positive delta, back for a
   // negative one; the new mode, unchanged at either end.
   static std::int32_t NextViewModeForWheel(std::int32_t mode, std::int32_t delta);
@@ -78,6 +84,8 @@ public:
 
 private:
   void SendCommand(std::int32_t command);
+  // Drops the item's pictures so that the loader reads the turned file.
+  void ForgetPictures(std::int32_t itemKey);
 
   bool m_controlHeld = false;
 };
