@@ -1,27 +1,29 @@
 #include "album/SAlbumPhotoList.h"
 
+#include <algorithm>
 #include <chrono>
 #include <mutex>
 #include <string>
 
 #include "album/AlbumShell.h"
+#include "album/FolderRoots.h"
 #include "album/PhotoInfoCache.h"
 #include "album/PhotoInfoRecord.h"
-#include "album/ThumbnailBudget.h"
 #include "album/SAlbumPage.h"
+#include "album/ThumbnailBudget.h"
 #include "app/Registry.h"
+#include "image/ImageCodec.h"
 #include "platform/Folder.h"
 #include "platform/Trash.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
-#include "image/ImageCodec.h"
 #include "ui/Clipboard.h"
 #include "ui/HelpLoaderThread.h"
-#include "ui/TextFormat.h"
 #include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
+#include "ui/TextFormat.h"
 #include "ui/UIResources.h"
 #include "ui/dialogs/SMessageDlg.h"
 #include "ui/widgets/SMenu.h"
@@ -313,20 +315,37 @@ void CSAlbumPhotoList::CutSelectedFiles() {
   if (list.size() > 2) static_cast<void>(CopyFilesToClipboard(list, false));
 }
 
+static bool AskReplace(const FileConflict& conflict) {
+  std::u16string text(TextOf(u"chooserReplace"));
+  text += u"\n" + PathToUtf16(conflict.target);
+  return ShowMessageBox(text, MessageBoxIcon::Question, MessageBoxButtons::YesNo) == kIdYes;
+}
+
 void CSAlbumPhotoList::PasteFiles() {
   if (!albumPage) return;
   const std::filesystem::path folder =
       albumPage->folderPage ? albumPage->folderPage->CurrentPath() : std::filesystem::path();
-  if (!folder.empty()) {
-    const auto ask = [](const FileConflict& conflict) {
-      std::u16string text(TextOf(u"chooserReplace"));
-      text += u"\n" + PathToUtf16(conflict.target);
-      return ShowMessageBox(text, MessageBoxIcon::Question, MessageBoxButtons::YesNo) == kIdYes;
-    };
-    // What could not be placed stays where it was; the listing shows the rest.
-    static_cast<void>(PasteFilesFromClipboard(folder, ask));
-  }
+  // What could not be placed stays where it was; the listing shows the rest.
+  if (!folder.empty()) static_cast<void>(PasteFilesFromClipboard(folder, AskReplace));
   albumPage->RefreshFolderListing();
+}
+
+std::int32_t CSAlbumPhotoList::OnDrop(Point point, const CDropFileList& files) {
+  if (OverScrollBar(point) || !albumPage || !albumPage->folderPage) return 0;
+  // The search page's tag drop is not reachable from here.
+  if (albumPage->IsFolderPageInactive()) return 0;
+  const std::filesystem::path folder = albumPage->folderPage->CurrentPath();
+  const std::string target = WithoutTrailingSlash(folder.string());
+  if (target.empty()) return 0;
+  const bool fromElsewhere = std::any_of(files.files.begin(), files.files.end(), [&](const auto& file) {
+    return !IsPathPrefix(target, file.string());
+  });
+  if (!fromElsewhere) return 0;
+  const DropPlan plan = PlanImageDrop(files.files, folder, albumPage->folderPage->sources);
+  // Taken names are asked about; what could not be placed stays where it was.
+  static_cast<void>(TransferFiles(plan.move, folder, FileTransferMode::Move, AskReplace));
+  static_cast<void>(TransferFiles(plan.copy, folder, FileTransferMode::Copy, AskReplace));
+  return 1;
 }
 
 static std::vector<std::filesystem::path> SplitFileList(std::u16string_view list) {
@@ -436,7 +455,8 @@ void CSAlbumPhotoList::RotateAllByExif() {
     std::lock_guard guard(lock);
     for (const auto& entry : items) {
       const auto& item = static_cast<const CPhotoItem&>(*entry);
-      if (item.type == static_cast<std::int32_t>(ImageFileType::Jpeg)) jpegs.emplace_back(item.key, item.path);
+      if (item.type == static_cast<std::int32_t>(ImageFileType::Jpeg))
+        jpegs.emplace_back(item.key, item.path);
     }
   }
   CRenderWindow* window = RenderWindowOf(*this);

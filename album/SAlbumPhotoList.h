@@ -42,6 +42,11 @@ public:
   void ClearBackground() override;
   // The list's commands 101 to 133 and 1011 (refresh).
   bool OnSpriteMessage(const SpriteMessage& message) override;
+  // Files dropped while the folder browser is shown: the image files among
+  // them go into its current folder, each moved when it and the folder lie
+  // on fixed drives, else copied; nothing when every file comes from that
+  // folder (or below it). 1 when taken.
+  std::int32_t OnDrop(Point point, const CDropFileList& files) override;
   CPhotoItem* AddListedItem(std::int32_t type, const std::filesystem::path& path) override;
 
   // Adds the item and fills a photo's information from the cache record of

@@ -239,3 +239,39 @@ TEST_F(PhotoCommandsTest, DeleteAsksThenTrashesOrRemovesForGood) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(PhotoCommandsTest, DropsAreDecidedPerFileAndNeverReplaceWithoutAYes) {
+  Touch(pictures / "here.jpg", "mine");
+  Touch(pictures / "Trip" / "inner.jpg", "inner");
+  Touch(root / "elsewhere" / "far.jpg", "far");
+  Touch(root / "elsewhere" / "notes.txt", "text");
+  Touch(root / "elsewhere" / "here.jpg", "theirs");
+  MakePage();
+  const auto drop = [&](std::vector<fs::path> paths) {
+    CDropFileList files;
+    files.files = std::move(paths);
+    return List().OnDrop({400, 300}, files);
+  };
+  // From the current folder and below it: nothing happens.
+  EXPECT_EQ(drop({pictures / "here.jpg", pictures / "Trip" / "inner.jpg"}), 0);
+  EXPECT_TRUE(fs::exists(pictures / "Trip" / "inner.jpg"));
+  EXPECT_FALSE(fs::exists(pictures / "inner.jpg"));
+
+  // A mixed drop: the photo from the fixed disk moves, the text file stays
+  // out, and the taken name is kept on "no".
+  CDialogScript script;
+  script.Next(CSMessageDlg::kTemplateId).Press(kIdNo);
+  EXPECT_EQ(drop({root / "elsewhere" / "far.jpg", root / "elsewhere" / "notes.txt",
+                  root / "elsewhere" / "here.jpg"}),
+            1);
+  EXPECT_EQ(script.Pending(), 0u);
+  EXPECT_EQ(Read(pictures / "far.jpg"), "far");
+  EXPECT_FALSE(fs::exists(root / "elsewhere" / "far.jpg"));
+  EXPECT_FALSE(fs::exists(pictures / "notes.txt"));
+  EXPECT_EQ(Read(pictures / "here.jpg"), "mine");
+  EXPECT_EQ(Read(root / "elsewhere" / "here.jpg"), "theirs");
+}
+
+}  // namespace

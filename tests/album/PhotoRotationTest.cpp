@@ -19,8 +19,9 @@ public:
   void WriteJpeg(const char* name, std::uint32_t width, std::uint32_t height, std::uint16_t orientation) {
     const Bytes jpeg = EncodedPicture(width, height, CodecFormat::Jpeg);
     WriteFileBytes(pictures / name,
-                   orientation ? WithExifSegment(jpeg, ExifBlockBuilder().Short(D::Ifd0, 274, orientation).Build())
-                               : jpeg);
+                   orientation
+                       ? WithExifSegment(jpeg, ExifBlockBuilder().Short(D::Ifd0, 274, orientation).Build())
+                       : jpeg);
   }
   std::pair<std::int32_t, std::int32_t> SizeOf(const char* name) {
     ImageInfo info;
@@ -43,7 +44,9 @@ TEST_F(PhotoRotationTest, SelectedJpegsTurnAndOtherTypesAreNamedOnce) {
       .Press(kIdOk);
   page->photoList.RotateSelectedLossless(true);
   EXPECT_EQ(script.Pending(), 0u);
-  EXPECT_EQ(shown, (std::vector<std::u16string>{std::u16string(UIResources().texts.TextOrEmpty(u"nonjpgcannotllr"))}));
+  EXPECT_EQ(
+      shown,
+      (std::vector<std::u16string>{std::u16string(UIResources().texts.TextOrEmpty(u"nonjpgcannotllr"))}));
   EXPECT_FALSE(shown.empty() || shown[0].empty());
   EXPECT_EQ(SizeOf("a.jpg"), (std::pair{16, 32}));
   EXPECT_EQ(SizeOf("b.jpg"), (std::pair{16, 48}));
