@@ -1,7 +1,10 @@
 #include "album/SAlbumPhotoList.h"
 
+#include <fcntl.h>
+
 #include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <mutex>
 #include <string>
 
@@ -26,6 +29,7 @@
 #include "ui/TextFormat.h"
 #include "ui/UIResources.h"
 #include "ui/dialogs/SMessageDlg.h"
+#include "ui/dialogs/SStringDialog.h"
 #include "ui/widgets/SMenu.h"
 #include "ui/widgets/SkinIcon.h"
 
@@ -183,7 +187,7 @@ void CSAlbumPhotoList::OnKeyDown(std::uint32_t key, std::uint32_t repeat, std::u
       if (ctrl) CutSelectedFiles();
       return;
     case VK_F1 + 1:
-      SendCommand(107);
+      RenameSelected();
       return;
     case VK_F1 + 4:
       if (albumPage) albumPage->RefreshFolderListing();
@@ -472,6 +476,32 @@ void CSAlbumPhotoList::RotateAllByExif() {
   if (window) window->HideProgress();
 }
 
+void CSAlbumPhotoList::RenameSelected() {
+  if (SelectedPhotoCount() > 0) {
+    WriteNotBuilt("Rename dialog");
+    return;
+  }
+  std::filesystem::path oldPath;
+  std::u16string name;
+  {
+    std::lock_guard guard(lock);
+    const std::int32_t first = GetFirstSelected();
+    if (!ValidIndex(first)) return;
+    const auto& item = static_cast<const CPhotoItem&>(*items[static_cast<std::size_t>(first)]);
+    if (!item.IsFolder() || item.caption == u"..") return;
+    oldPath = item.path;
+    name = item.caption;
+  }
+  const std::u16string caption = name;
+  if (!InputName(name, TextOf(u"renamefolder")) || name.empty() || name == caption) return;
+  std::filesystem::path folder = oldPath;
+  if (folder.filename().empty()) folder = folder.parent_path();
+  const std::filesystem::path newPath = folder.parent_path() / PathFromUtf16(name);
+  // Never onto an existing name: the other folder would be replaced.
+  if (::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, newPath.c_str(), RENAME_NOREPLACE) != 0) return;
+  if (albumPage) albumPage->RefreshFolderListing();
+}
+
 void CSAlbumPhotoList::BuildContextMenu(CSMenu* menu) {
   if (!menu) return;
   menu->Destroy(0);
@@ -536,6 +566,9 @@ bool CSAlbumPhotoList::OnSpriteMessage(const SpriteMessage& message) {
         break;
       case 106:
         RotateAllByExif();
+        break;
+      case 107:
+        RenameSelected();
         break;
       case 108:
         DeleteSelectedFiles(true);

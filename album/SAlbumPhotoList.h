@@ -78,6 +78,10 @@ public:
   // Every JPEG of the list stored landscape with orientation 6 or 8 is
   // turned upright (the turn removes the tag, so a second run does nothing).
   void RotateAllByExif();
+  // With no photo selected, a selected folder is renamed after asking for
+  // the name; a name already taken is refused. Photos go to the rename
+  // dialog, which is not built.
+  void RenameSelected();
   // Ctrl and the wheel: 2 -> 3 -> 4 for a positive delta, back for a
   // negative one; the new mode, unchanged at either end.
   static std::int32_t NextViewModeForWheel(std::int32_t mode, std::int32_t delta);

@@ -14,6 +14,8 @@
 #include "ui/ClipboardBlocks.h"
 #include "ui/DialogScript.h"
 #include "ui/dialogs/SMessageDlg.h"
+#include "ui/dialogs/SStringDialog.h"
+#include "ui/widgets/EditSprite.h"
 
 namespace {
 
@@ -272,6 +274,39 @@ TEST_F(PhotoCommandsTest, DropsAreDecidedPerFileAndNeverReplaceWithoutAYes) {
   EXPECT_FALSE(fs::exists(pictures / "notes.txt"));
   EXPECT_EQ(Read(pictures / "here.jpg"), "mine");
   EXPECT_EQ(Read(root / "elsewhere" / "here.jpg"), "theirs");
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(PhotoCommandsTest, AFolderIsRenamedButNeverOntoATakenName) {
+  Touch(pictures / "Trip" / "x.jpg", "x");
+  Touch(pictures / "Taken" / "y.jpg", "y");
+  MakePage();
+  ASSERT_EQ(Captions(), (std::vector<std::string>{"Taken", "Trip"}));
+  struct Case {
+    const char16_t* typed;
+    std::vector<std::string> after;
+  };
+  const Case cases[] = {{u"Taken", {"Taken", "Trip"}},  // refused: Taken keeps its photo
+                        {u"trip", {"Taken", "trip"}}};  // a case-only rename renames
+  for (const Case& c : cases) {
+    Select({1});
+    CDialogScript script;
+    script.Next(CSStringDialog::kTemplateId)
+        .Call([](CDialogSprite& dialog) {
+          EXPECT_TRUE(dynamic_cast<CEditSprite&>(*dialog.FindControl(CSStringDialog::kEditId)).SetText({}));
+        })
+        .Type(CSStringDialog::kEditId, c.typed)
+        .Press(kIdOk);
+    List().RenameSelected();
+    EXPECT_EQ(script.Pending(), 0u);
+    page->RefreshFolderListing();
+    EXPECT_EQ(Captions(), c.after);
+  }
+  EXPECT_EQ(Read(pictures / "Taken" / "y.jpg"), "y");
+  EXPECT_EQ(Read(pictures / "trip" / "x.jpg"), "x");
 }
 
 }  // namespace
