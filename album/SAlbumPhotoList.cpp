@@ -1,19 +1,35 @@
 #include "album/SAlbumPhotoList.h"
 
+#include <fcntl.h>
+
+#include <algorithm>
 #include <chrono>
+#include <cstdio>
 #include <mutex>
 #include <string>
 
 #include "album/AlbumShell.h"
+#include "album/FolderRoots.h"
 #include "album/PhotoInfoCache.h"
 #include "album/PhotoInfoRecord.h"
 #include "album/SAlbumPage.h"
+#include "album/ThumbnailBudget.h"
+#include "app/Registry.h"
+#include "image/ImageCodec.h"
 #include "platform/Folder.h"
+#include "platform/Trash.h"
+#include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
+#include "ui/Clipboard.h"
+#include "ui/HelpLoaderThread.h"
 #include "ui/NotBuilt.h"
+#include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
+#include "ui/TextFormat.h"
 #include "ui/UIResources.h"
+#include "ui/dialogs/SMessageDlg.h"
+#include "ui/dialogs/SStringDialog.h"
 #include "ui/widgets/SMenu.h"
 #include "ui/widgets/SkinIcon.h"
 
@@ -26,14 +42,37 @@ bool Contains(const Rect& r, Point p) {
   return p.x >= r.left && p.x < r.right && p.y >= r.top && p.y < r.bottom;
 }
 
+std::u16string_view TextOf(std::u16string_view key) { return UIResources().texts.TextOrEmpty(key); }
+
+bool KeyHeld(std::uint32_t key) { return UiQueue().GetKeyState(key) < 0; }
+
 }  // namespace
 
 CSAlbumPhotoList::CSAlbumPhotoList() { showExifBadge = 0; }
 
 bool CSAlbumPhotoList::OnSpriteCreate() {
   if (!CSPhotoList::OnSpriteCreate()) return false;
-  return LoadSkinIcon(u"camera.png", cornerPicture) &&
-         checkBoxIcons.LoadStrip(UIResources().theme.basicFolder / "checkbox.png", kCheckBoxSide) == 1;
+  if (!LoadSkinIcon(u"camera.png", cornerPicture) ||
+      checkBoxIcons.LoadStrip(UIResources().theme.basicFolder / "checkbox.png", kCheckBoxSide) != 1)
+    return false;
+  // F2 and F5 reach the list without the keyboard focus.
+  if (CRenderWindow* window = RenderWindowOf(*this)) {
+    window->AddKeyShortcut(this, static_cast<std::int32_t>(VK_F1 + 1), false, false);
+    window->AddKeyShortcut(this, static_cast<std::int32_t>(VK_F1 + 4), false, false);
+  }
+  return true;
+}
+
+void CSAlbumPhotoList::Destroy(int final) {
+  if (CRenderWindow* window = RenderWindowOf(*this)) {
+    window->RemoveKeyShortcuts(this);
+    if (contextMenu.key != 0) {
+      if (contextMenu.visible) contextMenu.CloseMenu(false);
+      window->RemoveTopLevelSprite(&contextMenu);
+    }
+  }
+  if (final) contextMenu.Destroy(final);
+  CSPhotoList::Destroy(final);
 }
 
 std::int32_t CSAlbumPhotoList::NextViewModeForWheel(std::int32_t mode, std::int32_t delta) {
@@ -83,6 +122,84 @@ void CSAlbumPhotoList::OnLButtonDown(Point point, std::uint32_t flags) {
     }
   }
   CSPhotoList::OnLButtonDown(point, flags);
+}
+
+void CSAlbumPhotoList::OnRButtonDown(Point point, std::uint32_t flags) {
+  std::int32_t index = -1;
+  bool onSelected = false;
+  {
+    std::lock_guard guard(lock);
+    index = ItemAtPoint(point);
+    onSelected = ValidIndex(index) && items[static_cast<std::size_t>(index)]->selected;
+  }
+  if (!onSelected) {
+    const std::int32_t mode = (flags & MK_CONTROL) ? kSelectToggle
+                              : (flags & MK_SHIFT) ? kSelectRange
+                                                   : kSelectSingle;
+    SelectItem(index, mode);
+  }
+  contextMenu.Destroy(0);
+  BuildContextMenu(&contextMenu);
+  if (CRenderWindow* window = RenderWindowOf(*this))
+    window->ShowPopupMenu(&contextMenu, PointToWindow(point), true, true, this);
+}
+
+void CSAlbumPhotoList::OnLButtonDblClk(Point point, std::uint32_t flags) {
+  static_cast<void>(flags);
+  if (OverScrollBar(point)) return;
+  if (GetRegDword(u"Editor", u"DbClickForEdit", 0, true) != 0) {
+    bool folder = false;
+    {
+      std::lock_guard guard(lock);
+      const std::int32_t first = GetFirstSelected();
+      if (!ValidIndex(first)) return;
+      folder = static_cast<const CPhotoItem&>(*items[static_cast<std::size_t>(first)]).IsFolder();
+    }
+    if (!folder) {
+      SendCommand(102);
+      return;
+    }
+  }
+  std::int32_t index = -1;
+  {
+    std::lock_guard guard(lock);
+    index = ItemAtPoint(point);
+  }
+  Notify(kListMsgOpened, ValidIndex(index) ? index : -1);
+}
+
+void CSAlbumPhotoList::OnKeyDown(std::uint32_t key, std::uint32_t repeat, std::uint32_t flags) {
+  const bool ctrl = KeyHeld(VK_CONTROL);
+  switch (key) {
+    case VK_DELETE:
+      DeleteSelectedFiles(!KeyHeld(VK_SHIFT));
+      return;
+    case 'A':
+      if (ctrl) SelectAllPhotos();
+      return;
+    case 'C':
+      if (ctrl) CopySelectedFiles();
+      return;
+    case 'V':
+      if (ctrl) PasteFiles();
+      return;
+    case 'X':
+      if (ctrl) CutSelectedFiles();
+      return;
+    case VK_F1 + 1:
+      RenameSelected();
+      return;
+    case VK_F1 + 4:
+      if (albumPage) albumPage->RefreshFolderListing();
+      return;
+    default:
+      CSPhotoList::OnKeyDown(key, repeat, flags);
+  }
+}
+
+void CSAlbumPhotoList::SendCommand(std::int32_t command) {
+  // A list being torn down takes no command.
+  static_cast<void>(PostSpriteMessage(this, kMenuMsgCommand, static_cast<std::uint64_t>(command), 0, this));
 }
 
 bool CSAlbumPhotoList::DrawItem(std::int32_t index) {
@@ -168,15 +285,318 @@ void CSAlbumPhotoList::EditSelectedPhoto(std::int32_t mode) {
   AlbumShell().OpenDocumentPage(path, false, mode);
 }
 
+void CSAlbumPhotoList::SelectAllPhotos() {
+  std::lock_guard guard(lock);
+  for (auto& entry : items) {
+    entry->selected = static_cast<const CPhotoItem&>(*entry).IsFolder() ? 0 : 1;
+    entry->needsDraw = 1;
+  }
+  dirty = 1;
+}
+
+std::u16string CSAlbumPhotoList::CollectSelectedPaths(bool withFolders) {
+  std::u16string list;
+  std::lock_guard guard(lock);
+  for (const auto& entry : items) {
+    const auto& item = static_cast<const CPhotoItem&>(*entry);
+    if (!item.selected) continue;
+    if (item.IsFolder() && (!withFolders || item.caption.starts_with(u'.'))) continue;
+    list += PathToUtf16(item.path);
+    list += u'\0';
+  }
+  list += u'\0';
+  return list;
+}
+
+void CSAlbumPhotoList::CopySelectedFiles() {
+  const std::u16string list = CollectSelectedPaths(true);
+  // A failed copy leaves the clipboard as it was; there is nothing to tell.
+  if (list.size() > 2) static_cast<void>(CopyFilesToClipboard(list, true));
+}
+
+void CSAlbumPhotoList::CutSelectedFiles() {
+  const std::u16string list = CollectSelectedPaths(false);
+  if (list.size() > 2) static_cast<void>(CopyFilesToClipboard(list, false));
+}
+
+static bool AskReplace(const FileConflict& conflict) {
+  std::u16string text(TextOf(u"chooserReplace"));
+  text += u"\n" + PathToUtf16(conflict.target);
+  return ShowMessageBox(text, MessageBoxIcon::Question, MessageBoxButtons::YesNo) == kIdYes;
+}
+
+void CSAlbumPhotoList::PasteFiles() {
+  if (!albumPage) return;
+  const std::filesystem::path folder =
+      albumPage->folderPage ? albumPage->folderPage->CurrentPath() : std::filesystem::path();
+  // What could not be placed stays where it was; the listing shows the rest.
+  if (!folder.empty()) static_cast<void>(PasteFilesFromClipboard(folder, AskReplace));
+  albumPage->RefreshFolderListing();
+}
+
+std::int32_t CSAlbumPhotoList::OnDrop(Point point, const CDropFileList& files) {
+  if (OverScrollBar(point) || !albumPage || !albumPage->folderPage) return 0;
+  // The search page's tag drop is not reachable from here.
+  if (albumPage->IsFolderPageInactive()) return 0;
+  const std::filesystem::path folder = albumPage->folderPage->CurrentPath();
+  const std::string target = WithoutTrailingSlash(folder.string());
+  if (target.empty()) return 0;
+  const bool fromElsewhere = std::any_of(files.files.begin(), files.files.end(), [&](const auto& file) {
+    return !IsPathPrefix(target, file.string());
+  });
+  if (!fromElsewhere) return 0;
+  const DropPlan plan = PlanImageDrop(files.files, folder, albumPage->folderPage->sources);
+  // Taken names are asked about; what could not be placed stays where it was.
+  static_cast<void>(TransferFiles(plan.move, folder, FileTransferMode::Move, AskReplace));
+  static_cast<void>(TransferFiles(plan.copy, folder, FileTransferMode::Copy, AskReplace));
+  return 1;
+}
+
+static std::vector<std::filesystem::path> SplitFileList(std::u16string_view list) {
+  std::vector<std::filesystem::path> paths;
+  std::size_t start = 0;
+  while (start < list.size()) {
+    const std::size_t end = list.find(u'\0', start);
+    if (end == start || end == std::u16string_view::npos) break;
+    paths.push_back(PathFromUtf16(list.substr(start, end - start)));
+    start = end + 1;
+  }
+  return paths;
+}
+
+void CSAlbumPhotoList::DeleteSelectedFiles(bool toTrash) {
+  const std::vector<std::filesystem::path> paths = SplitFileList(CollectSelectedPaths(true));
+  if (paths.empty()) return;
+  std::u16string question(TextOf(toTrash ? u"AskTrashFiles" : u"AskDeleteFiles"));
+  question += u"\n" + PathToUtf16(paths.front().filename());
+  if (paths.size() > 1) question += u" (+" + FromUtf8(std::to_string(paths.size() - 1)) + u")";
+  if (ShowMessageBox(question, MessageBoxIcon::Question, MessageBoxButtons::YesNo) != kIdYes) return;
+  std::u16string failed;
+  for (const auto& path : paths) {
+    bool done = false;
+    if (toTrash) {
+      done = MoveToTrash(path) == 1;
+    } else {
+      std::error_code error;
+      std::filesystem::remove_all(path, error);
+      done = !error;
+    }
+    if (!done) failed += u"\n" + PathToUtf16(path);
+  }
+  if (!failed.empty()) {
+    static_cast<void>(ShowMessageBox(std::u16string(TextOf(u"DeleteFilesFailed")) + failed,
+                                     MessageBoxIcon::Warning, MessageBoxButtons::Ok));
+    return;
+  }
+  CRenderWindow* window = RenderWindowOf(*this);
+  if (!window) return;
+  std::lock_guard guard(lock);
+  for (const auto& entry : items) {
+    const auto& item = static_cast<const CPhotoItem&>(*entry);
+    if (!item.selected || item.IsFolder() || !item.inView) continue;
+    const Point at = PointToWindow({item.cellPos.x - scrollX, item.cellPos.y - scrollY});
+    // The fade is decoration: a window without room for it still deleted.
+    static_cast<void>(
+        window->StartFadeEffect({at.x, at.y, at.x + item.cellSize.width, at.y + item.cellSize.height}, {}));
+  }
+}
+
+void CSAlbumPhotoList::ForgetPictures(std::int32_t itemKey) {
+  std::lock_guard guard(lock);
+  // Loader 2 may be writing this item's pictures: both loader locks first.
+  const CBothLoaderLocks loaders;
+  CPhotoItem* item = FindByKey(itemKey);
+  if (!item) return;
+  ThumbnailBudget().Forget(itemKey);
+  item->ReleaseImages();
+  item->thumbnail.Free();
+  item->source.Free();
+  item->captionImage.Free();
+  item->needsDraw = 1;
+  dirty = 1;
+}
+
+void CSAlbumPhotoList::RotateSelectedLossless(bool right) {
+  struct Target {
+    std::int32_t key;
+    std::filesystem::path path;
+    std::u16string caption;
+  };
+  std::vector<Target> targets;
+  bool otherTypes = false;
+  {
+    std::lock_guard guard(lock);
+    for (const auto& entry : items) {
+      const auto& item = static_cast<const CPhotoItem&>(*entry);
+      if (!item.selected) continue;
+      if (item.type != static_cast<std::int32_t>(ImageFileType::Jpeg)) {
+        otherTypes = true;
+        continue;
+      }
+      targets.push_back({item.key, item.path, item.caption});
+    }
+  }
+  CRenderWindow* window = RenderWindowOf(*this);
+  if (window) window->ShowProgress({});
+  for (const Target& target : targets) {
+    if (GetImageType(target.path) != ImageFileType::Jpeg) continue;
+    if (RotateJpegLossless(target.path, right ? 1 : 3) == 1) {
+      ForgetPictures(target.key);
+    } else {
+      static_cast<void>(ShowMessageBox(FormatText(TextOf(u"errorllr"), {target.caption}),
+                                       MessageBoxIcon::Information, MessageBoxButtons::Ok));
+    }
+  }
+  if (window) window->HideProgress();
+  if (otherTypes)
+    static_cast<void>(
+        ShowMessageBox(TextOf(u"nonjpgcannotllr"), MessageBoxIcon::Information, MessageBoxButtons::Ok));
+}
+
+void CSAlbumPhotoList::RotateAllByExif() {
+  std::vector<std::pair<std::int32_t, std::filesystem::path>> jpegs;
+  {
+    std::lock_guard guard(lock);
+    for (const auto& entry : items) {
+      const auto& item = static_cast<const CPhotoItem&>(*entry);
+      if (item.type == static_cast<std::int32_t>(ImageFileType::Jpeg))
+        jpegs.emplace_back(item.key, item.path);
+    }
+  }
+  CRenderWindow* window = RenderWindowOf(*this);
+  if (window) window->ShowProgress({});
+  for (const auto& [key, path] : jpegs) {
+    ImageInfo info;
+    if (info.ReadFromFile(path) != 1 || info.width <= info.height) continue;
+    if (info.orientation != 6 && info.orientation != 8) continue;
+    if (GetImageType(path) != ImageFileType::Jpeg) continue;
+    // A photo that cannot be turned stays as it is, silently.
+    if (RotateJpegLossless(path, info.orientation == 6 ? 1 : 3) == 1) ForgetPictures(key);
+  }
+  if (window) window->HideProgress();
+}
+
+void CSAlbumPhotoList::RenameSelected() {
+  if (SelectedPhotoCount() > 0) {
+    WriteNotBuilt("Rename dialog");
+    return;
+  }
+  std::filesystem::path oldPath;
+  std::u16string name;
+  {
+    std::lock_guard guard(lock);
+    const std::int32_t first = GetFirstSelected();
+    if (!ValidIndex(first)) return;
+    const auto& item = static_cast<const CPhotoItem&>(*items[static_cast<std::size_t>(first)]);
+    if (!item.IsFolder() || item.caption == u"..") return;
+    oldPath = item.path;
+    name = item.caption;
+  }
+  const std::u16string caption = name;
+  if (!InputName(name, TextOf(u"renamefolder")) || name.empty() || name == caption) return;
+  std::filesystem::path folder = oldPath;
+  if (folder.filename().empty()) folder = folder.parent_path();
+  const std::filesystem::path newPath = folder.parent_path() / PathFromUtf16(name);
+  // Never onto an existing name: the other folder would be replaced.
+  if (::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, newPath.c_str(), RENAME_NOREPLACE) != 0) return;
+  if (albumPage) albumPage->RefreshFolderListing();
+}
+
+void CSAlbumPhotoList::BuildContextMenu(CSMenu* menu) {
+  if (!menu) return;
+  menu->Destroy(0);
+  std::int32_t photos = 0, folders = 0;
+  {
+    std::lock_guard guard(lock);
+    for (const auto& entry : items) {
+      if (!entry->selected) continue;
+      ++(static_cast<const CPhotoItem&>(*entry).IsFolder() ? folders : photos);
+    }
+  }
+  const bool any = photos + folders >= 1;
+  const bool folderPageShown = albumPage && !albumPage->IsFolderPageInactive();
+  const bool clipboardFiles = GetClipboardDataSize(ClipboardFormat::Hdrop) != 0;
+  const auto add = [menu](std::int32_t command, std::u16string_view key, std::u16string_view icon,
+                          std::u16string_view shortcut, bool enabled) {
+    menu->AddItemEx({}, command, TextOf(key), icon, shortcut, nullptr);
+    menu->EnableItem(command, enabled);
+  };
+  const auto separator = [menu] { menu->AddItem({}, 0, {}, nullptr); };
+  add(101, u"AlbumView", {}, {}, photos == 1);
+  add(102, u"AlbumEdit", {}, {}, photos >= 2);
+  add(104, u"LLRL", {}, {}, photos >= 1);
+  add(105, u"LLRR", {}, {}, photos >= 1);
+  add(106, u"Rotate as Exif", {}, {}, true);
+  separator();
+  add(107, u"AlbumRename", {}, {}, any);
+  add(108, u"AlbumDelete", {}, {}, any);
+  add(109, u"FileCopy", u"menucopy.png", {}, any);
+  add(110, u"FileCut", u"menucut.png", {}, any);
+  if (folderPageShown)
+    add(111, u"FilePaste", u"menupaste.png", {}, clipboardFiles);
+  else
+    add(121, u"FilePasteTag", u"menupaste.png", {}, false);  // the search tree's tags are not reachable
+  separator();
+  add(112, u"Property", {}, {}, photos == 1);
+  if (folderPageShown) add(122, u"menuNewFolder", {}, {}, true);
+  add(1011, u"Refresh", {}, u"F5", true);
+}
+
 bool CSAlbumPhotoList::OnSpriteMessage(const SpriteMessage& message) {
   if (message.code == kMenuMsgCommand) {
     const auto command = static_cast<std::int32_t>(message.wparam);
-    if (command == 132 || command == 133) {
-      if (SelectedPhotoCount() == 1) EditSelectedPhoto(command - 131);
-    } else if (command == 1011) {
-      if (albumPage) albumPage->RefreshFolderListing();
-    } else {
-      WriteNotBuilt("Album command " + std::to_string(command));
+    switch (command) {
+      case 101: {
+        std::int32_t first = -1;
+        {
+          std::lock_guard guard(lock);
+          first = GetFirstSelected();
+          if (ValidIndex(first) &&
+              static_cast<const CPhotoItem&>(*items[static_cast<std::size_t>(first)]).IsFolder())
+            first = -1;
+        }
+        if (first >= 0 && albumPage)
+          static_cast<void>(PostSpriteMessage(albumPage, kListMsgOpened, static_cast<std::uint64_t>(first),
+                                              reinterpret_cast<std::uintptr_t>(PhotoAt(first)), this));
+        break;
+      }
+      case 104:
+      case 105:
+        RotateSelectedLossless(command == 105);
+        break;
+      case 106:
+        RotateAllByExif();
+        break;
+      case 107:
+        RenameSelected();
+        break;
+      case 108:
+        DeleteSelectedFiles(true);
+        break;
+      case 109:
+        CopySelectedFiles();
+        break;
+      case 110:
+        CutSelectedFiles();
+        break;
+      case 111:
+        PasteFiles();
+        break;
+      case 122:
+        if (albumPage && albumPage->folderPage)
+          static_cast<void>(PostSpriteMessage(albumPage->folderPage, kSpriteMsgButtonClicked,
+                                              CSFolderPage::kNewFolderId, 0, this));
+        break;
+      case 132:
+      case 133:
+        if (SelectedPhotoCount() == 1) EditSelectedPhoto(command - 131);
+        break;
+      case 1011:
+        if (albumPage) albumPage->RefreshFolderListing();
+        break;
+      default:
+        if (command >= 101 && command <= 198) WriteNotBuilt("Album command " + std::to_string(command));
+        break;
     }
   }
   return CSPhotoList::OnSpriteMessage(message);

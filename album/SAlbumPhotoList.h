@@ -1,15 +1,19 @@
 #pragma once
 // CSAlbumPhotoList: the album's photo grid: a check box on every photo in
 // the thumbnail views that adds it to or takes it out of the selection,
-// Ctrl and the wheel to change the view size, the album's background with
-// the camera picture in its corner, and items filled from the photo-info
-// cache as they are listed.
+// Ctrl and the wheel to change the view size, the right-click menu, the
+// keyboard shortcuts, copying, cutting and pasting files through the
+// clipboard, the album's background with the camera picture in its corner,
+// and items filled from the photo-info cache as they are listed.
 
 #include <cstdint>
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "album/SPhotoList.h"
 #include "image/ImageArray.h"
+#include "ui/widgets/SMenu.h"
 
 class CSAlbumPage;
 
@@ -19,16 +23,30 @@ public:
 
   CSAlbumPhotoList();
 
+  static constexpr std::int32_t kContextMenuId = 100;
+
   [[nodiscard]] bool OnSpriteCreate() override;
+  void Destroy(int final) override;
   void OnMouseWheel(Point point, std::int32_t delta) override;
   // Notes Ctrl: the wheel reaches sprites without the key flags.
   void OnMouseMove(Point point, std::uint32_t flags) override;
   void OnLButtonDown(Point point, std::uint32_t flags) override;
+  // Keeps a selection when the press is on a selected item, then the menu.
+  void OnRButtonDown(Point point, std::uint32_t flags) override;
+  // Opens the item, or with Editor "DbClickForEdit" set starts the group
+  // photo from a selected photo.
+  void OnLButtonDblClk(Point point, std::uint32_t flags) override;
+  void OnKeyDown(std::uint32_t key, std::uint32_t repeat, std::uint32_t flags) override;
+  bool ShowsFocusIndicator() override { return false; }
   [[nodiscard]] bool DrawItem(std::int32_t index) override;
   void ClearBackground() override;
-  // Commands 132 and 133 open the single selected photo for a cut-out,
-  // 1011 lists the folder again; the other photo commands are not built.
+  // The list's commands 101 to 133 and 1011 (refresh).
   bool OnSpriteMessage(const SpriteMessage& message) override;
+  // Files dropped while the folder browser is shown: the image files among
+  // them go into its current folder, each moved when it and the folder lie
+  // on fixed drives, else copied; nothing when every file comes from that
+  // folder (or below it). 1 when taken.
+  std::int32_t OnDrop(Point point, const CDropFileList& files) override;
   CPhotoItem* AddListedItem(std::int32_t type, const std::filesystem::path& path) override;
 
   // Adds the item and fills a photo's information from the cache record of
@@ -37,6 +55,33 @@ public:
   // The first selected item when it is a photo: opened in an edit page.
   void EditSelectedPhoto(std::int32_t mode);
   std::int32_t SelectedPhotoCount();
+  // Empties the menu and fills it with the photo commands, enabled by the
+  // selection and the clipboard.
+  void BuildContextMenu(CSMenu* menu);
+  // Every photo selected, every folder not.
+  void SelectAllPhotos();
+  // The selected paths, each followed by a zero, and one more zero; folders
+  // only when asked for and never one whose caption begins with a dot.
+  // Just the closing zero when nothing qualifies.
+  std::u16string CollectSelectedPaths(bool withFolders);
+  void CopySelectedFiles();
+  void CutSelectedFiles();
+  // Into the folder browser's current folder; a name already taken there
+  // is replaced only when the user says so. Lists the folder again.
+  void PasteFiles();
+  // After the user's yes: to the trash, or for good (folders with their
+  // contents); a failure is listed in one message.
+  void DeleteSelectedFiles(bool toTrash);
+  // Turns the selected JPEG photos by 90 degrees without re-encoding; a
+  // failure names the photo, other file types are named once afterwards.
+  void RotateSelectedLossless(bool right);
+  // Every JPEG of the list stored landscape with orientation 6 or 8 is
+  // turned upright (the turn removes the tag, so a second run does nothing).
+  void RotateAllByExif();
+  // With no photo selected, a selected folder is renamed after asking for
+  // the name; a name already taken is refused. Photos go to the rename
+  // dialog, which is not built.
+  void RenameSelected();
   // Ctrl and the wheel: 2 -> 3 -> 4 for a positive delta, back for a
   // negative one; the new mode, unchanged at either end.
   static std::int32_t NextViewModeForWheel(std::int32_t mode, std::int32_t delta);
@@ -44,7 +89,12 @@ public:
   CImageArray checkBoxIcons;
   CBgraImage cornerPicture;
   CSAlbumPage* albumPage = nullptr;
+  CSMenu contextMenu;
 
 private:
+  void SendCommand(std::int32_t command);
+  // Drops the item's pictures so that the loader reads the turned file.
+  void ForgetPictures(std::int32_t itemKey);
+
   bool m_controlHeld = false;
 };
