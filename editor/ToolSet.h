@@ -17,7 +17,16 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/CameraTool.h"
+#include "editor/ColorRangeTool.h"
+#include "editor/FreePaintTool.h"
+#include "editor/FreeSelTool.h"
 #include "editor/PlaceholderTool.h"
+#include "editor/PolygonSelTool.h"
+#include "editor/RectSelTool.h"
+#include "editor/RedeyeTool.h"
+#include "editor/RepairTool.h"
+#include "editor/RoundSelTool.h"
 #include "editor/Tool.h"
 #include "image/ImageArray.h"
 
@@ -56,21 +65,21 @@ public:
   // The tool instance of an entry, listed or not.
   CTool* ToolFor(std::int32_t id);
 
-  CPlaceholderTool polygonSel{"Polygon selection tool", kToolKindSelection};
-  CPlaceholderTool colorRange{"Colour range tool", kToolKindPlain};
+  CPolygonSelTool polygonSel;
+  CColorRangeTool colorRange;
   CPlaceholderTool crop{"Crop tool", kToolKindPlain};
   CPlaceholderTool freeCrop{"Free crop tool", kToolKindPlain};
   CPlaceholderTool shapeChange{"Shape change tool", kToolKindPlain};
-  CPlaceholderTool repair{"Repair tool", kToolKindPlain};
-  CPlaceholderTool redeye{"Red-eye tool", kToolKindPlain};
+  CRepairTool repair;
+  CRedeyeTool redeye;
   CPlaceholderTool move{"Move tool", kToolKindPlain};
   CPlaceholderTool transform{"Transform tool", kToolKindPlain};
   CPlaceholderTool text{"Text tool", kToolKindPlain};
-  CPlaceholderTool freeSel{"Free selection tool", kToolKindSelection};
-  CPlaceholderTool rectSel{"Rectangle selection tool", kToolKindSelection};
-  CPlaceholderTool roundSel{"Round selection tool", kToolKindSelection};
-  CPlaceholderTool freePaint{"Free paint tool", kToolKindPlain};
-  CPlaceholderTool camera{"Clone stamp tool", kToolKindPlain};
+  CFreeSelTool freeSel;
+  CRectSelTool rectSel;
+  CRoundSelTool roundSel;
+  CFreePaintTool freePaint;
+  CCameraTool camera;
 
   // Empty until InitTools; tests may list tools of their own.
   std::vector<CTool*> list;

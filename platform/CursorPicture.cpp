@@ -1,5 +1,7 @@
 #include "platform/CursorPicture.h"
 
+#include <array>
+#include <cstddef>
 #include <mutex>
 #include <optional>
 
@@ -8,10 +10,15 @@ namespace {
 std::mutex g_lock;
 std::optional<MonochromeCursor> g_openHand;
 std::optional<MonochromeCursor> g_picker;
+constexpr auto kFirstSelection = static_cast<std::size_t>(CursorShape::SelectPolygon);
+constexpr auto kLastSelection = static_cast<std::size_t>(CursorShape::SelectDragSubtract);
+std::array<std::optional<MonochromeCursor>, kLastSelection - kFirstSelection + 1> g_selection;
 
 std::optional<MonochromeCursor>* PictureOf(CursorShape shape) {
   if (shape == CursorShape::OpenHand) return &g_openHand;
   if (shape == CursorShape::Picker) return &g_picker;
+  const auto index = static_cast<std::size_t>(shape);
+  if (index >= kFirstSelection && index <= kLastSelection) return &g_selection[index - kFirstSelection];
   return nullptr;
 }
 

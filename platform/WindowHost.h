@@ -26,6 +26,16 @@ enum class CursorShape : std::uint8_t {
   No,
   OpenHand,  // the program's own picture (DefineCursorPicture), else the system hand
   Picker,    // the program's own picture of a colour picker, else the crosshair
+  // The selection tools' own pictures (a crosshair when missing): click by
+  // click for a new, added or subtracted area, on the polygon's first point,
+  // and dragged for a new, added or subtracted area.
+  SelectPolygon,
+  SelectPolygonAdd,
+  SelectPolygonSubtract,
+  SelectClose,
+  SelectDrag,
+  SelectDragAdd,
+  SelectDragSubtract,
   Count,
 };
 

@@ -11,6 +11,7 @@
 #include "platform/Utf16.h"
 #include "ui/HandCursor.h"
 #include "ui/PickCursor.h"
+#include "ui/SelectionCursors.h"
 #include "ui/Utf16File.h"
 
 bool CUIResources::Init(std::u16string_view variant) { return Init(GetProgramDataFolder(), variant); }
@@ -66,6 +67,11 @@ bool CUIResources::CreateCustomCursor() {
   handCursor = CursorShape::OpenHand;
   if (!DefineCursorPicture(CursorShape::Picker, BuildPickCursor())) return false;
   pickCursor = CursorShape::Picker;
+  for (auto shape = static_cast<std::uint8_t>(CursorShape::SelectPolygon);
+       shape <= static_cast<std::uint8_t>(CursorShape::SelectDragSubtract); ++shape) {
+    const auto selection = static_cast<CursorShape>(shape);
+    if (!DefineCursorPicture(selection, BuildSelectionCursor(selection))) return false;
+  }
   return true;
 }
 
