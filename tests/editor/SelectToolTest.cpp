@@ -12,6 +12,7 @@
 #include "document/BFDoc.h"
 #include "editor/SToolPage.h"
 #include "editor/SelColorDlg.h"
+#include "platform/CursorPicture.h"
 #include "platform/WindowMessages.h"
 #include "tests/editor/EditorFixture.h"
 
@@ -294,4 +295,18 @@ TEST_F(SelectTools, TheColourRangeToolRunsItsDialogAfterTheToolIsDropped) {
   EXPECT_EQ(script.Pending(), 0u);
   EXPECT_EQ(script.Shown(),
             (std::vector<std::int32_t>{CSelColorDlg::kTemplateId, CSelColorDlg::kTemplateId}));
+}
+
+// The seven selection cursors are the program's own pictures, each its own,
+// with the crosshair's centre as hot spot.
+TEST_F(SelectTools, TheSelectionCursorsAreDistinctPictures) {
+  std::vector<std::array<std::uint8_t, 128>> seen;
+  for (auto shape = static_cast<std::uint8_t>(CursorShape::SelectPolygon);
+       shape <= static_cast<std::uint8_t>(CursorShape::SelectDragSubtract); ++shape) {
+    MonochromeCursor picture;
+    ASSERT_TRUE(GetCursorPicture(static_cast<CursorShape>(shape), picture)) << int{shape};
+    EXPECT_EQ(picture.hotSpot, (Point{10, 10}));
+    EXPECT_EQ(std::find(seen.begin(), seen.end(), picture.xorMask), seen.end()) << int{shape};
+    seen.push_back(picture.xorMask);
+  }
 }
