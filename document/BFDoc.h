@@ -167,6 +167,10 @@ public:
   // selection and m_modified stay as they are.
   [[nodiscard]] int StoreSelectionAsMask(std::u16string_view name);
 
+  // Exchanges everything but the lock and the modified flag with other (a
+  // copy taken before an operation goes back whole, without allocating).
+  void ExchangeContents(CBFDoc& other) { SwapContents(other); }
+
   std::u16string Path() const;
   // Cut as fixed fields are: 1023 characters or more become 1021 and "..".
   void SetPath(std::u16string_view path);

@@ -17,6 +17,9 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/CropTool.h"
+#include "editor/FreeCropTool.h"
+#include "editor/MoveTool.h"
 #include "editor/PlaceholderTool.h"
 #include "editor/Tool.h"
 #include "image/ImageArray.h"
@@ -58,12 +61,12 @@ public:
 
   CPlaceholderTool polygonSel{"Polygon selection tool", kToolKindSelection};
   CPlaceholderTool colorRange{"Colour range tool", kToolKindPlain};
-  CPlaceholderTool crop{"Crop tool", kToolKindPlain};
-  CPlaceholderTool freeCrop{"Free crop tool", kToolKindPlain};
+  CCropTool crop;
+  CFreeCropTool freeCrop;
   CPlaceholderTool shapeChange{"Shape change tool", kToolKindPlain};
   CPlaceholderTool repair{"Repair tool", kToolKindPlain};
   CPlaceholderTool redeye{"Red-eye tool", kToolKindPlain};
-  CPlaceholderTool move{"Move tool", kToolKindPlain};
+  CMoveTool move;
   CPlaceholderTool transform{"Transform tool", kToolKindPlain};
   CPlaceholderTool text{"Text tool", kToolKindPlain};
   CPlaceholderTool freeSel{"Free selection tool", kToolKindSelection};

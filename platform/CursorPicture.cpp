@@ -8,10 +8,12 @@ namespace {
 std::mutex g_lock;
 std::optional<MonochromeCursor> g_openHand;
 std::optional<MonochromeCursor> g_picker;
+std::optional<MonochromeCursor> g_newRect;
 
 std::optional<MonochromeCursor>* PictureOf(CursorShape shape) {
   if (shape == CursorShape::OpenHand) return &g_openHand;
   if (shape == CursorShape::Picker) return &g_picker;
+  if (shape == CursorShape::NewRect) return &g_newRect;
   return nullptr;
 }
 

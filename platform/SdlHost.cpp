@@ -40,6 +40,8 @@ SDL_SystemCursor SystemCursorOf(CursorShape shape) {
       return SDL_SYSTEM_CURSOR_HAND;
     case CursorShape::Picker:
       return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case CursorShape::NewRect:
+      return SDL_SYSTEM_CURSOR_CROSSHAIR;
     case CursorShape::Count:
       break;
   }

@@ -26,6 +26,7 @@ enum class CursorShape : std::uint8_t {
   No,
   OpenHand,  // the program's own picture (DefineCursorPicture), else the system hand
   Picker,    // the program's own picture of a colour picker, else the crosshair
+  NewRect,   // the program's own picture for drawing a new rectangle, else the crosshair
   Count,
 };
 

@@ -1588,6 +1588,61 @@ Canvas CurveToolIcons() {
   return c;
 }
 
+// The crop tools' pictures -------------------------------------------------
+
+// The crop tool's lock button, 16-pixel cells: 0 a closed padlock (ratio
+// locked), 1 an open one.
+Canvas LockIcons() {
+  constexpr int kSide = 16;
+  Canvas c(2 * kSide, kSide);
+  for (int i = 0; i < 2; ++i) {
+    const CellPainter cell{c, i * kSide, kSide};
+    const double lift = i == 0 ? 0.0 : 2.5;
+    const double shift = i == 0 ? 0.0 : 3.5;
+    cell(Stroke(Arc(8 + shift, 7 - lift, 3.6, 3.6, 180, 360, 12), 1.6), kLight);
+    if (i == 0) cell(Stroke({{4.4, 7}, {4.4, 8}}, 1.6), kLight);
+    cell(Stroke({{11.6 + shift, 7 - lift}, {11.6 + shift, 8}}, 1.6), kLight);
+    cell(RoundRect(2.5, 7.5, 13.5, 15, 1.5), kLight);
+    cell(Circle(8, 11, 1.4), kDark);
+  }
+  return c;
+}
+
+// The OK button the crop tools draw at the rectangle: a round green badge
+// with a white tick, one 24-pixel cell.
+Canvas OkButton() {
+  Canvas c(24, 24);
+  Bordered(c, Circle(12, 12, 11), Colour{64, 170, 92}, Colour{235, 245, 238});
+  c.Fill(Stroke({{6.5, 12.5}, {10.5, 16.5}, {17.5, 8}}, 2.6), kWhite);
+  return c;
+}
+
+// The free crop tool's demonstration: a slanted framed picture with the four
+// corner marks on it, an arrow, and the same picture straightened.
+Canvas FreeCropDemo() {
+  constexpr int kWidth = 360;
+  constexpr int kHeight = 200;
+  Canvas c(kWidth, kHeight);
+  c.Fill(Box(0, 0, kWidth, kHeight), Colour{196, 188, 172});
+  c.Fill(Box(0, 150, kWidth, kHeight), Colour{150, 120, 90});
+  const std::vector<Vec> quad = {{30, 40}, {150, 25}, {160, 150}, {20, 135}};
+  c.Fill(Polygon(quad), Colour{92, 70, 48});
+  const std::vector<Vec> inner = {{38, 47}, {143, 34}, {152, 142}, {28, 128}};
+  c.Fill(Polygon(inner), Colour{120, 170, 220});
+  c.Fill(Polygon({{28, 128}, {70, 80}, {110, 110}, {152, 72}, {152, 142}}), Colour{70, 130, 70});
+  c.Fill(Circle(120, 60, 10), Colour{250, 210, 90});
+  for (const Vec& p : quad) Bordered(c, Circle(p.x, p.y, 5), kWhite, kDark);
+  c.Fill(Stroke({quad[0], quad[1], quad[2], quad[3], quad[0]}, 1.5), kWhite);
+  c.Fill(Stroke({{175, 95}, {205, 95}}, 5), kDark);
+  c.Fill(Polygon({{205, 83}, {220, 95}, {205, 107}}), kDark);
+  c.Fill(Box(235, 30, 340, 150), Colour{92, 70, 48});
+  c.Fill(Box(243, 38, 332, 142), Colour{120, 170, 220});
+  c.Fill(Polygon({{243, 142}, {243, 125}, {280, 82}, {300, 110}, {332, 75}, {332, 142}}),
+         Colour{70, 130, 70});
+  c.Fill(Circle(305, 60, 10), Colour{250, 210, 90});
+  return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1708,6 +1763,10 @@ int main(int argc, char** argv) {
   ok = WizardCardPicture(64, 48, Colour{220, 150, 90}, Colour{120, 60, 100}, kLight)
            .Save(skinFolder / "instantfilter.png", false) &&
        ok;
+  // The crop tools' pictures.
+  ok = LockIcons().Save(skinFolder / "lock.png", false) && ok;
+  ok = OkButton().Save(skinFolder / "ok.png", false) && ok;
+  ok = FreeCropDemo().SaveJpeg(skinFolder / "freecropdemo.jpg", kPanel) && ok;
   ok = Button().Save(folder / "btn.png", true) && ok;
   ok = DigitStrip(20, 27, 4.0, 4.0, 12.0, 19.0, 2.6).Save(folder / "digi.png", true) && ok;
   ok = SmallDigits().Save(folder / "smalldigi.png", true) && ok;

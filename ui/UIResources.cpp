@@ -10,6 +10,7 @@
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
 #include "ui/HandCursor.h"
+#include "ui/NewRectCursor.h"
 #include "ui/PickCursor.h"
 #include "ui/Utf16File.h"
 
@@ -66,6 +67,8 @@ bool CUIResources::CreateCustomCursor() {
   handCursor = CursorShape::OpenHand;
   if (!DefineCursorPicture(CursorShape::Picker, BuildPickCursor())) return false;
   pickCursor = CursorShape::Picker;
+  if (!DefineCursorPicture(CursorShape::NewRect, BuildNewRectCursor())) return false;
+  newRectCursor = CursorShape::NewRect;
   return true;
 }
 

@@ -79,7 +79,8 @@ public:
   CDialogTemplateSet dialogTemplates;
   std::u16string baseText;  // resource.txt, kept until exit
   CursorShape handCursor = CursorShape::Hand;
-  CursorShape pickCursor = CursorShape::Crosshair;  // over pictures that are clicked to sample a colour
+  CursorShape pickCursor = CursorShape::Crosshair;     // over pictures that are clicked to sample a colour
+  CursorShape newRectCursor = CursorShape::Crosshair;  // where a crop tool draws a new rectangle
 
 private:
   std::filesystem::path m_logPath;

@@ -11,6 +11,10 @@
 // writes, 300 ms later, the layer count, the current layer and step, and the
 // window centres of the history panel's rows, and the current layer's
 // dithered picture to DUMP.layer as raw RGBA.
+// F6 writes, 300 ms later, the crop tool's state: the window centres of
+// its button on the tool page and of its OK button (-1 -1 while none is
+// drawn), the document's size, the current step and whether the crop tool
+// is current. PHOTO "-" opens nothing (photos are dropped by the test).
 // The probe ends by the window's close (its questions answered by the
 // test), after 150 s at the latest.
 //
@@ -26,6 +30,7 @@
 #include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
 #include "document/BFDoc.h"
+#include "editor/CropTool.h"
 #include "editor/SEditPage.h"
 #include "image/BgraImage.h"
 #include "image/ImageInfo.h"
@@ -42,6 +47,8 @@ constexpr std::uint32_t kTimeLimitTimer = 7001;
 constexpr std::uint32_t kStateTimer = 7002;
 constexpr std::uint32_t kStateDelayMs = 300;
 constexpr std::uint32_t kLayerTimer = 7003;
+constexpr std::uint32_t kCropTimer = 7004;
+constexpr std::uint32_t kF6 = VK_F1 + 5;
 constexpr std::uint32_t kF7 = VK_F1 + 6;
 constexpr std::uint32_t kF8 = VK_F1 + 7;
 constexpr std::uint32_t kF9 = VK_F1 + 8;
@@ -71,6 +78,11 @@ public:
       WriteState();
       return;
     }
+    if (id == kCropTimer) {
+      UiQueue().KillTimer(kCropTimer);
+      WriteCrop();
+      return;
+    }
     if (id == kLayerTimer) {
       UiQueue().KillTimer(kLayerTimer);
       WriteLayers();
@@ -79,6 +91,10 @@ public:
     CBrightforgeDlg::OnTimer(id);
     if (id == kStartupTimerId && ++m_ticks == 1) {
       UiQueue().SetTimer(kTimeLimitTimer, 150000);
+      if (m_photo == "-") {
+        Write("ready");
+        return;
+      }
       OpenDocumentPage(m_photo, false, nullptr, 0);
       CSEditPage* page = CurrentEditPage();
       Write(page ? "opened %d x %d" : "not opened %d %d", page ? static_cast<int>(page->document.m_width) : 0,
@@ -91,6 +107,7 @@ public:
     if (message.message == WM_KEYDOWN && message.wparam == kF8)
       UiQueue().SetTimer(kStateTimer, kStateDelayMs);
     if (message.message == WM_KEYDOWN && message.wparam == kF9) Edit();
+    if (message.message == WM_KEYDOWN && message.wparam == kF6) UiQueue().SetTimer(kCropTimer, kStateDelayMs);
     if (message.message == WM_KEYDOWN && message.wparam == kF7)
       UiQueue().SetTimer(kLayerTimer, kStateDelayMs);
     CBrightforgeDlg::OnUiMessage(message);
@@ -171,6 +188,32 @@ private:
     Write("layers %d current %d step %d size %u %u %s rows%s", page->document.LayerCount(),
           page->document.m_currentLayer, page->history.CurrentStep(), dumped ? picture.width : 0,
           dumped ? picture.height : 0, dumped ? "dumped" : "nodump", rows.c_str());
+  }
+
+  void WriteCrop() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) {
+      Write("crop none");
+      return;
+    }
+    Point button{-1, -1};
+    if (const PanelItem* item = page->toolPanel.strip.FindItem(kToolCrop)) {
+      button = page->toolPanel.strip.PointToWindow(
+          {(item->rect.left + item->rect.right) / 2, (item->rect.top + item->rect.bottom) / 2});
+    }
+    CCropTool& crop = g_ToolSet.crop;
+    Point ok{-1, -1};
+    {
+      std::lock_guard guard(page->canvas.lock);
+      const Rect r = crop.okRect;
+      if (r.left != -1 && crop.rectExists) {
+        const Rect content = page->canvas.view.content;
+        ok = page->canvas.PointToWindow({content.left + r.left + 12, content.top + r.top + 12});
+      }
+    }
+    Write("crop button %d %d ok %d %d size %u %u step %d tool %d", button.x, button.y, ok.x, ok.y,
+          page->document.m_width, page->document.m_height, page->history.CurrentStep(),
+          page->canvas.currentTool == &crop ? 1 : 0);
   }
 
   void Edit() {
