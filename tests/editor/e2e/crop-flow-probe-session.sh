@@ -65,6 +65,12 @@ drag() {
   timeout 10 xdotool mouseup 1
   sleep 0.3
 }
+# With TESSERA_EDIT_SHOTS set, keeps a capture of the window under that name.
+shot() {
+  [[ -n "${TESSERA_EDIT_SHOTS:-}" ]] || return 0
+  mkdir -p "$TESSERA_EDIT_SHOTS"
+  timeout 20 import -window "$window" "$TESSERA_EDIT_SHOTS/$1.png"
+}
 click_at() {
   timeout 10 xdotool mousemove --window "$window" "$1" "$2"
   sleep 0.3
@@ -106,11 +112,13 @@ sizes=("$width $height")
 # A crop dragged and applied with its OK button.
 draw_crop 2 8
 [[ $okx -ge 0 ]] || fail "no OK button on the crop rectangle"
+shot rectangle
 click_at "$okx" "$oky"
 state
 [[ $tool -eq 0 && $cstep -eq 1 ]] || fail "OK left tool $tool at step $cstep"
 [[ $width -lt ${sizes[0]% *} ]] || fail "the crop did not make the photo smaller ($width x $height)"
 same_as_display "cropped with OK"
+shot cropped
 sizes+=("$width $height")
 
 # A second crop applied with a double click inside it.
