@@ -15,6 +15,7 @@
 #include "tests/common/PixelBlockFailure.h"
 #include "tests/editor/EditorFixture.h"
 #include "tests/editor/ToolDrive.h"
+#include "ui/dialogs/LockRatioDlg.h"
 #include "ui/dialogs/SMessageDlg.h"
 
 namespace {
@@ -120,6 +121,32 @@ TEST_F(CropToolTest, AZeroVectorTurnsByNothing) {
     EXPECT_FALSE(std::isnan(out.angle));
     EXPECT_DOUBLE_EQ(out.angle, 0.3);
   }
+}
+
+// The lock button's dialog locks a ratio and fits the rectangle to it.
+TEST_F(CropToolTest, TheLockDialogLocksAndFitsTheRatio) {
+  CSEditPage* page = Open();
+  ToolDrive drive(*page, Crop());
+  drive.Drag({20, 20}, {120, 100});
+  CDialogScript script;
+  script.Next(CLockRatioDlg::kTemplateId)
+      .Press(CLockRatioDlg::kLockId)
+      .Call([](CDialogSprite& dialog) {
+        dialog.FindControl(CLockRatioDlg::kWidthId)->SetValue(u"3");
+        dialog.FindControl(CLockRatioDlg::kHeightId)->SetValue(u"2");
+      })
+      .Press(kIdOk);
+  SpriteMessage click;
+  click.code = kPanelMsgItemClicked;
+  click.wparam = CCropTool::kLockItem;
+  Crop().OnMessage(click);
+  EXPECT_TRUE(script.Errors().empty());
+  EXPECT_EQ(Crop().ratioLocked, 1);
+  EXPECT_EQ(Crop().ratioWidth, 3u);
+  EXPECT_DOUBLE_EQ(Crop().ratio, 1.5);
+  EXPECT_NEAR(Width() / Height(), 1.5, 0.03);
+  EXPECT_EQ(Crop().panel.FindItem(CCropTool::kLockItem)->icon.width, 16u);
+  Leave(*page, kIdNo);
 }
 
 // The ring search picks what a scan of the whole box row by row picks.
