@@ -94,8 +94,10 @@ find_window() {
   for _ in $(seq 1 60); do
     window=$(timeout 10 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
     if [[ -n "$window" ]]; then
-      eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
-      return 0
+      # One that is gone half a second later was a short-lived one.
+      sleep 0.5
+      local geometry
+      geometry=$(timeout 10 xdotool getwindowgeometry --shell "$window" 2>/dev/null) && eval "$geometry" && return 0
     fi
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.5
@@ -104,10 +106,19 @@ find_window() {
 }
 
 # The number of colours in a rectangle of the window: colours x y w h.
+# After three failed captures a word no comparison takes: under set -u the
+# session ends there, with the reason on stderr.
 colours() {
-  timeout 20 import -window "$window" -crop "$3x$4+$1+$2" +repage "$work/part.png" ||
-    fail "import could not capture the window"
-  convert "$work/part.png" -format '%k' info:
+  for _ in 1 2 3; do
+    if timeout 20 import -window "$window" -crop "$3x$4+$1+$2" +repage "$work/part.png" 2>/dev/null; then
+      convert "$work/part.png" -format '%k' info:
+      return
+    fi
+    sleep 0.3
+  done
+  echo "FAIL: import could not capture the window" >&2
+  echo uncaptured
+  return 1
 }
 
 # Clicks a point of the window.
