@@ -3,6 +3,7 @@
 #include <mutex>
 #include <system_error>
 
+#include "document/BFLayer.h"
 #include "editor/CommandRegistry.h"
 #include "editor/EditorShell.h"
 #include "editor/Tool.h"
@@ -326,7 +327,23 @@ bool CSEditPage::ConfirmClose() {
 }
 
 bool CSEditPage::ReturnImageToHost() {
-  CBgraImage16 composite;
-  if (!document.CompositeLayers(composite, 0)) return false;
-  return shell.ReturnImageToHost(composite);
+  // The host's picture is the base layer, sample for sample, with the
+  // layers above blended in. The blend moves only 255/256 of the way, so a
+  // plain flattening would leave a trace of its background in every pixel.
+  CBgraImage16 flattened;
+  const CBFLayer* base = document.GetLayer(0);
+  bool fromBase = false;
+  if (base && base->m_visible && base->m_x == 0 && base->m_y == 0) {
+    std::lock_guard guard(base->m_lock);
+    fromBase = base->m_image.width == document.m_width && base->m_image.height == document.m_height &&
+               !base->m_image.IsEmpty();
+    if (fromBase && !flattened.CopyFrom(base->m_image)) return false;
+  }
+  if (!fromBase)
+    return document.CompositeLayers(flattened, CBFDoc::kOpaqueWhite) && shell.ReturnImageToHost(flattened);
+  for (int i = 1; i < document.LayerCount(); ++i) {
+    const CBFLayer* layer = document.GetLayer(i);
+    if (layer && layer->m_visible) document.BlendLayer(flattened, *layer);
+  }
+  return shell.ReturnImageToHost(flattened);
 }

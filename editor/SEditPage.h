@@ -82,7 +82,9 @@ public:
 
   // Asked before the page is closed; may ask the user; false keeps it.
   [[nodiscard]] bool ConfirmClose();
-  // Hands the visible layers' composite to the host (external-editor mode).
+  // Hands the base layer, with the visible layers above blended in, to the
+  // host (external-editor mode); a base layer that does not cover the
+  // document is flattened with the others on opaque white.
   [[nodiscard]] bool ReturnImageToHost();
   // The side panels follow the document (after message 10003).
   void RefreshPanels();
