@@ -50,7 +50,8 @@ std::string TablePath() {
     const std::filesystem::path file = PeerWorkFolder() / "table.pgm";
     std::ofstream out(file, std::ios::binary);
     out << "P5\n65536 1\n65535\n";
-    for (const std::uint16_t v : ChannelTable()) out.put(static_cast<char>(v >> 8)).put(static_cast<char>(v & 0xFF));
+    for (const std::uint16_t v : ChannelTable())
+      out.put(static_cast<char>(v >> 8)).put(static_cast<char>(v & 0xFF));
     return out ? file.string() : std::string();
   }();
   return path;
