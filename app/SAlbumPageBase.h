@@ -5,9 +5,15 @@
 // CSAlbumPlaceholderPage. The photo scan started at the album's start-up
 // stage reports to this page (its registry key).
 
+#include <cstdint>
 #include <string_view>
 
 #include "ui/widgets/STabPage.h"
+
+// Sprite message to the album page (wparam and lparam 0): a file in the
+// watched folder changed, or an edit page saved; the page lists its folder
+// again.
+inline constexpr std::int32_t kSpriteMsgFolderChanged = 11026;
 
 class CSAlbumPageBase : public CSTabPage {
 public:

@@ -78,6 +78,10 @@ public:
     previewOpen = false;
   }
   void ShowNoticeButton() override { log->push_back("notice"); }
+  bool OnSpriteMessage(const SpriteMessage& message) override {
+    if (message.code == kSpriteMsgFolderChanged) log->push_back("folder changed");
+    return CSAlbumPageBase::OnSpriteMessage(message);
+  }
 
   std::shared_ptr<std::vector<std::string>> log;
   bool folderTreeResult = true;
