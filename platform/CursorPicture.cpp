@@ -8,10 +8,14 @@ namespace {
 std::mutex g_lock;
 std::optional<MonochromeCursor> g_openHand;
 std::optional<MonochromeCursor> g_picker;
+std::optional<MonochromeCursor> g_previousPhoto;
+std::optional<MonochromeCursor> g_nextPhoto;
 
 std::optional<MonochromeCursor>* PictureOf(CursorShape shape) {
   if (shape == CursorShape::OpenHand) return &g_openHand;
   if (shape == CursorShape::Picker) return &g_picker;
+  if (shape == CursorShape::PreviousPhoto) return &g_previousPhoto;
+  if (shape == CursorShape::NextPhoto) return &g_nextPhoto;
   return nullptr;
 }
 

@@ -24,8 +24,10 @@ enum class CursorShape : std::uint8_t {
   SizeNWSE,
   SizeNESW,
   No,
-  OpenHand,  // the program's own picture (DefineCursorPicture), else the system hand
-  Picker,    // the program's own picture of a colour picker, else the crosshair
+  OpenHand,       // the program's own picture (DefineCursorPicture), else the system hand
+  Picker,         // the program's own picture of a colour picker, else the crosshair
+  PreviousPhoto,  // the program's arrow to the left, else the arrow
+  NextPhoto,      // the program's arrow to the right, else the arrow
   Count,
 };
 

@@ -11,6 +11,7 @@
 #include "platform/Utf16.h"
 #include "ui/HandCursor.h"
 #include "ui/PickCursor.h"
+#include "ui/StepCursors.h"
 #include "ui/Utf16File.h"
 
 bool CUIResources::Init(std::u16string_view variant) { return Init(GetProgramDataFolder(), variant); }
@@ -66,6 +67,9 @@ bool CUIResources::CreateCustomCursor() {
   handCursor = CursorShape::OpenHand;
   if (!DefineCursorPicture(CursorShape::Picker, BuildPickCursor())) return false;
   pickCursor = CursorShape::Picker;
+  if (!DefineCursorPicture(CursorShape::PreviousPhoto, BuildPreviousPhotoCursor()) ||
+      !DefineCursorPicture(CursorShape::NextPhoto, BuildNextPhotoCursor()))
+    return false;
   return true;
 }
 
