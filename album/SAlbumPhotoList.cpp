@@ -24,6 +24,7 @@
 #include "platform/Trash.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
+#include "platform/WindowHost.h"
 #include "platform/WindowMessages.h"
 #include "ui/Clipboard.h"
 #include "ui/HelpLoaderThread.h"
@@ -38,6 +39,8 @@
 #include "ui/widgets/ReduceToUnitFraction.h"
 #include "ui/widgets/SMenu.h"
 #include "ui/widgets/SkinIcon.h"
+
+static std::vector<std::filesystem::path> SplitFileList(std::u16string_view list);
 
 namespace {
 
@@ -99,7 +102,58 @@ void CSAlbumPhotoList::OnMouseWheel(Point point, std::int32_t delta) {
 
 void CSAlbumPhotoList::OnMouseMove(Point point, std::uint32_t flags) {
   m_controlHeld = (flags & MK_CONTROL) != 0;
+  if (IsDraggingFiles()) return;
+  if ((flags & MK_LBUTTON) && !OverScrollBar(point)) {
+    bool onSelected = false;
+    {
+      std::lock_guard guard(lock);
+      const std::int32_t index = ItemAtPoint(point);
+      onSelected = pressState != 2 && ValidIndex(index) && items[static_cast<std::size_t>(index)]->selected;
+    }
+    if (onSelected && StartFileDrag()) {
+      // The press neither scrolls nor selects from here on.
+      CSPhotoList::OnCaptureReleased();
+      return;
+    }
+  }
   CSPhotoList::OnMouseMove(point, flags);
+}
+
+bool CSAlbumPhotoList::StartFileDrag() {
+  const std::vector<std::filesystem::path> paths = SplitFileList(CollectSelectedPaths(false));
+  if (paths.empty()) return false;
+  m_dragFiles.files = paths;
+  if (CRenderWindow* window = RenderWindowOf(*this)) window->SetCaptureSprite(this);
+  SetWindowCursor(CursorShape::Hand);
+  return true;
+}
+
+void CSAlbumPhotoList::OnLButtonUp(Point point, std::uint32_t flags) {
+  if (!IsDraggingFiles()) {
+    CSPhotoList::OnLButtonUp(point, flags);
+    return;
+  }
+  CDropFileList files;
+  files.files.swap(m_dragFiles.files);
+  CRenderWindow* window = RenderWindowOf(*this);
+  SetWindowCursor(CursorShape::Arrow);
+  if (!window) return;
+  window->ReleaseCaptureSprite(this);
+  const Point at = PointToWindow(point);
+  const Size client = window->LogicalSize();
+  if (at.x < 0 || at.y < 0 || at.x >= client.width || at.y >= client.height) {
+    WriteNotBuilt("Dragging files to other programs");
+    return;
+  }
+  // Released over the list itself: the files are where they are already.
+  if (point.x >= 0 && point.y >= 0 && point.x < rect.Width() && point.y < rect.Height()) return;
+  // Whatever the target did with them, the drag is over.
+  static_cast<void>(window->DropFilesAt(at, files));
+}
+
+void CSAlbumPhotoList::OnCaptureReleased() {
+  m_dragFiles.files.clear();
+  CSPhotoList::OnCaptureReleased();
 }
 
 void CSAlbumPhotoList::OnLButtonDown(Point point, std::uint32_t flags) {

@@ -32,6 +32,10 @@ public:
   // Notes Ctrl: the wheel reaches sprites without the key flags.
   void OnMouseMove(Point point, std::uint32_t flags) override;
   void OnLButtonDown(Point point, std::uint32_t flags) override;
+  // Ends a file drag: released over another sprite of the window (the tab
+  // strip, the folder tree) the files are dropped there.
+  void OnLButtonUp(Point point, std::uint32_t flags) override;
+  void OnCaptureReleased() override;
   // Keeps a selection when the press is on a selected item, then the menu.
   void OnRButtonDown(Point point, std::uint32_t flags) override;
   // Opens the item, or with Editor "DbClickForEdit" set starts the group
@@ -59,6 +63,10 @@ public:
   // Empties the menu and fills it with the photo commands, enabled by the
   // selection and the clipboard.
   void BuildContextMenu(CSMenu* menu);
+  // Starts dragging the selected photos (no folders); false when there are
+  // none. The drag runs inside the window until the button is released.
+  [[nodiscard]] bool StartFileDrag();
+  bool IsDraggingFiles() const { return !m_dragFiles.files.empty(); }
   // Every photo selected, every folder not.
   void SelectAllPhotos();
   // The selected paths, each followed by a zero, and one more zero; folders
@@ -119,4 +127,5 @@ private:
   void ForgetPictures(std::int32_t itemKey);
 
   bool m_controlHeld = false;
+  CDropFileList m_dragFiles;  // the files of a running drag
 };
