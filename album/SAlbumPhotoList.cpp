@@ -147,8 +147,10 @@ void CSAlbumPhotoList::OnLButtonUp(Point point, std::uint32_t flags) {
   }
   // Released over the list itself: the files are where they are already.
   if (point.x >= 0 && point.y >= 0 && point.x < rect.Width() && point.y < rect.Height()) return;
-  // Whatever the target did with them, the drag is over.
-  static_cast<void>(window->DropFilesAt(at, files));
+  const std::int32_t taken = window->DropFilesAt(at, files);
+  UIResources().WriteLog("Album dragged " + std::to_string(files.files.size()) + " files to " +
+                         std::to_string(at.x) + " " + std::to_string(at.y) + ", taken " +
+                         std::to_string(taken));
 }
 
 void CSAlbumPhotoList::OnCaptureReleased() {

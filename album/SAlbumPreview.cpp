@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <mutex>
+#include <string>
 
 #include "image/ImageCodec.h"
 #include "platform/Clock.h"
@@ -154,6 +155,8 @@ void CSAlbumPreview::ZoomOpen(const Rect& start, const Rect& target, const Rect&
     m_fadeStep = 0;
   }
   FitZoom();
+  UIResources().WriteLog("Album preview opened on " + std::to_string(m_current) + " of " +
+                         std::to_string(m_paths.size()));
   if (CRenderWindow* window = RenderWindowOf(*this)) {
     window->SetCaptureSprite(this);
     static_cast<void>(window->SetFocusSprite(this, 0));  // the previous focus is not needed back
@@ -190,6 +193,7 @@ void CSAlbumPreview::ClosePreview() {
   }
   FreeSurfaces();
   if (window) window->ReleaseCaptureSprite(this);
+  UIResources().WriteLog("Album preview closed");
 }
 
 bool CSAlbumPreview::WholePhotoVisible() const {
@@ -265,6 +269,7 @@ void CSAlbumPreview::StepZoom(bool in, Point pixel) {
     std::lock_guard guard(lock);
     m_zoom = zoom;
   }
+  UIResources().WriteLog("Album preview zoom " + std::to_string(zoom));
   SetViewOrigin(static_cast<std::int32_t>(pixel.x - m_viewport.Width() / (2 * zoom)),
                 static_cast<std::int32_t>(pixel.y - m_viewport.Height() / (2 * zoom)));
 }
@@ -397,6 +402,7 @@ void CSAlbumPreview::ShowNeighbour(bool next) {
     m_state = kPreviewShowing;
   }
   dirty = 1;
+  UIResources().WriteLog("Album preview shows " + std::to_string(m_current));
 }
 
 std::int32_t CSAlbumPreview::ZoneAt(Point point) const {
@@ -418,6 +424,12 @@ void CSAlbumPreview::OnMouseWheel(Point point, std::int32_t delta) {
   }
   if (!over || m_dragging || delta == 0) return;
   StepZoom(delta > 0, ViewToImage(point));
+  // The pointer now rests over a zoomed photo (or a whole one): the zone
+  // and the cursor follow without waiting for a move.
+  if (m_state == kPreviewShowing) {
+    m_zone = ZoneAt(point);
+    UpdateCursor();
+  }
 }
 
 void CSAlbumPreview::OnMouseMove(Point point, std::uint32_t flags) {
@@ -510,8 +522,17 @@ void CSAlbumPreview::OnLButtonUp(Point point, std::uint32_t flags) {
 }
 
 void CSAlbumPreview::EndPress() {
+  if (m_dragging) {
+    const Rect region = VisibleRegion();
+    UIResources().WriteLog("Album preview panned to " + std::to_string(region.left) + " " +
+                           std::to_string(region.top));
+  }
+  const bool pressed = m_dragging || m_pressed;
   m_dragging = 0;
   m_pressed = 0;
+  // The capture taken at the opening stays until a press of the preview's
+  // own ends: the release of the double click that opened it is no press.
+  if (!pressed) return;
   if (CRenderWindow* window = RenderWindowOf(*this)) window->ReleaseCaptureSprite(this);
 }
 
