@@ -9,11 +9,15 @@ std::mutex g_lock;
 std::optional<MonochromeCursor> g_openHand;
 std::optional<MonochromeCursor> g_picker;
 std::optional<MonochromeCursor> g_newRect;
+std::optional<MonochromeCursor> g_previousPhoto;
+std::optional<MonochromeCursor> g_nextPhoto;
 
 std::optional<MonochromeCursor>* PictureOf(CursorShape shape) {
   if (shape == CursorShape::OpenHand) return &g_openHand;
   if (shape == CursorShape::Picker) return &g_picker;
   if (shape == CursorShape::NewRect) return &g_newRect;
+  if (shape == CursorShape::PreviousPhoto) return &g_previousPhoto;
+  if (shape == CursorShape::NextPhoto) return &g_nextPhoto;
   return nullptr;
 }
 

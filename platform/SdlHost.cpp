@@ -42,6 +42,9 @@ SDL_SystemCursor SystemCursorOf(CursorShape shape) {
       return SDL_SYSTEM_CURSOR_CROSSHAIR;
     case CursorShape::NewRect:
       return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case CursorShape::PreviousPhoto:
+    case CursorShape::NextPhoto:
+      return SDL_SYSTEM_CURSOR_ARROW;
     case CursorShape::Count:
       break;
   }

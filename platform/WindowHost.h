@@ -24,9 +24,11 @@ enum class CursorShape : std::uint8_t {
   SizeNWSE,
   SizeNESW,
   No,
-  OpenHand,  // the program's own picture (DefineCursorPicture), else the system hand
-  Picker,    // the program's own picture of a colour picker, else the crosshair
-  NewRect,   // the program's own picture for drawing a new rectangle, else the crosshair
+  OpenHand,       // the program's own picture (DefineCursorPicture), else the system hand
+  Picker,         // the program's own picture of a colour picker, else the crosshair
+  NewRect,        // the program's own picture for drawing a new rectangle, else the crosshair
+  PreviousPhoto,  // the program's arrow to the left, else the arrow
+  NextPhoto,      // the program's arrow to the right, else the arrow
   Count,
 };
 

@@ -12,6 +12,7 @@
 #include "ui/HandCursor.h"
 #include "ui/NewRectCursor.h"
 #include "ui/PickCursor.h"
+#include "ui/StepCursors.h"
 #include "ui/Utf16File.h"
 
 bool CUIResources::Init(std::u16string_view variant) { return Init(GetProgramDataFolder(), variant); }
@@ -69,6 +70,9 @@ bool CUIResources::CreateCustomCursor() {
   pickCursor = CursorShape::Picker;
   if (!DefineCursorPicture(CursorShape::NewRect, BuildNewRectCursor())) return false;
   newRectCursor = CursorShape::NewRect;
+  if (!DefineCursorPicture(CursorShape::PreviousPhoto, BuildPreviousPhotoCursor()) ||
+      !DefineCursorPicture(CursorShape::NextPhoto, BuildNextPhotoCursor()))
+    return false;
   return true;
 }
 

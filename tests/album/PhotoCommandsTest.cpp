@@ -310,3 +310,45 @@ TEST_F(PhotoCommandsTest, AFolderIsRenamedButNeverOntoATakenName) {
 }
 
 }  // namespace
+
+namespace {
+
+// A sprite that takes drops, standing for the main window's tab strip.
+class CDropTarget final : public CMessageSprite {
+public:
+  CDropTarget() { kind |= kSpriteKindInput; }
+  std::int32_t OnDrop(Point, const CDropFileList& files) override {
+    dropped = files.files;
+    return 1;
+  }
+  std::vector<fs::path> dropped;
+};
+
+TEST_F(PhotoCommandsTest, SelectedPhotosDraggedOntoAnotherSpriteReachItsDrop) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) Touch(pictures / name);
+  Touch(pictures / "Trip" / "x.jpg");
+  MakePage();
+  List().LayoutItems(true);
+  auto* target = new CDropTarget;
+  target->owned = 1;
+  ASSERT_TRUE(target->Create(nullptr, &window, 0, {0, 0, 200, 40}, 6));
+  window.AddTopLevelSprite(target, true);
+  Select({0, 1, 3});  // the folder Trip, a and c
+  const Point start = CentreOf(1);
+  List().OnLButtonDown(start, MK_LBUTTON);
+  List().OnMouseMove({start.x + 8, start.y}, MK_LBUTTON);
+  ASSERT_TRUE(List().IsDraggingFiles());
+  // Over the list itself nothing is dropped.
+  List().OnLButtonUp({start.x + 8, start.y}, 0);
+  EXPECT_TRUE(target->dropped.empty());
+  List().OnLButtonDown(start, MK_LBUTTON);
+  List().OnMouseMove({start.x + 8, start.y}, MK_LBUTTON);
+  const Point over = List().PointFromWindow({100, 20});
+  List().OnMouseMove(over, MK_LBUTTON);
+  List().OnLButtonUp(over, 0);
+  EXPECT_FALSE(List().IsDraggingFiles());
+  EXPECT_EQ(target->dropped, (std::vector<fs::path>{pictures / "a.jpg", pictures / "c.jpg"}));
+  EXPECT_EQ(Selected(), (std::vector<int>{0, 1, 3}));  // the press selected nothing
+}
+
+}  // namespace
