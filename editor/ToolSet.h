@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "editor/PlaceholderTool.h"
+#include "editor/TextTool.h"
 #include "editor/Tool.h"
 #include "image/ImageArray.h"
 
@@ -65,7 +66,7 @@ public:
   CPlaceholderTool redeye{"Red-eye tool", kToolKindPlain};
   CPlaceholderTool move{"Move tool", kToolKindPlain};
   CPlaceholderTool transform{"Transform tool", kToolKindPlain};
-  CPlaceholderTool text{"Text tool", kToolKindPlain};
+  CTextTool text;
   CPlaceholderTool freeSel{"Free selection tool", kToolKindSelection};
   CPlaceholderTool rectSel{"Rectangle selection tool", kToolKindSelection};
   CPlaceholderTool roundSel{"Round selection tool", kToolKindSelection};
