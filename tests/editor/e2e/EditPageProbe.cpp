@@ -10,7 +10,9 @@
 // an undoable edit (the base layer's colours inverted, one history step); F7
 // writes, 300 ms later, the layer count, the current layer and step, and the
 // window centres of the history panel's rows, and the current layer's
-// dithered picture to DUMP.layer as raw RGBA.
+// dithered picture to DUMP.layer as raw RGBA; F6 writes, 300 ms later, the
+// text tool's state: its button's window centre, the current tool, the
+// edited layer's text as UTF-8 and the confirm mark's window centre.
 // The probe ends by the window's close (its questions answered by the
 // test), after 150 s at the latest.
 //
@@ -26,7 +28,9 @@
 #include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
 #include "document/BFDoc.h"
+#include "document/TextLayer.h"
 #include "editor/SEditPage.h"
+#include "editor/TextTool.h"
 #include "image/BgraImage.h"
 #include "image/ImageInfo.h"
 #include "platform/Platform.h"
@@ -42,6 +46,8 @@ constexpr std::uint32_t kTimeLimitTimer = 7001;
 constexpr std::uint32_t kStateTimer = 7002;
 constexpr std::uint32_t kStateDelayMs = 300;
 constexpr std::uint32_t kLayerTimer = 7003;
+constexpr std::uint32_t kTextTimer = 7004;
+constexpr std::uint32_t kF6 = VK_F1 + 5;
 constexpr std::uint32_t kF7 = VK_F1 + 6;
 constexpr std::uint32_t kF8 = VK_F1 + 7;
 constexpr std::uint32_t kF9 = VK_F1 + 8;
@@ -76,6 +82,11 @@ public:
       WriteLayers();
       return;
     }
+    if (id == kTextTimer) {
+      UiQueue().KillTimer(kTextTimer);
+      WriteText();
+      return;
+    }
     CBrightforgeDlg::OnTimer(id);
     if (id == kStartupTimerId && ++m_ticks == 1) {
       UiQueue().SetTimer(kTimeLimitTimer, 150000);
@@ -93,6 +104,7 @@ public:
     if (message.message == WM_KEYDOWN && message.wparam == kF9) Edit();
     if (message.message == WM_KEYDOWN && message.wparam == kF7)
       UiQueue().SetTimer(kLayerTimer, kStateDelayMs);
+    if (message.message == WM_KEYDOWN && message.wparam == kF6) UiQueue().SetTimer(kTextTimer, kStateDelayMs);
     CBrightforgeDlg::OnUiMessage(message);
   }
 
@@ -171,6 +183,29 @@ private:
     Write("layers %d current %d step %d size %u %u %s rows%s", page->document.LayerCount(),
           page->document.m_currentLayer, page->history.CurrentStep(), dumped ? picture.width : 0,
           dumped ? picture.height : 0, dumped ? "dumped" : "nodump", rows.c_str());
+  }
+
+  void WriteText() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) {
+      Write("text none");
+      return;
+    }
+    const PanelItem* button = page->toolPanel.strip.FindItem(kToolText);
+    const Point centre =
+        button ? page->toolPanel.strip.PointToWindow({(button->rect.left + button->rect.right) / 2,
+                                                      (button->rect.top + button->rect.bottom) / 2})
+               : Point{};
+    CTool* tool = page->canvas.currentTool;
+    const CTextTool& text = g_ToolSet.text;
+    const CanvasMapping m = page->canvas.Mapping();
+    const Rect mark = text.confirmMark;
+    const Point markCentre = page->canvas.PointToWindow(
+        {(mark.left + mark.right) / 2 + m.content.left, (mark.top + mark.bottom) / 2 + m.content.top});
+    const auto* layer = dynamic_cast<const CTextLayer*>(page->document.GetCurrentLayer());
+    Write("text button %d %d tool %d mark %d %d layers %d text [%s]", centre.x, centre.y,
+          tool ? tool->toolId : 0, markCentre.x, markCentre.y, page->document.LayerCount(),
+          layer ? ToUtf8(layer->Text()).c_str() : "");
   }
 
   void Edit() {
