@@ -209,7 +209,7 @@ bool CTextTool::EnumerateFonts() {
   for (const std::u16string& face : faces) {
     resources.WriteLog(ToUtf8(face));
     if (!face.empty() && face[0] == u'@') continue;
-    (void)AddFont(face, 0);  // a face that cannot be drawn is left out
+    AddFont(face, 0);
   }
   std::sort(fonts.begin(), fonts.end(), [](const auto& a, const auto& b) {
     return std::u16string_view(a->name.data(), BoundedLength(a->name)) <
@@ -218,14 +218,7 @@ bool CTextTool::EnumerateFonts() {
   return !fonts.empty();
 }
 
-bool CTextTool::AddFont(std::u16string_view face, std::int32_t charset) {
-  CUIResources& resources = UIResources();
-  auto sampleFont = CFont::Create(FontRequest{std::u16string(face), kFontSampleHeight, 400, false});
-  if (!sampleFont) return false;
-  resources.WriteLog("Create Font OK");
-  CBgraImage rendered;
-  if (!resources.skins.RenderTextWithFont(*sampleFont, u"ABCdef", kFontSampleWidth, rendered)) return false;
-  resources.WriteLog("Create Font Sample OK");
+void CTextTool::AddFont(std::u16string_view face, std::int32_t charset) {
   auto entry = std::make_unique<FontEntry>();
   if (face.size() >= FontEntry::kNameLength - 1) {
     std::copy_n(face.begin(), FontEntry::kNameLength - 3, entry->name.begin());
@@ -234,18 +227,34 @@ bool CTextTool::AddFont(std::u16string_view face, std::int32_t charset) {
   } else {
     std::copy(face.begin(), face.end(), entry->name.begin());
   }
+  entry->charset = charset;
+  fonts.push_back(std::move(entry));
+  UIResources().WriteLog("Add Font OK");
+}
+
+bool CTextTool::RenderFontSample(FontEntry& entry) {
+  if (!entry.sample.IsEmpty()) return true;
+  if (entry.sampleTried) return false;
+  entry.sampleTried = 1;
+  CUIResources& resources = UIResources();
+  const std::u16string face(entry.name.data(), BoundedLength(entry.name));
+  auto sampleFont = CFont::Create(FontRequest{face, kFontSampleHeight, 400, false});
+  if (!sampleFont) return false;
+  resources.WriteLog("Create Font OK");
+  CBgraImage rendered;
+  if (!resources.skins.RenderTextWithFont(*sampleFont, u"ABCdef", kFontSampleWidth, rendered)) return false;
+  resources.WriteLog("Create Font Sample OK");
+  CBgraImage sample;
   Rect whole;
-  if (!rendered.ResampleTo(entry->sample, std::max(1u, rendered.width / 4), std::max(1u, rendered.height / 4),
-                           4, whole))
+  if (!rendered.ResampleTo(sample, std::max(1u, rendered.width / 4), std::max(1u, rendered.height / 4), 4,
+                           whole))
     return false;
-  for (std::uint32_t i = 0; i < entry->sample.pixelCount; ++i) {
-    std::uint8_t* p = entry->sample.pixels + std::size_t{i} * 4;
+  for (std::uint32_t i = 0; i < sample.pixelCount; ++i) {
+    std::uint8_t* p = sample.pixels + std::size_t{i} * 4;
     p[3] = p[2];
     p[0] = p[1] = p[2] = 0;
   }
-  entry->charset = charset;
-  fonts.push_back(std::move(entry));
-  resources.WriteLog("Add Font OK");
+  entry.sample.Swap(sample);
   return true;
 }
 
@@ -253,8 +262,8 @@ void CTextTool::ShowFontMenu() {
   CRenderWindow* window = hostView ? RenderWindowOf(*hostView) : nullptr;
   if (!window || !style) return;
   for (std::size_t i = 0; i < fonts.size(); ++i) {
-    const FontEntry& entry = *fonts[i];
-    if (entry.sample.IsEmpty()) continue;
+    FontEntry& entry = *fonts[i];
+    if (!RenderFontSample(entry)) continue;  // a face that cannot be drawn is left out
     (void)fontMenu.AddItem({}, kFirstFontCommand + static_cast<std::int32_t>(i),
                            std::u16string_view(entry.name.data(), BoundedLength(entry.name)),
                            &entry.sample);  // an item already there stays
@@ -696,8 +705,12 @@ void CTextTool::CommitEdit() {
 void CTextTool::DrawOverlay(CBgraImage& target, std::uint32_t) {
   if (!layer || !style || !hostView) return;
   const CanvasMapping& m = hostView->view;  // the canvas's lock is held
-  const Rect image{layer->m_x, layer->m_y, layer->m_x + static_cast<std::int32_t>(layer->m_image.width),
-                   layer->m_y + static_cast<std::int32_t>(layer->m_image.height)};
+  Rect image;
+  {
+    std::lock_guard layerGuard(layer->m_lock);  // the UI thread replaces the image under it
+    image = {layer->m_x, layer->m_y, layer->m_x + static_cast<std::int32_t>(layer->m_image.width),
+             layer->m_y + static_cast<std::int32_t>(layer->m_image.height)};
+  }
   frame = {image.left - style->size, image.top - style->size, image.right + style->size,
            image.bottom + style->size};
   const CanvasPoint topLeft = m.ToCanvasPoint({frame.left, frame.top});
@@ -720,7 +733,7 @@ void CTextTool::DrawOverlay(CBgraImage& target, std::uint32_t) {
         block = last.box.Offset(last.box.Width(), 0);
       } else {
         const std::int32_t top = last.box.bottom + style->lineSpacing * style->size / 100;
-        const auto width = static_cast<std::int32_t>(layer->m_image.width);
+        const std::int32_t width = image.Width();
         const std::int32_t left = style->alignment == 1   ? (width - half) / 2
                                   : style->alignment == 2 ? width - half
                                                           : 0;

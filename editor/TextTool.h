@@ -57,8 +57,9 @@ struct TextLine {
 struct FontEntry {
   static constexpr std::size_t kNameLength = 64;
   std::array<char16_t, kNameLength> name{};
-  CBgraImage sample;  // "ABCdef", black, the coverage as alpha
+  CBgraImage sample;  // "ABCdef", black, the coverage as alpha; made when the menu first opens
   std::int32_t charset = 0;
+  std::int32_t sampleTried = 0;  // a face whose sample failed is not tried again
 };
 
 class CTextTool final : public CTool {
@@ -124,7 +125,11 @@ public:
   void RefreshPanel();
   // Lists the installed faces (once); false when none could be added.
   [[nodiscard]] bool EnumerateFonts();
-  [[nodiscard]] bool AddFont(std::u16string_view face, std::int32_t charset);
+  // An entry for the face; its sample is drawn by RenderFontSample.
+  void AddFont(std::u16string_view face, std::int32_t charset);
+  // Draws the entry's sample the first time it is asked for; false when
+  // the face cannot be drawn (the menu then leaves it out).
+  [[nodiscard]] bool RenderFontSample(FontEntry& entry);
   void ShowFontMenu();
   void ShowLineSpacingMenu();
 

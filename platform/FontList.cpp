@@ -6,6 +6,7 @@
 #include <memory>
 #include <string_view>
 
+#include "platform/FontconfigReady.h"
 #include "platform/Utf16.h"
 
 namespace {
@@ -33,7 +34,7 @@ bool HasLatinLetters(FcPattern* font) {
 
 std::vector<std::u16string> ListFontFamilies() {
   std::vector<std::u16string> families;
-  if (FcInit() != FcTrue) return families;
+  if (!FontconfigReady()) return families;
   std::unique_ptr<FcPattern, PatternDeleter> pattern(FcPatternCreate());
   std::unique_ptr<FcObjectSet, ObjectSetDeleter> objects(
       FcObjectSetBuild(FC_FAMILY, FC_SCALABLE, FC_CHARSET, nullptr));

@@ -5,12 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
 #include <string>
 #include <vector>
 
 #include "document/TextLayer.h"
 #include "editor/TextTool.h"
+#include "platform/FontList.h"
 #include "platform/SettingsStore.h"
 #include "platform/WindowMessages.h"
 #include "tests/editor/EditorFixture.h"
@@ -432,4 +434,33 @@ TEST_F(TextTool, ACommitStoresTheStyleForTheNextLayer) {
   EXPECT_EQ(tool().style->size, 33);
   EXPECT_EQ(tool().style->underline, 1);
   EXPECT_EQ(tool().style->charset, 0);
+}
+
+TEST_F(TextTool, TheFontMenuListsFacesByNameAndSetsTheChosenOne) {
+  // The system's list: scalable faces with Latin letters, each once.
+  const std::vector<std::u16string> system = ListFontFamilies();
+  EXPECT_NE(std::find(system.begin(), system.end(), u"DejaVu Sans"), system.end());
+  for (std::size_t i = 0; i < system.size(); ++i)
+    EXPECT_EQ(std::count(system.begin(), system.end(), system[i]), 1) << ToUtf8(system[i]);
+
+  LeaveTool();
+  tool().fonts.clear();
+  tool().faceOverride = {u"Zeta Sans", u"DejaVu Sans"};
+  page->toolPanel.SetCurrentTool(&tool());
+  Run();
+  ASSERT_EQ(tool().fonts.size(), 2u);
+  EXPECT_EQ(std::u16string(tool().fonts[0]->name.data()), u"DejaVu Sans");
+  EXPECT_TRUE(tool().fonts[0]->sample.IsEmpty());  // drawn when the menu first opens
+  NewText({10, 10});
+  Type(u"a");
+  Click(CTextTool::kItemFont);
+  Run();
+  EXPECT_EQ(tool().fontMenu.ItemCount(), 2u);
+  EXPECT_FALSE(tool().fonts[1]->sample.IsEmpty());
+  EXPECT_EQ(tool().fonts[1]->sample.At(0, 0)[0], 0);  // black, the coverage as alpha
+  host.KeyPress(VK_ESCAPE);
+  Run();
+  Command(CTextTool::kFirstFontCommand + 1);
+  EXPECT_EQ(std::u16string(tool().style->face.data()), u"Zeta Sans");
+  EXPECT_EQ(tool().panel.FindItem(CTextTool::kItemFont)->text, u"Zeta Sans");
 }
