@@ -720,12 +720,13 @@ void CTextTool::DrawOverlay(CBgraImage& target, std::uint32_t) {
   skins.DrawRectLines(target, outline, kFrameColour, 10, 0);
   confirmMark = {outline.right - kConfirmSide, outline.top - kConfirmSide, outline.right, outline.top};
 
-  if (!glyphs.empty() && caret >= 0) {
+  const std::int32_t at = caret;
+  if (!glyphs.empty() && at >= 0) {
     const auto count = static_cast<std::int32_t>(glyphs.size());
     const std::int32_t half = style->size / 2;
     Rect block;
-    if (caret < count) {
-      block = glyphs[static_cast<std::size_t>(caret)]->box;
+    if (at < count) {
+      block = glyphs[static_cast<std::size_t>(at)]->box;
       if (block.Width() == 0) block.right = block.left + half;
     } else {
       const TextGlyph& last = *glyphs.back();

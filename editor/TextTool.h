@@ -20,6 +20,7 @@
 // layer's image is replaced under the layer's lock.
 
 #include <array>
+#include <atomic>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -182,8 +183,8 @@ public:
   std::vector<std::unique_ptr<FontEntry>> fonts;
   std::vector<std::unique_ptr<TextGlyph>> glyphs;  // under LockOverlay
   std::unique_ptr<CFont> font;
-  std::int32_t caret = 0;
-  std::vector<TextLine> lines;  // under LockOverlay
+  std::atomic<std::int32_t> caret{0};  // the overlay reads it
+  std::vector<TextLine> lines;         // under LockOverlay
   std::int32_t hitRegion = kHitNothing;
   std::int32_t dragging = 0;
   Point dragStart;

@@ -198,7 +198,7 @@ bool CTextTool::InsertCharacter(char16_t character) {
   if (IsSurrogate(character) || glyphs.size() >= kMaxGlyphs) return false;
   changed = 1;
   const auto position =
-      static_cast<std::size_t>(std::clamp(caret, 0, static_cast<std::int32_t>(glyphs.size())));
+      static_cast<std::size_t>(std::clamp(caret.load(), 0, static_cast<std::int32_t>(glyphs.size())));
   {
     auto guard = LockOverlay();
     glyphs.insert(glyphs.begin() + static_cast<std::ptrdiff_t>(position), MakeGlyph(character));
@@ -225,7 +225,7 @@ void CTextTool::InsertText(std::u16string_view text) {
     if (IsSurrogate(c)) continue;  // both halves of a pair are dropped
     if (c <= 31 && c != kLf) continue;
     const auto position =
-        static_cast<std::size_t>(std::clamp(caret, 0, static_cast<std::int32_t>(glyphs.size())));
+        static_cast<std::size_t>(std::clamp(caret.load(), 0, static_cast<std::int32_t>(glyphs.size())));
     {
       auto guard = LockOverlay();
       glyphs.insert(glyphs.begin() + static_cast<std::ptrdiff_t>(position), MakeGlyph(c));
@@ -281,8 +281,9 @@ void CTextTool::MoveCaret(std::uint32_t key) {
       break;
     case 38:
     case 40: {
-      const auto it = std::find_if(lines.begin(), lines.end(),
-                                   [this](const TextLine& l) { return l.first <= caret && caret <= l.last; });
+      const auto it = std::find_if(lines.begin(), lines.end(), [at = caret.load()](const TextLine& l) {
+        return l.first <= at && at <= l.last;
+      });
       if (it == lines.end()) break;
       const std::int32_t offset = caret - it->first;
       if (key == 38 && it == lines.begin()) break;

@@ -6,8 +6,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "document/TextLayer.h"
@@ -203,7 +205,7 @@ TEST_F(TextTool, PastingReadsUtf8AndKeepsOnlyLineFeeds) {
   Run();
   // The emoji lies outside the BMP: dropped whole, never two glyphs.
   EXPECT_EQ(tool().GlyphText(), std::u16string(u"\u00C9t\u00E9") + kLf + u"2024 !");
-  EXPECT_EQ(tool().caret, 10);
+  EXPECT_EQ(tool().caret.load(), 10);
 }
 
 TEST_F(TextTool, TypedSurrogatesAreRefused) {
@@ -218,18 +220,18 @@ TEST_F(TextTool, CaretKeysAndClicksFollowTheLines) {
   Type(u"abcdef\rgh");
   tool().caret = 8;  // before "h"
   tool().MoveCaret(38);
-  EXPECT_EQ(tool().caret, 1);  // offset 1 on the first line
+  EXPECT_EQ(tool().caret.load(), 1);  // offset 1 on the first line
   tool().caret = 5;
   tool().MoveCaret(40);
-  EXPECT_EQ(tool().caret, 8);  // the second line's last index, not beyond
+  EXPECT_EQ(tool().caret.load(), 8);  // the second line's last index, not beyond
   tool().MoveCaret(36);
-  EXPECT_EQ(tool().caret, 0);
+  EXPECT_EQ(tool().caret.load(), 0);
   tool().MoveCaret(37);
-  EXPECT_EQ(tool().caret, 0);
+  EXPECT_EQ(tool().caret.load(), 0);
   tool().MoveCaret(35);
-  EXPECT_EQ(tool().caret, 9);
+  EXPECT_EQ(tool().caret.load(), 9);
   tool().MoveCaret(39);
-  EXPECT_EQ(tool().caret, 9);
+  EXPECT_EQ(tool().caret.load(), 9);
 
   // Up from the second line at an offset beyond the first line's length.
   tool().ClearGlyphs();
@@ -237,14 +239,14 @@ TEST_F(TextTool, CaretKeysAndClicksFollowTheLines) {
   Type(u"ab\rcdefg");
   tool().caret = 7;
   tool().MoveCaret(38);
-  EXPECT_EQ(tool().caret, 2);
+  EXPECT_EQ(tool().caret.load(), 2);
 
   // A click on the second glyph of the second line; left of the layer.
   const Rect d = Box(4);
   tool().SetCaretFromPoint({100 + d.left + 6, 100 + d.top + 2});
-  EXPECT_EQ(tool().caret, 4);
+  EXPECT_EQ(tool().caret.load(), 4);
   tool().SetCaretFromPoint({90, 100 + d.top + 2});
-  EXPECT_EQ(tool().caret, 3);
+  EXPECT_EQ(tool().caret.load(), 3);
 }
 
 TEST_F(TextTool, BackspaceDeleteAndEnterEditAndDeleteNeverReachesTheSelection) {
@@ -463,4 +465,34 @@ TEST_F(TextTool, TheFontMenuListsFacesByNameAndSetsTheChosenOne) {
   Command(CTextTool::kFirstFontCommand + 1);
   EXPECT_EQ(std::u16string(tool().style->face.data()), u"Zeta Sans");
   EXPECT_EQ(tool().panel.FindItem(CTextTool::kItemFont)->text, u"Zeta Sans");
+}
+
+// The overlay is drawn on the render thread while typing grows and shrinks
+// the glyph list: the list and the lines change only under the canvas's
+// lock (ThreadSanitizer run).
+TEST_F(TextTool, TheOverlayDrawsWhileTypingChangesTheGlyphs) {
+  NewText({30, 30}, [](TextStyle& s) {
+    s.size = 6;
+    s.antialias = 0;
+  });
+  CBgraImage target;
+  const Rect content = page->canvas.Mapping().content;
+  ASSERT_EQ(target.Create(static_cast<std::uint32_t>(content.Width()),
+                          static_cast<std::uint32_t>(content.Height())),
+            1);
+  std::atomic<bool> stop{false};
+  std::atomic<int> draws{0};
+  std::thread render([&] {
+    while (!stop) {
+      auto guard = tool().LockOverlay();
+      tool().DrawOverlay(target, 0);
+      ++draws;
+    }
+  });
+  for (int i = 0; i < 150; ++i) Type(i % 20 == 19 ? u"\r" : u"w");
+  for (int i = 0; i < 100; ++i) (void)tool().OnKey(VK_BACK, 1, 0);
+  while (draws < 3) std::this_thread::yield();
+  stop = true;
+  render.join();
+  EXPECT_EQ(tool().glyphs.size(), 50u);
 }
