@@ -496,3 +496,17 @@ TEST_F(TextTool, TheOverlayDrawsWhileTypingChangesTheGlyphs) {
   render.join();
   EXPECT_EQ(tool().glyphs.size(), 50u);
 }
+
+TEST_F(TextTool, CtrlVPastesTheClipboardsTextIntoTheEditedLayer) {
+  NewText({10, 10});
+  const std::string text = "ab";
+  ASSERT_EQ(WriteClipboardBytes(ClipboardFormat::Text,
+                                {reinterpret_cast<const std::uint8_t*>(text.c_str()), text.size() + 1}),
+            1);
+  host.KeyDown(VK_CONTROL);
+  host.KeyPress('V');
+  host.KeyUp(VK_CONTROL);
+  Run();
+  EXPECT_EQ(tool().GlyphText(), u"ab");
+  EXPECT_EQ(page->document.LayerCount(), 2);  // no picture layer
+}
