@@ -6,6 +6,7 @@
 #include "document/BFLayer.h"
 #include "editor/CommandRegistry.h"
 #include "editor/EditorShell.h"
+#include "editor/TextTool.h"
 #include "editor/Tool.h"
 #include "editor/ToolSet.h"
 #include "platform/Clock.h"
@@ -175,8 +176,9 @@ void CSEditPage::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
       run(kCmdInvertSelection);
       break;
     case kKeyV:
-      if (canvas.currentTool && canvas.currentTool->toolId == kToolText) {
-        canvas.OnChar(key, 1, 0);
+      if (auto* textTool = dynamic_cast<CTextTool*>(canvas.currentTool)) {
+        textTool->PasteText();  // the text tool pastes the clipboard's text, never a picture
+        canvas.overlay.dirty = 1;
       } else {
         shell.DropCurrentTool();
         run(kCmdPaste);

@@ -21,6 +21,7 @@
 #include "editor/FreeCropTool.h"
 #include "editor/MoveTool.h"
 #include "editor/PlaceholderTool.h"
+#include "editor/TextTool.h"
 #include "editor/Tool.h"
 #include "image/ImageArray.h"
 
@@ -68,7 +69,7 @@ public:
   CPlaceholderTool redeye{"Red-eye tool", kToolKindPlain};
   CMoveTool move;
   CPlaceholderTool transform{"Transform tool", kToolKindPlain};
-  CPlaceholderTool text{"Text tool", kToolKindPlain};
+  CTextTool text;
   CPlaceholderTool freeSel{"Free selection tool", kToolKindSelection};
   CPlaceholderTool rectSel{"Rectangle selection tool", kToolKindSelection};
   CPlaceholderTool roundSel{"Round selection tool", kToolKindSelection};

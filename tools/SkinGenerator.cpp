@@ -877,6 +877,50 @@ Canvas ToolIcons() {
   return c;
 }
 
+// The text tool's option panel, 24-pixel cells: 0 underline, 1 italic, 2
+// bold, 3 to 5 align left, centre and right, 6 line spacing, 7 smooth
+// edges on, 8 off, 9 the confirm mark.
+Canvas TextToolIcons() {
+  constexpr int kSide = 24;
+  Canvas c(10 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  // Underline: a U over a bar.
+  cell(0)(Stroke({{7, 4}, {7, 13}, {9, 16.5}, {15, 16.5}, {17, 13}, {17, 4}}, 2.0), kLight);
+  cell(0)(Box(5, 19, 19, 21), kAccent);
+  // Italic: a slanted stem with its serifs.
+  cell(1)(Stroke({{14, 4}, {10, 20}}, 2.2), kLight);
+  cell(1)(Box(10, 3, 18, 5), kLight);
+  cell(1)(Box(6, 19, 14, 21), kLight);
+  // Bold: a heavy B.
+  cell(2)(Box(6, 4, 10, 20), kLight);
+  cell(2)(Ring(12.5, 8, 4.0, 3.0), kLight);
+  cell(2)(Ring(13, 15.5, 4.5, 3.0), kLight);
+  // Alignment: four lines held left, centred and right.
+  const double widths[4] = {16, 10, 14, 8};
+  for (int mode = 0; mode < 3; ++mode) {
+    for (int line = 0; line < 4; ++line) {
+      const double w = widths[line];
+      const double left = mode == 0 ? 4 : mode == 1 ? 12 - w / 2 : 20 - w;
+      const double top = 5 + line * 4;
+      cell(3 + mode)(Box(left, top, left + w, top + 2), line == 0 ? kAccent : kLight);
+    }
+  }
+  // Line spacing: three lines beside a double arrow.
+  for (int line = 0; line < 3; ++line) cell(6)(Box(10, 5 + line * 6, 21, 7 + line * 6), kLight);
+  cell(6)(Stroke({{5, 6}, {5, 18}}, 1.5), kAccent);
+  cell(6)(Polygon({{5.0, 2.5}, {8.0, 7.0}, {2.0, 7.0}}), kAccent);
+  cell(6)(Polygon({{5.0, 21.5}, {2.0, 17.0}, {8.0, 17.0}}), kAccent);
+  // Smooth edges on: a soft disc; off: the same disc in hard steps.
+  cell(7)(Circle(12, 12, 7.5), kLight);
+  cell(7)(Ring(12, 12, 8.5, 1.0), WithAlpha(kAccent, 0.6));
+  cell(8)(Box(9, 4, 15, 20), kLight);
+  cell(8)(Box(6, 6, 18, 18), kLight);
+  cell(8)(Box(4, 9, 20, 15), kLight);
+  // The confirm mark: a tick, drawn white on the mark's black square.
+  cell(9)(Stroke({{6, 12.5}, {10.5, 17}, {18.5, 7}}, 2.6), kWhite);
+  return c;
+}
+
 // The tool page's no-tool button, 24 x 24: an arrow pointer beside a
 // crossed circle.
 Canvas NoToolIcon() {
@@ -1701,6 +1745,7 @@ int main(int argc, char** argv) {
   const std::vector<std::pair<const char*, std::function<Canvas()>>> skinPictures = {
       {"messagebox.png", MessageBoxIcons},
       {"toolbar.png", ToolIcons},
+      {"texttool.png", TextToolIcons},
       {"no.png", NoToolIcon},
       {"editview.png", EditViewIcons},
       {"selection.png", SelectionIcons},

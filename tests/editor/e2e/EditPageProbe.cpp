@@ -15,6 +15,8 @@
 // its button on the tool page and of its OK button (-1 -1 while none is
 // drawn), the document's size, the current step and whether the crop tool
 // is current. PHOTO "-" opens nothing (photos are dropped by the test).
+// F12 writes, 300 ms later, the text tool's state: its button's window centre, the current tool, the
+// edited layer's text as UTF-8 and the confirm mark's window centre.
 // The probe ends by the window's close (its questions answered by the
 // test), after 150 s at the latest.
 //
@@ -30,8 +32,10 @@
 #include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
 #include "document/BFDoc.h"
+#include "document/TextLayer.h"
 #include "editor/CropTool.h"
 #include "editor/SEditPage.h"
+#include "editor/TextTool.h"
 #include "image/BgraImage.h"
 #include "image/ImageInfo.h"
 #include "platform/Platform.h"
@@ -48,10 +52,12 @@ constexpr std::uint32_t kStateTimer = 7002;
 constexpr std::uint32_t kStateDelayMs = 300;
 constexpr std::uint32_t kLayerTimer = 7003;
 constexpr std::uint32_t kCropTimer = 7004;
+constexpr std::uint32_t kTextTimer = 7005;
 constexpr std::uint32_t kF6 = VK_F1 + 5;
 constexpr std::uint32_t kF7 = VK_F1 + 6;
 constexpr std::uint32_t kF8 = VK_F1 + 7;
 constexpr std::uint32_t kF9 = VK_F1 + 8;
+constexpr std::uint32_t kF12 = VK_F1 + 11;
 
 std::FILE* g_log = nullptr;
 
@@ -88,6 +94,11 @@ public:
       WriteLayers();
       return;
     }
+    if (id == kTextTimer) {
+      UiQueue().KillTimer(kTextTimer);
+      WriteText();
+      return;
+    }
     CBrightforgeDlg::OnTimer(id);
     if (id == kStartupTimerId && ++m_ticks == 1) {
       UiQueue().SetTimer(kTimeLimitTimer, 150000);
@@ -110,6 +121,8 @@ public:
     if (message.message == WM_KEYDOWN && message.wparam == kF6) UiQueue().SetTimer(kCropTimer, kStateDelayMs);
     if (message.message == WM_KEYDOWN && message.wparam == kF7)
       UiQueue().SetTimer(kLayerTimer, kStateDelayMs);
+    if (message.message == WM_KEYDOWN && message.wparam == kF12)
+      UiQueue().SetTimer(kTextTimer, kStateDelayMs);
     CBrightforgeDlg::OnUiMessage(message);
   }
 
@@ -214,28 +227,49 @@ private:
     Write("crop button %d %d ok %d %d size %u %u step %d tool %d", button.x, button.y, ok.x, ok.y,
           page->document.m_width, page->document.m_height, page->history.CurrentStep(),
           page->canvas.currentTool == &crop ? 1 : 0);
-  }
-
-  void Edit() {
-    CSEditPage* page = CurrentEditPage();
-    if (!page) return;
-    CBFLayer* base = page->document.GetLayer(0);
-    {
-      std::lock_guard guard(base->m_lock);
-      for (std::uint32_t i = 0; i < base->m_image.pixelCount; ++i) {
-        std::uint16_t* p = base->m_image.pixels + 4 * std::size_t{i};
-        for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint16_t>(65535 - p[c]);
+    void WriteText() {
+      CSEditPage* page = CurrentEditPage();
+      if (!page) {
+        Write("text none");
+        return;
       }
+      const PanelItem* button = page->toolPanel.strip.FindItem(kToolText);
+      const Point centre =
+          button ? page->toolPanel.strip.PointToWindow({(button->rect.left + button->rect.right) / 2,
+                                                        (button->rect.top + button->rect.bottom) / 2})
+                 : Point{};
+      CTool* tool = page->canvas.currentTool;
+      const CTextTool& text = g_ToolSet.text;
+      const CanvasMapping m = page->canvas.Mapping();
+      const Rect mark = text.confirmMark;
+      const Point markCentre = page->canvas.PointToWindow(
+          {(mark.left + mark.right) / 2 + m.content.left, (mark.top + mark.bottom) / 2 + m.content.top});
+      const auto* layer = dynamic_cast<const CTextLayer*>(page->document.GetCurrentLayer());
+      Write("text button %d %d tool %d mark %d %d layers %d text [%s]", centre.x, centre.y,
+            tool ? tool->toolId : 0, markCentre.x, markCentre.y, page->document.LayerCount(),
+            layer ? ToUtf8(layer->Text()).c_str() : "");
     }
-    const bool recorded = page->history.AddStep(kStepLayer, 0, u"Invert", StepBlock::None, 0, {});
-    page->document.m_modified = 1;
-    Write(recorded ? "edited" : "edit not recorded");
-  }
 
-  const char* m_dumpPath;
-  std::filesystem::path m_photo;
-  int m_ticks = 0;
-};
+    void Edit() {
+      CSEditPage* page = CurrentEditPage();
+      if (!page) return;
+      CBFLayer* base = page->document.GetLayer(0);
+      {
+        std::lock_guard guard(base->m_lock);
+        for (std::uint32_t i = 0; i < base->m_image.pixelCount; ++i) {
+          std::uint16_t* p = base->m_image.pixels + 4 * std::size_t{i};
+          for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint16_t>(65535 - p[c]);
+        }
+      }
+      const bool recorded = page->history.AddStep(kStepLayer, 0, u"Invert", StepBlock::None, 0, {});
+      page->document.m_modified = 1;
+      Write(recorded ? "edited" : "edit not recorded");
+    }
+
+    const char* m_dumpPath;
+    std::filesystem::path m_photo;
+    int m_ticks = 0;
+  };
 
 }  // namespace
 
