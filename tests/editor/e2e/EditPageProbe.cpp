@@ -227,49 +227,51 @@ private:
     Write("crop button %d %d ok %d %d size %u %u step %d tool %d", button.x, button.y, ok.x, ok.y,
           page->document.m_width, page->document.m_height, page->history.CurrentStep(),
           page->canvas.currentTool == &crop ? 1 : 0);
-    void WriteText() {
-      CSEditPage* page = CurrentEditPage();
-      if (!page) {
-        Write("text none");
-        return;
-      }
-      const PanelItem* button = page->toolPanel.strip.FindItem(kToolText);
-      const Point centre =
-          button ? page->toolPanel.strip.PointToWindow({(button->rect.left + button->rect.right) / 2,
-                                                        (button->rect.top + button->rect.bottom) / 2})
-                 : Point{};
-      CTool* tool = page->canvas.currentTool;
-      const CTextTool& text = g_ToolSet.text;
-      const CanvasMapping m = page->canvas.Mapping();
-      const Rect mark = text.confirmMark;
-      const Point markCentre = page->canvas.PointToWindow(
-          {(mark.left + mark.right) / 2 + m.content.left, (mark.top + mark.bottom) / 2 + m.content.top});
-      const auto* layer = dynamic_cast<const CTextLayer*>(page->document.GetCurrentLayer());
-      Write("text button %d %d tool %d mark %d %d layers %d text [%s]", centre.x, centre.y,
-            tool ? tool->toolId : 0, markCentre.x, markCentre.y, page->document.LayerCount(),
-            layer ? ToUtf8(layer->Text()).c_str() : "");
-    }
+  }
 
-    void Edit() {
-      CSEditPage* page = CurrentEditPage();
-      if (!page) return;
-      CBFLayer* base = page->document.GetLayer(0);
-      {
-        std::lock_guard guard(base->m_lock);
-        for (std::uint32_t i = 0; i < base->m_image.pixelCount; ++i) {
-          std::uint16_t* p = base->m_image.pixels + 4 * std::size_t{i};
-          for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint16_t>(65535 - p[c]);
-        }
-      }
-      const bool recorded = page->history.AddStep(kStepLayer, 0, u"Invert", StepBlock::None, 0, {});
-      page->document.m_modified = 1;
-      Write(recorded ? "edited" : "edit not recorded");
+  void WriteText() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) {
+      Write("text none");
+      return;
     }
+    const PanelItem* button = page->toolPanel.strip.FindItem(kToolText);
+    const Point centre =
+        button ? page->toolPanel.strip.PointToWindow({(button->rect.left + button->rect.right) / 2,
+                                                      (button->rect.top + button->rect.bottom) / 2})
+               : Point{};
+    CTool* tool = page->canvas.currentTool;
+    const CTextTool& text = g_ToolSet.text;
+    const CanvasMapping m = page->canvas.Mapping();
+    const Rect mark = text.confirmMark;
+    const Point markCentre = page->canvas.PointToWindow(
+        {(mark.left + mark.right) / 2 + m.content.left, (mark.top + mark.bottom) / 2 + m.content.top});
+    const auto* layer = dynamic_cast<const CTextLayer*>(page->document.GetCurrentLayer());
+    Write("text button %d %d tool %d mark %d %d layers %d text [%s]", centre.x, centre.y,
+          tool ? tool->toolId : 0, markCentre.x, markCentre.y, page->document.LayerCount(),
+          layer ? ToUtf8(layer->Text()).c_str() : "");
+  }
 
-    const char* m_dumpPath;
-    std::filesystem::path m_photo;
-    int m_ticks = 0;
-  };
+  void Edit() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) return;
+    CBFLayer* base = page->document.GetLayer(0);
+    {
+      std::lock_guard guard(base->m_lock);
+      for (std::uint32_t i = 0; i < base->m_image.pixelCount; ++i) {
+        std::uint16_t* p = base->m_image.pixels + 4 * std::size_t{i};
+        for (int c = 0; c < 3; ++c) p[c] = static_cast<std::uint16_t>(65535 - p[c]);
+      }
+    }
+    const bool recorded = page->history.AddStep(kStepLayer, 0, u"Invert", StepBlock::None, 0, {});
+    page->document.m_modified = 1;
+    Write(recorded ? "edited" : "edit not recorded");
+  }
+
+  const char* m_dumpPath;
+  std::filesystem::path m_photo;
+  int m_ticks = 0;
+};
 
 }  // namespace
 
