@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "editor/PlaceholderTool.h"
+#include "editor/ShapeChangeTool.h"
 #include "editor/Tool.h"
 #include "image/ImageArray.h"
 
@@ -60,7 +61,7 @@ public:
   CPlaceholderTool colorRange{"Colour range tool", kToolKindPlain};
   CPlaceholderTool crop{"Crop tool", kToolKindPlain};
   CPlaceholderTool freeCrop{"Free crop tool", kToolKindPlain};
-  CPlaceholderTool shapeChange{"Shape change tool", kToolKindPlain};
+  CShapeChangeTool shapeChange;
   CPlaceholderTool repair{"Repair tool", kToolKindPlain};
   CPlaceholderTool redeye{"Red-eye tool", kToolKindPlain};
   CPlaceholderTool move{"Move tool", kToolKindPlain};
