@@ -8,10 +8,12 @@ namespace {
 std::mutex g_lock;
 std::optional<MonochromeCursor> g_openHand;
 std::optional<MonochromeCursor> g_picker;
+std::optional<MonochromeCursor> g_rotate;
 
 std::optional<MonochromeCursor>* PictureOf(CursorShape shape) {
   if (shape == CursorShape::OpenHand) return &g_openHand;
   if (shape == CursorShape::Picker) return &g_picker;
+  if (shape == CursorShape::Rotate) return &g_rotate;
   return nullptr;
 }
 

@@ -40,6 +40,8 @@ SDL_SystemCursor SystemCursorOf(CursorShape shape) {
       return SDL_SYSTEM_CURSOR_HAND;
     case CursorShape::Picker:
       return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case CursorShape::Rotate:
+      return SDL_SYSTEM_CURSOR_SIZEALL;
     case CursorShape::Count:
       break;
   }

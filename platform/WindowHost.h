@@ -26,6 +26,7 @@ enum class CursorShape : std::uint8_t {
   No,
   OpenHand,  // the program's own picture (DefineCursorPicture), else the system hand
   Picker,    // the program's own picture of a colour picker, else the crosshair
+  Rotate,    // the program's own rotate picture, else the four-way arrow
   Count,
 };
 

@@ -11,6 +11,7 @@
 #include "platform/Utf16.h"
 #include "ui/HandCursor.h"
 #include "ui/PickCursor.h"
+#include "ui/RotateCursor.h"
 #include "ui/Utf16File.h"
 
 bool CUIResources::Init(std::u16string_view variant) { return Init(GetProgramDataFolder(), variant); }
@@ -66,6 +67,8 @@ bool CUIResources::CreateCustomCursor() {
   handCursor = CursorShape::OpenHand;
   if (!DefineCursorPicture(CursorShape::Picker, BuildPickCursor())) return false;
   pickCursor = CursorShape::Picker;
+  if (!DefineCursorPicture(CursorShape::Rotate, BuildRotateCursor())) return false;
+  rotateCursor = CursorShape::Rotate;
   return true;
 }
 
