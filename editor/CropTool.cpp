@@ -39,9 +39,7 @@ CropPointF Turn(CropPointF p, Point centre, double angle) {
 }
 
 CursorShape NewRectCursor() { return UIResources().newRectCursor; }
-// The turning zone shows the crosshair: the program's turn cursor is the
-// free transform's.
-CursorShape RotateCursor() { return CursorShape::Crosshair; }
+CursorShape RotateCursor() { return UIResources().rotateCursor; }
 
 CropPointF Real(Point p) { return {static_cast<double>(p.x), static_cast<double>(p.y)}; }
 

@@ -104,6 +104,18 @@ public:
   // more than one layer, or the user declines to lose the selection and masks.
   [[nodiscard]] bool FreeTransformAllowed();
 
+  // Colour and filter commands (SEditPageFilters.cpp).
+  // 12001: automatic white balance of the current layer, one replayable step
+  // without a block; false (nothing recorded, the layer as it was) when it
+  // fails.
+  [[nodiscard]] bool AutoColor();
+  // 13004, 13006, 13007, 13019: the fixed parameter set through the progress
+  // runner on the current layer; the step is replayable only without a
+  // selection. False (nothing recorded) when the run did not finish.
+  [[nodiscard]] bool OneClickFilter(std::int32_t id);
+  // 13015: inpaints the selection, or says a selection is needed.
+  [[nodiscard]] std::int32_t SmartErase();
+
   // Selection, copy and paste (SEditPageSelection.cpp).
   static constexpr std::int32_t kMaxFeatherRadius = 256;
   static constexpr std::int32_t kMaxShapeRadius = 32;

@@ -21,6 +21,7 @@
 #include "editor/FreeCropTool.h"
 #include "editor/MoveTool.h"
 #include "editor/PlaceholderTool.h"
+#include "editor/ShapeChangeTool.h"
 #include "editor/TextTool.h"
 #include "editor/Tool.h"
 #include "image/ImageArray.h"
@@ -64,7 +65,7 @@ public:
   CPlaceholderTool colorRange{"Colour range tool", kToolKindPlain};
   CCropTool crop;
   CFreeCropTool freeCrop;
-  CPlaceholderTool shapeChange{"Shape change tool", kToolKindPlain};
+  CShapeChangeTool shapeChange;
   CPlaceholderTool repair{"Repair tool", kToolKindPlain};
   CPlaceholderTool redeye{"Red-eye tool", kToolKindPlain};
   CMoveTool move;

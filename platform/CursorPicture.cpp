@@ -11,6 +11,7 @@ std::optional<MonochromeCursor> g_picker;
 std::optional<MonochromeCursor> g_newRect;
 std::optional<MonochromeCursor> g_previousPhoto;
 std::optional<MonochromeCursor> g_nextPhoto;
+std::optional<MonochromeCursor> g_rotate;
 
 std::optional<MonochromeCursor>* PictureOf(CursorShape shape) {
   if (shape == CursorShape::OpenHand) return &g_openHand;
@@ -18,6 +19,7 @@ std::optional<MonochromeCursor>* PictureOf(CursorShape shape) {
   if (shape == CursorShape::NewRect) return &g_newRect;
   if (shape == CursorShape::PreviousPhoto) return &g_previousPhoto;
   if (shape == CursorShape::NextPhoto) return &g_nextPhoto;
+  if (shape == CursorShape::Rotate) return &g_rotate;
   return nullptr;
 }
 

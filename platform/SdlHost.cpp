@@ -45,6 +45,8 @@ SDL_SystemCursor SystemCursorOf(CursorShape shape) {
     case CursorShape::PreviousPhoto:
     case CursorShape::NextPhoto:
       return SDL_SYSTEM_CURSOR_ARROW;
+    case CursorShape::Rotate:
+      return SDL_SYSTEM_CURSOR_SIZEALL;
     case CursorShape::Count:
       break;
   }

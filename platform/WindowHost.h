@@ -29,6 +29,7 @@ enum class CursorShape : std::uint8_t {
   NewRect,        // the program's own picture for drawing a new rectangle, else the crosshair
   PreviousPhoto,  // the program's arrow to the left, else the arrow
   NextPhoto,      // the program's arrow to the right, else the arrow
+  Rotate,         // the program's own rotate picture, else the four-way arrow
   Count,
 };
 

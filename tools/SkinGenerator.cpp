@@ -1566,6 +1566,41 @@ Canvas HistoryIcons() {
   return c;
 }
 
+// The warp brush's option strip, 24-pixel cells: 0 undo or redo the last
+// stroke, 1 back to the last step.
+Canvas UndoResetIcons() {
+  constexpr int kSide = 24;
+  Canvas c(2 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(Stroke(Arc(12, 14, 7, 6, 180, 360), 2.0), kLight);
+  cell(0)(Polygon({{2.0, 12.0}, {8.0, 12.0}, {5.0, 17.5}}), kAccent);
+  cell(0)(Polygon({{16.0, 12.0}, {22.0, 12.0}, {19.0, 17.5}}), kAccent);
+  cell(1)(Stroke(Arc(12, 12, 7, 7, 60, 380), 2.0), kLight);
+  cell(1)(Polygon({{15.0, 3.0}, {20.5, 9.5}, {12.5, 9.0}}), kAccent);
+  cell(1)(Circle(12, 12, 2), kAccent);
+  return c;
+}
+
+// The free transform's option strip, 24-pixel cells: 0 keep the
+// proportions, 1 any rectangle, 2 the OK mark, 3 free corners.
+Canvas FreeTransformIcons() {
+  constexpr int kSide = 24;
+  Canvas c(4 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(Stroke({{4, 6}, {20, 6}, {20, 18}, {4, 18}, {4, 6}}, 1.6), kLight);
+  cell(0)(Stroke({{6, 16}, {18, 8}}, 1.6), kAccent);
+  cell(0)(Polygon({{18.0, 8.0}, {17.0, 12.5}, {13.0, 8.5}}), kAccent);
+  cell(1)(Stroke({{3, 8}, {21, 8}, {21, 16}, {3, 16}, {3, 8}}, 1.6), kLight);
+  cell(1)(Stroke({{8, 4}, {8, 20}}, 1.2), kAccent);
+  cell(1)(Stroke({{16, 4}, {16, 20}}, 1.2), kAccent);
+  cell(2)(Circle(12, 12, 9), kAccent);
+  cell(2)(Stroke({{7, 12}, {10.5, 15.5}, {17, 8}}, 2.2), kDark);
+  cell(3)(Stroke({{5, 5}, {19, 7}, {17, 19}, {4, 16}, {5, 5}}, 1.6), kLight);
+  for (const auto& [x, y] : {std::pair{5, 5}, std::pair{19, 7}, std::pair{17, 19}, std::pair{4, 16}})
+    cell(3)(Circle(x, y, 2.2), kAccent);
+  return c;
+}
+
 // The layer and mask panels' strip, 28-pixel cells: 0 new, 1 delete, 2
 // merge down, 3 rename, 4 save, 5 more, 6 mask to selection, 7 selection
 // to mask, 8 up, 9 down.
@@ -1782,11 +1817,17 @@ int main(int argc, char** argv) {
       {"layertool.png", LayerToolIcons},
       {"eye.png", EyeIcon},
   };
+  // The option strips of the warp brush and the free transform.
+  const std::vector<std::pair<const char*, std::function<Canvas()>>> toolOptionPictures = {
+      {"undoreset.png", UndoResetIcons},
+      {"freetrans.png", FreeTransformIcons},
+  };
   bool ok = true;
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;
   for (const auto& [name, draw] : skinPictures) ok = draw().Save(skinFolder / name, false) && ok;
   for (const auto& [name, draw] : panelPictures) ok = draw().Save(skinFolder / name, false) && ok;
   for (const auto& [name, draw] : adjustPictures) ok = draw().Save(skinFolder / name, false) && ok;
+  for (const auto& [name, draw] : toolOptionPictures) ok = draw().Save(skinFolder / name, false) && ok;
   // The auto wizard's icons and card pictures.
   ok = WizardIcons().Save(skinFolder / "wizard.png", false) && ok;
   const Colour kNight{40, 50, 80};

@@ -12,6 +12,7 @@
 #include "ui/HandCursor.h"
 #include "ui/NewRectCursor.h"
 #include "ui/PickCursor.h"
+#include "ui/RotateCursor.h"
 #include "ui/StepCursors.h"
 #include "ui/Utf16File.h"
 
@@ -73,6 +74,8 @@ bool CUIResources::CreateCustomCursor() {
   if (!DefineCursorPicture(CursorShape::PreviousPhoto, BuildPreviousPhotoCursor()) ||
       !DefineCursorPicture(CursorShape::NextPhoto, BuildNextPhotoCursor()))
     return false;
+  if (!DefineCursorPicture(CursorShape::Rotate, BuildRotateCursor())) return false;
+  rotateCursor = CursorShape::Rotate;
   return true;
 }
 

@@ -239,7 +239,7 @@ TEST_F(EditPage, CtrlKeysUndoRedoAndDeselect) {
 
 TEST_F(EditPage, CommandsNotBuiltSaySoAndRegisteredOnesRun) {
   CSEditPage* page = OpenPage("commands", OneLayer(64, 48));
-  constexpr std::int32_t kRegistered = 13006;
+  constexpr std::int32_t kRegistered = 13016;
   int ran = 0;
   EditCommands().Register(kRegistered, [&](CSEditPage& target, const SpriteMessage&) {
     EXPECT_EQ(&target, page);
