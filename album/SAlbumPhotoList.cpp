@@ -8,7 +8,9 @@
 #include <mutex>
 #include <string>
 
+#include "album/AddTagDlg.h"
 #include "album/AlbumShell.h"
+#include "album/ExifDlg.h"
 #include "album/FolderRoots.h"
 #include "album/PhotoInfoCache.h"
 #include "album/PhotoInfoRecord.h"
@@ -16,6 +18,7 @@
 #include "album/ThumbnailBudget.h"
 #include "app/Registry.h"
 #include "image/ImageCodec.h"
+#include "image/ImageInfo.h"
 #include "platform/Folder.h"
 #include "platform/Trash.h"
 #include "platform/UiQueue.h"
@@ -538,8 +541,35 @@ void CSAlbumPhotoList::BuildContextMenu(CSMenu* menu) {
     add(121, u"FilePasteTag", u"menupaste.png", {}, false);  // the search tree's tags are not reachable
   separator();
   add(112, u"Property", {}, {}, photos == 1);
+  add(113, u"AlbumTags", {}, {}, photos == 1);
   if (folderPageShown) add(122, u"menuNewFolder", {}, {}, true);
   add(1011, u"Refresh", {}, u"F5", true);
+}
+
+std::int32_t CSAlbumPhotoList::FirstSelectedIndex() {
+  std::lock_guard guard(lock);
+  return GetFirstSelected();
+}
+
+std::filesystem::path CSAlbumPhotoList::PhotoPathAt(std::int32_t index) {
+  std::lock_guard guard(lock);
+  if (!ValidIndex(index)) return {};
+  const auto& item = static_cast<const CPhotoItem&>(*items[static_cast<std::size_t>(index)]);
+  return item.IsFolder() ? std::filesystem::path() : item.path;
+}
+
+void CSAlbumPhotoList::ShowPhotoProperties(std::int32_t index) {
+  const std::filesystem::path photo = PhotoPathAt(index);
+  if (photo.empty()) return;
+  ImageInfo info;
+  (void)ShowPhotoPropertiesDialog(photo, info);  // a file that cannot be read shows nothing
+}
+
+void CSAlbumPhotoList::EditTags(std::int32_t index) {
+  const std::filesystem::path photo = PhotoPathAt(index);
+  if (photo.empty()) return;
+  const CTreeNode* tags = albumPage && albumPage->searchPage ? albumPage->searchPage->tagRoot : nullptr;
+  EditPhotoTags(photo, tags);
 }
 
 bool CSAlbumPhotoList::OnSpriteMessage(const SpriteMessage& message) {
@@ -581,6 +611,12 @@ bool CSAlbumPhotoList::OnSpriteMessage(const SpriteMessage& message) {
         break;
       case 111:
         PasteFiles();
+        break;
+      case 112:
+        ShowPhotoProperties(FirstSelectedIndex());
+        break;
+      case 113:
+        EditTags(FirstSelectedIndex());
         break;
       case 122:
         if (albumPage && albumPage->folderPage)
