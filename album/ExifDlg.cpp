@@ -6,6 +6,7 @@
 #include <limits>
 #include <memory>
 #include <optional>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -308,6 +309,17 @@ bool CExifDlg::OnInitDialog() {
     propertyList.SetRoot(&root);
   }
   UpdateButtons();
+  std::int32_t artistRow = -1;
+  {
+    std::lock_guard guard(propertyList.lock);
+    const CPropItem* artist = FindExifRow(root, kExifRowArtist);
+    for (std::size_t i = 0; i < propertyList.rows.size(); ++i) {
+      if (artist && propertyList.rows[i].node == artist) artistRow = static_cast<std::int32_t>(i);
+    }
+  }
+  UIResources().WriteLog("Photo properties at " + std::to_string(rect.left) + " " + std::to_string(rect.top) +
+                         " " + std::to_string(w) + " " + std::to_string(h) + ", artist row " +
+                         std::to_string(artistRow));
   return true;
 }
 
@@ -388,7 +400,9 @@ bool CExifDlg::WriteBack() {
   }
   // A failed write keeps the dialog open and says nothing: the user may try
   // again or cancel.
-  return RewriteImageMetadata(path, *info) != 0;
+  if (!RewriteImageMetadata(path, *info)) return false;
+  UIResources().WriteLog("Photo properties written");
+  return true;
 }
 
 void CExifDlg::OpenMap() {

@@ -141,6 +141,11 @@ void CSAlbumPhotoList::OnRButtonDown(Point point, std::uint32_t flags) {
                                                    : kSelectSingle;
     SelectItem(index, mode);
   }
+  // The menu is a popup of the window, not a child of the list, made at its
+  // first use.
+  if (contextMenu.key == 0 &&
+      !contextMenu.Create(nullptr, renderWindow, kContextMenuId, {0, 0, 100, 100}, kContextMenuLayer))
+    return;
   contextMenu.Destroy(0);
   BuildContextMenu(&contextMenu);
   if (CRenderWindow* window = RenderWindowOf(*this))

@@ -24,6 +24,7 @@ public:
   CSAlbumPhotoList();
 
   static constexpr std::int32_t kContextMenuId = 100;
+  static constexpr std::int32_t kContextMenuLayer = 201;
 
   [[nodiscard]] bool OnSpriteCreate() override;
   void Destroy(int final) override;
