@@ -164,8 +164,13 @@ bool CSAlbumPage::InitFolderTree() {
   return folderPage->InitFolderTree();
 }
 
-void CSAlbumPage::ShowNoticeButton() {
-  if (!toolStrip.FindItem(kToolNotice)) return;
+void CSAlbumPage::ShowNoticeButton(std::u16string_view tip) {
+  PanelItem* item = toolStrip.FindItem(kToolNotice);
+  if (!item) return;
+  {
+    std::lock_guard guard(toolStrip.lock);
+    item->tip = TruncatedText(tip, PanelItem::kTipField);
+  }
   toolStrip.ShowItem(kToolNotice, true);
 }
 

@@ -97,7 +97,8 @@ public:
   [[nodiscard]] bool InitFolderTree() override;
   bool IsPreviewOpen() override { return preview.key != 0 && preview.IsOpen(); }
   void ClosePreview() override { preview.ClosePreview(); }
-  void ShowNoticeButton() override;
+  // Shows the hidden notice item with the tip (cut as a 256-character field).
+  void ShowNoticeButton(std::u16string_view tip) override;
 
   // Lists the current folder into the grid (rescan: items of entries still
   // there keep their pictures), sorts it and re-lists the folder's node.

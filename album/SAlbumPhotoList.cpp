@@ -8,7 +8,9 @@
 #include <mutex>
 #include <string>
 
+#include "album/AddTagDlg.h"
 #include "album/AlbumShell.h"
+#include "album/ExifDlg.h"
 #include "album/FolderRoots.h"
 #include "album/PhotoHandOff.h"
 #include "album/PhotoInfoCache.h"
@@ -19,6 +21,7 @@
 #include "album/ThumbnailBudget.h"
 #include "app/Registry.h"
 #include "image/ImageCodec.h"
+#include "image/ImageInfo.h"
 #include "platform/Folder.h"
 #include "platform/LocalTime.h"
 #include "platform/Trash.h"
@@ -200,6 +203,11 @@ void CSAlbumPhotoList::OnRButtonDown(Point point, std::uint32_t flags) {
                                                    : kSelectSingle;
     SelectItem(index, mode);
   }
+  // The menu is a popup of the window, not a child of the list, made at its
+  // first use.
+  if (contextMenu.key == 0 &&
+      !contextMenu.Create(nullptr, renderWindow, kContextMenuId, {0, 0, 100, 100}, kContextMenuLayer))
+    return;
   contextMenu.Destroy(0);
   BuildContextMenu(&contextMenu);
   if (CRenderWindow* window = RenderWindowOf(*this))
@@ -870,8 +878,35 @@ void CSAlbumPhotoList::BuildContextMenu(CSMenu* menu) {
     add(121, u"FilePasteTag", u"menupaste.png", {}, false);  // the search tree's tags are not reachable
   separator();
   add(112, u"Property", {}, {}, photos == 1);
+  add(113, u"AlbumTags", {}, {}, photos == 1);
   if (folderPageShown) add(122, u"menuNewFolder", {}, {}, true);
   add(1011, u"Refresh", {}, u"F5", true);
+}
+
+std::int32_t CSAlbumPhotoList::FirstSelectedIndex() {
+  std::lock_guard guard(lock);
+  return GetFirstSelected();
+}
+
+std::filesystem::path CSAlbumPhotoList::PhotoPathAt(std::int32_t index) {
+  std::lock_guard guard(lock);
+  if (!ValidIndex(index)) return {};
+  const auto& item = static_cast<const CPhotoItem&>(*items[static_cast<std::size_t>(index)]);
+  return item.IsFolder() ? std::filesystem::path() : item.path;
+}
+
+void CSAlbumPhotoList::ShowPhotoProperties(std::int32_t index) {
+  const std::filesystem::path photo = PhotoPathAt(index);
+  if (photo.empty()) return;
+  ImageInfo info;
+  (void)ShowPhotoPropertiesDialog(photo, info);  // a file that cannot be read shows nothing
+}
+
+void CSAlbumPhotoList::EditTags(std::int32_t index) {
+  const std::filesystem::path photo = PhotoPathAt(index);
+  if (photo.empty()) return;
+  const CTreeNode* tags = albumPage && albumPage->searchPage ? albumPage->searchPage->tagRoot : nullptr;
+  EditPhotoTags(photo, tags);
 }
 
 bool CSAlbumPhotoList::OnSpriteMessage(const SpriteMessage& message) {
@@ -929,6 +964,12 @@ bool CSAlbumPhotoList::OnSpriteMessage(const SpriteMessage& message) {
         break;
       case 111:
         PasteFiles();
+        break;
+      case 112:
+        ShowPhotoProperties(FirstSelectedIndex());
+        break;
+      case 113:
+        EditTags(FirstSelectedIndex());
         break;
       case 122:
         if (albumPage && albumPage->folderPage)

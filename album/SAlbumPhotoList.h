@@ -25,6 +25,7 @@ public:
   CSAlbumPhotoList();
 
   static constexpr std::int32_t kContextMenuId = 100;
+  static constexpr std::int32_t kContextMenuLayer = 201;
 
   [[nodiscard]] bool OnSpriteCreate() override;
   void Destroy(int final) override;
@@ -112,6 +113,12 @@ public:
   // The selected photos without RAW to the batch print (asked first when a
   // RAW photo is among them).
   void PrintSelectedPhotos();
+  // The first selected item's index, -1 for none.
+  std::int32_t FirstSelectedIndex();
+  // The property dialog, or the tag dialog, of the photo at the index;
+  // nothing for a folder or an index out of range.
+  void ShowPhotoProperties(std::int32_t index);
+  void EditTags(std::int32_t index);
   // Ctrl and the wheel: 2 -> 3 -> 4 for a positive delta, back for a
   // negative one; the new mode, unchanged at either end.
   static std::int32_t NextViewModeForWheel(std::int32_t mode, std::int32_t delta);
@@ -123,6 +130,8 @@ public:
 
 private:
   void SendCommand(std::int32_t command);
+  // The photo's path at the index; empty for a folder or a bad index.
+  std::filesystem::path PhotoPathAt(std::int32_t index);
   // Drops the item's pictures so that the loader reads the turned file.
   void ForgetPictures(std::int32_t itemKey);
 

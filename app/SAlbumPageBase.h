@@ -25,6 +25,7 @@ public:
   // The full-view preview is open (and its view still shown).
   virtual bool IsPreviewOpen() = 0;
   virtual void ClosePreview() = 0;
-  // Information records of the companion service arrived: show their notice.
-  virtual void ShowNoticeButton() = 0;
+  // Information records of the companion service arrived: show their notice
+  // with its text (NoticeText) as the tip.
+  virtual void ShowNoticeButton(std::u16string_view tip) = 0;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "album/AlbumShell.h"
+#include "album/ExifDlg.h"
 #include "album/PhotoInfoCache.h"
 #include "album/PhotoScanThread.h"
 #include "album/SAlbumPage.h"
@@ -143,6 +144,8 @@ int main(int argc, char** argv) {
   InstallAdjustDialogs(&dialogHost);
   // The edit page's save chooser and layer export.
   RegisterSaveCommands();
+  // The canvas's information button and the menu's photo properties.
+  RegisterPhotoPropertiesCommand();
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
   // Files to open and to save to are asked for as typed paths.
   static CTypedPathChooser fileChooser;

@@ -1497,6 +1497,38 @@ Canvas FavouriteIcon() {
   });
 }
 
+// The photo property grid's group icons, 16-pixel cells: 0 file (a page
+// with a folded corner), 1 general (a label), 2 camera, 3 GPS (a pin).
+Canvas ExifGroupIcons() {
+  constexpr int kSide = 16;
+  Canvas c(4 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(Polygon({{3.0, 1.5}, {10.0, 1.5}, {13.0, 4.5}, {13.0, 14.5}, {3.0, 14.5}}), kGlyph);
+  cell(0)(Polygon({{10.0, 1.5}, {13.0, 4.5}, {10.0, 4.5}}), kDark);
+  cell(1)(Polygon({{1.5, 5.0}, {6.0, 2.0}, {14.5, 2.0}, {14.5, 14.0}, {6.0, 14.0}, {1.5, 11.0}}), kGlyph);
+  cell(1)(Circle(5.5, 8, 1.4), kDark);
+  cell(2)(RoundRect(1, 5, 15, 14, 2), kGlyph);
+  cell(2)(Box(5, 2.5, 10, 5.5), kGlyph);
+  cell(2)(Ring(8, 9.5, 2.6, 1.3), kDark);
+  cell(3)(Circle(8, 6, 4.5), kAccent);
+  cell(3)(Polygon({{4.2, 8.0}, {11.8, 8.0}, {8.0, 15.0}}), kAccent);
+  cell(3)(Circle(8, 6, 1.7), kDark);
+  return c;
+}
+
+// The tag editor's arrows, 16-pixel cells: 0 left, 1 right (a typed tag
+// goes over), 2 a double right arrow (a known tag goes over).
+Canvas TagArrows() {
+  constexpr int kSide = 16;
+  Canvas c(3 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(Stroke({{10.5, 3.0}, {5.0, 8.0}, {10.5, 13.0}}, 2.2), kLight);
+  cell(1)(Stroke({{5.5, 3.0}, {11.0, 8.0}, {5.5, 13.0}}, 2.2), kLight);
+  cell(2)(Stroke({{3.0, 3.0}, {8.0, 8.0}, {3.0, 13.0}}, 2.0), kLight);
+  cell(2)(Stroke({{8.5, 3.0}, {13.5, 8.0}, {8.5, 13.0}}, 2.0), kLight);
+  return c;
+}
+
 // The auto wizard's entry icons, 17 cells of 50 pixels: a light sign on a
 // rounded well, each cell its own (exposure 0 to 2, colour 3, lens errors 4
 // to 7, noise 8 and 9, sharpness 10 to 12, portrait 13 to 16).
@@ -1803,6 +1835,9 @@ int main(int argc, char** argv) {
       {"up.png", UpIcon},
       {"newfolder.png", NewFolderIcon},
       {"fav.png", FavouriteIcon},
+      // The photo property and tag dialogs.
+      {"exiftag.png", ExifGroupIcons},
+      {"arrow.png", TagArrows},
   };
   // The command catalogue's menu icons and the adjust page's pictures.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> adjustPictures = {

@@ -125,6 +125,7 @@ TEST_F(PhotoCommandsTest, MenuEnablingFollowsTheSelectionAndTheClipboard) {
                                 {110, true},
                                 {111, false},
                                 {112, true},
+                                {113, true},
                                 {122, true},
                                 {1011, true}}));
   Select({0});
@@ -139,6 +140,7 @@ TEST_F(PhotoCommandsTest, MenuEnablingFollowsTheSelectionAndTheClipboard) {
                                 {110, true},
                                 {111, false},
                                 {112, false},
+                                {113, false},
                                 {122, true},
                                 {1011, true}}));
   // Two photos and a file list on the clipboard.

@@ -404,7 +404,7 @@ TEST_F(ServiceResultTest, InformationRecordsShowTheAlbumsNoticeAndADisabledClien
   EXPECT_TRUE(service.commands.empty());
   Result(kServiceResultInfoRecords);
   Result(7);
-  EXPECT_EQ(*albumLog, (std::vector<std::string>{"folder tree", "notice"}));
+  EXPECT_EQ(*albumLog, (std::vector<std::string>{"folder tree", "notice Tips for weddings"}));
 }
 
 }  // namespace
