@@ -63,6 +63,7 @@ void CSAlbumPage::SetSpriteRect(std::int32_t x, std::int32_t y, std::int32_t w, 
     toolStrip.SetSpriteRect(kTabFrameWidth, 0, std::max(w - kTabFrameWidth, 0), kStripHeight);
     LayoutToolStrip();
   }
+  if (preview.key != 0 && preview.visible) preview.SetSpriteRect(0, 0, w, h);
 }
 
 bool CSAlbumPage::OnSpriteCreate() {
@@ -95,6 +96,10 @@ bool CSAlbumPage::OnSpriteCreate() {
   if (!LoadSkinIcon(u"message.png", message) || toolPictures.AppendCopy(message) != 1) return false;
   if (!toolStrip.Create(this, nullptr, kToolStripId, {0, 0, 100, 100}, 3) || !BuildToolStrip()) return false;
   AppendChild(&toolStrip);
+  if (!preview.Create(this, nullptr, CSAlbumPreview::kSpriteId, {0, 0, 100, 100}, CSAlbumPreview::kLayer))
+    return false;
+  preview.visible = 0;
+  AppendChild(&preview);
   for (auto [menu, menuId] : {std::pair{&albumMenu, kAlbumMenuId}, std::pair{&systemMenu, kSystemMenuId},
                               std::pair{&multiMenu, kMultiMenuId}}) {
     if (!menu->Create(nullptr, renderWindow, menuId, {0, 0, 100, 100}, menuId == kAlbumMenuId ? 201 : 202))
@@ -129,7 +134,7 @@ void CSAlbumPage::Destroy(int final) {
     for (CSMenu* menu : {&albumMenu, &systemMenu, &multiMenu}) menu->Destroy(final);
   }
   for (CSprite* child : {static_cast<CSprite*>(&tabFrame), static_cast<CSprite*>(&photoList),
-                         static_cast<CSprite*>(&toolStrip)}) {
+                         static_cast<CSprite*>(&toolStrip), static_cast<CSprite*>(&preview)}) {
     if (child->parent == this) (void)DestroyChild(child);  // a member: destroyed, never deleted
   }
   folderPage = nullptr;
@@ -159,8 +164,13 @@ bool CSAlbumPage::InitFolderTree() {
   return folderPage->InitFolderTree();
 }
 
-void CSAlbumPage::ShowNoticeButton() {
-  if (!toolStrip.FindItem(kToolNotice)) return;
+void CSAlbumPage::ShowNoticeButton(std::u16string_view tip) {
+  PanelItem* item = toolStrip.FindItem(kToolNotice);
+  if (!item) return;
+  {
+    std::lock_guard guard(toolStrip.lock);
+    item->tip = TruncatedText(tip, PanelItem::kTipField);
+  }
   toolStrip.ShowItem(kToolNotice, true);
 }
 
@@ -448,7 +458,23 @@ void CSAlbumPage::OpenItem(std::int32_t index, CPhotoItem* item) {
     return;
   }
   if (index < 0 || item->type == 9) return;
-  WriteNotBuilt("Album preview");
+  photoList.CollectPreviewPaths(index, &preview);
+  OpenPreviewFromCell(item);
+}
+
+void CSAlbumPage::OpenPreviewFromCell(const CPhotoItem* item) {
+  Rect start;
+  {
+    std::lock_guard guard(photoList.lock);
+    start = {item->drawPos.x - photoList.scrollX + photoList.rect.left,
+             item->drawPos.y - photoList.scrollY + photoList.rect.top, 0, 0};
+    start.right = start.left + item->cellSize.width;
+    start.bottom = start.top + item->cellSize.height;
+  }
+  const Rect area{0, 0, rect.Width(), rect.Height()};
+  Rect target = preview.FitRect(area);
+  target = {target.left - 1, target.top - 1, target.right + 1, target.bottom + 1};
+  preview.ZoomOpen(start, target, area);
 }
 
 void CSAlbumPage::WatchFolder(const std::filesystem::path& folder) { watchThread.SetFolder(folder); }

@@ -16,6 +16,7 @@
 
 #include "album/FolderWatchThread.h"
 #include "album/SAlbumPhotoList.h"
+#include "album/SAlbumPreview.h"
 #include "album/SFolderPage.h"
 #include "album/SSearchPage.h"
 #include "app/SAlbumPageBase.h"
@@ -94,9 +95,10 @@ public:
 
   // CSAlbumPageBase.
   [[nodiscard]] bool InitFolderTree() override;
-  bool IsPreviewOpen() override { return false; }
-  void ClosePreview() override {}
-  void ShowNoticeButton() override;
+  bool IsPreviewOpen() override { return preview.key != 0 && preview.IsOpen(); }
+  void ClosePreview() override { preview.ClosePreview(); }
+  // Shows the hidden notice item with the tip (cut as a 256-character field).
+  void ShowNoticeButton(std::u16string_view tip) override;
 
   // Lists the current folder into the grid (rescan: items of entries still
   // there keep their pictures), sorts it and re-lists the folder's node.
@@ -106,8 +108,11 @@ public:
   // The folder the watch reports on (empty: none).
   void WatchFolder(const std::filesystem::path& folder);
   // A folder item goes into the folder (".." to the current folder's
-  // parent); a photo would open the preview.
+  // parent); a photo opens the full-view preview over the page, stepping
+  // through the list's photos.
   void OpenItem(std::int32_t index, CPhotoItem* item);
+  // The preview grows out of the item's cell into the fitted photo.
+  void OpenPreviewFromCell(const CPhotoItem* item);
   bool IsFolderPageInactive() const;
 
   [[nodiscard]] bool BuildToolStrip();
@@ -141,6 +146,7 @@ public:
   CSMenu systemMenu;
   CSMenu multiMenu;
   CFolderWatchThread watchThread;
+  CSAlbumPreview preview;
 
 private:
   void ReleaseMenus();

@@ -8,21 +8,30 @@
 #include <mutex>
 #include <string>
 
+#include "album/AddTagDlg.h"
 #include "album/AlbumShell.h"
+#include "album/ExifDlg.h"
 #include "album/FolderRoots.h"
+#include "album/PhotoHandOff.h"
 #include "album/PhotoInfoCache.h"
 #include "album/PhotoInfoRecord.h"
+#include "album/RenameDlg.h"
 #include "album/SAlbumPage.h"
+#include "album/SAlbumPreview.h"
 #include "album/ThumbnailBudget.h"
 #include "app/Registry.h"
 #include "image/ImageCodec.h"
+#include "image/ImageInfo.h"
 #include "platform/Folder.h"
+#include "platform/LocalTime.h"
 #include "platform/Trash.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
+#include "platform/WindowHost.h"
 #include "platform/WindowMessages.h"
 #include "ui/Clipboard.h"
 #include "ui/HelpLoaderThread.h"
+#include "ui/LiveObjectRegistry.h"
 #include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
@@ -30,8 +39,11 @@
 #include "ui/UIResources.h"
 #include "ui/dialogs/SMessageDlg.h"
 #include "ui/dialogs/SStringDialog.h"
+#include "ui/widgets/ReduceToUnitFraction.h"
 #include "ui/widgets/SMenu.h"
 #include "ui/widgets/SkinIcon.h"
+
+static std::vector<std::filesystem::path> SplitFileList(std::u16string_view list);
 
 namespace {
 
@@ -93,7 +105,60 @@ void CSAlbumPhotoList::OnMouseWheel(Point point, std::int32_t delta) {
 
 void CSAlbumPhotoList::OnMouseMove(Point point, std::uint32_t flags) {
   m_controlHeld = (flags & MK_CONTROL) != 0;
+  if (IsDraggingFiles()) return;
+  if ((flags & MK_LBUTTON) && !OverScrollBar(point)) {
+    bool onSelected = false;
+    {
+      std::lock_guard guard(lock);
+      const std::int32_t index = ItemAtPoint(point);
+      onSelected = pressState != 2 && ValidIndex(index) && items[static_cast<std::size_t>(index)]->selected;
+    }
+    if (onSelected && StartFileDrag()) {
+      // The press neither scrolls nor selects from here on.
+      CSPhotoList::OnCaptureReleased();
+      return;
+    }
+  }
   CSPhotoList::OnMouseMove(point, flags);
+}
+
+bool CSAlbumPhotoList::StartFileDrag() {
+  const std::vector<std::filesystem::path> paths = SplitFileList(CollectSelectedPaths(false));
+  if (paths.empty()) return false;
+  m_dragFiles.files = paths;
+  if (CRenderWindow* window = RenderWindowOf(*this)) window->SetCaptureSprite(this);
+  SetWindowCursor(CursorShape::Hand);
+  return true;
+}
+
+void CSAlbumPhotoList::OnLButtonUp(Point point, std::uint32_t flags) {
+  if (!IsDraggingFiles()) {
+    CSPhotoList::OnLButtonUp(point, flags);
+    return;
+  }
+  CDropFileList files;
+  files.files.swap(m_dragFiles.files);
+  CRenderWindow* window = RenderWindowOf(*this);
+  SetWindowCursor(CursorShape::Arrow);
+  if (!window) return;
+  window->ReleaseCaptureSprite(this);
+  const Point at = PointToWindow(point);
+  const Size client = window->LogicalSize();
+  if (at.x < 0 || at.y < 0 || at.x >= client.width || at.y >= client.height) {
+    WriteNotBuilt("Dragging files to other programs");
+    return;
+  }
+  // Released over the list itself: the files are where they are already.
+  if (point.x >= 0 && point.y >= 0 && point.x < rect.Width() && point.y < rect.Height()) return;
+  const std::int32_t taken = window->DropFilesAt(at, files);
+  UIResources().WriteLog("Album dragged " + std::to_string(files.files.size()) + " files to " +
+                         std::to_string(at.x) + " " + std::to_string(at.y) + ", taken " +
+                         std::to_string(taken));
+}
+
+void CSAlbumPhotoList::OnCaptureReleased() {
+  m_dragFiles.files.clear();
+  CSPhotoList::OnCaptureReleased();
 }
 
 void CSAlbumPhotoList::OnLButtonDown(Point point, std::uint32_t flags) {
@@ -138,6 +203,11 @@ void CSAlbumPhotoList::OnRButtonDown(Point point, std::uint32_t flags) {
                                                    : kSelectSingle;
     SelectItem(index, mode);
   }
+  // The menu is a popup of the window, not a child of the list, made at its
+  // first use.
+  if (contextMenu.key == 0 &&
+      !contextMenu.Create(nullptr, renderWindow, kContextMenuId, {0, 0, 100, 100}, kContextMenuLayer))
+    return;
   contextMenu.Destroy(0);
   BuildContextMenu(&contextMenu);
   if (CRenderWindow* window = RenderWindowOf(*this))
@@ -282,6 +352,7 @@ void CSAlbumPhotoList::EditSelectedPhoto(std::int32_t mode) {
     if (item.IsFolder()) return;
     path = item.path;
   }
+  ShowPhotoInfoTip(0, nullptr);
   AlbumShell().OpenDocumentPage(path, false, mode);
 }
 
@@ -476,9 +547,28 @@ void CSAlbumPhotoList::RotateAllByExif() {
   if (window) window->HideProgress();
 }
 
+// A text cut as fixed fields are: limit characters or more keep limit - 2
+// and "..".
+static std::u16string CutField(std::u16string text, std::size_t limit) {
+  if (text.size() >= limit) text = text.substr(0, limit - 2) + u"..";
+  return text;
+}
+
 void CSAlbumPhotoList::RenameSelected() {
   if (SelectedPhotoCount() > 0) {
-    WriteNotBuilt("Rename dialog");
+    CRenameDlg dialog;
+    dialog.targetFormat = static_cast<std::int32_t>(ImageFileType::Jpeg);
+    {
+      std::lock_guard guard(lock);
+      for (const auto& entry : items) {
+        const auto& item = static_cast<const CPhotoItem&>(*entry);
+        if (!item.selected || item.IsFolder()) continue;
+        dialog.entries.push_back(
+            {PathFromUtf16(CutField(PathToUtf16(item.path), 1023)), CutField(item.caption, 255)});
+      }
+    }
+    if (dialog.entries.empty() || !dialog.Create(CRenameDlg::kTemplateId)) return;
+    static_cast<void>(dialog.RunModal());  // the folder watch lists what changed
     return;
   }
   std::filesystem::path oldPath;
@@ -500,6 +590,256 @@ void CSAlbumPhotoList::RenameSelected() {
   // Never onto an existing name: the other folder would be replaced.
   if (::renameat2(AT_FDCWD, folder.c_str(), AT_FDCWD, newPath.c_str(), RENAME_NOREPLACE) != 0) return;
   if (albumPage) albumPage->RefreshFolderListing();
+}
+
+void CSAlbumPhotoList::CollectPreviewPaths(std::int32_t current, CSAlbumPreview* preview) {
+  if (!preview) return;
+  preview->ClearPaths();
+  std::filesystem::path currentPath;
+  {
+    std::lock_guard guard(lock);
+    for (std::size_t i = 0; i < items.size(); ++i) {
+      const auto& item = static_cast<const CPhotoItem&>(*items[i]);
+      if (item.IsFolder()) continue;
+      preview->AddPath(item.path);
+      if (static_cast<std::int32_t>(i) == current) currentPath = preview->PathAt(preview->PathCount() - 1);
+    }
+  }
+  // A photo that cannot be read shows as an empty preview, closed as usual.
+  if (!currentPath.empty()) static_cast<void>(preview->SetCurrentPath(currentPath));
+}
+
+namespace {
+
+// A UTC calendar time in the local zone; no date when it cannot be placed.
+SystemTime UtcToLocal(const SystemTime& utc) {
+  using namespace std::chrono;
+  const year_month_day date{year{utc.year}, month{utc.month}, day{utc.day}};
+  if (!date.ok()) return {};
+  const auto point = sys_days(date) + hours(utc.hour) + minutes(utc.minute) + seconds(utc.second);
+  std::tm local{};
+  if (!ToLocalTime(system_clock::to_time_t(point), local)) return {};
+  SystemTime t;
+  t.year = static_cast<std::uint16_t>(local.tm_year + 1900);
+  t.month = static_cast<std::uint16_t>(local.tm_mon + 1);
+  t.day = static_cast<std::uint16_t>(local.tm_mday);
+  t.hour = static_cast<std::uint16_t>(local.tm_hour);
+  t.minute = static_cast<std::uint16_t>(local.tm_min);
+  return t;
+}
+
+constexpr std::size_t kTipLength = 1024;
+constexpr std::size_t kCameraLineLength = 511;
+
+}  // namespace
+
+std::u16string CSAlbumPhotoList::BuildPhotoInfoTip(const CPhotoItem& item, std::int32_t& lines) {
+  lines = 0;
+  const ImageInfo& info = item.info;
+  std::u16string text = item.caption.size() >= 49 ? item.caption.substr(0, 47) + u".." : item.caption;
+  text += u"\r\n";
+  if (info.width != 0) {
+    text += FormatText(u"%dx%d ",
+                       {static_cast<std::int64_t>(info.width), static_cast<std::int64_t>(info.height)});
+    if (info.fileSize != 0) text += FormatText(u"%.1fK", {static_cast<double>(info.fileSize) / 1024.0});
+    text += u"\r\n";
+    lines = 1;
+  }
+  std::u16string camera;
+  if (info.fNumber.denominator != 0)
+    camera += FormatText(u"F%.1f ", {static_cast<double>(info.fNumber.numerator) / info.fNumber.denominator});
+  if (info.exposureTime.denominator != 0) {
+    const double t = static_cast<double>(info.exposureTime.numerator) / info.exposureTime.denominator;
+    if (t > 1.0) {
+      camera += FormatText(u"%.1f ", {t});
+    } else {
+      // The stored values are unsigned: reduced in 64 bits, never as
+      // negative numbers.
+      const UnsignedFraction shown =
+          ReduceToNearUnitFraction({info.exposureTime.numerator, info.exposureTime.denominator});
+      camera += FormatText(u"%d/%d ", {shown.numerator, shown.denominator});
+    }
+  }
+  if (info.isoSpeed != ImageInfo::kNoIso)
+    camera += FormatText(u"ISO %d ", {static_cast<std::int32_t>(info.isoSpeed)});
+  if (info.flash == 1) camera += TextOf(u"exifFlash");
+  if (!camera.empty()) {
+    if (camera.size() > kCameraLineLength) camera.resize(kCameraLineLength);
+    text += camera + u"\r\n";
+    ++lines;
+  }
+  if (info.dateTimeOriginal.IsSet() || info.dateTimeDigitized.IsSet()) {
+    // The camera's clock is local time already: shown as stored.
+    const SystemTime& shot = info.dateTimeOriginal.IsSet() ? info.dateTimeOriginal : info.dateTimeDigitized;
+    text += FormatText(TextOf(u"ShotTime"),
+                       {static_cast<std::int32_t>(shot.year), static_cast<std::int32_t>(shot.month),
+                        static_cast<std::int32_t>(shot.day)});
+    text += u"\r\n";
+    ++lines;
+  }
+  if (info.fileTime.IsSet()) {
+    const SystemTime local = UtcToLocal(info.fileTime);
+    if (local.IsSet()) {
+      text += FormatText(TextOf(u"LastModify"),
+                         {static_cast<std::int32_t>(local.year), static_cast<std::int32_t>(local.month),
+                          static_cast<std::int32_t>(local.day), static_cast<std::int32_t>(local.hour),
+                          static_cast<std::int32_t>(local.minute)});
+      ++lines;
+    }
+  }
+  if (text.size() > kTipLength) text.resize(kTipLength);
+  return text;
+}
+
+void CSAlbumPhotoList::ShowPhotoInfoTip(std::int32_t show, CPhotoItem* item) {
+  CRenderWindow* window = RenderWindowOf(*this);
+  if (!window) return;
+  const bool parentHidden = parent && IsObjectAlive(parent) && !parent->IsShown();
+  if (!item || !IsObjectAlive(item) || parentHidden || !visible) {
+    window->HideTip();
+    return;
+  }
+  std::u16string text;
+  std::int32_t lines = 0;
+  Point at;
+  {
+    std::lock_guard guard(lock);
+    if (item->IsFolder()) return;
+    if (show == 0) {
+      window->HideTip();
+      return;
+    }
+    text = BuildPhotoInfoTip(*item, lines);
+    at = PointToWindow({item->badgeRect.left, item->badgeRect.top - 14 * lines - 20});
+  }
+  window->ShowTip(at.x, at.y, text, false, false);
+}
+
+namespace {
+
+constexpr std::uint32_t kGroupMinWidth = 640;
+constexpr std::uint32_t kGroupMinHeight = 480;
+
+}  // namespace
+
+void CSAlbumPhotoList::StartGroupPhoto() {
+  if (SelectedPhotoCount() > 1) PrepareGroupPhoto(1);
+}
+
+void CSAlbumPhotoList::PrepareGroupPhoto(std::int32_t kind) {
+  struct Selected {
+    bool folder;
+    bool raw;
+    bool loaded;
+    std::uint32_t width, height;
+    std::filesystem::path path;
+  };
+  std::vector<Selected> selected;
+  {
+    std::lock_guard guard(lock);
+    // The loaders write the pictures under their own locks.
+    const CBothLoaderLocks loaders;
+    for (const auto& entry : items) {
+      const auto& item = static_cast<const CPhotoItem&>(*entry);
+      if (!item.selected) continue;
+      selected.push_back({item.IsFolder(), item.type == static_cast<std::int32_t>(ImageFileType::Raw),
+                          !item.source.IsEmpty(), item.info.width, item.info.height, item.path});
+    }
+  }
+  bool haveReference = false;
+  std::uint32_t refWidth = 0, refHeight = 0;
+  for (const Selected& item : selected) {
+    // A photo still loading, or one whose size is not known (0), is left
+    // out: an unknown size is no size below 640.
+    if (!item.loaded || item.width == 0 || item.height == 0) continue;
+    if (!haveReference) {
+      // 640 x 480 at least, so that two photos of 800 x 600 pass.
+      if (item.width < kGroupMinWidth || item.height < kGroupMinHeight) {
+        static_cast<void>(ShowMessageBox(TextOf(u"toosmall"), MessageBoxIcon::Error, MessageBoxButtons::Ok));
+        return;
+      }
+      haveReference = true;
+      refWidth = item.width;
+      refHeight = item.height;
+    } else if (item.width != refWidth || item.height != refHeight) {
+      static_cast<void>(
+          ShowMessageBox(TextOf(u"samesizephotoneed"), MessageBoxIcon::Error, MessageBoxButtons::Ok));
+      return;
+    }
+  }
+  const auto count = static_cast<std::int64_t>(selected.size());
+  if (count > 16 && ShowMessageBox(FormatText(TextOf(u"over16"), {count}), MessageBoxIcon::Warning,
+                                   MessageBoxButtons::YesNo) != kIdYes)
+    return;
+  CRenderWindow* window = RenderWindowOf(*this);
+  if (window) window->ShowProgress({});
+  std::vector<std::filesystem::path> photos;
+  bool rawMet = false;
+  for (const Selected& item : selected) {
+    if (photos.size() >= 16) break;
+    if (item.folder) continue;
+    if (item.raw) {
+      rawMet = true;
+      continue;
+    }
+    photos.push_back(item.path);
+  }
+  if (window) window->HideProgress();
+  if (rawMet) {
+    static_cast<void>(
+        ShowMessageBox(TextOf(u"convertRAW"), MessageBoxIcon::Information, MessageBoxButtons::Ok));
+    return;
+  }
+  // A cancelled or refused group photo ends without a message of its own.
+  static_cast<void>(PhotoHandOff().RunGroupPhoto(kind, photos));
+}
+
+void CSAlbumPhotoList::BatchSelectedPhotos() {
+  std::filesystem::path outputFolder;
+  std::vector<BatchHandOffItem> batch;
+  {
+    std::lock_guard guard(lock);
+    bool first = true;
+    for (const auto& entry : items) {
+      const auto& item = static_cast<const CPhotoItem&>(*entry);
+      if (!item.selected) continue;
+      if (first) {
+        std::filesystem::path path = item.path;
+        if (path.filename().empty()) path = path.parent_path();
+        outputFolder = path.parent_path();
+        first = false;
+      }
+      if (item.IsFolder()) continue;
+      batch.push_back({CutField(item.caption, 63), PathFromUtf16(CutField(PathToUtf16(item.path), 1023))});
+    }
+    if (first) return;
+  }
+  // The batch dialog reports its own outcome.
+  static_cast<void>(PhotoHandOff().RunBatch(outputFolder, batch));
+}
+
+void CSAlbumPhotoList::PrintSelectedPhotos() {
+  std::vector<std::filesystem::path> photos;
+  bool rawSelected = false;
+  CRenderWindow* window = RenderWindowOf(*this);
+  if (window) window->ShowProgress({});
+  {
+    std::lock_guard guard(lock);
+    for (const auto& entry : items) {
+      const auto& item = static_cast<const CPhotoItem&>(*entry);
+      if (!item.selected || item.IsFolder()) continue;
+      if (item.type == static_cast<std::int32_t>(ImageFileType::Raw)) {
+        rawSelected = true;
+        continue;
+      }
+      photos.push_back(item.path);
+    }
+  }
+  if (window) window->HideProgress();
+  if (rawSelected &&
+      ShowMessageBox(TextOf(u"RawCannotprint"), MessageBoxIcon::Question, MessageBoxButtons::YesNo) != kIdYes)
+    return;
+  static_cast<void>(PhotoHandOff().RunBatchPrint(photos));  // the print dialog reports its own outcome
 }
 
 void CSAlbumPhotoList::BuildContextMenu(CSMenu* menu) {
@@ -538,11 +878,45 @@ void CSAlbumPhotoList::BuildContextMenu(CSMenu* menu) {
     add(121, u"FilePasteTag", u"menupaste.png", {}, false);  // the search tree's tags are not reachable
   separator();
   add(112, u"Property", {}, {}, photos == 1);
+  add(113, u"AlbumTags", {}, {}, photos == 1);
   if (folderPageShown) add(122, u"menuNewFolder", {}, {}, true);
   add(1011, u"Refresh", {}, u"F5", true);
 }
 
+std::int32_t CSAlbumPhotoList::FirstSelectedIndex() {
+  std::lock_guard guard(lock);
+  return GetFirstSelected();
+}
+
+std::filesystem::path CSAlbumPhotoList::PhotoPathAt(std::int32_t index) {
+  std::lock_guard guard(lock);
+  if (!ValidIndex(index)) return {};
+  const auto& item = static_cast<const CPhotoItem&>(*items[static_cast<std::size_t>(index)]);
+  return item.IsFolder() ? std::filesystem::path() : item.path;
+}
+
+void CSAlbumPhotoList::ShowPhotoProperties(std::int32_t index) {
+  const std::filesystem::path photo = PhotoPathAt(index);
+  if (photo.empty()) return;
+  ImageInfo info;
+  (void)ShowPhotoPropertiesDialog(photo, info);  // a file that cannot be read shows nothing
+}
+
+void CSAlbumPhotoList::EditTags(std::int32_t index) {
+  const std::filesystem::path photo = PhotoPathAt(index);
+  if (photo.empty()) return;
+  const CTreeNode* tags = albumPage && albumPage->searchPage ? albumPage->searchPage->tagRoot : nullptr;
+  EditPhotoTags(photo, tags);
+}
+
 bool CSAlbumPhotoList::OnSpriteMessage(const SpriteMessage& message) {
+  if (message.code == kListMsgHoverChanged && (viewMode == 3 || viewMode == 4)) {
+    if (albumPage && albumPage->IsPreviewOpen())
+      ShowPhotoInfoTip(0, nullptr);
+    else
+      ShowPhotoInfoTip(static_cast<std::int32_t>(message.wparam),
+                       reinterpret_cast<CPhotoItem*>(message.lparam));
+  }
   if (message.code == kMenuMsgCommand) {
     const auto command = static_cast<std::int32_t>(message.wparam);
     switch (command) {
@@ -560,6 +934,15 @@ bool CSAlbumPhotoList::OnSpriteMessage(const SpriteMessage& message) {
                                               reinterpret_cast<std::uintptr_t>(PhotoAt(first)), this));
         break;
       }
+      case 102:
+        StartGroupPhoto();
+        break;
+      case 103:
+        BatchSelectedPhotos();
+        break;
+      case 131:
+        PrintSelectedPhotos();
+        break;
       case 104:
       case 105:
         RotateSelectedLossless(command == 105);
@@ -581,6 +964,12 @@ bool CSAlbumPhotoList::OnSpriteMessage(const SpriteMessage& message) {
         break;
       case 111:
         PasteFiles();
+        break;
+      case 112:
+        ShowPhotoProperties(FirstSelectedIndex());
+        break;
+      case 113:
+        EditTags(FirstSelectedIndex());
         break;
       case 122:
         if (albumPage && albumPage->folderPage)

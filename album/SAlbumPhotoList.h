@@ -16,6 +16,7 @@
 #include "ui/widgets/SMenu.h"
 
 class CSAlbumPage;
+class CSAlbumPreview;
 
 class CSAlbumPhotoList final : public CSPhotoList {
 public:
@@ -24,6 +25,7 @@ public:
   CSAlbumPhotoList();
 
   static constexpr std::int32_t kContextMenuId = 100;
+  static constexpr std::int32_t kContextMenuLayer = 201;
 
   [[nodiscard]] bool OnSpriteCreate() override;
   void Destroy(int final) override;
@@ -31,6 +33,10 @@ public:
   // Notes Ctrl: the wheel reaches sprites without the key flags.
   void OnMouseMove(Point point, std::uint32_t flags) override;
   void OnLButtonDown(Point point, std::uint32_t flags) override;
+  // Ends a file drag: released over another sprite of the window (the tab
+  // strip, the folder tree) the files are dropped there.
+  void OnLButtonUp(Point point, std::uint32_t flags) override;
+  void OnCaptureReleased() override;
   // Keeps a selection when the press is on a selected item, then the menu.
   void OnRButtonDown(Point point, std::uint32_t flags) override;
   // Opens the item, or with Editor "DbClickForEdit" set starts the group
@@ -58,6 +64,10 @@ public:
   // Empties the menu and fills it with the photo commands, enabled by the
   // selection and the clipboard.
   void BuildContextMenu(CSMenu* menu);
+  // Starts dragging the selected photos (no folders); false when there are
+  // none. The drag runs inside the window until the button is released.
+  [[nodiscard]] bool StartFileDrag();
+  bool IsDraggingFiles() const { return !m_dragFiles.files.empty(); }
   // Every photo selected, every folder not.
   void SelectAllPhotos();
   // The selected paths, each followed by a zero, and one more zero; folders
@@ -78,10 +88,37 @@ public:
   // Every JPEG of the list stored landscape with orientation 6 or 8 is
   // turned upright (the turn removes the tag, so a second run does nothing).
   void RotateAllByExif();
-  // With no photo selected, a selected folder is renamed after asking for
-  // the name; a name already taken is refused. Photos go to the rename
-  // dialog, which is not built.
+  // Selected photos go to the rename and convert dialog. With no photo
+  // selected, a selected folder is renamed after asking for the name; a
+  // name already taken is refused.
   void RenameSelected();
+  // The preview's paths: every photo in list order, the one at index
+  // current.
+  void CollectPreviewPaths(std::int32_t current, CSAlbumPreview* preview);
+  // The hover tip of a photo: caption, size, camera settings, shooting
+  // date as the camera stored it and the file's local modification time.
+  // (0, null) hides it.
+  void ShowPhotoInfoTip(std::int32_t show, CPhotoItem* item);
+  // The tip's text and the count of lines after the first.
+  static std::u16string BuildPhotoInfoTip(const CPhotoItem& item, std::int32_t& lines);
+  // With two or more photos selected, the group photo (merge).
+  void StartGroupPhoto();
+  // Checks sizes (unknown and still-loading ones left out), asks before
+  // taking the first 16 of more, refuses camera RAW, then hands the photos
+  // on. Kind 1 merge, 2 clone.
+  void PrepareGroupPhoto(std::int32_t kind);
+  // The selected photos (RAW included) to the batch dialog, writing into
+  // the folder of the first selected item.
+  void BatchSelectedPhotos();
+  // The selected photos without RAW to the batch print (asked first when a
+  // RAW photo is among them).
+  void PrintSelectedPhotos();
+  // The first selected item's index, -1 for none.
+  std::int32_t FirstSelectedIndex();
+  // The property dialog, or the tag dialog, of the photo at the index;
+  // nothing for a folder or an index out of range.
+  void ShowPhotoProperties(std::int32_t index);
+  void EditTags(std::int32_t index);
   // Ctrl and the wheel: 2 -> 3 -> 4 for a positive delta, back for a
   // negative one; the new mode, unchanged at either end.
   static std::int32_t NextViewModeForWheel(std::int32_t mode, std::int32_t delta);
@@ -93,8 +130,11 @@ public:
 
 private:
   void SendCommand(std::int32_t command);
+  // The photo's path at the index; empty for a folder or a bad index.
+  std::filesystem::path PhotoPathAt(std::int32_t index);
   // Drops the item's pictures so that the loader reads the turned file.
   void ForgetPictures(std::int32_t itemKey);
 
   bool m_controlHeld = false;
+  CDropFileList m_dragFiles;  // the files of a running drag
 };

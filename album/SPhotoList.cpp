@@ -12,6 +12,9 @@
 #include "ui/HelpLoaderThread.h"
 #include "ui/LiveObjectRegistry.h"
 #include "ui/SkinDrawing.h"
+#include "ui/SkinSet.h"
+#include "ui/TextFormat.h"
+#include "ui/UIResources.h"
 #include "ui/widgets/SkinIcon.h"
 
 namespace {
@@ -197,18 +200,34 @@ bool CSPhotoList::OnSpriteMessage(const SpriteMessage& message) {
   return CListSprite::OnSpriteMessage(message);
 }
 
-void CSPhotoList::DrawItemText(std::int32_t index, const Rect& cellRect, const Rect& thumbRect) {
-  CListSprite::DrawItemText(index, cellRect, thumbRect);
+void CSPhotoList::DrawItemText(std::int32_t index, const Rect& cellRect, const Rect&) {
   if (!ValidIndex(index) || surface.IsEmpty()) return;
   CPhotoItem& item = AsPhoto(*items[static_cast<std::size_t>(index)]);
   const std::int32_t alpha = item.selected ? 255 : 200;
-  if (item.type > 0) {
-    if (const CBgraImage* icon = typeIcons.At(static_cast<std::size_t>(item.type - 1));
-        icon && !icon->IsEmpty()) {
-      const std::int32_t x = viewMode == 2 ? cellRect.left + 58 : cellRect.left + 4;
-      const std::int32_t y = viewMode == 2 ? cellRect.top + 20 : cellRect.bottom - Height(*icon) - 4;
-      BlendImage(surface, *icon, x, y, true, {}, alpha);
+  const CBgraImage* icon = item.type > 0 ? typeIcons.At(static_cast<std::size_t>(item.type - 1)) : nullptr;
+  if (icon && icon->IsEmpty()) icon = nullptr;
+  const CBgraImage& caption = item.captionImage;
+  if (!caption.IsEmpty()) {
+    const std::uint8_t grey = CaptionGrey(item, cellRect);
+    const std::int32_t end = cellRect.right - 8;
+    const std::int32_t ch = Height(caption);
+    std::int32_t x = cellRect.left + 8;
+    std::int32_t y = cellRect.bottom - ch - 4;
+    if (viewMode == 2) {
+      x = cellRect.left + 58;
+      y = cellRect.top + 2;
+      if (icon) BlendImage(surface, *icon, x, y + ch, true, {}, alpha);
+    } else {
+      // The type icon and the caption are centred together, the icon first.
+      const std::int32_t iconWidth = item.type > 0 ? kTypeIconRoom : 0;
+      if (iconWidth + Width(caption) < end - x) x += (end - x - iconWidth - Width(caption)) / 2;
+      if (item.type > 0) {
+        if (icon) BlendImage(surface, *icon, x, y, true, {}, alpha);
+        x += kTypeIconRoom;
+      }
     }
+    DrawCaption(caption, x, y, end, grey);
+    if (viewMode == 2 && item.type > 0) DrawDateLine(item, x, y + ch + 16, end, grey);
   }
   if (viewMode == 3 || viewMode == 4) {
     item.badgeRect = {cellRect.left, cellRect.top, cellRect.left + Width(exifBadge),
@@ -219,6 +238,26 @@ void CSPhotoList::DrawItemText(std::int32_t index, const Rect& cellRect, const R
   } else {
     item.badgeRect = {};
   }
+}
+
+void CSPhotoList::DrawDateLine(const CPhotoItem& item, std::int32_t x, std::int32_t y, std::int32_t end,
+                               std::uint8_t grey) {
+  const SystemTime& date = item.info.dateTimeDigitized.IsSet()  ? item.info.dateTimeDigitized
+                           : item.info.dateTimeOriginal.IsSet() ? item.info.dateTimeOriginal
+                                                                : item.info.fileTime;
+  if (!date.IsSet()) return;
+  const std::u16string text =
+      TruncatedText(FormatText(u"%d/%d/%d %02d:%02d",
+                               {std::int32_t{date.year}, std::int32_t{date.month}, std::int32_t{date.day},
+                                std::int32_t{date.hour}, std::int32_t{date.minute}}),
+                    32);
+  CBgraImage line;
+  {
+    CSkinSet& skins = UIResources().skins;
+    std::lock_guard guard(skins);
+    if (!skins.RenderTextLocked(text, line)) return;
+  }
+  DrawCaption(line, x, y, end, grey);
 }
 
 bool CSPhotoList::OnSetCursor(Point point) {

@@ -25,6 +25,9 @@
 
 class CSPhotoList : public CListSprite {
 public:
+  // The room the type icon takes before a caption.
+  static constexpr std::int32_t kTypeIconRoom = 22;
+
   static constexpr std::int32_t kTypeIconWidth = 20;
   static constexpr std::int32_t kCaptionIconRoom = 22;
 
@@ -44,6 +47,10 @@ public:
   // its placeholder (render thread, lock held).
   [[nodiscard]] bool DrawItem(std::int32_t index) override;
   std::unique_ptr<CListItem> CreateItem() override;
+  // The caption line: in the list view at 58 pixels with the type icon
+  // below it and the photo's date line under both; in the thumbnail views
+  // centred with the type icon before it, so that the two never overlap.
+  // Then the EXIF badge of the thumbnail views.
   void DrawItemText(std::int32_t index, const Rect& cellRect, const Rect& thumbRect) override;
 
   // One item for a file or folder: the caption is the name without its
@@ -87,4 +94,8 @@ private:
   // The recycled items by path (UI thread).
   std::unordered_multimap<std::filesystem::path, CPhotoItem*, PathHash> m_recycledByPath;
   std::unordered_map<std::int32_t, CPhotoItem*> m_byKey;  // UI thread
+
+  // "year/month/day hh:mm" of the digitizing, capture or file date.
+  void DrawDateLine(const CPhotoItem& item, std::int32_t x, std::int32_t y, std::int32_t end,
+                    std::uint8_t grey);
 };

@@ -339,7 +339,7 @@ void CBrightforgeDlg::OnServiceResult(std::uint64_t result) {
       WriteLog("LastCheckVersion not stored");
     }
   } else if (result == kServiceResultInfoRecords) {
-    if (albumPage) albumPage->ShowNoticeButton();
+    if (albumPage) albumPage->ShowNoticeButton(NoticeText(m_hooks.serviceClient->InfoRecords()));
   }
 }
 

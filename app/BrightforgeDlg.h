@@ -123,6 +123,8 @@ public:
   // external-editor mode. The index's lock is taken at the first write and
   // held until the window closes. A failed write keeps the previous index.
   void WriteRecoveryIndex() override;
+  // Posts 11026 to the album page, which lists its folder again.
+  void NotifyAlbumOfSave() override;
   // After the start-up stages of a normal run: the indexes of copies that
   // died are read and, when a page can be recovered, "recoverAsk" offers
   // them. Yes opens each as an edit page with its history, at its last

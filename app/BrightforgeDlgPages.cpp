@@ -350,3 +350,9 @@ bool CBrightforgeDlg::OpenGroupPhotoPage(std::span<const std::filesystem::path> 
   page->owned = 1;
   return true;
 }
+
+void CBrightforgeDlg::NotifyAlbumOfSave() {
+  // Without an album (external-editor mode) no one lists folders.
+  if (albumPage && !PostSpriteMessage(albumPage, kSpriteMsgFolderChanged, 0, 0, nullptr))
+    WriteLog("Album not told of the save");
+}

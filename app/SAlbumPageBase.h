@@ -5,9 +5,15 @@
 // CSAlbumPlaceholderPage. The photo scan started at the album's start-up
 // stage reports to this page (its registry key).
 
+#include <cstdint>
 #include <string_view>
 
 #include "ui/widgets/STabPage.h"
+
+// Sprite message to the album page (wparam and lparam 0): a file in the
+// watched folder changed, or an edit page saved; the page lists its folder
+// again.
+inline constexpr std::int32_t kSpriteMsgFolderChanged = 11026;
 
 class CSAlbumPageBase : public CSTabPage {
 public:
@@ -19,6 +25,7 @@ public:
   // The full-view preview is open (and its view still shown).
   virtual bool IsPreviewOpen() = 0;
   virtual void ClosePreview() = 0;
-  // Information records of the companion service arrived: show their notice.
-  virtual void ShowNoticeButton() = 0;
+  // Information records of the companion service arrived: show their notice
+  // with its text (NoticeText) as the tip.
+  virtual void ShowNoticeButton(std::u16string_view tip) = 0;
 };

@@ -18,4 +18,4 @@ bool CSAlbumPlaceholderPage::InitFolderTree() {
 
 void CSAlbumPlaceholderPage::ClosePreview() { WriteNotBuilt("Album preview"); }
 
-void CSAlbumPlaceholderPage::ShowNoticeButton() { WriteNotBuilt("Album notice"); }
+void CSAlbumPlaceholderPage::ShowNoticeButton(std::u16string_view) { WriteNotBuilt("Album notice"); }

@@ -14,5 +14,5 @@ public:
   [[nodiscard]] bool InitFolderTree() override;
   bool IsPreviewOpen() override { return false; }
   void ClosePreview() override;
-  void ShowNoticeButton() override;
+  void ShowNoticeButton(std::u16string_view tip) override;
 };

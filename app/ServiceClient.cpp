@@ -12,6 +12,17 @@ bool ServiceClientEnabled(std::uint32_t publisherEdition) {
   return publisherEdition == 0;
 }
 
+std::u16string NoticeText(std::span<const std::uint8_t, kInfoRecordsBytes> records) {
+  constexpr std::size_t kNoticeOffset = 11;
+  std::u16string text;
+  for (std::size_t offset = kNoticeOffset; offset + 1 < records.size(); offset += 2) {
+    const char16_t c = LoadLE16(records.data() + offset);
+    if (c == u'\0') break;
+    text.push_back(c);
+  }
+  return text;
+}
+
 void ParseUpdateReply(std::span<const std::uint8_t, kUpdateReplyBytes> reply, std::uint16_t& version,
                       std::u16string& text) {
   version = LoadLE16(reply.data());

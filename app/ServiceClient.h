@@ -49,5 +49,9 @@ public:
 
 // The version (hundredths) and the text of a stored update reply; the text
 // ends at its first NUL or at the end of the reply, whichever comes first.
+// The album's notice in stored information records: the UTF-16 text from
+// byte 11, ending at its first NUL or at the end of the records.
+std::u16string NoticeText(std::span<const std::uint8_t, kInfoRecordsBytes> records);
+
 void ParseUpdateReply(std::span<const std::uint8_t, kUpdateReplyBytes> reply, std::uint16_t& version,
                       std::u16string& text);

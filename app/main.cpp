@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "album/AlbumShell.h"
+#include "album/ExifDlg.h"
 #include "album/PhotoInfoCache.h"
 #include "album/PhotoScanThread.h"
 #include "album/SAlbumPage.h"
@@ -18,6 +19,7 @@
 #include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
 #include "app/Language.h"
+#include "app/ProgramSettings.h"
 #include "app/SAlbumPageBase.h"
 #include "app/WizardDlg.h"
 #include "dialogs/AdjustDialogs.h"
@@ -30,7 +32,6 @@
 #include "platform/Platform.h"
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
-#include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
 #include "ui/UIResources.h"
 #include "ui/dialogs/TypedPathChooser.h"
@@ -47,11 +48,13 @@ public:
   void EndMainWindow() override {
     if (CBrightforgeDlg* window = MainWindow()) window->EndDialog(2);
   }
-  void ShowAboutBox() override { WriteNotBuilt("About box"); }
+  void ShowAboutBox() override {
+    if (CBrightforgeDlg* window = MainWindow()) window->ShowAboutBox();
+  }
   void ShowHelp() override {
     if (CBrightforgeDlg* window = MainWindow()) window->OnHelpInfo();
   }
-  void ShowSettings() override { WriteNotBuilt("Settings dialog"); }
+  void ShowSettings() override { ShowSettingsDialog(); }
   void ChangeSkin(std::u16string_view name) override { ::ChangeSkin(name); }
   // An entry of g_LanguageFiles, or -1 for the base texts.
   void ChangeLanguage(std::int32_t entry) override {
@@ -141,6 +144,8 @@ int main(int argc, char** argv) {
   InstallAdjustDialogs(&dialogHost);
   // The edit page's save chooser and layer export.
   RegisterSaveCommands();
+  // The canvas's information button and the menu's photo properties.
+  RegisterPhotoPropertiesCommand();
   SetSystemMessageHandler([](std::u16string_view text) { ShowSystemMessageBox(u"Tessera", text); });
   // Files to open and to save to are asked for as typed paths.
   static CTypedPathChooser fileChooser;

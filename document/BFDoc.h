@@ -118,7 +118,9 @@ public:
 
   // target becomes the document's size filled with background (u16 B, G, R,
   // A from the low bits up), then every visible layer is blended in list
-  // order. 0 when the target cannot be allocated.
+  // order; the blend leaves the background's alpha as it was. 0 when the
+  // target cannot be allocated.
+  static constexpr std::uint64_t kOpaqueWhite = ~std::uint64_t{0};
   [[nodiscard]] int CompositeLayers(CBgraImage16& target, std::uint64_t background) const;
   // Blends one layer into a document-sized image at the layer's position;
   // pixels outside the target are skipped. The target's alpha stays.
@@ -166,6 +168,10 @@ public:
   // short: nothing is stored then, and a mask of that name is removed. The
   // selection and m_modified stay as they are.
   [[nodiscard]] int StoreSelectionAsMask(std::u16string_view name);
+
+  // Exchanges everything but the lock and the modified flag with other (a
+  // copy taken before an operation goes back whole, without allocating).
+  void ExchangeContents(CBFDoc& other) { SwapContents(other); }
 
   std::u16string Path() const;
   // Cut as fixed fields are: 1023 characters or more become 1021 and "..".

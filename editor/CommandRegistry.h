@@ -55,6 +55,16 @@ enum EditCommandId : std::int32_t {
   kCmdNewBlankLayer = 23011,
   kCmdLoadLayer = 23012,
   kCmdDeblur = 13021,
+  // Colour and filter commands the page runs itself.
+  kCmdAutoColor = 12001,
+  kCmdRepairTool = 13003,
+  kCmdSharpen = 13004,
+  kCmdEdgeShrink = 13006,
+  kCmdBlur = 13007,
+  kCmdRedeyeTool = 13014,
+  kCmdSmartErase = 13015,
+  kCmdTextureSharpen = 13019,
+  kCmdAntiShake = 13020,
 };
 // The canvas's own range: ids the page passes on to its canvas.
 inline constexpr std::int32_t kFirstCanvasCommand = 16001;

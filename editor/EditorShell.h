@@ -36,6 +36,9 @@ public:
   // Rewrites the crash-recovery index after a page's history changed
   // (a shell without one does nothing).
   virtual void WriteRecoveryIndex() {}
+  // A page saved its photo: the album looks at its folder again (a shell
+  // without an album does nothing).
+  virtual void NotifyAlbumOfSave() {}
 
 protected:
   ~IEditorShell() = default;

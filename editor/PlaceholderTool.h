@@ -16,6 +16,8 @@ public:
 
   std::int32_t GetKind() override { return m_kind; }
   [[nodiscard]] std::int32_t Activate() override;
+  // The name it writes to the log.
+  std::string_view Part() const { return m_part; }
 
 private:
   std::string_view m_part;

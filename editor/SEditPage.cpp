@@ -3,8 +3,10 @@
 #include <mutex>
 #include <system_error>
 
+#include "document/BFLayer.h"
 #include "editor/CommandRegistry.h"
 #include "editor/EditorShell.h"
+#include "editor/TextTool.h"
 #include "editor/Tool.h"
 #include "editor/ToolSet.h"
 #include "platform/Clock.h"
@@ -174,8 +176,9 @@ void CSEditPage::OnKeyDown(std::uint32_t key, std::uint32_t, std::uint32_t) {
       run(kCmdInvertSelection);
       break;
     case kKeyV:
-      if (canvas.currentTool && canvas.currentTool->toolId == kToolText) {
-        canvas.OnChar(key, 1, 0);
+      if (auto* textTool = dynamic_cast<CTextTool*>(canvas.currentTool)) {
+        textTool->PasteText();  // the text tool pastes the clipboard's text, never a picture
+        canvas.overlay.dirty = 1;
       } else {
         shell.DropCurrentTool();
         run(kCmdPaste);
@@ -326,7 +329,23 @@ bool CSEditPage::ConfirmClose() {
 }
 
 bool CSEditPage::ReturnImageToHost() {
-  CBgraImage16 composite;
-  if (!document.CompositeLayers(composite, 0)) return false;
-  return shell.ReturnImageToHost(composite);
+  // The host's picture is the base layer, sample for sample, with the
+  // layers above blended in. The blend moves only 255/256 of the way, so a
+  // plain flattening would leave a trace of its background in every pixel.
+  CBgraImage16 flattened;
+  const CBFLayer* base = document.GetLayer(0);
+  bool fromBase = false;
+  if (base && base->m_visible && base->m_x == 0 && base->m_y == 0) {
+    std::lock_guard guard(base->m_lock);
+    fromBase = base->m_image.width == document.m_width && base->m_image.height == document.m_height &&
+               !base->m_image.IsEmpty();
+    if (fromBase && !flattened.CopyFrom(base->m_image)) return false;
+  }
+  if (!fromBase)
+    return document.CompositeLayers(flattened, CBFDoc::kOpaqueWhite) && shell.ReturnImageToHost(flattened);
+  for (int i = 1; i < document.LayerCount(); ++i) {
+    const CBFLayer* layer = document.GetLayer(i);
+    if (layer && layer->m_visible) document.BlendLayer(flattened, *layer);
+  }
+  return shell.ReturnImageToHost(flattened);
 }

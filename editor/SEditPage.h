@@ -82,7 +82,9 @@ public:
 
   // Asked before the page is closed; may ask the user; false keeps it.
   [[nodiscard]] bool ConfirmClose();
-  // Hands the visible layers' composite to the host (external-editor mode).
+  // Hands the base layer, with the visible layers above blended in, to the
+  // host (external-editor mode); a base layer that does not cover the
+  // document is flattened with the others on opaque white.
   [[nodiscard]] bool ReturnImageToHost();
   // The side panels follow the document (after message 10003).
   void RefreshPanels();
@@ -101,6 +103,18 @@ public:
   // The questions before free rotate and barrel: false when the document has
   // more than one layer, or the user declines to lose the selection and masks.
   [[nodiscard]] bool FreeTransformAllowed();
+
+  // Colour and filter commands (SEditPageFilters.cpp).
+  // 12001: automatic white balance of the current layer, one replayable step
+  // without a block; false (nothing recorded, the layer as it was) when it
+  // fails.
+  [[nodiscard]] bool AutoColor();
+  // 13004, 13006, 13007, 13019: the fixed parameter set through the progress
+  // runner on the current layer; the step is replayable only without a
+  // selection. False (nothing recorded) when the run did not finish.
+  [[nodiscard]] bool OneClickFilter(std::int32_t id);
+  // 13015: inpaints the selection, or says a selection is needed.
+  [[nodiscard]] std::int32_t SmartErase();
 
   // Selection, copy and paste (SEditPageSelection.cpp).
   static constexpr std::int32_t kMaxFeatherRadius = 256;

@@ -60,6 +60,19 @@ std::int32_t CSEditPage::RunCommand(std::int32_t id, const SpriteMessage& messag
       return SelectTool(kToolFreeCrop), 1;
     case kCmdShape:
       return SelectTool(kToolShapeChange), 1;
+    case kCmdRepairTool:
+      return SelectTool(kToolRepair), 1;
+    case kCmdRedeyeTool:
+      return SelectTool(kToolRedeye), 1;
+    case kCmdAutoColor:
+      return AutoColor() ? 1 : 0;
+    case kCmdSharpen:
+    case kCmdTextureSharpen:
+    case kCmdEdgeShrink:
+    case kCmdBlur:
+      return OneClickFilter(id) ? 1 : 0;
+    case kCmdSmartErase:
+      return SmartErase();
     case kCmdRotateRight:
     case kCmdRotateLeft:
     case kCmdFlipHorizontal:

@@ -8,6 +8,7 @@
 
 #include "document/BFDoc.h"
 #include "editor/CommandRegistry.h"
+#include "editor/EditorShell.h"
 #include "editor/ProgressRunner.h"
 #include "editor/SEditPage.h"
 #include "editor/SEditView.h"
@@ -56,7 +57,10 @@ constexpr std::u16string_view kFillNames[3] = {u"FillB", u"FillG", u"FillR"};
 
 std::int32_t CSEditView::SaveDocument() {
   const std::int32_t result = RunRegistered(page, kCmdSave);
-  if (result == 1) page.history.MarkSaved();
+  if (result == 1) {
+    page.history.MarkSaved();
+    page.shell.NotifyAlbumOfSave();
+  }
   return result;
 }
 

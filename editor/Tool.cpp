@@ -3,6 +3,9 @@
 #include "editor/SEditView.h"
 #include "image/BgraImage.h"
 #include "platform/Utf16.h"
+#include "ui/LiveObjectRegistry.h"
+#include "ui/SpriteWindow.h"
+#include "ui/widgets/PanelSprite.h"
 
 void CTool::DrawOverlay(CBgraImage&, std::uint32_t) {}
 
@@ -42,4 +45,13 @@ std::u16string CTool::Name() const { return std::u16string(name.data(), BoundedL
 std::unique_lock<std::recursive_mutex> CTool::LockOverlay() {
   if (!hostView) return {};
   return std::unique_lock(hostView->lock);
+}
+
+std::int32_t CTool::CreateOptionPanel(CPanelSprite& panel, std::int32_t width) {
+  constexpr std::int32_t kPanelLayer = 5;
+  constexpr std::int32_t kPanelHeight = 40;
+  if (!panel.Create(nullptr, LiveSpriteWindow(), toolId + kOptionPanelIdBase, {0, 0, width, kPanelHeight},
+                    kPanelLayer))
+    return 0;
+  return 1;
 }

@@ -83,4 +83,9 @@ public:
 
 protected:
   ~CTool() = default;
+  // The common part of an option panel: no parent, the live window, sprite
+  // id toolId + 30000, layer 5, (0, 0, width, 40), no background; created
+  // and registered. The tool then adds its items and sets optionPanel. 0 on
+  // failure.
+  [[nodiscard]] std::int32_t CreateOptionPanel(CPanelSprite& panel, std::int32_t width);
 };

@@ -19,14 +19,19 @@
 
 #include "editor/CameraTool.h"
 #include "editor/ColorRangeTool.h"
+#include "editor/CropTool.h"
+#include "editor/FreeCropTool.h"
 #include "editor/FreePaintTool.h"
 #include "editor/FreeSelTool.h"
+#include "editor/MoveTool.h"
 #include "editor/PlaceholderTool.h"
 #include "editor/PolygonSelTool.h"
 #include "editor/RectSelTool.h"
 #include "editor/RedeyeTool.h"
 #include "editor/RepairTool.h"
 #include "editor/RoundSelTool.h"
+#include "editor/ShapeChangeTool.h"
+#include "editor/TextTool.h"
 #include "editor/Tool.h"
 #include "image/ImageArray.h"
 
@@ -67,14 +72,14 @@ public:
 
   CPolygonSelTool polygonSel;
   CColorRangeTool colorRange;
-  CPlaceholderTool crop{"Crop tool", kToolKindPlain};
-  CPlaceholderTool freeCrop{"Free crop tool", kToolKindPlain};
-  CPlaceholderTool shapeChange{"Shape change tool", kToolKindPlain};
+  CCropTool crop;
+  CFreeCropTool freeCrop;
+  CShapeChangeTool shapeChange;
   CRepairTool repair;
   CRedeyeTool redeye;
-  CPlaceholderTool move{"Move tool", kToolKindPlain};
+  CMoveTool move;
   CPlaceholderTool transform{"Transform tool", kToolKindPlain};
-  CPlaceholderTool text{"Text tool", kToolKindPlain};
+  CTextTool text;
   CFreeSelTool freeSel;
   CRectSelTool rectSel;
   CRoundSelTool roundSel;

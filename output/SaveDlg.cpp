@@ -10,10 +10,10 @@
 #include "image/PSDLayerSave.h"
 #include "output/JpegOptimize.h"
 #include "output/JpegSaveSettings.h"
+#include "output/JpgSaveDlg.h"
 #include "output/LastFolder.h"
 #include "output/WriteThroughTemporary.h"
 #include "platform/Utf16.h"
-#include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UIResources.h"
@@ -35,7 +35,8 @@ constexpr std::int32_t kPanelLayer = 2;  // the layer of the template's controls
 
 std::u16string Text(std::u16string_view key) { return UIResources().texts.TextOrKey(key); }
 
-// Writes the metadata of mode into a saved JPEG; true without an info.
+}  // namespace
+
 bool WriteJpegMetadata(const std::filesystem::path& path, const ImageInfo* info, std::uint8_t mode) {
   if (!info) return true;
   if (mode == kMetadataLimited) return RewriteImageMetadata(path, *info) != 0;
@@ -43,7 +44,16 @@ bool WriteJpegMetadata(const std::filesystem::path& path, const ImageInfo* info,
   return true;
 }
 
-}  // namespace
+bool CompositeForSaving(const CBFDoc* document, CBgraImage& image) {
+  image.Free();
+  CBgraImage16 composite;
+  if (!document || !document->CompositeLayers(composite, kOpaqueWhite) || composite.IsEmpty()) return false;
+  if (!composite.ToBgraImageDithered(image) || image.IsEmpty()) {
+    image.Free();
+    return false;
+  }
+  return true;
+}
 
 CSaveDlg::CSaveDlg(CBFDoc* doc, ImageInfo* photoInfo) : document(doc), info(photoInfo) {
   if (document) documentPath = PathFromUtf16(document->Path());
@@ -194,16 +204,7 @@ bool CSaveDlg::AskSavePath(std::u16string_view lastFolderValue, std::u16string_v
                                       extension, chosen);
 }
 
-bool CSaveDlg::CompositeForSaving(CBgraImage& image) const {
-  image.Free();
-  CBgraImage16 composite;
-  if (!document || !document->CompositeLayers(composite, kOpaqueWhite) || composite.IsEmpty()) return false;
-  if (!composite.ToBgraImageDithered(image) || image.IsEmpty()) {
-    image.Free();
-    return false;
-  }
-  return true;
-}
+bool CSaveDlg::CompositeForSaving(CBgraImage& image) const { return ::CompositeForSaving(document, image); }
 
 bool CSaveDlg::SaveProjectFile() {
   if (!document) return false;
@@ -261,8 +262,18 @@ bool CSaveDlg::SaveOverOriginal() {
 }
 
 bool CSaveDlg::ShowJpegOptions() {
-  WriteNotBuilt("JPEG options dialog");
-  return false;
+  if (!document) return false;
+  CJpgSaveDlg options(document, info);
+  if (!options.Create(CJpgSaveDlg::kTemplateId)) return false;
+  // The chooser gives way while the options run.
+  ShowControl(this, false);
+  const bool saved = options.RunModal() == kIdOk;
+  if (saved) {
+    Succeeded();
+  } else {
+    ShowControl(this, true);
+  }
+  return saved;
 }
 
 bool CSaveDlg::SaveAsPng() {

@@ -104,3 +104,12 @@ private:
   CFlatSimpleList* PresetList() const;
   void Succeeded();
 };
+
+// The document composited over opaque white, converted to 8 bits with
+// error diffusion; false (image empty) without a document or when that
+// fails.
+[[nodiscard]] bool CompositeForSaving(const CBFDoc* document, CBgraImage& image);
+// Writes the photo's information of a metadata mode (JpegMetadataMode) into
+// a saved JPEG; true without an info or for mode none.
+[[nodiscard]] bool WriteJpegMetadata(const std::filesystem::path& path, const ImageInfo* info,
+                                     std::uint8_t mode);

@@ -1,6 +1,8 @@
 #include "platform/Font.h"
 
 #include <ft2build.h>
+
+#include "platform/FontconfigReady.h"
 #include FT_FREETYPE_H
 #include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
@@ -15,6 +17,17 @@
 #include <vector>
 
 #include "platform/Utf16.h"
+
+// fontconfig keeps its configuration until FcFini; it is released at exit,
+// when no font is matched any more.
+bool FontconfigReady() {
+  static const bool ready = [] {
+    if (FcInit() != FcTrue) return false;
+    std::atexit([] { FcFini(); });
+    return true;
+  }();
+  return ready;
+}
 
 namespace {
 
@@ -32,17 +45,6 @@ std::mutex& FontLock() {
     return FT_Init_FreeType(&made) == 0 ? made : nullptr;
   }();
   return library;
-}
-
-// fontconfig keeps its configuration until FcFini; it is released at exit,
-// when no font is matched any more.
-[[nodiscard]] bool FontconfigReady() {
-  static const bool ready = [] {
-    if (FcInit() != FcTrue) return false;
-    std::atexit([] { FcFini(); });
-    return true;
-  }();
-  return ready;
 }
 
 std::filesystem::path& FileOverride() {

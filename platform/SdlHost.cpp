@@ -47,6 +47,13 @@ SDL_SystemCursor SystemCursorOf(CursorShape shape) {
     case CursorShape::SelectDragAdd:
     case CursorShape::SelectDragSubtract:
       return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case CursorShape::NewRect:
+      return SDL_SYSTEM_CURSOR_CROSSHAIR;
+    case CursorShape::PreviousPhoto:
+    case CursorShape::NextPhoto:
+      return SDL_SYSTEM_CURSOR_ARROW;
+    case CursorShape::Rotate:
+      return SDL_SYSTEM_CURSOR_SIZEALL;
     case CursorShape::Count:
       break;
   }

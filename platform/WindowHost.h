@@ -24,8 +24,12 @@ enum class CursorShape : std::uint8_t {
   SizeNWSE,
   SizeNESW,
   No,
-  OpenHand,  // the program's own picture (DefineCursorPicture), else the system hand
-  Picker,    // the program's own picture of a colour picker, else the crosshair
+  OpenHand,       // the program's own picture (DefineCursorPicture), else the system hand
+  Picker,         // the program's own picture of a colour picker, else the crosshair
+  NewRect,        // the program's own picture for drawing a new rectangle, else the crosshair
+  PreviousPhoto,  // the program's arrow to the left, else the arrow
+  NextPhoto,      // the program's arrow to the right, else the arrow
+  Rotate,         // the program's own rotate picture, else the four-way arrow
   // The selection tools' own pictures (a crosshair when missing): click by
   // click for a new, added or subtracted area, on the polygon's first point,
   // and dragged for a new, added or subtracted area.

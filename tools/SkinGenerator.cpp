@@ -877,6 +877,50 @@ Canvas ToolIcons() {
   return c;
 }
 
+// The text tool's option panel, 24-pixel cells: 0 underline, 1 italic, 2
+// bold, 3 to 5 align left, centre and right, 6 line spacing, 7 smooth
+// edges on, 8 off, 9 the confirm mark.
+Canvas TextToolIcons() {
+  constexpr int kSide = 24;
+  Canvas c(10 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  // Underline: a U over a bar.
+  cell(0)(Stroke({{7, 4}, {7, 13}, {9, 16.5}, {15, 16.5}, {17, 13}, {17, 4}}, 2.0), kLight);
+  cell(0)(Box(5, 19, 19, 21), kAccent);
+  // Italic: a slanted stem with its serifs.
+  cell(1)(Stroke({{14, 4}, {10, 20}}, 2.2), kLight);
+  cell(1)(Box(10, 3, 18, 5), kLight);
+  cell(1)(Box(6, 19, 14, 21), kLight);
+  // Bold: a heavy B.
+  cell(2)(Box(6, 4, 10, 20), kLight);
+  cell(2)(Ring(12.5, 8, 4.0, 3.0), kLight);
+  cell(2)(Ring(13, 15.5, 4.5, 3.0), kLight);
+  // Alignment: four lines held left, centred and right.
+  const double widths[4] = {16, 10, 14, 8};
+  for (int mode = 0; mode < 3; ++mode) {
+    for (int line = 0; line < 4; ++line) {
+      const double w = widths[line];
+      const double left = mode == 0 ? 4 : mode == 1 ? 12 - w / 2 : 20 - w;
+      const double top = 5 + line * 4;
+      cell(3 + mode)(Box(left, top, left + w, top + 2), line == 0 ? kAccent : kLight);
+    }
+  }
+  // Line spacing: three lines beside a double arrow.
+  for (int line = 0; line < 3; ++line) cell(6)(Box(10, 5 + line * 6, 21, 7 + line * 6), kLight);
+  cell(6)(Stroke({{5, 6}, {5, 18}}, 1.5), kAccent);
+  cell(6)(Polygon({{5.0, 2.5}, {8.0, 7.0}, {2.0, 7.0}}), kAccent);
+  cell(6)(Polygon({{5.0, 21.5}, {2.0, 17.0}, {8.0, 17.0}}), kAccent);
+  // Smooth edges on: a soft disc; off: the same disc in hard steps.
+  cell(7)(Circle(12, 12, 7.5), kLight);
+  cell(7)(Ring(12, 12, 8.5, 1.0), WithAlpha(kAccent, 0.6));
+  cell(8)(Box(9, 4, 15, 20), kLight);
+  cell(8)(Box(6, 6, 18, 18), kLight);
+  cell(8)(Box(4, 9, 20, 15), kLight);
+  // The confirm mark: a tick, drawn white on the mark's black square.
+  cell(9)(Stroke({{6, 12.5}, {10.5, 17}, {18.5, 7}}, 2.6), kWhite);
+  return c;
+}
+
 // The tool page's no-tool button, 24 x 24: an arrow pointer beside a
 // crossed circle.
 Canvas NoToolIcon() {
@@ -1453,6 +1497,38 @@ Canvas FavouriteIcon() {
   });
 }
 
+// The photo property grid's group icons, 16-pixel cells: 0 file (a page
+// with a folded corner), 1 general (a label), 2 camera, 3 GPS (a pin).
+Canvas ExifGroupIcons() {
+  constexpr int kSide = 16;
+  Canvas c(4 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(Polygon({{3.0, 1.5}, {10.0, 1.5}, {13.0, 4.5}, {13.0, 14.5}, {3.0, 14.5}}), kGlyph);
+  cell(0)(Polygon({{10.0, 1.5}, {13.0, 4.5}, {10.0, 4.5}}), kDark);
+  cell(1)(Polygon({{1.5, 5.0}, {6.0, 2.0}, {14.5, 2.0}, {14.5, 14.0}, {6.0, 14.0}, {1.5, 11.0}}), kGlyph);
+  cell(1)(Circle(5.5, 8, 1.4), kDark);
+  cell(2)(RoundRect(1, 5, 15, 14, 2), kGlyph);
+  cell(2)(Box(5, 2.5, 10, 5.5), kGlyph);
+  cell(2)(Ring(8, 9.5, 2.6, 1.3), kDark);
+  cell(3)(Circle(8, 6, 4.5), kAccent);
+  cell(3)(Polygon({{4.2, 8.0}, {11.8, 8.0}, {8.0, 15.0}}), kAccent);
+  cell(3)(Circle(8, 6, 1.7), kDark);
+  return c;
+}
+
+// The tag editor's arrows, 16-pixel cells: 0 left, 1 right (a typed tag
+// goes over), 2 a double right arrow (a known tag goes over).
+Canvas TagArrows() {
+  constexpr int kSide = 16;
+  Canvas c(3 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(Stroke({{10.5, 3.0}, {5.0, 8.0}, {10.5, 13.0}}, 2.2), kLight);
+  cell(1)(Stroke({{5.5, 3.0}, {11.0, 8.0}, {5.5, 13.0}}, 2.2), kLight);
+  cell(2)(Stroke({{3.0, 3.0}, {8.0, 8.0}, {3.0, 13.0}}, 2.0), kLight);
+  cell(2)(Stroke({{8.5, 3.0}, {13.5, 8.0}, {8.5, 13.0}}, 2.0), kLight);
+  return c;
+}
+
 // The auto wizard's entry icons, 17 cells of 50 pixels: a light sign on a
 // rounded well, each cell its own (exposure 0 to 2, colour 3, lens errors 4
 // to 7, noise 8 and 9, sharpness 10 to 12, portrait 13 to 16).
@@ -1522,6 +1598,41 @@ Canvas HistoryIcons() {
   return c;
 }
 
+// The warp brush's option strip, 24-pixel cells: 0 undo or redo the last
+// stroke, 1 back to the last step.
+Canvas UndoResetIcons() {
+  constexpr int kSide = 24;
+  Canvas c(2 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(Stroke(Arc(12, 14, 7, 6, 180, 360), 2.0), kLight);
+  cell(0)(Polygon({{2.0, 12.0}, {8.0, 12.0}, {5.0, 17.5}}), kAccent);
+  cell(0)(Polygon({{16.0, 12.0}, {22.0, 12.0}, {19.0, 17.5}}), kAccent);
+  cell(1)(Stroke(Arc(12, 12, 7, 7, 60, 380), 2.0), kLight);
+  cell(1)(Polygon({{15.0, 3.0}, {20.5, 9.5}, {12.5, 9.0}}), kAccent);
+  cell(1)(Circle(12, 12, 2), kAccent);
+  return c;
+}
+
+// The free transform's option strip, 24-pixel cells: 0 keep the
+// proportions, 1 any rectangle, 2 the OK mark, 3 free corners.
+Canvas FreeTransformIcons() {
+  constexpr int kSide = 24;
+  Canvas c(4 * kSide, kSide);
+  const auto cell = [&](int index) { return CellPainter{c, index * kSide, kSide}; };
+  cell(0)(Stroke({{4, 6}, {20, 6}, {20, 18}, {4, 18}, {4, 6}}, 1.6), kLight);
+  cell(0)(Stroke({{6, 16}, {18, 8}}, 1.6), kAccent);
+  cell(0)(Polygon({{18.0, 8.0}, {17.0, 12.5}, {13.0, 8.5}}), kAccent);
+  cell(1)(Stroke({{3, 8}, {21, 8}, {21, 16}, {3, 16}, {3, 8}}, 1.6), kLight);
+  cell(1)(Stroke({{8, 4}, {8, 20}}, 1.2), kAccent);
+  cell(1)(Stroke({{16, 4}, {16, 20}}, 1.2), kAccent);
+  cell(2)(Circle(12, 12, 9), kAccent);
+  cell(2)(Stroke({{7, 12}, {10.5, 15.5}, {17, 8}}, 2.2), kDark);
+  cell(3)(Stroke({{5, 5}, {19, 7}, {17, 19}, {4, 16}, {5, 5}}, 1.6), kLight);
+  for (const auto& [x, y] : {std::pair{5, 5}, std::pair{19, 7}, std::pair{17, 19}, std::pair{4, 16}})
+    cell(3)(Circle(x, y, 2.2), kAccent);
+  return c;
+}
+
 // The layer and mask panels' strip, 28-pixel cells: 0 new, 1 delete, 2
 // merge down, 3 rename, 4 save, 5 more, 6 mask to selection, 7 selection
 // to mask, 8 up, 9 down.
@@ -1588,6 +1699,61 @@ Canvas CurveToolIcons() {
   return c;
 }
 
+// The crop tools' pictures -------------------------------------------------
+
+// The crop tool's lock button, 16-pixel cells: 0 a closed padlock (ratio
+// locked), 1 an open one.
+Canvas LockIcons() {
+  constexpr int kSide = 16;
+  Canvas c(2 * kSide, kSide);
+  for (int i = 0; i < 2; ++i) {
+    const CellPainter cell{c, i * kSide, kSide};
+    const double lift = i == 0 ? 0.0 : 2.5;
+    const double shift = i == 0 ? 0.0 : 3.5;
+    cell(Stroke(Arc(8 + shift, 7 - lift, 3.6, 3.6, 180, 360, 12), 1.6), kLight);
+    if (i == 0) cell(Stroke({{4.4, 7}, {4.4, 8}}, 1.6), kLight);
+    cell(Stroke({{11.6 + shift, 7 - lift}, {11.6 + shift, 8}}, 1.6), kLight);
+    cell(RoundRect(2.5, 7.5, 13.5, 15, 1.5), kLight);
+    cell(Circle(8, 11, 1.4), kDark);
+  }
+  return c;
+}
+
+// The OK button the crop tools draw at the rectangle: a round green badge
+// with a white tick, one 24-pixel cell.
+Canvas OkButton() {
+  Canvas c(24, 24);
+  Bordered(c, Circle(12, 12, 11), Colour{64, 170, 92}, Colour{235, 245, 238});
+  c.Fill(Stroke({{6.5, 12.5}, {10.5, 16.5}, {17.5, 8}}, 2.6), kWhite);
+  return c;
+}
+
+// The free crop tool's demonstration: a slanted framed picture with the four
+// corner marks on it, an arrow, and the same picture straightened.
+Canvas FreeCropDemo() {
+  constexpr int kWidth = 360;
+  constexpr int kHeight = 200;
+  Canvas c(kWidth, kHeight);
+  c.Fill(Box(0, 0, kWidth, kHeight), Colour{196, 188, 172});
+  c.Fill(Box(0, 150, kWidth, kHeight), Colour{150, 120, 90});
+  const std::vector<Vec> quad = {{30, 40}, {150, 25}, {160, 150}, {20, 135}};
+  c.Fill(Polygon(quad), Colour{92, 70, 48});
+  const std::vector<Vec> inner = {{38, 47}, {143, 34}, {152, 142}, {28, 128}};
+  c.Fill(Polygon(inner), Colour{120, 170, 220});
+  c.Fill(Polygon({{28, 128}, {70, 80}, {110, 110}, {152, 72}, {152, 142}}), Colour{70, 130, 70});
+  c.Fill(Circle(120, 60, 10), Colour{250, 210, 90});
+  for (const Vec& p : quad) Bordered(c, Circle(p.x, p.y, 5), kWhite, kDark);
+  c.Fill(Stroke({quad[0], quad[1], quad[2], quad[3], quad[0]}, 1.5), kWhite);
+  c.Fill(Stroke({{175, 95}, {205, 95}}, 5), kDark);
+  c.Fill(Polygon({{205, 83}, {220, 95}, {205, 107}}), kDark);
+  c.Fill(Box(235, 30, 340, 150), Colour{92, 70, 48});
+  c.Fill(Box(243, 38, 332, 142), Colour{120, 170, 220});
+  c.Fill(Polygon({{243, 142}, {243, 125}, {280, 82}, {300, 110}, {332, 75}, {332, 142}}),
+         Colour{70, 130, 70});
+  c.Fill(Circle(305, 60, 10), Colour{250, 210, 90});
+  return c;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -1646,6 +1812,7 @@ int main(int argc, char** argv) {
   const std::vector<std::pair<const char*, std::function<Canvas()>>> skinPictures = {
       {"messagebox.png", MessageBoxIcons},
       {"toolbar.png", ToolIcons},
+      {"texttool.png", TextToolIcons},
       {"no.png", NoToolIcon},
       {"editview.png", EditViewIcons},
       {"selection.png", SelectionIcons},
@@ -1668,6 +1835,9 @@ int main(int argc, char** argv) {
       {"up.png", UpIcon},
       {"newfolder.png", NewFolderIcon},
       {"fav.png", FavouriteIcon},
+      // The photo property and tag dialogs.
+      {"exiftag.png", ExifGroupIcons},
+      {"arrow.png", TagArrows},
   };
   // The command catalogue's menu icons and the adjust page's pictures.
   const std::vector<std::pair<const char*, std::function<Canvas()>>> adjustPictures = {
@@ -1682,11 +1852,17 @@ int main(int argc, char** argv) {
       {"layertool.png", LayerToolIcons},
       {"eye.png", EyeIcon},
   };
+  // The option strips of the warp brush and the free transform.
+  const std::vector<std::pair<const char*, std::function<Canvas()>>> toolOptionPictures = {
+      {"undoreset.png", UndoResetIcons},
+      {"freetrans.png", FreeTransformIcons},
+  };
   bool ok = true;
   for (const auto& [name, draw] : pictures) ok = draw().Save(folder / name, false) && ok;
   for (const auto& [name, draw] : skinPictures) ok = draw().Save(skinFolder / name, false) && ok;
   for (const auto& [name, draw] : panelPictures) ok = draw().Save(skinFolder / name, false) && ok;
   for (const auto& [name, draw] : adjustPictures) ok = draw().Save(skinFolder / name, false) && ok;
+  for (const auto& [name, draw] : toolOptionPictures) ok = draw().Save(skinFolder / name, false) && ok;
   // The auto wizard's icons and card pictures.
   ok = WizardIcons().Save(skinFolder / "wizard.png", false) && ok;
   const Colour kNight{40, 50, 80};
@@ -1708,6 +1884,10 @@ int main(int argc, char** argv) {
   ok = WizardCardPicture(64, 48, Colour{220, 150, 90}, Colour{120, 60, 100}, kLight)
            .Save(skinFolder / "instantfilter.png", false) &&
        ok;
+  // The crop tools' pictures.
+  ok = LockIcons().Save(skinFolder / "lock.png", false) && ok;
+  ok = OkButton().Save(skinFolder / "ok.png", false) && ok;
+  ok = FreeCropDemo().SaveJpeg(skinFolder / "freecropdemo.jpg", kPanel) && ok;
   ok = Button().Save(folder / "btn.png", true) && ok;
   ok = DigitStrip(20, 27, 4.0, 4.0, 12.0, 19.0, 2.6).Save(folder / "digi.png", true) && ok;
   ok = SmallDigits().Save(folder / "smalldigi.png", true) && ok;

@@ -284,11 +284,12 @@ bool CSkinSet::RenderWrappedText(CBgraImage& image, std::u16string_view text, st
             end = start + kMaxPiece;
             break;
           }
-          if (e - start < 3) continue;
-          if (Measure(*m_font, chunk.substr(start, e - start)) >= maxWidth) {
+          if (e - start >= 3 && Measure(*m_font, chunk.substr(start, e - start)) >= maxWidth) {
             end = lastBreak > start ? lastBreak : std::max(e - 1, start + 1);
             break;
           }
+          // A hyphen that fits ends its line: "Multi-" above "photo".
+          if (e - 1 > start && e < chunk.size() && chunk[e - 1] == u'-') lastBreak = e;
         }
         if (!renderPiece(chunk.substr(start, end - start))) return false;
         start = end;

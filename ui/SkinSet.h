@@ -134,7 +134,8 @@ public:
   // counts once); with maxWidth above 0 each line is broken further into
   // pieces narrower than maxWidth at the last break character (blanks,
   // controls, most punctuation, and every character above U+0200, so CJK
-  // text breaks anywhere) or, without one, one character before the limit,
+  // text breaks anywhere), after the last hyphen that fits, or, without
+  // either, one character before the limit,
   // and a piece never holds more than 255 characters. Texts over 4096
   // characters are cut to 4095. An empty text gives 1 x 1 transparent.
   [[nodiscard]] bool RenderWrappedText(CBgraImage& image, std::u16string_view text, std::int32_t maxWidth,

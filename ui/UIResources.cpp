@@ -10,8 +10,11 @@
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
 #include "ui/HandCursor.h"
+#include "ui/NewRectCursor.h"
 #include "ui/PickCursor.h"
 #include "ui/SelectionCursors.h"
+#include "ui/RotateCursor.h"
+#include "ui/StepCursors.h"
 #include "ui/Utf16File.h"
 
 bool CUIResources::Init(std::u16string_view variant) { return Init(GetProgramDataFolder(), variant); }
@@ -72,6 +75,13 @@ bool CUIResources::CreateCustomCursor() {
     const auto selection = static_cast<CursorShape>(shape);
     if (!DefineCursorPicture(selection, BuildSelectionCursor(selection))) return false;
   }
+  if (!DefineCursorPicture(CursorShape::NewRect, BuildNewRectCursor())) return false;
+  newRectCursor = CursorShape::NewRect;
+  if (!DefineCursorPicture(CursorShape::PreviousPhoto, BuildPreviousPhotoCursor()) ||
+      !DefineCursorPicture(CursorShape::NextPhoto, BuildNextPhotoCursor()))
+    return false;
+  if (!DefineCursorPicture(CursorShape::Rotate, BuildRotateCursor())) return false;
+  rotateCursor = CursorShape::Rotate;
   return true;
 }
 

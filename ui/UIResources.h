@@ -62,7 +62,7 @@ public:
   // false when the base text does not parse (the table then still holds the
   // entries before the bad line and the two built-in texts).
   [[nodiscard]] bool LoadTexts();
-  // Gives the hand and the colour-picker cursors their pictures.
+  // Gives the hand, the colour-picker and the rotate cursors their pictures.
   [[nodiscard]] bool CreateCustomCursor();
   // Reads the templates of the data folder's "dialogs" folder (none when it
   // is missing); a bad file is shown to the user and logged.
@@ -79,7 +79,9 @@ public:
   CDialogTemplateSet dialogTemplates;
   std::u16string baseText;  // resource.txt, kept until exit
   CursorShape handCursor = CursorShape::Hand;
-  CursorShape pickCursor = CursorShape::Crosshair;  // over pictures that are clicked to sample a colour
+  CursorShape pickCursor = CursorShape::Crosshair;     // over pictures that are clicked to sample a colour
+  CursorShape newRectCursor = CursorShape::Crosshair;  // where a crop tool draws a new rectangle
+  CursorShape rotateCursor = CursorShape::SizeAll;     // where a press turns the crop or transform rectangle
 
 private:
   std::filesystem::path m_logPath;

@@ -40,8 +40,11 @@ TEST_F(AlbumPageTest, ToolStripLayoutFollowsTheStripWidth) {
   }
   ASSERT_TRUE(album.toolStrip.FindItem(kToolNotice));
   EXPECT_FALSE(album.toolStrip.FindItem(kToolNotice)->shown.load());
-  album.ShowNoticeButton();
+  album.ShowNoticeButton(u"New skins are out");
   EXPECT_TRUE(album.toolStrip.FindItem(kToolNotice)->shown.load());
+  EXPECT_EQ(album.toolStrip.FindItem(kToolNotice)->tip, u"New skins are out");
+  album.ShowNoticeButton(std::u16string(300, u'n'));
+  EXPECT_EQ(album.toolStrip.FindItem(kToolNotice)->tip, std::u16string(253, u'n') + u"..");
   // A narrow strip stacks the first two items.
   album.toolStrip.SetSpriteRect(300, 0, 150, 71);
   album.LayoutToolStrip();

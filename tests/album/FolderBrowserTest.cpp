@@ -198,6 +198,34 @@ TEST_F(FolderBrowserTest, FavouritesButtonAsksAtOnceWhenEmptyAndManagerActsOnThe
   dialog.Destroy(1);
 }
 
+TEST_F(FolderBrowserTest, RenameActsOnTheSelectedRowEvenWhenAnotherNameDiffersOnlyInCase) {
+  std::vector<FavouriteFolder> list(3);
+  list[0].SetName(u"Trip");
+  list[1].SetName(u"trip");
+  list[2].SetName(u"Home");
+  list[0].SetPath(u"/first/");
+  list[1].SetPath(u"/second/");
+  CDialogScript script;
+  script.Next(CFavManageDlg::kTemplateId)
+      .Call([](CDialogSprite& dialog) {
+        dynamic_cast<CFavManageDlg&>(dialog).list->SelectRow(1, false, false);
+      })
+      .Press(CFavManageDlg::kRenameId)
+      .Press(kIdOk);
+  // The name field starts with the old name; the typed text follows it.
+  script.Next(129).Type(1003, u" 2024").Press(kIdOk);
+  CFavManageDlg dialog(list);
+  ASSERT_TRUE(dialog.Create(CFavManageDlg::kTemplateId));
+  EXPECT_EQ(dialog.RunModal(), kIdOk);
+  EXPECT_TRUE(script.Errors().empty()) << script.Errors().front();
+  EXPECT_EQ(script.Pending(), 0u);
+  ASSERT_EQ(list.size(), 3u);
+  EXPECT_EQ(list[0].Name(), u"Trip");
+  EXPECT_EQ(list[1].Name(), u"trip 2024");
+  EXPECT_EQ(list[1].Path(), u"/second/");
+  EXPECT_EQ(list[2].Name(), u"Home");
+}
+
 }  // namespace
 
 namespace {

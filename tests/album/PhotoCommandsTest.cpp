@@ -125,6 +125,7 @@ TEST_F(PhotoCommandsTest, MenuEnablingFollowsTheSelectionAndTheClipboard) {
                                 {110, true},
                                 {111, false},
                                 {112, true},
+                                {113, true},
                                 {122, true},
                                 {1011, true}}));
   Select({0});
@@ -139,6 +140,7 @@ TEST_F(PhotoCommandsTest, MenuEnablingFollowsTheSelectionAndTheClipboard) {
                                 {110, true},
                                 {111, false},
                                 {112, false},
+                                {113, false},
                                 {122, true},
                                 {1011, true}}));
   // Two photos and a file list on the clipboard.
@@ -307,6 +309,48 @@ TEST_F(PhotoCommandsTest, AFolderIsRenamedButNeverOntoATakenName) {
   }
   EXPECT_EQ(Read(pictures / "Taken" / "y.jpg"), "y");
   EXPECT_EQ(Read(pictures / "trip" / "x.jpg"), "x");
+}
+
+}  // namespace
+
+namespace {
+
+// A sprite that takes drops, standing for the main window's tab strip.
+class CDropTarget final : public CMessageSprite {
+public:
+  CDropTarget() { kind |= kSpriteKindInput; }
+  std::int32_t OnDrop(Point, const CDropFileList& files) override {
+    dropped = files.files;
+    return 1;
+  }
+  std::vector<fs::path> dropped;
+};
+
+TEST_F(PhotoCommandsTest, SelectedPhotosDraggedOntoAnotherSpriteReachItsDrop) {
+  for (const char* name : {"a.jpg", "b.jpg", "c.jpg"}) Touch(pictures / name);
+  Touch(pictures / "Trip" / "x.jpg");
+  MakePage();
+  List().LayoutItems(true);
+  auto* target = new CDropTarget;
+  target->owned = 1;
+  ASSERT_TRUE(target->Create(nullptr, &window, 0, {0, 0, 200, 40}, 6));
+  window.AddTopLevelSprite(target, true);
+  Select({0, 1, 3});  // the folder Trip, a and c
+  const Point start = CentreOf(1);
+  List().OnLButtonDown(start, MK_LBUTTON);
+  List().OnMouseMove({start.x + 8, start.y}, MK_LBUTTON);
+  ASSERT_TRUE(List().IsDraggingFiles());
+  // Over the list itself nothing is dropped.
+  List().OnLButtonUp({start.x + 8, start.y}, 0);
+  EXPECT_TRUE(target->dropped.empty());
+  List().OnLButtonDown(start, MK_LBUTTON);
+  List().OnMouseMove({start.x + 8, start.y}, MK_LBUTTON);
+  const Point over = List().PointFromWindow({100, 20});
+  List().OnMouseMove(over, MK_LBUTTON);
+  List().OnLButtonUp(over, 0);
+  EXPECT_FALSE(List().IsDraggingFiles());
+  EXPECT_EQ(target->dropped, (std::vector<fs::path>{pictures / "a.jpg", pictures / "c.jpg"}));
+  EXPECT_EQ(Selected(), (std::vector<int>{0, 1, 3}));  // the press selected nothing
 }
 
 }  // namespace

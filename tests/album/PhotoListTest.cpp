@@ -133,6 +133,41 @@ TEST_F(PhotoListTest, DrawnCellsAskForThumbnailsExceptDotNamesAndTheReplyRescale
   EXPECT_EQ(photo->needsDraw, 1);
 }
 
+TEST_F(PhotoListTest, TheTypeIconAndTheCaptionAreCentredSideBySide) {
+  list->SetViewMode(3);
+  CPhotoItem* photo = list->AddFileItem(1, "/nowhere/photograph.jpg");
+  ASSERT_NE(photo, nullptr);
+  list->LayoutItems(true);
+  Frame();
+  ASSERT_FALSE(photo->captionImage.IsEmpty());
+  const Point at = photo->cellPos;  // no scrolling: content and view agree
+  ASSERT_GE(at.x, 0);
+  ASSERT_LE(at.x + list->cellWidth, static_cast<std::int32_t>(list->surface.width));
+  ASSERT_LE(at.y + list->cellHeight, static_cast<std::int32_t>(list->surface.height));
+  const std::int32_t captionHeight = static_cast<std::int32_t>(photo->captionImage.height);
+  const std::int32_t top = at.y + list->cellHeight - captionHeight - 4;
+  // Columns of the caption band: the JPEG mark is blue, the text grey.
+  std::int32_t iconLeft = 1 << 30, iconRight = -1, textLeft = 1 << 30, textRight = -1;
+  for (std::int32_t y = top; y < top + captionHeight; ++y) {
+    for (std::int32_t x = at.x; x < at.x + list->cellWidth; ++x) {
+      const std::uint8_t* p = list->surface.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+      const bool blue = p[0] > 150 && p[0] > p[2] + 60;
+      const bool grey = p[0] > 90 && std::abs(p[0] - p[1]) < 8 && std::abs(p[1] - p[2]) < 8;
+      if (blue) iconLeft = std::min(iconLeft, x), iconRight = std::max(iconRight, x);
+      if (grey) textLeft = std::min(textLeft, x), textRight = std::max(textRight, x);
+    }
+  }
+  ASSERT_GE(iconRight, 0);
+  ASSERT_GE(textRight, 0);
+  // The caption starts after the icon's 22 pixels, never under it.
+  EXPECT_GT(textLeft, iconRight);
+  EXPECT_GE(textLeft - iconLeft, 18);
+  // Icon and caption together are centred between the 8-pixel margins.
+  const std::int32_t leftRoom = iconLeft - (at.x + 8);
+  const std::int32_t rightRoom = at.x + list->cellWidth - 8 - textRight;
+  EXPECT_LE(std::abs(leftRoom - rightRoom), 6) << leftRoom << " " << rightRoom;
+}
+
 TEST_F(PhotoListTest, SortingFollowsTheOrderAndOneItemStaysPut) {
   ASSERT_TRUE(list->AddFileItem(1, "/p/b.jpg") && list->AddFileItem(-2, "/p/z") &&
               list->AddFileItem(1, "/p/A.jpg"));

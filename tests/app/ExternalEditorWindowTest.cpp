@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "app/ExchangeFile.h"
+#include "editor/CommandRegistry.h"
 #include "editor/SEditPage.h"
 #include "image/BgraImage16.h"
 #include "platform/LittleEndian.h"
@@ -97,6 +98,39 @@ TEST_F(ExternalEditorWindowTest, TheHandBackWritesTheFileAndEndsTheRun) {
   EXPECT_EQ(back[8], 4);
   EXPECT_TRUE(window->ModalRunEnded());
   EXPECT_EQ(window->ModalResult(), CBrightforgeDlg::kHandedBack);
+}
+
+TEST_F(ExternalEditorWindowTest, ClosingTheChangedPageHandsTheOpaquePictureBack) {
+  const std::filesystem::path file = root / "host" / "photo.bin";
+  ByteWriter writer;
+  writer.I32(3);
+  writer.I32(1);
+  writer.U8(3);
+  for (std::uint16_t sample : {65535, 65535, 65535, 32768, 32768, 32768, 0, 0, 0}) writer.U16(sample);
+  WriteBytes(file, writer.Take());
+  arguments = {u"i0", U16(file)};
+  Open();
+  Tick();
+  CSEditPage* page = window->CurrentEditPage();
+  ASSERT_NE(page, nullptr);
+  SpriteMessage command;
+  ASSERT_EQ(page->RunCommand(kCmdFlipHorizontal, command), 1);
+  Answer(kIdYes);
+  ASSERT_TRUE(window->ClosePage(page));
+  ASSERT_EQ(questions.size(), 1u);
+  EXPECT_EQ(questions[0], ToUtf8(UIResources().texts.LookupText(u"pluginapplyask")) + " 2 5");
+  EXPECT_EQ(window->ModalResult(), CBrightforgeDlg::kHandedBack);
+  const std::vector<std::uint8_t> back = ReadBytes(file);
+  ASSERT_EQ(back.size(), 9u + 3u * 8u);
+  EXPECT_EQ(back[8], 4);
+  // Turned: black, grey, white, each opaque; black exactly, with no trace
+  // of a background (the conversions round white and grey a little).
+  const std::uint16_t expected[3] = {0, 32768, 65535}, slack[3] = {0, 256, 2};
+  for (std::size_t x = 0; x < 3; ++x) {
+    for (std::size_t c = 0; c < 3; ++c)
+      EXPECT_NEAR(LoadLE16(&back[9 + 8 * x + 2 * c]), expected[x], slack[x]) << x << " " << c;
+    EXPECT_EQ(LoadLE16(&back[9 + 8 * x + 6]), 65535) << x;
+  }
 }
 
 TEST_F(ExternalEditorWindowTest, AFailedHandBackSaysSoAndTheRunGoesOn) {

@@ -49,6 +49,15 @@ public:
   bool IsEnabled() const override { return enabled; }
   void PostCommand(std::uint16_t command) override { commands.push_back(command); }
   std::array<std::uint8_t, kUpdateReplyBytes> UpdateReply() const override { return reply; }
+  std::array<std::uint8_t, kInfoRecordsBytes> InfoRecords() const override {
+    // The notice from byte 11.
+    std::array<std::uint8_t, kInfoRecordsBytes> records{};
+    for (std::size_t i = 0; i < notice.size(); ++i) {
+      records[11 + 2 * i] = static_cast<std::uint8_t>(notice[i]);
+      records[12 + 2 * i] = static_cast<std::uint8_t>(notice[i] >> 8);
+    }
+    return records;
+  }
 
   // Version and text, the text terminated when it fits.
   void SetReply(std::uint16_t version, std::u16string_view text) {
@@ -64,6 +73,7 @@ public:
   bool enabled = true;
   std::vector<std::uint16_t> commands;
   std::array<std::uint8_t, kUpdateReplyBytes> reply{};
+  std::u16string notice = u"Tips for weddings";
 };
 
 // The album page as the main window sees it, recording what it is asked.
@@ -77,7 +87,11 @@ public:
     log->push_back("close preview");
     previewOpen = false;
   }
-  void ShowNoticeButton() override { log->push_back("notice"); }
+  void ShowNoticeButton(std::u16string_view tip) override { log->push_back("notice " + ToUtf8(tip)); }
+  bool OnSpriteMessage(const SpriteMessage& message) override {
+    if (message.code == kSpriteMsgFolderChanged) log->push_back("folder changed");
+    return CSAlbumPageBase::OnSpriteMessage(message);
+  }
 
   std::shared_ptr<std::vector<std::string>> log;
   bool folderTreeResult = true;

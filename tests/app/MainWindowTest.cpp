@@ -9,6 +9,7 @@
 #include "app/Globals.h"
 #include "app/Registry.h"
 #include "app/RegistryProfile.h"
+#include "editor/CommandRegistry.h"
 #include "editor/SEditPage.h"
 #include "image/BgraImage.h"
 #include "platform/WindowMessages.h"
@@ -403,7 +404,7 @@ TEST_F(ServiceResultTest, InformationRecordsShowTheAlbumsNoticeAndADisabledClien
   EXPECT_TRUE(service.commands.empty());
   Result(kServiceResultInfoRecords);
   Result(7);
-  EXPECT_EQ(*albumLog, (std::vector<std::string>{"folder tree", "notice"}));
+  EXPECT_EQ(*albumLog, (std::vector<std::string>{"folder tree", "notice Tips for weddings"}));
 }
 
 }  // namespace
@@ -440,4 +441,31 @@ TEST_F(OpenPhotoTest, ADroppedPhotoOpensInItsOwnEditPageOnce) {
   Run();
   EXPECT_EQ(PageTitles().size(), 2u);
   EXPECT_EQ(questions.back(), ToUtf8(UIResources().texts.LookupText(u"Cannotopenfile")) + " 0 4");
+}
+
+TEST_F(OpenPhotoTest, ASavedPageTellsTheAlbumToListItsFolderAgain) {
+  auto albumLog = std::make_shared<std::vector<std::string>>();
+  Open({.createAlbumPage = [&](std::u16string_view title) { return new CFakeAlbumPage(title, albumLog); }});
+  Tick();
+  CBgraImage picture;
+  ASSERT_EQ(picture.Create(32, 24), 1);
+  std::fill(picture.pixels, picture.pixels + picture.byteSize, std::uint8_t{90});
+  const std::filesystem::path photo = pictures / "saved.png";
+  ASSERT_EQ(picture.SaveFile(photo, false), 1);
+  host.DropFiles({402, 56}, {photo});
+  Run();
+  CSEditPage* page = window->CurrentEditPage();
+  ASSERT_NE(page, nullptr);
+  std::int32_t saveResult = 0;
+  EditCommands().Register(kCmdSave, [&](CSEditPage&, const SpriteMessage&) { return saveResult; });
+  albumLog->clear();
+  // A cancelled save tells no one; a save does, once.
+  EXPECT_EQ(page->canvas.SaveDocument(), 0);
+  Run();
+  EXPECT_TRUE(albumLog->empty());
+  saveResult = 1;
+  EXPECT_EQ(page->canvas.SaveDocument(), 1);
+  Run();
+  EXPECT_EQ(*albumLog, std::vector<std::string>{"folder changed"});
+  EditCommands().Register(kCmdSave, nullptr);
 }

@@ -288,6 +288,32 @@ TEST_F(RecoveryTest, TheIndexListsTheEditPagesInTabOrderAndGoesWithTheLast) {
   EXPECT_FALSE(fs::exists(window->recoveryIndexPath));
 }
 
+TEST_F(RecoveryTest, EachRecordedStepRewritesTheIndex) {
+  OpenWindow();
+  window->OpenDocumentPage(Photo("one.png"), false, nullptr, 0);
+  Run();
+  CSEditPage& page = *window->CurrentEditPage();
+  const auto listedSteps = [&] {
+    const std::vector<RecoveredPage> listed =
+        DecodeRecoveryIndex(ReadBytes(window->recoveryIndexPath), GetTempFolder());
+    return listed.size() == 1 ? listed[0].steps.size() : std::size_t{0};
+  };
+  ASSERT_EQ(listedSteps(), 1u);
+  // The adjust menu's turns, with nothing but the recorded step to write
+  // the index.
+  SpriteMessage command;
+  EXPECT_EQ(page.RunCommand(kCmdRotateRight, command), 1);
+  ASSERT_EQ(page.history.StepCount(), 2);
+  EXPECT_EQ(listedSteps(), 2u);
+  EXPECT_EQ(page.RunCommand(kCmdFlipVertical, command), 1);
+  EXPECT_EQ(listedSteps(), 3u);
+  // Undone steps stay in the file until a new step replaces them.
+  ASSERT_TRUE(page.history.GoToStep(0));
+  EXPECT_EQ(page.RunCommand(kCmdRotateLeft, command), 1);
+  EXPECT_EQ(page.history.StepCount(), 2);
+  EXPECT_EQ(listedSteps(), 2u);
+}
+
 TEST_F(RecoveryTest, TheExternalEditorWritesNoIndex) {
   OpenWindow();
   window->externalEditorMode = 1;

@@ -141,6 +141,8 @@ TEST_F(ServiceClientTest, RepliesInPiecesAndFaultyRepliesOnTheThread) {
   const auto records = client.InfoRecords();
   EXPECT_EQ(records[19], 7);
   EXPECT_EQ(records[20], 0) << "bytes a short reply lacks are zero";
+  // The notice is the UTF-16 text from byte 11 up to its NUL.
+  EXPECT_EQ(NoticeText(records), std::u16string(4, u'\u0707') + u'\u0007');
   EXPECT_EQ(server.Connections(), 6) << "command 999 made no connection";
 }
 

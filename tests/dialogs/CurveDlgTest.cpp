@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <numeric>
 
 #include "algorithms/CurvePoints.h"
@@ -15,9 +16,12 @@
 #include "dialogs/CurveDlg.h"
 #include "document/DocHistory.h"
 #include "editor/CommandRegistry.h"
+#include "image/ColorModel.h"
+#include "image/ColorTables.h"
 #include "tests/dialogs/DialogsFixture.h"
 #include "ui/DialogScript.h"
 #include "ui/SpriteMessage.h"
+#include "ui/UIResources.h"
 
 namespace {
 
@@ -250,6 +254,79 @@ TEST_F(CurveDialogs, AfterApplyTheCurvesStartFromTheIdentity) {
         EXPECT_EQ(dialog.m_curveBox.m_points.size(), 2u);
         EXPECT_TRUE(IsIdentity(dialog.m_curveBox.m_lut.data()) ||
                     dialog.m_curveBox.m_bitMode == CCurveModel::kBitMode8);
+      })
+      .Press(2);
+  EXPECT_EQ(EditCommands().Run(kCmdCurves, *shell.CurrentEditPage(), {}), 0);
+  EXPECT_TRUE(script.Errors().empty()) << script.Errors().front();
+}
+
+// A picked colour: its swatch in the sample item's picture, and the marker
+// above the box at its level with the line down to the tool panel, drawn
+// into the dialog's frame.
+TEST_F(CurveDialogs, ASampledColourShowsItsSwatchAndItsMarkerAtItsLevel) {
+  // Linear green 14146 is sRGB 128: a flat photo samples exactly its colour.
+  const std::array<std::uint16_t, 4> colour = {6000, 14146, 30000, 65535};
+  OpenPage("p", [&](CBFDoc& doc) {
+    EXPECT_EQ(doc.InsertLayer(Picture(60, 40, [&](auto, auto) { return colour; }), u"Photo", -1), 1);
+  });
+  CDialogScript script;
+  script.Next(CCurveDlg::kTemplateId)
+      .Call([&](CDialogSprite& d) {
+        auto& dialog = static_cast<CCurveDlg&>(d);
+        Tool(dialog, CCurveDlg::kItemSample);
+        SpriteMessage click;
+        click.sender = &dialog.m_beforeView;
+        click.code = kPicViewMsg;
+        click.wparam = kPicViewClicked;
+        click.lparam = 20 * 65536 + 30;
+        dialog.OnSpriteMessage(click);
+        EXPECT_EQ(dialog.m_sampling, 0);
+        // The swatch: the colour in 8-bit sRGB over the item's top-left
+        // corner.
+        ASSERT_FALSE(dialog.m_sampleIcon.IsEmpty());
+        std::uint8_t srgb[4] = {};
+        ConvertPixels16To8(colour.data(), srgb, 1);
+        EXPECT_EQ(srgb[1], 128);
+        const std::uint8_t* swatch = dialog.m_sampleIcon.At(4, 3);
+        EXPECT_EQ(std::vector<std::uint8_t>(swatch, swatch + 4),
+                  (std::vector<std::uint8_t>{srgb[0], srgb[1], srgb[2], 255}));
+
+        Frame();
+        const Rect box = dialog.m_curveBox.rect;
+        const Rect panel = dialog.m_toolPanel.rect;
+        const std::int32_t luminance = (6 * colour[1] + 3 * colour[2] + colour[0]) / 10;
+        const std::int32_t x =
+            box.left + 12 + LinearToSrgbTable[static_cast<std::size_t>(luminance)] * (box.Width() - 20) / 255;
+        const std::int32_t middle = (box.top + panel.top + 12) / 2;
+        const auto pixel = [&](std::int32_t px, std::int32_t py) {
+          const std::uint8_t* p =
+              dialog.surface.At(static_cast<std::uint32_t>(px), static_cast<std::uint32_t>(py));
+          return std::array<std::uint8_t, 3>{p[0], p[1], p[2]};
+        };
+        // Grey 230, within the pen's rounding.
+        const auto line = [](const std::array<std::uint8_t, 3>& p) {
+          return std::all_of(p.begin(), p.end(), [](std::uint8_t c) { return c >= 229 && c <= 230; });
+        };
+        // The line runs down from below the marker, across to x = left + 225
+        // and down to the panel.
+        EXPECT_TRUE(line(pixel(x, (box.top + 13 + middle) / 2)));
+        EXPECT_TRUE(line(pixel((x + box.left + 225) / 2, middle)));
+        EXPECT_TRUE(line(pixel(box.left + 225, (middle + panel.top - 1) / 2)));
+        EXPECT_FALSE(line(pixel(x + 3, (box.top + 13 + middle) / 2)));
+        // The marker's opaque pixels stand at x - 6 along the box's top.
+        const CBgraImage* marker = UIResources().skins.icons.At(kIconColorMarker);
+        ASSERT_NE(marker, nullptr);
+        std::size_t opaque = 0;
+        for (std::uint32_t my = 0; my < marker->height; ++my)
+          for (std::uint32_t mx = 0; mx < marker->width; ++mx) {
+            const std::uint8_t* m = marker->At(mx, my);
+            if (m[3] != 255) continue;
+            ++opaque;
+            EXPECT_EQ(
+                pixel(x - 6 + static_cast<std::int32_t>(mx), box.top + 1 + static_cast<std::int32_t>(my)),
+                (std::array<std::uint8_t, 3>{m[0], m[1], m[2]}));
+          }
+        EXPECT_GT(opaque, 0u);
       })
       .Press(2);
   EXPECT_EQ(EditCommands().Run(kCmdCurves, *shell.CurrentEditPage(), {}), 0);

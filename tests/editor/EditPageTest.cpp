@@ -164,13 +164,19 @@ TEST_F(EditPage, AsksBeforeClosingWheneverTheDocumentMayDifferFromTheFile) {
   EditCommands().Register(kCmdSave, nullptr);
 }
 
-TEST_F(EditPage, AHostsPageHandsBackTheCompositeOfItsVisibleLayers) {
+TEST_F(EditPage, AHostsPageHandsBackItsBaseLayerWithTheVisibleLayersAboveBlendedIn) {
   shell.externalEditor = true;
   CSEditPage* page = OpenPage("host", RichDocument, true);
   page->document.GetLayer(1)->m_blendMode = 6;
   Edit(*page, 7);
+  // The base layer sample for sample, its alpha too: no background shows
+  // through.
+  const CBFDoc& document = page->document;
   CBgraImage16 expected;
-  ASSERT_EQ(page->document.CompositeLayers(expected, 0), 1);
+  ASSERT_EQ(expected.CopyFrom(document.GetLayer(0)->m_image), 1);
+  for (int i = 1; i < document.LayerCount(); ++i) {
+    if (document.GetLayer(i)->m_visible) document.BlendLayer(expected, *document.GetLayer(i));
+  }
   CDialogScript script;
   std::string asked;
   script.Next(CSMessageDlg::kTemplateId)
@@ -233,7 +239,7 @@ TEST_F(EditPage, CtrlKeysUndoRedoAndDeselect) {
 
 TEST_F(EditPage, CommandsNotBuiltSaySoAndRegisteredOnesRun) {
   CSEditPage* page = OpenPage("commands", OneLayer(64, 48));
-  constexpr std::int32_t kRegistered = 13006;
+  constexpr std::int32_t kRegistered = 13016;
   int ran = 0;
   EditCommands().Register(kRegistered, [&](CSEditPage& target, const SpriteMessage&) {
     EXPECT_EQ(&target, page);

@@ -263,14 +263,14 @@ TEST_F(PageCommands, TheWizardsEntriesRunTheirCommands) {
     EXPECT_EQ(CSEditView::WizardEntryCommand(row.entry, row.selected), row.command) << row.entry;
   }
   CSEditPage* page = OpenPage("wizard", OneLayer(64, 48));
-  EditCommands().Register(kCmdWizard, [](CSEditPage&, const SpriteMessage&) { return 80; });
+  EditCommands().Register(kCmdWizard, [](CSEditPage&, const SpriteMessage&) { return 90; });
   int cleared = 0;
-  EditCommands().Register(13003, [&](CSEditPage&, const SpriteMessage&) { return ++cleared; });
+  EditCommands().Register(13013, [&](CSEditPage&, const SpriteMessage&) { return ++cleared; });
   page->canvas.OnPanelItem(CSEditView::kItemWizard);
   Run();
   EXPECT_EQ(cleared, 1);
   EditCommands().Register(kCmdWizard, nullptr);
-  EditCommands().Register(13003, nullptr);
+  EditCommands().Register(13013, nullptr);
 
   // A host's page has the hand-back button only.
   CSEditPage* hosted = OpenPage("host", OneLayer(64, 48), true);

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <chrono>
+#include <string>
 #include <thread>
 
 #include "tests/editor/EditorFixture.h"
@@ -75,14 +76,23 @@ TEST_F(ToolSwitch, TheColourRangeButtonDropsTheToolBeforeItsDialog) {
 
 TEST_F(ToolSwitch, ToolsNotBuiltKeepTheirButtonsAndRefuse) {
   CSEditPage* page = OpenPage("stand-ins", OneLayer(200, 150));
-  const PanelItem* crop = page->toolPanel.strip.FindItem(kToolCrop);
-  ASSERT_NE(crop, nullptr);
-  EXPECT_EQ(crop->tip, shell.tools.crop.Name());
-  EXPECT_FALSE(crop->icon.IsEmpty());
-  ClickButton(*page, kToolCrop);
-  EXPECT_TRUE(Logged("Crop tool not built"));
+  // The first tool of the third row that is still a stand-in.
+  const CPlaceholderTool* standIn = nullptr;
+  std::int32_t id = 0;
+  for (const std::int32_t candidate : {kToolCrop, kToolFreeCrop, kToolMove, kToolTransform, kToolText}) {
+    standIn = dynamic_cast<const CPlaceholderTool*>(shell.tools.ToolFor(candidate));
+    id = candidate;
+    if (standIn) break;
+  }
+  if (!standIn) GTEST_SKIP() << "every tool of the third row is built";
+  const PanelItem* button = page->toolPanel.strip.FindItem(static_cast<std::uint32_t>(id));
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->tip, shell.tools.ToolFor(id)->Name());
+  EXPECT_FALSE(button->icon.IsEmpty());
+  ClickButton(*page, id);
+  EXPECT_TRUE(Logged(std::string(standIn->Part()) + " not built"));
   EXPECT_EQ(page->canvas.currentTool, nullptr);
-  EXPECT_FALSE(Checked(*page, kToolCrop));
+  EXPECT_FALSE(Checked(*page, id));
 }
 
 TEST_F(ToolSwitch, AvailabilityFollowsTheDocumentWithinThirtyFrames) {

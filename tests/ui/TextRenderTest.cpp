@@ -1,5 +1,6 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
@@ -148,6 +149,13 @@ TEST_F(TextRenderTest, WrappedTextStacksLines) {
   EXPECT_LT(image.width, 120u);
   EXPECT_EQ(image.height % 14, 0u);
   EXPECT_GE(image.height / 14, std::uint32_t(Width(sentence, 14) / 120 + 1));
+
+  // A hyphenated word breaks after its hyphen, never inside a part.
+  const std::int32_t limit = Width(u"Multi-phot", 12) + 1;
+  ASSERT_LT(limit, Width(u"Multi-photo", 12));
+  ASSERT_TRUE(skins.RenderWrappedText(image, u"Multi-photo", limit, 12));
+  EXPECT_EQ(image.height, 24u);
+  EXPECT_EQ(image.width, std::uint32_t(std::max(Width(u"Multi-", 12), Width(u"photo", 12))));
 }
 
 TEST_F(TextRenderTest, WrappingAlwaysMakesProgress) {

@@ -171,6 +171,15 @@ TEST_F(UIResourcesTest, InitLoadsTextsSkinsAndCursor) {
   }
   EXPECT_EQ(bottom - top + 1, 17);
   EXPECT_GT(black, 40);
+
+  // The rotate cursor: a ring around a transparent hot spot.
+  EXPECT_EQ(resources.rotateCursor, CursorShape::Rotate);
+  MonochromeCursor ring;
+  ASSERT_TRUE(GetCursorPicture(CursorShape::Rotate, ring));
+  EXPECT_EQ(ring.hotSpot, (Point{16, 16}));
+  EXPECT_EQ(bit(ring.andMask, 16, 16), 1);
+  EXPECT_EQ(bit(ring.andMask, 7, 16), 0);
+  EXPECT_EQ(bit(ring.xorMask, 7, 16), 1);
 }
 
 TEST_F(UIResourcesTest, FailuresStopTheStart) {

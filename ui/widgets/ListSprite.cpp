@@ -535,27 +535,17 @@ void CListSprite::DrawReflection(const Rect& cell, std::int32_t strength) {
   }
 }
 
-void CListSprite::DrawItemText(std::int32_t index, const Rect& cellRect, const Rect&) {
-  if (!ValidIndex(index) || surface.IsEmpty()) return;
-  const CListItem& item = *items[static_cast<std::size_t>(index)];
-  const CBgraImage& caption = item.captionImage;
-  if (caption.IsEmpty()) return;
+std::uint8_t CListSprite::CaptionGrey(const CListItem& item, const Rect& cellRect) const {
   const std::int32_t g0 = GreyOf(ThemeColor(0));
   const std::int32_t gb = GreyOf(PixelValue(ClampedPixel(surface, cellRect.left + 1, cellRect.top + 1)));
   const std::int32_t k = item.selected ? 255 : 200;
   const std::int32_t j = item.selected ? 1 : 56;
-  const auto m = static_cast<std::uint8_t>(std::min((k * g0 + j * gb) / 256, 255));
+  return static_cast<std::uint8_t>(std::min((k * g0 + j * gb) / 256, 255));
+}
+
+void CListSprite::DrawCaption(const CBgraImage& caption, std::int32_t x, std::int32_t y, std::int32_t end,
+                              std::uint8_t m) {
   const std::int32_t cw = Width(caption), ch = Height(caption);
-  std::int32_t x = cellRect.left + 8, y = 0;
-  if (viewMode == 2) {
-    x = cellRect.left + 58;
-    y = cellRect.top + 2;
-  } else {
-    y = cellRect.bottom - ch - 4;
-    const std::int32_t span = cellRect.right - 8 - x;
-    if (cw <= span) x += (span - cw) / 2;
-  }
-  const std::int32_t end = cellRect.right - 8;
   if (cw < end - x) {
     BlendColorMask(surface, caption, x, y, OpaqueColor(m, m, m), {x, y, end, y + 16});
     return;
@@ -584,6 +574,25 @@ void CListSprite::DrawItemText(std::int32_t index, const Rect& cellRect, const R
     p[0] = p[1] = p[2] = m;
     p[3] = 255;
   }
+}
+
+void CListSprite::DrawItemText(std::int32_t index, const Rect& cellRect, const Rect&) {
+  if (!ValidIndex(index) || surface.IsEmpty()) return;
+  const CListItem& item = *items[static_cast<std::size_t>(index)];
+  const CBgraImage& caption = item.captionImage;
+  if (caption.IsEmpty()) return;
+  const std::uint8_t m = CaptionGrey(item, cellRect);
+  const std::int32_t cw = Width(caption), ch = Height(caption);
+  std::int32_t x = cellRect.left + 8, y = 0;
+  if (viewMode == 2) {
+    x = cellRect.left + 58;
+    y = cellRect.top + 2;
+  } else {
+    y = cellRect.bottom - ch - 4;
+    const std::int32_t span = cellRect.right - 8 - x;
+    if (cw <= span) x += (span - cw) / 2;
+  }
+  DrawCaption(caption, x, y, cellRect.right - 8, m);
 }
 
 // Input --------------------------------------------------------------------------

@@ -147,6 +147,13 @@ protected:
   bool ValidIndex(std::int32_t index) const {
     return index >= 0 && index < static_cast<std::int32_t>(items.size());
   }
+  // The caption's grey: the background under the cell's corner mixed with
+  // theme colour 0, by 255 for a selected item, else 200.
+  std::uint8_t CaptionGrey(const CListItem& item, const Rect& cellRect) const;
+  // The caption tinted grey at (x, y); when it does not fit before end, up
+  // to 8 pixels before it, with two dots on its last row marking the cut.
+  void DrawCaption(const CBgraImage& caption, std::int32_t x, std::int32_t y, std::int32_t end,
+                   std::uint8_t grey);
 
 private:
   std::int32_t MaxScroll() const;

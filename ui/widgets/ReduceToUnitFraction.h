@@ -19,3 +19,16 @@ struct Fraction32 {
 // otherwise it is returned unchanged. The result always fits: a quotient of
 // 2^31 only arises from a negative denominator.
 [[nodiscard]] Fraction32 ReduceToUnitFraction(Fraction32 value);
+
+struct UnsignedFraction {
+  std::uint32_t numerator = 0;
+  std::uint32_t denominator = 0;
+  bool operator==(const UnsignedFraction&) const = default;
+};
+
+// An exposure time as EXIF stores it (two unsigned 32-bit values): when
+// neither part is 0, numerator < denominator and denominator / numerator
+// lies within 0.01 of a whole number k, the pair becomes (1, k); otherwise
+// it is returned unchanged. 10/2500 reads 1/250, 10/13 stays. Values of 2^31
+// and above are taken as they are, never as negative numbers.
+[[nodiscard]] UnsignedFraction ReduceToNearUnitFraction(UnsignedFraction value);

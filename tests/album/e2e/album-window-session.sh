@@ -6,8 +6,7 @@ data=$2
 texttable=$3
 cache=$4
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../../app/e2e/tessera-session-lib.sh"
-prepare_program
+source "$here/../../app/e2e/session-lib.sh"
 
 # The album folder: 300 photos named three ways, two sub-folders, a dot
 # file, a text file and a damaged JPEG.
@@ -32,7 +31,7 @@ echo "not a picture" > "$album/notes.txt"
 head -c 3000 "${sources[0]}" > "$album/aa-broken.jpg"
 write_config "$album/"
 
-start_program
+open_program
 wait_for '^[-0-9]* Album Init OK' 60 || fail "the album did not start"
 read -r px py pw ph <<< "$(sed -n 's/^[-0-9]* Album page at \([0-9]*\) \([0-9]*\) \([0-9]*\) \([0-9]*\),.*/\1 \2 \3 \4/p' "$log" | head -n 1)"
 [[ -n "$ph" ]] || fail "the album page did not say where it is"
@@ -78,7 +77,7 @@ close_program
 grep -q "^Sort=dword:0*1[^0-9]*$" "$work/config/Tessera/settings.ini" || fail "the sort order was not stored: $(cat "$work/config/Tessera/settings.ini")"
 grep -q "^ViewMode=dword:0*4" "$work/config/Tessera/settings.ini" || fail "the view size was not stored"
 : > "$log"
-start_program
+open_program
 wait_for '^[-0-9]* Album page at .*, sort 1, view 4' 60 || fail "the restart did not take the sort and size"
 wait_for "Album listed 314 items of $album/.\{0,1\}$" 30 || fail "the restart did not list the album folder"
 close_program

@@ -6,8 +6,7 @@ data=$2
 texttable=$3
 cache=$4
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../../app/e2e/tessera-session-lib.sh"
-prepare_program
+source "$here/../../app/e2e/session-lib.sh"
 
 # config.dat: no favourites, the album folder, the search folders given.
 write_scope_config() {
@@ -61,7 +60,7 @@ album_place() {
 
 # The first visit without search folders asks for them.
 write_scope_config "$photos/"
-start_program
+open_program
 album_place
 show_search_tab
 sleep 3
@@ -74,7 +73,7 @@ close_program
 # With the photos in the search folders.
 write_scope_config "$photos/" "$photos/"
 : > "$log"
-start_program
+open_program
 album_place
 show_search_tab
 read -r sx sy sw sh <<< "$(sed -n 's/^[-0-9]* Search page at \([0-9]*\) \([0-9]*\) \([0-9]*\) \([0-9]*\),.*/\1 \2 \3 \4/p' "$log" | head -n 1)"

@@ -37,8 +37,59 @@ close_with_yes
 [[ $rc -eq 0 ]] || fail "external-editor mode ended with $rc"
 echo "tessera i0 took the host's exchange file into a tab of a window without album and closed with status 0"
 
+# A host's photo of a narrow range of greys: automatic levels from the
+# exposure menu stretch it; closing its tab asks "pluginapplyask", whose Yes
+# hands the picture back into the file and ends the run with status 0,
+# leaving config.dat as it was (a missing one is written at the start).
+python3 - "$exchange" <<'PYTHON' || fail "cannot write the exchange file"
+import struct, sys
+width, height = 64, 48
+rows = b"".join(struct.pack("<HHH", 16384 + 128 * x, 16384 + 128 * x, 16384 + 64 * y)
+                for y in range(height) for x in range(width))
+open(sys.argv[1], "wb").write(struct.pack("<iiB", width, height, 3) + rows)
+PYTHON
+write_config "$work/home/Pictures"
+touch -d '2001-02-03 04:05:06' "$work/config/Tessera/config.dat"
+: > "$log"
+open_program i0 "$exchange"
+wait_for '^[-0-9]* Tools Init OK' || fail "the start-up stages did not end"
+for _ in $(seq 1 100); do
+  [[ $(colours 152 44 100 24) -gt 10 ]] && break
+  sleep 0.1
+done
+measure_plain
+# A host's page shows the exposure button first in the adjust column; L is
+# automatic levels in its menu.
+click_at 89 123
+sleep 1
+timeout 5 xdotool key --window "$window" l
+sleep 1
+# The tab's close button shows on the hovered title.
+timeout 10 xdotool mousemove --window "$window" 200 56
+sleep 0.5
+click_at 262 55
+wait_for_box || fail "closing the host's tab did not ask"
+press_until_end y
+[[ $rc -eq 0 ]] || fail "the hand-back ended with $rc"
+[[ $(stat -c %Y "$work/config/Tessera/config.dat") == $(date -d '2001-02-03 04:05:06' +%s) ]] ||
+  fail "the hand-back wrote config.dat"
+python3 - "$exchange" <<'PYTHON' || fail "the host's file does not hold the levelled picture"
+import struct, sys
+data = open(sys.argv[1], "rb").read()
+width, height, channels = struct.unpack_from("<iiB", data)
+assert (width, height, channels) == (64, 48, 4), (width, height, channels)
+samples = struct.unpack_from("<%dH" % (width * height * 4), data, 9)
+assert len(data) == 9 + 8 * width * height, len(data)
+assert all(a == 65535 for a in samples[3::4]), "alpha"
+reds = samples[0:4 * width:4]
+# The darkest grey, 16384 on the way in, is black now; the row still rises.
+assert reds[0] < 1024 and reds[-1] > reds[0] + 8192, reds
+assert all(a <= b for a, b in zip(reds, reds[1:])), reds
+PYTHON
+echo "a host's photo levelled from the exposure menu went back into its file on Yes to the tab's question: status 0, config.dat untouched"
+
 # A normal run against the stand-in service, which offers 2.51.
-rm -f "$log"
+: > "$log"
 "$fakeservice" > "$work/service.port" &
 service=$!
 extra_cleanup="kill $service"

@@ -2,7 +2,10 @@
 # End-to-end test of external-editor mode and the companion service: the
 # real tessera under a virtual X server. A host writes an exchange file and
 # runs `tessera i0 FILE`: one window without album takes the file in; the
-# window closes with status 0. Then a normal run against a stand-in service
+# window closes with status 0. Again, with automatic levels from the
+# exposure menu, the tab's close button and Yes to "pluginapplyask": the
+# levelled picture goes back into FILE, the run ends with status 0 and
+# config.dat stays as it was. Then a normal run against a stand-in service
 # that offers version 2.51: the offer shows as a message box, No stores
 # LastCheckVersion 251. Skipped (exit 77) when xvfb-run, xdotool or
 # ImageMagick's import is missing; bounded by timeouts throughout.

@@ -1,11 +1,14 @@
-# Shared by the program's end-to-end sessions (sourced): a work folder with
-# a private home, config and temporary folder, the program beside a copy of
-# the data folder with the debug log switched on, and helpers that wait for
-# the log, find the window and count colours in it. The caller sets program,
-# data and texttable first and may add to cleanup through extra_cleanup.
+# Shared by the end-to-end sessions that run the real tessera under a
+# virtual X server (sourced): a work folder with a private home, config and
+# temporary folder, the program beside a copy of the data folder with the
+# debug log switched on, and helpers that start the program, wait for the
+# log, find the window, count colours in it, answer its message boxes and
+# close it. The caller sets program, data and texttable first and may add
+# to cleanup through extra_cleanup.
 work=$(mktemp -d)
 log=$work/debug.log
 pid=
+window=
 extra_cleanup=:
 cleanup() {
   [[ -n "$pid" ]] && kill "$pid" 2>/dev/null
@@ -30,13 +33,34 @@ cp -rL "$data" "$work/bin/data" || fail "cannot copy the data folder"
 echo "\"logpath\"=\"$log\"" >> "$work/resource.utf8"
 "$texttable" encode "$work/resource.utf8" "$work/bin/data/basic/resource.txt" || fail "cannot write the base texts"
 
+# config.dat: version 1, no favourites, the album folder given, no search
+# folders.
+write_config() {
+  local root=$1
+  utf16() { printf '%s' "$1" | iconv -f UTF-8 -t UTF-16LE; }
+  {
+    printf '\001\000\000'
+    printf "\\$(printf '%03o' $((${#root} & 255)))\\$(printf '%03o' $((${#root} >> 8)))"
+    utf16 "$root"
+    printf '\000\000'
+  } > "$work/config/Tessera/config.dat" || fail "cannot write config.dat"
+}
+
 # Starts the program with the arguments in the private folders; extra
-# environment settings come before it as NAME=value words in run_env.
+# environment settings come before it as NAME=value words in run_env. The
+# output of every run is kept in $work/output.
 run_env=()
 start_program() {
   env HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/etc" TMPDIR="$work/tmp" \
-    "${run_env[@]}" "$work/bin/tessera" "$@" > "$work/output" 2>&1 &
+    "${run_env[@]}" "$work/bin/tessera" "$@" >> "$work/output" 2>&1 &
   pid=$!
+}
+
+# start_program, then find_window for a title starting with "Tessera";
+# fails without a window.
+open_program() {
+  start_program "$@"
+  find_window '^Tessera' || fail "no window"
 }
 
 # Waits up to 20 s (or the seconds given) for a line of the log.
@@ -50,27 +74,66 @@ wait_for() {
   grep -q "$1" "$log" 2>/dev/null
 }
 
-# The visible window titled as given, into window (searched again and again:
-# xdotool gives up on an X error from a window that went away during its
-# search, and the program's start makes short-lived ones).
+# Waits up to 20 s (or the seconds given) until a line of the log has
+# appeared count times: wait_count <pattern> <count> [seconds].
+wait_count() {
+  local tries=$((${3:-20} * 10))
+  for _ in $(seq 1 "$tries"); do
+    [[ $(grep -c "$1" "$log" 2>/dev/null) -ge $2 ]] && return 0
+    sleep 0.1
+  done
+  return 1
+}
+
+# The visible window titled as given, into window, and its size into WIDTH
+# and HEIGHT (searched again and again: xdotool gives up on an X error from
+# a window that went away during its search, and the program's start makes
+# short-lived ones).
 find_window() {
   window=
   for _ in $(seq 1 60); do
     window=$(timeout 10 xdotool search --onlyvisible --name "$1" 2>/dev/null | head -n 1)
-    [[ -n "$window" ]] && return 0
+    if [[ -n "$window" ]]; then
+      # One that is gone half a second later was a short-lived one.
+      sleep 0.5
+      local geometry
+      geometry=$(timeout 10 xdotool getwindowgeometry --shell "$window" 2>/dev/null) && eval "$geometry" && return 0
+    fi
     kill -0 "$pid" 2>/dev/null || break
     sleep 0.5
   done
   return 1
 }
 
-# The number of colours in a rectangle of the window.
+# The number of colours in a rectangle of the window: colours x y w h.
+# After three failed captures a word no comparison takes: under set -u the
+# session ends there, with the reason on stderr.
 colours() {
-  timeout 20 import -window "$window" -crop "$3x$4+$1+$2" +repage "$work/part.png" ||
-    fail "import could not capture the window"
-  convert "$work/part.png" -format '%k' info:
+  for _ in 1 2 3; do
+    if timeout 20 import -window "$window" -crop "$3x$4+$1+$2" +repage "$work/part.png" 2>/dev/null; then
+      convert "$work/part.png" -format '%k' info:
+      return
+    fi
+    sleep 0.3
+  done
+  echo "FAIL: import could not capture the window" >&2
+  echo uncaptured
+  return 1
 }
 
+# Clicks a point of the window.
+click_at() {
+  timeout 10 xdotool mousemove --window "$window" "$1" "$2"
+  sleep 0.3
+  timeout 10 xdotool click 1
+}
+
+# The colours of the rectangle in the middle of the window while no box
+# shows, for wait_for_box and wait_box_gone.
+measure_plain() {
+  eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
+  plain=$(colours $((WIDTH / 2 - 60)) $((HEIGHT / 2 - 30)) 120 60)
+}
 # Waits up to 10 s for a message box in the middle of the window (the
 # rectangle there gains colours).
 wait_for_box() {
@@ -82,22 +145,39 @@ wait_for_box() {
   done
   return 1
 }
-# The colours of that rectangle while no box shows, for wait_for_box.
-measure_plain() {
-  eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
-  plain=$(colours $((WIDTH / 2 - 60)) $((HEIGHT / 2 - 30)) 120 60)
+# Waits up to 10 s for the middle of the window to be plain again.
+wait_box_gone() {
+  local x=$((WIDTH / 2 - 60)) y=$((HEIGHT / 2 - 30))
+  for _ in $(seq 1 50); do
+    [[ $(colours "$x" "$y" 120 60) -le $((plain + 4)) ]] && return 0
+    sleep 0.2
+  done
+  return 1
+}
+
+# Presses the key in the window until the program has ended (up to 10 s);
+# its exit status into rc.
+press_until_end() {
+  for _ in $(seq 1 50); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.2
+    timeout 5 xdotool key --window "$window" "$1" 2>/dev/null
+  done
+  wait "$pid"
+  rc=$?
+  pid=
 }
 
 # Closes the window by its close button and answers Yes; the exit status
 # into rc.
 close_with_yes() {
+  eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
   timeout 10 xdotool mousemove --window "$window" $((WIDTH - 12)) 12 click 1
-  for _ in $(seq 1 50); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.2
-    timeout 5 xdotool key --window "$window" y 2>/dev/null
-  done
-  wait "$pid"
-  rc=$?
-  pid=
+  press_until_end y
+}
+
+# close_with_yes, failing unless the program ended with status 0.
+close_program() {
+  close_with_yes
+  [[ $rc -eq 0 ]] || fail "the program ended with $rc"
 }

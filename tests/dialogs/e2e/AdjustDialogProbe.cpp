@@ -1,14 +1,17 @@
-// The program itself with a test driver, for the end-to-end test of the
-// white-balance dialog: Tessera's main window with the adjustment dialogs
-// installed, which opens the photo given on its command line into an edit
-// page once its start-up stages have run and writes to a log what the test
-// needs. The driver keeps the photo's layer as opened to compare with.
+// The program itself with a test driver, for the end-to-end tests of the
+// white-balance dialog and of saving a JPEG through its options: Tessera's
+// main window with the adjustment dialogs, the save commands and the
+// typed-path file chooser installed, which opens the photo given on its
+// command line into an edit page once its start-up stages have run and
+// writes to a log what the test needs. The driver keeps the photo's layer
+// as opened to compare with.
 //
 // Keys (none of them is an editor key):
 //   F6   sets a selection: columns left of the middle less 20 are out,
 //        right of the middle plus 20 in, with a ramp between
-//   F7   "layer step S diff D": the history's current step and the largest
-//        channel difference of the layer from the layer as opened
+//   F7   "layer step S diff D result R": the history's current step and
+//        the largest channel difference of the layer from the layer as
+//        opened and from the result kept by F11 (-1 without one)
 //   F8   (in the dialog) "dialog mode M before X Y W H after X Y W H mix R",
 //        the view mode, the displayed rectangles of the two views in window
 //        pixels, and whether the layer is the white balance of the picture
@@ -16,6 +19,22 @@
 //        samples that differ), and the centre of the OK button; the after
 //        view's back-buffer pixels go to DUMP as raw RGB
 //   F3   runs the white-balance command
+//   F4   sends the curves command to the page as the adjust menu does;
+//        "curves R" with the dialog's result when it ends
+//   F8   (in the curves dialog) "curves mode M plot X Y W H after X Y W H
+//        dumped mix R ok X Y preview X Y": the view mode, the curve box's
+//        plot in window pixels, the after view as for F8, whether the layer
+//        is CCurve of the picture as it was with the box's table, mixed
+//        through the selection (R exact, or the samples that differ), the
+//        centres of OK and of the view panel's on-the-photo item; the after
+//        view's back-buffer pixels go to DUMP
+//   F11  keeps the layer as it is now as "the result" for F7
+//   F12  the canvas's back-buffer pixels go to DUMP: "canvas X Y W H"
+//   F5   runs the save command: "save R" with its result when it ends
+//   F9   the top dialog: "top chooser jpeg X Y" (the save chooser, the
+//        centre of its JPEG tile), "top jpeg quality Q jobs J saving S
+//        encoded E adjust X Y ok X Y" (the JPEG options, the centres of the
+//        adjust button and OK), "top other" or "top none"
 // The probe ends by the window's close (its questions answered by the
 // test), after 150 s at the latest.
 //
@@ -28,20 +47,27 @@
 #include <thread>
 
 #include "algorithms/AlgorithmThread.h"
+#include "algorithms/tone/Curve.h"
 #include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
 #include "dialogs/AdjustDialogs.h"
 #include "dialogs/ClickDlg.h"
+#include "dialogs/CurveDlg.h"
 #include "dialogs/DialogHost.h"
 #include "dialogs/ResultMix.h"
 #include "document/BFDoc.h"
 #include "editor/CommandRegistry.h"
 #include "editor/SEditPage.h"
 #include "image/ImageInfo.h"
+#include "output/JpgSaveDlg.h"
+#include "output/SaveCommands.h"
+#include "output/SaveDlg.h"
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/WindowMessages.h"
 #include "ui/RenderWindow.h"
+#include "ui/dialogs/FileChooser.h"
+#include "ui/dialogs/TypedPathChooser.h"
 
 namespace {
 
@@ -50,6 +76,11 @@ constexpr std::uint32_t kF6 = VK_F1 + 5;
 constexpr std::uint32_t kF7 = VK_F1 + 6;
 constexpr std::uint32_t kF8 = VK_F1 + 7;
 constexpr std::uint32_t kF3 = VK_F1 + 2;
+constexpr std::uint32_t kF4 = VK_F1 + 3;
+constexpr std::uint32_t kF5 = VK_F1 + 4;
+constexpr std::uint32_t kF11 = VK_F1 + 10;
+constexpr std::uint32_t kF12 = VK_F1 + 11;
+constexpr std::uint32_t kF9 = VK_F1 + 8;
 constexpr std::int32_t kRamp = 40;
 
 std::FILE* g_log = nullptr;
@@ -90,7 +121,30 @@ public:
     if (message.message == WM_KEYDOWN) {
       if (message.wparam == kF6) Select();
       if (message.wparam == kF7) WriteLayer();
-      if (message.wparam == kF8) WriteDialog();
+      if (message.wparam == kF8) {
+        if (curves) {
+          WriteCurves();
+        } else {
+          WriteDialog();
+        }
+      }
+      if (message.wparam == kF9) WriteTop();
+      if (message.wparam == kF12) WriteCanvas();
+      if (message.wparam == kF11) {
+        CSEditPage* page = CurrentEditPage();
+        const CBFLayer* layer = page ? page->document.GetCurrentLayer() : nullptr;
+        Write("kept %d", layer && m_result.CopyFrom(layer->m_image) ? 1 : 0);
+      }
+      if (message.wparam == kF4) {
+        CSEditPage* page = CurrentEditPage();
+        if (!page || !PostSpriteMessage(page, kMenuMsgCommand, kCmdCurves, 0, nullptr)) Write("curves -1");
+        return;
+      }
+      if (message.wparam == kF5) {
+        CSEditPage* page = CurrentEditPage();
+        Write("save %d", page ? EditCommands().Run(kCmdSave, *page, {}) : -1);
+        return;
+      }
       if (message.wparam == kF3) {
         CSEditPage* page = CurrentEditPage();
         Write("white balance %d", page ? EditCommands().Run(kCmdWhiteBalance, *page, {}) : -1);
@@ -105,7 +159,8 @@ public:
     CBrightforgeDlg::OnClose();
   }
 
-  CWBDlg* dialog = nullptr;  // while the white-balance dialog runs
+  CWBDlg* dialog = nullptr;     // while the white-balance dialog runs
+  CCurveDlg* curves = nullptr;  // while the curves dialog runs
 
 private:
   void Select() {
@@ -133,7 +188,13 @@ private:
     int diff = 0;
     for (std::size_t i = 0; i < std::size_t{m_opened.pixelCount} * 4; ++i)
       diff = std::max(diff, std::abs(layer->m_image.pixels[i] - m_opened.pixels[i]));
-    Write("layer step %d diff %d", page->history.CurrentStep(), diff);
+    int result = -1;
+    if (m_result.pixelCount == m_opened.pixelCount) {
+      result = 0;
+      for (std::size_t i = 0; i < std::size_t{m_result.pixelCount} * 4; ++i)
+        result = std::max(result, std::abs(layer->m_image.pixels[i] - m_result.pixels[i]));
+    }
+    Write("layer step %d diff %d result %d", page->history.CurrentStep(), diff, result);
   }
 
   void WriteDialog() {
@@ -158,8 +219,21 @@ private:
       for (std::size_t i = 0; i < std::size_t{expected.pixelCount} * 4; ++i)
         mismatches += expected.pixels[i] != dialog->m_target->pixels[i];
     }
+    const bool dumped = Dump(after);
+    Point ok{};
+    if (const CSprite* button = dialog->FindControl(kIdOk)) {
+      const Rect r = button->RectToWindow({0, 0, button->rect.Width(), button->rect.Height()});
+      ok = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    }
+    Write("dialog mode %d before %d %d %d %d after %d %d %d %d %s mix %ld ok %d %d", dialog->m_viewMode,
+          before.left, before.top, before.Width(), before.Height(), after.left, after.top, after.Width(),
+          after.Height(), dumped ? "dumped" : "nodump", mismatches, ok.x, ok.y);
+  }
+
+  // The back buffer's pixels of the window rectangle into DUMP as raw RGB.
+  bool Dump(const Rect& area) {
     CBgraImage shown;
-    bool dumped = after.Width() > 0 && CopyBackBufferRect(after, shown);
+    bool dumped = area.Width() > 0 && CopyBackBufferRect(area, shown);
     if (dumped) {
       std::FILE* file = std::fopen(m_dumpPath, "wb");
       dumped = file != nullptr;
@@ -171,19 +245,88 @@ private:
         }
       if (file) dumped = std::fclose(file) == 0 && dumped;
     }
-    Point ok{};
-    if (const CSprite* button = dialog->FindControl(kIdOk)) {
-      const Rect r = button->RectToWindow({0, 0, button->rect.Width(), button->rect.Height()});
-      ok = {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+    return dumped;
+  }
+
+  void WriteCurves() {
+    if (!curves) {
+      Write("curves none");
+      return;
     }
-    Write("dialog mode %d before %d %d %d %d after %d %d %d %d %s mix %ld ok %d %d", dialog->m_viewMode,
-          before.left, before.top, before.Width(), before.Height(), after.left, after.top, after.Width(),
-          after.Height(), dumped ? "dumped" : "nodump", mismatches, ok.x, ok.y);
+    if (!curves->SettleJobs()) return;
+    const Rect plot = curves->m_curveBox.RectToWindow(curves->m_curveBox.m_plotRect);
+    const Rect after = curves->m_afterView.RectToWindow(curves->m_afterView.DisplayedRect());
+    // The reference: CCurve with the box's table on the picture as it was,
+    // mixed through the selection with the dialog's formula.
+    long mismatches = -1;
+    CBgraImage16 expected;
+    CurveParams params;
+    params.mode = kCurveAllChannels;
+    params.entries = 65536;
+    params.tables = curves->m_curveBox.m_lut.data();
+    CCurve reference;
+    reference.m_source = &curves->m_backup;
+    reference.m_target = &expected;
+    reference.m_params = &params;
+    if (curves->m_target && curves->m_curveBox.m_channel == 0 && reference.Process()) {
+      if (curves->m_restriction) MaskResultMix(expected, curves->m_backup, *curves->m_restriction, 0, 0);
+      mismatches = 0;
+      for (std::size_t i = 0; i < std::size_t{expected.pixelCount} * 4; ++i)
+        mismatches += expected.pixels[i] != curves->m_target->pixels[i];
+    }
+    const bool dumped = after.Width() > 0 && curves->m_viewMode != kViewOnCanvas && Dump(after);
+    const Point ok = ControlCentre(*curves, kIdOk);
+    Point preview{};
+    if (const PanelItem* item = curves->m_viewPanel.FindItem(CFilterDialog::kFirstModeItem + kViewOnCanvas))
+      preview = Centre(curves->m_viewPanel, item->rect);
+    Write("curves mode %d plot %d %d %d %d after %d %d %d %d %s mix %ld ok %d %d preview %d %d",
+          curves->m_viewMode, plot.left, plot.top, plot.Width(), plot.Height(), after.left, after.top,
+          after.Width(), after.Height(), dumped ? "dumped" : "nodump", mismatches, ok.x, ok.y, preview.x,
+          preview.y);
+  }
+
+  // The canvas's picture area as drawn.
+  void WriteCanvas() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) {
+      Write("canvas none");
+      return;
+    }
+    const Rect area =
+        page->canvas.RectToWindow({0, 0, page->canvas.rect.Width(), page->canvas.rect.Height()});
+    Write("canvas %d %d %d %d %s", area.left, area.top, area.Width(), area.Height(),
+          Dump(area) ? "dumped" : "nodump");
+  }
+
+  static Point Centre(const CSprite& sprite, const Rect& rect) {
+    const Rect r = sprite.RectToWindow(rect);
+    return {(r.left + r.right) / 2, (r.top + r.bottom) / 2};
+  }
+  static Point ControlCentre(const CDialogSprite& dialog, std::int32_t id) {
+    const CSprite* control = dialog.FindControl(id);
+    return control ? Centre(*control, {0, 0, control->rect.Width(), control->rect.Height()}) : Point{};
+  }
+
+  void WriteTop() {
+    CPopupSprite* top = TopPopup();
+    if (auto* chooser = dynamic_cast<CSaveDlg*>(top)) {
+      const PanelItem* tile = chooser->panel.FindItem(CSaveDlg::kTileJpeg);
+      const Point at = tile ? Centre(chooser->panel, tile->rect) : Point{};
+      Write("top chooser jpeg %d %d", at.x, at.y);
+    } else if (auto* jpeg = dynamic_cast<CJpgSaveDlg*>(top)) {
+      const Point adjust = ControlCentre(*jpeg, CJpgSaveDlg::kAdjustButton);
+      const Point ok = ControlCentre(*jpeg, kIdOk);
+      Write("top jpeg quality %d jobs %d saving %d encoded %u adjust %d %d ok %d %d", jpeg->settings.quality,
+            jpeg->JobsInFlight(), jpeg->Saving() ? 1 : 0, jpeg->encodedSize, adjust.x, adjust.y, ok.x, ok.y);
+    } else {
+      Write(top ? "top other" : "top none");
+    }
   }
 
   const char* m_dumpPath;
   std::filesystem::path m_photo;
   CBgraImage16 m_opened;
+  CBgraImage16 m_result;
   int m_ticks = 0;
 };
 
@@ -214,6 +357,21 @@ int main(int argc, char** argv) {
     g_window->dialog = nullptr;
     return code == kIdOk ? 1 : 0;
   });
+  // The curves command as the program has it, with the dialog visible to
+  // the driver while it runs.
+  EditCommands().Register(kCmdCurves, [](CSEditPage&, const SpriteMessage&) -> std::int32_t {
+    CCurveDlg dialog;
+    if (!dialog.Create(CCurveDlg::kTemplateId)) return 0;
+    g_window->curves = &dialog;
+    const std::int32_t code = dialog.RunModal();
+    g_window->curves = nullptr;
+    Write("curves %d", code == kIdOk ? 1 : 0);
+    return code == kIdOk ? 1 : 0;
+  });
+  // Saving as the program has it.
+  RegisterSaveCommands();
+  CTypedPathChooser chooser;
+  SetFileChooser(&chooser);
   MainWindowHooks hooks{
       .startAlgorithmEngine =
           [](IWorkerExitRegistry& registry) {
@@ -238,6 +396,7 @@ int main(int argc, char** argv) {
     return theApp.ExitInstance();
   });
   UninstallAdjustDialogs();
+  SetFileChooser(nullptr);
   Write("exit %d", code);
   std::fclose(g_log);
   return code;

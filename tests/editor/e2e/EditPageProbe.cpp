@@ -10,10 +10,16 @@
 // an undoable edit (the base layer's colours inverted, one history step); F7
 // writes, 300 ms later, the layer count, the current layer and step, and the
 // window centres of the history panel's rows, and the current layer's
-// dithered picture to DUMP.layer as raw RGBA; F6 writes the window centres
-// of the free paint and lasso buttons, the image rectangle in window pixels,
-// the current tool, the step, the selected pixels and a checksum of the
-// current layer.
+// dithered picture to DUMP.layer as raw RGBA.
+// F6 writes, 300 ms later, the crop tool's state: the window centres of
+// its button on the tool page and of its OK button (-1 -1 while none is
+// drawn), the document's size, the current step and whether the crop tool
+// is current. PHOTO "-" opens nothing (photos are dropped by the test).
+// F12 writes, 300 ms later, the text tool's state: its button's window centre, the current tool, the
+// edited layer's text as UTF-8 and the confirm mark's window centre.
+// F11 writes the window centres of the free paint and lasso buttons, the image
+// rectangle in window pixels, the current tool, the step, the selected
+// pixels and a checksum of the current layer.
 // The probe ends by the window's close (its questions answered by the
 // test), after 150 s at the latest.
 //
@@ -29,7 +35,10 @@
 #include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
 #include "document/BFDoc.h"
+#include "document/TextLayer.h"
+#include "editor/CropTool.h"
 #include "editor/SEditPage.h"
+#include "editor/TextTool.h"
 #include "editor/Tool.h"
 #include "editor/ToolId.h"
 #include "image/BgraImage.h"
@@ -47,10 +56,14 @@ constexpr std::uint32_t kTimeLimitTimer = 7001;
 constexpr std::uint32_t kStateTimer = 7002;
 constexpr std::uint32_t kStateDelayMs = 300;
 constexpr std::uint32_t kLayerTimer = 7003;
+constexpr std::uint32_t kCropTimer = 7004;
+constexpr std::uint32_t kTextTimer = 7005;
 constexpr std::uint32_t kF6 = VK_F1 + 5;
 constexpr std::uint32_t kF7 = VK_F1 + 6;
 constexpr std::uint32_t kF8 = VK_F1 + 7;
 constexpr std::uint32_t kF9 = VK_F1 + 8;
+constexpr std::uint32_t kF11 = VK_F1 + 10;
+constexpr std::uint32_t kF12 = VK_F1 + 11;
 
 std::FILE* g_log = nullptr;
 
@@ -77,14 +90,28 @@ public:
       WriteState();
       return;
     }
+    if (id == kCropTimer) {
+      UiQueue().KillTimer(kCropTimer);
+      WriteCrop();
+      return;
+    }
     if (id == kLayerTimer) {
       UiQueue().KillTimer(kLayerTimer);
       WriteLayers();
       return;
     }
+    if (id == kTextTimer) {
+      UiQueue().KillTimer(kTextTimer);
+      WriteText();
+      return;
+    }
     CBrightforgeDlg::OnTimer(id);
     if (id == kStartupTimerId && ++m_ticks == 1) {
       UiQueue().SetTimer(kTimeLimitTimer, 150000);
+      if (m_photo == "-") {
+        Write("ready");
+        return;
+      }
       OpenDocumentPage(m_photo, false, nullptr, 0);
       CSEditPage* page = CurrentEditPage();
       Write(page ? "opened %d x %d" : "not opened %d %d", page ? static_cast<int>(page->document.m_width) : 0,
@@ -97,9 +124,12 @@ public:
     if (message.message == WM_KEYDOWN && message.wparam == kF8)
       UiQueue().SetTimer(kStateTimer, kStateDelayMs);
     if (message.message == WM_KEYDOWN && message.wparam == kF9) Edit();
-    if (message.message == WM_KEYDOWN && message.wparam == kF6) WriteTools();
+    if (message.message == WM_KEYDOWN && message.wparam == kF11) WriteTools();
+    if (message.message == WM_KEYDOWN && message.wparam == kF6) UiQueue().SetTimer(kCropTimer, kStateDelayMs);
     if (message.message == WM_KEYDOWN && message.wparam == kF7)
       UiQueue().SetTimer(kLayerTimer, kStateDelayMs);
+    if (message.message == WM_KEYDOWN && message.wparam == kF12)
+      UiQueue().SetTimer(kTextTimer, kStateDelayMs);
     CBrightforgeDlg::OnUiMessage(message);
   }
 
@@ -207,6 +237,55 @@ private:
           paint.y, lasso.x, lasso.y, image.left, image.top, image.Width(), image.Height(),
           tool ? tool->toolId : 0, page->history.CurrentStep(), static_cast<unsigned long long>(selected),
           static_cast<unsigned long long>(sum));
+  }
+
+  void WriteCrop() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) {
+      Write("crop none");
+      return;
+    }
+    Point button{-1, -1};
+    if (const PanelItem* item = page->toolPanel.strip.FindItem(kToolCrop)) {
+      button = page->toolPanel.strip.PointToWindow(
+          {(item->rect.left + item->rect.right) / 2, (item->rect.top + item->rect.bottom) / 2});
+    }
+    CCropTool& crop = g_ToolSet.crop;
+    Point ok{-1, -1};
+    {
+      std::lock_guard guard(page->canvas.lock);
+      const Rect r = crop.okRect;
+      if (r.left != -1 && crop.rectExists) {
+        const Rect content = page->canvas.view.content;
+        ok = page->canvas.PointToWindow({content.left + r.left + 12, content.top + r.top + 12});
+      }
+    }
+    Write("crop button %d %d ok %d %d size %u %u step %d tool %d", button.x, button.y, ok.x, ok.y,
+          page->document.m_width, page->document.m_height, page->history.CurrentStep(),
+          page->canvas.currentTool == &crop ? 1 : 0);
+  }
+
+  void WriteText() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) {
+      Write("text none");
+      return;
+    }
+    const PanelItem* button = page->toolPanel.strip.FindItem(kToolText);
+    const Point centre =
+        button ? page->toolPanel.strip.PointToWindow({(button->rect.left + button->rect.right) / 2,
+                                                      (button->rect.top + button->rect.bottom) / 2})
+               : Point{};
+    CTool* tool = page->canvas.currentTool;
+    const CTextTool& text = g_ToolSet.text;
+    const CanvasMapping m = page->canvas.Mapping();
+    const Rect mark = text.confirmMark;
+    const Point markCentre = page->canvas.PointToWindow(
+        {(mark.left + mark.right) / 2 + m.content.left, (mark.top + mark.bottom) / 2 + m.content.top});
+    const auto* layer = dynamic_cast<const CTextLayer*>(page->document.GetCurrentLayer());
+    Write("text button %d %d tool %d mark %d %d layers %d text [%s]", centre.x, centre.y,
+          tool ? tool->toolId : 0, markCentre.x, markCentre.y, page->document.LayerCount(),
+          layer ? ToUtf8(layer->Text()).c_str() : "");
   }
 
   void Edit() {

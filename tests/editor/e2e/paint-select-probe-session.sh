@@ -27,12 +27,12 @@ wait_for() {
   done
   grep -q "$1" "$log"
 }
-# F6: the tool buttons, the image rectangle, the tool, step, selection, sum.
+# F11: the tool buttons, the image rectangle, the tool, step, selection, sum.
 tools() {
   local before
   before=$(grep -c '^tools' "$log")
   sleep 0.5
-  timeout 10 xdotool key --window "$window" F6
+  timeout 10 xdotool key --window "$window" F11
   for _ in $(seq 1 100); do
     [[ $(grep -c '^tools' "$log") -gt $before ]] && break
     sleep 0.1
