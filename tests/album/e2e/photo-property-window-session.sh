@@ -6,8 +6,7 @@ data=$2
 texttable=$3
 cache=$4
 here=$(cd "$(dirname "$0")" && pwd)
-source "$here/../../app/e2e/tessera-session-lib.sh"
-prepare_program
+source "$here/../../app/e2e/session-lib.sh"
 
 album=$work/home/Pictures/Album
 mkdir -p "$album"
@@ -16,7 +15,7 @@ cp "$cache/usr/lib/python3/dist-packages/skimage/data/rocket.jpg" "$photo" || fa
 profile=$(exiftool -s -s -s -ICC_Profile:ProfileDescription "$photo")
 write_config "$album/"
 
-start_program
+open_program
 wait_for '^[-0-9]* Album Init OK' 60 || fail "the album did not start"
 read -r px py pw ph <<< "$(sed -n 's/^[-0-9]* Album page at \([0-9]*\) \([0-9]*\) \([0-9]*\) \([0-9]*\),.*/\1 \2 \3 \4/p' "$log" | head -n 1)"
 [[ -n "$ph" ]] || fail "the album page did not say where it is"
