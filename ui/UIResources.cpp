@@ -12,8 +12,8 @@
 #include "ui/HandCursor.h"
 #include "ui/NewRectCursor.h"
 #include "ui/PickCursor.h"
-#include "ui/SelectionCursors.h"
 #include "ui/RotateCursor.h"
+#include "ui/SelectionCursors.h"
 #include "ui/StepCursors.h"
 #include "ui/Utf16File.h"
 
