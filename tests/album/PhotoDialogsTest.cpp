@@ -21,6 +21,7 @@
 #include "ui/dialogs/SMessageDlg.h"
 #include "ui/widgets/EditSprite.h"
 #include "ui/widgets/FlatSimpleList.h"
+#include "ui/widgets/PropValueText.h"
 #include "ui/widgets/SButton.h"
 
 namespace {
@@ -194,6 +195,35 @@ TEST(ExifRows, EditedValuesAreStoredAndBadOnesRefused) {
     rows.ClearSubtree();
   }
   root.ClearSubtree();
+}
+
+// What the property list keeps of a typed number is what the dialog writes:
+// a value that is not one over a whole number stays in ten-thousandths.
+TEST(ExifRows, ValuesTypedIntoTheListAreWrittenAsTyped) {
+  const struct {
+    std::int32_t id;
+    const char16_t* typed;
+    ExifRational ImageInfo::*field;
+    ExifRational stored;
+  } cases[] = {
+      {kExifRowBias, u"-0.7", &ImageInfo::exposureBias, R(static_cast<std::uint32_t>(-7000), 10000)},
+      {kExifRowBias, u"-1/3", &ImageInfo::exposureBias, R(static_cast<std::uint32_t>(-3333), 10000)},
+      {kExifRowExposureTime, u"1/125", &ImageInfo::exposureTime, R(80, 10000)},
+      {kExifRowExposureTime, u"0.3", &ImageInfo::exposureTime, R(3000, 10000)},
+      {kExifRowFNumber, u"2.8", &ImageInfo::fNumber, R(28000, 10000)},
+  };
+  for (const auto& c : cases) {
+    const EditedValue typed = ReadRationalValue(c.typed);
+    ASSERT_EQ(typed.check, EditedValueCheck::Ok) << ToUtf8(c.typed);
+    ImageInfo info;
+    CPropItem rows;
+    ExifRowsShown shown;
+    BuildExifRows(info, rows, nullptr, shown);
+    Edit(rows, c.id, typed.text);
+    EXPECT_EQ(CollectExifRows(rows, shown, info), u"") << ToUtf8(c.typed);
+    EXPECT_EQ(info.*c.field, c.stored) << ToUtf8(c.typed) << " shown as " << ToUtf8(typed.text);
+    rows.ClearSubtree();
+  }
 }
 
 // ---- The dialogs -----------------------------------------------------------------------------
