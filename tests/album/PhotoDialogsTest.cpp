@@ -15,6 +15,7 @@
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
 #include "tests/album/AlbumTestSupport.h"
+#include "tests/image/DngFixture.h"
 #include "tests/image/Exiftool.h"
 #include "tests/image/JpegFileParts.h"
 #include "tests/ui/DialogTestSupport.h"
@@ -392,6 +393,38 @@ TEST_F(PhotoDialogs, TooLongTagsAndAFileThatCannotKeepTagsKeepTheDialogOpen) {
   EXPECT_EQ(emptied.RunModal(), kIdOk);
   ExpectAnswered(second);
   EXPECT_EQ(TagsOf(photo), u"");
+}
+
+// A camera RAW file is a TIFF inside, but its tags cannot be written: OK
+// refuses with a message and the file keeps every byte.
+TEST_F(PhotoDialogs, ARawPhotoCannotKeepTagsAndIsLeftByteForByte) {
+  const fs::path raw = folder / "camera.dng";
+  WriteDng(raw, PreviewForm::Jpeg);
+  const std::vector<std::uint8_t> before = FileBytes(raw);
+  PhotoInfoEntry old;
+  ASSERT_TRUE(PhotoScanThread().BuildPhotoInfo(raw, old));
+  ASSERT_EQ(cache.Append(old), 1);
+
+  CDialogScript script;
+  script.Next(CAddTagDlg::kTemplateId)
+      .Call([](CDialogSprite& dialog) { EXPECT_TRUE(Tags(dialog).photoTags.empty()); })
+      .Type(CAddTagDlg::kNewTagId, u"studio")
+      .Press(CAddTagDlg::kAddNewId)
+      .Press(kIdOk)
+      .Call([](CDialogSprite& dialog) {
+        EXPECT_EQ(dialog.EndCode(), 0) << "the dialog stays open";
+        EXPECT_EQ(Tags(dialog).photoTags, std::vector<std::u16string>{u"studio"});
+      })
+      .Press(kIdCancel);
+  ExpectMessage(script, TextOf(u"AddTagFailed"));
+  CAddTagDlg dialog;
+  dialog.photoPath = raw;
+  dialog.cache = &cache;
+  ASSERT_TRUE(dialog.Create(CAddTagDlg::kTemplateId));
+  EXPECT_EQ(dialog.RunModal(), kIdCancel);
+  ExpectAnswered(script);
+  EXPECT_EQ(FileBytes(raw), before);
+  EXPECT_EQ(cache.ValidCount(), 1u);
 }
 
 TEST_F(PhotoDialogs, PropertiesOfAPngAreReadOnlyAndTheGpsGroupOpensOnAClick) {
