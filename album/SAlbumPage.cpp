@@ -177,6 +177,7 @@ void CSAlbumPage::ShowNoticeButton(std::u16string_view tip, std::u16string_view 
     item->tip = TruncatedText(tip, PanelItem::kTipField);
   }
   toolStrip.ShowItem(kToolNotice, true);
+  UIResources().WriteLog("Album notice shown");
 }
 
 void CSAlbumPage::ShowNoticeMessage() {
