@@ -14,6 +14,7 @@
 #include "image/ImageCodec.h"
 #include "platform/Folder.h"
 #include "platform/ProgramPath.h"
+#include "platform/ShellOpen.h"
 #include "platform/Utf16.h"
 #include "ui/NotBuilt.h"
 #include "ui/RenderWindow.h"
@@ -164,14 +165,33 @@ bool CSAlbumPage::InitFolderTree() {
   return folderPage->InitFolderTree();
 }
 
-void CSAlbumPage::ShowNoticeButton(std::u16string_view tip) {
+void CSAlbumPage::ShowNoticeButton(std::u16string_view tip, std::u16string_view message,
+                                   std::u16string_view link) {
   PanelItem* item = toolStrip.FindItem(kToolNotice);
   if (!item) return;
+  noticeTip = tip;
+  noticeMessage = message;
+  noticeLink = link;
   {
     std::lock_guard guard(toolStrip.lock);
     item->tip = TruncatedText(tip, PanelItem::kTipField);
   }
   toolStrip.ShowItem(kToolNotice, true);
+  UIResources().WriteLog("Album notice shown");
+}
+
+void CSAlbumPage::ShowNoticeMessage() {
+  const std::u16string& text = noticeMessage.empty() ? noticeTip : noticeMessage;
+  const auto startsWith = [this](std::u16string_view scheme) {
+    return noticeLink.size() > scheme.size() &&
+           CompareAsciiNoCase(std::u16string_view(noticeLink).substr(0, scheme.size()), scheme) == 0;
+  };
+  if (!startsWith(u"http://") && !startsWith(u"https://")) {
+    (void)ShowMessageBox(text, MessageBoxIcon::Information, MessageBoxButtons::Ok);  // an OK box answers OK
+    return;
+  }
+  if (ShowMessageBox(text, MessageBoxIcon::Question, MessageBoxButtons::YesNo) != kIdYes) return;
+  if (ShellOpen(noticeLink) == 0) UIResources().WriteLog("The notice's link could not be opened");
 }
 
 bool CSAlbumPage::BuildToolStrip() {
@@ -312,7 +332,7 @@ void CSAlbumPage::OnToolItem(std::uint32_t itemId) {
       break;
     }
     case kToolNotice:
-      WriteNotBuilt("Album notice");
+      ShowNoticeMessage();
       break;
     default:
       break;

@@ -97,8 +97,15 @@ public:
   [[nodiscard]] bool InitFolderTree() override;
   bool IsPreviewOpen() override { return preview.key != 0 && preview.IsOpen(); }
   void ClosePreview() override { preview.ClosePreview(); }
-  // Shows the hidden notice item with the tip (cut as a 256-character field).
-  void ShowNoticeButton(std::u16string_view tip) override;
+  // Shows the hidden notice item with the tip (cut as a 256-character field)
+  // and keeps the message and link for its click.
+  void ShowNoticeButton(std::u16string_view tip, std::u16string_view message,
+                        std::u16string_view link) override;
+  // The notice item's click: the message (the tip when there is none) in an
+  // information box, or, when the link is a web address, in a Yes/No box
+  // whose Yes opens the link in the browser. Other links are not opened:
+  // they come from outside and could name a local program.
+  void ShowNoticeMessage();
 
   // Lists the current folder into the grid (rescan: items of entries still
   // there keep their pictures), sorts it and re-lists the folder's node.
@@ -142,6 +149,9 @@ public:
   CPanelSprite toolStrip;
   CImageArray toolPictures;
   std::size_t noticePicture = 0;
+  std::u16string noticeTip;
+  std::u16string noticeMessage;
+  std::u16string noticeLink;
   CSMenu albumMenu;
   CSMenu systemMenu;
   CSMenu multiMenu;

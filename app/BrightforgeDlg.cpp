@@ -339,7 +339,10 @@ void CBrightforgeDlg::OnServiceResult(std::uint64_t result) {
       WriteLog("LastCheckVersion not stored");
     }
   } else if (result == kServiceResultInfoRecords) {
-    if (albumPage) albumPage->ShowNoticeButton(NoticeText(m_hooks.serviceClient->InfoRecords()));
+    if (albumPage) {
+      const ServiceNotice notice = ReadServiceNotice(m_hooks.serviceClient->InfoRecords());
+      albumPage->ShowNoticeButton(notice.tip, notice.message, notice.link);
+    }
   }
 }
 

@@ -26,6 +26,8 @@ public:
   virtual bool IsPreviewOpen() = 0;
   virtual void ClosePreview() = 0;
   // Information records of the companion service arrived: show their notice
-  // with its text (NoticeText) as the tip.
-  virtual void ShowNoticeButton(std::u16string_view tip) = 0;
+  // item with the tip; its click shows the message and may offer the link
+  // (ReadServiceNotice).
+  virtual void ShowNoticeButton(std::u16string_view tip, std::u16string_view message,
+                                std::u16string_view link) = 0;
 };

@@ -18,4 +18,6 @@ bool CSAlbumPlaceholderPage::InitFolderTree() {
 
 void CSAlbumPlaceholderPage::ClosePreview() { WriteNotBuilt("Album preview"); }
 
-void CSAlbumPlaceholderPage::ShowNoticeButton(std::u16string_view) { WriteNotBuilt("Album notice"); }
+void CSAlbumPlaceholderPage::ShowNoticeButton(std::u16string_view, std::u16string_view, std::u16string_view) {
+  WriteNotBuilt("Album notice");
+}

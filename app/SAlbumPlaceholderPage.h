@@ -14,5 +14,6 @@ public:
   [[nodiscard]] bool InitFolderTree() override;
   bool IsPreviewOpen() override { return false; }
   void ClosePreview() override;
-  void ShowNoticeButton(std::u16string_view tip) override;
+  void ShowNoticeButton(std::u16string_view tip, std::u16string_view message,
+                        std::u16string_view link) override;
 };

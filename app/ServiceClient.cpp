@@ -12,15 +12,20 @@ bool ServiceClientEnabled(std::uint32_t publisherEdition) {
   return publisherEdition == 0;
 }
 
-std::u16string NoticeText(std::span<const std::uint8_t, kInfoRecordsBytes> records) {
+ServiceNotice ReadServiceNotice(std::span<const std::uint8_t, kInfoRecordsBytes> records) {
   constexpr std::size_t kNoticeOffset = 11;
-  std::u16string text;
-  for (std::size_t offset = kNoticeOffset; offset + 1 < records.size(); offset += 2) {
-    const char16_t c = LoadLE16(records.data() + offset);
-    if (c == u'\0') break;
-    text.push_back(c);
+  ServiceNotice notice;
+  std::u16string* const texts[] = {&notice.tip, &notice.message, &notice.link};
+  std::size_t offset = kNoticeOffset;
+  for (std::u16string* text : texts) {
+    for (; offset + 1 < records.size(); offset += 2) {
+      const char16_t c = LoadLE16(records.data() + offset);
+      if (c == u'\0') break;
+      text->push_back(c);
+    }
+    offset += 2;  // past the NUL
   }
-  return text;
+  return notice;
 }
 
 void ParseUpdateReply(std::span<const std::uint8_t, kUpdateReplyBytes> reply, std::uint16_t& version,

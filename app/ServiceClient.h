@@ -47,11 +47,19 @@ public:
 // AllowUpgrade of the product key, when present, decides instead.
 [[nodiscard]] bool ServiceClientEnabled(std::uint32_t publisherEdition);
 
+// The album's notice in stored information records: UTF-16 texts one after
+// another from byte 11, each ending at its NUL: the notice item's tip, the
+// message its click shows and a link. A text ends at the end of the records
+// as well; texts the records do not hold are empty.
+struct ServiceNotice {
+  std::u16string tip;
+  std::u16string message;
+  std::u16string link;
+};
+ServiceNotice ReadServiceNotice(std::span<const std::uint8_t, kInfoRecordsBytes> records);
+
 // The version (hundredths) and the text of a stored update reply; the text
 // ends at its first NUL or at the end of the reply, whichever comes first.
-// The album's notice in stored information records: the UTF-16 text from
-// byte 11, ending at its first NUL or at the end of the records.
-std::u16string NoticeText(std::span<const std::uint8_t, kInfoRecordsBytes> records);
 
 void ParseUpdateReply(std::span<const std::uint8_t, kUpdateReplyBytes> reply, std::uint16_t& version,
                       std::u16string& text);

@@ -6,11 +6,16 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <iterator>
+#include <string>
+#include <thread>
 
 #include "album/AlbumMessages.h"
 #include "app/Registry.h"
 #include "tests/album/AlbumPageFixture.h"
 #include "tests/album/AlbumTestSupport.h"
+#include "ui/DialogScript.h"
+#include "ui/dialogs/SMessageDlg.h"
 
 namespace {
 
@@ -40,10 +45,10 @@ TEST_F(AlbumPageTest, ToolStripLayoutFollowsTheStripWidth) {
   }
   ASSERT_TRUE(album.toolStrip.FindItem(kToolNotice));
   EXPECT_FALSE(album.toolStrip.FindItem(kToolNotice)->shown.load());
-  album.ShowNoticeButton(u"New skins are out");
+  album.ShowNoticeButton(u"New skins are out", {}, {});
   EXPECT_TRUE(album.toolStrip.FindItem(kToolNotice)->shown.load());
   EXPECT_EQ(album.toolStrip.FindItem(kToolNotice)->tip, u"New skins are out");
-  album.ShowNoticeButton(std::u16string(300, u'n'));
+  album.ShowNoticeButton(std::u16string(300, u'n'), {}, {});
   EXPECT_EQ(album.toolStrip.FindItem(kToolNotice)->tip, std::u16string(253, u'n') + u"..");
   // A narrow strip stacks the first two items.
   album.toolStrip.SetSpriteRect(300, 0, 150, 71);
@@ -159,6 +164,67 @@ TEST_F(AlbumPageTest, FilesCopiedInAppearThroughTheFolderWatch) {
   EXPECT_TRUE(PumpUntil([&] { return Captions().size() == 11; }, std::chrono::seconds(10)));
   // The item of the file that stayed is the same item.
   EXPECT_EQ(album.photoList.PhotoAt(10), first);
+}
+
+// The notice item's click: its message in a box; only a web link is offered,
+// and only Yes opens it (a stand-in xdg-open first in PATH records it).
+TEST_F(AlbumPageTest, TheNoticeItemShowsItsMessageAndOpensOnlyAWebLinkOnYes) {
+  const std::filesystem::path bin = root / "bin";
+  const std::filesystem::path opened = root / "opened.txt";
+  std::filesystem::create_directories(bin);
+  {
+    std::ofstream script(bin / "xdg-open");
+    script << "#!/bin/sh\nprintf '%s\\n' \"$@\" >> '" << opened.string() << "'\n";
+  }
+  std::filesystem::permissions(bin / "xdg-open", std::filesystem::perms::owner_all);
+  const char* oldPath = std::getenv("PATH");
+  const std::string savedPath = oldPath ? oldPath : "";
+  ::setenv("PATH", (bin.string() + ":" + savedPath).c_str(), 1);
+
+  CSAlbumPage& album = MakePage();
+  struct Case {
+    const char16_t *tip, *message, *link;
+    MessageBoxButtons buttons;
+    std::uint32_t key;  // the answer: 0 OK, else Y or N
+    const char16_t* shown;
+  };
+  const Case cases[] = {
+      {u"Tips", u"Read the wedding guide", u"", MessageBoxButtons::Ok, 0, u"Read the wedding guide"},
+      {u"Tips", u"", u"ftp", MessageBoxButtons::Ok, 0, u"Tips"},  // no message: the tip
+      {u"Tips", u"Run it", u"/usr/bin/xterm", MessageBoxButtons::Ok, 0, u"Run it"},
+      {u"Tips", u"Run it", u"file:///tmp/a.desktop", MessageBoxButtons::Ok, 0, u"Run it"},
+      {u"Tips", u"Guide", u"https://example.org/no", MessageBoxButtons::YesNo, 'N', u"Guide"},
+      {u"Tips", u"Guide", u"HTTPS://example.org/guide?a=1 b", MessageBoxButtons::YesNo, 'Y', u"Guide"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(ToUtf8(c.link));
+    album.ShowNoticeButton(c.tip, c.message, c.link);
+    CDialogScript script;
+    auto& answer = script.Next(CSMessageDlg::kTemplateId).Call([&c](CDialogSprite& dialog) {
+      auto& box = dynamic_cast<CSMessageDlg&>(dialog);
+      EXPECT_EQ(box.text, c.shown);
+      EXPECT_EQ(box.buttons, c.buttons);
+    });
+    if (c.key == 0) {
+      answer.Press(kIdOk);
+    } else {
+      answer.Key(c.key);
+    }
+    album.OnToolItem(kToolNotice);
+    EXPECT_TRUE(script.Errors().empty()) << script.Errors().front();
+    EXPECT_EQ(script.Pending(), 0u);
+  }
+  // Only the last case opened its link; the earlier ones would have been
+  // recorded before it.
+  std::string recorded;
+  for (int i = 0; i < 500; ++i) {
+    std::ifstream in(opened);
+    recorded.assign(std::istreambuf_iterator<char>(in), {});
+    if (!recorded.empty()) break;
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::setenv("PATH", savedPath.c_str(), 1);
+  EXPECT_EQ(recorded, "HTTPS://example.org/guide?a=1 b\n");
 }
 
 }  // namespace

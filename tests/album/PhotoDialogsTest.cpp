@@ -15,12 +15,14 @@
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
 #include "tests/album/AlbumTestSupport.h"
+#include "tests/image/DngFixture.h"
 #include "tests/image/Exiftool.h"
 #include "tests/image/JpegFileParts.h"
 #include "tests/ui/DialogTestSupport.h"
 #include "ui/dialogs/SMessageDlg.h"
 #include "ui/widgets/EditSprite.h"
 #include "ui/widgets/FlatSimpleList.h"
+#include "ui/widgets/PropValueText.h"
 #include "ui/widgets/SButton.h"
 
 namespace {
@@ -196,6 +198,35 @@ TEST(ExifRows, EditedValuesAreStoredAndBadOnesRefused) {
   root.ClearSubtree();
 }
 
+// What the property list keeps of a typed number is what the dialog writes:
+// a value that is not one over a whole number stays in ten-thousandths.
+TEST(ExifRows, ValuesTypedIntoTheListAreWrittenAsTyped) {
+  const struct {
+    std::int32_t id;
+    const char16_t* typed;
+    ExifRational ImageInfo::*field;
+    ExifRational stored;
+  } cases[] = {
+      {kExifRowBias, u"-0.7", &ImageInfo::exposureBias, R(static_cast<std::uint32_t>(-7000), 10000)},
+      {kExifRowBias, u"-1/3", &ImageInfo::exposureBias, R(static_cast<std::uint32_t>(-3333), 10000)},
+      {kExifRowExposureTime, u"1/125", &ImageInfo::exposureTime, R(80, 10000)},
+      {kExifRowExposureTime, u"0.3", &ImageInfo::exposureTime, R(3000, 10000)},
+      {kExifRowFNumber, u"2.8", &ImageInfo::fNumber, R(28000, 10000)},
+  };
+  for (const auto& c : cases) {
+    const EditedValue typed = ReadRationalValue(c.typed);
+    ASSERT_EQ(typed.check, EditedValueCheck::Ok) << ToUtf8(c.typed);
+    ImageInfo info;
+    CPropItem rows;
+    ExifRowsShown shown;
+    BuildExifRows(info, rows, nullptr, shown);
+    Edit(rows, c.id, typed.text);
+    EXPECT_EQ(CollectExifRows(rows, shown, info), u"") << ToUtf8(c.typed);
+    EXPECT_EQ(info.*c.field, c.stored) << ToUtf8(c.typed) << " shown as " << ToUtf8(typed.text);
+    rows.ClearSubtree();
+  }
+}
+
 // ---- The dialogs -----------------------------------------------------------------------------
 
 class PhotoDialogs : public DialogFixture {
@@ -362,6 +393,38 @@ TEST_F(PhotoDialogs, TooLongTagsAndAFileThatCannotKeepTagsKeepTheDialogOpen) {
   EXPECT_EQ(emptied.RunModal(), kIdOk);
   ExpectAnswered(second);
   EXPECT_EQ(TagsOf(photo), u"");
+}
+
+// A camera RAW file is a TIFF inside, but its tags cannot be written: OK
+// refuses with a message and the file keeps every byte.
+TEST_F(PhotoDialogs, ARawPhotoCannotKeepTagsAndIsLeftByteForByte) {
+  const fs::path raw = folder / "camera.dng";
+  WriteDng(raw, PreviewForm::Jpeg);
+  const std::vector<std::uint8_t> before = FileBytes(raw);
+  PhotoInfoEntry old;
+  ASSERT_TRUE(PhotoScanThread().BuildPhotoInfo(raw, old));
+  ASSERT_EQ(cache.Append(old), 1);
+
+  CDialogScript script;
+  script.Next(CAddTagDlg::kTemplateId)
+      .Call([](CDialogSprite& dialog) { EXPECT_TRUE(Tags(dialog).photoTags.empty()); })
+      .Type(CAddTagDlg::kNewTagId, u"studio")
+      .Press(CAddTagDlg::kAddNewId)
+      .Press(kIdOk)
+      .Call([](CDialogSprite& dialog) {
+        EXPECT_EQ(dialog.EndCode(), 0) << "the dialog stays open";
+        EXPECT_EQ(Tags(dialog).photoTags, std::vector<std::u16string>{u"studio"});
+      })
+      .Press(kIdCancel);
+  ExpectMessage(script, TextOf(u"AddTagFailed"));
+  CAddTagDlg dialog;
+  dialog.photoPath = raw;
+  dialog.cache = &cache;
+  ASSERT_TRUE(dialog.Create(CAddTagDlg::kTemplateId));
+  EXPECT_EQ(dialog.RunModal(), kIdCancel);
+  ExpectAnswered(script);
+  EXPECT_EQ(FileBytes(raw), before);
+  EXPECT_EQ(cache.ValidCount(), 1u);
 }
 
 TEST_F(PhotoDialogs, PropertiesOfAPngAreReadOnlyAndTheGpsGroupOpensOnAClick) {

@@ -73,7 +73,9 @@ public:
   bool enabled = true;
   std::vector<std::uint16_t> commands;
   std::array<std::uint8_t, kUpdateReplyBytes> reply{};
-  std::u16string notice = u"Tips for weddings";
+  // Tip, message and link, each ended by its NUL.
+  std::u16string notice =
+      std::u16string(u"Tips for weddings") + u'\0' + u"Read the guide" + u'\0' + u"https://example.org/w";
 };
 
 // The album page as the main window sees it, recording what it is asked.
@@ -87,7 +89,10 @@ public:
     log->push_back("close preview");
     previewOpen = false;
   }
-  void ShowNoticeButton(std::u16string_view tip) override { log->push_back("notice " + ToUtf8(tip)); }
+  void ShowNoticeButton(std::u16string_view tip, std::u16string_view message,
+                        std::u16string_view link) override {
+    log->push_back("notice " + ToUtf8(tip) + "|" + ToUtf8(message) + "|" + ToUtf8(link));
+  }
   bool OnSpriteMessage(const SpriteMessage& message) override {
     if (message.code == kSpriteMsgFolderChanged) log->push_back("folder changed");
     return CSAlbumPageBase::OnSpriteMessage(message);

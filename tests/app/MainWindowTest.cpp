@@ -404,7 +404,8 @@ TEST_F(ServiceResultTest, InformationRecordsShowTheAlbumsNoticeAndADisabledClien
   EXPECT_TRUE(service.commands.empty());
   Result(kServiceResultInfoRecords);
   Result(7);
-  EXPECT_EQ(*albumLog, (std::vector<std::string>{"folder tree", "notice Tips for weddings"}));
+  EXPECT_EQ(*albumLog, (std::vector<std::string>{
+                           "folder tree", "notice Tips for weddings|Read the guide|https://example.org/w"}));
 }
 
 }  // namespace

@@ -3,13 +3,17 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <atomic>
 #include <chrono>
 #include <mutex>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "app/Registry.h"
 #include "app/ServerThread.h"
+#include "app/ServiceClient.h"
 #include "app/ServicePacket.h"
 #include "platform/LittleEndian.h"
 #include "platform/LocalSocket.h"
@@ -142,7 +146,7 @@ TEST_F(ServiceClientTest, RepliesInPiecesAndFaultyRepliesOnTheThread) {
   EXPECT_EQ(records[19], 7);
   EXPECT_EQ(records[20], 0) << "bytes a short reply lacks are zero";
   // The notice is the UTF-16 text from byte 11 up to its NUL.
-  EXPECT_EQ(NoticeText(records), std::u16string(4, u'\u0707') + u'\u0007');
+  EXPECT_EQ(ReadServiceNotice(records).tip, std::u16string(4, u'\u0707') + u'\u0007');
   EXPECT_EQ(server.Connections(), 6) << "command 999 made no connection";
 }
 
@@ -192,6 +196,37 @@ TEST_F(ServiceClientTest, StopCutsAnExchangeShort) {
   const auto start = std::chrono::steady_clock::now();
   client.Stop();
   EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+}
+
+// The notice's three texts follow each other from byte 11, each up to its
+// NUL; a text cut by the end of the records ends there, the rest are empty.
+TEST(ServiceNoticeTest, TipMessageAndLinkFollowEachOther) {
+  const auto records = [](std::u16string_view texts) {
+    std::array<std::uint8_t, kInfoRecordsBytes> bytes{};
+    for (std::size_t i = 0; i < texts.size() && 12 + 2 * i < bytes.size(); ++i) {
+      bytes[11 + 2 * i] = static_cast<std::uint8_t>(texts[i]);
+      bytes[12 + 2 * i] = static_cast<std::uint8_t>(texts[i] >> 8);
+    }
+    return bytes;
+  };
+  const std::u16string nul(1, u'\0');
+  const std::u16string full(832, u'x');  // 11 + 2 x 832 = 1675: no room for its NUL
+  struct Case {
+    std::u16string texts, tip, message, link;
+  };
+  const Case cases[] = {
+      {u"Tips" + nul + u"Read on" + nul + u"https://a.example/", u"Tips", u"Read on", u"https://a.example/"},
+      {u"Tips" + nul + nul + u"https://a.example/", u"Tips", u"", u"https://a.example/"},
+      {u"Tips only", u"Tips only", u"", u""},
+      {full, full, u"", u""},
+      {std::u16string(831, u'y') + nul + u"z", std::u16string(831, u'y'), u"", u""},
+  };
+  for (const Case& c : cases) {
+    const ServiceNotice notice = ReadServiceNotice(records(c.texts));
+    EXPECT_EQ(notice.tip, c.tip);
+    EXPECT_EQ(notice.message, c.message);
+    EXPECT_EQ(notice.link, c.link);
+  }
 }
 
 // The assembler on its own: every split of a reply gives the same packet.

@@ -41,10 +41,13 @@ TEST(ReduceToUnitFraction, OneOverAWholeNumberAcrossTheWhole32BitRange) {
   const auto u = [](std::uint32_t v) { return static_cast<std::int32_t>(v); };
   const Case cases[] = {
       {{1, 250}, {1, 250}},
-      {{3, 10}, {1, 3}},
-      {{-3, 10}, {-1, 3}},
-      {{3, -10}, {1, -3}},
-      {{-3, -10}, {-1, -3}},
+      {{10, 2500}, {1, 250}},
+      {{3333, 10000}, {1, 3}},
+      {{3, 10}, {3, 10}},
+      {{-7000, 10000}, {-7000, 10000}},
+      {{-10, 30}, {-1, 3}},
+      {{10, -30}, {1, -3}},
+      {{-10, -30}, {-1, -3}},
       {{5, 2}, {5, 2}},
       {{7, 7}, {7, 7}},
       {{0, 5}, {0, 5}},
@@ -53,6 +56,7 @@ TEST(ReduceToUnitFraction, OneOverAWholeNumberAcrossTheWhole32BitRange) {
       {{1, INT32_MIN}, {1, INT32_MIN}},
       {{-1, INT32_MIN}, {-1, INT32_MIN}},
       {{2, INT32_MIN}, {1, -(1 << 30)}},
+      {{3, INT32_MIN}, {3, INT32_MIN}},
       {{INT32_MIN, 1}, {INT32_MIN, 1}},
       {{INT32_MIN, INT32_MIN}, {INT32_MIN, INT32_MIN}},
       {{INT32_MAX, INT32_MIN}, {1, -1}},
@@ -67,7 +71,7 @@ TEST(ReduceToUnitFraction, OneOverAWholeNumberAcrossTheWhole32BitRange) {
 TEST(PropValueText, RationalsAndEditedNumbersReadAndRefused) {
   EXPECT_EQ(RationalText(1, 250), u"1/250");
   EXPECT_EQ(RationalText(5, 2), u"2.5");
-  EXPECT_EQ(RationalText(3, 10), u"1/3");
+  EXPECT_EQ(RationalText(3, 10), u"3/10");
   EXPECT_EQ(RationalText(0, 7), u"0");
   EXPECT_EQ(RationalText(INT32_MAX, 1), u"2147483647.0");
   EXPECT_EQ(RationalText(1, 0), u"") << "no value";
@@ -99,6 +103,10 @@ TEST(PropValueText, RationalsAndEditedNumbersReadAndRefused) {
       {u"1/8", true, 0, 0, Ok, 0, u"1/8"},
       {u"3", true, 0, 0, Ok, 0, u"3.0"},
       {u"1/3", true, 0, 0, Ok, 0, u"1/3"},
+      {u"1/125", true, 0, 0, Ok, 0, u"1/125"},
+      // Kept as ten-thousandths: one over a whole number would change them.
+      {u"-0.7", true, 0, 0, Ok, 0, u"-7000/10000"},
+      {u"0.3", true, 0, 0, Ok, 0, u"3000/10000"},
       {u"0", true, 0, 0, Ok, 0, u"0"},
       {u"2147483647", true, 0, 0, Ok, 0, u"2147483647.0"},
       // Too large for a 32-bit rational, or for any integer at all.
@@ -245,7 +253,7 @@ TEST_F(PropertyListTest, RowsShowTheirValuesAndMissingOnesAreSkippedOrUnknown) {
     cases = {
         {CSPropertyList::AddRationalProperty(1, Pair(1, 250), u"Exposure", root, false), u"1/250"},
         {CSPropertyList::AddRationalProperty(2, Pair(5, 2), u"F-number", root, false), u"2.5"},
-        {CSPropertyList::AddRationalProperty(3, Pair(3, 10), u"Time", root, false), u"1/3"},
+        {CSPropertyList::AddRationalProperty(3, Pair(3, 10), u"Time", root, false), u"3/10"},
         {CSPropertyList::AddRationalProperty(4, Pair(1, 0), u"Bias", root, true), u"Unknown"},
         {CSPropertyList::AddDateProperty(5, midnight, u"Taken", root, false), u"2024-06-01"},
         {CSPropertyList::AddDateProperty(6, morning, u"Changed", root, false), u"2024-06-01 09:05:07"},

@@ -4,14 +4,16 @@
 #include <cstdlib>
 
 Fraction32 ReduceToUnitFraction(Fraction32 value) {
-  const std::int64_t n = value.numerator;
-  const std::int64_t d = value.denominator;
-  if (n == 0 || d == 0) return value;
-  const std::int64_t magnitudeN = std::llabs(n);
-  const std::int64_t magnitudeD = std::llabs(d);
-  if (magnitudeN >= magnitudeD) return value;
-  const std::int64_t quotient = magnitudeD / magnitudeN;
-  return {n < 0 ? -1 : 1, static_cast<std::int32_t>(d < 0 ? -quotient : quotient)};
+  // |INT32_MIN| is 2^31, which still fits 32 unsigned bits.
+  const auto magnitude = [](std::int32_t v) {
+    return static_cast<std::uint32_t>(std::llabs(static_cast<std::int64_t>(v)));
+  };
+  const UnsignedFraction magnitudes{magnitude(value.numerator), magnitude(value.denominator)};
+  const UnsignedFraction reduced = ReduceToNearUnitFraction(magnitudes);
+  if (reduced == magnitudes) return value;
+  // k <= |denominator|, so -k fits as well when the denominator is negative.
+  const std::int64_t k = reduced.denominator;
+  return {value.numerator < 0 ? -1 : 1, static_cast<std::int32_t>(value.denominator < 0 ? -k : k)};
 }
 
 UnsignedFraction ReduceToNearUnitFraction(UnsignedFraction value) {

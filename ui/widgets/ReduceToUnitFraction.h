@@ -1,6 +1,8 @@
 #pragma once
-// A rational shown as one over a whole number: an exposure time stored as
-// (3, 10) reads as 1/3. Used by the property list for its rational rows.
+// A rational shown as one over a whole number when it is one: an exposure
+// time stored as (10, 2500) reads as 1/250, while (3, 10) stays 3/10, since
+// a text that changed the value would be written back changed. Used by the
+// property list for its rational rows.
 //
 // EXIF keeps numerators and denominators as 32-bit values that the rows read
 // as signed; every 32-bit pattern is a valid input, INT32_MIN included, so
@@ -14,10 +16,11 @@ struct Fraction32 {
   bool operator==(const Fraction32&) const = default;
 };
 
-// When neither part is 0 and |numerator| < |denominator|, the pair becomes
-// (+-1, +-(|denominator| div |numerator|)), each part keeping its own sign;
-// otherwise it is returned unchanged. The result always fits: a quotient of
-// 2^31 only arises from a negative denominator.
+// ReduceToNearUnitFraction on the magnitudes: when neither part is 0,
+// |numerator| < |denominator| and |denominator| / |numerator| lies within
+// 0.01 of a whole number k, the pair becomes (+-1, +-k), each part keeping
+// its own sign; otherwise it is returned unchanged. The result always fits:
+// a k of 2^31 only arises from a negative denominator.
 [[nodiscard]] Fraction32 ReduceToUnitFraction(Fraction32 value);
 
 struct UnsignedFraction {

@@ -5,6 +5,7 @@ program=$1
 data=$2
 texttable=$3
 cache=$4
+probe=$5
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../app/e2e/session-lib.sh"
 
@@ -81,4 +82,27 @@ open_program
 wait_for '^[-0-9]* Album page at .*, sort 1, view 4' 60 || fail "the restart did not take the sort and size"
 wait_for "Album listed 314 items of $album/.\{0,1\}$" 30 || fail "the restart did not list the album folder"
 close_program
-echo "the album showed 300 photos as thumbnails, scrolled, went into a folder and back, took ten new files and kept its sort and size over a restart"
+
+# The same album in the probe: once the thumbnails are drawn, what the
+# window shows of the grid is the back buffer's grid, byte for byte.
+cp "$probe" "$work/bin/album_probe" || fail "cannot copy the album probe"
+: > "$log"
+env HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/etc" TMPDIR="$work/tmp" \
+  "$work/bin/album_probe" "$work/dump.rgb" >> "$work/output" 2>&1 &
+pid=$!
+find_window '^Tessera' || fail "no probe window"
+wait_for "Album listed 314 items of $album/.\{0,1\}$" 60 || fail "the probe did not list the album folder"
+sleep 5
+timeout 10 xdotool mousemove --window "$window" 5 $((HEIGHT - 5))
+sleep 1
+timeout 10 xdotool key --window "$window" F9
+wait_for '^[-0-9]* dump' 10 || fail "the probe wrote no dump"
+read -r dx dy dw dh <<< "$(sed -n 's/^[-0-9]* dumped \([0-9]*\) \([0-9]*\) \([0-9]*\) \([0-9]*\).*/\1 \2 \3 \4/p' "$log" | tail -n 1)"
+[[ -n "$dh" ]] || fail "the dump failed: $(grep dump "$log")"
+timeout 20 import -window "$window" -crop "${dw}x${dh}+${dx}+${dy}" -depth 8 "rgb:$work/screen.rgb" ||
+  fail "import could not capture the window"
+cmp -s "$work/dump.rgb" "$work/screen.rgb" || fail "the capture of the grid differs from the back buffer"
+[[ $(convert -size "${dw}x${dh}" -depth 8 "rgb:$work/screen.rgb" -format '%k' info:) -gt 500 ]] ||
+  fail "the compared grid shows no thumbnails"
+close_program
+echo "the album showed 300 photos as thumbnails, scrolled, went into a folder and back, took ten new files and kept its sort and size over a restart; the window showed the grid exactly as drawn"

@@ -5,10 +5,13 @@
 # damaged JPEG) and shows them as thumbnails; scrolling loads the rest; a
 # double click enters a sub-folder, ".." and back return; ten files copied
 # in appear; the sort order and the thumbnail size chosen survive a restart.
+# Then the album probe (the same window and album) shows the folder: the
+# window's capture of the photo grid equals the grid's part of the back
+# buffer.
 # Skipped (exit 77) when xvfb-run, xdotool or ImageMagick is missing. With
 # TESSERA_ALBUM_SHOT set to a file name a screenshot of the grid is kept.
 #
-#   album-window.sh <tessera executable> <source data folder> <text-table.sh> <test-image cache>
+#   album-window.sh <tessera executable> <source data folder> <text-table.sh> <test-image cache> <album probe>
 set -u
 for tool in xvfb-run xdotool import convert identify; do
   if ! command -v "$tool" >/dev/null; then

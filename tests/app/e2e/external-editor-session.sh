@@ -99,7 +99,11 @@ for _ in $(seq 1 50); do
 done
 port=$(head -n 1 "$work/service.port")
 [[ -n "$port" ]] || fail "the stand-in service gave no port"
-run_env=("TESSERA_SERVICE_PORT=$port")
+# A stand-in xdg-open records what the program opens.
+mkdir -p "$work/fakebin"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@" >> "%s"\n' "$work/opened.txt" > "$work/fakebin/xdg-open"
+chmod +x "$work/fakebin/xdg-open"
+run_env=("TESSERA_SERVICE_PORT=$port" "PATH=$work/fakebin:$PATH")
 start_program
 find_window '^Tessera' || fail "no window"
 wait_for '^[-0-9]* Tools Init OK' || fail "the start-up stages did not end"
@@ -114,6 +118,23 @@ done
 grep -qi '^LastCheckVersion=dword:0*fb$' "$work/config/Tessera/settings.ini" ||
   fail "No did not store LastCheckVersion 251: $(cat "$work/config/Tessera/settings.ini")"
 measure_plain
+# The service's notice shows the album's notice item, after the eight big
+# items of the tool strip; its click shows the message, and Yes opens the
+# link.
+wait_for '^[-0-9]* Album notice shown' || fail "the notice item did not appear"
+read -r px py <<< "$(sed -n 's/^[-0-9]* Album page at \([0-9]*\) \([0-9]*\) .*/\1 \2/p' "$log" | head -n 1)"
+[[ -n "$py" ]] || fail "the album page did not say where it is"
+sleep 0.5
+click_at $((px + 300 + 8 * 70 + 35)) $((py + 35))
+wait_for_box || fail "the notice item's click showed no message"
+timeout 5 xdotool key --window "$window" y
+for _ in $(seq 1 50); do
+  [[ -s "$work/opened.txt" ]] && break
+  sleep 0.1
+done
+[[ "$(cat "$work/opened.txt" 2>/dev/null)" == "https://example.org/guide" ]] ||
+  fail "Yes did not open the notice's link: $(cat "$work/opened.txt" 2>/dev/null)"
+wait_box_gone || fail "the notice's box stayed"
 close_with_yes
 [[ $rc -eq 0 ]] || fail "the program ended with $rc"
-echo "the stand-in service's version 2.51 was offered; No stored LastCheckVersion 251"
+echo "the stand-in service's version 2.51 was offered; No stored LastCheckVersion 251; its notice's item showed the message and Yes opened the link"

@@ -7,7 +7,9 @@
 # levelled picture goes back into FILE, the run ends with status 0 and
 # config.dat stays as it was. Then a normal run against a stand-in service
 # that offers version 2.51: the offer shows as a message box, No stores
-# LastCheckVersion 251. Skipped (exit 77) when xvfb-run, xdotool or
+# LastCheckVersion 251; its notice shows the album's notice item, whose
+# click shows the message, and Yes opens the link (a stand-in xdg-open
+# records it). Skipped (exit 77) when xvfb-run, xdotool or
 # ImageMagick's import is missing; bounded by timeouts throughout.
 #
 #   external-editor.sh <tessera> <source data folder> <text-table.sh> <fake service>
