@@ -70,6 +70,9 @@ public:
   bool m_downOnCurve = false;  // m_downPoint holds a press on the curve
 
 private:
+  // The 10 x 10 square around the point's place on the plot.
+  Rect HitBoxOf(const CurvePoint& point) const;
+  // What lies under the pointer, from the points as they are now.
   void UpdateHover(Point point);
   void DrawCurve(const std::uint16_t* table, std::uint32_t color);
   void NotifyParent();
