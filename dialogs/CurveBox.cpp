@@ -286,6 +286,8 @@ void CCurveBox::OnLButtonDown(Point point, std::uint32_t /*flags*/) {
   }
 }
 
+void CCurveBox::OnLButtonDblClk(Point point, std::uint32_t flags) { OnLButtonDown(point, flags); }
+
 void CCurveBox::OnLButtonUp(Point point, std::uint32_t /*flags*/) {
   if (m_dragging) {
     m_dragging = 0;

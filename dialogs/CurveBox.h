@@ -39,6 +39,9 @@ public:
   void OnMouseMove(Point point, std::uint32_t flags) override;
   void OnLButtonDown(Point point, std::uint32_t flags) override;
   void OnLButtonUp(Point point, std::uint32_t flags) override;
+  // The second press of a quick pair is a press like any other (a click
+  // that added a point, then a drag of it).
+  void OnLButtonDblClk(Point point, std::uint32_t flags) override;
   void OnRButtonDown(Point point, std::uint32_t flags) override;
   void OnCaptureReleased() override;
   bool OnSetCursor(Point point) override;

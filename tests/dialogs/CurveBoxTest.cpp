@@ -188,6 +188,17 @@ TEST_F(CurveBoxTest, APressWithoutAMoveFindsWhatIsUnderThePointerNow) {
   Run();
   EXPECT_EQ(box->m_points.size(), 2u);
   EXPECT_EQ(parent->Take(), Changed());
+  // Pressed again quickly, the second press arrives as a double click: it
+  // takes the point the first click added, as a drag without movement.
+  const CurveLut before = box->m_lut;
+  Move(box, on);
+  host.DoubleClick(MouseButton::Left, box->PointToWindow(on));
+  Run();
+  Frame();
+  EXPECT_EQ(box->m_points.size(), 3u);
+  EXPECT_EQ(box->m_dragging, 0);
+  EXPECT_EQ(box->m_lut, before);
+  EXPECT_EQ(parent->Take(), Changed());
 }
 
 TEST_F(CurveBoxTest, ANewPointTooCloseToANeighbourKeepsItsXWhenDragged) {
