@@ -201,14 +201,7 @@ bool CCurveBox::Draw(std::uint32_t now) {
   DrawCurve(m_lut.data(), color);
 
   for (CurvePoint& point : m_points) {
-    const std::int64_t px =
-        m_bitMode == kBitMode8 ? LinearToSrgbTable[static_cast<std::size_t>(point.x)] : point.x;
-    const std::int64_t py =
-        m_bitMode == kBitMode8 ? LinearToSrgbTable[static_cast<std::size_t>(point.y)] : point.y;
-    const std::int64_t top = m_bitMode == kBitMode8 ? 255 : 65535;
-    const auto cx = static_cast<std::int32_t>(p.left + std::int64_t{p.Width()} * px / top);
-    const auto cy = static_cast<std::int32_t>(p.bottom - py * p.Height() / top);
-    point.hitBox = {cx - kHitHalf, cy - kHitHalf, cx + kHitHalf, cy + kHitHalf};
+    point.hitBox = HitBoxOf(point);
     const std::size_t icon = point.kind == 3 ? kIconCurvePoint : kIconCurvePointActive;
     if (const CBgraImage* picture = skins.icons.At(icon))
       BlendImage(surface, *picture, point.hitBox.left, point.hitBox.top, true, {}, 256);
@@ -217,13 +210,27 @@ bool CCurveBox::Draw(std::uint32_t now) {
   return true;
 }
 
+Rect CCurveBox::HitBoxOf(const CurvePoint& point) const {
+  const Rect& p = m_plotRect;
+  const auto x = static_cast<std::size_t>(std::clamp(point.x, 0, 65535));
+  const auto y = static_cast<std::size_t>(std::clamp(point.y, 0, 65535));
+  const std::int64_t px = m_bitMode == kBitMode8 ? LinearToSrgbTable[x] : std::int64_t(x);
+  const std::int64_t py = m_bitMode == kBitMode8 ? LinearToSrgbTable[y] : std::int64_t(y);
+  const std::int64_t top = m_bitMode == kBitMode8 ? 255 : 65535;
+  const auto cx = static_cast<std::int32_t>(p.left + std::int64_t{p.Width()} * px / top);
+  const auto cy = static_cast<std::int32_t>(p.bottom - py * p.Height() / top);
+  return {cx - kHitHalf, cy - kHitHalf, cx + kHitHalf, cy + kHitHalf};
+}
+
 void CCurveBox::UpdateHover(Point point) {
   m_hoverIndex = kHoverNone;
   const Rect& p = m_plotRect;
   const Rect near{p.left - kPlotMargin, p.top - kPlotMargin, p.right + kPlotMargin, p.bottom + kPlotMargin};
   if (!near.Contains(point)) return;
+  // Hit boxes from the points as they are now: a point added or moved since
+  // the last drawing is hit where it will be drawn.
   for (std::size_t i = 0; i < m_points.size(); ++i) {
-    const Rect& box = m_points[i].hitBox;
+    const Rect box = HitBoxOf(m_points[i]);
     const Rect grown{box.left - kHitGrow, box.top - kHitGrow, box.right + kHitGrow, box.bottom + kHitGrow};
     if (grown.Contains(point)) {
       m_hoverIndex = static_cast<std::int32_t>(i);
@@ -263,6 +270,13 @@ void CCurveBox::OnMouseMove(Point point, std::uint32_t flags) {
 
 void CCurveBox::OnLButtonDown(Point point, std::uint32_t /*flags*/) {
   if (m_dragging) return;
+  {
+    // The pointer may not have moved since the points changed (a press right
+    // after a click added a point, with no motion between): what lies under
+    // it is looked up again.
+    std::lock_guard guard(lock);
+    UpdateHover(point);
+  }
   if (m_hoverIndex >= 0) {
     m_dragging = 1;
     if (CRenderWindow* window = RenderWindowOf(*this)) window->SetCaptureSprite(this);
@@ -271,6 +285,8 @@ void CCurveBox::OnLButtonDown(Point point, std::uint32_t /*flags*/) {
     m_downOnCurve = true;
   }
 }
+
+void CCurveBox::OnLButtonDblClk(Point point, std::uint32_t flags) { OnLButtonDown(point, flags); }
 
 void CCurveBox::OnLButtonUp(Point point, std::uint32_t /*flags*/) {
   if (m_dragging) {
@@ -287,7 +303,7 @@ void CCurveBox::OnLButtonUp(Point point, std::uint32_t /*flags*/) {
   {
     std::lock_guard guard(lock);
     const auto next = std::find_if(m_points.begin(), m_points.end(),
-                                   [&](const CurvePoint& p) { return p.hitBox.right >= point.x; });
+                                   [&](const CurvePoint& p) { return HitBoxOf(p).right >= point.x; });
     if (next == m_points.end()) return;
     CurvePoint added;
     added.x = std::clamp(StoredLevelFromX(point.x), 0, 65535);
@@ -296,12 +312,15 @@ void CCurveBox::OnLButtonUp(Point point, std::uint32_t /*flags*/) {
     added.slope = 1.0;
     m_points.insert(next, added);
     BuildLut(true);
+    UpdateHover(point);
   }
+  static_cast<void>(OnSetCursor(point));  // always handled
 }
 
-void CCurveBox::OnRButtonDown(Point /*point*/, std::uint32_t /*flags*/) {
+void CCurveBox::OnRButtonDown(Point point, std::uint32_t /*flags*/) {
   {
     std::lock_guard guard(lock);
+    if (!m_dragging) UpdateHover(point);
     if (m_hoverIndex < 1 || static_cast<std::size_t>(m_hoverIndex) >= m_points.size()) return;
     const auto at = m_points.begin() + m_hoverIndex;
     if (at->kind == 3) return;

@@ -39,6 +39,9 @@ public:
   void OnMouseMove(Point point, std::uint32_t flags) override;
   void OnLButtonDown(Point point, std::uint32_t flags) override;
   void OnLButtonUp(Point point, std::uint32_t flags) override;
+  // The second press of a quick pair is a press like any other (a click
+  // that added a point, then a drag of it).
+  void OnLButtonDblClk(Point point, std::uint32_t flags) override;
   void OnRButtonDown(Point point, std::uint32_t flags) override;
   void OnCaptureReleased() override;
   bool OnSetCursor(Point point) override;
@@ -70,6 +73,9 @@ public:
   bool m_downOnCurve = false;  // m_downPoint holds a press on the curve
 
 private:
+  // The 10 x 10 square around the point's place on the plot.
+  Rect HitBoxOf(const CurvePoint& point) const;
+  // What lies under the pointer, from the points as they are now.
   void UpdateHover(Point point);
   void DrawCurve(const std::uint16_t* table, std::uint32_t color);
   void NotifyParent();

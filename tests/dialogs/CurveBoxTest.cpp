@@ -162,6 +162,45 @@ TEST_F(CurveBoxTest, AClickOnTheCurveAddsAPointWithoutChangingTheTable) {
   EXPECT_EQ(box->m_points.size(), 3u);
 }
 
+TEST_F(CurveBoxTest, APressWithoutAMoveFindsWhatIsUnderThePointerNow) {
+  // A click adds a point; the next press at the same place, with no motion
+  // between (a real pointer that stays put sends none), drags that point
+  // instead of adding a second one there.
+  CCurveBox* box = Make(Identity());
+  const Point on{kLeft + 100, kBottom - 100};
+  Click(box, on);
+  ASSERT_EQ(box->m_points.size(), 3u);
+  host.MouseDown(MouseButton::Left, box->PointToWindow(on));
+  Run();
+  EXPECT_EQ(box->m_dragging, 1);
+  Move(box, {kLeft + 100, kBottom - 150});
+  host.MouseUp(MouseButton::Left, box->PointToWindow({kLeft + 100, kBottom - 150}));
+  Run();
+  ASSERT_EQ(box->m_points.size(), 3u);
+  EXPECT_EQ(box->m_points[1].y, 150 * 65535 / kPlot);
+  EXPECT_EQ(parent->Take(), Changed());
+  // A second click where the pointer rests adds nothing more.
+  Click(box, {kLeft + 100, kBottom - 150});
+  EXPECT_EQ(box->m_points.size(), 3u);
+  EXPECT_EQ(parent->Take(), Changed());
+  // The right button deletes the point under it without a move first.
+  host.MouseDown(MouseButton::Right, box->PointToWindow({kLeft + 100, kBottom - 150}));
+  Run();
+  EXPECT_EQ(box->m_points.size(), 2u);
+  EXPECT_EQ(parent->Take(), Changed());
+  // Pressed again quickly, the second press arrives as a double click: it
+  // takes the point the first click added, as a drag without movement.
+  const CurveLut before = box->m_lut;
+  Move(box, on);
+  host.DoubleClick(MouseButton::Left, box->PointToWindow(on));
+  Run();
+  Frame();
+  EXPECT_EQ(box->m_points.size(), 3u);
+  EXPECT_EQ(box->m_dragging, 0);
+  EXPECT_EQ(box->m_lut, before);
+  EXPECT_EQ(parent->Take(), Changed());
+}
+
 TEST_F(CurveBoxTest, ANewPointTooCloseToANeighbourKeepsItsXWhenDragged) {
   // Neighbours at 0 and 150: the limits 100..50 cross.
   CCurveBox* box = Make({Pt(0, 0, 3), Pt(80, 80, 4), Pt(150, 150, 4), Pt(65535, 65535, 3)});

@@ -9,10 +9,13 @@
 // Keys (none of them is an editor key):
 //   F6   sets a selection: columns left of the middle less 20 are out,
 //        right of the middle plus 20 in, with a ramp between
-//   F7   "layer step S diff D result R": the history's current step and
-//        the largest channel difference of the layer from the layer as
-//        opened and from the result kept by F11 (-1 without one)
-//   F8   (in the dialog) "dialog mode M before X Y W H after X Y W H mix R",
+//   F7   "layer step S diff D result R named N type T size Z": the
+//        history's current step, the largest channel difference of the
+//        layer from the layer as opened and from the result kept by F11 (-1
+//        without one), and of the current step whether its name is the
+//        curves step's (1 or 0), its step type and its block's size
+//   F8   first "adjust ID X Y" for each button of the edit page's adjust
+//        column (its centre), then (in the dialog) "dialog mode M before X Y W H after X Y W H mix R",
 //        the view mode, the displayed rectangles of the two views in window
 //        pixels, and whether the layer is the white balance of the picture
 //        as it was, mixed through the selection (R exact, or the number of
@@ -20,23 +23,29 @@
 //        view's back-buffer pixels go to DUMP as raw RGB
 //   F3   runs the white-balance command
 //   F4   sends the curves command to the page as the adjust menu does;
-//        "curves R" with the dialog's result when it ends
+//        "curves R" with the dialog's result when it ends (also when the
+//        menu opened it)
 //   F8   (in the curves dialog) "curves mode M plot X Y W H after X Y W H
-//        dumped mix R ok X Y preview X Y": the view mode, the curve box's
-//        plot in window pixels, the after view as for F8, whether the layer
-//        is CCurve of the picture as it was with the box's table, mixed
-//        through the selection (R exact, or the samples that differ), the
-//        centres of OK and of the view panel's on-the-photo item; the after
-//        view's back-buffer pixels go to DUMP
+//        dumped mix R ok X Y preview X Y identity I outside O inside N":
+//        the view mode, the curve box's plot in window pixels, the after
+//        view as for F8, whether the layer is CCurve of the picture as it
+//        was with the box's table, mixed through the selection (R exact, or
+//        the samples that differ), the centres of OK and of the view
+//        panel's on-the-photo item, whether the box's table is the
+//        identity, and with a selection the samples that differ from the
+//        picture as it was where it is 0 and from the unmixed curve where
+//        it is 255 (-1 without a selection); the after view's back-buffer
+//        pixels go to DUMP
 //   F11  keeps the layer as it is now as "the result" for F7
 //   F12  the canvas's back-buffer pixels go to DUMP: "canvas X Y W H"
 //   F5   runs the save command: "save R" with its result when it ends
 //   F9   the top dialog: "top chooser jpeg X Y" (the save chooser, the
 //        centre of its JPEG tile), "top jpeg quality Q jobs J saving S
 //        encoded E adjust X Y ok X Y" (the JPEG options, the centres of the
-//        adjust button and OK), "top other" or "top none"
+//        adjust button and OK), "top menu N" (a menu of N items), "top
+//        other" or "top none"
 // The probe ends by the window's close (its questions answered by the
-// test), after 150 s at the latest.
+// test), after 400 s at the latest.
 //
 //   adjust_dialog_probe LOG DUMP PHOTO
 
@@ -66,8 +75,10 @@
 #include "platform/UiQueue.h"
 #include "platform/WindowMessages.h"
 #include "ui/RenderWindow.h"
+#include "ui/UIResources.h"
 #include "ui/dialogs/FileChooser.h"
 #include "ui/dialogs/TypedPathChooser.h"
+#include "ui/widgets/SMenu.h"
 
 namespace {
 
@@ -105,7 +116,7 @@ public:
     }
     CBrightforgeDlg::OnTimer(id);
     if (id == kStartupTimerId && ++m_ticks == 1) {
-      UiQueue().SetTimer(kTimeLimitTimer, 150000);
+      UiQueue().SetTimer(kTimeLimitTimer, 400000);
       OpenDocumentPage(m_photo, false, nullptr, 0);
       CSEditPage* page = CurrentEditPage();
       if (page && page->document.GetCurrentLayer() &&
@@ -122,6 +133,7 @@ public:
       if (message.wparam == kF6) Select();
       if (message.wparam == kF7) WriteLayer();
       if (message.wparam == kF8) {
+        WriteAdjustButtons();
         if (curves) {
           WriteCurves();
         } else {
@@ -194,7 +206,25 @@ private:
       for (std::size_t i = 0; i < std::size_t{m_result.pixelCount} * 4; ++i)
         result = std::max(result, std::abs(layer->m_image.pixels[i] - m_result.pixels[i]));
     }
-    Write("layer step %d diff %d result %d", page->history.CurrentStep(), diff, result);
+    int named = 0, type = -1, size = -1;
+    const int current = page->history.CurrentStep();
+    if (current >= 0 && current < page->history.StepCount()) {
+      const HistoryStep& step = page->history.Steps()[static_cast<std::size_t>(current)];
+      named = step.Name() == UIResources().texts.TextOrKey(u"hisCurve") ? 1 : 0;
+      type = step.stepType;
+      size = static_cast<int>(step.Params().size());
+    }
+    Write("layer step %d diff %d result %d named %d type %d size %d", current, diff, result, named, type,
+          size);
+  }
+
+  void WriteAdjustButtons() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) return;
+    for (const auto& item : page->adjustPanel.panel.items) {
+      const Point centre = Centre(page->adjustPanel.panel, item->rect);
+      Write("adjust %u %d %d", item->id, centre.x, centre.y);
+    }
   }
 
   void WriteDialog() {
@@ -268,21 +298,41 @@ private:
     reference.m_source = &curves->m_backup;
     reference.m_target = &expected;
     reference.m_params = &params;
+    long outside = -1, inside = -1;
     if (curves->m_target && curves->m_curveBox.m_channel == 0 && reference.Process()) {
+      if (const CPlane8* plane = curves->m_restriction;
+          plane && plane->width == expected.width && plane->height == expected.height) {
+        // Where the selection is empty the layer is the picture as it was,
+        // alpha too; where it is full, the curve unmixed.
+        outside = inside = 0;
+        for (std::uint32_t y = 0; y < expected.height; ++y)
+          for (std::uint32_t x = 0; x < expected.width; ++x) {
+            const std::uint8_t m = *plane->At(x, y);
+            if (m != 0 && m != 255) continue;
+            const std::uint16_t* want = m == 0 ? curves->m_backup.At(x, y) : expected.At(x, y);
+            const std::uint16_t* got = curves->m_target->At(x, y);
+            for (int c = 0; c < 4; ++c) (m == 0 ? outside : inside) += want[c] != got[c];
+          }
+      }
       if (curves->m_restriction) MaskResultMix(expected, curves->m_backup, *curves->m_restriction, 0, 0);
       mismatches = 0;
       for (std::size_t i = 0; i < std::size_t{expected.pixelCount} * 4; ++i)
         mismatches += expected.pixels[i] != curves->m_target->pixels[i];
     }
+    bool identity = true;
+    for (std::size_t j = 0; j < curves->m_curveBox.m_lut.size(); ++j)
+      identity = identity && curves->m_curveBox.m_lut[j] == j;
     const bool dumped = after.Width() > 0 && curves->m_viewMode != kViewOnCanvas && Dump(after);
     const Point ok = ControlCentre(*curves, kIdOk);
     Point preview{};
     if (const PanelItem* item = curves->m_viewPanel.FindItem(CFilterDialog::kFirstModeItem + kViewOnCanvas))
       preview = Centre(curves->m_viewPanel, item->rect);
-    Write("curves mode %d plot %d %d %d %d after %d %d %d %d %s mix %ld ok %d %d preview %d %d",
-          curves->m_viewMode, plot.left, plot.top, plot.Width(), plot.Height(), after.left, after.top,
-          after.Width(), after.Height(), dumped ? "dumped" : "nodump", mismatches, ok.x, ok.y, preview.x,
-          preview.y);
+    Write(
+        "curves mode %d plot %d %d %d %d after %d %d %d %d %s mix %ld ok %d %d preview %d %d identity %d "
+        "outside %ld inside %ld",
+        curves->m_viewMode, plot.left, plot.top, plot.Width(), plot.Height(), after.left, after.top,
+        after.Width(), after.Height(), dumped ? "dumped" : "nodump", mismatches, ok.x, ok.y, preview.x,
+        preview.y, identity ? 1 : 0, outside, inside);
   }
 
   // The canvas's picture area as drawn.
@@ -318,6 +368,9 @@ private:
       const Point ok = ControlCentre(*jpeg, kIdOk);
       Write("top jpeg quality %d jobs %d saving %d encoded %u adjust %d %d ok %d %d", jpeg->settings.quality,
             jpeg->JobsInFlight(), jpeg->Saving() ? 1 : 0, jpeg->encodedSize, adjust.x, adjust.y, ok.x, ok.y);
+    } else if (auto* menu = dynamic_cast<CSMenu*>(top)) {
+      std::lock_guard guard(menu->lock);
+      Write("top menu %d", static_cast<int>(menu->items.size()));
     } else {
       Write(top ? "top other" : "top none");
     }

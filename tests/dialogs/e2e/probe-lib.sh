@@ -38,8 +38,9 @@ ask() {
   grep "$2" "$log" | tail -n 1
 }
 # The layer: the current step, the largest difference from the photo as
-# opened and from the result kept by F11 (-1 without one).
-layer() { read -r _ _ step _ diff _ result < <(ask F7 '^layer'); }
+# opened and from the result kept by F11 (-1 without one); of the current
+# step whether it is named as the curves step, its type and block size.
+layer() { read -r _ _ step _ diff _ result _ named _ steptype _ blocksize < <(ask F7 '^layer'); }
 # The window's capture of the after view equals its back-buffer pixels.
 after_as_drawn() {
   [[ "$dumped" == dumped ]] || fail "$1: the after view's pixels were not dumped"
