@@ -253,3 +253,15 @@ shot() {
   mkdir -p "$shots" && timeout 20 import -window "$window" "$shots/$1.png"
   return 0
 }
+
+# The last line of the log that starts with the text.
+last() { grep "^$1" "$log" | tail -n 1; }
+# The window point a probe logged last for a part, as a line "NAME X Y".
+place() { grep "^$1 [-0-9]* [-0-9]*$" "$log" | tail -n 1 | awk '{print $(NF-1), $NF}'; }
+# Clicks the point a probe logged for a part; fails without one.
+click_place() {
+  local x y
+  read -r x y <<<"$(place "$1")"
+  [[ -n "$x" ]] || fail "no place for '$1'"
+  click_at "$x" "$y"
+}

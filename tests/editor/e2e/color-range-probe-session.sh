@@ -6,16 +6,6 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/../../app/e2e/session-lib.sh"
 shots=${COLOR_RANGE_PROBE_SHOTS:-}
 
-# The window point the probe logged for a part: place <name>.
-place() { grep "^$1 [-0-9]* [-0-9]*$" "$log" | tail -n 1 | awk '{print $(NF-1), $NF}'; }
-last() { grep "^$1" "$log" | tail -n 1; }
-# Clicks the point the probe logged for a part.
-click_place() {
-  local x y
-  read -r x y <<<"$(place "$1")"
-  [[ -n "$x" ]] || fail "no place for '$1'"
-  click_at "$x" "$y"
-}
 # Presses at a logged place, moves by dx in steps and releases.
 drag_by() {
   local x y points=()
