@@ -9,19 +9,18 @@
 //   open_pages_probe LOG
 
 #include <cstdio>
-#include <thread>
+#include <mutex>
 
-#include "algorithms/AlgorithmThread.h"
 #include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
 #include "app/Registry.h"
 #include "document/BFDoc.h"
 #include "editor/SEditPage.h"
-#include "image/ImageInfo.h"
-#include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/MainWindowProbe.h"
+#include "tests/common/ProbeLog.h"
 #include "ui/widgets/SMenu.h"
 
 namespace {
@@ -31,14 +30,7 @@ constexpr std::uint32_t kStateTimer = 7002;
 constexpr std::uint32_t kStateDelayMs = 300;
 constexpr std::uint32_t kF8 = VK_F1 + 7;
 
-std::FILE* g_log = nullptr;
-
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 class CProbeWindow final : public CBrightforgeDlg {
 public:
@@ -107,32 +99,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: open_pages_probe LOG\n");
     return 2;
   }
-  g_log = std::fopen(argv[1], "w");
-  if (!g_log) return 2;
-  MainWindowHooks hooks{
-      .startAlgorithmEngine =
-          [](IWorkerExitRegistry& registry) {
-            return theAlgorithmThread.Start(std::thread::hardware_concurrency(), &registry) == 1;
-          },
-      .initTools = [] { return g_ToolSet.InitTools() == 1; },
-      .releaseToolPanels = [] { g_ToolSet.ReleaseToolPanels(); },
-  };
-  theApp.SetStartupHooks({
-      .stopAlgorithmEngine = [] { Write("engine joined %d", theAlgorithmThread.Shutdown()); },
-      .runMainWindow =
-          [&] {
-            // Opening runs no wizard: the test drives the pages only.
-            if (!SetRegDword(u"Editor", u"AutoWizard", 0)) Write("AutoWizard not stored");
-            CProbeWindow window(hooks);
-            Write("run %d", window.RunModal());
-          },
+  return RunMainWindowProbe(argv[1], [&](MainWindowHooks hooks) {
+    // Opening runs no wizard: the test drives the pages only.
+    if (!SetRegDword(u"Editor", u"AutoWizard", 0)) Write("AutoWizard not stored");
+    CProbeWindow window(hooks);
+    return window.RunModal();
   });
-  CBFDoc::SetColourSpaceReader(&ReadImageColourSpace);
-  const int code = RunPlatform([] {
-    Write("init %d", theApp.InitInstance() ? 1 : 0);
-    return theApp.ExitInstance();
-  });
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
 }

@@ -1,10 +1,11 @@
-# Shared by the end-to-end sessions that run the real tessera under a
-# virtual X server (sourced): a work folder with a private home, config and
-# temporary folder, the program beside a copy of the data folder with the
-# debug log switched on, and helpers that start the program, wait for the
-# log, find the window, count colours in it, answer its message boxes and
-# close it. The caller sets program, data and texttable first and may add
-# to cleanup through extra_cleanup.
+# Shared by the end-to-end sessions under a virtual X server (sourced): a
+# work folder with a private home, config and temporary folder, and helpers
+# that start a program there, wait for its log, find its window, count
+# colours in it, press keys and drag in it, answer its message boxes and
+# close it. A session of the real tessera sets program, data and texttable
+# first: the program then runs beside a copy of the data folder with the
+# debug log switched on. A probe's session sets none of them and passes
+# $log to its probe. The caller may add to cleanup through extra_cleanup.
 work=$(mktemp -d)
 log=$work/debug.log
 pid=
@@ -19,19 +20,24 @@ trap cleanup EXIT
 
 fail() {
   echo "FAIL: $*"
-  echo "--- debug log:"
+  echo "--- log:"
   cat "$log" 2>/dev/null
-  echo "--- program output:"
+  echo "--- output:"
   cat "$work/output" 2>/dev/null
   exit 1
 }
 
 mkdir -p "$work/bin" "$work/home/Pictures" "$work/config/Tessera" "$work/etc" "$work/tmp"
-ln "$program" "$work/bin/tessera" 2>/dev/null || cp "$program" "$work/bin/tessera" || fail "cannot copy the program"
-cp -rL "$data" "$work/bin/data" || fail "cannot copy the data folder"
-"$texttable" decode "$data/basic/resource.txt" > "$work/resource.utf8" || fail "cannot read the base texts"
-echo "\"logpath\"=\"$log\"" >> "$work/resource.utf8"
-"$texttable" encode "$work/resource.utf8" "$work/bin/data/basic/resource.txt" || fail "cannot write the base texts"
+if [[ -n "${program:-}" ]]; then
+  ln "$program" "$work/bin/tessera" 2>/dev/null || cp "$program" "$work/bin/tessera" || fail "cannot copy the program"
+  cp -rL "$data" "$work/bin/data" || fail "cannot copy the data folder"
+  "$texttable" decode "$data/basic/resource.txt" > "$work/resource.utf8" || fail "cannot read the base texts"
+  echo "\"logpath\"=\"$log\"" >> "$work/resource.utf8"
+  "$texttable" encode "$work/resource.utf8" "$work/bin/data/basic/resource.txt" || fail "cannot write the base texts"
+else
+  # A probe opens the log only once it runs; counting its lines starts at 0.
+  touch "$log"
+fi
 
 # config.dat: version 1, no favourites, the album folder given, no search
 # folders.
@@ -46,15 +52,19 @@ write_config() {
   } > "$work/config/Tessera/config.dat" || fail "cannot write config.dat"
 }
 
-# Starts the program with the arguments in the private folders; extra
-# environment settings come before it as NAME=value words in run_env. The
-# output of every run is kept in $work/output.
+# Starts the command (a program and its arguments) in the private folders,
+# its process id into pid; extra environment settings come before it as
+# NAME=value words in run_env. The output of every run is kept in
+# $work/output.
 run_env=()
-start_program() {
+start_command() {
   env HOME="$work/home" XDG_CONFIG_HOME="$work/config" XDG_CONFIG_DIRS="$work/etc" TMPDIR="$work/tmp" \
-    "${run_env[@]}" "$work/bin/tessera" "$@" >> "$work/output" 2>&1 &
+    "${run_env[@]}" "$@" >> "$work/output" 2>&1 &
   pid=$!
 }
+
+# Starts the program with the arguments in the private folders.
+start_program() { start_command "$work/bin/tessera" "$@"; }
 
 # start_program, then find_window for a title starting with "Tessera";
 # fails without a window.
@@ -121,11 +131,12 @@ colours() {
   return 1
 }
 
-# Clicks a point of the window.
+# Clicks a point of the window and gives the program time to take it.
 click_at() {
   timeout 10 xdotool mousemove --window "$window" "$1" "$2"
   sleep 0.3
   timeout 10 xdotool click 1
+  sleep 0.5
 }
 
 # The colours of the rectangle in the middle of the window while no box
@@ -180,4 +191,77 @@ close_with_yes() {
 close_program() {
   close_with_yes
   [[ $rc -eq 0 ]] || fail "the program ended with $rc"
+}
+
+# Starts a probe in the private folders and waits up to 120 s for the log
+# line that says it is ready, then finds its window by title and gives it
+# the focus: open_probe <line> <title> <probe and its arguments>.
+open_probe() {
+  local ready=$1 title=$2
+  shift 2
+  start_command "$@"
+  wait_for "$ready" 120 || fail "no '$ready' line in the log"
+  find_window "$title" || fail "no window titled '$title'"
+  timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+}
+
+# Presses a key in the window and waits up to 10 s for a new line of the
+# log that matches the pattern; that line into answer: ask <key> <pattern>.
+answer=
+ask() {
+  local before
+  before=$(grep -c "$2" "$log")
+  sleep 0.5
+  timeout 10 xdotool key --window "$window" "$1"
+  wait_count "$2" $((before + 1)) 10 || fail "no '$2' line after $1"
+  answer=$(grep "$2" "$log" | tail -n 1)
+}
+
+# Presses keys in the window and gives the program time to take them.
+press() {
+  timeout 10 xdotool key --window "$window" --delay 60 "$@"
+  sleep 0.4
+}
+
+# Drags with the left button from the first point through the others (x y
+# pairs), stopping halfway to each, and releases.
+drag() {
+  local x=$1 y=$2
+  timeout 10 xdotool mousemove --window "$window" "$x" "$y"
+  sleep 0.3
+  timeout 10 xdotool mousedown 1
+  sleep 0.2
+  shift 2
+  while [[ $# -ge 2 ]]; do
+    timeout 10 xdotool mousemove --window "$window" $(((x + $1) / 2)) $(((y + $2) / 2))
+    sleep 0.1
+    timeout 10 xdotool mousemove --window "$window" "$1" "$2"
+    sleep 0.1
+    x=$1 y=$2
+    shift 2
+  done
+  sleep 0.1
+  timeout 10 xdotool mouseup 1
+  sleep 0.3
+}
+
+# With shots set to a folder, keeps a capture of the window there under
+# the name given.
+shots=${shots:-}
+shot() {
+  [[ -n "$shots" ]] || return 0
+  mkdir -p "$shots" && timeout 20 import -window "$window" "$shots/$1.png"
+  return 0
+}
+
+# The last line of the log that starts with the text.
+last() { grep "^$1" "$log" | tail -n 1; }
+# The window point a probe logged last for a part, as a line "NAME X Y".
+place() { grep "^$1 [-0-9]* [-0-9]*$" "$log" | tail -n 1 | awk '{print $(NF-1), $NF}'; }
+# Clicks the point a probe logged for a part; fails without one.
+click_place() {
+  local x y
+  read -r x y <<<"$(place "$1")"
+  [[ -n "$x" ]] || fail "no place for '$1'"
+  click_at "$x" "$y"
 }

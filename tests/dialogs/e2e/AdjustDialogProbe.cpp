@@ -52,8 +52,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <filesystem>
-#include <mutex>
-#include <thread>
 
 #include "algorithms/AlgorithmThread.h"
 #include "algorithms/tone/Curve.h"
@@ -67,13 +65,13 @@
 #include "document/BFDoc.h"
 #include "editor/CommandRegistry.h"
 #include "editor/SEditPage.h"
-#include "image/ImageInfo.h"
 #include "output/JpgSaveDlg.h"
 #include "output/SaveCommands.h"
 #include "output/SaveDlg.h"
-#include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/MainWindowProbe.h"
+#include "tests/common/ProbeLog.h"
 #include "ui/RenderWindow.h"
 #include "ui/UIResources.h"
 #include "ui/dialogs/FileChooser.h"
@@ -94,14 +92,7 @@ constexpr std::uint32_t kF12 = VK_F1 + 11;
 constexpr std::uint32_t kF9 = VK_F1 + 8;
 constexpr std::int32_t kRamp = 40;
 
-std::FILE* g_log = nullptr;
-
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 class CProbeWindow final : public CBrightforgeDlg {
 public:
@@ -392,8 +383,6 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: adjust_dialog_probe LOG DUMP PHOTO\n");
     return 2;
   }
-  g_log = std::fopen(argv[1], "w");
-  if (!g_log) return 2;
   const char* dumpPath = argv[2];
   const std::filesystem::path photo = argv[3];
   // The dialogs find the edit pages through the live main window, as the
@@ -425,32 +414,14 @@ int main(int argc, char** argv) {
   RegisterSaveCommands();
   CTypedPathChooser chooser;
   SetFileChooser(&chooser);
-  MainWindowHooks hooks{
-      .startAlgorithmEngine =
-          [](IWorkerExitRegistry& registry) {
-            return theAlgorithmThread.Start(std::thread::hardware_concurrency(), &registry) == 1;
-          },
-      .initTools = [] { return g_ToolSet.InitTools() == 1; },
-      .releaseToolPanels = [] { g_ToolSet.ReleaseToolPanels(); },
-  };
-  theApp.SetStartupHooks({
-      .stopAlgorithmEngine = [] { Write("engine joined %d", theAlgorithmThread.Shutdown()); },
-      .runMainWindow =
-          [&] {
-            CProbeWindow window(hooks, dumpPath, photo);
-            g_window = &window;
-            Write("run %d", window.RunModal());
-            g_window = nullptr;
-          },
-  });
-  CBFDoc::SetColourSpaceReader(&ReadImageColourSpace);
-  const int code = RunPlatform([] {
-    Write("init %d", theApp.InitInstance() ? 1 : 0);
-    return theApp.ExitInstance();
+  const int code = RunMainWindowProbe(argv[1], [&](MainWindowHooks hooks) {
+    CProbeWindow window(hooks, dumpPath, photo);
+    g_window = &window;
+    const int result = window.RunModal();
+    g_window = nullptr;
+    return result;
   });
   UninstallAdjustDialogs();
   SetFileChooser(nullptr);
-  Write("exit %d", code);
-  std::fclose(g_log);
   return code;
 }

@@ -12,6 +12,7 @@
 //   color_range_probe LOG
 
 #include <cstdio>
+#include <memory>
 #include <string>
 
 #include "document/BFDoc.h"
@@ -21,10 +22,10 @@
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/ProbeLog.h"
+#include "tests/common/ProbePage.h"
+#include "tests/common/ProbeWindow.h"
 #include "ui/PaintBrush.h"
-#include "ui/RenderWindow.h"
-#include "ui/SkinDrawing.h"
-#include "ui/UIResources.h"
 #include "ui/dialogs/AboutSprite.h"
 #include "ui/dialogs/BrushDlg.h"
 #include "ui/widgets/SCheckBox.h"
@@ -32,29 +33,13 @@
 
 namespace {
 
-constexpr std::uint32_t kTimeLimitTimer = 1;
 constexpr std::uint32_t kPollTimer = 2;
 constexpr std::uint32_t kDocWidth = 360;
 constexpr std::uint32_t kDocHeight = 240;
 
-std::FILE* g_log = nullptr;
+using probe::Write;
 
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
-
-class CPage final : public CMessageSprite {
-public:
-  bool Draw(std::uint32_t) override {
-    if (!dirty || surface.IsEmpty()) return false;
-    FillRect(surface, {0, 0, rect.Width(), rect.Height()}, 0xFF26282Cu);
-    InvalidateArea({}, 1);
-    return true;
-  }
-};
+class CPage final : public CProbePage {};
 
 // Hue across, lightness down, full saturation: every band finds pixels.
 bool FillDocument(CBFDoc& document) {
@@ -73,16 +58,11 @@ bool FillDocument(CBFDoc& document) {
   return document.InsertLayer(image, u"Sweep", -1) != 0;
 }
 
-class CRangeProbeWindow final : public CRenderWindow {
+class CRangeProbeWindow final : public CProbeWindow {
 public:
-  CRangeProbeWindow() {
-    windowOptions.title = u"Tessera range probe";
-    windowOptions.size = {900, 620};
-    windowOptions.maximized = false;
-  }
+  CRangeProbeWindow() : CProbeWindow(u"Tessera range probe", {900, 620}) {}
 
   void OnUiMessage(UiMessage& message) override {
-    if (message.message == WM_ACTIVATE) Write("activate %u", static_cast<unsigned>(message.wparam));
     if (message.message == WM_KEYDOWN && !TopPopup()) {
       switch (message.wparam) {
         case 'R':
@@ -101,25 +81,22 @@ public:
           break;
       }
     }
-    CRenderWindow::OnUiMessage(message);
+    CProbeWindow::OnUiMessage(message);
     LogDialogs();
   }
 
   void OnTimer(std::uint32_t id) override {
-    if (id == kTimeLimitTimer) {
-      Write("time limit");
-      EndDialog(3);
-    }
     if (id == kPollTimer) LogDialogs();
-    CRenderWindow::OnTimer(id);
+    CProbeWindow::OnTimer(id);
   }
 
-  [[nodiscard]] bool Build() {
+  [[nodiscard]] bool Build() override {
     const Size client = WindowHost()->GetClientSize();
     m_page = new CPage;
     if (!m_page->Create(nullptr, this, 1, {0, 0, Logical(client.width), Logical(client.height)}, 2))
       return false;
     AddTopLevelSprite(m_page, true);
+    UiQueue().SetTimer(kPollTimer, 100);
     return FillDocument(m_document);
   }
 
@@ -237,29 +214,6 @@ private:
   std::int32_t m_loggedSize = -1;
 };
 
-int RunProbe(const char* logPath) {
-  g_log = std::fopen(logPath, "w");
-  if (!g_log) return 2;
-  int code = 2;
-  if (UIResources().Init(u"")) {
-    CRangeProbeWindow window;
-    if (window.Create() && window.Build()) {
-      window.SetRenderReady();
-      UiQueue().SetTimer(kTimeLimitTimer, 90000);
-      UiQueue().SetTimer(kPollTimer, 100);
-      Write("ready");
-      code = window.RunModal();
-    } else {
-      Write("no window");
-    }
-  } else {
-    Write("no resources");
-  }
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -267,5 +221,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: color_range_probe LOG\n");
     return 2;
   }
-  return RunPlatform([&] { return RunProbe(argv[1]); });
+  return RunPlatform([&] {
+    return RunProbeWindow(argv[1], {.readyWithSize = false, .loadResources = true},
+                          [&] { return std::make_unique<CRangeProbeWindow>(); });
+  });
 }

@@ -29,9 +29,7 @@
 #include <filesystem>
 #include <mutex>
 #include <string>
-#include <thread>
 
-#include "algorithms/AlgorithmThread.h"
 #include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
 #include "document/BFDoc.h"
@@ -42,11 +40,11 @@
 #include "editor/Tool.h"
 #include "editor/ToolId.h"
 #include "image/BgraImage.h"
-#include "image/ImageInfo.h"
-#include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/MainWindowProbe.h"
+#include "tests/common/ProbeLog.h"
 
 namespace {
 
@@ -65,14 +63,7 @@ constexpr std::uint32_t kF9 = VK_F1 + 8;
 constexpr std::uint32_t kF11 = VK_F1 + 10;
 constexpr std::uint32_t kF12 = VK_F1 + 11;
 
-std::FILE* g_log = nullptr;
-
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 class CProbeWindow final : public CBrightforgeDlg {
 public:
@@ -316,32 +307,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: edit_page_probe LOG DUMP PHOTO\n");
     return 2;
   }
-  g_log = std::fopen(argv[1], "w");
-  if (!g_log) return 2;
   const char* dumpPath = argv[2];
   const std::filesystem::path photo = argv[3];
-  MainWindowHooks hooks{
-      .startAlgorithmEngine =
-          [](IWorkerExitRegistry& registry) {
-            return theAlgorithmThread.Start(std::thread::hardware_concurrency(), &registry) == 1;
-          },
-      .initTools = [] { return g_ToolSet.InitTools() == 1; },
-      .releaseToolPanels = [] { g_ToolSet.ReleaseToolPanels(); },
-  };
-  theApp.SetStartupHooks({
-      .stopAlgorithmEngine = [] { Write("engine joined %d", theAlgorithmThread.Shutdown()); },
-      .runMainWindow =
-          [&] {
-            CProbeWindow window(hooks, dumpPath, photo);
-            Write("run %d", window.RunModal());
-          },
+  return RunMainWindowProbe(argv[1], [&](MainWindowHooks hooks) {
+    CProbeWindow window(hooks, dumpPath, photo);
+    return window.RunModal();
   });
-  CBFDoc::SetColourSpaceReader(&ReadImageColourSpace);
-  const int code = RunPlatform([] {
-    Write("init %d", theApp.InitInstance() ? 1 : 0);
-    return theApp.ExitInstance();
-  });
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
 }

@@ -4,78 +4,15 @@ set -u
 probe=$1
 source=$2
 photo=$3
-work=$(mktemp -d)
-log=$work/log
-pid=
-cleanup() {
-  [[ -n "$pid" ]] && kill "$pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/edit-probe-lib.sh"
+shots=${TESSERA_EDIT_SHOTS:-}
 
-fail() {
-  echo "FAIL: $*"
-  echo "--- probe log:"
-  cat "$log"
-  exit 1
-}
-wait_for() {
-  local tries=$((${2:-20} * 10))
-  for _ in $(seq 1 "$tries"); do
-    grep -q "$1" "$log" 2>/dev/null && return 0
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  grep -q "$1" "$log"
-}
-# Presses a key of the driver and waits for the line it writes.
-ask() {
-  local before
-  before=$(grep -c "^$2" "$log")
-  sleep 0.5
-  timeout 10 xdotool key --window "$window" "$1"
-  for _ in $(seq 1 100); do
-    [[ $(grep -c "^$2" "$log") -gt $before ]] && return 0
-    sleep 0.1
-  done
-  fail "no '$2' line after $1"
-}
 # F8: the view and the display picture; F6: the crop tool's state.
 state() {
-  ask F8 state
-  read -r _ dumped _ zoom _ sl st sr sb _ ix iy iw ih _ step _ current _ < <(grep '^state' "$log" | tail -n 1)
-  ask F6 crop
-  read -r _ _ bx by _ okx oky _ width height _ cstep _ tool < <(grep '^crop' "$log" | tail -n 1)
-}
-same_as_display() {
-  [[ "$dumped" == dumped ]] || fail "$1: no display picture to compare"
-  timeout 20 import -window "$window" -crop "${iw}x${ih}+${ix}+${iy}" -depth 8 "rgb:$work/screen.rgb" ||
-    fail "import could not capture the window"
-  cmp -s "$work/dump.rgb" "$work/screen.rgb" || fail "$1: the capture of the picture differs from the display picture"
-}
-drag() {
-  timeout 10 xdotool mousemove --window "$window" "$1" "$2"
-  sleep 0.3
-  timeout 10 xdotool mousedown 1
-  sleep 0.2
-  timeout 10 xdotool mousemove --window "$window" $((($1 + $3) / 2)) $((($2 + $4) / 2))
-  sleep 0.1
-  timeout 10 xdotool mousemove --window "$window" "$3" "$4"
-  sleep 0.2
-  timeout 10 xdotool mouseup 1
-  sleep 0.3
-}
-# With TESSERA_EDIT_SHOTS set, keeps a capture of the window under that name.
-shot() {
-  [[ -n "${TESSERA_EDIT_SHOTS:-}" ]] || return 0
-  mkdir -p "$TESSERA_EDIT_SHOTS"
-  timeout 20 import -window "$window" "$TESSERA_EDIT_SHOTS/$1.png"
-}
-click_at() {
-  timeout 10 xdotool mousemove --window "$window" "$1" "$2"
-  sleep 0.3
-  timeout 10 xdotool click 1
-  sleep 0.5
+  page_state
+  ask F6 '^crop'
+  read -r _ _ bx by _ okx oky _ width height _ cstep _ tool <<< "$answer"
 }
 # Chooses the crop tool and draws a rectangle over the middle of the picture
 # from a quarter in to a quarter short of (or the fractions given, in tenths).
@@ -87,17 +24,8 @@ draw_crop() {
   state
 }
 
-mkdir -p "$work/home/Pictures" "$work/config" "$work/etc" "$work/tmp"
 cp "$photo" "$work/home/Pictures/photo.jpg" || fail "cannot copy the photo"
-touch "$log"
-HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/etc TMPDIR=$work/tmp \
-  "$probe" "$log" "$work/dump.rgb" - > "$work/output" 2>&1 &
-pid=$!
-wait_for '^ready' 120 || fail "the window did not start"
-window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Tessera$' | head -n 1)
-[[ -n "$window" ]] || fail "no window named 'Tessera'"
-timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
-eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
+open_edit_probe -
 
 # The photo dropped on the tab strip opens in an edit page.
 timeout 10 xdotool mousemove --window "$window" 1200 56
@@ -148,18 +76,5 @@ for expected in 1 2; do
   same_as_display "redone to step $expected"
 done
 
-# Closed by the frame's close button: Yes to closing, No to saving.
-timeout 10 xdotool mousemove --window "$window" $((WIDTH - 12)) 12 click 1
-wait_for '^close asked$' 10 || fail "the close button did not ask to close"
-sleep 0.5
-timeout 10 xdotool key --window "$window" y
-for _ in $(seq 1 50); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.3
-  timeout 5 xdotool key --window "$window" n 2>/dev/null
-done
-wait "$pid"
-rc=$?
-pid=
-[[ $rc -eq 0 ]] || fail "the program ended with $rc"
+close_edit_probe
 echo "crop flow: a dropped photo cropped with OK and by a double click (${sizes[*]}), undone and redone twice; every capture equal to the display picture"

@@ -16,16 +16,17 @@
 #include "platform/UiQueue.h"
 #include "platform/WindowHost.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/ProbeLog.h"
 #include "tests/platform/e2e/CloseRequest.h"
 
 namespace {
 
 constexpr std::uint32_t kTimeLimitTimer = 1;
 
+using probe::Write;
+
 class CLogger final : public IUiMessageHandler {
 public:
-  explicit CLogger(std::FILE* log) : m_log(log) {}
-
   void OnUiMessage(UiMessage& m) override {
     switch (m.message) {
       case WM_LBUTTONDOWN:
@@ -66,26 +67,13 @@ public:
     }
   }
 
-  template <typename... Args>
-  void Write(const char* format, Args... args) {
-    // A bare text is no format: it prints as it stands.
-    if constexpr (sizeof...(args) == 0)
-      std::fputs(format, m_log);
-    else
-      std::fprintf(m_log, format, args...);
-    std::fputc('\n', m_log);
-    std::fflush(m_log);
-  }
-
 private:
   static unsigned Flags(const UiMessage& m) { return static_cast<unsigned>(m.wparam); }
-  std::FILE* m_log;
 };
 
 int RunProbe(const char* logPath) {
-  std::FILE* log = std::fopen(logPath, "w");
-  if (!log) return 2;
-  CLogger logger(log);
+  if (!probe::OpenLog(logPath)) return 2;
+  CLogger logger;
   IWindowHost* host = WindowHost();
   WindowOptions options;
   options.title = u"Tessera probe";
@@ -99,15 +87,15 @@ int RunProbe(const char* logPath) {
     host->Present();
     UiQueue().SetHandler(&logger);
     UiQueue().SetTimer(kTimeLimitTimer, 30000);
-    logger.Write("ready %d %d", size.width, size.height);
+    Write("ready %d %d", size.width, size.height);
     code = UiQueue().RunMessageLoop();
     UiQueue().SetHandler(nullptr);
     host->DestroyMainWindow();
   } else {
-    logger.Write("no window");
+    Write("no window");
   }
-  logger.Write("exit %d", code);
-  std::fclose(log);
+  Write("exit %d", code);
+  probe::CloseLog();
   return code;
 }
 

@@ -33,24 +33,14 @@
 #include "platform/Platform.h"
 #include "platform/Utf16.h"
 #include "platform/WindowHost.h"
+#include "tests/common/ProbeLog.h"
 #include "tests/ui/e2e/SilentOwner.h"
 #include "ui/Clipboard.h"
 #include "ui/ClipboardBlocks.h"
 
 namespace {
 
-std::FILE* g_log = nullptr;
-
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  // A bare text is no format: it prints as it stands.
-  if constexpr (sizeof...(args) == 0)
-    std::fputs(format, g_log);
-  else
-    std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 bool WriteRgba(const CBgraImage& picture, const std::string& path) {
   std::ofstream file(path, std::ios::binary);
@@ -154,8 +144,7 @@ void Run(const std::string& line) {
 }
 
 int RunProbe(const char* logPath) {
-  g_log = std::fopen(logPath, "w");
-  if (!g_log) return 2;
+  if (!probe::OpenLog(logPath)) return 2;
   IWindowHost* host = WindowHost();
   WindowOptions options;
   options.title = u"Tessera clipboard probe";
@@ -170,7 +159,7 @@ int RunProbe(const char* logPath) {
   while (std::getline(std::cin, line) && line != "quit") Run(line);
   host->DestroyMainWindow();
   Write("exit 0");
-  std::fclose(g_log);
+  probe::CloseLog();
   return 0;
 }
 

@@ -10,45 +10,29 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
-#include "ui/RenderWindow.h"
-#include "ui/SkinDrawing.h"
+#include "tests/common/ProbeLog.h"
+#include "tests/common/ProbePage.h"
+#include "tests/common/ProbeWindow.h"
 #include "ui/widgets/EditSprite.h"
 #include "ui/widgets/SCheckBox.h"
 
 namespace {
 
-constexpr std::uint32_t kTimeLimitTimer = 1;
 constexpr Rect kFieldPlace{40, 40, 440, 64};
 constexpr Rect kBoxPlace{40, 100, 240, 124};
 
-std::FILE* g_log = nullptr;
-
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  // A bare text is no format: it prints as it stands.
-  if constexpr (sizeof...(args) == 0)
-    std::fputs(format, g_log);
-  else
-    std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 // The window's page: the controls' parent; it logs the field's changes.
-class CPage final : public CMessageSprite {
+class CPage final : public CProbePage {
 public:
-  bool Draw(std::uint32_t) override {
-    if (!dirty || surface.IsEmpty()) return false;
-    FillRect(surface, {0, 0, rect.Width(), rect.Height()}, 0xFF26282Cu);
-    InvalidateArea({}, 1);
-    return true;
-  }
   bool OnSpriteMessage(const SpriteMessage& message) override {
     if (message.code == kEditMsgTextChanged && field)
       Write("text %d %s", static_cast<int>(message.wparam), ToUtf8(field->GetText()).c_str());
@@ -58,33 +42,20 @@ public:
   CEditSprite* field = nullptr;
 };
 
-class CEditProbeWindow final : public CRenderWindow {
+class CEditProbeWindow final : public CProbeWindow {
 public:
-  CEditProbeWindow() {
-    windowOptions.title = u"Tessera edit probe";
-    windowOptions.size = {600, 300};
-    windowOptions.maximized = false;
-  }
+  CEditProbeWindow() : CProbeWindow(u"Tessera edit probe", {600, 300}) {}
 
   void OnUiMessage(UiMessage& message) override {
-    if (message.message == WM_ACTIVATE) Write("activate %u", static_cast<unsigned>(message.wparam));
     if (message.message == WM_KEYDOWN && message.wparam == VK_ESCAPE) {
       EndDialog(0);
       return;
     }
-    CRenderWindow::OnUiMessage(message);
+    CProbeWindow::OnUiMessage(message);
     LogState();
   }
 
-  void OnTimer(std::uint32_t id) override {
-    if (id == kTimeLimitTimer) {
-      Write("time limit");
-      EndDialog(3);
-    }
-    CRenderWindow::OnTimer(id);
-  }
-
-  bool Build() {
+  [[nodiscard]] bool Build() override {
     const Size client = WindowHost()->GetClientSize();
     m_page = new CPage;
     if (!m_page->Create(nullptr, this, 1, {0, 0, Logical(client.width), Logical(client.height)}, 2))
@@ -138,26 +109,6 @@ private:
   int m_loggedInput = -1;
 };
 
-int RunProbe(const char* logPath) {
-  g_log = std::fopen(logPath, "w");
-  if (!g_log) return 2;
-  int code = 2;
-  {
-    CEditProbeWindow window;
-    if (window.Create() && window.Build()) {
-      window.SetRenderReady();
-      UiQueue().SetTimer(kTimeLimitTimer, 90000);
-      Write("ready");
-      code = window.RunModal();
-    } else {
-      Write("no window");
-    }
-  }
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -165,5 +116,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: edit_probe LOG\n");
     return 2;
   }
-  return RunPlatform([&] { return RunProbe(argv[1]); });
+  return RunPlatform([&] {
+    return RunProbeWindow(argv[1], {.readyWithSize = false},
+                          [&] { return std::make_unique<CEditProbeWindow>(); });
+  });
 }

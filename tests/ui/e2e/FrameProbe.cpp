@@ -15,15 +15,17 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/ProbeLog.h"
+#include "tests/common/ProbeWindow.h"
 #include "tests/ui/e2e/FakeWindowManager.h"
 #include "tests/ui/e2e/XftDpi.h"
-#include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UIResources.h"
 #include "ui/widgets/MoveOverSprite.h"
@@ -32,20 +34,7 @@
 
 namespace {
 
-constexpr std::uint32_t kTimeLimitTimer = 1;
-
-std::FILE* g_log = nullptr;
-
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  // A bare text is no format: it prints as it stands.
-  if constexpr (sizeof...(args) == 0)
-    std::fputs(format, g_log);
-  else
-    std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 // The page under the frame: the skin's rounded frame, and the clicks of its
 // widgets in the log.
@@ -83,30 +72,17 @@ public:
   }
 };
 
-class CFrameProbeWindow final : public CRenderWindow {
+class CFrameProbeWindow final : public CProbeWindow {
 public:
-  CFrameProbeWindow() {
-    windowOptions.title = u"Tessera frame probe";
-    windowOptions.size = {1000, 640};
-    windowOptions.maximized = false;
-  }
+  CFrameProbeWindow() : CProbeWindow(u"Tessera frame probe", {1000, 640}) {}
 
   void OnUiMessage(UiMessage& message) override {
-    if (message.message == WM_ACTIVATE) Write("activate %u", static_cast<unsigned>(message.wparam));
     if (message.message == WM_KEYDOWN && message.wparam == 'Q') EndDialog(0);
-    CRenderWindow::OnUiMessage(message);
+    CProbeWindow::OnUiMessage(message);
     if (message.message == WM_SIZE) {
       Write("size %u %d %d maximized %d", static_cast<unsigned>(message.wparam), message.point.x,
             message.point.y, frame.maximized);
     }
-  }
-
-  void OnTimer(std::uint32_t id) override {
-    if (id == kTimeLimitTimer) {
-      Write("time limit");
-      EndDialog(3);
-    }
-    CRenderWindow::OnTimer(id);
   }
 
   void OnClose() override {
@@ -119,7 +95,7 @@ public:
     if (m_page) m_page->SetSpriteRect(8, 40, width - 16, height - 48);
   }
 
-  bool Build() {
+  [[nodiscard]] bool Build() override {
     // The first frame has not measured the window yet: its logical size
     // comes from the client size.
     auto* page = new CDemoPage;
@@ -176,27 +152,6 @@ private:
   CDemoPage* m_page = nullptr;
 };
 
-int RunProbe(const char* logPath) {
-  g_log = std::fopen(logPath, "w");
-  if (!g_log) return 2;
-  int code = 2;
-  {
-    CFrameProbeWindow window;
-    if (window.Create() && window.Build()) {
-      window.SetRenderReady();
-      UiQueue().SetTimer(kTimeLimitTimer, 90000);
-      const Size physical = WindowHost()->GetClientSize();
-      Write("ready %d %d %g", physical.width, physical.height, window.scale);
-      code = window.RunModal();
-    } else {
-      Write("no window");
-    }
-  }
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -211,5 +166,6 @@ int main(int argc, char** argv) {
                  "--wm-state ID add|remove\n");
     return 2;
   }
-  return RunPlatform([&] { return RunProbe(argv[1]); });
+  return RunPlatform(
+      [&] { return RunProbeWindow(argv[1], {}, [&] { return std::make_unique<CFrameProbeWindow>(); }); });
 }

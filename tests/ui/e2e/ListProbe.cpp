@@ -16,39 +16,28 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
-#include <mutex>
 #include <string>
 
-#include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/ProbeLog.h"
+#include "tests/common/ProbePage.h"
+#include "tests/common/ProbeWindow.h"
 #include "tests/ui/e2e/XftDpi.h"
-#include "ui/RenderWindow.h"
-#include "ui/SkinDrawing.h"
 #include "ui/widgets/ListSprite.h"
 #include "ui/widgets/STree.h"
 #include "ui/widgets/SliderSprite.h"
 
 namespace {
 
-constexpr std::uint32_t kTimeLimitTimer = 1;
 constexpr Rect kTreePlace{20, 20, 240, 320};
 constexpr Rect kListPlace{260, 20, 730, 320};
 constexpr Rect kSliderPlace{20, 360, 420, 380};
 
-std::FILE* g_log = nullptr;
-std::mutex g_logLock;
 double g_scale = 1.0;
 
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  std::lock_guard guard(g_logLock);
-  std::fprintf(g_log, "%u ", TickCount());
-  std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 int Physical(std::int32_t logical) { return static_cast<int>(logical * g_scale); }
 
@@ -94,14 +83,8 @@ public:
   }
 };
 
-class CPage final : public CMessageSprite {
+class CPage final : public CProbePage {
 public:
-  bool Draw(std::uint32_t) override {
-    if (!dirty || surface.IsEmpty()) return false;
-    FillRect(surface, {0, 0, rect.Width(), rect.Height()}, 0xFF26282Cu);
-    InvalidateArea({}, 1);
-    return true;
-  }
   bool OnSpriteMessage(const SpriteMessage& message) override {
     switch (message.code) {
       case kTreeMsgSelectionChanged:
@@ -121,32 +104,19 @@ public:
   }
 };
 
-class CListProbeWindow final : public CRenderWindow {
+class CListProbeWindow final : public CProbeWindow {
 public:
-  CListProbeWindow() {
-    windowOptions.title = u"Tessera list probe";
-    windowOptions.size = {900, 600};
-    windowOptions.maximized = false;
-  }
+  CListProbeWindow() : CProbeWindow(u"Tessera list probe", {900, 600}) {}
 
   void OnUiMessage(UiMessage& message) override {
-    if (message.message == WM_ACTIVATE) Write("activate %u", static_cast<unsigned>(message.wparam));
     if (message.message == WM_KEYDOWN && message.wparam == 'Q') {
       EndDialog(0);
       return;
     }
-    CRenderWindow::OnUiMessage(message);
+    CProbeWindow::OnUiMessage(message);
   }
 
-  void OnTimer(std::uint32_t id) override {
-    if (id == kTimeLimitTimer) {
-      Write("time limit");
-      EndDialog(3);
-    }
-    CRenderWindow::OnTimer(id);
-  }
-
-  bool Build() {
+  [[nodiscard]] bool Build() override {
     g_scale = scale;
     const Size client = WindowHost()->GetClientSize();
     const Size logical{static_cast<std::int32_t>(client.width / scale),
@@ -224,27 +194,6 @@ private:
   CLoggingSlider* m_slider = nullptr;
 };
 
-int RunProbe(const char* logPath) {
-  g_log = std::fopen(logPath, "w");
-  if (!g_log) return 2;
-  int code = 2;
-  {
-    CListProbeWindow window;
-    if (window.Create() && window.Build()) {
-      window.SetRenderReady();
-      UiQueue().SetTimer(kTimeLimitTimer, 90000);
-      const Size physical = WindowHost()->GetClientSize();
-      Write("ready %d %d %g", physical.width, physical.height, window.scale);
-      code = window.RunModal();
-    } else {
-      Write("no window");
-    }
-  }
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -253,5 +202,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: list_probe LOG | list_probe --set-xft-dpi N\n");
     return 2;
   }
-  return RunPlatform([&] { return RunProbe(argv[1]); });
+  return RunPlatform([&] {
+    return RunProbeWindow(argv[1], {.stamped = true}, [&] { return std::make_unique<CListProbeWindow>(); });
+  });
 }

@@ -16,44 +16,30 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <mutex>
+#include <memory>
 #include <string>
 
-#include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/ProbeLog.h"
+#include "tests/common/ProbePage.h"
+#include "tests/common/ProbeWindow.h"
 #include "tests/ui/e2e/XftDpi.h"
-#include "ui/RenderWindow.h"
-#include "ui/SkinDrawing.h"
 #include "ui/widgets/AnimationSwitch.h"
 #include "ui/widgets/SButton.h"
 #include "ui/widgets/SMenu.h"
 
 namespace {
 
-constexpr std::uint32_t kTimeLimitTimer = 1;
 constexpr std::int32_t kButtonId = 7;
 constexpr Point kMenuPoint{40, 60};
 constexpr Rect kButtonPlace{420, 300, 580, 340};
 
-std::FILE* g_log = nullptr;
-std::mutex g_logLock;  // the render thread writes too
 double g_scale = 1.0;
 
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  std::lock_guard guard(g_logLock);
-  std::fprintf(g_log, "%u ", TickCount());
-  // A bare text is no format: it prints as it stands.
-  if constexpr (sizeof...(args) == 0)
-    std::fputs(format, g_log);
-  else
-    std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 int Physical(std::int32_t logical) { return static_cast<int>(logical * g_scale); }
 
@@ -105,14 +91,8 @@ public:
 };
 
 // The window's page: the button's parent and the menus' target.
-class CPage final : public CMessageSprite {
+class CPage final : public CProbePage {
 public:
-  bool Draw(std::uint32_t) override {
-    if (!dirty || surface.IsEmpty()) return false;
-    FillRect(surface, {0, 0, rect.Width(), rect.Height()}, 0xFF26282Cu);
-    InvalidateArea({}, 1);
-    return true;
-  }
   bool OnSpriteMessage(const SpriteMessage& message) override {
     if (message.code == kMenuMsgCommand) Write("command %d", static_cast<int>(message.wparam));
     if (message.code == kSpriteMsgButtonClicked && message.wparam == kButtonId) Write("button clicked");
@@ -120,16 +100,11 @@ public:
   }
 };
 
-class CMenuProbeWindow final : public CRenderWindow {
+class CMenuProbeWindow final : public CProbeWindow {
 public:
-  CMenuProbeWindow() : m_menu("menu"), m_sub("sub") {
-    windowOptions.title = u"Tessera menu probe";
-    windowOptions.size = {900, 600};
-    windowOptions.maximized = false;
-  }
+  CMenuProbeWindow() : CProbeWindow(u"Tessera menu probe", {900, 600}), m_menu("menu"), m_sub("sub") {}
 
   void OnUiMessage(UiMessage& message) override {
-    if (message.message == WM_ACTIVATE) Write("activate %u", static_cast<unsigned>(message.wparam));
     // The probe's own keys never reach the sprites: the menu would take
     // them for its letters.
     if (message.message == WM_KEYDOWN && !TopPopup()) {
@@ -148,18 +123,10 @@ public:
           break;
       }
     }
-    CRenderWindow::OnUiMessage(message);
+    CProbeWindow::OnUiMessage(message);
   }
 
-  void OnTimer(std::uint32_t id) override {
-    if (id == kTimeLimitTimer) {
-      Write("time limit");
-      EndDialog(3);
-    }
-    CRenderWindow::OnTimer(id);
-  }
-
-  bool Build() {
+  [[nodiscard]] bool Build() override {
     g_scale = scale;
     const Size client = WindowHost()->GetClientSize();
     const Size logical{static_cast<std::int32_t>(client.width / scale),
@@ -198,27 +165,6 @@ private:
   CPage* m_page = nullptr;
 };
 
-int RunProbe(const char* logPath) {
-  g_log = std::fopen(logPath, "w");
-  if (!g_log) return 2;
-  int code = 2;
-  {
-    CMenuProbeWindow window;
-    if (window.Create() && window.Build()) {
-      window.SetRenderReady();
-      UiQueue().SetTimer(kTimeLimitTimer, 90000);
-      const Size physical = WindowHost()->GetClientSize();
-      Write("ready %d %d %g", physical.width, physical.height, window.scale);
-      code = window.RunModal();
-    } else {
-      Write("no window");
-    }
-  }
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -227,5 +173,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: menu_probe LOG | menu_probe --set-xft-dpi N\n");
     return 2;
   }
-  return RunPlatform([&] { return RunProbe(argv[1]); });
+  return RunPlatform([&] {
+    return RunProbeWindow(argv[1], {.stamped = true}, [&] { return std::make_unique<CMenuProbeWindow>(); });
+  });
 }

@@ -19,38 +19,27 @@
 #include <cstring>
 #include <functional>
 #include <memory>
-#include <mutex>
 #include <string>
 
-#include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/ProbeLog.h"
+#include "tests/common/ProbePage.h"
+#include "tests/common/ProbeWindow.h"
 #include "tests/ui/e2e/XftDpi.h"
-#include "ui/RenderWindow.h"
-#include "ui/SkinDrawing.h"
 #include "ui/widgets/SPropertyList.h"
 #include "ui/widgets/STreeTag.h"
 
 namespace {
 
-constexpr std::uint32_t kTimeLimitTimer = 1;
 constexpr Rect kBarPlace{20, 20, 620, 44};
 constexpr Rect kListPlace{20, 80, 420, 280};
 
-std::FILE* g_log = nullptr;
-std::mutex g_logLock;
 double g_scale = 1.0;
 
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  std::lock_guard guard(g_logLock);
-  std::fprintf(g_log, "%u ", TickCount());
-  std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 int Physical(std::int32_t logical) { return static_cast<int>(logical * g_scale); }
 
@@ -76,14 +65,8 @@ public:
   }
 };
 
-class CPage final : public CMessageSprite {
+class CPage final : public CProbePage {
 public:
-  bool Draw(std::uint32_t) override {
-    if (!dirty || surface.IsEmpty()) return false;
-    FillRect(surface, {0, 0, rect.Width(), rect.Height()}, 0xFF26282Cu);
-    InvalidateArea({}, 1);
-    return true;
-  }
   bool OnSpriteMessage(const SpriteMessage& message) override {
     if (message.code == kTreeTagMsgNavigate) {
       // The node may come from a path the page has rebuilt since: it is
@@ -113,32 +96,19 @@ const CTreeNode* FindNode(const CTreeNode& root, const CTreeNode* node) {
   return nullptr;
 }
 
-class CPathProbeWindow final : public CRenderWindow {
+class CPathProbeWindow final : public CProbeWindow {
 public:
-  CPathProbeWindow() {
-    windowOptions.title = u"Tessera path probe";
-    windowOptions.size = {800, 500};
-    windowOptions.maximized = false;
-  }
+  CPathProbeWindow() : CProbeWindow(u"Tessera path probe", {800, 500}) {}
 
   void OnUiMessage(UiMessage& message) override {
-    if (message.message == WM_ACTIVATE) Write("activate %u", static_cast<unsigned>(message.wparam));
     if (message.message == WM_KEYDOWN && message.wparam == 'Q') {
       EndDialog(0);
       return;
     }
-    CRenderWindow::OnUiMessage(message);
+    CProbeWindow::OnUiMessage(message);
   }
 
-  void OnTimer(std::uint32_t id) override {
-    if (id == kTimeLimitTimer) {
-      Write("time limit");
-      EndDialog(3);
-    }
-    CRenderWindow::OnTimer(id);
-  }
-
-  bool Build() {
+  [[nodiscard]] bool Build() override {
     g_scale = scale;
     const Size client = WindowHost()->GetClientSize();
     const Size logical{static_cast<std::int32_t>(client.width / scale),
@@ -212,27 +182,6 @@ private:
   CSPropertyList* m_list = nullptr;
 };
 
-int RunProbe(const char* logPath) {
-  g_log = std::fopen(logPath, "w");
-  if (!g_log) return 2;
-  int code = 2;
-  {
-    CPathProbeWindow window;
-    if (window.Create() && window.Build()) {
-      window.SetRenderReady();
-      UiQueue().SetTimer(kTimeLimitTimer, 90000);
-      const Size physical = WindowHost()->GetClientSize();
-      Write("ready %d %d %g", physical.width, physical.height, window.scale);
-      code = window.RunModal();
-    } else {
-      Write("no window");
-    }
-  }
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -241,5 +190,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: path_probe LOG | path_probe --set-xft-dpi N\n");
     return 2;
   }
-  return RunPlatform([&] { return RunProbe(argv[1]); });
+  return RunPlatform([&] {
+    return RunProbeWindow(argv[1], {.stamped = true}, [&] { return std::make_unique<CPathProbeWindow>(); });
+  });
 }

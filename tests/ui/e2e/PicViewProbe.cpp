@@ -14,52 +14,33 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <string>
 
-#include "platform/Clock.h"
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/ProbeLog.h"
+#include "tests/common/ProbePage.h"
+#include "tests/common/ProbeWindow.h"
 #include "tests/ui/e2e/XftDpi.h"
-#include "ui/RenderWindow.h"
-#include "ui/SkinDrawing.h"
 #include "ui/widgets/SPicView.h"
 
 namespace {
 
-constexpr std::uint32_t kTimeLimitTimer = 1;
 constexpr std::uint32_t kStateTimer = 2;
 
-std::FILE* g_log = nullptr;
-std::mutex g_logLock;
 double g_scale = 1.0;
 
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  std::lock_guard guard(g_logLock);
-  std::fprintf(g_log, "%u ", TickCount());
-  // A bare text is no format: it prints as it stands.
-  if constexpr (sizeof...(args) == 0)
-    std::fputs(format, g_log);
-  else
-    std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 int Physical(std::int32_t logical) { return static_cast<int>(logical * g_scale); }
 
 // The page: the view's parent; it logs what the view tells it and the image
 // point under the pointer.
-class CPage final : public CMessageSprite {
+class CPage final : public CProbePage {
 public:
-  bool Draw(std::uint32_t) override {
-    if (!dirty || surface.IsEmpty()) return false;
-    FillRect(surface, {0, 0, rect.Width(), rect.Height()}, 0xFF26282Cu);
-    InvalidateArea({}, 1);
-    return true;
-  }
   void OnMouseMove(Point point, std::uint32_t flags) override {
     if (view) {
       const Point local{point.x - view->rect.left, point.y - view->rect.top};
@@ -78,35 +59,27 @@ public:
   CSPicView* view = nullptr;
 };
 
-class CPicViewProbeWindow final : public CRenderWindow {
+class CPicViewProbeWindow final : public CProbeWindow {
 public:
-  CPicViewProbeWindow() {
-    windowOptions.title = u"Tessera picture view probe";
-    windowOptions.size = {1000, 700};
-    windowOptions.maximized = false;
-  }
+  explicit CPicViewProbeWindow(const char* photoPath)
+      : CProbeWindow(u"Tessera picture view probe", {1000, 700}), m_photoPath(photoPath) {}
 
   void OnUiMessage(UiMessage& message) override {
-    if (message.message == WM_ACTIVATE) Write("activate %u", static_cast<unsigned>(message.wparam));
     if (message.message == WM_KEYDOWN && message.wparam == 'Q' && !TopPopup()) {
       EndDialog(0);
       return;
     }
-    CRenderWindow::OnUiMessage(message);
+    CProbeWindow::OnUiMessage(message);
   }
 
   void OnTimer(std::uint32_t id) override {
-    if (id == kTimeLimitTimer) {
-      Write("time limit");
-      EndDialog(3);
-    }
     if (id == kStateTimer) LogState();
-    CRenderWindow::OnTimer(id);
+    CProbeWindow::OnTimer(id);
   }
 
-  bool Build(const char* photoPath) {
-    if (!m_photo.LoadFile(photoPath)) {
-      Write("no photo %s", photoPath);
+  [[nodiscard]] bool Build() override {
+    if (!m_photo.LoadFile(m_photoPath)) {
+      Write("no photo %s", m_photoPath);
       return false;
     }
     g_scale = scale;
@@ -126,6 +99,7 @@ public:
     m_page->view = view;
     view->SetImage(&m_photo, u"large_image");
     Write("photo %u %u", m_photo.width, m_photo.height);
+    UiQueue().SetTimer(kStateTimer, 50);
     return true;
   }
 
@@ -168,33 +142,12 @@ private:
     }
   }
 
+  const char* m_photoPath;
   CBgraImage m_photo;
   CPage* m_page = nullptr;
   std::string m_lastState;
   bool m_menuLogged = false;
 };
-
-int RunProbe(const char* logPath, const char* photoPath) {
-  g_log = std::fopen(logPath, "w");
-  if (!g_log) return 2;
-  int code = 2;
-  {
-    CPicViewProbeWindow window;
-    if (window.Create() && window.Build(photoPath)) {
-      window.SetRenderReady();
-      UiQueue().SetTimer(kTimeLimitTimer, 90000);
-      UiQueue().SetTimer(kStateTimer, 50);
-      const Size physical = WindowHost()->GetClientSize();
-      Write("ready %d %d %g", physical.width, physical.height, window.scale);
-      code = window.RunModal();
-    } else {
-      Write("no window");
-    }
-  }
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
-}
 
 }  // namespace
 
@@ -204,5 +157,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: pic_view_probe LOG PHOTO | pic_view_probe --set-xft-dpi N\n");
     return 2;
   }
-  return RunPlatform([&] { return RunProbe(argv[1], argv[2]); });
+  return RunPlatform([&] {
+    return RunProbeWindow(argv[1], {.stamped = true},
+                          [&] { return std::make_unique<CPicViewProbeWindow>(argv[2]); });
+  });
 }

@@ -12,15 +12,16 @@
 
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <string>
 
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
-#include "ui/RenderWindow.h"
-#include "ui/SkinDrawing.h"
-#include "ui/UIResources.h"
+#include "tests/common/ProbeLog.h"
+#include "tests/common/ProbePage.h"
+#include "tests/common/ProbeWindow.h"
 #include "ui/dialogs/ColorCodeDlg.h"
 #include "ui/dialogs/ColorPickerDlg.h"
 #include "ui/dialogs/LockRatioDlg.h"
@@ -28,39 +29,18 @@
 
 namespace {
 
-constexpr std::uint32_t kTimeLimitTimer = 1;
 constexpr std::uint32_t kPollTimer = 2;
 constexpr ColourBgra16 kStartColour = MakeColourBgra16(0x1000, 0x2000, 0x6000, 0xFFFF);
 
-std::FILE* g_log = nullptr;
+using probe::Write;
 
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+class CPage final : public CProbePage {};
 
-class CPage final : public CMessageSprite {
+class CPickerProbeWindow final : public CProbeWindow {
 public:
-  bool Draw(std::uint32_t) override {
-    if (!dirty || surface.IsEmpty()) return false;
-    FillRect(surface, {0, 0, rect.Width(), rect.Height()}, 0xFF26282Cu);
-    InvalidateArea({}, 1);
-    return true;
-  }
-};
-
-class CPickerProbeWindow final : public CRenderWindow {
-public:
-  CPickerProbeWindow() {
-    windowOptions.title = u"Tessera picker probe";
-    windowOptions.size = {800, 600};
-    windowOptions.maximized = false;
-  }
+  CPickerProbeWindow() : CProbeWindow(u"Tessera picker probe", {800, 600}) {}
 
   void OnUiMessage(UiMessage& message) override {
-    if (message.message == WM_ACTIVATE) Write("activate %u", static_cast<unsigned>(message.wparam));
     if (message.message == WM_KEYDOWN && !TopPopup()) {
       switch (message.wparam) {
         case 'P':
@@ -76,25 +56,22 @@ public:
           break;
       }
     }
-    CRenderWindow::OnUiMessage(message);
+    CProbeWindow::OnUiMessage(message);
     LogDialogs();
   }
 
   void OnTimer(std::uint32_t id) override {
-    if (id == kTimeLimitTimer) {
-      Write("time limit");
-      EndDialog(3);
-    }
     if (id == kPollTimer) LogDialogs();
-    CRenderWindow::OnTimer(id);
+    CProbeWindow::OnTimer(id);
   }
 
-  [[nodiscard]] bool Build() {
+  [[nodiscard]] bool Build() override {
     const Size client = WindowHost()->GetClientSize();
     m_page = new CPage;
     if (!m_page->Create(nullptr, this, 1, {0, 0, Logical(client.width), Logical(client.height)}, 2))
       return false;
     AddTopLevelSprite(m_page, true);
+    UiQueue().SetTimer(kPollTimer, 100);
     return true;
   }
 
@@ -191,29 +168,6 @@ private:
   std::u16string m_loggedText;
 };
 
-int RunProbe(const char* logPath) {
-  g_log = std::fopen(logPath, "w");
-  if (!g_log) return 2;
-  int code = 2;
-  if (UIResources().Init(u"")) {
-    CPickerProbeWindow window;
-    if (window.Create() && window.Build()) {
-      window.SetRenderReady();
-      UiQueue().SetTimer(kTimeLimitTimer, 90000);
-      UiQueue().SetTimer(kPollTimer, 100);
-      Write("ready");
-      code = window.RunModal();
-    } else {
-      Write("no window");
-    }
-  } else {
-    Write("no resources");
-  }
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -221,5 +175,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: picker_probe LOG\n");
     return 2;
   }
-  return RunPlatform([&] { return RunProbe(argv[1]); });
+  return RunPlatform([&] {
+    return RunProbeWindow(argv[1], {.readyWithSize = false, .loadResources = true},
+                          [&] { return std::make_unique<CPickerProbeWindow>(); });
+  });
 }

@@ -16,26 +16,15 @@
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/ProbeLog.h"
+#include "tests/common/ProbeWindow.h"
 #include "tests/ui/e2e/XftDpi.h"
-#include "ui/RenderWindow.h"
 
 namespace {
 
-constexpr std::uint32_t kTimeLimitTimer = 1;
 constexpr std::uint32_t kDumpTimer = 2;
 
-std::FILE* g_log = nullptr;
-
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  // A bare text is no format: it prints as it stands.
-  if constexpr (sizeof...(args) == 0)
-    std::fputs(format, g_log);
-  else
-    std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 // A plain coloured sprite that logs the presses it receives.
 class CClickTarget : public CMessageSprite {
@@ -56,33 +45,26 @@ public:
   std::uint32_t colour;
 };
 
-class CProbeWindow final : public CRenderWindow {
+class CRenderProbeWindow final : public CProbeWindow {
 public:
-  explicit CProbeWindow(const char* dumpPath) : m_dumpPath(dumpPath) {
-    windowOptions.title = u"Tessera render probe";
-    windowOptions.size = {1000, 640};
-    windowOptions.maximized = false;
-  }
+  explicit CRenderProbeWindow(const char* dumpPath)
+      : CProbeWindow(u"Tessera render probe", {1000, 640}), m_dumpPath(dumpPath) {}
 
   void OnUiMessage(UiMessage& message) override {
-    if (message.message == WM_ACTIVATE) Write("activate %u", static_cast<unsigned>(message.wparam));
     if (message.message == WM_KEYDOWN && message.wparam == 'D') UiQueue().SetTimer(kDumpTimer, 300);
     if (message.message == WM_KEYDOWN && message.wparam == 'Q') EndDialog(0);
-    CRenderWindow::OnUiMessage(message);
+    CProbeWindow::OnUiMessage(message);
   }
 
   void OnTimer(std::uint32_t id) override {
-    if (id == kTimeLimitTimer) {
-      Write("time limit");
-      EndDialog(3);
-    } else if (id == kDumpTimer) {
+    if (id == kDumpTimer) {
       UiQueue().KillTimer(kDumpTimer);
       Dump();
     }
-    CRenderWindow::OnTimer(id);
+    CProbeWindow::OnTimer(id);
   }
 
-  void Build() {
+  [[nodiscard]] bool Build() override {
     auto add = [this](CClickTarget* sprite, CSprite* parent, const Rect& rect, std::int32_t spriteLayer) {
       if (!sprite->Create(parent, parent ? nullptr : this, 0, rect, spriteLayer)) return;
       if (parent) {
@@ -98,6 +80,7 @@ public:
     add(a, nullptr, {40, 40, 240, 200}, 2);
     add(b, nullptr, {300, 40, 600, 300}, 2);
     add(c, b, {50, 50, 150, 150}, 0);
+    return true;
   }
 
 private:
@@ -121,28 +104,6 @@ private:
   const char* m_dumpPath;
 };
 
-int RunProbe(const char* logPath, const char* dumpPath) {
-  g_log = std::fopen(logPath, "w");
-  if (!g_log) return 2;
-  int code = 2;
-  {
-    CProbeWindow window(dumpPath);
-    if (window.Create()) {
-      window.Build();
-      window.SetRenderReady();
-      UiQueue().SetTimer(kTimeLimitTimer, 60000);
-      const Size physical = WindowHost()->GetClientSize();
-      Write("ready %d %d %g", physical.width, physical.height, window.scale);
-      code = window.RunModal();
-    } else {
-      Write("no window");
-    }
-  }
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -151,5 +112,8 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: render_window_probe LOG DUMP | render_window_probe --set-xft-dpi N\n");
     return 2;
   }
-  return RunPlatform([&] { return RunProbe(argv[1], argv[2]); });
+  return RunPlatform([&] {
+    return RunProbeWindow(argv[1], {.timeLimitMs = 60000},
+                          [&] { return std::make_unique<CRenderProbeWindow>(argv[2]); });
+  });
 }

@@ -18,14 +18,16 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <thread>
 
 #include "platform/Platform.h"
 #include "platform/UiQueue.h"
 #include "platform/WindowMessages.h"
+#include "tests/common/ProbeLog.h"
+#include "tests/common/ProbeWindow.h"
 #include "tests/ui/e2e/XftDpi.h"
-#include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UIResources.h"
 #include "ui/widgets/AnimationSwitch.h"
@@ -33,23 +35,9 @@
 
 namespace {
 
-constexpr std::uint32_t kTimeLimitTimer = 1;
 constexpr std::uint32_t kDumpTimer = 2;
 
-std::FILE* g_log = nullptr;
-std::mutex g_logLock;  // the render thread writes too
-
-template <typename... Args>
-void Write(const char* format, Args... args) {
-  std::lock_guard guard(g_logLock);
-  // A bare text is no format: it prints as it stands.
-  if constexpr (sizeof...(args) == 0)
-    std::fputs(format, g_log);
-  else
-    std::fprintf(g_log, format, args...);
-  std::fputc('\n', g_log);
-  std::fflush(g_log);
-}
+using probe::Write;
 
 // Writes a rectangle of the back buffer (logical pixels) as raw RGB.
 bool DumpRect(CRenderWindow& window, const Rect& rect, const char* path) {
@@ -127,16 +115,12 @@ public:
   }
 };
 
-class CTabProbeWindow final : public CRenderWindow {
+class CTabProbeWindow final : public CProbeWindow {
 public:
-  explicit CTabProbeWindow(const char* dumpPath) : m_dumpPath(dumpPath) {
-    windowOptions.title = u"Tessera tab probe";
-    windowOptions.size = {1000, 640};
-    windowOptions.maximized = false;
-  }
+  explicit CTabProbeWindow(const char* dumpPath)
+      : CProbeWindow(u"Tessera tab probe", {1000, 640}), m_dumpPath(dumpPath) {}
 
   void OnUiMessage(UiMessage& message) override {
-    if (message.message == WM_ACTIVATE) Write("activate %u", static_cast<unsigned>(message.wparam));
     if (message.message == WM_KEYDOWN) {
       switch (message.wparam) {
         case 'A':
@@ -161,23 +145,20 @@ public:
           break;
       }
     }
-    CRenderWindow::OnUiMessage(message);
+    CProbeWindow::OnUiMessage(message);
   }
 
   void OnTimer(std::uint32_t id) override {
-    if (id == kTimeLimitTimer) {
-      Write("time limit");
-      EndDialog(3);
-    } else if (id == kDumpTimer) {
+    if (id == kDumpTimer) {
       UiQueue().KillTimer(kDumpTimer);
       const Rect area = m_frame->RectToWindow(m_frame->pageArea);
       Write(DumpRect(*this, area, m_dumpPath) ? "dumped page %d %d %d %d" : "dump failed %d %d %d %d",
             area.left, area.top, area.Width(), area.Height());
     }
-    CRenderWindow::OnTimer(id);
+    CProbeWindow::OnTimer(id);
   }
 
-  bool Build() {
+  [[nodiscard]] bool Build() override {
     const Size client = WindowHost()->GetClientSize();
     const Size logical{static_cast<std::int32_t>(client.width / scale),
                        static_cast<std::int32_t>(client.height / scale)};
@@ -253,27 +234,6 @@ private:
   CLoggingTabFrame* m_frame = nullptr;
 };
 
-int RunProbe(const char* logPath, const char* dumpPath) {
-  g_log = std::fopen(logPath, "w");
-  if (!g_log) return 2;
-  int code = 2;
-  {
-    CTabProbeWindow window(dumpPath);
-    if (window.Create() && window.Build()) {
-      window.SetRenderReady();
-      UiQueue().SetTimer(kTimeLimitTimer, 90000);
-      const Size physical = WindowHost()->GetClientSize();
-      Write("ready %d %d %g", physical.width, physical.height, window.scale);
-      code = window.RunModal();
-    } else {
-      Write("no window");
-    }
-  }
-  Write("exit %d", code);
-  std::fclose(g_log);
-  return code;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -282,5 +242,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: tab_probe LOG DUMP | tab_probe --set-xft-dpi N\n");
     return 2;
   }
-  return RunPlatform([&] { return RunProbe(argv[1], argv[2]); });
+  return RunPlatform([&] {
+    return RunProbeWindow(argv[1], {}, [&] { return std::make_unique<CTabProbeWindow>(argv[2]); });
+  });
 }

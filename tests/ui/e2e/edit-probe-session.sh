@@ -2,95 +2,58 @@
 # The part of the edit test that runs inside the virtual X server.
 set -u
 probe=$1
-work=$(mktemp -d)
-log=$work/log
-pid=
-cleanup() {
-  [[ -n "$pid" ]] && kill "$pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  echo "--- probe log:"
-  cat "$log"
-  exit 1
-}
-
-count() { grep -c -x -- "$1" "$log"; }
-# Waits up to 10 s for the n-th line that is exactly the text.
-wait_count() {
-  for _ in $(seq 1 100); do
-    [[ $(count "$1") -ge $2 ]] && return 0
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  [[ $(count "$1") -ge $2 ]]
-}
-wait_for() { wait_count "$1" 1; }
-last() { grep "^$1" "$log" | tail -n 1; }
-key() { timeout 10 xdotool key --delay 60 "$@"; }
-click() { timeout 10 xdotool mousemove --window "$window" "$1" "$2" click 1; }
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../../app/e2e/session-lib.sh"
 clip_out() { timeout 10 xclip -selection clipboard -o; }
 
 # A layout with AltGr (ISO_Level3_Shift on the right Alt key) and dead keys.
 setxkbmap -layout de || fail "setxkbmap could not load the German layout"
 
-touch "$log"
-"$probe" "$log" &
-pid=$!
-wait_for 'ready' || fail "the window did not open"
-window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Tessera edit probe$' | head -n 1)
-[[ -n "$window" ]] || fail "no window named 'Tessera edit probe'"
-timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
-wait_for 'activate 1' || fail "no activation"
+open_probe '^ready$' '^Tessera edit probe$' "$probe" "$log"
+wait_for '^activate 1$' || fail "no activation"
 [[ $(last 'textinput') == 'textinput 0' ]] || fail "text input was on without a field"
 read -r _ fx fy <<<"$(last 'field ')"
 read -r _ bx by <<<"$(last 'box ')"
 
 # The field takes the focus: text input goes on.
-click "$fx" "$fy"
-wait_for 'focus field' || fail "the click did not focus the field"
-wait_for 'textinput 1' || fail "text input did not go on with the field"
+click_at "$fx" "$fy"
+wait_for '^focus field$' || fail "the click did not focus the field"
+wait_for '^textinput 1$' || fail "text input did not go on with the field"
 
 # AltGr+Q, AltGr+E and AltGr+7 give @, the euro sign and a brace; the dead
 # acute and circumflex compose with the next letter.
-key ISO_Level3_Shift+q ISO_Level3_Shift+e ISO_Level3_Shift+7 dead_acute e dead_circumflex a z
-wait_for 'text 6 @€{éâz' || fail "AltGr and dead keys: $(last 'text')"
+press ISO_Level3_Shift+q ISO_Level3_Shift+e ISO_Level3_Shift+7 dead_acute e dead_circumflex a z
+wait_for '^text 6 @€{éâz$' || fail "AltGr and dead keys: $(last 'text')"
 
 # A character beyond the BMP is one character.
 timeout 10 xdotool type --delay 100 '😀'
-wait_for 'text 7 @€{éâz😀' || fail "a character beyond the BMP: $(last 'text')"
+wait_for '^text 7 @€{éâz😀$' || fail "a character beyond the BMP: $(last 'text')"
 
 # Text another program holds pastes in whole, and copies back out.
 printf 'Gr\xc3\xbc\xc3\x9fe \xf0\x9f\x98\x80 \xe2\x9c\x93 \xe4\xb8\xad' | timeout 60 xclip -selection clipboard -i &
 sleep 0.5
-key ctrl+a ctrl+v
-wait_for 'text 11 Grüße 😀 ✓ 中' || fail "paste from xclip: $(last 'text')"
+press ctrl+a ctrl+v
+wait_for '^text 11 Grüße 😀 ✓ 中$' || fail "paste from xclip: $(last 'text')"
 printf 'x' | timeout 60 xclip -selection clipboard -i &
 sleep 0.5
-key ctrl+a ctrl+c
+press ctrl+a ctrl+c
 sleep 0.5
 [[ "$(clip_out)" == 'Grüße 😀 ✓ 中' ]] || fail "copy to xclip: $(clip_out)"
 
 # A control that takes no text: text input goes off and typing changes nothing.
 changes=$(grep -c '^text ' "$log")
-click "$bx" "$by"
-wait_for 'focus box' || fail "the click did not focus the check box"
-wait_for 'textinput 0' || fail "text input stayed on"
-key x y
+click_at "$bx" "$by"
+wait_for '^focus box$' || fail "the click did not focus the check box"
+wait_for '^textinput 0$' || fail "text input stayed on"
+press x y
 sleep 0.5
 [[ $(grep -c '^text ' "$log") -eq $changes ]] || fail "typing reached the field: $(last 'text')"
-click "$fx" "$fy"
-wait_count 'textinput 1' 2 || fail "text input did not go on again"
-key b
-wait_for 'text 12 Grüße 😀 ✓ 中b' || fail "typing after the focus came back: $(last 'text')"
+click_at "$fx" "$fy"
+wait_count '^textinput 1$' 2 || fail "text input did not go on again"
+press b
+wait_for '^text 12 Grüße 😀 ✓ 中b$' || fail "typing after the focus came back: $(last 'text')"
 
-key Escape
-wait "$pid"
-rc=$?
-pid=
+press_until_end Escape
 [[ $rc -eq 0 ]] || fail "the probe ended with $rc"
 grep -qx 'exit 0' "$log" || fail "no clean exit"
 echo "edit probe: AltGr and dead keys, a character beyond the BMP, paste from and copy to xclip, text input only with the field focused"
