@@ -126,6 +126,8 @@ bool CSAlbumPhotoList::StartFileDrag() {
   const std::vector<std::filesystem::path> paths = SplitFileList(CollectSelectedPaths(false));
   if (paths.empty()) return false;
   m_dragFiles.files = paths;
+  // Outside the window the platform carries the files on to other programs.
+  if (!OfferFileDrag(paths)) UIResources().WriteLog("Album drag not offered to other programs");
   if (CRenderWindow* window = RenderWindowOf(*this)) window->SetCaptureSprite(this);
   SetWindowCursor(CursorShape::Hand);
   return true;
@@ -145,7 +147,9 @@ void CSAlbumPhotoList::OnLButtonUp(Point point, std::uint32_t flags) {
   const Point at = PointToWindow(point);
   const Size client = window->LogicalSize();
   if (at.x < 0 || at.y < 0 || at.x >= client.width || at.y >= client.height) {
-    WriteNotBuilt("Dragging files to other programs");
+    // Dropped, or not, on another program's window by the platform.
+    UIResources().WriteLog("Album dragged " + std::to_string(files.files.size()) +
+                           " files out of the window");
     return;
   }
   // Released over the list itself: the files are where they are already.

@@ -34,7 +34,8 @@ public:
   void OnMouseMove(Point point, std::uint32_t flags) override;
   void OnLButtonDown(Point point, std::uint32_t flags) override;
   // Ends a file drag: released over another sprite of the window (the tab
-  // strip, the folder tree) the files are dropped there.
+  // strip, the folder tree) the files are dropped there; outside the window
+  // the platform's drag has carried them to another program.
   void OnLButtonUp(Point point, std::uint32_t flags) override;
   void OnCaptureReleased() override;
   // Keeps a selection when the press is on a selected item, then the menu.
@@ -65,7 +66,8 @@ public:
   // selection and the clipboard.
   void BuildContextMenu(CSMenu* menu);
   // Starts dragging the selected photos (no folders); false when there are
-  // none. The drag runs inside the window until the button is released.
+  // none. The drag runs inside the window until the button is released;
+  // outside it the files are offered to other programs as a uri-list.
   [[nodiscard]] bool StartFileDrag();
   bool IsDraggingFiles() const { return !m_dragFiles.files.empty(); }
   // Every photo selected, every folder not.

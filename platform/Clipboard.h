@@ -53,4 +53,12 @@ public:
   [[nodiscard]] virtual int SetText(std::u16string_view text) = 0;
   // 0 when the clipboard holds no text (or an empty one).
   [[nodiscard]] virtual int GetText(std::u16string& text) = 0;
+
+  // Drag and drop to other programs, for the drag of the first mouse button
+  // held now: while the pointer is outside the window the shared targets
+  // are offered to the window under it that takes drops (XDND), and the
+  // button released there drops them. Inside the window the program runs
+  // the drag itself. Ends at the release or Escape. 1 when the drag is
+  // offered; 0 when the button is up or there is no display.
+  [[nodiscard]] virtual int StartDrag(std::vector<ClipboardTarget> targets) = 0;
 };

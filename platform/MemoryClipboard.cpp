@@ -75,3 +75,19 @@ bool CMemoryClipboard::IsEmpty() {
   std::lock_guard lock(m_mutex);
   return m_offer.IsEmpty();
 }
+
+int CMemoryClipboard::StartDrag(std::vector<ClipboardTarget> targets) {
+  std::lock_guard lock(m_mutex);
+  m_drag = CClipboardOffer(std::move(targets));
+  return 1;
+}
+
+std::vector<std::string> CMemoryClipboard::DragTargetsSeenByOtherProgram() {
+  std::lock_guard lock(m_mutex);
+  return m_drag.Names(true);
+}
+
+int CMemoryClipboard::ReadDragAsOtherProgram(std::string_view target, ClipboardBytes& bytes) {
+  std::lock_guard lock(m_mutex);
+  return Hand(m_drag.Get(target, true), bytes);
+}

@@ -23,6 +23,8 @@ public:
   [[nodiscard]] int Read(std::string_view target, ClipboardBytes& bytes) override;
   [[nodiscard]] int SetText(std::u16string_view text) override;
   [[nodiscard]] int GetText(std::u16string& text) override;
+  // Keeps the targets as the running drag's.
+  [[nodiscard]] int StartDrag(std::vector<ClipboardTarget> targets) override;
 
   // Another program takes the clipboard with these targets.
   void OfferFromOtherProgram(std::vector<ForeignTarget> targets);
@@ -30,8 +32,12 @@ public:
   std::vector<std::string> TargetsSeenByOtherProgram();
   [[nodiscard]] int ReadAsOtherProgram(std::string_view target, ClipboardBytes& bytes);
   bool IsEmpty();
+  // What a program the last drag was dropped on sees of it.
+  std::vector<std::string> DragTargetsSeenByOtherProgram();
+  [[nodiscard]] int ReadDragAsOtherProgram(std::string_view target, ClipboardBytes& bytes);
 
 private:
   std::mutex m_mutex;
   CClipboardOffer m_offer;
+  CClipboardOffer m_drag;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/SdlHost.h"
 #include "platform/Utf16.h"
+#include "platform/X11DragSource.h"
 #include "platform/X11Selection.h"
 
 // Last: it brings Xlib's macros, which clash with our names.
@@ -18,6 +19,8 @@ CSdlClipboard::CSdlClipboard(CSdlHost& host) : m_host(host) {}
 CSdlClipboard::~CSdlClipboard() = default;
 
 void CSdlClipboard::SetWindow(SDL_Window* window) {
+  m_window = nullptr;
+  m_dragSource.reset();
   m_selection.reset();
   if (!window) return;
   SDL_SysWMinfo info;
@@ -28,12 +31,15 @@ void CSdlClipboard::SetWindow(SDL_Window* window) {
   }
   auto selection = std::make_unique<CX11Selection>(info.info.x11.display, [] { SDL_PumpEvents(); });
   if (selection->IsValid()) m_selection = std::move(selection);
+  auto dragSource = std::make_unique<CX11DragSource>(info.info.x11.display, [] { SDL_PumpEvents(); });
+  if (dragSource->IsValid()) m_dragSource = std::move(dragSource);
+  m_window = window;
 }
 
 void CSdlClipboard::OnSystemEvent(const SDL_Event& event) {
-  if (m_selection && event.syswm.msg && event.syswm.msg->subsystem == SDL_SYSWM_X11) {
-    m_selection->HandleEvent(event.syswm.msg->msg.x11.event);
-  }
+  if (!event.syswm.msg || event.syswm.msg->subsystem != SDL_SYSWM_X11) return;
+  if (m_selection) m_selection->HandleEvent(event.syswm.msg->msg.x11.event);
+  if (m_dragSource) m_dragSource->HandleEvent(event.syswm.msg->msg.x11.event);
 }
 
 int CSdlClipboard::Offer(std::vector<ClipboardTarget> targets) {
@@ -96,6 +102,21 @@ int CSdlClipboard::GetText(std::u16string& text) {
           result = 1;
         }
         SDL_free(utf8);
+      },
+      true);
+  return result;
+}
+
+int CSdlClipboard::StartDrag(std::vector<ClipboardTarget> targets) {
+  int result = 0;
+  m_host.Call(
+      [&] {
+        if (!m_dragSource) return;
+        // SDL may have replaced the X window since it was made.
+        SDL_SysWMinfo info;
+        SDL_VERSION(&info.version);
+        if (SDL_GetWindowWMInfo(m_window, &info) != SDL_TRUE || info.subsystem != SDL_SYSWM_X11) return;
+        result = m_dragSource->Start(info.info.x11.window, std::move(targets));
       },
       true);
   return result;

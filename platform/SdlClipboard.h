@@ -1,8 +1,9 @@
 #pragma once
 // The real clipboard: text through SDL, pictures and file lists through the
-// X11 CLIPBOARD selection (CX11Selection) on SDL's connection. Each call of
+// X11 CLIPBOARD selection (CX11Selection) on SDL's connection, drags to
+// other programs through XDND (CX11DragSource). Each call of
 // the UI thread runs on the platform thread, which the caller waits for.
-// The selection exists while the window does. Only the platform layer
+// The selection and the drag source exist while the window does. Only the platform layer
 // includes this header.
 
 #include <SDL.h>
@@ -12,6 +13,7 @@
 #include "platform/Clipboard.h"
 
 class CSdlHost;
+class CX11DragSource;
 class CX11Selection;
 
 class CSdlClipboard final : public IClipboard {
@@ -28,6 +30,7 @@ public:
   [[nodiscard]] int Read(std::string_view target, ClipboardBytes& bytes) override;
   [[nodiscard]] int SetText(std::u16string_view text) override;
   [[nodiscard]] int GetText(std::u16string& text) override;
+  [[nodiscard]] int StartDrag(std::vector<ClipboardTarget> targets) override;
 
   // Platform thread: the window came or went (null).
   void SetWindow(SDL_Window* window);
@@ -36,5 +39,7 @@ public:
 
 private:
   CSdlHost& m_host;
-  std::unique_ptr<CX11Selection> m_selection;  // platform thread
+  std::unique_ptr<CX11Selection> m_selection;    // platform thread
+  std::unique_ptr<CX11DragSource> m_dragSource;  // platform thread
+  SDL_Window* m_window = nullptr;                // platform thread
 };

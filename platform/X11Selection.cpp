@@ -6,26 +6,9 @@
 
 #include <algorithm>
 
+#include "platform/X11ErrorTrap.h"
+
 namespace {
-
-// Ignores the errors of the requests made while it lives (a requestor that
-// went away), then puts the previous handler back. The handler is the
-// process's; only the platform thread talks to the server.
-class CErrorTrap {
-public:
-  explicit CErrorTrap(Display* display) : m_display(display), m_previous(XSetErrorHandler(&Ignore)) {}
-  ~CErrorTrap() {
-    XSync(m_display, False);
-    XSetErrorHandler(m_previous);
-  }
-  CErrorTrap(const CErrorTrap&) = delete;
-  CErrorTrap& operator=(const CErrorTrap&) = delete;
-
-private:
-  static int Ignore(Display*, XErrorEvent*) { return 0; }
-  Display* m_display;
-  XErrorHandler m_previous;
-};
 
 constexpr std::size_t kMaxChunk = 256 * 1024;
 // A property longer than the clipboard's limit is refused, not fetched.
@@ -33,7 +16,7 @@ constexpr long kMaxPropertyUnits = static_cast<long>(kMaxClipboardBytes / 4 + 1)
 
 }  // namespace
 
-CX11Selection::CX11Selection(_XDisplay* display, std::function<void()> pump,
+CX11Selection::CX11Selection(_XDisplay* display, std::function<void()> pump, std::string_view selection,
                              std::chrono::milliseconds timeout)
     : m_display(display), m_pump(std::move(pump)), m_timeout(timeout) {
   if (!m_display) return;
@@ -45,7 +28,7 @@ CX11Selection::CX11Selection(_XDisplay* display, std::function<void()> pump,
   long units = XExtendedMaxRequestSize(m_display);
   if (units == 0) units = XMaxRequestSize(m_display);
   m_chunk = std::min<std::size_t>(kMaxChunk, static_cast<std::size_t>(units) * 4 - 1024);
-  m_clipboard = InternAtom("CLIPBOARD");
+  m_selection = InternAtom(selection);
   m_targets = InternAtom("TARGETS");
   m_timestamp = InternAtom("TIMESTAMP");
   m_incr = InternAtom("INCR");
@@ -56,7 +39,7 @@ CX11Selection::CX11Selection(_XDisplay* display, std::function<void()> pump,
 
 CX11Selection::~CX11Selection() {
   if (!m_window) return;
-  CErrorTrap trap(m_display);
+  CX11ErrorTrap trap(m_display);
   for (const Outgoing& transfer : m_outgoing)
     XSelectInput(m_display, transfer.requestor, transfer.previousMask);
   XDestroyWindow(m_display, m_window);
@@ -75,7 +58,7 @@ std::string CX11Selection::AtomName(unsigned long atom) {
   for (const auto& [name, known] : m_atoms) {
     if (known == atom) return name;
   }
-  CErrorTrap trap(m_display);  // an atom from another program may be bad
+  CX11ErrorTrap trap(m_display);  // an atom from another program may be bad
   char* name = XGetAtomName(m_display, atom);
   if (!name) return {};
   std::string text(name);
@@ -113,8 +96,8 @@ int CX11Selection::Offer(std::vector<ClipboardTarget> targets) {
   if (!m_window) return 0;
   const unsigned long time = ServerTime();
   if (time == CurrentTime) return 0;
-  XSetSelectionOwner(m_display, m_clipboard, m_window, time);
-  if (XGetSelectionOwner(m_display, m_clipboard) != m_window) {
+  XSetSelectionOwner(m_display, m_selection, m_window, time);
+  if (XGetSelectionOwner(m_display, m_selection) != m_window) {
     Forget();
     return 0;
   }
@@ -128,13 +111,13 @@ int CX11Selection::Empty() {
   if (!m_window) return 0;
   const unsigned long time = ServerTime();
   if (time == CurrentTime) return 0;
-  XSetSelectionOwner(m_display, m_clipboard, None, time);
+  XSetSelectionOwner(m_display, m_selection, None, time);
   Forget();
-  return XGetSelectionOwner(m_display, m_clipboard) == None ? 1 : 0;
+  return XGetSelectionOwner(m_display, m_selection) == None ? 1 : 0;
 }
 
 bool CX11Selection::Owns() {
-  if (m_owner && XGetSelectionOwner(m_display, m_clipboard) != m_window) Forget();
+  if (m_owner && XGetSelectionOwner(m_display, m_selection) != m_window) Forget();
   return m_owner;
 }
 
@@ -148,7 +131,7 @@ int CX11Selection::Convert(unsigned long target, std::vector<std::uint8_t>& byte
   bytes.clear();
   XDeleteProperty(m_display, m_window, m_property);
   m_reply = {};
-  XConvertSelection(m_display, m_clipboard, target, m_property, m_window, CurrentTime);
+  XConvertSelection(m_display, m_selection, target, m_property, m_window, CurrentTime);
   if (!WaitFor([this] { return m_reply.arrived; }) || m_reply.property == None) return 0;
 
   // Appends the property's value and deletes it; false when it is missing
@@ -202,7 +185,7 @@ int CX11Selection::Convert(unsigned long target, std::vector<std::uint8_t>& byte
 std::vector<std::string> CX11Selection::Targets() {
   if (!m_window) return {};
   if (Owns()) return m_offer.Names(false);
-  if (XGetSelectionOwner(m_display, m_clipboard) == None) return {};
+  if (XGetSelectionOwner(m_display, m_selection) == None) return {};
   std::vector<std::uint8_t> bytes;
   unsigned long type = 0;
   int format = 0;
@@ -225,7 +208,7 @@ int CX11Selection::Read(std::string_view target, ClipboardBytes& bytes) {
     bytes = std::move(own);
     return 1;
   }
-  if (XGetSelectionOwner(m_display, m_clipboard) == None) return 0;
+  if (XGetSelectionOwner(m_display, m_selection) == None) return 0;
   std::vector<std::uint8_t> data;
   unsigned long type = 0;
   int format = 0;
@@ -238,19 +221,19 @@ void CX11Selection::HandleEvent(const _XEvent& event) {
   if (!m_window) return;
   switch (event.type) {
     case SelectionRequest:
-      if (event.xselectionrequest.owner == m_window && event.xselectionrequest.selection == m_clipboard) {
+      if (event.xselectionrequest.owner == m_window && event.xselectionrequest.selection == m_selection) {
         Serve(event);
       }
       break;
     case SelectionClear:
       // A notice older than the current ownership belongs to an earlier one.
-      if (event.xselectionclear.window == m_window && event.xselectionclear.selection == m_clipboard &&
+      if (event.xselectionclear.window == m_window && event.xselectionclear.selection == m_selection &&
           event.xselectionclear.time >= m_ownedSince) {
         Forget();
       }
       break;
     case SelectionNotify:
-      if (event.xselection.requestor == m_window && event.xselection.selection == m_clipboard) {
+      if (event.xselection.requestor == m_window && event.xselection.selection == m_selection) {
         m_reply = {true, event.xselection.property};
       }
       break;
@@ -289,7 +272,7 @@ void CX11Selection::Serve(const _XEvent& event) {
   const ::Atom property = request.property != None ? request.property : request.target;
   reply.property = None;
 
-  CErrorTrap trap(m_display);
+  CX11ErrorTrap trap(m_display);
   const bool current = m_owner && (request.time == CurrentTime || request.time >= m_ownedSince);
   if (current && request.target == m_targets) {
     std::vector<long> atoms{static_cast<long>(m_targets), static_cast<long>(m_timestamp)};
@@ -338,7 +321,7 @@ void CX11Selection::Serve(const _XEvent& event) {
 }
 
 void CX11Selection::SendChunk(Outgoing& transfer) {
-  CErrorTrap trap(m_display);
+  CX11ErrorTrap trap(m_display);
   const std::size_t count = std::min(m_chunk, transfer.bytes->size() - transfer.sent);
   XChangeProperty(m_display, transfer.requestor, transfer.property, transfer.type, 8, PropModeReplace,
                   transfer.bytes->data() + transfer.sent, static_cast<int>(count));
@@ -354,7 +337,7 @@ void CX11Selection::Expire() {
     return transfer.ended || now - transfer.last > m_timeout;
   };
   if (std::none_of(m_outgoing.begin(), m_outgoing.end(), gone)) return;
-  CErrorTrap trap(m_display);
+  CX11ErrorTrap trap(m_display);
   for (const Outgoing& transfer : m_outgoing) {
     if (!gone(transfer)) continue;
     const bool busy = std::any_of(m_outgoing.begin(), m_outgoing.end(), [&](const Outgoing& other) {

@@ -1,6 +1,6 @@
 #pragma once
-// The CLIPBOARD selection of X11 for pictures and file lists: this program
-// holds it with a window of its own and serves other programs' requests
+// An X11 selection (CLIPBOARD for pictures and file lists, XdndSelection
+// for drag and drop): this program holds it with a window of its own and serves other programs' requests
 // (TARGETS, TIMESTAMP and its offer's shared targets; data larger than one
 // request goes INCR, chunk by chunk), and reads what other programs hold,
 // INCR included, each step waiting at most a timeout for the holder. The
@@ -28,14 +28,18 @@ union _XEvent;
 class CX11Selection {
 public:
   // pump dispatches the connection's pending events (so they reach
-  // HandleEvent); timeout bounds each wait for another program.
-  CX11Selection(_XDisplay* display, std::function<void()> pump,
+  // HandleEvent); selection names the selection; timeout bounds each wait
+  // for another program.
+  CX11Selection(_XDisplay* display, std::function<void()> pump, std::string_view selection = "CLIPBOARD",
                 std::chrono::milliseconds timeout = std::chrono::milliseconds(3000));
   ~CX11Selection();
   CX11Selection(const CX11Selection&) = delete;
   CX11Selection& operator=(const CX11Selection&) = delete;
 
   bool IsValid() const { return m_window != 0; }
+  // The selection's own window, hidden; other programs answer a drag's
+  // messages to it.
+  unsigned long Window() const { return m_window; }
   [[nodiscard]] int Offer(std::vector<ClipboardTarget> targets);
   [[nodiscard]] int Empty();
   // This program's window holds the selection.
@@ -82,7 +86,7 @@ private:
   unsigned long m_window = 0;
   std::size_t m_chunk = 0;
   std::map<std::string, unsigned long, std::less<>> m_atoms;
-  unsigned long m_clipboard = 0, m_targets = 0, m_timestamp = 0, m_incr = 0, m_property = 0,
+  unsigned long m_selection = 0, m_targets = 0, m_timestamp = 0, m_incr = 0, m_property = 0,
                 m_timeProperty = 0;
 
   CClipboardOffer m_offer;

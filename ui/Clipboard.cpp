@@ -260,6 +260,14 @@ int ReadClipboardBytes(ClipboardFormat format, std::vector<std::uint8_t>& bytes)
   return 1;
 }
 
+int OfferFileDrag(std::span<const std::filesystem::path> paths) {
+  IClipboard* board = Board();
+  if (!board || paths.empty()) return 0;
+  std::vector<ClipboardTarget> targets;
+  targets.push_back({std::string(kUriList), Share(TextBytes(MakeUriList(paths)))});
+  return board->StartDrag(std::move(targets));
+}
+
 int CopyFilesToClipboard(std::u16string_view fileList, bool copy) {
   return PutBlocks({{ClipboardFormat::Hdrop, Share(MakeDropFilesBlock(fileList))},
                     {ClipboardFormat::PreferredDropEffect,

@@ -67,5 +67,10 @@ struct FilePasteResult {
 [[nodiscard]] FilePasteResult PasteFilesFromClipboard(const std::filesystem::path& destinationFolder,
                                                       const FileConflictQuestion& ask = {});
 
+// The files, as a text/uri-list, for other programs while the drag of the
+// mouse button held now goes on outside the window (IClipboard::StartDrag).
+// 0 when no drag could be offered.
+[[nodiscard]] int OfferFileDrag(std::span<const std::filesystem::path> paths);
+
 // Puts the picture on the clipboard as a Dib block.
 [[nodiscard]] int CopyImageToClipboard(const CBgraImage& picture);

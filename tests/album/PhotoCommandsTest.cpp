@@ -8,6 +8,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/UriList.h"
 #include "platform/Utf16.h"
 #include "tests/album/AlbumPageFixture.h"
 #include "ui/Clipboard.h"
@@ -340,6 +341,14 @@ TEST_F(PhotoCommandsTest, SelectedPhotosDraggedOntoAnotherSpriteReachItsDrop) {
   List().OnLButtonDown(start, MK_LBUTTON);
   List().OnMouseMove({start.x + 8, start.y}, MK_LBUTTON);
   ASSERT_TRUE(List().IsDraggingFiles());
+  // Other programs are offered the photos, never the folder, as a uri-list.
+  CMemoryClipboard& board = *host.Clipboard();
+  EXPECT_EQ(board.DragTargetsSeenByOtherProgram(), (std::vector<std::string>{"text/uri-list"}));
+  ClipboardBytes offered;
+  ASSERT_EQ(board.ReadDragAsOtherProgram("text/uri-list", offered), 1);
+  std::vector<fs::path> offeredPaths;
+  ASSERT_EQ(ParseUriList(*offered, offeredPaths), 1);
+  EXPECT_EQ(offeredPaths, (std::vector<fs::path>{pictures / "a.jpg", pictures / "c.jpg"}));
   // Over the list itself nothing is dropped.
   List().OnLButtonUp({start.x + 8, start.y}, 0);
   EXPECT_TRUE(target->dropped.empty());
