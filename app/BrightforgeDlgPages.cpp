@@ -61,11 +61,13 @@ std::u16string CutToField(std::u16string text, std::size_t field) {
   return text;
 }
 
+// Through the page's own dispatch, as the menu runs it: the wizard's chosen
+// entry runs its command from there.
 [[nodiscard]] std::int32_t RunCommandNow(CSEditPage& page, std::int32_t id) {
   SpriteMessage message;
   message.code = kMenuMsgCommand;
   message.wparam = static_cast<std::uint64_t>(id);
-  return EditCommands().Run(id, page, message);
+  return page.RunCommand(id, message);
 }
 
 }  // namespace

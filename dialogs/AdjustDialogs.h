@@ -7,8 +7,10 @@
 
 class IDialogHost;
 
-inline constexpr std::int32_t kCmdWhiteBalance = 11003;
-inline constexpr std::int32_t kCmdSpotMetering = 12003;
+// The ids of the colour menu's "menuColorClick" and the exposure menu's
+// "menuExSpot" entries.
+inline constexpr std::int32_t kCmdWhiteBalance = 12003;
+inline constexpr std::int32_t kCmdSpotMetering = 11003;
 inline constexpr std::int32_t kCmdCurves = 11005;
 
 // Installs the progress runner and the host (null keeps the one installed)

@@ -6,8 +6,8 @@
 // before the first click; the first good result shows before and after
 // side by side. Template 155: OK, Cancel and the explanation (static 1002).
 //
-// CWBDlg neutralises the sampled colour (white balance, command 11003);
-// CSpotMeteringDlg exposes for it (spot metering, command 12003). OK records
+// CWBDlg neutralises the sampled colour (white balance, command 12003);
+// CSpotMeteringDlg exposes for it (spot metering, command 11003). OK records
 // one layer step that undoes but is not replayable.
 //
 // UI thread.

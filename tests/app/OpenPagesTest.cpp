@@ -86,7 +86,7 @@ protected:
   }
   void TearDown() override {
     SetFileChooser(nullptr);
-    for (std::int32_t id : {11007, 13009, 18001}) EditCommands().Register(id, {});
+    for (std::int32_t id : {11003, 11007, 13009, 18001}) EditCommands().Register(id, {});
     MainWindowFixture::TearDown();
   }
 
@@ -244,21 +244,25 @@ TEST_F(OpenPagesTest, LongNamesAreCutAndFailuresLeaveNoPage) {
 TEST_F(OpenPagesTest, TheFirstActionFollowsTheModeAndTheSettings) {
   OpenWindow();
   std::vector<std::string> ran;
-  for (std::int32_t id : {11007, 18001}) {
+  // The wizard (18001) answers with its exposure card's first entry (11),
+  // whose command is 11003.
+  for (std::int32_t id : {11003, 11007, 18001}) {
     EditCommands().Register(id, [&ran, id](CSEditPage& page, const SpriteMessage&) {
       ran.push_back(std::to_string(id) + " " + ToUtf8(page.title));
-      return 1;
+      return id == 18001 ? 11 : 1;
     });
   }
   const fs::path photo = Photo("a.png");
   window->OpenDocumentPage(photo, true, nullptr, 0);  // AutoWizard 0: nothing
   ASSERT_TRUE(SetRegDword(u"Editor", u"AutoWizard", 1));
   window->OpenDocumentPage(photo, true, nullptr, 0);
-  EXPECT_EQ(ran, std::vector<std::string>{"18001 a.png"});
+  Run();
+  EXPECT_EQ(ran, (std::vector<std::string>{"18001 a.png", "11003 a.png"}));
+  ran.clear();
   // Mode 2: the inside/outside cut-out on the new page.
   window->OpenDocumentPage(photo, true, nullptr, 2);
   Run();
-  EXPECT_EQ(ran.size(), 1u);
+  EXPECT_TRUE(ran.empty());
   EXPECT_EQ(pageLog->back(), "mask page 1 " + ToUtf8(Text(u"pageInout")));
   EXPECT_EQ(CurrentTitle(), ToUtf8(Text(u"pageInout")));
   EXPECT_EQ(window->tabFrame.selectionEnabled, 0);

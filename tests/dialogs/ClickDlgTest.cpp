@@ -5,6 +5,7 @@
 #include "dialogs/ClickDlg.h"
 #include "document/DocHistory.h"
 #include "editor/CommandRegistry.h"
+#include "editor/MenuCatalogue.h"
 #include "tests/dialogs/DialogsFixture.h"
 #include "ui/SpriteMessage.h"
 
@@ -96,6 +97,20 @@ TEST_F(ClickDialogs, WhiteBalanceRunsOnlyAfterAPickAndShowsBeforeBesideAfter) {
   EXPECT_TRUE(script.Errors().empty()) << script.Errors().front();
   ASSERT_EQ(shell.CurrentEditPage()->history.StepCount(), steps + 1);
   EXPECT_EQ(shell.CurrentEditPage()->history.Steps().back().replayable, 0);
+}
+
+// Each dialog answers the menu entry that names it: white balance from the
+// colour menu, spot metering from the exposure menu.
+TEST(ClickDialogCommands, AreTheIdsOfTheirMenuEntries) {
+  const auto keyOf = [](std::int32_t menuType, std::int32_t id) {
+    for (const MenuEntry& entry : MenuEntries(menuType)) {
+      if (entry.id == id) return entry.key;
+    }
+    return std::u16string_view{};
+  };
+  EXPECT_EQ(keyOf(kMenuColour, kCmdWhiteBalance), u"menuColorClick");
+  EXPECT_EQ(keyOf(kMenuExposure, kCmdSpotMetering), u"menuExSpot");
+  EXPECT_EQ(keyOf(kMenuExposure, kCmdCurves), u"menuExCurve");
 }
 
 TEST_F(ClickDialogs, OkWithoutAPickRecordsTheStepAndCancelLeavesTheLayer) {
