@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "album/AlbumMessages.h"
-#include "app/Registry.h"
+#include "platform/Registry.h"
 #include "tests/album/AlbumPageFixture.h"
 #include "tests/album/AlbumTestSupport.h"
 

@@ -8,11 +8,11 @@
 #include <mutex>
 #include <vector>
 
-#include "app/Registry.h"
 #include "app/ServerThread.h"
 #include "app/ServicePacket.h"
 #include "platform/LittleEndian.h"
 #include "platform/LocalSocket.h"
+#include "platform/Registry.h"
 #include "tests/app/AppFixture.h"
 #include "tests/common/FakeServiceServer.h"
 

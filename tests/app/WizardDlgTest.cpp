@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <set>
 
-#include "app/Registry.h"
 #include "app/WizardDlg.h"
+#include "platform/Registry.h"
 #include "tests/app/MainWindowFixture.h"
 #include "ui/widgets/SFadeEffect.h"
 
