@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "app/SAlbumPageBase.h"
+#include "album/SAlbumPageBase.h"
 #include "platform/WindowMessages.h"
 
 // A thumbnail was stored: wparam = the job's reply value (the item key),
@@ -14,7 +14,7 @@ inline constexpr std::int32_t kSpriteMsgThumbnailLoaded = 2369;
 inline constexpr std::int32_t kSpriteMsgPhotoScan = 10011;
 inline constexpr std::uint64_t kPhotoScanStarted = 1;
 inline constexpr std::uint64_t kPhotoScanFinished = 2;
-// The watched folder changed: kSpriteMsgFolderChanged (app/SAlbumPageBase.h).
+// The watched folder changed: kSpriteMsgFolderChanged (album/SAlbumPageBase.h).
 
 // Payload messages: a batch of scanned records for the photo-info cache, and
 // the information a loader read for an item.

@@ -10,12 +10,12 @@
 #include <utility>
 #include <vector>
 
-#include "app/Registry.h"
 #include "editor/CommandRegistry.h"
 #include "editor/SEditPage.h"
 #include "image/ImageCodec.h"
 #include "image/ImageInfo.h"
 #include "platform/LocalTime.h"
+#include "platform/Registry.h"
 #include "platform/ShellOpen.h"
 #include "platform/Utf16.h"
 #include "ui/TextFormat.h"

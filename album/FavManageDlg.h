@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "app/FavouriteFolder.h"
+#include "album/FavouriteFolder.h"
 #include "ui/DialogSprite.h"
 
 class CFlatSimpleList;

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "app/ConfigFile.h"
+#include "album/ConfigFile.h"
 #include "platform/Utf16.h"
 
 AddFavouriteResult AddFavouriteRecord(std::vector<FavouriteFolder>& list, std::u16string_view name,

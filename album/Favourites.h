@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/FavouriteFolder.h"
+#include "album/FavouriteFolder.h"
 
 enum class AddFavouriteResult { Added, Duplicate, Full, PathTooLong };
 

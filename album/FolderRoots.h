@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "album/FavouriteFolder.h"
 #include "album/FolderNode.h"
-#include "app/FavouriteFolder.h"
 #include "image/ImageArray.h"
 
 // Cells of "foldertree.png" (16 pixels each).

@@ -15,11 +15,11 @@
 #include <filesystem>
 
 #include "album/FolderWatchThread.h"
+#include "album/SAlbumPageBase.h"
 #include "album/SAlbumPhotoList.h"
 #include "album/SAlbumPreview.h"
 #include "album/SFolderPage.h"
 #include "album/SSearchPage.h"
-#include "app/SAlbumPageBase.h"
 #include "image/ImageArray.h"
 #include "ui/widgets/PanelSprite.h"
 #include "ui/widgets/SMenu.h"

@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <mutex>
 
+#include "album/ConfigFile.h"
 #include "album/FavManageDlg.h"
 #include "album/Favourites.h"
 #include "album/SAlbumPage.h"
 #include "album/SAlbumPhotoList.h"
-#include "app/AppData.h"
 #include "platform/Folder.h"
 #include "platform/UserFolders.h"
 #include "platform/Utf16.h"

@@ -15,12 +15,12 @@
 #include <string>
 #include <vector>
 
+#include "album/FavouriteFolder.h"
 #include "album/FolderHistory.h"
 #include "album/FolderNode.h"
 #include "album/FolderRoots.h"
 #include "album/SFolderTag.h"
 #include "album/SFolderTree.h"
-#include "app/FavouriteFolder.h"
 #include "image/ImageArray.h"
 #include "ui/widgets/SButton.h"
 #include "ui/widgets/SMenu.h"

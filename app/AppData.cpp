@@ -1,11 +1,11 @@
 #include "app/AppData.h"
 
-#include "app/ConfigFile.h"
-#include "app/Registry.h"
-#include "app/RegistryProfile.h"
+#include "album/ConfigFile.h"
 #include "app/TempFiles.h"
 #include "platform/Folder.h"
 #include "platform/ProgramPath.h"
+#include "platform/Registry.h"
+#include "platform/RegistryProfile.h"
 #include "platform/UserFolders.h"
 #include "platform/Utf16.h"
 

@@ -14,12 +14,10 @@
 #include <string>
 #include <vector>
 
-#include "app/FavouriteFolder.h"
+#include "album/ConfigFile.h"
 #include "app/LanguageFile.h"
 
 // Width of the text fields the values below stand for (with terminator).
-inline constexpr std::size_t kAlbumRootLength = kFolderPathLength;
-inline constexpr std::size_t kSearchScopeLength = kFolderPathLength;
 inline constexpr std::size_t kSkinNameLength = 64;
 inline constexpr std::size_t kTempFileNameLength = 64;
 
@@ -28,15 +26,11 @@ inline constexpr std::size_t kTempFileNameLength = 64;
 extern std::mutex g_TempFileNamesLock;
 extern std::vector<std::u16string> g_TempFileNames;
 
-// Edited by the album, stored in config.dat.
-extern std::vector<FavouriteFolder> g_FavouriteFolders;
-extern std::u16string g_AlbumRootFolder;                  // the folder the album opens first
-extern std::vector<std::u16string> g_SearchScopeFolders;  // each below kSearchScopeLength
+// The album's folders from config.dat, g_ConfigFilePath and g_DataFolder are
+// declared in album/ConfigFile.h.
 
-extern std::filesystem::path g_ConfigFilePath;  // data folder / "config.dat"
-extern std::filesystem::path g_DataFolder;      // config home / "Tessera"
-extern std::filesystem::path g_ProgramFolder;   // folder of the executable
-extern std::u16string g_SkinName;               // empty: the default skin; "bright": the bright skin
+extern std::filesystem::path g_ProgramFolder;  // folder of the executable
+extern std::u16string g_SkinName;              // empty: the default skin; "bright": the bright skin
 
 // The language files found at start, in name order, and the chosen language
 // (empty: the base texts).

@@ -3,9 +3,9 @@
 #include <chrono>
 #include <thread>
 
+#include "album/ConfigFile.h"
 #include "app/AppData.h"
 #include "app/BrightforgeDlg.h"
-#include "app/ConfigFile.h"
 #include "app/ServiceClient.h"
 #include "app/TempFiles.h"
 #include "platform/SystemMessage.h"

@@ -24,11 +24,11 @@
 #include <string_view>
 #include <vector>
 
+#include "album/SAlbumPageBase.h"
 #include "app/DocumentTabShell.h"
 #include "app/MainWindowHooks.h"
 #include "app/MaskPageLink.h"
 #include "app/RecoveryIndex.h"
-#include "app/SAlbumPageBase.h"
 #include "app/SMainTabFrame.h"
 #include "editor/EditorShell.h"
 #include "editor/MenuCatalogueState.h"

@@ -4,11 +4,6 @@ CBrightforgeApp theApp;
 
 // The application data: the lists start empty, nothing else is set.
 std::vector<std::u16string> g_TempFileNames;
-std::vector<FavouriteFolder> g_FavouriteFolders;
-std::u16string g_AlbumRootFolder;
-std::vector<std::u16string> g_SearchScopeFolders;
-std::filesystem::path g_ConfigFilePath;
-std::filesystem::path g_DataFolder;
 std::filesystem::path g_ProgramFolder;
 std::u16string g_SkinName;
 std::vector<LanguageFile> g_LanguageFiles;

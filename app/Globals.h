@@ -35,6 +35,8 @@
 //                        never destroyed.
 //   g_RenderWindow       ui/RenderWindow.cpp; a null atomic pointer until the
 //                        window exists.
+//   the album's folders, g_ConfigFilePath, g_DataFolder
+//                        album/ConfigFile.cpp; empty until InitAppData.
 //   GlobalPhotoInfoCache(), PhotoScanThread(), ThumbnailLoader(i),
 //   ThumbnailBudget()    album/; each built at its first call. The scan
 //                        thread and the loaders' work stop with the window

@@ -5,9 +5,9 @@
 #include <vector>
 
 #include "app/AppData.h"
-#include "app/Registry.h"
-#include "app/RegistryProfile.h"
 #include "platform/Folder.h"
+#include "platform/Registry.h"
+#include "platform/RegistryProfile.h"
 #include "platform/Utf16.h"
 #include "ui/StringTable.h"
 #include "ui/UIResources.h"

@@ -1,7 +1,7 @@
 #include "app/ProgramSettings.h"
 
-#include "app/Registry.h"
-#include "app/RegistryProfile.h"
+#include "platform/Registry.h"
+#include "platform/RegistryProfile.h"
 #include "platform/Utf16.h"
 #include "ui/UIResources.h"
 #include "ui/dialogs/SettingsDlg.h"

@@ -4,7 +4,7 @@
 // debug log. The folder tree has nothing to set up, so its start-up stage
 // succeeds and the program starts.
 
-#include "app/SAlbumPageBase.h"
+#include "album/SAlbumPageBase.h"
 
 class CSAlbumPlaceholderPage final : public CSAlbumPageBase {
 public:

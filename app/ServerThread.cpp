@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <system_error>
 
-#include "app/Registry.h"
-#include "app/RegistryProfile.h"
 #include "platform/LittleEndian.h"
+#include "platform/Registry.h"
+#include "platform/RegistryProfile.h"
 #include "platform/UiQueue.h"
 #include "ui/RenderWindow.h"
 

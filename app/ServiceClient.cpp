@@ -1,8 +1,8 @@
 #include "app/ServiceClient.h"
 
-#include "app/Registry.h"
-#include "app/RegistryProfile.h"
 #include "platform/LittleEndian.h"
+#include "platform/Registry.h"
+#include "platform/RegistryProfile.h"
 
 bool ServiceClientEnabled(std::uint32_t publisherEdition) {
   std::uint32_t allowUpgrade = 0;

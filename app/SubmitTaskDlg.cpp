@@ -1,10 +1,10 @@
 #include "app/SubmitTaskDlg.h"
 
-#include "app/Registry.h"
-#include "app/RegistryProfile.h"
 #include "image/BgraImage.h"
 #include "image/BgraImage16.h"
 #include "image/codecs/CodecImage.h"
+#include "platform/Registry.h"
+#include "platform/RegistryProfile.h"
 #include "platform/Utf16.h"
 #include "ui/RenderWindow.h"
 #include "ui/UIResources.h"

@@ -6,14 +6,23 @@
 #include <vector>
 
 #include "app/AppData.h"
+#include "editor/SEditPage.h"
 #include "platform/Folder.h"
 #include "platform/LocalTime.h"
+#include "platform/ProcessRunning.h"
 #include "platform/TempFolder.h"
 #include "platform/Utf16.h"
 
 namespace {
 
 constexpr std::string_view kTempSuffix = ".bftmp";
+
+// An edit page's paged-out document is only of use to the run that wrote it;
+// one whose run has ended (a crash) is deleted at once, as it may be large.
+bool IsOrphanedPageOutFile(std::string_view name) {
+  const std::int64_t owner = UniqueFileOwner(name, ToUtf8(CSEditPage::kPageOutPrefix), kTempSuffix);
+  return owner > 0 && !IsProcessRunning(owner);
+}
 
 }  // namespace
 
@@ -78,6 +87,7 @@ void PurgeOldTempFiles() {
   std::error_code ignored;
   for (const FolderEntry& entry : entries) {
     if (!entry.isFile || !std::string_view(entry.name).ends_with(kTempSuffix)) continue;
-    if (IsOldTempFile(entry.lastWrite, now)) std::filesystem::remove(folder / entry.name, ignored);
+    if (IsOldTempFile(entry.lastWrite, now) || IsOrphanedPageOutFile(entry.name))
+      std::filesystem::remove(folder / entry.name, ignored);
   }
 }

@@ -3,7 +3,8 @@
 // named prefix + seconds since 1970 + "_" + process id + "_" + counter +
 // ".bftmp". Those made in a run are deleted when the run ends; those left by
 // a run that did not end are deleted at a later start once two days have
-// begun since they were last written. The prefix names the kind of file.
+// begun since they were last written (page-out files as soon as their
+// process is gone). The prefix names the kind of file.
 
 #include <ctime>
 #include <filesystem>
@@ -22,7 +23,8 @@
 void DeleteSessionTempFiles();
 
 // Deletes the "*.bftmp" files of the temporary folder for which
-// IsOldTempFile holds; errors of single files are ignored.
+// IsOldTempFile holds, and the edit pages' page-out files ("pagemem") whose
+// process has ended; errors of single files are ignored.
 void PurgeOldTempFiles();
 
 // Whether a file last written at lastWrite is old at now: take the local

@@ -6,9 +6,9 @@
 #include <span>
 #include <string_view>
 
-#include "app/Registry.h"
-#include "app/RegistryProfile.h"
 #include "editor/CommandRegistry.h"
+#include "platform/Registry.h"
+#include "platform/RegistryProfile.h"
 #include "ui/RenderWindow.h"
 #include "ui/SkinDrawing.h"
 #include "ui/UIResources.h"

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "app/Registry.h"
+#include "platform/Registry.h"
 #include "platform/Utf16.h"
 
 namespace {

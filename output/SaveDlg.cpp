@@ -24,8 +24,6 @@
 
 namespace {
 
-// Composites are made over opaque white, all four channels 0xFFFF.
-constexpr std::uint64_t kOpaqueWhite = ~std::uint64_t{0};
 // The quality of an overwritten JPEG: 95 with full-resolution chroma.
 constexpr int kOriginalJpegQuality = 195;
 constexpr std::uint32_t kTitleGrey = 0xFFE6E6E6u;  // opaque grey 230
@@ -47,7 +45,8 @@ bool WriteJpegMetadata(const std::filesystem::path& path, const ImageInfo* info,
 bool CompositeForSaving(const CBFDoc* document, CBgraImage& image) {
   image.Free();
   CBgraImage16 composite;
-  if (!document || !document->CompositeLayers(composite, kOpaqueWhite) || composite.IsEmpty()) return false;
+  if (!document || !document->CompositeLayers(composite, CBFDoc::kOpaqueWhite) || composite.IsEmpty())
+    return false;
   if (!composite.ToBgraImageDithered(image) || image.IsEmpty()) {
     image.Free();
     return false;

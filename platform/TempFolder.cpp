@@ -57,3 +57,28 @@ std::string CreateUniqueFile(const std::filesystem::path& folder, std::string_vi
   }
   return {};
 }
+
+namespace {
+
+// A non-empty run of decimal digits.
+bool AllDigits(std::string_view text) {
+  return !text.empty() && text.find_first_not_of("0123456789") == std::string_view::npos;
+}
+
+}  // namespace
+
+std::int64_t UniqueFileOwner(std::string_view name, std::string_view prefix, std::string_view suffix) {
+  if (!name.starts_with(prefix) || !name.ends_with(suffix)) return 0;
+  std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
+  const std::size_t counterStart = middle.rfind('_');
+  if (counterStart == std::string_view::npos || !AllDigits(middle.substr(counterStart + 1))) return 0;
+  middle = middle.substr(0, counterStart);
+  const std::size_t idStart = middle.rfind('_');
+  if (idStart == std::string_view::npos || !AllDigits(middle.substr(0, idStart))) return 0;
+  const std::string_view id = middle.substr(idStart + 1);
+  // Process ids stay far below ten digits.
+  if (!AllDigits(id) || id.size() > 9) return 0;
+  std::int64_t value = 0;
+  for (const char digit : id) value = value * 10 + (digit - '0');
+  return value;
+}

@@ -1,6 +1,7 @@
 #pragma once
 // The per-user temporary folder and exclusive creation of unique files in it.
 
+#include <cstdint>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -18,3 +19,8 @@
 // created (stem or suffix holding '/' or NUL, folder missing, disk full).
 [[nodiscard]] std::string CreateUniqueFile(const std::filesystem::path& folder, std::string_view stem,
                                            std::string_view suffix);
+
+// The process id CreateUniqueFile put into name when name is exactly prefix,
+// decimal digits, "_", the id, "_", the counter and suffix (the form a stem
+// of prefix and a number gives); 0 for any other name.
+std::int64_t UniqueFileOwner(std::string_view name, std::string_view prefix, std::string_view suffix);

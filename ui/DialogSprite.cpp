@@ -351,6 +351,9 @@ void CDialogSprite::Detach() {
     // once this returns, whatever becomes of the object.
     window->RemoveTopLevelSprite(this);
     window->RemoveKeyShortcuts(this);
+    // A tip of one of the dialog's controls goes with it, and so does a tip
+    // they asked for that has not been shown yet: no frame can ask again.
+    window->HideTip();
   }
   if (m_layerRaised) {
     --g_dialogLayer;

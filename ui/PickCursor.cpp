@@ -1,7 +1,8 @@
 #include "ui/PickCursor.h"
 
-#include <cstddef>
 #include <string_view>
+
+#include "ui/CursorFromArt.h"
 
 namespace {
 
@@ -45,17 +46,4 @@ constexpr std::string_view kPipette[MonochromeCursor::kSide] = {
 
 }  // namespace
 
-MonochromeCursor BuildPickCursor() {
-  MonochromeCursor cursor;
-  cursor.hotSpot = {2, 29};
-  for (std::size_t y = 0; y < MonochromeCursor::kSide; ++y) {
-    for (std::size_t x = 0; x < MonochromeCursor::kSide; ++x) {
-      const char pixel = kPipette[y][x];
-      const std::size_t byte = y * (MonochromeCursor::kSide / 8) + x / 8;
-      const auto bit = static_cast<std::uint8_t>(0x80u >> (x % 8));
-      if (pixel == '.') cursor.andMask[byte] |= bit;
-      if (pixel == 'o') cursor.xorMask[byte] |= bit;
-    }
-  }
-  return cursor;
-}
+MonochromeCursor BuildPickCursor() { return CursorFromArt(kPipette, {2, 29}); }

@@ -1,7 +1,8 @@
 #include "ui/RotateCursor.h"
 
-#include <cstddef>
 #include <string_view>
+
+#include "ui/CursorFromArt.h"
 
 namespace {
 
@@ -45,17 +46,4 @@ constexpr std::string_view kRing[MonochromeCursor::kSide] = {
 
 }  // namespace
 
-MonochromeCursor BuildRotateCursor() {
-  MonochromeCursor cursor;
-  cursor.hotSpot = {16, 16};
-  for (std::size_t y = 0; y < MonochromeCursor::kSide; ++y) {
-    for (std::size_t x = 0; x < MonochromeCursor::kSide; ++x) {
-      const char pixel = kRing[y][x];
-      const std::size_t byte = y * (MonochromeCursor::kSide / 8) + x / 8;
-      const auto bit = static_cast<std::uint8_t>(0x80u >> (x % 8));
-      if (pixel == '.') cursor.andMask[byte] |= bit;
-      if (pixel == 'o') cursor.xorMask[byte] |= bit;
-    }
-  }
-  return cursor;
-}
+MonochromeCursor BuildRotateCursor() { return CursorFromArt(kRing, {16, 16}); }

@@ -5,6 +5,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
+#include <string_view>
+
+#include "ui/CursorFromArt.h"
 
 namespace {
 
@@ -48,18 +51,9 @@ void Edge(Grid& grid) {
 }
 
 MonochromeCursor ToCursor(const Grid& grid) {
-  MonochromeCursor cursor;
-  cursor.hotSpot = {kHot, kHot};
-  for (std::size_t y = 0; y < kSide; ++y) {
-    for (std::size_t x = 0; x < kSide; ++x) {
-      const char pixel = grid[y][x];
-      const std::size_t byte = y * (kSide / 8) + x / 8;
-      const auto bit = static_cast<std::uint8_t>(0x80u >> (x % 8));
-      if (pixel == '.') cursor.andMask[byte] |= bit;
-      if (pixel == 'o') cursor.xorMask[byte] |= bit;
-    }
-  }
-  return cursor;
+  std::array<std::string_view, kSide> rows;
+  for (std::size_t y = 0; y < rows.size(); ++y) rows[y] = {grid[y].data(), grid[y].size()};
+  return CursorFromArt(rows, {kHot, kHot});
 }
 
 }  // namespace

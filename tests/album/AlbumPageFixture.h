@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "album/ConfigFile.h"
 #include "album/SAlbumPage.h"
-#include "app/AppData.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "tests/common/TestData.h"

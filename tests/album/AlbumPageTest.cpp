@@ -11,7 +11,7 @@
 #include <thread>
 
 #include "album/AlbumMessages.h"
-#include "app/Registry.h"
+#include "platform/Registry.h"
 #include "tests/album/AlbumPageFixture.h"
 #include "tests/album/AlbumTestSupport.h"
 #include "ui/DialogScript.h"

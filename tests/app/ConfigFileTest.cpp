@@ -2,8 +2,8 @@
 
 #include <csignal>
 
+#include "album/ConfigFile.h"
 #include "app/BrightforgeApp.h"
-#include "app/ConfigFile.h"
 #include "platform/LittleEndian.h"
 #include "tests/app/AppFixture.h"
 

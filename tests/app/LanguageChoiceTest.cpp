@@ -5,11 +5,11 @@
 
 #include "app/AppData.h"
 #include "app/Language.h"
-#include "app/Registry.h"
-#include "app/RegistryProfile.h"
 #include "editor/CommandRegistry.h"
 #include "editor/MenuCatalogue.h"
 #include "editor/SEditPage.h"
+#include "platform/Registry.h"
+#include "platform/RegistryProfile.h"
 #include "tests/app/MainWindowFixture.h"
 #include "ui/widgets/SMenu.h"
 

@@ -7,11 +7,11 @@
 
 #include "app/AppData.h"
 #include "app/Globals.h"
-#include "app/Registry.h"
-#include "app/RegistryProfile.h"
 #include "editor/CommandRegistry.h"
 #include "editor/SEditPage.h"
 #include "image/BgraImage.h"
+#include "platform/Registry.h"
+#include "platform/RegistryProfile.h"
 #include "platform/WindowMessages.h"
 #include "tests/app/MainWindowFixture.h"
 #include "ui/widgets/AnimationSwitch.h"

@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "app/MaskingTask.h"
-#include "app/Registry.h"
 #include "app/SubmitTaskDlg.h"
 #include "image/BgraImage16.h"
 #include "platform/LittleEndian.h"
 #include "platform/LocalSocket.h"
+#include "platform/Registry.h"
 #include "tests/app/MainWindowFixture.h"
 #include "tests/common/FakeServiceServer.h"
 

@@ -12,8 +12,6 @@
 
 #include "app/AppData.h"
 #include "app/RecoveryIndex.h"
-#include "app/Registry.h"
-#include "app/RegistryProfile.h"
 #include "app/TempFiles.h"
 #include "document/BFLayer.h"
 #include "editor/CommandRegistry.h"
@@ -22,6 +20,8 @@
 #include "image/BgraImage.h"
 #include "platform/Clock.h"
 #include "platform/LittleEndian.h"
+#include "platform/Registry.h"
+#include "platform/RegistryProfile.h"
 #include "tests/app/MainWindowFixture.h"
 #include "ui/dialogs/SettingsDlg.h"
 #include "ui/widgets/AnimationSwitch.h"

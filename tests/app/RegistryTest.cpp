@@ -1,4 +1,4 @@
-#include "app/Registry.h"
+#include "platform/Registry.h"
 #include "tests/app/AppFixture.h"
 
 namespace {

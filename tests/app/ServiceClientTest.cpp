@@ -11,12 +11,12 @@
 #include <string_view>
 #include <vector>
 
-#include "app/Registry.h"
 #include "app/ServerThread.h"
 #include "app/ServiceClient.h"
 #include "app/ServicePacket.h"
 #include "platform/LittleEndian.h"
 #include "platform/LocalSocket.h"
+#include "platform/Registry.h"
 #include "tests/app/AppFixture.h"
 #include "tests/common/FakeServiceServer.h"
 

@@ -5,11 +5,11 @@
 
 #include <chrono>
 
+#include "album/ConfigFile.h"
 #include "app/BrightforgeApp.h"
-#include "app/ConfigFile.h"
-#include "app/Registry.h"
 #include "app/TempFiles.h"
 #include "platform/LittleEndian.h"
+#include "platform/Registry.h"
 #include "tests/app/AppFixture.h"
 
 extern char** environ;

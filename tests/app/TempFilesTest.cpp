@@ -111,6 +111,41 @@ TEST_F(TempFilesTest, StartPurgesFilesOnceTwoDaysHaveBegun) {
   }
 }
 
+// A crash leaves the edit pages' paged-out documents behind; the next start
+// deletes those whose process has ended and nothing else of that age.
+TEST_F(TempFilesTest, StartDeletesPageOutFilesOfEndedProcessesOnly) {
+  const pid_t ended = ::fork();
+  ASSERT_GE(ended, 0);
+  if (ended == 0) ::_exit(0);
+  ASSERT_EQ(::waitpid(ended, nullptr, 0), ended);
+  const std::string gone = std::to_string(ended);
+  const std::string self = std::to_string(::getpid());
+  const std::string seconds = std::to_string(std::time(nullptr));
+
+  const struct {
+    std::string name;
+    bool kept;
+  } files[] = {
+      {"pagemem" + seconds + "_" + gone + "_0.bftmp", false},
+      {"pagemem" + seconds + "_" + gone + "_17.bftmp", false},
+      {"pagemem" + seconds + "_" + self + "_0.bftmp", true},  // this run's
+      {"pagemem" + seconds + "_1_0.bftmp", true},             // a process that is there
+      {"his" + seconds + "_" + gone + "_0.bftmp", true},      // another kind: the age rule only
+      {"pagemem" + seconds + "_" + gone + "_0.tmp", true},    // not a temporary file of ours
+      {"pagemem_" + gone + "_0.bftmp", true},                 // no seconds
+      {"pagememx" + seconds + "_" + gone + "_0.bftmp", true},
+      {"pagemem" + seconds + "_" + gone + ".bftmp", true},  // no counter
+      {"pagemem" + seconds + "_0_0.bftmp", true},           // no process has id 0
+      {"pagemem" + seconds + "_-5_0.bftmp", true},
+      {"pagemem" + seconds + "_99999999999_0.bftmp", true},
+  };
+  const std::filesystem::path folder = GetTempFolder();
+  for (const auto& f : files) std::ofstream(folder / f.name) << "x";
+
+  ASSERT_TRUE(InitAppData());
+  for (const auto& f : files) EXPECT_EQ(std::filesystem::exists(folder / f.name), f.kept) << f.name;
+}
+
 TEST_F(TempFilesTest, AgeCountsLocalCalendarDays) {
   ::setenv("TZ", "XST-10", 1);  // ten hours east of UTC, no daylight saving
   ::tzset();

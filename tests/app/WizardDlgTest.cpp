@@ -6,8 +6,8 @@
 #include <filesystem>
 #include <set>
 
-#include "app/Registry.h"
 #include "app/WizardDlg.h"
+#include "platform/Registry.h"
 #include "tests/app/MainWindowFixture.h"
 #include "ui/widgets/SFadeEffect.h"
 
@@ -93,6 +93,33 @@ TEST_F(WizardTest, TheObjectCardEndsAtOnceWithoutFadeOut) {
   EXPECT_EQ(wizard.chosenEntry, 80);
   EXPECT_EQ(wizard.fadeOutOnClose, 0);
   EXPECT_EQ(tip, UIResources().texts.TextOrEmpty(u"smarerasewizardtip"));
+}
+
+// The pointer rests on a card until its tip shows; the wizard then closes
+// with Esc, and neither that tip nor one asked for meanwhile stays behind.
+TEST_F(WizardTest, ACardsTipGoesWithTheWizard) {
+  OpenWindow();
+  CWizardDlg wizard;
+  bool tipShown = false;
+  CDialogScript& answer = script->Next(CWizardDlg::kTemplateId).Call([&](CDialogSprite&) {
+    const Rect area = wizard.panel.RectToWindow(wizard.panel.FindItem(80)->rect);
+    host.MouseMove(window->PhysicalOffset({(area.left + area.right) / 2, (area.top + area.bottom) / 2}));
+  });
+  // Each step waits for a frame; the modal loop delivers the tip request
+  // before the next one.
+  for (int i = 0; i < 12; ++i) {
+    answer.Call([&](CDialogSprite&) {
+      tipShown = tipShown || window->tip.visible;
+      if (!tipShown) WaitForFrame();
+    });
+  }
+  answer.Key(VK_ESCAPE);
+  EXPECT_EQ(RunWizard(wizard), kIdCancel);
+  ASSERT_TRUE(tipShown) << "the card's tip never showed";
+  Run();
+  WaitForFrame();
+  Run();
+  EXPECT_FALSE(window->tip.visible);
 }
 
 TEST_F(WizardTest, UntickingStoresAutoWizardAtOnceEvenWhenCancelled) {

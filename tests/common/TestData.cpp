@@ -11,6 +11,9 @@
 
 std::filesystem::path TestDataRoot() {
   const char* root = std::getenv("TESSERA_TESTDATA");
+#ifdef TESSERA_TESTDATA_DEFAULT
+  if (!root || !*root) root = TESSERA_TESTDATA_DEFAULT;
+#endif
   if (!root || !*root || !std::filesystem::is_directory(root)) {
     ADD_FAILURE() << "The test-image cache is missing. Run scripts/fetch-testdata.sh and set "
                      "TESSERA_TESTDATA to its folder (scripts/test.sh does both).";

@@ -8,8 +8,9 @@
 #include <string_view>
 #include <vector>
 
-// The test-data cache ($TESSERA_TESTDATA). Fails the calling test with a clear
-// message (and returns an empty path) when it is not set or missing.
+// The test-data cache: $TESSERA_TESTDATA, or when that is unset the cache the
+// build was configured with. Fails the calling test with a clear message (and
+// returns an empty path) when the folder is missing.
 std::filesystem::path TestDataRoot();
 
 // A file or folder inside the cache; fails the test when it does not exist.

@@ -9,8 +9,8 @@
 #include <system_error>
 #include <vector>
 
+#include "album/ConfigFile.h"
 #include "app/AppData.h"
-#include "app/ConfigFile.h"
 #include "platform/SystemMessage.h"
 #include "platform/Utf16.h"
 #include "tests/fuzz/FuzzSupport.h"

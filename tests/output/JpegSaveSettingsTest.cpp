@@ -3,10 +3,10 @@
 #include <cstdint>
 #include <memory>
 
-#include "app/Registry.h"
 #include "image/ImageInfo.h"
 #include "output/JpegSaveSettings.h"
 #include "output/LastFolder.h"
+#include "platform/Registry.h"
 #include "tests/common/TestData.h"
 
 namespace {

@@ -12,7 +12,6 @@
 #include <string>
 #include <vector>
 
-#include "app/Registry.h"
 #include "editor/CommandRegistry.h"
 #include "image/BgraImage.h"
 #include "image/ImageCodec.h"
@@ -20,6 +19,7 @@
 #include "output/LastFolder.h"
 #include "output/SaveCommands.h"
 #include "output/SaveDlg.h"
+#include "platform/Registry.h"
 #include "tests/common/FileSizeLimit.h"
 #include "tests/editor/EditorFixture.h"
 #include "tests/image/Exiftool.h"

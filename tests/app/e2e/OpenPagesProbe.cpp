@@ -13,7 +13,6 @@
 
 #include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
-#include "app/Registry.h"
 #include "document/BFDoc.h"
 #include "editor/SEditPage.h"
 #include "platform/UiQueue.h"

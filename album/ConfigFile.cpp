@@ -1,4 +1,4 @@
-#include "app/ConfigFile.h"
+#include "album/ConfigFile.h"
 
 #include <algorithm>
 #include <array>
@@ -7,13 +7,18 @@
 #include <span>
 #include <system_error>
 
-#include "app/AppData.h"
 #include "platform/AtomicFile.h"
 #include "platform/File.h"
 #include "platform/LittleEndian.h"
 #include "platform/SystemMessage.h"
 #include "platform/UserFolders.h"
 #include "platform/Utf16.h"
+
+std::vector<FavouriteFolder> g_FavouriteFolders;
+std::u16string g_AlbumRootFolder;
+std::vector<std::u16string> g_SearchScopeFolders;
+std::filesystem::path g_ConfigFilePath;
+std::filesystem::path g_DataFolder;
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/RegistryProfile.h"
+#include "platform/RegistryProfile.h"
 
 // The longest text a reader accepts; a longer stored text counts as absent.
 inline constexpr std::size_t kMaxRegTextLength = 511;

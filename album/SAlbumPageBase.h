@@ -1,9 +1,9 @@
 #pragma once
 // CSAlbumPageBase: what the main window needs of the album page, the first
-// tab of the document tab frame. The album (a library above this one)
-// derives its page from it; until that page exists the main window shows
-// CSAlbumPlaceholderPage. The photo scan started at the album's start-up
-// stage reports to this page (its registry key).
+// tab of the document tab frame. The album page derives from it; until that
+// page exists the main window shows CSAlbumPlaceholderPage. The photo scan
+// started at the album's start-up stage reports to this page (its registry
+// key).
 
 #include <cstdint>
 #include <string_view>

@@ -1,4 +1,4 @@
-#include "app/Registry.h"
+#include "platform/Registry.h"
 
 #include "platform/SettingsStore.h"
 #include "platform/Utf16.h"
