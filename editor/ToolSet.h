@@ -24,6 +24,7 @@
 #include "editor/ShapeChangeTool.h"
 #include "editor/TextTool.h"
 #include "editor/Tool.h"
+#include "editor/TransTool.h"
 #include "image/ImageArray.h"
 
 class CToolSet {
@@ -69,7 +70,7 @@ public:
   CPlaceholderTool repair{"Repair tool", kToolKindPlain};
   CPlaceholderTool redeye{"Red-eye tool", kToolKindPlain};
   CMoveTool move;
-  CPlaceholderTool transform{"Transform tool", kToolKindPlain};
+  CTransTool transform;
   CTextTool text;
   CPlaceholderTool freeSel{"Free selection tool", kToolKindSelection};
   CPlaceholderTool rectSel{"Rectangle selection tool", kToolKindSelection};
