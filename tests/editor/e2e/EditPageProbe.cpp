@@ -15,6 +15,11 @@
 // its button on the tool page and of its OK button (-1 -1 while none is
 // drawn), the document's size, the current step and whether the crop tool
 // is current. PHOTO "-" opens nothing (photos are dropped by the test).
+// F4 writes, 300 ms later, the tools' state: the current tool's id (0 for
+// none), whether it is busy (a warp running or waiting), the current step,
+// then "buttons" with the id and window centre of every tool button (99999
+// the no-tool button) and "options" with those of the current tool's
+// option panel items.
 // F12 writes, 300 ms later, the text tool's state: its button's window centre, the current tool, the
 // edited layer's text as UTF-8 and the confirm mark's window centre.
 // The probe ends by the window's close (its questions answered by the
@@ -35,6 +40,7 @@
 #include "document/TextLayer.h"
 #include "editor/CropTool.h"
 #include "editor/SEditPage.h"
+#include "editor/ShapeChangeTool.h"
 #include "editor/TextTool.h"
 #include "image/BgraImage.h"
 #include "image/ImageInfo.h"
@@ -53,6 +59,8 @@ constexpr std::uint32_t kStateDelayMs = 300;
 constexpr std::uint32_t kLayerTimer = 7003;
 constexpr std::uint32_t kCropTimer = 7004;
 constexpr std::uint32_t kTextTimer = 7005;
+constexpr std::uint32_t kToolsTimer = 7006;
+constexpr std::uint32_t kF4 = VK_F1 + 3;
 constexpr std::uint32_t kF6 = VK_F1 + 5;
 constexpr std::uint32_t kF7 = VK_F1 + 6;
 constexpr std::uint32_t kF8 = VK_F1 + 7;
@@ -99,6 +107,11 @@ public:
       WriteText();
       return;
     }
+    if (id == kToolsTimer) {
+      UiQueue().KillTimer(kToolsTimer);
+      WriteTools();
+      return;
+    }
     CBrightforgeDlg::OnTimer(id);
     if (id == kStartupTimerId && ++m_ticks == 1) {
       UiQueue().SetTimer(kTimeLimitTimer, 150000);
@@ -123,6 +136,8 @@ public:
       UiQueue().SetTimer(kLayerTimer, kStateDelayMs);
     if (message.message == WM_KEYDOWN && message.wparam == kF12)
       UiQueue().SetTimer(kTextTimer, kStateDelayMs);
+    if (message.message == WM_KEYDOWN && message.wparam == kF4)
+      UiQueue().SetTimer(kToolsTimer, kStateDelayMs);
     CBrightforgeDlg::OnUiMessage(message);
   }
 
@@ -250,6 +265,29 @@ private:
     Write("text button %d %d tool %d mark %d %d layers %d text [%s]", centre.x, centre.y,
           tool ? tool->toolId : 0, markCentre.x, markCentre.y, page->document.LayerCount(),
           layer ? ToUtf8(layer->Text()).c_str() : "");
+  }
+
+  void WriteTools() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) {
+      Write("tools none");
+      return;
+    }
+    const auto centres = [](const CPanelSprite& panel) {
+      std::string list;
+      for (const auto& item : panel.items) {
+        const Point c = panel.PointToWindow(
+            {(item->rect.left + item->rect.right) / 2, (item->rect.top + item->rect.bottom) / 2});
+        list += " " + std::to_string(item->id) + " " + std::to_string(c.x) + " " + std::to_string(c.y);
+      }
+      return list;
+    };
+    CTool* tool = page->canvas.currentTool;
+    const bool busy = tool == &g_ToolSet.shapeChange &&
+                      (g_ToolSet.shapeChange.WarpRunning() || g_ToolSet.shapeChange.WarpPending());
+    const std::string options = tool && tool->optionPanel ? centres(*tool->optionPanel) : std::string();
+    Write("tools current %d busy %d step %d buttons%s options%s", tool ? tool->toolId : 0, busy ? 1 : 0,
+          page->history.CurrentStep(), centres(page->toolPanel.strip).c_str(), options.c_str());
   }
 
   void Edit() {
