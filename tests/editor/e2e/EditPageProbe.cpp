@@ -17,10 +17,9 @@
 // is current. PHOTO "-" opens nothing (photos are dropped by the test).
 // F4 writes, 300 ms later, the tools' state: the current tool's id (0 for
 // none), whether it is busy (a warp running or waiting), the current step,
-// then "buttons" with the id and window centre of every tool button (99999
-// the no-tool button) and "options" with those of the current tool's
-// option panel items.
-// F12 writes, 300 ms later, the text tool's state: its button's window centre, the current tool, the
+// the layer count, the current layer's box in window pixels, then "buttons" with the id and window centre of
+// every tool button (99999 the no-tool button) and "options" with those of the current tool's option panel
+// items. F12 writes, 300 ms later, the text tool's state: its button's window centre, the current tool, the
 // edited layer's text as UTF-8 and the confirm mark's window centre.
 // The probe ends by the window's close (its questions answered by the
 // test), after 150 s at the latest.
@@ -36,6 +35,8 @@
 #include "algorithms/AlgorithmThread.h"
 #include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
+#include "dialogs/AdjustDialogs.h"
+#include "dialogs/DialogHost.h"
 #include "document/BFDoc.h"
 #include "document/TextLayer.h"
 #include "editor/CropTool.h"
@@ -286,8 +287,20 @@ private:
     const bool busy = tool == &g_ToolSet.shapeChange &&
                       (g_ToolSet.shapeChange.WarpRunning() || g_ToolSet.shapeChange.WarpPending());
     const std::string options = tool && tool->optionPanel ? centres(*tool->optionPanel) : std::string();
-    Write("tools current %d busy %d step %d buttons%s options%s", tool ? tool->toolId : 0, busy ? 1 : 0,
-          page->history.CurrentStep(), centres(page->toolPanel.strip).c_str(), options.c_str());
+    // The current layer's box in window pixels.
+    Rect box{-1, -1, -1, -1};
+    if (const CBFLayer* layer = page->document.GetCurrentLayer()) {
+      const CanvasMapping m = page->canvas.Mapping();
+      const CanvasPoint a = m.ToCanvasPoint({layer->m_x, layer->m_y});
+      const CanvasPoint b = m.ToCanvasPoint({layer->m_x + static_cast<std::int32_t>(layer->m_image.width),
+                                             layer->m_y + static_cast<std::int32_t>(layer->m_image.height)});
+      const Point wa = page->canvas.PointToWindow({a.x + m.content.left, a.y + m.content.top});
+      const Point wb = page->canvas.PointToWindow({b.x + m.content.left, b.y + m.content.top});
+      box = {wa.x, wa.y, wb.x, wb.y};
+    }
+    Write("tools current %d busy %d step %d layers %d box %d %d %d %d buttons%s options%s",
+          tool ? tool->toolId : 0, busy ? 1 : 0, page->history.CurrentStep(), page->document.LayerCount(),
+          box.left, box.top, box.right, box.bottom, centres(page->toolPanel.strip).c_str(), options.c_str());
   }
 
   void Edit() {
@@ -339,6 +352,10 @@ int main(int argc, char** argv) {
           },
   });
   CBFDoc::SetColourSpaceReader(&ReadImageColourSpace);
+  // The progress runner (the free transform's final run) and the
+  // adjustment dialogs, as the program installs them.
+  static CShellDialogHost dialogHost([] { return dynamic_cast<IEditorShell*>(g_RenderWindow.load()); });
+  InstallAdjustDialogs(&dialogHost);
   const int code = RunPlatform([] {
     Write("init %d", theApp.InitInstance() ? 1 : 0);
     return theApp.ExitInstance();

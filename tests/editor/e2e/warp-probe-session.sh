@@ -6,8 +6,10 @@ photo=$2
 work=$(mktemp -d)
 log=$work/log
 pid=
+clip=
 cleanup() {
   [[ -n "$pid" ]] && kill "$pid" 2>/dev/null
+  [[ -n "$clip" ]] && kill "$clip" 2>/dev/null
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -49,12 +51,13 @@ state() {
   ask F8 state
   read -r _ dumped _ zoom _ sl st sr sb _ ix iy iw ih _ step _ current _ < <(grep '^state' "$log" | tail -n 1)
 }
-# F4: the current tool, until no warp runs or waits any more.
+# F4: the current tool, the step, the layer count and the current layer's
+# box, once no warp runs or waits any more.
 tools() {
   for _ in $(seq 1 20); do
     ask F4 tools
     line=$(grep '^tools' "$log" | tail -n 1)
-    read -r _ _ tool _ busy _ tstep _ <<< "$line"
+    read -r _ _ tool _ busy _ tstep _ layers _ bx0 by0 bx1 by1 _ <<< "$line"
     [[ $busy -eq 0 ]] && return 0
   done
   fail "the warp did not end"
@@ -190,6 +193,62 @@ state
 close_to "$work/dump.rgb" "$work/kept.rgb" || fail "Ctrl+Y did not bring the stroke back"
 same_as_display "redone"
 
+# A picture pasted as a layer is made smaller by the free transform's
+# corner and applied by a double click: one step, which Ctrl+Z takes back.
+convert -size 1600x1200 gradient:'#e03020-#2040e0' "$work/paste.png" || fail "cannot make the picture"
+xclip -selection clipboard -t image/png -i "$work/paste.png" &
+clip=$!
+sleep 0.5
+timeout 10 xdotool key --window "$window" ctrl+v
+sleep 1
+tools
+[[ $layers -eq 2 && $tstep -eq 2 ]] || fail "Ctrl+V gave $layers layers at step $tstep"
+state
+same_as_display "pasted"
+cp "$work/dump.rgb" "$work/pasted.rgb"
+pasted=("$bx0" "$by0" "$bx1" "$by1")
+centre_of buttons 11
+click_at "$px" "$py"
+tools
+[[ $tool -eq 11 ]] || fail "the free transform's button made tool $tool current"
+# The first move after the button's click goes to the tools panel: the
+# pointer rests on the canvas twice, the second time on the corner.
+timeout 10 xdotool mousemove --window "$window" $((bx1 - 8)) $((by1 - 8))
+sleep 0.3
+timeout 10 xdotool mousemove --window "$window" $((bx1 - 1)) $((by1 - 1))
+sleep 0.3
+timeout 10 xdotool mousedown 1
+for i in 1 2 3 4 5 6; do
+  timeout 10 xdotool mousemove --window "$window" $((bx1 - 1 - (bx1 - bx0) * i / 12)) $((by1 - 1 - (by1 - by0) * i / 12))
+  sleep 0.1
+done
+sleep 0.2
+timeout 10 xdotool mouseup 1
+sleep 0.3
+tools
+[[ $tool -eq 11 && $bx0 -eq ${pasted[0]} && $by0 -eq ${pasted[1]} ]] || fail "the top-left corner moved"
+w=$((bx1 - bx0))
+h=$((by1 - by0))
+pw=$((pasted[2] - pasted[0]))
+ph=$((pasted[3] - pasted[1]))
+[[ $w -lt $((pw * 2 / 3)) && $w -gt $((pw / 3)) ]] || fail "the layer is $w pixels wide, not about half of $pw"
+[[ $((w * ph - h * pw)) -lt $((pw * 3)) && $((h * pw - w * ph)) -lt $((pw * 3)) ]] ||
+  fail "the layer of $w x $h lost the proportions of $pw x $ph"
+timeout 10 xdotool mousemove --window "$window" $(((bx0 + bx1) / 2)) $(((by0 + by1) / 2))
+sleep 0.3
+timeout 10 xdotool click --repeat 2 --delay 80 1
+sleep 1
+tools
+[[ $tool -eq 0 && $tstep -eq 3 ]] || fail "the double click left tool $tool at step $tstep"
+state
+close_to "$work/dump.rgb" "$work/pasted.rgb" && fail "the transform does not show"
+same_as_display "transformed"
+timeout 10 xdotool key --window "$window" ctrl+z
+state
+[[ $step -eq 2 ]] || fail "Ctrl+Z after the transform left step $step"
+close_to "$work/dump.rgb" "$work/pasted.rgb" || fail "Ctrl+Z did not bring the pasted layer back"
+same_as_display "transform undone"
+
 # Closed by the frame's close button: Yes to closing, No to saving.
 eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
 timeout 10 xdotool mousemove --window "$window" $((WIDTH - 12)) 12 click 1
@@ -206,4 +265,4 @@ rc=$?
 pid=
 [[ $rc -eq 0 ]] || fail "the program ended with $rc"
 grep -q '^engine joined 1$' "$log" || fail "the algorithm engine's threads did not join"
-echo "warp brush: a stroke pushed pixels, the toggle showed before and after, the reset and Ctrl+Z brought the photo back, leaving kept the stroke as one step and Ctrl+Y brought it back; every capture equal to the display picture"
+echo "warp brush and free transform: a stroke pushed pixels, the toggle showed before and after, the reset and Ctrl+Z brought the photo back, leaving kept the stroke as one step and Ctrl+Y brought it back; a pasted layer was made smaller by its corner, kept its proportions, was applied by a double click and taken back by Ctrl+Z; every capture equal to the display picture"
