@@ -6,7 +6,8 @@
 // Keys (none of them is an editor key): F8 writes, 300 ms later, the state of the current
 // edit page (zoom, source rectangle, the image rectangle in window pixels,
 // the current history step and the centres of the album's and the photo's
-// tab titles) and the canvas's display picture to DUMP as raw RGB; F9 makes
+// tab titles) and the canvas's display picture to DUMP as raw RGB (and
+// the selection's marks to DUMP.outline); F9 makes
 // an undoable edit (the base layer's colours inverted, one history step); F7
 // writes, 300 ms later, the layer count, the current layer and step, and the
 // window centres of the history panel's rows, and the current layer's
@@ -15,7 +16,7 @@
 // its button on the tool page and of its OK button (-1 -1 while none is
 // drawn), the document's size, the current step and whether the crop tool
 // is current. PHOTO "-" opens nothing (photos are dropped by the test).
-// F4 writes, 300 ms later, the tools' state: the current tool's id (0 for
+// F4 writes, 300 ms later, a "strip" line with the tools' state: the current tool's id (0 for
 // none), whether it is busy (a warp running or waiting), the current step,
 // the layer count, the current layer's box in window pixels, then "buttons" with the id and window centre of
 // every tool button (99999 the no-tool button) and "options" with those of the current tool's option panel
@@ -173,6 +174,7 @@ private:
       }
       if (file) dumped = std::fclose(file) == 0 && dumped;
     }
+    WriteOutline(*page, dumped);
     Point titles[2];
     for (std::int32_t i = 0; i < 2; ++i) {
       std::int32_t left = 0, right = 0;
@@ -184,6 +186,25 @@ private:
           dumped ? "dumped" : "nodump", m.zoom, m.source.left, m.source.top, m.source.right, m.source.bottom,
           image.left, image.top, image.Width(), image.Height(), page->history.CurrentStep(),
           CurrentEditPage() == page ? 1 : 0, titles[0].x, titles[0].y, titles[1].x, titles[1].y);
+  }
+
+  // The selection's marks over the display picture, one byte a pixel
+  // (non-zero where an ant is drawn), to DUMP.outline; no file while none
+  // shows.
+  void WriteOutline(CSEditPage& page, bool dumped) {
+    const std::string path = std::string(m_dumpPath) + ".outline";
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);  // a missing file is what is wanted
+    if (!dumped) return;
+    std::lock_guard guard(page.canvas.lock);
+    const CPlane8& outline = page.canvas.outline;
+    if (!page.canvas.showOutline || outline.IsEmpty()) return;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return;
+    for (std::uint32_t y = 0; y < outline.height; ++y) {
+      if (std::fwrite(outline.Row(y), 1, outline.width, file) != outline.width) break;
+    }
+    if (std::fclose(file) != 0) std::filesystem::remove(path, ignored);
   }
 
   void WriteLayers() {
@@ -271,7 +292,7 @@ private:
   void WriteTools() {
     CSEditPage* page = CurrentEditPage();
     if (!page) {
-      Write("tools none");
+      Write("strip none");
       return;
     }
     const auto centres = [](const CPanelSprite& panel) {
@@ -298,7 +319,7 @@ private:
       const Point wb = page->canvas.PointToWindow({b.x + m.content.left, b.y + m.content.top});
       box = {wa.x, wa.y, wb.x, wb.y};
     }
-    Write("tools current %d busy %d step %d layers %d box %d %d %d %d buttons%s options%s",
+    Write("strip current %d busy %d step %d layers %d box %d %d %d %d buttons%s options%s",
           tool ? tool->toolId : 0, busy ? 1 : 0, page->history.CurrentStep(), page->document.LayerCount(),
           box.left, box.top, box.right, box.bottom, centres(page->toolPanel.strip).c_str(), options.c_str());
   }

@@ -55,8 +55,8 @@ state() {
 # box, once no warp runs or waits any more.
 tools() {
   for _ in $(seq 1 20); do
-    ask F4 tools
-    line=$(grep '^tools' "$log" | tail -n 1)
+    ask F4 strip
+    line=$(grep '^strip' "$log" | tail -n 1)
     read -r _ _ tool _ busy _ tstep _ layers _ bx0 by0 bx1 by1 _ <<< "$line"
     [[ $busy -eq 0 ]] && return 0
   done
