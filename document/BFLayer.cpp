@@ -1,5 +1,6 @@
 #include "document/BFLayer.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstring>
 
@@ -124,6 +125,25 @@ int CBFLayer::WriteStoredLayer(CFile& stream) const {
   std::array<std::uint8_t, LayerRecord::kSize> bytes;
   record.Encode(bytes);
   return stream.Write(bytes.data(), bytes.size()) && WritePackedImage16(m_image, stream) ? 1 : 0;
+}
+
+int CBFLayer::CropPlaneToLayer(const CBFLayer& layer, CPlane8& result, const CPlane8& documentPlane) {
+  std::lock_guard guard(layer.m_lock);
+  const CBgraImage16& image = layer.m_image;
+  if (!result.Create(image.width, image.height)) return 0;
+  std::fill_n(result.pixels, result.byteSize, std::uint8_t{0});
+  if (documentPlane.IsEmpty()) return 1;
+  for (std::uint32_t y = 0; y < image.height; ++y) {
+    const std::int64_t py = std::int64_t{layer.m_y} + y;
+    if (py < 0 || py >= documentPlane.height) continue;
+    const std::uint8_t* from = documentPlane.Row(static_cast<std::uint32_t>(py));
+    std::uint8_t* to = result.Row(y);
+    for (std::uint32_t x = 0; x < image.width; ++x) {
+      const std::int64_t px = std::int64_t{layer.m_x} + x;
+      if (px >= 0 && px < documentPlane.width) to[x] = from[px];
+    }
+  }
+  return 1;
 }
 
 int AlphaBounds(const CBgraImage16& image, Rect& box) {

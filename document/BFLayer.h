@@ -55,6 +55,12 @@ public:
   // layer, a layer without any such pixel or one that fills the box; 0 when
   // the image is missing or the smaller one cannot be allocated.
   [[nodiscard]] int CropToContent();
+  // result becomes a plane of the layer image's size holding the part of a
+  // document-sized plane that lies under the layer (zero elsewhere, and
+  // everywhere when the document plane has no pixels). 0 when the result
+  // cannot be allocated. The layer's image is read under its lock.
+  [[nodiscard]] static int CropPlaneToLayer(const CBFLayer& layer, CPlane8& result,
+                                            const CPlane8& documentPlane);
 
   std::u16string Name() const;
   // Cut as fixed fields are: 31 characters or more become 29 and "..".

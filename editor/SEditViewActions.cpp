@@ -53,22 +53,6 @@ constexpr std::int32_t kClearSkinCommand = 13003;
 constexpr std::u16string_view kEditorSection = u"Editor";
 constexpr std::u16string_view kFillNames[3] = {u"FillB", u"FillG", u"FillR"};
 
-// The part of a document-sized plane under a layer, in layer coordinates.
-[[nodiscard]] bool CropPlaneToLayer(const CPlane8& plane, const CBFLayer& layer, CPlane8& cropped) {
-  const CBgraImage16& image = layer.m_image;
-  if (!cropped.Create(image.width, image.height)) return false;
-  std::fill_n(cropped.pixels, cropped.byteSize, std::uint8_t{0});
-  for (std::uint32_t y = 0; y < image.height; ++y) {
-    const std::int64_t py = std::int64_t{layer.m_y} + y;
-    if (py < 0 || py >= plane.height) continue;
-    for (std::uint32_t x = 0; x < image.width; ++x) {
-      const std::int64_t px = std::int64_t{layer.m_x} + x;
-      if (px >= 0 && px < plane.width) cropped.Row(y)[x] = plane.Row(static_cast<std::uint32_t>(py))[px];
-    }
-  }
-  return true;
-}
-
 }  // namespace
 
 std::int32_t CSEditView::SaveDocument() {
@@ -133,7 +117,7 @@ std::int32_t CSEditView::InpaintSelection() {
   CPlane8 cropped;
   CPlane8* mask = &document->m_selection;
   if (layer->m_floating) {
-    if (!CropPlaneToLayer(document->m_selection, *layer, cropped)) return 0;
+    if (!CBFLayer::CropPlaneToLayer(*layer, cropped, document->m_selection)) return 0;
     mask = &cropped;
   }
   InpaintingParams params;

@@ -95,7 +95,15 @@ bool CSToolPage::OnSpriteMessage(const SpriteMessage& message) {
       // The colour range tool runs its dialog on the document as it is: the
       // current tool goes first, and the button never stays pressed.
       SetCurrentTool(nullptr);
-      if (CTool* tool = tools.Find(id)) (void)tool->Activate();  // the dialog's result is the document's
+      CSEditPage* page = shell.CurrentEditPage();
+      CTool* tool = tools.Find(id);
+      if (page && tool) {
+        {
+          std::lock_guard guard(page->canvas.lock);
+          tool->hostView = &page->canvas;
+        }
+        (void)tool->Activate();  // the dialog's result is the document's
+      }
     } else if (CTool* tool = tools.Find(id)) {
       SetCurrentTool(tool);
     }

@@ -17,10 +17,19 @@
 #include <string_view>
 #include <vector>
 
+#include "editor/CameraTool.h"
+#include "editor/ColorRangeTool.h"
 #include "editor/CropTool.h"
 #include "editor/FreeCropTool.h"
+#include "editor/FreePaintTool.h"
+#include "editor/FreeSelTool.h"
 #include "editor/MoveTool.h"
 #include "editor/PlaceholderTool.h"
+#include "editor/PolygonSelTool.h"
+#include "editor/RectSelTool.h"
+#include "editor/RedeyeTool.h"
+#include "editor/RepairTool.h"
+#include "editor/RoundSelTool.h"
 #include "editor/ShapeChangeTool.h"
 #include "editor/TextTool.h"
 #include "editor/Tool.h"
@@ -62,21 +71,21 @@ public:
   // The tool instance of an entry, listed or not.
   CTool* ToolFor(std::int32_t id);
 
-  CPlaceholderTool polygonSel{"Polygon selection tool", kToolKindSelection};
-  CPlaceholderTool colorRange{"Colour range tool", kToolKindPlain};
+  CPolygonSelTool polygonSel;
+  CColorRangeTool colorRange;
   CCropTool crop;
   CFreeCropTool freeCrop;
   CShapeChangeTool shapeChange;
-  CPlaceholderTool repair{"Repair tool", kToolKindPlain};
-  CPlaceholderTool redeye{"Red-eye tool", kToolKindPlain};
+  CRepairTool repair;
+  CRedeyeTool redeye;
   CMoveTool move;
   CTransTool transform;
   CTextTool text;
-  CPlaceholderTool freeSel{"Free selection tool", kToolKindSelection};
-  CPlaceholderTool rectSel{"Rectangle selection tool", kToolKindSelection};
-  CPlaceholderTool roundSel{"Round selection tool", kToolKindSelection};
-  CPlaceholderTool freePaint{"Free paint tool", kToolKindPlain};
-  CPlaceholderTool camera{"Clone stamp tool", kToolKindPlain};
+  CFreeSelTool freeSel;
+  CRectSelTool rectSel;
+  CRoundSelTool roundSel;
+  CFreePaintTool freePaint;
+  CCameraTool camera;
 
   // Empty until InitTools; tests may list tools of their own.
   std::vector<CTool*> list;

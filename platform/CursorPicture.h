@@ -20,7 +20,8 @@ struct MonochromeCursor {
 };
 
 // Only shapes without a system picture of their own take one
-// (CursorShape::OpenHand, Picker, PreviousPhoto, NextPhoto, Rotate); false for the others or a hot
+// (CursorShape::OpenHand, Picker, NewRect, PreviousPhoto, NextPhoto, Rotate, the selection shapes);
+// false for the others or a hot
 // spot off the cell.
 [[nodiscard]] bool DefineCursorPicture(CursorShape shape, const MonochromeCursor& picture);
 // False when the shape has no picture of the program's.

@@ -39,6 +39,13 @@ SDL_SystemCursor SystemCursorOf(CursorShape shape) {
     case CursorShape::OpenHand:
       return SDL_SYSTEM_CURSOR_HAND;
     case CursorShape::Picker:
+    case CursorShape::SelectPolygon:
+    case CursorShape::SelectPolygonAdd:
+    case CursorShape::SelectPolygonSubtract:
+    case CursorShape::SelectClose:
+    case CursorShape::SelectDrag:
+    case CursorShape::SelectDragAdd:
+    case CursorShape::SelectDragSubtract:
       return SDL_SYSTEM_CURSOR_CROSSHAIR;
     case CursorShape::NewRect:
       return SDL_SYSTEM_CURSOR_CROSSHAIR;

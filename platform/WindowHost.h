@@ -30,6 +30,16 @@ enum class CursorShape : std::uint8_t {
   PreviousPhoto,  // the program's arrow to the left, else the arrow
   NextPhoto,      // the program's arrow to the right, else the arrow
   Rotate,         // the program's own rotate picture, else the four-way arrow
+  // The selection tools' own pictures (a crosshair when missing): click by
+  // click for a new, added or subtracted area, on the polygon's first point,
+  // and dragged for a new, added or subtracted area.
+  SelectPolygon,
+  SelectPolygonAdd,
+  SelectPolygonSubtract,
+  SelectClose,
+  SelectDrag,
+  SelectDragAdd,
+  SelectDragSubtract,
   Count,
 };
 

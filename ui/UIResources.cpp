@@ -13,6 +13,7 @@
 #include "ui/NewRectCursor.h"
 #include "ui/PickCursor.h"
 #include "ui/RotateCursor.h"
+#include "ui/SelectionCursors.h"
 #include "ui/StepCursors.h"
 #include "ui/Utf16File.h"
 
@@ -69,6 +70,11 @@ bool CUIResources::CreateCustomCursor() {
   handCursor = CursorShape::OpenHand;
   if (!DefineCursorPicture(CursorShape::Picker, BuildPickCursor())) return false;
   pickCursor = CursorShape::Picker;
+  for (auto shape = static_cast<std::uint8_t>(CursorShape::SelectPolygon);
+       shape <= static_cast<std::uint8_t>(CursorShape::SelectDragSubtract); ++shape) {
+    const auto selection = static_cast<CursorShape>(shape);
+    if (!DefineCursorPicture(selection, BuildSelectionCursor(selection))) return false;
+  }
   if (!DefineCursorPicture(CursorShape::NewRect, BuildNewRectCursor())) return false;
   newRectCursor = CursorShape::NewRect;
   if (!DefineCursorPicture(CursorShape::PreviousPhoto, BuildPreviousPhotoCursor()) ||

@@ -22,6 +22,9 @@
 // every tool button (99999 the no-tool button) and "options" with those of the current tool's option panel
 // items. F12 writes, 300 ms later, the text tool's state: its button's window centre, the current tool, the
 // edited layer's text as UTF-8 and the confirm mark's window centre.
+// F11 writes the window centres of the free paint and lasso buttons, the image
+// rectangle in window pixels, the current tool, the step, the selected
+// pixels and a checksum of the current layer.
 // The probe ends by the window's close (its questions answered by the
 // test), after 150 s at the latest.
 //
@@ -44,6 +47,8 @@
 #include "editor/SEditPage.h"
 #include "editor/ShapeChangeTool.h"
 #include "editor/TextTool.h"
+#include "editor/Tool.h"
+#include "editor/ToolId.h"
 #include "image/BgraImage.h"
 #include "image/ImageInfo.h"
 #include "platform/Platform.h"
@@ -67,6 +72,7 @@ constexpr std::uint32_t kF6 = VK_F1 + 5;
 constexpr std::uint32_t kF7 = VK_F1 + 6;
 constexpr std::uint32_t kF8 = VK_F1 + 7;
 constexpr std::uint32_t kF9 = VK_F1 + 8;
+constexpr std::uint32_t kF11 = VK_F1 + 10;
 constexpr std::uint32_t kF12 = VK_F1 + 11;
 
 std::FILE* g_log = nullptr;
@@ -133,6 +139,7 @@ public:
     if (message.message == WM_KEYDOWN && message.wparam == kF8)
       UiQueue().SetTimer(kStateTimer, kStateDelayMs);
     if (message.message == WM_KEYDOWN && message.wparam == kF9) Edit();
+    if (message.message == WM_KEYDOWN && message.wparam == kF11) WriteTools();
     if (message.message == WM_KEYDOWN && message.wparam == kF6) UiQueue().SetTimer(kCropTimer, kStateDelayMs);
     if (message.message == WM_KEYDOWN && message.wparam == kF7)
       UiQueue().SetTimer(kLayerTimer, kStateDelayMs);
@@ -238,6 +245,35 @@ private:
     Write("layers %d current %d step %d size %u %u %s rows%s", page->document.LayerCount(),
           page->document.m_currentLayer, page->history.CurrentStep(), dumped ? picture.width : 0,
           dumped ? picture.height : 0, dumped ? "dumped" : "nodump", rows.c_str());
+  }
+
+  void WriteTools() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) {
+      Write("tools none");
+      return;
+    }
+    auto centre = [&](std::int32_t id) {
+      const PanelItem* item = page->toolPanel.strip.FindItem(static_cast<std::uint32_t>(id));
+      if (!item) return Point{-1, -1};
+      return page->toolPanel.strip.PointToWindow(
+          {(item->rect.left + item->rect.right) / 2, (item->rect.top + item->rect.bottom) / 2});
+    };
+    const Point paint = centre(kToolFreePaint), lasso = centre(kToolFreeSel);
+    const Rect image = page->canvas.RectToWindow(page->canvas.Mapping().image);
+    std::uint64_t selected = 0, sum = 0;
+    const CPlane8& selection = page->document.m_selection;
+    for (std::uint32_t i = 0; !selection.IsEmpty() && i < selection.byteSize; ++i)
+      selected += selection.pixels[i] > 0;
+    if (const CBFLayer* layer = page->document.GetCurrentLayer()) {
+      std::lock_guard guard(layer->m_lock);
+      for (const std::uint16_t v : layer->m_image.Samples()) sum += v;
+    }
+    const CTool* tool = page->canvas.currentTool;
+    Write("tools paint %d %d lasso %d %d image %d %d %d %d tool %d step %d selected %llu sum %llu", paint.x,
+          paint.y, lasso.x, lasso.y, image.left, image.top, image.Width(), image.Height(),
+          tool ? tool->toolId : 0, page->history.CurrentStep(), static_cast<unsigned long long>(selected),
+          static_cast<unsigned long long>(sum));
   }
 
   void WriteCrop() {
