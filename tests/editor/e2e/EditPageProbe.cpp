@@ -7,7 +7,7 @@
 // edit page (zoom, source rectangle, the image rectangle in window pixels,
 // the current history step and the centres of the album's and the photo's
 // tab titles) and the canvas's display picture to DUMP as raw RGB (and
-// the selection's marks to DUMP.outline); F9 makes
+// the selection's ants and panel to DUMP.outline); F9 makes
 // an undoable edit (the base layer's colours inverted, one history step); F7
 // writes, 300 ms later, the layer count, the current layer and step, and the
 // window centres of the history panel's rows, and the current layer's
@@ -30,11 +30,13 @@
 //
 //   edit_page_probe LOG DUMP PHOTO
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "algorithms/AlgorithmThread.h"
 #include "app/BrightforgeDlg.h"
@@ -117,7 +119,7 @@ public:
     }
     if (id == kToolsTimer) {
       UiQueue().KillTimer(kToolsTimer);
-      WriteTools();
+      WriteStrip();
       return;
     }
     CBrightforgeDlg::OnTimer(id);
@@ -195,23 +197,44 @@ private:
           CurrentEditPage() == page ? 1 : 0, titles[0].x, titles[0].y, titles[1].x, titles[1].y);
   }
 
-  // The selection's marks over the display picture, one byte a pixel
-  // (non-zero where an ant is drawn), to DUMP.outline; no file while none
-  // shows.
+  // The marks over the display picture, one byte a pixel (non-zero where
+  // the selection's ants or the selection panel cover it), to DUMP.outline;
+  // no file while there are none.
   void WriteOutline(CSEditPage& page, bool dumped) {
     const std::string path = std::string(m_dumpPath) + ".outline";
     std::error_code ignored;
     std::filesystem::remove(path, ignored);  // a missing file is what is wanted
     if (!dumped) return;
-    std::lock_guard guard(page.canvas.lock);
-    const CPlane8& outline = page.canvas.outline;
-    if (!page.canvas.showOutline || outline.IsEmpty()) return;
+    CSEditView& canvas = page.canvas;
+    const Rect image = canvas.Mapping().image;
+    const Rect panel = canvas.selectionPanel.rect;
+    const bool panelShown = canvas.selectionPanel.visible != 0;
+    if (image.Width() <= 0 || image.Height() <= 0) return;
+    const auto w = static_cast<std::size_t>(image.Width());
+    std::vector<std::uint8_t> marks(w * static_cast<std::size_t>(image.Height()), 0);
+    bool any = false;
+    {
+      std::lock_guard guard(canvas.lock);
+      const CPlane8& outline = canvas.outline;
+      if (canvas.showOutline && outline.width == w &&
+          outline.height == static_cast<std::uint32_t>(image.Height())) {
+        for (std::uint32_t y = 0; y < outline.height; ++y)
+          std::copy_n(outline.Row(y), w, marks.begin() + static_cast<std::ptrdiff_t>(y * w));
+        any = true;
+      }
+    }
+    if (panelShown) {
+      for (std::int32_t y = std::max(panel.top, image.top); y < std::min(panel.bottom, image.bottom); ++y) {
+        for (std::int32_t x = std::max(panel.left, image.left); x < std::min(panel.right, image.right); ++x)
+          marks[static_cast<std::size_t>(y - image.top) * w + static_cast<std::size_t>(x - image.left)] = 255;
+      }
+      any = true;
+    }
+    if (!any) return;
     std::FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return;
-    for (std::uint32_t y = 0; y < outline.height; ++y) {
-      if (std::fwrite(outline.Row(y), 1, outline.width, file) != outline.width) break;
-    }
-    if (std::fclose(file) != 0) std::filesystem::remove(path, ignored);
+    const bool written = std::fwrite(marks.data(), 1, marks.size(), file) == marks.size();
+    if (std::fclose(file) != 0 || !written) std::filesystem::remove(path, ignored);
   }
 
   void WriteLayers() {
@@ -325,7 +348,7 @@ private:
           layer ? ToUtf8(layer->Text()).c_str() : "");
   }
 
-  void WriteTools() {
+  void WriteStrip() {
     CSEditPage* page = CurrentEditPage();
     if (!page) {
       Write("strip none");

@@ -47,11 +47,49 @@ state() {
   ask F6 crop
   read -r _ _ bx by _ okx oky _ width height _ cstep _ tool < <(grep '^crop' "$log" | tail -n 1)
 }
+# The capture equals the display picture but for the selection's ants,
+# which are made white on both.
 same_as_display() {
   [[ "$dumped" == dumped ]] || fail "$1: no display picture to compare"
   timeout 20 import -window "$window" -crop "${iw}x${ih}+${ix}+${iy}" -depth 8 "rgb:$work/screen.rgb" ||
     fail "import could not capture the window"
-  cmp -s "$work/dump.rgb" "$work/screen.rgb" || fail "$1: the capture of the picture differs from the display picture"
+  local f
+  for f in dump screen; do
+    if [[ -f "$work/dump.rgb.outline" ]]; then
+      convert -size "${iw}x${ih}" -depth 8 "rgb:$work/$f.rgb" \( -size "${iw}x${ih}" -depth 8 \
+        "gray:$work/dump.rgb.outline" -fill white +opaque black \) -compose Lighten -composite -depth 8 \
+        "rgb:$work/$f.seen.rgb" || fail "cannot leave the ants out"
+    else
+      cp "$work/$f.rgb" "$work/$f.seen.rgb"
+    fi
+  done
+  cmp -s "$work/dump.seen.rgb" "$work/screen.seen.rgb" ||
+    fail "$1: the capture of the picture differs from the display picture"
+}
+# F4: the current tool and the step into tool and tstep; the line into line.
+strip() {
+  ask F4 strip
+  line=$(grep '^strip' "$log" | tail -n 1)
+  read -r _ _ tool _ _ _ tstep _ <<< "$line"
+}
+# The window centre of a tool button into px, py.
+button_at() {
+  local rest=${line#*buttons} words i
+  read -r -a words <<< "${rest%%options*}"
+  for ((i = 0; i + 2 < ${#words[@]}; i += 3)); do
+    if [[ ${words[i]} == "$1" ]]; then
+      px=${words[i + 1]}
+      py=${words[i + 2]}
+      return 0
+    fi
+  done
+  fail "no tool button $1 in: $line"
+}
+# The pointer rests on the canvas beside the picture, where a brush's mark
+# does not cover it.
+park() {
+  timeout 10 xdotool mousemove --window "$window" $((ix - 100)) $((iy + ih / 2))
+  sleep 0.3
 }
 drag() {
   timeout 10 xdotool mousemove --window "$window" "$1" "$2"
@@ -108,6 +146,44 @@ state
 [[ $current -eq 1 && $cstep -eq 0 ]] || fail "the dropped photo's page is not current at its first step"
 same_as_display "dropped"
 sizes=("$width $height")
+cp "$work/dump.rgb" "$work/dropped.rgb"
+
+# A free-paint stroke across the picture: one step.
+strip
+button_at 16
+click_at "$px" "$py"
+strip
+[[ $tool -eq 16 ]] || fail "the free paint button made tool $tool current"
+y=$((iy + ih / 2))
+timeout 10 xdotool mousemove --window "$window" $((ix + iw / 5)) "$y"
+sleep 0.3
+timeout 10 xdotool mousedown 1
+for x in $(seq $((ix + iw / 5)) 10 $((ix + iw * 4 / 5))); do
+  timeout 10 xdotool mousemove --window "$window" "$x" $((y + (x - ix) / 10 % 7))
+  sleep 0.03
+done
+timeout 10 xdotool mouseup 1
+sleep 0.5
+park
+state
+[[ $cstep -eq 1 ]] || fail "the stroke left step $cstep"
+cmp -s "$work/dump.rgb" "$work/dropped.rgb" && fail "the stroke does not show"
+same_as_display "painted"
+sizes+=("$width $height")
+
+# A rectangle selection over the middle: the ants show, no step.
+strip
+button_at 2
+click_at "$px" "$py"
+strip
+[[ $tool -eq 2 ]] || fail "the rectangle selection button made tool $tool current"
+drag $((ix + iw * 3 / 10)) $((iy + ih * 3 / 10)) $((ix + iw * 7 / 10)) $((iy + ih * 7 / 10))
+park
+state
+[[ -f "$work/dump.rgb.outline" ]] || fail "the rectangle made no selection"
+[[ $cstep -eq 1 ]] || fail "the selection left step $cstep"
+same_as_display "selected"
+shot selected
 
 # A crop dragged and applied with its OK button.
 draw_crop 2 8
@@ -115,7 +191,7 @@ draw_crop 2 8
 shot rectangle
 click_at "$okx" "$oky"
 state
-[[ $tool -eq 0 && $cstep -eq 1 ]] || fail "OK left tool $tool at step $cstep"
+[[ $tool -eq 0 && $cstep -eq 2 ]] || fail "OK left tool $tool at step $cstep"
 [[ $width -lt ${sizes[0]% *} ]] || fail "the crop did not make the photo smaller ($width x $height)"
 same_as_display "cropped with OK"
 shot cropped
@@ -128,19 +204,19 @@ sleep 0.3
 timeout 10 xdotool click --repeat 2 --delay 80 1
 sleep 0.5
 state
-[[ $tool -eq 0 && $cstep -eq 2 ]] || fail "the double click left tool $tool at step $cstep"
+[[ $tool -eq 0 && $cstep -eq 3 ]] || fail "the double click left tool $tool at step $cstep"
 same_as_display "cropped by a double click"
 sizes+=("$width $height")
 
 # Ctrl+Z twice, Ctrl+Y twice: each size comes back.
-for expected in 1 0; do
+for expected in 2 1; do
   timeout 10 xdotool key --window "$window" ctrl+z
   state
   [[ $cstep -eq $expected && "$width $height" == "${sizes[$expected]}" ]] ||
     fail "Ctrl+Z gave step $cstep at $width x $height, not ${sizes[$expected]}"
   same_as_display "undone to step $expected"
 done
-for expected in 1 2; do
+for expected in 2 3; do
   timeout 10 xdotool key --window "$window" ctrl+y
   state
   [[ $cstep -eq $expected && "$width $height" == "${sizes[$expected]}" ]] ||
@@ -162,4 +238,4 @@ wait "$pid"
 rc=$?
 pid=
 [[ $rc -eq 0 ]] || fail "the program ended with $rc"
-echo "crop flow: a dropped photo cropped with OK and by a double click (${sizes[*]}), undone and redone twice; every capture equal to the display picture"
+echo "crop flow: a dropped photo painted with a free-paint stroke, a rectangle selected, cropped with OK and by a double click (${sizes[*]}), undone and redone twice; every capture equal to the display picture"
