@@ -33,6 +33,7 @@
 #include "editor/ShapeChangeTool.h"
 #include "editor/TextTool.h"
 #include "editor/Tool.h"
+#include "editor/TransTool.h"
 #include "image/ImageArray.h"
 
 class CToolSet {
@@ -78,7 +79,7 @@ public:
   CRepairTool repair;
   CRedeyeTool redeye;
   CMoveTool move;
-  CPlaceholderTool transform{"Transform tool", kToolKindPlain};
+  CTransTool transform;
   CTextTool text;
   CFreeSelTool freeSel;
   CRectSelTool rectSel;

@@ -6,47 +6,14 @@
 
 #include <cmath>
 
-#include "editor/ProgressRunner.h"
 #include "editor/RenderTransform.h"
 #include "tests/editor/EditorFixture.h"
-
-namespace {
-
-// Runs the algorithm here, as the progress dialog does on its thread, or
-// refuses as a cancelled dialog does.
-class CTransformRunner final : public IProgressRunner {
-public:
-  bool RunWithProgress(CAlgorithm& algorithm, const void* parameters, std::u16string_view,
-                       CBgraImage16* image, std::int32_t x, std::int32_t y) override {
-    ++runs;
-    at = {x, y};
-    if (!finish || !image) return false;
-    CBgraImage16 result;
-    algorithm.m_source = image;
-    algorithm.m_target = &result;
-    algorithm.m_params = parameters;
-    if (!algorithm.Process()) return false;
-    image->Swap(result);
-    return true;
-  }
-  bool finish = true;
-  int runs = 0;
-  Point at;
-};
-
-}  // namespace
+#include "tests/editor/InlineProgressRunner.h"
 
 class RenderTransformTest : public EditorFixture {
 protected:
-  void SetUp() override {
-    EditorFixture::SetUp();
-    SetProgressRunner(&runner);
-  }
-  void TearDown() override {
-    SetProgressRunner(nullptr);
-    EditorFixture::TearDown();
-  }
-  CTransformRunner runner;
+  CInstalledInlineRunner installed;
+  CInlineProgressRunner& runner = installed.runner;
 };
 
 TEST(TransformBlock, CornersRelativeToTheirBoxWithTheEdgeSharesAndTheGridStep) {

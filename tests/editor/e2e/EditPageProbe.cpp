@@ -6,7 +6,8 @@
 // Keys (none of them is an editor key): F8 writes, 300 ms later, the state of the current
 // edit page (zoom, source rectangle, the image rectangle in window pixels,
 // the current history step and the centres of the album's and the photo's
-// tab titles) and the canvas's display picture to DUMP as raw RGB; F9 makes
+// tab titles) and the canvas's display picture to DUMP as raw RGB (and
+// the selection's ants and panel to DUMP.outline); F9 makes
 // an undoable edit (the base layer's colours inverted, one history step); F7
 // writes, 300 ms later, the layer count, the current layer and step, and the
 // window centres of the history panel's rows, and the current layer's
@@ -15,7 +16,11 @@
 // its button on the tool page and of its OK button (-1 -1 while none is
 // drawn), the document's size, the current step and whether the crop tool
 // is current. PHOTO "-" opens nothing (photos are dropped by the test).
-// F12 writes, 300 ms later, the text tool's state: its button's window centre, the current tool, the
+// F4 writes, 300 ms later, a "strip" line with the tools' state: the current tool's id (0 for
+// none), whether it is busy (a warp running or waiting), the current step,
+// the layer count, the current layer's box in window pixels, then "buttons" with the id and window centre of
+// every tool button (99999 the no-tool button) and "options" with those of the current tool's option panel
+// items. F12 writes, 300 ms later, the text tool's state: its button's window centre, the current tool, the
 // edited layer's text as UTF-8 and the confirm mark's window centre.
 // F11 writes the window centres of the free paint and lasso buttons, the image
 // rectangle in window pixels, the current tool, the step, the selected
@@ -25,17 +30,22 @@
 //
 //   edit_page_probe LOG DUMP PHOTO
 
+#include <algorithm>
 #include <cstdio>
 #include <filesystem>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "app/BrightforgeDlg.h"
 #include "app/Globals.h"
+#include "dialogs/AdjustDialogs.h"
+#include "dialogs/DialogHost.h"
 #include "document/BFDoc.h"
 #include "document/TextLayer.h"
 #include "editor/CropTool.h"
 #include "editor/SEditPage.h"
+#include "editor/ShapeChangeTool.h"
 #include "editor/TextTool.h"
 #include "editor/Tool.h"
 #include "editor/ToolId.h"
@@ -56,6 +66,8 @@ constexpr std::uint32_t kStateDelayMs = 300;
 constexpr std::uint32_t kLayerTimer = 7003;
 constexpr std::uint32_t kCropTimer = 7004;
 constexpr std::uint32_t kTextTimer = 7005;
+constexpr std::uint32_t kToolsTimer = 7006;
+constexpr std::uint32_t kF4 = VK_F1 + 3;
 constexpr std::uint32_t kF6 = VK_F1 + 5;
 constexpr std::uint32_t kF7 = VK_F1 + 6;
 constexpr std::uint32_t kF8 = VK_F1 + 7;
@@ -96,6 +108,11 @@ public:
       WriteText();
       return;
     }
+    if (id == kToolsTimer) {
+      UiQueue().KillTimer(kToolsTimer);
+      WriteStrip();
+      return;
+    }
     CBrightforgeDlg::OnTimer(id);
     if (id == kStartupTimerId && ++m_ticks == 1) {
       UiQueue().SetTimer(kTimeLimitTimer, 150000);
@@ -121,6 +138,8 @@ public:
       UiQueue().SetTimer(kLayerTimer, kStateDelayMs);
     if (message.message == WM_KEYDOWN && message.wparam == kF12)
       UiQueue().SetTimer(kTextTimer, kStateDelayMs);
+    if (message.message == WM_KEYDOWN && message.wparam == kF4)
+      UiQueue().SetTimer(kToolsTimer, kStateDelayMs);
     CBrightforgeDlg::OnUiMessage(message);
   }
 
@@ -155,6 +174,7 @@ private:
       }
       if (file) dumped = std::fclose(file) == 0 && dumped;
     }
+    WriteOutline(*page, dumped);
     Point titles[2];
     for (std::int32_t i = 0; i < 2; ++i) {
       std::int32_t left = 0, right = 0;
@@ -166,6 +186,46 @@ private:
           dumped ? "dumped" : "nodump", m.zoom, m.source.left, m.source.top, m.source.right, m.source.bottom,
           image.left, image.top, image.Width(), image.Height(), page->history.CurrentStep(),
           CurrentEditPage() == page ? 1 : 0, titles[0].x, titles[0].y, titles[1].x, titles[1].y);
+  }
+
+  // The marks over the display picture, one byte a pixel (non-zero where
+  // the selection's ants or the selection panel cover it), to DUMP.outline;
+  // no file while there are none.
+  void WriteOutline(CSEditPage& page, bool dumped) {
+    const std::string path = std::string(m_dumpPath) + ".outline";
+    std::error_code ignored;
+    std::filesystem::remove(path, ignored);  // a missing file is what is wanted
+    if (!dumped) return;
+    CSEditView& canvas = page.canvas;
+    const Rect image = canvas.Mapping().image;
+    const Rect panel = canvas.selectionPanel.rect;
+    const bool panelShown = canvas.selectionPanel.visible != 0;
+    if (image.Width() <= 0 || image.Height() <= 0) return;
+    const auto w = static_cast<std::size_t>(image.Width());
+    std::vector<std::uint8_t> marks(w * static_cast<std::size_t>(image.Height()), 0);
+    bool any = false;
+    {
+      std::lock_guard guard(canvas.lock);
+      const CPlane8& outline = canvas.outline;
+      if (canvas.showOutline && outline.width == w &&
+          outline.height == static_cast<std::uint32_t>(image.Height())) {
+        for (std::uint32_t y = 0; y < outline.height; ++y)
+          std::copy_n(outline.Row(y), w, marks.begin() + static_cast<std::ptrdiff_t>(y * w));
+        any = true;
+      }
+    }
+    if (panelShown) {
+      for (std::int32_t y = std::max(panel.top, image.top); y < std::min(panel.bottom, image.bottom); ++y) {
+        for (std::int32_t x = std::max(panel.left, image.left); x < std::min(panel.right, image.right); ++x)
+          marks[static_cast<std::size_t>(y - image.top) * w + static_cast<std::size_t>(x - image.left)] = 255;
+      }
+      any = true;
+    }
+    if (!any) return;
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (!file) return;
+    const bool written = std::fwrite(marks.data(), 1, marks.size(), file) == marks.size();
+    if (std::fclose(file) != 0 || !written) std::filesystem::remove(path, ignored);
   }
 
   void WriteLayers() {
@@ -279,6 +339,41 @@ private:
           layer ? ToUtf8(layer->Text()).c_str() : "");
   }
 
+  void WriteStrip() {
+    CSEditPage* page = CurrentEditPage();
+    if (!page) {
+      Write("strip none");
+      return;
+    }
+    const auto centres = [](const CPanelSprite& panel) {
+      std::string list;
+      for (const auto& item : panel.items) {
+        const Point c = panel.PointToWindow(
+            {(item->rect.left + item->rect.right) / 2, (item->rect.top + item->rect.bottom) / 2});
+        list += " " + std::to_string(item->id) + " " + std::to_string(c.x) + " " + std::to_string(c.y);
+      }
+      return list;
+    };
+    CTool* tool = page->canvas.currentTool;
+    const bool busy = tool == &g_ToolSet.shapeChange &&
+                      (g_ToolSet.shapeChange.WarpRunning() || g_ToolSet.shapeChange.WarpPending());
+    const std::string options = tool && tool->optionPanel ? centres(*tool->optionPanel) : std::string();
+    // The current layer's box in window pixels.
+    Rect box{-1, -1, -1, -1};
+    if (const CBFLayer* layer = page->document.GetCurrentLayer()) {
+      const CanvasMapping m = page->canvas.Mapping();
+      const CanvasPoint a = m.ToCanvasPoint({layer->m_x, layer->m_y});
+      const CanvasPoint b = m.ToCanvasPoint({layer->m_x + static_cast<std::int32_t>(layer->m_image.width),
+                                             layer->m_y + static_cast<std::int32_t>(layer->m_image.height)});
+      const Point wa = page->canvas.PointToWindow({a.x + m.content.left, a.y + m.content.top});
+      const Point wb = page->canvas.PointToWindow({b.x + m.content.left, b.y + m.content.top});
+      box = {wa.x, wa.y, wb.x, wb.y};
+    }
+    Write("strip current %d busy %d step %d layers %d box %d %d %d %d buttons%s options%s",
+          tool ? tool->toolId : 0, busy ? 1 : 0, page->history.CurrentStep(), page->document.LayerCount(),
+          box.left, box.top, box.right, box.bottom, centres(page->toolPanel.strip).c_str(), options.c_str());
+  }
+
   void Edit() {
     CSEditPage* page = CurrentEditPage();
     if (!page) return;
@@ -309,6 +404,10 @@ int main(int argc, char** argv) {
   }
   const char* dumpPath = argv[2];
   const std::filesystem::path photo = argv[3];
+  // The progress runner (the free transform's final run) and the
+  // adjustment dialogs, as the program installs them.
+  static CShellDialogHost dialogHost([] { return dynamic_cast<IEditorShell*>(g_RenderWindow.load()); });
+  InstallAdjustDialogs(&dialogHost);
   return RunMainWindowProbe(argv[1], [&](MainWindowHooks hooks) {
     CProbeWindow window(hooks, dumpPath, photo);
     return window.RunModal();
