@@ -15,6 +15,7 @@
 #include "app/Globals.h"
 #include "document/BFDoc.h"
 #include "editor/SEditPage.h"
+#include "platform/Registry.h"
 #include "platform/UiQueue.h"
 #include "platform/Utf16.h"
 #include "platform/WindowMessages.h"
