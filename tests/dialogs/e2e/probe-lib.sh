@@ -2,6 +2,7 @@
 # server: the scratch folder, the probe's log, waiting for its lines, the
 # driver's keys, starting the probe on a photo and closing it.
 # Needs: probe, photo set by the caller.
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../app/e2e/find-window.sh"
 work=$(mktemp -d)
 log=$work/log
 pid=
@@ -56,7 +57,7 @@ start_probe() {
     "$probe" "$log" "$work/dump.rgb" "$photo" > "$work/output" 2>&1 &
   pid=$!
   wait_new 0 '^opened' 120 || fail "the photo did not open"
-  window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Tessera$' | head -n 1)
+  find_window '^Tessera$'
   [[ -n "$window" ]] || fail "no window named 'Tessera'"
   timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
 }

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The part of the warp brush test that runs inside the virtual X server.
 set -u
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../app/e2e/find-window.sh"
 probe=$1
 photo=$2
 work=$(mktemp -d)
@@ -124,7 +125,7 @@ HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/etc TMPDIR=$w
   "$probe" "$log" "$work/dump.rgb" "$photo" > "$work/output" 2>&1 &
 pid=$!
 wait_for '^opened' 120 || fail "the photo did not open"
-window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Tessera$' | head -n 1)
+find_window '^Tessera$'
 [[ -n "$window" ]] || fail "no window named 'Tessera'"
 timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
 

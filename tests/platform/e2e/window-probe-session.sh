@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The part of the window test that runs inside the virtual X server.
 set -u
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../app/e2e/find-window.sh"
 probe=$1
 log=$(mktemp)
 pid=
@@ -30,7 +31,7 @@ wait_for() {
 "$probe" "$log" &
 pid=$!
 wait_for '^ready' || fail "the window did not open"
-window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Tessera probe$' | head -n 1)
+find_window '^Tessera probe$'
 [[ -n "$window" ]] || fail "no window named 'Tessera probe'"
 
 timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"

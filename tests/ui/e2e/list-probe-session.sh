@@ -2,6 +2,7 @@
 # The part of the tree, grid and slider test that runs inside the virtual X
 # server.
 set -u
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../app/e2e/find-window.sh"
 probe=$1
 dpi=$2
 work=$(mktemp -d)
@@ -67,7 +68,7 @@ touch "$log"
 "$probe" "$log" &
 pid=$!
 wait_for 'ready' || fail "the window did not open"
-window=$(timeout 10 xdotool search --sync --onlyvisible --name 'Tessera list probe$' | head -n 1)
+find_window 'Tessera list probe$'
 [[ -n "$window" ]] || fail "no window named 'Tessera list probe'"
 timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
 wait_for 'activate 1$' || fail "no activation"

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The part of the menu test that runs inside the virtual X server.
 set -u
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../app/e2e/find-window.sh"
 probe=$1
 dpi=$2
 work=$(mktemp -d)
@@ -53,7 +54,7 @@ touch "$log"
 "$probe" "$log" &
 pid=$!
 wait_for 'ready' || fail "the window did not open"
-window=$(timeout 10 xdotool search --sync --onlyvisible --name 'Tessera menu probe$' | head -n 1)
+find_window 'Tessera menu probe$'
 [[ -n "$window" ]] || fail "no window named 'Tessera menu probe'"
 timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
 wait_for 'activate 1$' || fail "no activation"

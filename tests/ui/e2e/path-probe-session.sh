@@ -2,6 +2,7 @@
 # The part of the path bar and property list test that runs inside the
 # virtual X server.
 set -u
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../app/e2e/find-window.sh"
 probe=$1
 dpi=$2
 work=$(mktemp -d)
@@ -51,7 +52,7 @@ touch "$log"
 "$probe" "$log" &
 pid=$!
 wait_for 'ready' || fail "the window did not open"
-window=$(timeout 10 xdotool search --sync --onlyvisible --name 'Tessera path probe$' | head -n 1)
+find_window 'Tessera path probe$'
 [[ -n "$window" ]] || fail "no window named 'Tessera path probe'"
 timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
 wait_for 'activate 1$' || fail "no activation"

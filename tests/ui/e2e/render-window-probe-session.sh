@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The part of the render window test that runs inside the virtual X server.
 set -u
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../app/e2e/find-window.sh"
 probe=$1
 dpi=$2
 work=$(mktemp -d)
@@ -47,7 +48,7 @@ case "$dpi" in
   144) [[ "$scale" == 1.5 ]] || fail "factor $scale at 144 dpi" ;;
 esac
 
-window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Tessera render probe$' | head -n 1)
+find_window '^Tessera render probe$'
 [[ -n "$window" ]] || fail "no window named 'Tessera render probe'"
 timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
 wait_for '^activate 1$' || fail "no activation"

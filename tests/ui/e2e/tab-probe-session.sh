@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # The part of the tab frame test that runs inside the virtual X server.
 set -u
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../app/e2e/find-window.sh"
 probe=$1
 dpi=$2
 work=$(mktemp -d)
@@ -61,7 +62,7 @@ touch "$log"
 "$probe" "$log" "$work/dump.rgb" &
 pid=$!
 wait_for '^ready' || fail "the window did not open"
-window=$(timeout 10 xdotool search --sync --onlyvisible --name '^Tessera tab probe$' | head -n 1)
+find_window '^Tessera tab probe$'
 [[ -n "$window" ]] || fail "no window named 'Tessera tab probe'"
 timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
 wait_for '^activate 1$' || fail "no activation"
