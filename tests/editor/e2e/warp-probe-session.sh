@@ -1,47 +1,13 @@
 #!/usr/bin/env bash
 # The part of the warp brush test that runs inside the virtual X server.
 set -u
-source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/../../app/e2e/find-window.sh"
 probe=$1
 photo=$2
-work=$(mktemp -d)
-log=$work/log
-pid=
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/edit-probe-lib.sh"
 clip=
-cleanup() {
-  [[ -n "$pid" ]] && kill "$pid" 2>/dev/null
-  [[ -n "$clip" ]] && kill "$clip" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-
-fail() {
-  echo "FAIL: $*"
-  echo "--- probe log:"
-  cat "$log"
-  exit 1
-}
-wait_for() {
-  local tries=$((${2:-20} * 10))
-  for _ in $(seq 1 "$tries"); do
-    grep -q "$1" "$log" 2>/dev/null && return 0
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-  done
-  grep -q "$1" "$log"
-}
-# Presses a key of the driver and waits for the line it writes.
-ask() {
-  local before
-  before=$(grep -c "^$2" "$log")
-  sleep 0.5
-  timeout 10 xdotool key --window "$window" "$1"
-  for _ in $(seq 1 100); do
-    [[ $(grep -c "^$2" "$log") -gt $before ]] && return 0
-    sleep 0.1
-  done
-  fail "no '$2' line after $1"
-}
+stop_clip() { [[ -z "$clip" ]] || kill "$clip" 2>/dev/null; }
+extra_cleanup=stop_clip
 # F8: the view and the display picture. The brush's mark follows the
 # pointer over the canvas: it is left on the canvas beside the picture.
 state() {
@@ -49,15 +15,15 @@ state() {
     timeout 10 xdotool mousemove --window "$window" $((ix - 100)) $((iy + ih / 2))
     sleep 0.3
   fi
-  ask F8 state
-  read -r _ dumped _ zoom _ sl st sr sb _ ix iy iw ih _ step _ current _ < <(grep '^state' "$log" | tail -n 1)
+  ask F8 '^state'
+  read -r _ dumped _ zoom _ sl st sr sb _ ix iy iw ih _ step _ current _ <<< "$answer"
 }
 # F4: the current tool, the step, the layer count and the current layer's
 # box, once no warp runs or waits any more.
 tools() {
   for _ in $(seq 1 20); do
-    ask F4 strip
-    line=$(grep '^strip' "$log" | tail -n 1)
+    ask F4 '^strip'
+    line=$answer
     read -r _ _ tool _ busy _ tstep _ layers _ bx0 by0 bx1 by1 _ <<< "$line"
     [[ $busy -eq 0 ]] && return 0
   done
@@ -84,25 +50,12 @@ centre_of() {
   done
   fail "no $1 item $2 in: $line"
 }
-same_as_display() {
-  [[ -n "${TESSERA_EDIT_SHOTS:-}" ]] && timeout 20 import -window "$window" "$TESSERA_EDIT_SHOTS/$1.png"
-  [[ "$dumped" == dumped ]] || fail "$1: no display picture to compare"
-  timeout 20 import -window "$window" -crop "${iw}x${ih}+${ix}+${iy}" -depth 8 "rgb:$work/screen.rgb" ||
-    fail "import could not capture the window"
-  cmp -s "$work/dump.rgb" "$work/screen.rgb" || fail "$1: the capture of the picture differs from the display picture"
-}
 # Pictures that came back through the history may differ by a rounding (it
 # keeps 12 bits of luminance), never more.
 close_to() {
   local differing
   differing=$(compare -metric AE -fuzz 2% -size "${iw}x${ih}" -depth 8 "rgb:$1" "rgb:$2" null: 2>&1)
   [[ "$differing" == 0 ]]
-}
-click_at() {
-  timeout 10 xdotool mousemove --window "$window" "$1" "$2"
-  sleep 0.3
-  timeout 10 xdotool click 1
-  sleep 0.5
 }
 # A stroke across the middle of the picture, in small steps.
 stroke() {
@@ -119,15 +72,7 @@ stroke() {
   sleep 0.3
 }
 
-mkdir -p "$work/home/Pictures" "$work/config" "$work/etc" "$work/tmp"
-touch "$log"
-HOME=$work/home XDG_CONFIG_HOME=$work/config XDG_CONFIG_DIRS=$work/etc TMPDIR=$work/tmp \
-  "$probe" "$log" "$work/dump.rgb" "$photo" > "$work/output" 2>&1 &
-pid=$!
-wait_for '^opened' 120 || fail "the photo did not open"
-find_window '^Tessera$'
-[[ -n "$window" ]] || fail "no window named 'Tessera'"
-timeout 10 xdotool windowfocus --sync "$window" || fail "the window did not take the focus"
+open_edit_probe "$photo"
 
 state
 [[ $current -eq 1 && $step -eq 0 ]] || fail "the photo's page is not current at its first step"
@@ -250,20 +195,6 @@ state
 close_to "$work/dump.rgb" "$work/pasted.rgb" || fail "Ctrl+Z did not bring the pasted layer back"
 same_as_display "transform undone"
 
-# Closed by the frame's close button: Yes to closing, No to saving.
-eval "$(timeout 10 xdotool getwindowgeometry --shell "$window")"
-timeout 10 xdotool mousemove --window "$window" $((WIDTH - 12)) 12 click 1
-wait_for '^close asked$' 10 || fail "the close button did not ask to close"
-sleep 0.5
-timeout 10 xdotool key --window "$window" y
-for _ in $(seq 1 50); do
-  kill -0 "$pid" 2>/dev/null || break
-  sleep 0.3
-  timeout 5 xdotool key --window "$window" n 2>/dev/null
-done
-wait "$pid"
-rc=$?
-pid=
-[[ $rc -eq 0 ]] || fail "the program ended with $rc"
+close_edit_probe
 grep -q '^engine joined 1$' "$log" || fail "the algorithm engine's threads did not join"
 echo "warp brush and free transform: a stroke pushed pixels, the toggle showed before and after, the reset and Ctrl+Z brought the photo back, leaving kept the stroke as one step and Ctrl+Y brought it back; a pasted layer was made smaller by its corner, kept its proportions, was applied by a double click and taken back by Ctrl+Z; every capture equal to the display picture"
